@@ -1,0 +1,62 @@
+// The platform side of the serial port driver: one small contract, with a
+// POSIX implementation for real ports and pseudo-terminals and an in-process
+// one (a simulated TA) for the tests.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace ta::link {
+
+enum class Parity : uint8_t { None, Odd, Even, Mark, Space };
+enum class StopBits : uint8_t { One, OneHalf, Two };
+enum class RtsMode : uint8_t { Off, On, Handshake };
+
+struct LineSettings {
+    uint32_t baudRate = 9600;
+    int dataBits = 8; // 5..8
+    Parity parity = Parity::None;
+    StopBits stopBits = StopBits::One;
+    RtsMode rts = RtsMode::On;   // Handshake also makes output wait for CTS
+    bool xonXoff = false;        // both directions, XON 0x11 / XOFF 0x13
+    bool dtrOn = true;
+    uint32_t xonLimit = 512;
+    uint32_t xoffLimit = 512;
+};
+
+// Modem status bits, as the driver reports them.
+enum ModemLine : unsigned { mlCTS = 0x10, mlDSR = 0x20, mlRING = 0x40, mlRLSD = 0x80 };
+
+// One open device. Every call returns at once; nothing waits for data.
+class SerialDevice {
+public:
+    virtual ~SerialDevice() = default;
+    virtual bool applyLine(const LineSettings& line) = 0;
+    virtual bool setQueueSizes(uint32_t inBytes, uint32_t outBytes) = 0;
+    virtual bool purge(bool input, bool output) = 0;
+    // Bytes waiting to be read / still to be sent; -1 on failure.
+    virtual long inQueue() = 0;
+    virtual long outQueue() = 0;
+    // Reads up to n queued bytes; returns the count, 0 when none, -1 on error.
+    virtual long read(uint8_t* buf, std::size_t n) = 0;
+    // Writes up to n bytes; returns the count accepted (may be fewer), -1 on error.
+    virtual long write(const uint8_t* buf, std::size_t n) = 0;
+    // Modem status bits that are on; 0 for a line without modem signals.
+    virtual unsigned modemLines() = 0;
+    // True once the device has gone away (USB unplugged, other end closed).
+    virtual bool hungUp() = 0;
+    // Asks to be called as soon as input is waiting (nullptr stops it).
+    virtual void setReadyHandler(std::function<void()> onReady) = 0;
+};
+
+// Opens devices by name; returns nullptr for a missing or busy device.
+class SerialBackend {
+public:
+    virtual ~SerialBackend() = default;
+    virtual std::unique_ptr<SerialDevice> open(const std::string& name) = 0;
+};
+
+} // namespace ta::link
