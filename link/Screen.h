@@ -1,0 +1,53 @@
+// What a sequence of the link asks of the screen. The GUI implements it with
+// windows, the command line with a terminal, the tests with a recorder.
+#pragma once
+
+#include <string>
+
+namespace ta::link {
+
+class Screen {
+public:
+    virtual ~Screen() = default;
+
+    // The one way to tell the user something (a modal box with caption " ").
+    virtual void showMessage(const std::string& text) = 0;
+    // One line of the debug log (called only while the debug switch is on).
+    virtual void logLine(const std::string& line) = 0;
+
+    // Main wizard.
+    virtual bool wizardVisible() = 0;
+    virtual void enableWizard(bool on) = 0;
+    virtual void focusWizard() = 0;
+    virtual void showWizardProfilePage() = 0; // page PG2 becomes active
+    virtual void hideWizard() = 0;
+
+    // Detail editor.
+    virtual bool editorVisible() = 0;
+    virtual void enableEditor(bool on) = 0;
+    virtual void focusEditor() = 0;
+    virtual void showProfile() = 0;    // workingProfile into the controls
+    virtual void collectProfile() = 0; // controls into workingProfile
+    virtual void presentEditor() = 0;
+    virtual void removeX25Support() = 0;
+    virtual void hideSysDateTime() = 0; // the date/time group
+    virtual bool thresholdsValid() = 0;
+    virtual void chargeTextsChanged() = 0; // chargeLast / chargeAcc of the context
+
+    // Progress window and its gauge.
+    virtual void setProgressCaption(const std::string& caption) = 0;
+    virtual void setProgressMax(int max) = 0;
+    virtual void setProgress(int position) = 0;
+    virtual void showProgress(bool visible) = 0;
+
+    // Connecting window (remote call) and rebooting window (after an upgrade).
+    virtual void showConnecting(bool visible) = 0;
+    virtual void setCallingText(const std::string& dots) = 0;
+    virtual void showRebooting(bool visible) = 0;
+    virtual void setTickText(const std::string& text) = 0;
+
+    // The application terminates (after the hang-up of a remote TA).
+    virtual void terminate() = 0;
+};
+
+} // namespace ta::link

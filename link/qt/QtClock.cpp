@@ -1,0 +1,1 @@
+// Qt binding of the link clock
