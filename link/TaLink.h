@@ -1,0 +1,146 @@
+// The exchange machine with the TA: one receive handler, one transaction
+// state, and the chains of senders and timeout handlers that make up
+// discovery, query, submit, the remote call and the firmware upgrade.
+#pragma once
+
+#include "CPDrv.h"
+#include "Clock.h"
+#include "Context.h"
+#include "Screen.h"
+
+#include <memory>
+#include <string>
+
+namespace ta::link {
+
+// Which window started a discovery; it is disabled while discovery runs.
+enum class Caller { Wizard, Editor, Reboot };
+
+class TaLink {
+public:
+    TaLink(AppContext& ctx, Clock& clock, SerialBackend& backend, Screen& screen);
+    ~TaLink();
+    TaLink(const TaLink&) = delete;
+    TaLink& operator=(const TaLink&) = delete;
+
+    TCommPortDriver& cCom() { return *cCom_; }
+    AppContext& context() { return ctx_; }
+
+    // --- What the windows call ---
+    void rbLocalTAClick();
+    void rbRemoteTAClick();
+    // Wizard Next on "&Query from TA".
+    void startQueryFromWizard();
+    // Editor "Submit to TA".
+    void tbSubmitClick();
+    // Editor "Upgrade", after the file dialog and the confirmation.
+    void tbUpgradeClick(const std::string& path);
+    // Editor "Exit": hang up a remote TA first, else terminate at once.
+    void tbExitClick();
+    // Connecting window "Cancel".
+    void btnCancelClick();
+
+    // --- Discovery and identification ---
+    bool scanPorts();
+    void startDiscovery(Caller caller);
+    void sendIdentify();
+    void sendPortProbe();
+    void sendInfoQuery();
+    void sendSessionEcho();
+    void classifyTa();
+
+    // --- Query ---
+    void startQuery(); // builds the list and sends its first entry
+    void sendQuery();
+    bool advanceQuery();
+    bool skipX25Group();
+
+    // --- Submit ---
+    void startSubmit(); // builds the batch and sends its first command
+    void sendSubmitCommand();
+    bool advanceSubmit();
+    bool skipSubmitX25Group();
+
+    // --- Remote call and hang-up ---
+    void sendRemoteEcho();
+    void sendQueryC0();
+    void sendQueryP5();
+    void sendRemoteSetup();
+    void sendDial();
+    void sendEscape();
+    void sendHangUp();
+    void sendRestore();
+
+    // --- Firmware upgrade ---
+    bool LoadFirmwareImage(const std::string& path);
+    void StartUpgrade();
+    void OnUpgradeByte(uint8_t byte);
+
+    // --- Receive dispatcher and timer handlers (public for the tests) ---
+    void cComReceiveData(const uint8_t* dataPtr, uint32_t dataSize);
+    void tmVerTimerTimer();
+    void tmInitTimerTimer();
+    void tmQryTimerTimer();
+    void tmSmtTimerTimer();
+    void tmCallTimerTimer();
+    void tmUpgTimerTimer();
+    void tmTickTimerTimer();
+
+    Timer& tmVerTimer() { return *tmVerTimer_; }
+    Timer& tmInitTimer() { return *tmInitTimer_; }
+    Timer& tmQryTimer() { return *tmQryTimer_; }
+    Timer& tmSmtTimer() { return *tmSmtTimer_; }
+    Timer& tmCallTimer() { return *tmCallTimer_; }
+    Timer& tmUpgTimer() { return *tmUpgTimer_; }
+    Timer& tmTickTimer() { return *tmTickTimer_; }
+
+    int queryCount() const { return queryCount_; }
+    int batchCount() const { return batchCount_; }
+    int tickValue() const { return tick_; }
+
+private:
+    void send(const std::string& command, TransactionState state, Timer& timer);
+    void sendRaw(const std::string& line, const std::string& logText);
+    void logLine(const std::string& line);
+    void collectReceived(const uint8_t* data, uint32_t size);
+    void runOkAction();
+    bool handleNoCarrier();
+    void handleDialOutcome(const std::string& upper);
+    void passToUpgrade();
+    void onTaIdentified();
+    void stepDone();
+    void enableCallerWindow();
+    void enableAndFocusCallerWindow();
+    void giveUp(const std::string& message);
+    void finishQuery(bool clearReply);
+    void failQuery();
+    void finishSubmit();
+    void failSubmit();
+    bool handleNumberReply(uint8_t& target);
+    void reopenWithHandshake();
+    void callEnded(const std::string& message, bool closePort);
+    void FinishUpgrade();
+    void AbortUpgrade();
+    void AfterReboot();
+    void SendBlock();
+    void SendEnd();
+    void recyclePort();
+    void selectPort(int index);
+
+    AppContext& ctx_;
+    Clock& clock_;
+    Screen& screen_;
+    std::unique_ptr<TCommPortDriver> cCom_;
+    std::unique_ptr<Timer> tmVerTimer_;
+    std::unique_ptr<Timer> tmInitTimer_;
+    std::unique_ptr<Timer> tmQryTimer_;
+    std::unique_ptr<Timer> tmSmtTimer_;
+    std::unique_ptr<Timer> tmCallTimer_;
+    std::unique_ptr<Timer> tmUpgTimer_;
+    std::unique_ptr<Timer> tmTickTimer_;
+    int queryCount_ = 0;
+    int batchCount_ = 0;
+    int tick_ = 0;
+};
+
+} // namespace ta::link
