@@ -1,0 +1,181 @@
+#include "atcmd/SubmitBatch.h"
+
+#include <cstring>
+
+#include "atcmd/ParamTable.h"
+
+namespace ta::atcmd {
+namespace {
+
+constexpr int kChapId = 11, kCallBumpingId = 12;
+constexpr int kFirstVoiceId = 96;
+
+std::string textValue(std::span<const char> field)
+{
+    std::string text;
+    for (char c : field) {
+        if (c == '\0')
+            break;
+        if (static_cast<unsigned char>(c) >= 0x20 && c != 0x7F)
+            text += c;
+    }
+    return text;
+}
+
+std::string valueOf(const TaProfile& profile, const Param& param, int port)
+{
+    const auto field = fieldOf(profile, param, port);
+    if (field.empty())
+        return {};
+    switch (param.form) {
+    case Form::Number:
+        return std::to_string(static_cast<uint8_t>(field[0]));
+    case Form::WideNumber: {
+        LeU16 wide{};
+        std::memcpy(wide.bytes, field.data(), sizeof wide.bytes);
+        return std::to_string(uint16_t(wide));
+    }
+    case Form::Pair:
+        return textValue(field) + "/" + textValue(subFieldOf(profile, param, port));
+    case Form::Text:
+    case Form::Date:
+    case Form::Time:
+        return textValue(field);
+    case Form::Charge:
+    case Form::Command:
+        break;
+    }
+    return {};
+}
+
+// With Fixed MP the TA gets 128 kbps with both thresholds 0 and persist time 1.
+const char* fixedMultilinkValue(int id)
+{
+    switch (id) {
+    case 7: return "1";
+    case 8: return "0";
+    case 9: return "0";
+    case 10: return "1";
+    }
+    return nullptr;
+}
+
+std::string assignment(const std::string& key, const Param& param, const std::string& value)
+{
+    return key + (param.noEquals ? "" : "=") + value;
+}
+
+class BatchBuilder {
+public:
+    BatchBuilder(const TaProfile& profile, const Options& options) : profile_(profile), options_(options) {}
+
+    std::vector<std::string> build()
+    {
+        if (options_.noPortPrefix)
+            addBarePorts();
+        else
+            addPrefixedPorts();
+        addVoiceAndDevice();
+        return std::move(batch_);
+    }
+
+private:
+    void assign(int id, int port = 0)
+    {
+        const Param& param = *paramById(id);
+        const std::string key = keyOnPort(param, port, options_.noPortPrefix);
+        batch_.push_back(assignment(key, param, valueOf(profile_, param, port)));
+    }
+
+    void assignPortRow(const Param& param, int port)
+    {
+        const DataPortSettings& block = port == 1 ? profile_.dataPort1 : profile_.dataPort2;
+        const char* fixed = block.fixedMp == 1 ? fixedMultilinkValue(param.id) : nullptr;
+        if (fixed)
+            batch_.push_back(assignment(keyOnPort(param, port, options_.noPortPrefix), param, fixed));
+        else
+            assign(param.id, port);
+    }
+
+    // The TA takes call bumping before CHAP, the other way round from the query.
+    void addPortBlock(int port)
+    {
+        for (const Param& param : paramTable()) {
+            if (param.scope != Scope::DataPort || (param.isX25() && !options_.x25OnD))
+                continue;
+            if (param.id == kChapId)
+                assignPortRow(*paramById(kCallBumpingId), port);
+            else if (param.id == kCallBumpingId)
+                assignPortRow(*paramById(kChapId), port);
+            else
+                assignPortRow(param, port);
+        }
+    }
+
+    void addBarePorts()
+    {
+        const bool framed = options_.remote;
+        for (int port : {1, 2}) {
+            if (!(options_.taVariant & port))
+                continue;
+            if (framed)
+                batch_.push_back(port == 1 ? "$P3=1" : "$P3=2");
+            addPortBlock(port);
+            batch_.push_back(kStoreKey);
+            if (framed)
+                batch_.push_back("$P3=0");
+        }
+    }
+
+    void addPrefixedPorts()
+    {
+        assign(2);
+        if (options_.taVariant & 1) {
+            addPortBlock(1);
+            for (int id : {48, 49, 50})
+                assign(id);
+            batch_.push_back(std::string("1") + kStoreKey);
+        }
+        if (options_.taVariant & 2) {
+            addPortBlock(2);
+            batch_.push_back(std::string("2") + kStoreKey);
+        }
+    }
+
+    void addVoiceAndDevice()
+    {
+        for (const Param& param : paramTable()) {
+            if (param.id < kFirstVoiceId)
+                continue;
+            if (param.scope == Scope::Voice)
+                assign(param.id);
+        }
+        if (options_.clearLastCharge)
+            batch_.push_back("$C0=0");
+        if (options_.clearAccCharge)
+            batch_.push_back("$C1=0");
+        if (options_.sysDateTime)
+            for (int id : {133, 134, 135})
+                assign(id);
+    }
+
+    const TaProfile& profile_;
+    const Options& options_;
+    std::vector<std::string> batch_;
+};
+
+} // namespace
+
+std::vector<std::string> buildSubmitBatch(const TaProfile& profile, const Options& options)
+{
+    return BatchBuilder(profile, options).build();
+}
+
+std::string valueText(const TaProfile& profile, int id)
+{
+    int port = 0;
+    const Param* param = paramById(id, &port);
+    return param ? valueOf(profile, *param, port) : std::string();
+}
+
+} // namespace ta::atcmd
