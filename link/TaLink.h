@@ -7,14 +7,35 @@
 #include "Clock.h"
 #include "Context.h"
 #include "Screen.h"
+#include "Xmodem.h"
+#include "atcmd/QueryList.h"
 
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace ta::link {
 
 // Which window started a discovery; it is disabled while discovery runs.
 enum class Caller { Wizard, Editor, Reboot };
+
+enum UpgradeStep : uint8_t { usWaitStart, usSendBlocks, usEndSent, usFinished, usAborted };
+
+// The firmware transfer's own state.
+struct UpgradeState {
+    std::string firmwarePath;
+    std::vector<uint8_t> firmwareImage;
+    int imageLength = 0;
+    int imageCursor = 0;
+    int bigBlocksLeft = 0;
+    int blocksLeft = 0;
+    int blockNumber = 1;
+    int totalBlocks = 0;
+    int watchBlocksLeft = -1;
+    UpgradeStep upgradeStep = usWaitStart;
+    std::vector<uint8_t> lastBlock; // what a NAK sends again
+    bool watchdogRecycled = false;  // the port was recycled once without progress since
+};
 
 class TaLink {
 public:
@@ -75,6 +96,7 @@ public:
     bool LoadFirmwareImage(const std::string& path);
     void StartUpgrade();
     void OnUpgradeByte(uint8_t byte);
+    const UpgradeState& upgrade() const { return upg_; }
 
     // --- Receive dispatcher and timer handlers (public for the tests) ---
     void cComReceiveData(const uint8_t* dataPtr, uint32_t dataSize);
@@ -99,33 +121,57 @@ public:
     int tickValue() const { return tick_; }
 
 private:
+    // Sender pattern and shared helpers.
     void send(const std::string& command, TransactionState state, Timer& timer);
     void sendRaw(const std::string& line, const std::string& logText);
     void logLine(const std::string& line);
-    void collectReceived(const uint8_t* data, uint32_t size);
-    void runOkAction();
-    bool handleNoCarrier();
-    void handleDialOutcome(const std::string& upper);
-    void passToUpgrade();
-    void onTaIdentified();
     void stepDone();
     void enableCallerWindow();
     void enableAndFocusCallerWindow();
     void giveUp(const std::string& message);
+    void selectPort(int index);
+    int firstPresentPort() const;
+    void stopSequenceTimers();
+    atcmd::Options commandOptions() const;
+    void portLost();
+
+    // Receive dispatcher.
+    void collectReceived(const uint8_t* data, uint32_t size);
+    bool commandPending() const;
+    void boundReplyBuffer();
+    void runOkAction();
+    void handleNoCarrier();
+    void handleDialOutcome(const std::string& upper);
+    void passToUpgrade();
+    bool takeReplyNumber(uint8_t& target);
+    void onTaIdentified();
+
+    // Query and submit.
+    static bool isDateTimeEntry(const std::string& entry);
+    static bool isPortEndEntry(const std::string& entry);
+    static bool isX25Entry(const std::string& entry);
+    bool queryUnderWay() const;
+    void onQueryReply();
     void finishQuery(bool clearReply);
     void failQuery();
-    void finishSubmit();
+    bool submitUnderWay() const;
+    void onSubmitReply();
+    void finishSubmit(bool clearReply);
     void failSubmit();
-    bool handleNumberReply(uint8_t& target);
-    void reopenWithHandshake();
+
+    // Remote call.
+    void callConnected();
     void callEnded(const std::string& message, bool closePort);
+    void hangUpFailed();
+
+    // Upgrade.
+    void SendBlock();
+    void resendBlock();
+    void SendEnd();
     void FinishUpgrade();
     void AbortUpgrade();
     void AfterReboot();
-    void SendBlock();
-    void SendEnd();
     void recyclePort();
-    void selectPort(int index);
 
     AppContext& ctx_;
     Clock& clock_;
@@ -141,6 +187,8 @@ private:
     int queryCount_ = 0;
     int batchCount_ = 0;
     int tick_ = 0;
+    std::string callingText_;
+    UpgradeState upg_;
 };
 
 } // namespace ta::link

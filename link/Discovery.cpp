@@ -1,0 +1,193 @@
+// Finding the TA on one of the ports and learning what kind of TA it is.
+#include "TaLink.h"
+
+namespace ta::link {
+
+namespace {
+
+bool contains(const std::string& text, const char* word) { return text.find(word) != std::string::npos; }
+
+constexpr int kIdentifyTries = 3;
+
+} // namespace
+
+bool TaLink::scanPorts()
+{
+    if (cCom_->IsOpen())
+        cCom_->ClosePort();
+    bool any = false;
+    for (int i = 0; i < kPortCandidates; ++i) {
+        selectPort(i);
+        const bool opened = cCom_->OpenPort();
+        if (opened)
+            cCom_->ClosePort();
+        ctx_.portPresent[std::size_t(i)] = opened;
+        any = any || opened;
+    }
+    return any;
+}
+
+int TaLink::firstPresentPort() const
+{
+    for (int i = 0; i < kPortCandidates; ++i)
+        if (ctx_.portPresent[std::size_t(i)])
+            return i;
+    return -1;
+}
+
+void TaLink::startDiscovery(Caller caller)
+{
+    if (!scanPorts()) {
+        screen_.showMessage("There is no free COM port!");
+        return;
+    }
+    if (caller == Caller::Editor)
+        screen_.enableEditor(false);
+    else
+        screen_.enableWizard(false);
+    ctx_.portIndex = firstPresentPort();
+    selectPort(ctx_.portIndex);
+    // The editor's Submit and Upgrade leave handshake and counter as they are.
+    if (caller != Caller::Editor) {
+        cCom_->setHwFlow(hfNONE);
+        ctx_.retryCount = 0;
+    }
+    cCom_->OpenPort();
+    sendIdentify();
+}
+
+void TaLink::sendIdentify() { send("ATI0", tsIdentify, *tmVerTimer_); }
+void TaLink::sendPortProbe() { send("AT1S0?", tsPortProbe, *tmInitTimer_); }
+void TaLink::sendInfoQuery() { send("ATI10I30", tsInfo, *tmInitTimer_); }
+void TaLink::sendSessionEcho() { send("ATE1V1", tsSessionEcho, *tmInitTimer_); }
+
+void TaLink::onTaIdentified()
+{
+    const std::string& reply = ctx_.replyBuffer;
+    if (!contains(reply, "128000") && !contains(reply, "Pelagrin10") && !contains(reply, "Vela.Net Davo"))
+        return;
+    tmVerTimer_->setEnabled(false);
+    cCom_->ClosePort();
+    cCom_->setHwFlow(hfRTSCTS);
+    cCom_->OpenPort();
+    ctx_.retryCount = 0;
+    if (ctx_.remoteChosen)
+        sendRemoteEcho();
+    else if (ctx_.pendingOperation == poUpgrade)
+        StartUpgrade();
+    else
+        sendPortProbe();
+}
+
+void TaLink::tmVerTimerTimer()
+{
+    tmVerTimer_->setEnabled(false);
+    if (ctx_.transactionState != tsIdentify)
+        return;
+    ++ctx_.retryCount;
+    if (ctx_.retryCount < kIdentifyTries) {
+        sendIdentify();
+        return;
+    }
+    cCom_->ClosePort();
+    for (++ctx_.portIndex; ctx_.portIndex < kPortCandidates; ++ctx_.portIndex) {
+        if (!ctx_.portPresent[std::size_t(ctx_.portIndex)])
+            continue;
+        cCom_->ClosePort();
+        selectPort(ctx_.portIndex);
+        cCom_->setHwFlow(hfNONE);
+        cCom_->OpenPort();
+        ctx_.retryCount = 0;
+        sendIdentify();
+        return;
+    }
+    giveUp("Cannot find a TA to config!");
+}
+
+void TaLink::classifyTa()
+{
+    const std::string& reply = ctx_.replyBuffer;
+    if (contains(reply, "QM7B2-HXN")) {
+        if (!ctx_.noPortPrefix || ctx_.remoteChosen)
+            ctx_.taVariant = 3;
+        else
+            ctx_.taVariant = contains(reply, "USB") ? 2 : 1;
+        return;
+    }
+    ctx_.taVariant = 1;
+    if (!contains(reply, "QM7A1-HXN")) {
+        ctx_.switches.sysDateTime = false;
+        ctx_.switches.x25OnD = false;
+    }
+}
+
+// Re-send limits of the steps guarded by tmInitTimer, and what giving up means.
+void TaLink::tmInitTimerTimer()
+{
+    tmInitTimer_->setEnabled(false);
+    ++ctx_.retryCount;
+    const int tries = ctx_.retryCount;
+    switch (ctx_.transactionState) {
+    case tsRemoteEcho:
+        if (tries < 5)
+            sendRemoteEcho();
+        else
+            giveUp("Cannot find a TA to config!");
+        break;
+    case tsSessionEcho:
+        if (tries < 5)
+            sendSessionEcho();
+        else
+            giveUp(screen_.editorVisible() ? "Submit Setting failed, please check the TA!"
+                                           : "Query Setting failed, please check the TA!");
+        break;
+    case tsPortProbe:
+        if (tries < 5) {
+            sendPortProbe();
+        } else {
+            ctx_.noPortPrefix = true;
+            sendInfoQuery();
+        }
+        break;
+    case tsInfo:
+        if (tries < 7)
+            sendInfoQuery();
+        else
+            giveUp("Cannot find a TA to make a remote call!");
+        break;
+    case tsRemoteQueryC0:
+        if (tries < 7)
+            sendQueryC0();
+        else
+            giveUp("Cannot find a TA to make a remote call!");
+        break;
+    case tsRemoteQueryP5:
+        if (tries < 7)
+            sendQueryP5();
+        else
+            giveUp("Cannot find a TA to make a remote call!");
+        break;
+    case tsRemoteSetup:
+        if (tries < 5)
+            sendRemoteSetup();
+        else
+            giveUp("Cannot find a TA to make a remote call!");
+        break;
+    case tsEscape:
+        if (tries < 5)
+            sendEscape();
+        else
+            hangUpFailed();
+        break;
+    case tsHangUp:
+        if (tries < 5)
+            sendHangUp();
+        else
+            hangUpFailed();
+        break;
+    default:
+        break;
+    }
+}
+
+} // namespace ta::link

@@ -1,0 +1,165 @@
+// Reading every setting of the TA into the working profile, one query per
+// entry of the query list, paced by "OK" and guarded by tmQryTimer.
+#include "TaLink.h"
+
+#include "atcmd/QueryList.h"
+#include "atcmd/ReplyDecoder.h"
+#include "profile/DefaultProfile.h"
+
+namespace ta::link {
+
+namespace {
+
+constexpr int kQuerySends = 7; // one budget for the whole sequence
+constexpr int kX25GroupSize = 9;
+
+// The key part of a list entry or batch command: what comes before "=".
+std::string keyPart(const std::string& entry)
+{
+    const auto eq = entry.find('=');
+    return eq == std::string::npos ? entry : entry.substr(0, eq);
+}
+
+bool hasKey(const std::string& entry, const char* key) { return keyPart(entry).find(key) != std::string::npos; }
+
+} // namespace
+
+bool TaLink::isDateTimeEntry(const std::string& entry) { return hasKey(entry, "$T0"); }
+bool TaLink::isPortEndEntry(const std::string& entry) { return entry == "$P3=0"; }
+bool TaLink::isX25Entry(const std::string& entry) { return hasKey(entry, "-X"); }
+
+void TaLink::startQuery()
+{
+    screen_.enableWizard(false);
+    ctx_.queryIndex = 0;
+    ctx_.transactionState = tsQuerying;
+    const auto entries = atcmd::buildQueryList(commandOptions());
+    ctx_.commandList.clear();
+    ctx_.commandIds.clear();
+    for (const auto& entry : entries) {
+        ctx_.commandList.push_back(entry.key);
+        ctx_.commandIds.push_back(entry.id);
+    }
+    queryCount_ = int(entries.size());
+    screen_.setProgressMax(queryCount_);
+    screen_.setProgress(0);
+    screen_.showProgress(true);
+}
+
+bool TaLink::queryUnderWay() const
+{
+    return ctx_.queryIndex >= 0 && ctx_.queryIndex < queryCount_ &&
+           ctx_.queryIndex < int(ctx_.commandList.size());
+}
+
+void TaLink::sendQuery()
+{
+    if (!queryUnderWay())
+        return;
+    const std::string& entry = ctx_.commandList[std::size_t(ctx_.queryIndex)];
+    const int id = ctx_.commandIds[std::size_t(ctx_.queryIndex)];
+    const std::string command = atcmd::isPlainCommandId(id) ? "AT" + entry : "AT" + entry + "?";
+    sendRaw(command + "\r", command);
+    tmQryTimer_->setEnabled(true);
+}
+
+bool TaLink::advanceQuery()
+{
+    ++ctx_.queryIndex;
+    screen_.setProgress(ctx_.queryIndex);
+    return ctx_.queryIndex != queryCount_;
+}
+
+bool TaLink::skipX25Group()
+{
+    ctx_.queryIndex += kX25GroupSize;
+    if (ctx_.queryIndex >= queryCount_) {
+        ctx_.queryIndex = queryCount_;
+        screen_.setProgress(queryCount_);
+        return false;
+    }
+    screen_.setProgress(ctx_.queryIndex);
+    return true;
+}
+
+void TaLink::onQueryReply()
+{
+    // An "OK" after the list has ended (the connection stays open in this
+    // state) belongs to no entry.
+    if (!queryUnderWay())
+        return;
+    tmQryTimer_->setEnabled(false);
+    atcmd::DecodeTargets targets{ctx_.workingProfile, ctx_.firmwareVersion, ctx_.chargeLast, ctx_.chargeAcc};
+    const int id = ctx_.commandIds[std::size_t(ctx_.queryIndex)];
+    if (!atcmd::decodeReply(id, ctx_.replyBuffer, targets)) {
+        // Not a number: treat the entry as unanswered, so the timeout rules apply.
+        tmQryTimer_->setEnabled(true);
+        return;
+    }
+    if (id == 131 || id == 132)
+        screen_.chargeTextsChanged();
+    if (advanceQuery())
+        sendQuery();
+    else
+        finishQuery(true);
+}
+
+void TaLink::finishQuery(bool clearReply)
+{
+    screen_.showProgress(false);
+    screen_.showWizardProfilePage();
+    screen_.enableWizard(true);
+    screen_.focusWizard();
+    deriveFixedMp(ctx_.workingProfile);
+    screen_.showProfile();
+    screen_.presentEditor();
+    screen_.hideWizard();
+    screen_.setProgressCaption("Submit progress status");
+    if (clearReply)
+        ctx_.replyBuffer.clear();
+}
+
+void TaLink::failQuery()
+{
+    ctx_.transactionState = tsDiscard;
+    ctx_.nextState = tsIdentify;
+    screen_.showProgress(false);
+    buildDefaultProfile(ctx_.workingProfile, ctx_.switches.x25OnD, ctx_.switches.sysDateTime);
+    screen_.showMessage("Query Setting failed, please check the TA!");
+    screen_.enableWizard(true);
+    screen_.focusWizard();
+}
+
+void TaLink::tmQryTimerTimer()
+{
+    tmQryTimer_->setEnabled(false);
+    ++ctx_.retryCount;
+    if (!queryUnderWay())
+        return;
+    if (ctx_.retryCount < kQuerySends) {
+        sendQuery();
+        return;
+    }
+    const std::string entry = ctx_.commandList[std::size_t(ctx_.queryIndex)];
+    if (ctx_.switches.sysDateTime && isDateTimeEntry(entry)) {
+        // A TA without a clock: the date/time entries are the last ones.
+        ctx_.switches.sysDateTime = false;
+        screen_.hideSysDateTime();
+        finishQuery(false);
+    } else if (isPortEndEntry(entry)) {
+        if (advanceQuery())
+            sendQuery();
+        else
+            finishQuery(true);
+    } else if (isX25Entry(entry)) {
+        screen_.removeX25Support();
+        if (skipX25Group())
+            sendQuery();
+        else
+            finishQuery(true);
+    } else {
+        failQuery();
+    }
+}
+
+} // namespace ta::link

@@ -1,0 +1,227 @@
+// Construction, the sender pattern and the small helpers every sequence uses.
+#include "TaLink.h"
+
+namespace ta::link {
+
+namespace {
+
+std::unique_ptr<Timer> makeTimer(Clock& clock, int intervalMs, std::function<void()> onTimeout)
+{
+    auto timer = clock.createTimer();
+    timer->setEnabled(false);
+    timer->setInterval(intervalMs);
+    timer->setCallback(std::move(onTimeout));
+    return timer;
+}
+
+} // namespace
+
+TaLink::TaLink(AppContext& ctx, Clock& clock, SerialBackend& backend, Screen& screen)
+    : ctx_(ctx), clock_(clock), screen_(screen),
+      cCom_(std::make_unique<TCommPortDriver>(clock, backend))
+{
+    cCom_->setPortName(TCommPortDriver::comName(2));
+    cCom_->setBaudRateValue(115200);
+    cCom_->setOnReceiveData([this](TCommPortDriver&, const uint8_t* data, uint32_t size) {
+        cComReceiveData(data, size);
+    });
+    // TODO(hang-up): cCom_->setOnHangUp([this] { portLost(); });
+
+    tmVerTimer_ = makeTimer(clock, 500, [this] { tmVerTimerTimer(); });
+    tmInitTimer_ = makeTimer(clock, 1500, [this] { tmInitTimerTimer(); });
+    tmQryTimer_ = makeTimer(clock, 1000, [this] { tmQryTimerTimer(); });
+    tmSmtTimer_ = makeTimer(clock, 1000, [this] { tmSmtTimerTimer(); });
+    tmCallTimer_ = makeTimer(clock, 1000, [this] { tmCallTimerTimer(); });
+    tmUpgTimer_ = makeTimer(clock, 90000, [this] { tmUpgTimerTimer(); });
+    // The rebooting window's countdown timer starts enabled with its window;
+    // its first tick finds no reboot under way and stops.
+    tmTickTimer_ = makeTimer(clock, 1000, [this] { tmTickTimerTimer(); });
+    tmTickTimer_->setEnabled(true);
+
+    ctx_.pendingOperation = poNone;
+    ctx_.portPresent.fill(false);
+    ctx_.taVariant = ctx_.switches.countryOption ? 2 : 3;
+    ctx_.noPortPrefix = false;
+    ctx_.retryCount = 0;
+    ctx_.transactionState = tsIdle;
+    ctx_.replyBuffer.clear();
+}
+
+TaLink::~TaLink()
+{
+    // The driver's events call back into this object: stop them first.
+    cCom_->setOnReceiveData(nullptr);
+    cCom_->ClosePort();
+}
+
+void TaLink::logLine(const std::string& line)
+{
+    if (ctx_.switches.debugLog)
+        screen_.logLine(line);
+}
+
+void TaLink::sendRaw(const std::string& line, const std::string& logText)
+{
+    ctx_.replyBuffer.clear();
+    cCom_->WriteString(line);
+    logLine("(" + logText + ")");
+}
+
+void TaLink::send(const std::string& command, TransactionState state, Timer& timer)
+{
+    sendRaw(command + "\r", command);
+    ctx_.transactionState = state;
+    timer.setEnabled(true);
+}
+
+void TaLink::stepDone()
+{
+    tmInitTimer_->setEnabled(false);
+    ctx_.retryCount = 0;
+}
+
+void TaLink::enableCallerWindow()
+{
+    if (screen_.wizardVisible())
+        screen_.enableWizard(true);
+    else
+        screen_.enableEditor(true);
+}
+
+void TaLink::enableAndFocusCallerWindow()
+{
+    if (screen_.wizardVisible()) {
+        screen_.enableWizard(true);
+        screen_.focusWizard();
+    } else {
+        screen_.enableEditor(true);
+        screen_.focusEditor();
+    }
+}
+
+void TaLink::giveUp(const std::string& message)
+{
+    ctx_.transactionState = tsIdle;
+    screen_.showMessage(message);
+    enableCallerWindow();
+}
+
+void TaLink::selectPort(int index)
+{
+    cCom_->setPort(TPortNumber(pnCOM1 + index));
+}
+
+void TaLink::stopSequenceTimers()
+{
+    tmVerTimer_->setEnabled(false);
+    tmInitTimer_->setEnabled(false);
+    tmQryTimer_->setEnabled(false);
+    tmSmtTimer_->setEnabled(false);
+    tmCallTimer_->setEnabled(false);
+    tmUpgTimer_->setEnabled(false);
+}
+
+atcmd::Options TaLink::commandOptions() const
+{
+    atcmd::Options options;
+    options.noPortPrefix = ctx_.noPortPrefix;
+    options.taVariant = ctx_.taVariant;
+    options.remote = ctx_.remoteChosen;
+    options.countryOption = ctx_.switches.countryOption;
+    options.x25OnD = ctx_.switches.x25OnD;
+    options.sysDateTime = ctx_.switches.sysDateTime;
+    options.clearLastCharge = ctx_.clearLastCharge;
+    options.clearAccCharge = ctx_.clearAccCharge;
+    return options;
+}
+
+// --- What the windows call ---
+
+void TaLink::rbLocalTAClick()
+{
+    ctx_.remoteChosen = false;
+    ctx_.transactionState = tsIdle;
+}
+
+void TaLink::rbRemoteTAClick()
+{
+    ctx_.remoteChosen = true;
+    ctx_.transactionState = tsIdle;
+}
+
+void TaLink::startQueryFromWizard()
+{
+    if (ctx_.transactionState != tsIdle) {
+        startQuery();
+        sendQuery();
+    } else {
+        startDiscovery(Caller::Wizard);
+    }
+}
+
+void TaLink::tbSubmitClick()
+{
+    ctx_.pendingOperation = poSubmit;
+    if (!screen_.thresholdsValid()) {
+        screen_.showMessage("Drop threshold can not be bigger than Add threshold");
+        return;
+    }
+    if (ctx_.transactionState != tsIdle) {
+        startSubmit();
+        sendSubmitCommand();
+    } else {
+        startDiscovery(Caller::Editor);
+    }
+}
+
+void TaLink::tbExitClick()
+{
+    if (cCom_->IsOpen() && ctx_.remoteChosen) {
+        ctx_.retryCount = 0;
+        sendEscape();
+    } else {
+        screen_.terminate();
+    }
+}
+
+} // namespace ta::link
+
+namespace ta::link {
+
+// The device went away (USB cable pulled): end what was under way with its
+// own message, and go back to idle so that the next request rediscovers.
+void TaLink::portLost()
+{
+    const TransactionState state = ctx_.transactionState;
+    const bool pending = commandPending();
+    switch (state) {
+    case tsIdentify:
+        return; // the probe moves on to the next port by itself
+    case tsRebooting:
+        return; // a USB TA leaves while it restarts; the rescan finds it again
+    default:
+        break;
+    }
+    stopSequenceTimers();
+    ctx_.retryCount = 0;
+    ctx_.transactionState = tsIdle;
+    screen_.showProgress(false);
+    screen_.showConnecting(false);
+    if (!pending) {
+        // Nothing was under way: the user is editing; the next request rediscovers.
+        return;
+    }
+    std::string message = "Cannot find a TA to config!";
+    if (state == tsQuerying || (state == tsSessionEcho && !screen_.editorVisible()))
+        message = "Query Setting failed, please check the TA!";
+    else if (state == tsSubmitting || state == tsSessionEcho)
+        message = "Submit Setting failed, please check the TA!";
+    else if (state == tsUpgrading)
+        message = "Firmware upgrade abort, please make sure firmware is correct!";
+    else if (state == tsDialing)
+        message = "TA respones (No Carrier)";
+    screen_.showMessage(message);
+    enableAndFocusCallerWindow();
+}
+
+} // namespace ta::link

@@ -1,0 +1,257 @@
+// Firmware upload: "AT$D99" puts the TA in download mode, the image goes out
+// in XMODEM-1K blocks, the TA reboots and is found again, and the editor's
+// settings are written back to it.
+#include "TaLink.h"
+
+#include <fstream>
+#include <iterator>
+
+namespace ta::link {
+
+namespace {
+
+constexpr int kWatchdogMs = 90000;
+constexpr int kRebootWaitMs = 30000;
+constexpr int kRebootCountdown = 30;
+
+} // namespace
+
+void TaLink::tbUpgradeClick(const std::string& path)
+{
+    upg_.firmwarePath = path;
+    if (!LoadFirmwareImage(path)) {
+        screen_.showMessage("Can not open file!");
+        return;
+    }
+    ctx_.pendingOperation = poUpgrade;
+    if (ctx_.transactionState != tsIdle) {
+        StartUpgrade();
+        return;
+    }
+    if (!scanPorts()) {
+        screen_.showMessage("There is no free COM port!");
+        return;
+    }
+    // Handshake and retry counter stay as they are, unlike after a reboot.
+    screen_.enableEditor(false);
+    ctx_.portIndex = firstPresentPort();
+    selectPort(ctx_.portIndex);
+    cCom_->OpenPort();
+    sendIdentify();
+}
+
+// An empty file is not firmware: refusing it keeps the TA out of download
+// mode with nothing to send.
+bool TaLink::LoadFirmwareImage(const std::string& path)
+{
+    upg_.firmwareImage.clear();
+    upg_.imageLength = 0;
+    std::ifstream file(path, std::ios::binary);
+    if (!file)
+        return false;
+    std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+    if (file.bad() || bytes.empty())
+        return false;
+    upg_.firmwareImage = xmodem::padImage(std::move(bytes));
+    upg_.imageLength = int(upg_.firmwareImage.size());
+    return true;
+}
+
+void TaLink::StartUpgrade()
+{
+    const auto plan = xmodem::planFor(std::size_t(upg_.imageLength));
+    upg_.imageCursor = 0;
+    upg_.bigBlocksLeft = plan.bigBlocks;
+    upg_.blocksLeft = plan.total();
+    upg_.totalBlocks = plan.total();
+    upg_.watchBlocksLeft = -1;
+    upg_.blockNumber = 1;
+    upg_.watchdogRecycled = false;
+    upg_.lastBlock.clear();
+
+    screen_.setProgressCaption("Firmware upgrade progress status");
+    screen_.setProgressMax(upg_.blocksLeft);
+    screen_.setProgress(0);
+    screen_.showProgress(true);
+
+    cCom_->PurgeBuffers(true, true);
+    sendRaw("AT$D99\r", "AT$D99");
+    ctx_.transactionState = tsUpgrading;
+    upg_.upgradeStep = usWaitStart;
+    tmUpgTimer_->setEnabled(false);
+    tmUpgTimer_->setInterval(kWatchdogMs);
+    tmUpgTimer_->setEnabled(true);
+}
+
+void TaLink::SendBlock()
+{
+    const std::size_t size = upg_.bigBlocksLeft != 0 ? xmodem::kBigBlock : xmodem::kSmallBlock;
+    const std::size_t cursor = std::size_t(upg_.imageCursor);
+    if (cursor + size > upg_.firmwareImage.size())
+        return; // the plan never asks for this; never read past the image
+    upg_.lastBlock = xmodem::buildBlock(upg_.firmwareImage.data() + cursor, size, upg_.blockNumber);
+    upg_.imageCursor += int(size);
+    resendBlock();
+}
+
+void TaLink::resendBlock()
+{
+    cCom_->WriteData(upg_.lastBlock.data(), uint32_t(upg_.lastBlock.size()));
+    screen_.setProgress(upg_.blockNumber - 1);
+}
+
+void TaLink::SendEnd()
+{
+    const uint8_t eot = xmodem::EOT;
+    cCom_->WriteData(&eot, 1);
+}
+
+void TaLink::OnUpgradeByte(uint8_t byte)
+{
+    switch (upg_.upgradeStep) {
+    case usWaitStart:
+        if (byte == xmodem::START) {
+            SendBlock();
+            upg_.upgradeStep = usSendBlocks;
+        }
+        break;
+    case usSendBlocks:
+        if (byte == xmodem::ACK) {
+            ++upg_.blockNumber;
+            if (upg_.bigBlocksLeft != 0)
+                --upg_.bigBlocksLeft;
+            --upg_.blocksLeft;
+            if (upg_.blocksLeft > 0) {
+                SendBlock();
+            } else {
+                SendEnd();
+                upg_.upgradeStep = usEndSent;
+            }
+        } else if (byte == xmodem::NAK) {
+            resendBlock();
+        } else if (byte == xmodem::CAN) {
+            upg_.upgradeStep = usAborted;
+            AbortUpgrade();
+        }
+        break;
+    case usEndSent:
+        if (byte == xmodem::ACK) {
+            upg_.upgradeStep = usFinished;
+            screen_.setProgress(upg_.totalBlocks);
+            FinishUpgrade();
+        } else if (byte == xmodem::NAK) {
+            SendEnd();
+        } else if (byte == xmodem::CAN) {
+            upg_.upgradeStep = usAborted;
+            screen_.setProgress(upg_.totalBlocks);
+            AbortUpgrade();
+        }
+        break;
+    case usFinished:
+    case usAborted:
+        break;
+    }
+}
+
+void TaLink::FinishUpgrade()
+{
+    screen_.showProgress(false);
+    if (ctx_.remoteChosen)
+        sendRaw("AT$REBOOT\r", "AT$REBOOT");
+    ctx_.transactionState = tsRebooting;
+    tick_ = kRebootCountdown;
+    screen_.setTickText(std::to_string(tick_));
+    tmTickTimer_->setInterval(1000);
+    tmTickTimer_->setEnabled(true);
+    screen_.showRebooting(true);
+    tmUpgTimer_->setEnabled(false);
+    tmUpgTimer_->setInterval(kRebootWaitMs);
+    tmUpgTimer_->setEnabled(true);
+}
+
+void TaLink::AbortUpgrade()
+{
+    tmUpgTimer_->setEnabled(false);
+    screen_.showProgress(false);
+    screen_.setProgress(0);
+    ctx_.pendingOperation = poNone;
+    ctx_.transactionState = tsIdle;
+    cCom_->ClosePort();
+    cCom_->PurgeBuffers(true, true);
+    cCom_->OpenPort();
+    screen_.showMessage("Firmware upgrade abort, please make sure firmware is correct!");
+    // An upload that began with discovery left the editor disabled.
+    screen_.enableEditor(true);
+    screen_.focusEditor();
+}
+
+void TaLink::recyclePort()
+{
+    cCom_->ClosePort();
+    cCom_->PurgeBuffers(true, true);
+    cCom_->OpenPort();
+}
+
+void TaLink::tmUpgTimerTimer()
+{
+    tmUpgTimer_->setEnabled(false);
+    const bool transferring = ctx_.transactionState == tsUpgrading;
+    if (transferring && upg_.upgradeStep == usSendBlocks && upg_.blocksLeft != upg_.watchBlocksLeft) {
+        upg_.watchBlocksLeft = upg_.blocksLeft;
+        upg_.watchdogRecycled = false;
+        tmUpgTimer_->setEnabled(true);
+        return;
+    }
+    if (transferring && upg_.watchdogRecycled) {
+        // A second watchdog period without progress: the TA is not coming back.
+        upg_.upgradeStep = usAborted;
+        AbortUpgrade();
+        return;
+    }
+    recyclePort();
+    if (transferring) {
+        // Give the TA one more period to resume after the port was recycled.
+        upg_.watchdogRecycled = true;
+        tmUpgTimer_->setEnabled(true);
+        return;
+    }
+    if (ctx_.transactionState == tsRebooting && upg_.upgradeStep == usFinished)
+        AfterReboot();
+}
+
+void TaLink::tmTickTimerTimer()
+{
+    tmTickTimer_->setEnabled(false);
+    if (ctx_.transactionState != tsRebooting)
+        return;
+    if (tick_ > 0) {
+        tmTickTimer_->setEnabled(true);
+        --tick_;
+        screen_.setTickText(std::to_string(tick_));
+    } else {
+        screen_.setTickText(".");
+    }
+}
+
+void TaLink::AfterReboot()
+{
+    screen_.showRebooting(false);
+    screen_.setProgressCaption("Query setting progress status");
+    screen_.setProgress(0);
+    ctx_.pendingOperation = poNone;
+    ctx_.transactionState = tsIdle;
+    if (!scanPorts()) {
+        screen_.showMessage("There is no free COM port!");
+        screen_.enableEditor(true);
+        return;
+    }
+    screen_.enableWizard(false);
+    ctx_.portIndex = firstPresentPort();
+    selectPort(ctx_.portIndex);
+    cCom_->setHwFlow(hfNONE);
+    cCom_->OpenPort();
+    ctx_.retryCount = 0;
+    sendIdentify();
+}
+
+} // namespace ta::link
