@@ -1,0 +1,41 @@
+#include "CommandTable.h"
+
+#include <algorithm>
+#include <ostream>
+
+namespace ta::tactl {
+namespace {
+
+// A function-local table, so registrars in other files may run in any order.
+std::vector<Command>& registry()
+{
+    static std::vector<Command> table;
+    return table;
+}
+
+} // namespace
+
+CommandRegistrar::CommandRegistrar(Command command) { registry().push_back(std::move(command)); }
+
+std::vector<Command> commands()
+{
+    std::vector<Command> sorted = registry();
+    std::sort(sorted.begin(), sorted.end(), [](const Command& a, const Command& b) { return a.name < b.name; });
+    return sorted;
+}
+
+const Command* findCommand(const std::string& name)
+{
+    for (const Command& command : registry())
+        if (command.name == name)
+            return &command;
+    return nullptr;
+}
+
+int fail(std::ostream& err, const std::string& message, int exitCode)
+{
+    err << "tactl: " << message << '\n';
+    return exitCode;
+}
+
+} // namespace ta::tactl
