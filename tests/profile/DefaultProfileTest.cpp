@@ -1,0 +1,116 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <map>
+#include <string>
+
+#include "profile/DefaultProfile.h"
+#include "profile/FieldList.h"
+
+namespace ta {
+namespace {
+
+constexpr unsigned char kFill = 0xAA;
+
+// Byte defaults by field name, data-port fields without their "dataPortN." part.
+const std::map<std::string, unsigned> kByteDefaults = {
+    {"countryCode", 216}, {"clipClir", 1}, {"callType", 8}, {"maxThroughput", 0}, {"mpAddThreshold", 35},
+    {"mpDropThreshold", 25}, {"mpPersistTime", 24}, {"chap", 0}, {"callBumping", 1}, {"fixedMp", 0},
+    {"x25FixedTei", 0}, {"x25WindowSize", 2}, {"x25PacketSize", 7}, {"x25Lcgn", 0}, {"x25LcnRange", 7},
+    {"x25Lcn", 0}, {"x25ReverseCharge", 0}, {"x25DBit", 0}, {"dcdMode", 1}, {"dtrMode", 2},
+    {"flowControl", 3}, {"dsrMode", 0}, {"inScreenMode", 0}, {"outScreenMode", 0}, {"autoAnswerRings", 0},
+    {"waitForConnect", 60}, {"portBaudRate", 17}, {"portCharFormat", 0}, {"resultCodeFormat", 0},
+    {"extResultCode", 0}, {"powerOnAssert", 0}, {"redialCount", 0}, {"vp1ClipClir", 1}, {"vp2ClipClir", 1},
+    {"vp1DeviceType", 0}, {"vp2DeviceType", 0}, {"portPriority", 0}, {"dialMethod", 0},
+    {"vp1InScreenMode", 0}, {"vp2InScreenMode", 0}, {"vp1OutScreenMode", 0}, {"vp2OutScreenMode", 0},
+    {"vp1CallWaiting", 1}, {"vp2CallWaiting", 1}, {"sendDateTime", 1},
+};
+
+std::string baseName(const std::string& name)
+{
+    const auto dot = name.find('.');
+    return dot == std::string::npos ? name : name.substr(dot + 1);
+}
+
+bool isX25(const std::string& name) { return baseName(name).starts_with("x25"); }
+bool isDateTime(const std::string& name) { return name == "sysDate" || name == "sysTime" || name == "sendDateTime"; }
+
+struct Switches {
+    bool x25OnD, sysDateTime;
+};
+
+class DefaultProfileTest : public ::testing::TestWithParam<Switches> {
+protected:
+    void SetUp() override
+    {
+        std::memset(&profile, kFill, sizeof profile);
+        buildDefaultProfile(profile, GetParam().x25OnD, GetParam().sysDateTime);
+        bytes = reinterpret_cast<const unsigned char*>(&profile);
+    }
+
+    bool written(const FieldInfo& field) const
+    {
+        if (field.name.starts_with("reserved"))
+            return false;
+        if (isX25(field.name))
+            return GetParam().x25OnD;
+        if (isDateTime(field.name))
+            return GetParam().sysDateTime;
+        return true;
+    }
+
+    void expectUntouched(const FieldInfo& field, std::size_t from) const
+    {
+        for (std::size_t i = from; i < field.size; ++i)
+            ASSERT_EQ(bytes[field.offset + i], kFill) << field.name << " byte " << i;
+    }
+
+    TaProfile profile;
+    const unsigned char* bytes = nullptr;
+};
+
+TEST_P(DefaultProfileTest, WritesOnlyTheListedFields)
+{
+    for (const FieldInfo& field : profileFields()) {
+        SCOPED_TRACE(field.name);
+        if (!written(field)) {
+            expectUntouched(field, 0);
+        } else if (field.kind == FieldKind::Byte) {
+            ASSERT_TRUE(kByteDefaults.count(baseName(field.name)));
+            EXPECT_EQ(bytes[field.offset], kByteDefaults.at(baseName(field.name)));
+        } else if (field.kind == FieldKind::Text && field.name != "magic" && !isDateTime(field.name)) {
+            EXPECT_EQ(bytes[field.offset], 0);
+            expectUntouched(field, 1); // an empty text writes its first byte only
+        }
+    }
+}
+
+TEST_P(DefaultProfileTest, FixedTextsAndFrameSize)
+{
+    EXPECT_EQ(0, std::memcmp(profile.magic, "TAPRF1.0", 9));
+    EXPECT_EQ(uint16_t(profile.x75TxFrameSize), 254);
+    EXPECT_EQ(bytes[832], 254);
+    EXPECT_EQ(bytes[833], 0);
+    if (GetParam().sysDateTime) {
+        EXPECT_EQ(textOf(profile.sysDate), "03-01-2000");
+        EXPECT_EQ(textOf(profile.sysTime), "00:00:00");
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(AllSwitches, DefaultProfileTest,
+                         ::testing::Values(Switches{false, false}, Switches{false, true}, Switches{true, false},
+                                           Switches{true, true}));
+
+TEST(DefaultProfile, FreshRecordWithoutDateTimeKeepsEmptyDateAndZeroFlag)
+{
+    TaProfile profile{};
+    buildDefaultProfile(profile, false, false);
+    EXPECT_EQ(textOf(profile.sysDate), "");
+    EXPECT_EQ(profile.sendDateTime, 0);
+    EXPECT_EQ(profile.dataPort1.x25WindowSize, 0);
+    EXPECT_EQ(profile.dataPort2.mpAddThreshold, 35);
+    EXPECT_EQ(profile.dataPort2.mpDropThreshold, 25);
+}
+
+} // namespace
+} // namespace ta

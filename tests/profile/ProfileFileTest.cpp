@@ -1,0 +1,213 @@
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sys/resource.h>
+#include <vector>
+
+#include "profile/DefaultProfile.h"
+#include "profile/ProfileFile.h"
+
+namespace ta {
+namespace {
+
+namespace fs = std::filesystem;
+using Bytes = std::vector<char>;
+
+class ProfileFileTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        std::string pattern = (fs::temp_directory_path() / "profile-test-XXXXXX").string();
+        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+        dir = pattern;
+    }
+    void TearDown() override { fs::remove_all(dir); }
+
+    std::string path(const std::string& name) const { return (dir / name).string(); }
+
+    static void write(const std::string& file, const Bytes& bytes)
+    {
+        std::ofstream(file, std::ios::binary).write(bytes.data(), std::streamsize(bytes.size()));
+    }
+
+    static Bytes read(const std::string& file)
+    {
+        std::ifstream in(file, std::ios::binary);
+        return Bytes(std::istreambuf_iterator<char>(in), {});
+    }
+
+    static Bytes patternedRecord(std::size_t size)
+    {
+        Bytes bytes(size);
+        for (std::size_t i = 0; i < size; ++i)
+            bytes[i] = char(i * 7 + 3);
+        if (size >= 9)
+            std::memcpy(bytes.data(), "TAPRF1.0", 9);
+        return bytes;
+    }
+
+    static Bytes bytesOf(const TaProfile& profile)
+    {
+        const auto* p = reinterpret_cast<const char*>(&profile);
+        return Bytes(p, p + sizeof profile);
+    }
+
+    static TaProfile filled(char value)
+    {
+        TaProfile profile;
+        std::memset(&profile, value, sizeof profile);
+        return profile;
+    }
+
+    std::size_t entries() const { return std::distance(fs::directory_iterator(dir), fs::directory_iterator()); }
+
+    fs::path dir;
+};
+
+TEST_F(ProfileFileTest, FullFileReplacesTheWholeRecordAndExtraBytesAreIgnored)
+{
+    Bytes content = patternedRecord(kProfileSize + 50);
+    write(path("a.cfg"), content);
+    TaProfile profile = filled(0);
+    ASSERT_EQ(loadProfileFile(path("a.cfg"), profile), LoadResult::Ok);
+    content.resize(kProfileSize);
+    EXPECT_EQ(bytesOf(profile), content);
+}
+
+TEST_F(ProfileFileTest, ShortFileReplacesOnlyItsFirstBytes)
+{
+    write(path("short.cfg"), patternedRecord(100));
+    TaProfile profile = filled(char(0xEE));
+    ASSERT_EQ(loadProfileFile(path("short.cfg"), profile), LoadResult::Ok);
+    const Bytes loaded = bytesOf(profile);
+    EXPECT_EQ(Bytes(loaded.begin(), loaded.begin() + 100), patternedRecord(100));
+    for (std::size_t i = 100; i < kProfileSize; ++i)
+        ASSERT_EQ(loaded[i], char(0xEE)) << i;
+}
+
+struct RejectedFile {
+    const char* name;
+    Bytes content;
+    LoadResult expected;
+};
+
+class RejectedFileTest : public ProfileFileTest, public ::testing::WithParamInterface<RejectedFile> {};
+
+TEST_P(RejectedFileTest, LeavesTheRecordUnchanged)
+{
+    write(path("bad.cfg"), GetParam().content);
+    TaProfile profile = filled(0x11);
+    EXPECT_EQ(loadProfileFile(path("bad.cfg"), profile), GetParam().expected);
+    EXPECT_EQ(bytesOf(profile), bytesOf(filled(0x11)));
+}
+
+Bytes withByte8(char value)
+{
+    Bytes bytes(kProfileSize, 0);
+    std::memcpy(bytes.data(), "TAPRF1.0", 8);
+    bytes[8] = value;
+    return bytes;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, RejectedFileTest,
+    ::testing::Values(RejectedFile{"LetterAfterMagic", withByte8('X'), LoadResult::WrongMagic},
+                      RejectedFile{"Empty", {}, LoadResult::WrongMagic},
+                      RejectedFile{"MagicWithoutTerminator", Bytes{'T', 'A', 'P', 'R', 'F', '1', '.', '0'},
+                                   LoadResult::WrongMagic},
+                      RejectedFile{"OtherVersion", Bytes{'T', 'A', 'P', 'R', 'F', '1', '.', '1', 0},
+                                   LoadResult::WrongMagic}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(ProfileFileTest, MissingOrUnreadableFilesAreToldApart)
+{
+    TaProfile profile = filled(0x22);
+    EXPECT_EQ(loadProfileFile(path("none.cfg"), profile), LoadResult::NoFile);
+    EXPECT_EQ(loadProfileFile("", profile), LoadResult::NoFile);
+    fs::create_directory(path("folder.cfg"));
+    EXPECT_EQ(loadProfileFile(path("folder.cfg"), profile), LoadResult::CannotOpen);
+    EXPECT_EQ(bytesOf(profile), bytesOf(filled(0x22)));
+    EXPECT_NE(loadErrorText(LoadResult::WrongMagic, "x.cfg").find("x.cfg"), std::string::npos);
+}
+
+TEST_F(ProfileFileTest, SaveWritesTheExactRecordWithMagicAndKeepsReservedBytes)
+{
+    TaProfile profile{};
+    buildDefaultProfile(profile, false, true);
+    std::memset(profile.magic, 'Z', sizeof profile.magic);
+    profile.reserved9 = 0x91;
+    profile.reserved831 = 0x83;
+    profile.reserved2906 = 0x29;
+    profile.x75TxFrameSize = 2048;
+
+    ASSERT_EQ(saveProfileFile(path("out.cfg"), profile), "");
+
+    EXPECT_EQ(0, std::memcmp(profile.magic, "TAPRF1.0", 9));
+    const Bytes file = read(path("out.cfg"));
+    ASSERT_EQ(file.size(), kProfileSize);
+    EXPECT_EQ(file, bytesOf(profile));
+    EXPECT_EQ(file[10], char(216));
+    EXPECT_EQ(file[832], 0x00);
+    EXPECT_EQ(file[833], 0x08);
+
+    TaProfile loaded = filled(0);
+    ASSERT_EQ(loadProfileFile(path("out.cfg"), loaded), LoadResult::Ok);
+    EXPECT_EQ(loaded.reserved9, 0x91);
+    EXPECT_EQ(loaded.reserved831, 0x83);
+    EXPECT_EQ(loaded.reserved2906, 0x29);
+    EXPECT_EQ(entries(), 1u); // no temporary file left behind
+}
+
+TEST_F(ProfileFileTest, SaveOverAnExistingFileReplacesIt)
+{
+    write(path("old.cfg"), Bytes(5000, 'x'));
+    TaProfile profile{};
+    ASSERT_EQ(saveProfileFile(path("old.cfg"), profile), "");
+    EXPECT_EQ(read(path("old.cfg")), bytesOf(profile));
+}
+
+TEST_F(ProfileFileTest, SaveFailsWithAMessageWhenTheTargetCannotBeWritten)
+{
+    TaProfile profile{};
+    fs::create_directory(path("taken.cfg"));
+    write(path("plain"), Bytes{'a'});
+    for (const std::string& target : {path("taken.cfg"), path("missing/x.cfg"), path("plain/x.cfg")}) {
+        SCOPED_TRACE(target);
+        const std::string error = saveProfileFile(target, profile);
+        EXPECT_FALSE(error.empty());
+        EXPECT_EQ(error.find('\n'), std::string::npos);
+    }
+    EXPECT_TRUE(fs::is_directory(path("taken.cfg")));
+    EXPECT_EQ(entries(), 2u);
+}
+
+// A write that fails halfway (here: the file size limit) must not cost the
+// user the file that was there before.
+TEST_F(ProfileFileTest, FailedWriteKeepsTheOldFileIntact)
+{
+    const Bytes old = patternedRecord(kProfileSize);
+    write(path("keep.cfg"), old);
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = saved;
+    small.rlim_cur = 1000;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+
+    TaProfile profile{};
+    const std::string error = saveProfileFile(path("keep.cfg"), profile);
+
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previousHandler);
+    EXPECT_FALSE(error.empty());
+    EXPECT_EQ(read(path("keep.cfg")), old);
+    EXPECT_EQ(entries(), 1u);
+}
+
+} // namespace
+} // namespace ta
