@@ -1,0 +1,48 @@
+// What kind of TA the simulator plays, and the faults it can be told to make.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace ta::sim {
+
+enum class Model : uint8_t {
+    QM7B2, // two data ports: RS232 (port 1) and USB (port 2)
+    QM7A1, // the basic model: the RS232 data port only
+    Other, // a TA of the family whose information names neither model
+};
+
+enum class DialOutcome : uint8_t { Connect, Busy, NoDialTone, NoCarrier, Silent };
+
+enum class LineEnd : uint8_t { CrLf, Cr, Lf };
+
+struct SimTaOptions {
+    Model model = Model::QM7B2;
+    bool portPrefix = true;  // takes "1" / "2" before data-port keys
+    bool usb = false;        // reached through its USB port (bare keys then go to port 2)
+    bool x25 = true;         // knows the X.25 keys ("-X", "-B0" ...)
+    bool dateTime = true;    // knows "$T0", "$T1" and "\P4"
+    bool p3Zero = true;      // knows "$P3=0"
+    std::string ident = "128000";               // "ATI0"; empty names no TA of the family
+    std::string firmware = "V2.10";             // "ATI3"
+    std::string otherModelName = "ISDN TA 2000"; // "ATI10" of Model::Other
+    bool oneDigitDate = false; // date and time components without leading zeros
+    DialOutcome dial = DialOutcome::Connect;
+    uint64_t dialDelayMs = 2000;   // from "ATD" to the call result
+    uint64_t rebootMs = 30000;     // silence while restarting
+    uint64_t escapeGuardMs = 0;    // quiet time needed before and after "+++"
+    int cancelAfterBlocks = -1;    // download: CAN instead of an answer after N good blocks
+};
+
+// Faults, each one small and independent. Counters count down as they are used.
+struct SimFaults {
+    int silentCommands = 0;   // the next N command lines get no echo and no reply
+    int errorReplies = 0;     // the next N command lines answer "ERROR" and change nothing
+    int garbageReplies = 0;   // the next N replies start with a line of garbage
+    std::string badNumberKey; // queries of this bare key ("C0", "%M3") answer "N/A"
+    LineEnd lineEnd = LineEnd::CrLf;
+};
+
+const char* modelName(Model model);
+
+} // namespace ta::sim

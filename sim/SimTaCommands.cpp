@@ -1,0 +1,165 @@
+// The command interpreter of the simulated TA: one AT line, command by command.
+#include "sim/SimTa.h"
+
+namespace ta::sim {
+namespace {
+
+using Kind = AtCommand::Kind;
+
+// "" and "0" switch off, "1" switches on; anything else is refused.
+bool readSwitch(const std::string& value, bool& out)
+{
+    if (value.empty() || value == "0")
+        out = false;
+    else if (value == "1")
+        out = true;
+    else
+        return false;
+    return true;
+}
+
+bool isNumberForm(const atcmd::Param& param)
+{
+    return param.form == atcmd::Form::Number || param.form == atcmd::Form::WideNumber;
+}
+
+} // namespace
+
+void SimTa::runBody(std::string_view body, uint64_t nowMs)
+{
+    for (const AtCommand& cmd : parseAtBody(body)) {
+        Result result = execute(cmd, nowMs);
+        if (result == Result::Error) {
+            emitResult("ERROR");
+            return;
+        }
+        if (result == Result::None) // the command answered, or ends the line, itself
+            return;
+    }
+    emitResult("OK");
+}
+
+SimTa::Result SimTa::execute(const AtCommand& cmd, uint64_t nowMs)
+{
+    bool on = false;
+    switch (cmd.kind) {
+    case Kind::Param: return executeParam(cmd);
+    case Kind::Info: return executeInfo(cmd.value);
+    case Kind::Echo: return readSwitch(cmd.value, echo_) ? Result::Ok : Result::Error;
+    case Kind::Verbose: return readSwitch(cmd.value, verbose_) ? Result::Ok : Result::Error;
+    case Kind::HangUp: return readSwitch(cmd.value, on) && !on ? executeHangUp() : Result::Error;
+    case Kind::Online: return executeOnline();
+    case Kind::Reset: resetSession(); return Result::Ok;
+    case Kind::Dial: return executeDial(cmd.value, nowMs);
+    case Kind::Store: return executeStore(cmd.port);
+    case Kind::PortSelect: return executePortSelect(cmd.value);
+    case Kind::RemoteConfig: return executeRemoteConfig(cmd);
+    case Kind::Download: startDownload(nowMs); return Result::None;
+    case Kind::Reboot:
+        emitResult("OK");
+        reboot(nowMs);
+        return Result::None;
+    case Kind::Invalid: break;
+    }
+    return Result::Error;
+}
+
+bool SimTa::keyKnown(const atcmd::Param& param, int prefixPort) const
+{
+    if (param.isX25() && !options_.x25)
+        return false;
+    if (param.isDateTime() && !options_.dateTime)
+        return false;
+    bool prefixed = prefixPort != 0 || (param.cond == atcmd::Cond::PrefixForm && param.key[0] == '1');
+    return !prefixed || options_.portPrefix;
+}
+
+int SimTa::defaultPort() const
+{
+    return options_.usb && portExists(2) ? 2 : 1;
+}
+
+bool SimTa::portExists(int port) const
+{
+    return port == 1 || (port == 2 && options_.model == Model::QM7B2);
+}
+
+int SimTa::resolvePort(int prefixPort) const
+{
+    if (prefixPort != 0)
+        return prefixPort;
+    return selectedPort_ != 0 ? selectedPort_ : defaultPort();
+}
+
+SimTa::Result SimTa::executeParam(const AtCommand& cmd)
+{
+    const atcmd::Param& param = *cmd.param;
+    if (!keyKnown(param, cmd.port))
+        return Result::Error;
+    int port = 0;
+    if (param.scope == atcmd::Scope::DataPort) {
+        port = resolvePort(cmd.port);
+        if (!portExists(port))
+            return Result::Error;
+    }
+    if (cmd.query) {
+        bool bad = isNumberForm(param) && (badNumbersThisLine_ || faults_.badNumberKey == param.key);
+        emitInfo(bad ? "N/A" : valueLine(store_, charges_, param, port, options_.oneDigitDate));
+        return Result::Ok;
+    }
+    if (param.queryOnly)
+        return Result::Error;
+    return storeValue(store_, charges_, param, port, cmd.value) ? Result::Ok : Result::Error;
+}
+
+SimTa::Result SimTa::executeInfo(const std::string& number)
+{
+    if (number.empty() || number == "0")
+        emitInfo(options_.ident.empty() ? "ISDN TA" : options_.ident);
+    else if (number == "3")
+        emitInfo(options_.firmware);
+    else if (number == "10")
+        emitInfo(options_.model == Model::Other ? options_.otherModelName : modelName(options_.model));
+    else if (number == "30")
+        emitInfo(options_.usb ? "USB" : "RS232");
+    else
+        return Result::Error;
+    return Result::Ok;
+}
+
+SimTa::Result SimTa::executePortSelect(const std::string& digit)
+{
+    if (digit == "0") {
+        if (!options_.p3Zero)
+            return Result::Error;
+        selectedPort_ = 0;
+        return Result::Ok;
+    }
+    int port = digit == "1" ? 1 : digit == "2" ? 2 : 0;
+    if (!portExists(port))
+        return Result::Error;
+    selectedPort_ = port;
+    return Result::Ok;
+}
+
+SimTa::Result SimTa::executeRemoteConfig(const AtCommand& cmd)
+{
+    if (cmd.query) {
+        emitInfo(std::to_string(remoteConfig_));
+        return Result::Ok;
+    }
+    unsigned value = 0;
+    if (!parseUnsigned(cmd.value, 255, value))
+        return Result::Error;
+    remoteConfig_ = uint8_t(value);
+    return Result::Ok;
+}
+
+SimTa::Result SimTa::executeStore(int port)
+{
+    if (port != 0 && !options_.portPrefix)
+        return Result::Error;
+    return portExists(resolvePort(port)) ? Result::Ok : Result::Error;
+}
+
+} // namespace ta::sim
