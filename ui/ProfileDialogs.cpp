@@ -1,0 +1,62 @@
+#include "ProfileDialogs.h"
+
+#include <QFileDialog>
+#include <QFileInfo>
+
+namespace ta::ui {
+
+namespace {
+
+const QString kFilter = QStringLiteral("CFG files (*.CFG);;Any files (*.*)");
+
+ProfileDialogs::Chooser& chooser()
+{
+    static ProfileDialogs::Chooser c;
+    return c;
+}
+
+QString withDefaultExtension(const QString& name)
+{
+    if (name.isEmpty() || !QFileInfo(name).suffix().isEmpty())
+        return name;
+    return name + QStringLiteral(".CFG");
+}
+
+} // namespace
+
+void ProfileDialogs::setChooser(Chooser c) { chooser() = std::move(c); }
+
+QString ProfileDialogs::chooseOpen(QWidget* parent)
+{
+    QString name;
+    if (chooser()) {
+        name = chooser()(Kind::Open);
+    } else {
+        QFileDialog dialog(parent, QStringLiteral("Open TA Profile"), QString(), kFilter);
+        dialog.setFileMode(QFileDialog::ExistingFile);
+        dialog.setAcceptMode(QFileDialog::AcceptOpen);
+        dialog.setDefaultSuffix(QStringLiteral("CFG"));
+        dialog.selectFile(lastOpened_);
+        if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
+            name = dialog.selectedFiles().first();
+    }
+    if (!name.isEmpty())
+        lastOpened_ = name;
+    return name;
+}
+
+QString ProfileDialogs::chooseSave(QWidget* parent)
+{
+    if (chooser())
+        return withDefaultExtension(chooser()(Kind::Save));
+    QFileDialog dialog(parent, QStringLiteral("Save TA Profile"), QString(), kFilter);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setDefaultSuffix(QStringLiteral("CFG"));
+    dialog.selectFile(QString());
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return QString();
+    return dialog.selectedFiles().first();
+}
+
+} // namespace ta::ui
