@@ -1,0 +1,94 @@
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+#include <vector>
+
+#include "atcmd/ParamTable.h"
+
+namespace ta::atcmd {
+namespace {
+
+TEST(ParamTable, EveryIdHasExactlyOneRowAndPort)
+{
+    std::set<int> seen;
+    for (int id = 1; id <= kMaxParamId; ++id) {
+        int port = -1;
+        const Param* param = paramById(id, &port);
+        ASSERT_NE(param, nullptr) << id;
+        EXPECT_EQ(idOnPort(*param, port), id);
+        EXPECT_EQ(port, param->scope == Scope::DataPort ? (id > 51 ? 2 : 1) : 0) << id;
+        seen.insert(id);
+    }
+    EXPECT_EQ(paramById(0), nullptr);
+    EXPECT_EQ(paramById(136), nullptr);
+    EXPECT_EQ(paramTable().size(), 135u - 43u);
+}
+
+TEST(ParamTable, FieldsLieInsideTheirBlockAndMatchTheirForm)
+{
+    for (const Param& param : paramTable()) {
+        SCOPED_TRACE(param.key);
+        const std::size_t limit = param.scope == Scope::DataPort ? kDataPortSize : kProfileSize;
+        EXPECT_LE(param.offset + param.size, limit);
+        EXPECT_LE(param.subOffset + param.subSize, limit);
+        EXPECT_EQ(param.subSize != 0, param.form == Form::Pair);
+        if (param.form == Form::Number) {
+            EXPECT_EQ(param.size, 1);
+        }
+        if (param.form == Form::WideNumber) {
+            EXPECT_EQ(param.size, 2);
+        }
+    }
+}
+
+TEST(ParamTable, RowsPointAtTheRightFields)
+{
+    TaProfile profile{};
+    int port = 0;
+    const Param* usbSub = paramById(4 + kUsbIdOffset, &port);
+    EXPECT_EQ(subFieldOf(profile, *usbSub, port).data(), profile.dataPort2.subAddr);
+    EXPECT_EQ(fieldOf(profile, *paramById(28), 1).data(), profile.dataPort1.inScreenDn[2]);
+    EXPECT_EQ(fieldOf(profile, *paramById(122), 0).data(), profile.vp2OutScreenDn[2]);
+    EXPECT_EQ(subFieldOf(profile, *paramById(128), 0).data(), profile.voicePreStoredSub[4]);
+    EXPECT_EQ(fieldOf(profile, *paramById(50), 0).data(), reinterpret_cast<char*>(&profile.x75TxFrameSize));
+    EXPECT_TRUE(fieldOf(profile, *paramById(4), 0).empty()); // data-port row needs a port
+    EXPECT_TRUE(fieldOf(profile, *paramById(1), 0).empty()); // firmware version lives outside
+}
+
+TEST(ParamTable, KeysAsSentResolveBackToTheirRow)
+{
+    for (int id = 1; id <= kMaxParamId; ++id) {
+        int port = 0;
+        const Param* param = paramById(id, &port);
+        if (param->form == Form::Command)
+            continue; // "$P3=0" closes both port blocks
+        for (bool bare : {false, true}) {
+            int foundPort = -1;
+            const std::string key = keyOnPort(*param, port, bare);
+            EXPECT_EQ(paramByKey(key, &foundPort), param) << key;
+            EXPECT_EQ(foundPort, bare ? 0 : (param->scope == Scope::DataPort ? port : 0)) << key;
+        }
+    }
+    EXPECT_EQ(paramByKey("3%S"), nullptr);
+    EXPECT_EQ(paramByKey(""), nullptr);
+}
+
+TEST(ParamTable, ConditionsAndAssignmentForms)
+{
+    std::vector<std::string> x25, noEquals, dateTime;
+    for (const Param& param : paramTable()) {
+        if (param.isX25())
+            x25.push_back(param.key);
+        if (param.noEquals)
+            noEquals.push_back(param.key);
+        if (param.isDateTime())
+            dateTime.push_back(param.key);
+    }
+    EXPECT_EQ(x25, (std::vector<std::string>{"-X", "-B3", "-B0", "-B1", "-B5", "-B6", "-B4", "-B2", "-B7"}));
+    EXPECT_EQ(noEquals, (std::vector<std::string>{"&C", "&D", "&K", "&S", "X", "W"}));
+    EXPECT_EQ(dateTime, (std::vector<std::string>{"$T0", "$T1", "\\P4"}));
+}
+
+} // namespace
+} // namespace ta::atcmd

@@ -1,0 +1,208 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "atcmd/ParamTable.h"
+#include "atcmd/ReplyDecoder.h"
+
+namespace ta::atcmd {
+namespace {
+
+// The reply as the decoder sees it: echo, value line, an empty line and OK.
+std::string reply(const std::string& value) { return "ATX?\n" + value + "\n\nOK\n"; }
+
+class ReplyDecoderTest : public ::testing::Test {
+protected:
+    bool decode(int id, const std::string& replyText) { return decodeReply(id, replyText, targets); }
+
+    TaProfile profile{};
+    std::string firmware, chargeLast, chargeAcc;
+    DecodeTargets targets{profile, firmware, chargeLast, chargeAcc};
+};
+
+struct PairCase {
+    const char* value;
+    const char* number;
+    const char* sub;
+};
+
+class PairDecoderTest : public ReplyDecoderTest, public ::testing::WithParamInterface<PairCase> {};
+
+TEST_P(PairDecoderTest, SplitsNumberAndSubAddress)
+{
+    setText(profile.dataPort1.dn, "old");
+    setText(profile.dataPort1.subAddr, "old");
+    ASSERT_TRUE(decode(4, reply(GetParam().value)));
+    EXPECT_EQ(textOf(profile.dataPort1.dn), GetParam().number);
+    EXPECT_EQ(textOf(profile.dataPort1.subAddr), GetParam().sub);
+}
+
+INSTANTIATE_TEST_SUITE_P(Values, PairDecoderTest,
+                         ::testing::Values(PairCase{"12345/67", "12345", "67"}, PairCase{" 1234567 ", "1234567", ""},
+                                           PairCase{"12345/", "12345", ""}, PairCase{"", "", ""},
+                                           PairCase{" 12 / 34 ", "12", "34"}, PairCase{"/99", "", "99"},
+                                           PairCase{"1/2/3", "1", "2/3"}));
+
+TEST_F(ReplyDecoderTest, PairSlashOnALaterLineDoesNotLeakIntoTheNumber)
+{
+    ASSERT_TRUE(decode(97, "AT!2S?\n777\n1/2\nOK\n"));
+    EXPECT_EQ(textOf(profile.vp2Dn), "777");
+    EXPECT_EQ(textOf(profile.vp2SubAddr), "");
+}
+
+TEST_F(ReplyDecoderTest, UsbIdsWriteTheUsbBlock)
+{
+    ASSERT_TRUE(decode(4 + 48, reply("555/1")));
+    ASSERT_TRUE(decode(6 + 48, reply("5")));
+    EXPECT_EQ(textOf(profile.dataPort2.dn), "555");
+    EXPECT_EQ(profile.dataPort2.callType, 5);
+    EXPECT_EQ(textOf(profile.dataPort1.dn), "");
+    EXPECT_EQ(profile.dataPort1.callType, 0);
+}
+
+struct NumberCase {
+    int id;
+    const char* value;
+    unsigned stored; // low byte, or the 16-bit value for id 50
+};
+
+class NumberDecoderTest : public ReplyDecoderTest, public ::testing::WithParamInterface<NumberCase> {};
+
+TEST_P(NumberDecoderTest, StoresTheLowBits)
+{
+    const NumberCase c = GetParam();
+    ASSERT_TRUE(decode(c.id, reply(c.value)));
+    if (c.id == 50) {
+        EXPECT_EQ(uint16_t(profile.x75TxFrameSize), c.stored);
+    } else {
+        int port = 0;
+        const Param* param = paramById(c.id, &port);
+        EXPECT_EQ(uint8_t(fieldOf(profile, *param, port)[0]), c.stored);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Values, NumberDecoderTest,
+                         ::testing::Values(NumberCase{5, "1", 1}, NumberCase{41, "300", 44}, NumberCase{41, "-1", 255},
+                                           NumberCase{2, "216", 216}, NumberCase{90, "+60", 60},
+                                           NumberCase{50, "1000", 1000}, NumberCase{50, "70000", 70000 % 65536},
+                                           NumberCase{135, "007", 7}, NumberCase{130, "2147483647", 255}));
+
+class BadNumberTest : public ReplyDecoderTest, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(BadNumberTest, FailsAndKeepsTheField)
+{
+    profile.dataPort1.waitForConnect = 60;
+    profile.x75TxFrameSize = 254;
+    EXPECT_FALSE(decode(42, reply(GetParam())));
+    EXPECT_FALSE(decode(50, reply(GetParam())));
+    EXPECT_EQ(profile.dataPort1.waitForConnect, 60);
+    EXPECT_EQ(uint16_t(profile.x75TxFrameSize), 254);
+    EXPECT_FALSE(replyNumber(reply(GetParam())).has_value());
+}
+
+INSTANTIATE_TEST_SUITE_P(Values, BadNumberTest,
+                         ::testing::Values("", " 5", "5 ", "abc", "1.5", "0x10", "+", "-", "+-5", "ERROR",
+                                           "2147483648", "-2147483649", "99999999999999999999"));
+
+TEST_F(ReplyDecoderTest, NumberWithoutValueLineFails)
+{
+    EXPECT_FALSE(decode(5, "AT1%P2?"));
+    EXPECT_FALSE(decode(5, "AT1%P2?\n5"));
+    EXPECT_EQ(replyNumber("ATC0?\n42\nOK\n"), 42);
+    EXPECT_EQ(replyNumber("ATC0?\n-7\n"), -7);
+}
+
+struct DateTimeCase {
+    int id;
+    const char* value;
+    const char* stored;
+};
+
+class DateTimeDecoderTest : public ReplyDecoderTest, public ::testing::WithParamInterface<DateTimeCase> {};
+
+TEST_P(DateTimeDecoderTest, PadsOneDigitComponents)
+{
+    ASSERT_TRUE(decode(GetParam().id, reply(GetParam().value)));
+    EXPECT_EQ(GetParam().id == 133 ? textOf(profile.sysDate) : textOf(profile.sysTime), GetParam().stored);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Values, DateTimeDecoderTest,
+    ::testing::Values(DateTimeCase{133, "3-1-2000", "03-01-2000"}, DateTimeCase{133, "12-11-2001", "12-11-2001"},
+                      DateTimeCase{133, "3-11-2001", "03-11-2001"}, DateTimeCase{133, "12-1-2001", "12-01-2001"},
+                      DateTimeCase{133, "2001-12-310000", "2001-12-31"}, DateTimeCase{134, "9:5:7", "09:05:07"},
+                      DateTimeCase{134, "23:59:59", "23:59:59"}, DateTimeCase{134, "0:00:5", "00:00:05"},
+                      DateTimeCase{134, "123:456:789", "123:456:"}));
+
+TEST_F(ReplyDecoderTest, TextsAreTrimmedClearedAndCut)
+{
+    setText(profile.dataPort1.x25SelfDn, "123");
+    ASSERT_TRUE(decode(13, reply("")));
+    EXPECT_EQ(textOf(profile.dataPort1.x25SelfDn), "");
+
+    ASSERT_TRUE(decode(33, reply("\t 0049 \x01")));
+    EXPECT_EQ(textOf(profile.dataPort1.outScreenDn[1]), "0049");
+
+    profile.dataPort1.x25FixedTei = 9;
+    ASSERT_TRUE(decode(13, reply(std::string(40, '7'))));
+    EXPECT_EQ(std::string(profile.dataPort1.x25SelfDn), std::string(32, '7')); // terminator kept
+    EXPECT_EQ(profile.dataPort1.x25FixedTei, 9);
+}
+
+TEST_F(ReplyDecoderTest, FirmwareVersionAndChargesGoOutsideTheProfile)
+{
+    const TaProfile before = profile;
+    ASSERT_TRUE(decode(1, "ATI3\n  V2.10 build 20011231 \nOK\n"));
+    EXPECT_EQ(firmware, "V2.10 build");
+    EXPECT_EQ(firmware.size(), kFirmwareVersionMax);
+    ASSERT_TRUE(decode(131, reply(" 12.50 ")));
+    ASSERT_TRUE(decode(132, reply("130")));
+    EXPECT_EQ(chargeLast, " 12.50 ");
+    EXPECT_EQ(chargeAcc, "130");
+    EXPECT_EQ(0, std::memcmp(&before, &profile, sizeof profile));
+}
+
+// Whatever the TA answers, decoding an id may change only that id's own
+// field(s); anything else would corrupt a neighbouring setting.
+TEST_F(ReplyDecoderTest, NoIdWritesOutsideItsFields)
+{
+    const std::vector<std::string> values = {
+        std::string(80, '4'), "1-2-" + std::string(60, '3'), "1:2:" + std::string(60, '5'),
+        std::string(50, '1') + "/" + std::string(50, '2'), "65535", "-1"};
+    for (int id = 0; id <= kMaxParamId + 1; ++id) {
+        for (const std::string& value : values) {
+            SCOPED_TRACE(::testing::Message() << "id " << id << " value " << value);
+            std::memset(&profile, 0x5A, sizeof profile);
+            decode(id, reply(value));
+            int port = 0;
+            const Param* param = paramById(id, &port);
+            std::vector<bool> mayChange(kProfileSize, false);
+            if (param) {
+                for (auto span : {fieldOf(profile, *param, port), subFieldOf(profile, *param, port)})
+                    for (char& c : span)
+                        mayChange[std::size_t(&c - reinterpret_cast<char*>(&profile))] = true;
+            }
+            const auto* bytes = reinterpret_cast<const unsigned char*>(&profile);
+            for (std::size_t i = 0; i < kProfileSize; ++i) {
+                if (!mayChange[i]) {
+                    ASSERT_EQ(bytes[i], 0x5A) << "byte " << i;
+                }
+            }
+        }
+    }
+}
+
+TEST_F(ReplyDecoderTest, CommandAndUnknownIdsDecodeNothing)
+{
+    std::memset(&profile, 0x33, sizeof profile);
+    const TaProfile before = profile;
+    for (int id : {0, 3, 47, 51, 95, 136, -5, 1000})
+        EXPECT_TRUE(decode(id, reply("5")));
+    EXPECT_EQ(0, std::memcmp(&before, &profile, sizeof profile));
+    EXPECT_TRUE(firmware.empty());
+}
+
+} // namespace
+} // namespace ta::atcmd
