@@ -40,14 +40,6 @@ bool isDecimalSeparator(QChar c)
     return separator.size() == 1 && c == separator[0];
 }
 
-void disableMenuAction(QMenu* menu, const char* actionName)
-{
-    for (QAction* action : menu->actions()) {
-        if (action->objectName() == QLatin1String(actionName))
-            action->setEnabled(false);
-    }
-}
-
 } // namespace
 
 std::optional<int> parseInt32(QStringView text)
@@ -274,10 +266,12 @@ void TCSpinEdit::focusOutEvent(QFocusEvent* event)
 void TCSpinEdit::contextMenuEvent(QContextMenuEvent* event)
 {
     QMenu* menu = createStandardContextMenu();
-    rerouteMenuAction(menu, "edit-paste", this, [this] { pasteFiltered(); });
+    rerouteMenuAction(menu, kPasteAction, this, [this] { pasteFiltered(); });
     if (!textEditable()) {
-        for (const char* name : {"edit-cut", "edit-paste", "edit-delete"})
-            disableMenuAction(menu, name);
+        for (StandardEditAction which : {kCutAction, kPasteAction, kDeleteAction}) {
+            if (QAction* action = findMenuAction(menu, which))
+                action->setEnabled(false);
+        }
     }
     menu->setAttribute(Qt::WA_DeleteOnClose);
     menu->popup(event->globalPos());

@@ -74,15 +74,26 @@ QString firstLineOf(const QString& text)
     return text.left(end);
 }
 
-void rerouteMenuAction(QMenu* menu, const char* actionName, QObject* receiver,
+QAction* findMenuAction(const QMenu* menu, StandardEditAction which)
+{
+    const QString label = QCoreApplication::translate("QLineEdit", which.label);
+    for (QAction* action : menu->actions()) {
+        const QString name = action->objectName();
+        if (name == QLatin1String(which.objectName) ||
+            (name.isEmpty() && action->text().startsWith(label)))
+            return action;
+    }
+    return nullptr;
+}
+
+void rerouteMenuAction(QMenu* menu, StandardEditAction which, QObject* receiver,
                        std::function<void()> handler)
 {
-    for (QAction* action : menu->actions()) {
-        if (action->objectName() != QLatin1String(actionName))
-            continue;
-        QObject::disconnect(action, &QAction::triggered, nullptr, nullptr);
-        QObject::connect(action, &QAction::triggered, receiver, [handler] { handler(); });
-    }
+    QAction* action = findMenuAction(menu, which);
+    if (!action)
+        return;
+    QObject::disconnect(action, &QAction::triggered, nullptr, nullptr);
+    QObject::connect(action, &QAction::triggered, receiver, [handler] { handler(); });
 }
 
 bool enteredWithoutClick(const QFocusEvent* event)
@@ -226,7 +237,7 @@ void TFilterAlignEdit::insistIfEmpty()
 void TFilterAlignEdit::contextMenuEvent(QContextMenuEvent* event)
 {
     QMenu* menu = createStandardContextMenu();
-    rerouteMenuAction(menu, "edit-paste", this, [this] { pasteFirstLine(); });
+    rerouteMenuAction(menu, kPasteAction, this, [this] { pasteFirstLine(); });
     menu->setAttribute(Qt::WA_DeleteOnClose);
     menu->popup(event->globalPos());
 }

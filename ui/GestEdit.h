@@ -9,6 +9,7 @@
 #include <bitset>
 #include <functional>
 
+class QAction;
 class QMenu;
 
 namespace ta::ui {
@@ -31,8 +32,19 @@ private:
 // The clipboard text up to, not including, its first control character.
 QString firstLineOf(const QString& text);
 
+// An action of QLineEdit's standard context menu, by its object name (newer
+// Qt) or by the start of its label ("&Paste", translated like Qt's own).
+struct StandardEditAction {
+    const char* objectName;
+    const char* label;
+};
+inline constexpr StandardEditAction kPasteAction{"edit-paste", "&Paste"};
+inline constexpr StandardEditAction kCutAction{"edit-cut", "Cu&t"};
+inline constexpr StandardEditAction kDeleteAction{"edit-delete", "Delete"};
+QAction* findMenuAction(const QMenu* menu, StandardEditAction which);
+
 // Sends a standard context menu action to handler instead of its own slot.
-void rerouteMenuAction(QMenu* menu, const char* actionName, QObject* receiver,
+void rerouteMenuAction(QMenu* menu, StandardEditAction which, QObject* receiver,
                        std::function<void()> handler);
 
 // True when the focus arrived by keyboard or program rather than by a click.
