@@ -52,6 +52,11 @@ bool TaLink::commandPending() const
            ctx_.transactionState == tsUpgrading;
 }
 
+bool TaLink::busy() const
+{
+    return commandPending() || ctx_.transactionState == tsRebooting;
+}
+
 void TaLink::boundReplyBuffer()
 {
     if (ctx_.replyBuffer.size() > kIdleReplyLimit && !commandPending())
@@ -116,7 +121,9 @@ void TaLink::runOkAction()
         break;
     case tsSessionEcho:
         stepDone();
-        if (screen_.editorVisible()) {
+        if (sessionReadyHook_) {
+            sessionReadyHook_();
+        } else if (screen_.editorVisible()) {
             startSubmit();
             sendSubmitCommand();
         } else {

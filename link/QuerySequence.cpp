@@ -117,6 +117,7 @@ void TaLink::finishQuery(bool clearReply)
     screen_.setProgressCaption("Submit progress status");
     if (clearReply)
         ctx_.replyBuffer.clear();
+    screen_.queryDone();
 }
 
 void TaLink::failQuery()

@@ -48,6 +48,11 @@ public:
 
     // The application terminates (after the hang-up of a remote TA).
     virtual void terminate() = 0;
+
+    // A query or a submit has ended well. The windows need nothing more than
+    // the calls above; a caller without windows waits for these.
+    virtual void queryDone() {}
+    virtual void submitDone() {}
 };
 
 } // namespace ta::link

@@ -84,6 +84,7 @@ void TaLink::finishSubmit(bool clearReply)
     screen_.showProgress(false);
     if (clearReply)
         ctx_.replyBuffer.clear();
+    screen_.submitDone();
 }
 
 void TaLink::failSubmit()

@@ -10,6 +10,7 @@
 #include "Xmodem.h"
 #include "atcmd/QueryList.h"
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -116,6 +117,13 @@ public:
     Timer& tmUpgTimer() { return *tmUpgTimer_; }
     Timer& tmTickTimer() { return *tmTickTimer_; }
 
+    // When set, the identified TA is handed to this instead of a query or a
+    // submit (the command line's identification stops there).
+    void setSessionReadyHook(std::function<void()> hook) { sessionReadyHook_ = std::move(hook); }
+    // True while a command waits for its answer or a call, transfer or
+    // reboot is under way.
+    bool busy() const;
+
     int queryCount() const { return queryCount_; }
     int batchCount() const { return batchCount_; }
     int tickValue() const { return tick_; }
@@ -187,6 +195,7 @@ private:
     int queryCount_ = 0;
     int batchCount_ = 0;
     int tick_ = 0;
+    std::function<void()> sessionReadyHook_;
     std::string callingText_;
     UpgradeState upg_;
 };
