@@ -1,0 +1,92 @@
+// A Screen for the link's tests: every call that tells or changes something
+// is recorded in order as one line of text, e.g. "message: Cannot find a TA
+// to config!", "progressMax 135", "enableWizard 1". The three questions
+// (wizardVisible, editorVisible, thresholdsValid) are answered from flags the
+// test sets and are not recorded.
+//
+// Line forms: "message: TEXT", "log: LINE", "progressCaption: TEXT",
+// "callingText: DOTS", "tickText: TEXT"; "enableWizard 0|1",
+// "enableEditor 0|1", "showProgress 0|1", "showConnecting 0|1",
+// "showRebooting 0|1", "progressMax N", "progress N"; and the bare names
+// "focusWizard", "showWizardProfilePage", "hideWizard", "focusEditor",
+// "showProfile", "collectProfile", "presentEditor", "removeX25Support",
+// "hideSysDateTime", "chargeTextsChanged", "terminate".
+#pragma once
+
+#include "link/Screen.h"
+
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace ta::testsupport {
+
+class RecordingScreen : public link::Screen {
+public:
+    // --- What the test sets ---
+    bool wizardShown = true;  // the wizard is the window the program starts with
+    bool editorShown = false; // presentEditor shows it, hideWizard hides the wizard
+    bool thresholdsOk = true;
+    // Called inside showMessage, as the user would act while the box is open.
+    std::function<void(const std::string&)> onMessage;
+
+    // --- What the test reads ---
+    const std::vector<std::string>& calls() const { return calls_; }
+    std::vector<std::string> messages() const;
+    std::string lastMessage() const; // empty when none
+    std::vector<std::string> logLines() const;
+    int count(std::string_view call) const;          // exact matches
+    int countPrefix(std::string_view prefix) const;  // lines that start with it
+    bool contains(std::string_view call) const { return count(call) > 0; }
+    int indexOf(std::string_view call, int from = 0) const; // -1 when absent
+    std::string lastWith(std::string_view prefix) const;    // latest line with the prefix
+    std::string text() const; // every line, LF after each
+    void clear() { calls_.clear(); }
+
+    bool wizardEnabled = true;
+    bool editorEnabled = true;
+    bool progressShown = false;
+    bool connectingShown = false;
+    bool rebootingShown = false;
+    bool terminated = false;
+    int progressMax = 0;
+    int progress = 0;
+    int thresholdChecks = 0;
+
+    // --- Screen ---
+    void showMessage(const std::string& text) override;
+    void logLine(const std::string& line) override;
+    bool wizardVisible() override { return wizardShown; }
+    void enableWizard(bool on) override;
+    void focusWizard() override { record("focusWizard"); }
+    void showWizardProfilePage() override { record("showWizardProfilePage"); }
+    void hideWizard() override;
+    bool editorVisible() override { return editorShown; }
+    void enableEditor(bool on) override;
+    void focusEditor() override { record("focusEditor"); }
+    void showProfile() override { record("showProfile"); }
+    void collectProfile() override { record("collectProfile"); }
+    void presentEditor() override;
+    void removeX25Support() override { record("removeX25Support"); }
+    void hideSysDateTime() override { record("hideSysDateTime"); }
+    bool thresholdsValid() override;
+    void chargeTextsChanged() override { record("chargeTextsChanged"); }
+    void setProgressCaption(const std::string& caption) override { record("progressCaption: " + caption); }
+    void setProgressMax(int max) override;
+    void setProgress(int position) override;
+    void showProgress(bool visible) override;
+    void showConnecting(bool visible) override;
+    void setCallingText(const std::string& dots) override { record("callingText: " + dots); }
+    void showRebooting(bool visible) override;
+    void setTickText(const std::string& text) override { record("tickText: " + text); }
+    void terminate() override;
+
+private:
+    void record(std::string call) { calls_.push_back(std::move(call)); }
+    static std::string flag(std::string_view name, bool on) { return std::string(name) + (on ? " 1" : " 0"); }
+
+    std::vector<std::string> calls_;
+};
+
+} // namespace ta::testsupport
