@@ -5,6 +5,14 @@
 #include <QTest>
 #include <QWidget>
 
+#include <ostream>
+
+// Readable QString values in failure messages.
+inline void PrintTo(const QString& text, std::ostream* out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
+
 namespace ta::ui::testing {
 
 // Shows a top-level window and waits until it is the active one, so that

@@ -1,0 +1,216 @@
+#include "ui/Cspin.h"
+
+#include "tests/ui/support/UiTestSupport.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QLocale>
+#include <QTest>
+#include <QVBoxLayout>
+
+#include <climits>
+
+#include <gtest/gtest.h>
+
+using ta::ui::TCSpinEdit;
+using ta::ui::TTimerSpeedButton;
+
+class SpinEditTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        QLocale::setDefault(QLocale::c());
+        TCSpinEdit::setBeepHandler([this] { ++beeps; });
+    }
+    void TearDown() override { TCSpinEdit::setBeepHandler(nullptr); }
+
+    TCSpinEdit spin;
+    int beeps = 0;
+};
+
+TEST_F(SpinEditTest, BadTextReadsAsMinValueAndIsReplaced)
+{
+    spin.setMinValue(5);
+    spin.setMaxValue(50);
+    for (const char* bad : {"", "1.5", "2147483648", "-2147483649", "-", "+", " 7", "12a", "0x10"}) {
+        SCOPED_TRACE(bad);
+        spin.setText(QString::fromLatin1(bad));
+        EXPECT_EQ(spin.GetValue(), 5);
+        EXPECT_EQ(spin.text(), QStringLiteral("5"));
+    }
+}
+
+TEST_F(SpinEditTest, GoodTextReadsUnclampedAndUnchanged)
+{
+    spin.setMinValue(1);
+    spin.setMaxValue(255);
+    const std::pair<const char*, int> cases[] = {
+        {"300", 300}, {"+7", 7}, {"007", 7}, {"-2147483648", INT_MIN}, {"2147483647", INT_MAX}};
+    for (const auto& [text, value] : cases) {
+        SCOPED_TRACE(text);
+        spin.setText(QString::fromLatin1(text));
+        EXPECT_EQ(spin.GetValue(), value);
+        EXPECT_EQ(spin.text(), QString::fromLatin1(text));
+    }
+}
+
+TEST_F(SpinEditTest, SetValueClampsUnlessTheLimitsAreEqual)
+{
+    spin.SetValue(-99999);
+    EXPECT_EQ(spin.text(), QStringLiteral("-99999"));
+    spin.setMinValue(1);
+    spin.setMaxValue(255);
+    spin.SetValue(0);
+    EXPECT_EQ(spin.text(), QStringLiteral("1"));
+    spin.SetValue(256);
+    EXPECT_EQ(spin.text(), QStringLiteral("255"));
+}
+
+TEST_F(SpinEditTest, StepsSaturateInsteadOfWrapping)
+{
+    spin.SetValue(INT_MAX);
+    spin.UpClick();
+    EXPECT_EQ(spin.GetValue(), INT_MAX);
+    spin.SetValue(INT_MIN);
+    spin.DownClick();
+    EXPECT_EQ(spin.GetValue(), INT_MIN);
+}
+
+TEST_F(SpinEditTest, ArrowKeysStepByTheIncrement)
+{
+    spin.setMinValue(0);
+    spin.setMaxValue(10);
+    spin.setIncrement(4);
+    spin.SetValue(5);
+    QTest::keyClick(&spin, Qt::Key_Up);
+    EXPECT_EQ(spin.text(), QStringLiteral("9"));
+    QTest::keyClick(&spin, Qt::Key_Up);
+    EXPECT_EQ(spin.text(), QStringLiteral("10"));
+    QTest::keyClick(&spin, Qt::Key_Down);
+    EXPECT_EQ(spin.text(), QStringLiteral("6"));
+}
+
+TEST_F(SpinEditTest, ReadOnlyFieldBeepsInsteadOfStepping)
+{
+    spin.SetValue(3);
+    spin.setReadOnly(true);
+    spin.UpClick();
+    spin.DownClick();
+    EXPECT_EQ(spin.text(), QStringLiteral("3"));
+    EXPECT_EQ(beeps, 2);
+}
+
+TEST_F(SpinEditTest, KeyboardTakesDigitsSignsAndTheDecimalSeparator)
+{
+    spin.clear();
+    QTest::keyClicks(&spin, QStringLiteral("+-1.9"));
+    EXPECT_EQ(spin.text(), QStringLiteral("+-1.9"));
+    EXPECT_EQ(beeps, 0);
+    QTest::keyClick(&spin, Qt::Key_Backspace);
+    EXPECT_EQ(spin.text(), QStringLiteral("+-1."));
+}
+
+TEST_F(SpinEditTest, KeyboardRefusesOtherCharactersAndEnterWithABeep)
+{
+    spin.setText(QStringLiteral("12"));
+    QTest::keyClicks(&spin, QStringLiteral("a ,e"));
+    QTest::keyClick(&spin, Qt::Key_Return);
+    EXPECT_EQ(spin.text(), QStringLiteral("12"));
+    EXPECT_EQ(beeps, 5);
+}
+
+TEST_F(SpinEditTest, EditorOffRefusesTypingButTheButtonsStillStep)
+{
+    spin.setEditorEnabled(false);
+    spin.SetValue(4);
+    QTest::keyClicks(&spin, QStringLiteral("7"));
+    QTest::keyClick(&spin, Qt::Key_Backspace);
+    EXPECT_EQ(spin.text(), QStringLiteral("4"));
+    EXPECT_EQ(beeps, 2);
+    QTest::keyClick(&spin, Qt::Key_Up);
+    EXPECT_EQ(spin.text(), QStringLiteral("5"));
+}
+
+TEST_F(SpinEditTest, PasteIsFilteredLikeTyping)
+{
+    spin.setText(QStringLiteral("1"));
+    spin.end(false);
+    QGuiApplication::clipboard()->setText(QStringLiteral("2a3 4\n5"));
+    QTest::keyClick(&spin, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(spin.text(), QStringLiteral("1234"));
+    EXPECT_EQ(beeps, 1);
+
+    spin.setEditorEnabled(false);
+    QTest::keyClick(&spin, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(spin.text(), QStringLiteral("1234"));
+}
+
+TEST_F(SpinEditTest, ButtonsRepeatAfter400msThenEvery100ms)
+{
+    for (TTimerSpeedButton* button : {spin.Button()->UpButton(), spin.Button()->DownButton()}) {
+        EXPECT_TRUE(button->autoRepeat());
+        EXPECT_EQ(button->autoRepeatDelay(), 400);
+        EXPECT_EQ(button->autoRepeatInterval(), 100);
+        EXPECT_EQ(button->focusPolicy(), Qt::NoFocus);
+    }
+}
+
+class SpinEditFocusTest : public SpinEditTest {
+protected:
+    void SetUp() override
+    {
+        SpinEditTest::SetUp();
+        auto* layout = new QVBoxLayout(&form);
+        layout->addWidget(&spin);
+        layout->addWidget(&other);
+        spin.setMinValue(1);
+        spin.setMaxValue(255);
+        ASSERT_TRUE(ta::ui::testing::showActive(form));
+    }
+    // The field outlives the form: take it back before the form deletes it.
+    void TearDown() override
+    {
+        spin.setParent(nullptr);
+        SpinEditTest::TearDown();
+    }
+
+    QWidget form;
+    QLineEdit other{&form};
+};
+
+TEST_F(SpinEditFocusTest, LeavingClampsTheText)
+{
+    spin.setFocus(Qt::OtherFocusReason);
+    spin.setText(QStringLiteral("300"));
+    EXPECT_EQ(spin.GetValue(), 300);
+    QTest::keyClick(&spin, Qt::Key_Tab);
+    EXPECT_EQ(spin.text(), QStringLiteral("255"));
+
+    spin.setFocus(Qt::OtherFocusReason);
+    spin.clear();
+    other.setFocus(Qt::TabFocusReason);
+    EXPECT_EQ(spin.text(), QStringLiteral("1"));
+}
+
+TEST_F(SpinEditFocusTest, ButtonClickStepsOnceAndFocusesTheField)
+{
+    other.setFocus(Qt::OtherFocusReason);
+    spin.SetValue(7);
+    QWidget* up = spin.Button()->UpButton();
+    QTest::mouseClick(up, Qt::LeftButton, {}, up->rect().center());
+    EXPECT_EQ(spin.text(), QStringLiteral("8"));
+    EXPECT_EQ(QApplication::focusWidget(), &spin);
+}
+
+TEST_F(SpinEditFocusTest, KeyboardEntrySelectsAllButAClickDoesNot)
+{
+    spin.SetValue(42);
+    other.setFocus(Qt::OtherFocusReason);
+    spin.setFocus(Qt::TabFocusReason);
+    EXPECT_EQ(spin.selectedText(), QStringLiteral("42"));
+
+    other.setFocus(Qt::OtherFocusReason);
+    QTest::mouseClick(&spin, Qt::LeftButton, {}, QPoint(3, spin.height() / 2));
+    EXPECT_EQ(QApplication::focusWidget(), &spin);
+    EXPECT_FALSE(spin.hasSelectedText());
+}

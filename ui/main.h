@@ -1,0 +1,88 @@
+// TfMain: the main wizard. Two pages ask which TA to configure and where the
+// profile comes from; then the profile is loaded and the detail editor takes
+// over for the rest of the run. The link and the screen are attached after
+// every window exists.
+#pragma once
+
+#include "link/Context.h"
+#include "ui/ProfileDialogs.h"
+
+#include <QWidget>
+
+#include <string>
+#include <vector>
+
+class QButtonGroup;
+class QGroupBox;
+class QLabel;
+class QPushButton;
+class QRadioButton;
+class QStackedWidget;
+
+namespace ta::link {
+class Screen;
+class TaLink;
+} // namespace ta::link
+
+namespace ta::ui {
+
+class TFilterAlignEdit;
+
+// "Brimo Vela.Net Davo ISDN TA Utility Ver 1.2"
+QString mainCaption();
+
+class TfMain : public QWidget {
+    Q_OBJECT
+public:
+    enum ProfileSource { psNone = -1, psReadFile = 0, psQueryTa = 1, psDefaults = 2 };
+
+    // Reads the switches from the arguments (without the program name).
+    TfMain(ta::link::AppContext& ctx, const std::vector<std::string>& arguments, QWidget* parent = nullptr);
+
+    void attach(ta::link::TaLink* link, ta::link::Screen* screen);
+    ProfileDialogs& dialogs() { return dialogs_; }
+
+    void rbLocalTAClick();
+    void rbRemoteTAClick();
+    void btnNextClick();
+    void btnCancelClick();
+
+    bool onProfilePage() const;
+    void showProfilePage();
+    int profileSource() const;
+    void setProfileSource(int index); // psNone clears the choice
+
+    QStackedWidget* const pcMain;
+    QWidget* const PG0;
+    QWidget* const PG2;
+    QGroupBox* const rgTASel;
+    QRadioButton* const rbLocalTA;
+    QRadioButton* const rbRemoteTA;
+    QLabel* const lbRemoteTel;
+    TFilterAlignEdit* const eRemoteTel;
+    QGroupBox* const rgPrfSrc;
+    QButtonGroup* const profileSources;
+    QPushButton* const btnPrev;
+    QPushButton* const btnNext;
+    QPushButton* const btnCancel;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void FormCreate(const std::vector<std::string>& arguments);
+    void buildLayout();
+    void connectControls();
+    void remoteTelEnabled(bool on);
+    void loadFromFile();
+    void loadDefaults();
+    void handOver();
+
+    ta::link::AppContext& ctx_;
+    ProfileDialogs dialogs_;
+    ta::link::TaLink* link_ = nullptr;
+    ta::link::Screen* screen_ = nullptr;
+};
+
+} // namespace ta::ui
