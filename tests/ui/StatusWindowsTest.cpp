@@ -1,0 +1,124 @@
+#include "ui/dbg.h"
+#include "ui/fCall.h"
+#include "ui/fReboot.h"
+#include "ui/progress.h"
+
+#include "tests/ui/support/UiTestSupport.h"
+
+#include <QSignalSpy>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+using namespace ta::ui;
+
+TEST(DebugWindow, DefaultSwitchesKeepItHiddenAndEmpty)
+{
+    ta::link::AppContext context;
+    TfDBG window;
+    window.FormCreate(context);
+    EXPECT_FALSE(window.isVisible());
+    EXPECT_TRUE(window.lines().isEmpty());
+}
+
+TEST(DebugWindow, DebugSwitchShowsItWithTheSwitchesLine)
+{
+    ta::link::AppContext context;
+    context.switches.debugLog = true; // "/B:1", the rest at their defaults
+    context.debugLine = "stale";
+    TfDBG window;
+    window.FormCreate(context);
+    EXPECT_TRUE(window.isVisible());
+    EXPECT_EQ(window.lines(), QStringList{QStringLiteral(", X25_D: 0, USB Spt: 1, Force RCFG: 1")});
+    EXPECT_TRUE(context.debugLine.empty());
+}
+
+TEST(DebugWindow, HeaderLineFollowsEachSwitch)
+{
+    ta::link::Switches switches;
+    switches.x25OnD = true;
+    switches.usbSupport = false;
+    switches.forceRemoteConfig = false;
+    EXPECT_EQ(debugHeaderLine(switches), QStringLiteral(", X25_D: 1, USB Spt: 0, Force RCFG: 0"));
+}
+
+TEST(DebugWindow, DoubleClickEmptiesTheLogAndLoggingGoesOn)
+{
+    TfDBG window;
+    window.appendLine(QStringLiteral("(ATI0)"));
+    window.appendLine(std::string_view("OK\xB0"));
+    EXPECT_EQ(window.lines(), (QStringList{QStringLiteral("(ATI0)"), QString::fromUtf8("OK°")}));
+    QTest::mouseDClick(window.meDBG->viewport(), Qt::LeftButton);
+    EXPECT_TRUE(window.lines().isEmpty());
+    window.appendLine(QStringLiteral("(ATH)"));
+    EXPECT_EQ(window.lines(), QStringList{QStringLiteral("(ATH)")});
+}
+
+TEST(DebugWindow, LogIsReadOnlyWithAScrollBarAndNoTitleBarButtons)
+{
+    TfDBG window;
+    auto* memo = window.findChild<QPlainTextEdit*>(QStringLiteral("meDBG"));
+    ASSERT_EQ(memo, window.meDBG);
+    EXPECT_TRUE(memo->isReadOnly());
+    EXPECT_EQ(memo->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+    EXPECT_FALSE(window.windowFlags() & Qt::WindowCloseButtonHint);
+    EXPECT_EQ(window.windowTitle(), QStringLiteral("Debug"));
+}
+
+TEST(ProgressWindow, CreatedHiddenWithTheGaugeAtFullScale)
+{
+    TfProgress window;
+    EXPECT_FALSE(window.isVisible());
+    EXPECT_EQ(window.windowTitle(), QStringLiteral("Querying current setting"));
+    EXPECT_EQ(window.size(), QSize(392, 51));
+    EXPECT_EQ(window.minimumSize(), window.maximumSize());
+    auto* gauge = window.findChild<TCGauge*>(QStringLiteral("cgPrgs"));
+    ASSERT_NE(gauge, nullptr);
+    EXPECT_EQ(gauge->geometry(), QRect(9, 10, 376, 31));
+    EXPECT_EQ(gauge->MaxValue(), 100);
+    EXPECT_EQ(gauge->ForeColor(), QColor(Qt::blue));
+    EXPECT_NE(window.findChild<QFrame*>(QStringLiteral("Bevel1")), nullptr);
+    EXPECT_NE(window.findChild<QFrame*>(QStringLiteral("Bevel2")), nullptr);
+}
+
+TEST(StatusWindows, NoneKeepsTheProgramRunningOnItsOwn)
+{
+    TfProgress progress;
+    TfCRemote connecting;
+    TfRTick rebooting;
+    TfDBG debug;
+    for (QWidget* window : std::initializer_list<QWidget*>{&progress, &connecting, &rebooting, &debug}) {
+        SCOPED_TRACE(window->objectName().toStdString());
+        EXPECT_FALSE(window->testAttribute(Qt::WA_QuitOnClose));
+        EXPECT_FALSE(window->isVisible());
+    }
+}
+
+TEST(ConnectingWindow, ShowsWhatTheLinkSaysAndPassesCancelOn)
+{
+    TfCRemote window;
+    EXPECT_EQ(window.windowTitle(), QStringLiteral("Connecting"));
+    EXPECT_EQ(window.label1->text(), QStringLiteral("Connecting remote TA"));
+    EXPECT_EQ(window.lCalling->text(), QStringLiteral("."));
+    EXPECT_TRUE(window.lCalling->font().bold());
+    window.setCallingText(QStringLiteral("..."));
+    EXPECT_EQ(window.lCalling->text(), QStringLiteral("..."));
+    EXPECT_GT(window.lCalling->x(), window.label1->geometry().right());
+
+    QSignalSpy cancelled(&window, &TfCRemote::cancelClicked);
+    auto* cancel = window.findChild<QPushButton*>(QStringLiteral("btnCancel"));
+    ASSERT_NE(cancel, nullptr);
+    EXPECT_EQ(cancel->text(), QStringLiteral("Cancel"));
+    QTest::mouseClick(cancel, Qt::LeftButton);
+    EXPECT_EQ(cancelled.count(), 1);
+}
+
+TEST(RebootingWindow, ShowsTheCountdown)
+{
+    TfRTick window;
+    EXPECT_EQ(window.windowTitle(), QStringLiteral("Rebooting Status"));
+    EXPECT_EQ(window.Label1->text(), QStringLiteral("Rebooting TA  ..............."));
+    window.setTickText(QStringLiteral("25"));
+    EXPECT_EQ(window.findChild<QLabel*>(QStringLiteral("lTick"))->text(), QStringLiteral("25"));
+    EXPECT_GT(window.lTick->x(), window.Label1->geometry().right());
+}
