@@ -1,0 +1,310 @@
+#include "ui/main.h"
+
+#include "link/Screen.h"
+#include "link/TaLink.h"
+#include "profile/DefaultProfile.h"
+#include "profile/ProfileFile.h"
+#include "ui/GestEdit.h"
+#include "ui/Messages.h"
+#include "ui/Switches.h"
+#include "ui/progress.h"
+
+#include <QButtonGroup>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QFrame>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStackedWidget>
+#include <QVBoxLayout>
+
+namespace ta::ui {
+
+namespace {
+
+template <typename W>
+W* named(W* widget, const char* name)
+{
+    widget->setObjectName(QLatin1String(name));
+    return widget;
+}
+
+QRadioButton* radio(const char* name, const QString& caption)
+{
+    return named(new QRadioButton(caption), name);
+}
+
+QPushButton* button(const char* name, const QString& caption)
+{
+    auto* b = named(new QPushButton(caption), name);
+    b->setFixedSize(75, 25);
+    return b;
+}
+
+TFilterAlignEdit* remoteTelField()
+{
+    auto* field = named(new TFilterAlignEdit, "eRemoteTel");
+    field->setValidChars(QStringLiteral("[0,1,2,3,4,5,6,7,8,9,-,*,#, ,(,),[,']']"));
+    field->setMaxLength(32);
+    field->setRequiredField(false);
+    return field;
+}
+
+QWidget* page(const char* name) { return named(new QWidget, name); }
+
+const char* const kSourceCaptions[] = {"&Read from file", "&Query from TA", "&Default Settings"};
+
+} // namespace
+
+QString mainCaption()
+{
+    return QStringLiteral("Brimo Vela.Net Davo ISDN TA Utility") + QStringLiteral(" Ver ") + QStringLiteral("1.2");
+}
+
+// No title-bar buttons: the wizard is left only through Next or Cancel.
+TfMain::TfMain(ta::link::AppContext& ctx, const std::vector<std::string>& arguments, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
+      pcMain(named(new QStackedWidget, "pcMain")),
+      PG0(page("PG0")),
+      PG2(page("PG2")),
+      rgTASel(named(new QGroupBox(QStringLiteral("TA selection")), "rgTASel")),
+      rbLocalTA(radio("rbLocalTA", QStringLiteral("Local TA"))),
+      rbRemoteTA(radio("rbRemoteTA", QStringLiteral("Remote TA"))),
+      lbRemoteTel(named(new QLabel(QStringLiteral("Remote TEL:")), "lbRemoteTel")),
+      eRemoteTel(remoteTelField()),
+      rgPrfSrc(named(new QGroupBox(QStringLiteral("Profile Loading")), "rgPrfSrc")),
+      profileSources(new QButtonGroup(this)),
+      btnPrev(button("btnPrev", QStringLiteral("<Prev"))),
+      btnNext(button("btnNext", QStringLiteral("Next>"))),
+      btnCancel(button("btnCancel", QStringLiteral("Cancel"))),
+      ctx_(ctx)
+{
+    setObjectName(QStringLiteral("fMain"));
+    QFont bold(QStringLiteral("Sans Serif"), 8, QFont::Bold);
+    bold.setStyleHint(QFont::SansSerif);
+    setFont(bold);
+    buildLayout();
+    FormCreate(arguments);
+    connectControls();
+}
+
+void TfMain::FormCreate(const std::vector<std::string>& arguments)
+{
+    ctx_.pendingOperation = ta::link::poNone;
+    ctx_.switches = readSwitches(arguments);
+    pcMain->setCurrentWidget(PG0);
+    ctx_.portPresent.fill(false);
+    ctx_.taVariant = ctx_.switches.countryOption ? 2 : 3;
+    ctx_.noPortPrefix = false;
+    ctx_.retryCount = 0;
+    ctx_.transactionState = ta::link::tsIdle;
+    ctx_.replyBuffer.clear();
+    ctx_.remoteChosen = false;
+    ctx_.remoteNumber.clear();
+    setWindowTitle(mainCaption());
+}
+
+void TfMain::buildLayout()
+{
+    auto* selection = new QGridLayout(rgTASel);
+    selection->addWidget(rbLocalTA, 0, 0, 1, 2);
+    selection->addWidget(rbRemoteTA, 1, 0, 1, 2);
+    selection->addWidget(lbRemoteTel, 2, 0);
+    selection->addWidget(eRemoteTel, 2, 1);
+    selection->setColumnMinimumWidth(1, 230);
+    lbRemoteTel->setBuddy(eRemoteTel);
+    rbLocalTA->setChecked(true);
+    remoteTelEnabled(false);
+
+    auto* sources = new QVBoxLayout(rgPrfSrc);
+    for (int i = 0; i < 3; ++i) {
+        auto* item = new QRadioButton(QString::fromLatin1(kSourceCaptions[i]));
+        item->setObjectName(QStringLiteral("rgPrfSrcItem%1").arg(i));
+        profileSources->addButton(item, i);
+        sources->addWidget(item);
+    }
+    setProfileSource(psQueryTa);
+
+    for (auto [pg, group] : {std::pair{PG0, rgTASel}, std::pair{PG2, rgPrfSrc}}) {
+        auto* layout = new QVBoxLayout(pg);
+        layout->setContentsMargins(40, 40, 40, 20);
+        layout->addWidget(group, 0, Qt::AlignLeft);
+        layout->addStretch();
+        pcMain->addWidget(pg);
+    }
+
+    auto* line = new QFrame;
+    line->setFrameStyle(QFrame::HLine | QFrame::Sunken);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(btnPrev);
+    buttons->addWidget(btnNext);
+    buttons->addSpacing(12);
+    buttons->addWidget(btnCancel);
+    btnPrev->setEnabled(false);
+
+    auto* outer = new QVBoxLayout(this);
+    outer->addWidget(pcMain, 1);
+    outer->addWidget(line);
+    outer->addLayout(buttons);
+    setFixedSize(712, 565);
+}
+
+void TfMain::connectControls()
+{
+    connect(rbLocalTA, &QRadioButton::toggled, this, [this](bool on) {
+        if (on)
+            rbLocalTAClick();
+    });
+    connect(rbRemoteTA, &QRadioButton::toggled, this, [this](bool on) {
+        if (on)
+            rbRemoteTAClick();
+    });
+    connect(eRemoteTel, &QLineEdit::textChanged, this, [this](const QString& text) {
+        ctx_.remoteNumber = text.toLatin1().toStdString();
+    });
+    connect(btnNext, &QPushButton::clicked, this, &TfMain::btnNextClick);
+    connect(btnCancel, &QPushButton::clicked, this, &TfMain::btnCancelClick);
+}
+
+void TfMain::attach(ta::link::TaLink* link, ta::link::Screen* screen)
+{
+    link_ = link;
+    screen_ = screen;
+}
+
+void TfMain::remoteTelEnabled(bool on)
+{
+    lbRemoteTel->setEnabled(on);
+    eRemoteTel->setEnabled(on);
+}
+
+void TfMain::rbLocalTAClick()
+{
+    remoteTelEnabled(false);
+    ctx_.remoteChosen = false;
+    ctx_.transactionState = ta::link::tsIdle;
+    if (link_)
+        link_->rbLocalTAClick();
+}
+
+void TfMain::rbRemoteTAClick()
+{
+    remoteTelEnabled(true);
+    ctx_.remoteChosen = true;
+    ctx_.transactionState = ta::link::tsIdle;
+    if (link_)
+        link_->rbRemoteTAClick();
+}
+
+bool TfMain::onProfilePage() const { return pcMain->currentWidget() == PG2; }
+
+void TfMain::showProfilePage() { pcMain->setCurrentWidget(PG2); }
+
+int TfMain::profileSource() const { return profileSources->checkedId(); }
+
+void TfMain::setProfileSource(int index)
+{
+    if (QAbstractButton* item = profileSources->button(index)) {
+        item->setChecked(true);
+        return;
+    }
+    // An exclusive group refuses to uncheck its last button.
+    profileSources->setExclusive(false);
+    for (QAbstractButton* item : profileSources->buttons())
+        item->setChecked(false);
+    profileSources->setExclusive(true);
+}
+
+void TfMain::btnNextClick()
+{
+    if (!onProfilePage()) {
+        // A number of blanks only would dial nothing: it counts as empty.
+        if (rbRemoteTA->isChecked() && eRemoteTel->text().trimmed().isEmpty()) {
+            eRemoteTel->setFocus(Qt::OtherFocusReason);
+            return;
+        }
+        showProfilePage();
+        return;
+    }
+    switch (profileSource()) {
+    case psReadFile:
+        loadFromFile();
+        break;
+    case psQueryTa:
+        if (link_)
+            link_->startQueryFromWizard();
+        break;
+    case psDefaults:
+        loadDefaults();
+        break;
+    default:
+        break;
+    }
+}
+
+// A rejected file leaves the profile as it was; the user is told why rather
+// than left wondering why Next did nothing.
+void TfMain::loadFromFile()
+{
+    const QString path = dialogs_.chooseOpen(this);
+    if (path.isEmpty())
+        return;
+    const std::string name = path.toLocal8Bit().toStdString();
+    const ta::LoadResult result = ta::loadProfileFile(name, ctx_.workingProfile);
+    if (result != ta::LoadResult::Ok) {
+        showMessageBox(this, QString::fromLocal8Bit(ta::loadErrorText(result, name)));
+        return;
+    }
+    handOver();
+}
+
+void TfMain::loadDefaults()
+{
+    ta::buildDefaultProfile(ctx_.workingProfile, ctx_.switches.x25OnD, ctx_.switches.sysDateTime);
+    handOver();
+}
+
+void TfMain::handOver()
+{
+    if (!screen_)
+        return;
+    screen_->showProfile();
+    screen_->enableEditor(true);
+    screen_->presentEditor();
+    screen_->hideWizard();
+    screen_->setProgressCaption("Submit progress status");
+}
+
+void TfMain::btnCancelClick()
+{
+    if (screen_)
+        screen_->terminate();
+    else
+        QCoreApplication::exit(0);
+}
+
+// The window manager's close stands for Cancel: the wizard has no other way
+// to be closed, and a user who closes it wants the program to end.
+void TfMain::closeEvent(QCloseEvent* event)
+{
+    if (event->spontaneous()) {
+        event->ignore();
+        btnCancelClick();
+        return;
+    }
+    QWidget::closeEvent(event);
+}
+
+void TfMain::showEvent(QShowEvent* event)
+{
+    if (!event->spontaneous())
+        centreOnScreen(this);
+    QWidget::showEvent(event);
+}
+
+} // namespace ta::ui
