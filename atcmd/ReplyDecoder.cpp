@@ -28,7 +28,8 @@ void storeText(std::span<char> field, std::string_view text)
     if (field.empty())
         return;
     const std::size_t n = std::min(text.size(), field.size() - 1);
-    std::memcpy(field.data(), text.data(), n);
+    if (n > 0)
+        std::memcpy(field.data(), text.data(), n);
     field[n] = '\0';
 }
 
