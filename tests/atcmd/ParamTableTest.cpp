@@ -74,21 +74,5 @@ TEST(ParamTable, KeysAsSentResolveBackToTheirRow)
     EXPECT_EQ(paramByKey(""), nullptr);
 }
 
-TEST(ParamTable, ConditionsAndAssignmentForms)
-{
-    std::vector<std::string> x25, noEquals, dateTime;
-    for (const Param& param : paramTable()) {
-        if (param.isX25())
-            x25.push_back(param.key);
-        if (param.noEquals)
-            noEquals.push_back(param.key);
-        if (param.isDateTime())
-            dateTime.push_back(param.key);
-    }
-    EXPECT_EQ(x25, (std::vector<std::string>{"-X", "-B3", "-B0", "-B1", "-B5", "-B6", "-B4", "-B2", "-B7"}));
-    EXPECT_EQ(noEquals, (std::vector<std::string>{"&C", "&D", "&K", "&S", "X", "W"}));
-    EXPECT_EQ(dateTime, (std::vector<std::string>{"$T0", "$T1", "\\P4"}));
-}
-
 } // namespace
 } // namespace ta::atcmd

@@ -122,13 +122,5 @@ TEST(QueryList, EveryCombinationIsOrderedAndConsistent)
     }
 }
 
-TEST(QueryList, PlainCommandIds)
-{
-    for (int id = 0; id <= 136; ++id) {
-        const bool plain = id == 1 || id == 3 || id == 47 || id == 51 || id == 95;
-        EXPECT_EQ(isPlainCommandId(id), plain) << id;
-    }
-}
-
 } // namespace
 } // namespace ta::atcmd
