@@ -82,6 +82,9 @@ public:
     void setCheckLineStatus(bool on) { checkLineStatus_ = on; }
     void setOnReceiveData(TReceiveDataEvent handler) { onReceiveData_ = std::move(handler); }
     void setOnReceivePacket(TReceivePacketEvent handler) { onReceivePacket_ = std::move(handler); }
+    // Called once, from the event loop, after the port was closed because the
+    // device went away (USB serial unplugged, other end of a pty closed).
+    void setOnHangUp(std::function<void()> handler) { onHangUp_ = std::move(handler); }
 
     // Besides the poll timer, run PollReceive as soon as the device becomes
     // readable. On by default; off gives the plain timer poll.
@@ -105,7 +108,17 @@ public:
 
 private:
     LineSettings lineSettings() const;
-    void startPollTimer();
+    void reapplyIfOpen();
+    void resizeReceiveBuffer(uint32_t bytes);
+    void attachReadyHandler();
+    void detachReadyHandler();
+    void pollOnce();
+    void pollStream(long queued);
+    void pollPackets(long queued);
+    void pollPartialPacket(long queued);
+    bool deliverPacket(const uint8_t* bytes, long count);
+    uint32_t packetLineTimeMs() const;
+    bool checkHangUp();
     void handleHangUp();
 
     Clock& clock_;
@@ -133,8 +146,12 @@ private:
     bool checkLineStatus_ = false;
     bool readinessWakeups_ = true;
     bool inPoll_ = false;
+    bool readinessPaused_ = false;
+    uint64_t openGeneration_ = 0; // changes at every open and close
     TReceiveDataEvent onReceiveData_;
     TReceivePacketEvent onReceivePacket_;
+    std::function<void()> onHangUp_;
+    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 
     std::vector<uint8_t> receiveBuffer_;
     int64_t packetStart_ = -1;

@@ -44,6 +44,9 @@ public:
     virtual long read(uint8_t* buf, std::size_t n) = 0;
     // Writes up to n bytes; returns the count accepted (may be fewer), -1 on error.
     virtual long write(const uint8_t* buf, std::size_t n) = 0;
+    // Waits at most timeoutMs for room to write, so a stalled writer does not
+    // spin; returns at once on devices whose writes never stall.
+    virtual void waitWritable(int timeoutMs) { (void)timeoutMs; }
     // Modem status bits that are on; 0 for a line without modem signals.
     virtual unsigned modemLines() = 0;
     // True once the device has gone away (USB unplugged, other end closed).

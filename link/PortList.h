@@ -1,0 +1,33 @@
+// Which devices stand behind the port numbers COM1..COM16: the candidate
+// list, and the mapping of a device name to the path that is opened.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace ta::link {
+
+// Colon-separated device paths that replace the machine's own port list.
+inline constexpr const char* kSerialPortsVariable = "TA_SERIAL_PORTS";
+
+// The candidate list: TA_SERIAL_PORTS when it is set (even empty), else the
+// machine's serial ports as scanSerialPorts() finds them.
+std::vector<std::string> serialPortCandidates();
+
+// The paths of a colon-separated list, empty entries left out.
+std::vector<std::string> parsePortList(const std::string& colonSeparated);
+
+// The serial ports present on the machine, in a stable order: USB serial
+// adapters, then CDC-ACM devices, each in numeric order, then the on-board
+// UARTs that really exist. Looks at directory entries only; opens no port.
+std::vector<std::string> scanSerialPorts(const std::string& devDir = "/dev",
+                                         const std::string& sysTtyDir = "/sys/class/tty");
+
+// "\\.\COMn" (n = 1..16) is the n-th candidate, or "" when there is none;
+// any other name is a path and is returned unchanged.
+std::string devicePathFor(const std::string& name, const std::vector<std::string>& candidates);
+
+// The port number n of "\\.\COMn", or 0 for any other name.
+int comNumberOf(const std::string& name);
+
+} // namespace ta::link

@@ -1,0 +1,42 @@
+// Serial ports on POSIX: UARTs, USB serial adapters and pseudo-terminals,
+// opened exclusively and driven without blocking.
+#pragma once
+
+#include "link/Clock.h"
+#include "link/SerialDevice.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace ta::link {
+
+class PosixSerialBackend : public SerialBackend {
+public:
+    using CandidateList = std::function<std::vector<std::string>()>;
+
+    // Readiness is watched through `clock`. The candidate list behind
+    // "\\.\COMn" is asked for at every open, so ports plugged in later count.
+    explicit PosixSerialBackend(Clock& clock, CandidateList candidates = {});
+
+    // nullptr when the device is missing, is not a terminal, or is held by
+    // another program.
+    std::unique_ptr<SerialDevice> open(const std::string& name) override;
+
+    // The path that `name` stands for ("" when a "\\.\COMn" has no device).
+    std::string resolve(const std::string& name) const;
+
+private:
+    Clock& clock_;
+    CandidateList candidates_;
+};
+
+// Bit rates beyond the fixed termios table (termios2); kept apart because
+// the kernel's termios header cannot share a file with the C library's.
+bool setCustomBitRate(int fd, uint32_t bitsPerSecond);
+// The line's output bit rate as the kernel holds it; 0 when it cannot tell.
+uint32_t currentBitRate(int fd);
+
+} // namespace ta::link
