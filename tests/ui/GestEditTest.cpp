@@ -132,7 +132,7 @@ TEST(FilterAlignEdit, ContextMenuPasteFollowsThePasteRule)
     TFilterAlignEdit field;
     field.setValidChars(kNumberChars);
     QGuiApplication::clipboard()->setText(QStringLiteral("7x\n8"));
-    QContextMenuEvent request(QContextMenuEvent::Mouse, QPoint(1, 1));
+    QContextMenuEvent request(QContextMenuEvent::Mouse, QPoint(1, 1), field.mapToGlobal(QPoint(1, 1)));
     QCoreApplication::sendEvent(&field, &request);
     QMenu* menu = field.findChild<QMenu*>();
     ASSERT_NE(menu, nullptr);
