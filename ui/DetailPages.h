@@ -1,0 +1,59 @@
+// Builders of the editor's settings pages. Every control gets its name as
+// object name, which is how the binding and the editor find it again.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+class QCheckBox;
+class QComboBox;
+class QGridLayout;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QStackedWidget;
+class QWidget;
+
+namespace ta::ui {
+
+class TCSpinEdit;
+class TFilterAlignEdit;
+
+namespace pages {
+
+// A page of the page area, named "PG" + number, groups stacked top down.
+QWidget* addPage(QStackedWidget* area, int number);
+// A captioned group appended to the page, its contents on a grid.
+QGroupBox* addGroup(QWidget* page, const QString& name, const QString& caption);
+QGridLayout* gridOf(QGroupBox* group);
+
+QLabel* label(const QString& text);
+TFilterAlignEdit* numberEdit(const QString& name, int maxLength);
+TCSpinEdit* spinEdit(const QString& name, int minValue, int maxValue, int value);
+QComboBox* comboBox(const QString& name, const QStringList& items);
+QCheckBox* checkBox(const QString& name, const QString& caption, bool checked = false);
+QLineEdit* readOnlyField(const QString& name, const QString& text);
+
+// A list of telephone numbers: a heading row, then rows "0".."count-1" of an
+// address field (<dnStem>1..) and, when subStem is given, a sub-address field.
+void addPhoneRows(QGridLayout* grid, int firstRow, int count, const QString& dnStem,
+                  const QString& subStem = {});
+// "Mode" with its list below the rows of a phone list.
+void addModeRow(QGridLayout* grid, int row, const QString& name, const QStringList& items);
+// A caption beside a control and optionally a note after it.
+void addLabelled(QGridLayout* grid, int row, const QString& caption, QWidget* control,
+                 const QString& note = {});
+
+// The page sets.
+void buildDataPortPages(QStackedWidget* area, bool usb);
+void buildDevicePages(QStackedWidget* area);
+// PG11 / PG31, the last page of a data port.
+void buildAdvancePage(QStackedWidget* area, bool usb);
+
+// Item lists shared by several pages.
+QStringList clipClirItems();
+QStringList inScreenModeItems();
+QStringList outScreenModeItems();
+
+} // namespace pages
+} // namespace ta::ui

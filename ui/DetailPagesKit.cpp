@@ -1,0 +1,150 @@
+#include "ui/DetailPages.h"
+
+#include "ui/Cspin.h"
+#include "ui/GestEdit.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QStackedWidget>
+#include <QVBoxLayout>
+
+namespace ta::ui::pages {
+
+namespace {
+
+const QString kPhoneChars = QStringLiteral("[0,1,2,3,4,5,6,7,8,9,-,*,#, ,(,),[,']']");
+constexpr int kNumberFieldWidth = 230;
+constexpr int kSubAddrFieldWidth = 150;
+constexpr int kSpinWidth = 70;
+
+} // namespace
+
+QWidget* addPage(QStackedWidget* area, int number)
+{
+    auto* page = new QWidget;
+    page->setObjectName(QStringLiteral("PG%1").arg(number));
+    auto* column = new QVBoxLayout(page);
+    column->setSpacing(6);
+    column->addStretch(1);
+    area->addWidget(page);
+    return page;
+}
+
+QGroupBox* addGroup(QWidget* page, const QString& name, const QString& caption)
+{
+    auto* group = new QGroupBox(caption);
+    group->setObjectName(name);
+    new QGridLayout(group);
+    auto* column = static_cast<QVBoxLayout*>(page->layout());
+    column->insertWidget(column->count() - 1, group); // above the closing stretch
+    return group;
+}
+
+QGridLayout* gridOf(QGroupBox* group) { return static_cast<QGridLayout*>(group->layout()); }
+
+QLabel* label(const QString& text) { return new QLabel(text); }
+
+TFilterAlignEdit* numberEdit(const QString& name, int maxLength)
+{
+    auto* edit = new TFilterAlignEdit;
+    edit->setObjectName(name);
+    edit->setValidChars(kPhoneChars);
+    edit->setMaxLength(maxLength);
+    edit->setFixedWidth(maxLength > 20 ? kNumberFieldWidth : kSubAddrFieldWidth);
+    return edit;
+}
+
+TCSpinEdit* spinEdit(const QString& name, int minValue, int maxValue, int value)
+{
+    auto* spin = new TCSpinEdit;
+    spin->setObjectName(name);
+    spin->setMinValue(minValue);
+    spin->setMaxValue(maxValue);
+    spin->SetValue(value);
+    spin->setFixedWidth(kSpinWidth);
+    return spin;
+}
+
+QComboBox* comboBox(const QString& name, const QStringList& items)
+{
+    auto* combo = new QComboBox;
+    combo->setObjectName(name);
+    combo->addItems(items);
+    combo->setCurrentIndex(0);
+    combo->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    return combo;
+}
+
+QCheckBox* checkBox(const QString& name, const QString& caption, bool checked)
+{
+    auto* box = new QCheckBox(caption);
+    box->setObjectName(name);
+    box->setChecked(checked);
+    return box;
+}
+
+QLineEdit* readOnlyField(const QString& name, const QString& text)
+{
+    auto* field = new QLineEdit(text);
+    field->setObjectName(name);
+    field->setReadOnly(true);
+    field->setFixedWidth(kNumberFieldWidth / 2);
+    return field;
+}
+
+void addPhoneRows(QGridLayout* grid, int firstRow, int count, const QString& dnStem,
+                  const QString& subStem)
+{
+    grid->addWidget(label(QStringLiteral("Address")), firstRow, 1);
+    if (!subStem.isEmpty())
+        grid->addWidget(label(QStringLiteral("SubAddress")), firstRow, 2);
+    for (int i = 0; i < count; ++i) {
+        const int row = firstRow + 1 + i;
+        grid->addWidget(label(QString::number(i)), row, 0);
+        grid->addWidget(numberEdit(dnStem + QString::number(i + 1), 32), row, 1);
+        if (!subStem.isEmpty())
+            grid->addWidget(numberEdit(subStem + QString::number(i + 1), 20), row, 2);
+    }
+    grid->setColumnStretch(3, 1);
+}
+
+void addModeRow(QGridLayout* grid, int row, const QString& name, const QStringList& items)
+{
+    grid->addWidget(label(QStringLiteral("Mode")), row, 0);
+    grid->addWidget(comboBox(name, items), row, 1, 1, 2, Qt::AlignLeft);
+}
+
+void addLabelled(QGridLayout* grid, int row, const QString& caption, QWidget* control,
+                 const QString& note)
+{
+    grid->addWidget(label(caption), row, 0);
+    grid->addWidget(control, row, 1, Qt::AlignLeft);
+    if (!note.isEmpty())
+        grid->addWidget(label(note), row, 2);
+    grid->setColumnStretch(3, 1);
+}
+
+QStringList clipClirItems()
+{
+    return {QStringLiteral("CLIR (don't pass self DN to destination site)"),
+            QStringLiteral("CLIP (pass self DN to destination site)")};
+}
+
+QStringList inScreenModeItems()
+{
+    return {QStringLiteral("Accept all incoming calls"), QStringLiteral("Reject all incoming calls"),
+            QStringLiteral("Only accept the calls from the list"),
+            QStringLiteral("Only reject the calls from the list")};
+}
+
+QStringList outScreenModeItems()
+{
+    return {QStringLiteral("No any restriction"), QStringLiteral("Prohibit all outgoing call"),
+            QStringLiteral("Only accept the calls with the prefix in the list"),
+            QStringLiteral("Only reject the calls with the prefix in the list")};
+}
+
+} // namespace ta::ui::pages

@@ -1,0 +1,214 @@
+#include "ui/detail.h"
+
+#include "profile/DefaultProfile.h"
+#include "profile/ProfileFile.h"
+#include "ui/DetailPages.h"
+#include "ui/Messages.h"
+#include "ui/progress.h"
+
+#include <QCloseEvent>
+#include <QFileDialog>
+#include <QSplitter>
+#include <QStackedWidget>
+#include <QStyle>
+#include <QToolBar>
+#include <QToolButton>
+#include <QTreeWidget>
+
+namespace ta::ui {
+
+namespace {
+
+TfDetail::FileChooser& upgradeFileChooser()
+{
+    static TfDetail::FileChooser chooser;
+    return chooser;
+}
+
+constexpr int kTreeWidth = 145;
+
+} // namespace
+
+TfDetail::TfDetail(link::AppContext& ctx, ProfileDialogs& dialogs, QWidget* parent)
+    : QMainWindow(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint), ctx_(ctx),
+      dialogs_(dialogs)
+{
+    setObjectName(QStringLiteral("fDetail"));
+    // The toolbar is fixed: no menu to hide it.
+    setContextMenuPolicy(Qt::PreventContextMenu);
+    ctx_.firmwareVersion.clear();
+    buildToolBar();
+    buildTree();
+    buildPages();
+    registerControls();
+    bindPagesToTree();
+    connectHandlers();
+    tvTree_->expandAll();
+    selectPage(page(2));
+    if (!ctx_.switches.x25OnD)
+        dropX25();
+    if (!ctx_.switches.sysDateTime)
+        hideSysDateTime();
+    setWindowTitle(baseTitle());
+    resize(712, 567);
+    centreOnScreen(this);
+}
+
+QString TfDetail::baseTitle() { return QStringLiteral("Brimo Vela.Net Davo ISDN TA Utility Ver 1.2"); }
+
+void TfDetail::setUpgradeFileChooser(FileChooser chooser) { upgradeFileChooser() = std::move(chooser); }
+
+void TfDetail::buildToolBar()
+{
+    toolBar1_ = new QToolBar(this);
+    toolBar1_->setObjectName(QStringLiteral("ToolBar1"));
+    toolBar1_->setMovable(false);
+    toolBar1_->setFloatable(false);
+    toolBar1_->setIconSize(QSize(16, 16));
+    addToolBar(Qt::TopToolBarArea, toolBar1_);
+    connect(addToolButton("ToolButton4", QStringLiteral("Load Default"), QStyle::SP_BrowserReload),
+            &QToolButton::clicked, this, &TfDetail::ToolButton4Click);
+    connect(addToolButton("ToolButton1", QStringLiteral("Load"), QStyle::SP_DialogOpenButton),
+            &QToolButton::clicked, this, &TfDetail::ToolButton1Click);
+    connect(addToolButton("tbSave", QStringLiteral("Save"), QStyle::SP_DialogSaveButton), &QToolButton::clicked,
+            this, &TfDetail::tbSaveClick);
+    connect(addToolButton("tbSubmit", QStringLiteral("Submit to TA"), QStyle::SP_ArrowRight),
+            &QToolButton::clicked, this, &TfDetail::tbSubmitClick);
+    connect(addToolButton("tbUpgrade", QStringLiteral("Upgrade"), QStyle::SP_ArrowUp), &QToolButton::clicked,
+            this, &TfDetail::tbUpgradeClick);
+    connect(addToolButton("tbExit", QStringLiteral("Exit"), QStyle::SP_DialogCloseButton), &QToolButton::clicked,
+            this, &TfDetail::tbExitClick);
+}
+
+QToolButton* TfDetail::addToolButton(const char* name, const QString& caption, int standardIcon)
+{
+    auto* button = new QToolButton(toolBar1_);
+    button->setObjectName(QLatin1String(name));
+    button->setText(caption);
+    button->setIcon(style()->standardIcon(QStyle::StandardPixmap(standardIcon)));
+    button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    button->setAutoRaise(true);
+    button->setFixedSize(68, 36);
+    // Like any toolbar button it leaves the focus where it was, so a spin
+    // field being typed in is read as typed (the binding settles the value).
+    button->setFocusPolicy(Qt::NoFocus);
+    toolBar1_->addWidget(button);
+    return button;
+}
+
+void TfDetail::buildPages()
+{
+    pcDetail_ = new QStackedWidget;
+    pcDetail_->setObjectName(QStringLiteral("pcDetail"));
+    QFont bold = pcDetail_->font();
+    bold.setBold(true);
+    pcDetail_->setFont(bold);
+    pages::buildDevicePages(pcDetail_);
+    pages::buildDataPortPages(pcDetail_, false);
+    pages::buildDataPortPages(pcDetail_, true);
+
+    splitter1_ = new QSplitter(Qt::Horizontal);
+    splitter1_->setObjectName(QStringLiteral("Splitter1"));
+    splitter1_->setHandleWidth(2);
+    splitter1_->setChildrenCollapsible(false);
+    splitter1_->addWidget(tvTree_);
+    splitter1_->addWidget(pcDetail_);
+    splitter1_->setStretchFactor(0, 0); // the tree keeps its width
+    splitter1_->setStretchFactor(1, 1);
+    splitter1_->setSizes({kTreeWidth, 712 - kTreeWidth});
+    setCentralWidget(splitter1_);
+}
+
+void TfDetail::registerControls()
+{
+    for (QWidget* widget : pcDetail_->findChildren<QWidget*>())
+        if (!widget->objectName().isEmpty())
+            controls_.insert(widget->objectName(), widget);
+}
+
+QWidget* TfDetail::page(int number) const
+{
+    return pcDetail_->findChild<QWidget*>(QStringLiteral("PG%1").arg(number), Qt::FindDirectChildrenOnly);
+}
+
+QWidget* TfDetail::visiblePage() const { return pcDetail_->currentWidget(); }
+
+void TfDetail::ToolButton4Click()
+{
+    if (!confirmBox(this, QStringLiteral("Load default setting! Are you sure?")))
+        return;
+    buildDefaultProfile(ctx_.workingProfile, ctx_.switches.x25OnD, ctx_.switches.sysDateTime);
+    showProfile();
+}
+
+void TfDetail::ToolButton1Click()
+{
+    const QString path = dialogs_.chooseOpen(this);
+    if (path.isEmpty())
+        return;
+    const std::string file = QFile::encodeName(path).toStdString();
+    const LoadResult result = loadProfileFile(file, ctx_.workingProfile);
+    if (result != LoadResult::Ok) {
+        // The record and the controls are untouched; say why nothing changed.
+        showMessageBox(this, QString::fromLocal8Bit(loadErrorText(result, file).c_str()));
+        return;
+    }
+    QWidget* shown = visiblePage();
+    showProfile();
+    pcDetail_->setCurrentWidget(shown);
+}
+
+void TfDetail::tbSaveClick()
+{
+    collectProfile();
+    const QString path = dialogs_.chooseSave(this);
+    if (path.isEmpty())
+        return;
+    const std::string error = saveProfileFile(QFile::encodeName(path).toStdString(), ctx_.workingProfile);
+    // The save goes through a temporary file, so a failure leaves any older
+    // file as it was; the user must learn that this one was not written.
+    if (!error.empty())
+        showMessageBox(this, QString::fromLocal8Bit(error.c_str()));
+}
+
+void TfDetail::tbSubmitClick() { emit submitRequested(); }
+
+void TfDetail::tbUpgradeClick()
+{
+    const QString path =
+        upgradeFileChooser() ? upgradeFileChooser()() : QFileDialog::getOpenFileName(this);
+    if (path.isEmpty())
+        return;
+    if (!confirmBox(this, QStringLiteral("Upgrade firmware! Are you sure?")))
+        return;
+    emit upgradeRequested(path);
+}
+
+void TfDetail::tbExitClick() { emit exitRequested(); }
+
+void TfDetail::closeEvent(QCloseEvent* event)
+{
+    if (closingAllowed_) {
+        event->accept();
+        return;
+    }
+    event->ignore();
+    // A close from the window manager is the same request as "Exit". Guard
+    // against a handler that answers by asking every window to close again.
+    if (exitInProgress_)
+        return;
+    exitInProgress_ = true;
+    emit exitRequested();
+    exitInProgress_ = false;
+}
+
+void TfDetail::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    if (shownBefore_)
+        return;
+    shownBefore_ = true;
+    tvTree_->setFocus(Qt::OtherFocusReason);
+}
+
+} // namespace ta::ui

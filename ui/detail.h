@@ -1,0 +1,125 @@
+// TfDetail: the settings editor. A toolbar, a tree of settings pages and the
+// page of the selected node. It edits the program's working profile through
+// the binding (showProfile / collectProfile); the link does the talking to
+// the TA when the editor raises submitRequested or upgradeRequested.
+#pragma once
+
+#include "link/Context.h"
+#include "ui/Binding.h"
+#include "ui/ProfileDialogs.h"
+
+#include <QHash>
+#include <QMainWindow>
+
+#include <functional>
+
+class QSplitter;
+class QStackedWidget;
+class QToolBar;
+class QToolButton;
+class QTreeWidget;
+class QTreeWidgetItem;
+
+namespace ta::ui {
+
+class TRadioGroup;
+
+class TfDetail : public QMainWindow {
+    Q_OBJECT
+public:
+    // FormCreate: builds the window; it stays hidden.
+    TfDetail(link::AppContext& ctx, ProfileDialogs& dialogs, QWidget* parent = nullptr);
+
+    void showProfile();    // ctx.workingProfile -> every bound control
+    void collectProfile(); // every bound control -> ctx.workingProfile, and the charge clear boxes
+    void presentEditor();  // title, pruning, show
+    void removeX25Support();
+    void hideSysDateTime();
+    bool thresholdsValid();
+    void chargeTextsChanged(); // ctx.chargeLast / chargeAcc -> the charge fields
+
+    void removeRs232Branch();
+    void removeUsbBranch();
+
+    // A control of the pages by its name, or nullptr.
+    QWidget* control(const QString& name) const { return controls_.value(name); }
+    template <class T>
+    T* control(const QString& name) const
+    {
+        return qobject_cast<T*>(control(name));
+    }
+    QTreeWidget* tree() const { return tvTree_; }
+    QStackedWidget* pageArea() const { return pcDetail_; }
+    QWidget* page(int number) const;
+    QWidget* visiblePage() const;
+    // The first tree node attached to a page, or nullptr.
+    QTreeWidgetItem* nodeOf(const QWidget* page) const;
+    binding::CodeTables& codeTables() { return codeTables_; }
+
+    // Lets a close through once the program ends (QCoreApplication::quit asks
+    // every visible window); until then a close request counts as "Exit".
+    void allowClose() { closingAllowed_ = true; }
+
+    static QString baseTitle();
+    // For tests: choose the firmware file without a dialog.
+    using FileChooser = std::function<QString()>;
+    static void setUpgradeFileChooser(FileChooser chooser);
+
+signals:
+    void submitRequested();
+    void upgradeRequested(const QString& path);
+    void exitRequested();
+
+public slots:
+    void ToolButton4Click(); // Load Default
+    void ToolButton1Click(); // Load
+    void tbSaveClick();
+    void tbSubmitClick();
+    void tbUpgradeClick();
+    void tbExitClick();
+    void tvTreeChange();
+    void ckFixMPClick(bool checked);
+    void ckUsbFixMPClick(bool checked);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void buildToolBar();
+    QToolButton* addToolButton(const char* name, const QString& caption, int standardIcon);
+    void buildTree();
+    void buildPages();
+    void registerControls();
+    void bindPagesToTree();
+    void connectHandlers();
+
+    // Tree pruning; a node already gone is skipped.
+    void deleteNode(QTreeWidgetItem* node);
+    void deleteNodeOf(int pageNumber);
+    void deleteBranch(const QString& caption, std::initializer_list<int> pageNumbers);
+    void dropX25(); // the X.25 pages and call type
+    void keepSelectionValid();
+    void selectPage(QWidget* pg);
+
+    void fixedMpClicked(bool usb, bool checked);
+    void showMultilinkGroups(bool usb, bool visible);
+    void syncChargeBoxes();
+
+    link::AppContext& ctx_;
+    ProfileDialogs& dialogs_;
+    binding::CodeTables codeTables_;
+    QHash<QString, QWidget*> controls_;
+    bool x25Removed_ = false;
+    bool shownBefore_ = false;
+    bool closingAllowed_ = false;
+    bool selectionLost_ = false;
+    bool exitInProgress_ = false;
+
+    QToolBar* toolBar1_ = nullptr;
+    QSplitter* splitter1_ = nullptr;
+    QTreeWidget* tvTree_ = nullptr;
+    QStackedWidget* pcDetail_ = nullptr;
+};
+
+} // namespace ta::ui

@@ -1,0 +1,107 @@
+#include "ui/detailMaskEdit.h"
+
+#include "ui/Messages.h"
+
+#include <QApplication>
+#include <QFocusEvent>
+#include <QKeyEvent>
+#include <QTimer>
+
+namespace ta::ui {
+
+namespace {
+
+constexpr QChar kBlank = u'_';
+
+} // namespace
+
+TMaskEdit::TMaskEdit(const QString& qtMask, QWidget* parent) : QLineEdit(parent)
+{
+    setInputMask(qtMask + QStringLiteral(";_"));
+    for (const QChar c : qtMask)
+        requiredPositions_ += (c == u'9') ? u'r' : u' ';
+}
+
+TMaskEdit* TMaskEdit::dateField(QWidget* parent)
+{
+    return new TMaskEdit(QStringLiteral("00-00-9999"), parent);
+}
+
+TMaskEdit* TMaskEdit::timeField(QWidget* parent)
+{
+    return new TMaskEdit(QStringLiteral("09:99:99"), parent);
+}
+
+QString TMaskEdit::invalidInputText()
+{
+    return QStringLiteral("Invalid input value.  Use escape key to abandon changes");
+}
+
+QString TMaskEdit::storedText() const
+{
+    QString text = displayText();
+    for (QChar& c : text)
+        if (c == kBlank)
+            c = u' ';
+    return text;
+}
+
+void TMaskEdit::setStoredText(const QString& text)
+{
+    QString placed = text.left(requiredPositions_.size());
+    for (QChar& c : placed)
+        if (c == u' ')
+            c = kBlank;
+    setText(placed);
+    setModified(false);
+}
+
+int TMaskEdit::firstIncompletePosition() const
+{
+    const QString shown = displayText();
+    for (int i = 0; i < requiredPositions_.size() && i < shown.size(); ++i)
+        if (requiredPositions_[i] == u'r' && !shown[i].isDigit())
+            return i;
+    return -1;
+}
+
+void TMaskEdit::focusInEvent(QFocusEvent* event)
+{
+    if (!refusing_)
+        textOnEntry_ = storedText();
+    QLineEdit::focusInEvent(event);
+}
+
+void TMaskEdit::focusOutEvent(QFocusEvent* event)
+{
+    QLineEdit::focusOutEvent(event);
+    // A window switch or a popup is not the user leaving the field.
+    if (event->reason() == Qt::ActiveWindowFocusReason || event->reason() == Qt::PopupFocusReason)
+        return;
+    if (isModified() && !complete() && !refusing_)
+        refuseExit();
+}
+
+void TMaskEdit::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Escape && isModified()) {
+        setStoredText(textOnEntry_);
+        return;
+    }
+    QLineEdit::keyPressEvent(event);
+}
+
+void TMaskEdit::refuseExit()
+{
+    refusing_ = true;
+    QApplication::beep();
+    showMessageBox(this, invalidInputText());
+    setFocus(Qt::OtherFocusReason);
+    const int position = firstIncompletePosition();
+    if (position >= 0)
+        setCursorPosition(position);
+    // The focus change above may arrive later than this call returns.
+    QTimer::singleShot(0, this, [this] { refusing_ = false; });
+}
+
+} // namespace ta::ui
