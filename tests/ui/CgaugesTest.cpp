@@ -18,13 +18,7 @@ TEST(GaugeValues, PercentDoneRoundsDown)
     EXPECT_EQ(values.percentDone(), 42);
     values.setProgress(7);
     EXPECT_EQ(values.percentDone(), 100);
-}
-
-TEST(GaugeValues, PercentDoneOfAnEmptyRangeIsZero)
-{
-    GaugeValues values;
-    values.setMinValue(100);
-    EXPECT_EQ(values.Progress(), 100);
+    values.setMinValue(7); // empty range
     EXPECT_EQ(values.percentDone(), 0);
 }
 
@@ -109,7 +103,6 @@ TEST(Gauge, AddProgressClamps)
     EXPECT_EQ(gauge.Progress(), 100);
     gauge.AddProgress(-300);
     EXPECT_EQ(gauge.Progress(), 0);
-    EXPECT_THROW(gauge.SetMaxValue(-1), GaugeRangeError);
 }
 
 namespace {

@@ -153,16 +153,6 @@ TEST(FilterAlignEdit, PasteWithoutTextDeletesTheSelection)
     EXPECT_EQ(field.text(), QStringLiteral("145"));
 }
 
-TEST(FilterAlignEdit, ReadOnlyFieldIgnoresPaste)
-{
-    TFilterAlignEdit field;
-    field.setText(QStringLiteral("1"));
-    field.setReadOnly(true);
-    QGuiApplication::clipboard()->setText(QStringLiteral("2"));
-    QTest::keyClick(&field, Qt::Key_V, Qt::ControlModifier);
-    EXPECT_EQ(field.text(), QStringLiteral("1"));
-}
-
 class RequiredFieldTest : public ::testing::Test {
 protected:
     void SetUp() override

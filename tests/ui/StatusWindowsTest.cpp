@@ -54,31 +54,16 @@ TEST(DebugWindow, DoubleClickEmptiesTheLogAndLoggingGoesOn)
     EXPECT_EQ(window.lines(), QStringList{QStringLiteral("(ATH)")});
 }
 
-TEST(DebugWindow, LogIsReadOnlyWithAScrollBarAndNoTitleBarButtons)
-{
-    TfDBG window;
-    auto* memo = window.findChild<QPlainTextEdit*>(QStringLiteral("meDBG"));
-    ASSERT_EQ(memo, window.meDBG);
-    EXPECT_TRUE(memo->isReadOnly());
-    EXPECT_EQ(memo->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
-    EXPECT_FALSE(window.windowFlags() & Qt::WindowCloseButtonHint);
-    EXPECT_EQ(window.windowTitle(), QStringLiteral("Debug"));
-}
-
 TEST(ProgressWindow, CreatedHiddenWithTheGaugeAtFullScale)
 {
     TfProgress window;
     EXPECT_FALSE(window.isVisible());
     EXPECT_EQ(window.windowTitle(), QStringLiteral("Querying current setting"));
-    EXPECT_EQ(window.size(), QSize(392, 51));
-    EXPECT_EQ(window.minimumSize(), window.maximumSize());
     auto* gauge = window.findChild<TCGauge*>(QStringLiteral("cgPrgs"));
     ASSERT_NE(gauge, nullptr);
     EXPECT_EQ(gauge->geometry(), QRect(9, 10, 376, 31));
     EXPECT_EQ(gauge->MaxValue(), 100);
     EXPECT_EQ(gauge->ForeColor(), QColor(Qt::blue));
-    EXPECT_NE(window.findChild<QFrame*>(QStringLiteral("Bevel1")), nullptr);
-    EXPECT_NE(window.findChild<QFrame*>(QStringLiteral("Bevel2")), nullptr);
 }
 
 TEST(StatusWindows, NoneKeepsTheProgramRunningOnItsOwn)
@@ -97,10 +82,6 @@ TEST(StatusWindows, NoneKeepsTheProgramRunningOnItsOwn)
 TEST(ConnectingWindow, ShowsWhatTheLinkSaysAndPassesCancelOn)
 {
     TfCRemote window;
-    EXPECT_EQ(window.windowTitle(), QStringLiteral("Connecting"));
-    EXPECT_EQ(window.label1->text(), QStringLiteral("Connecting remote TA"));
-    EXPECT_EQ(window.lCalling->text(), QStringLiteral("."));
-    EXPECT_TRUE(window.lCalling->font().bold());
     window.setCallingText(QStringLiteral("..."));
     EXPECT_EQ(window.lCalling->text(), QStringLiteral("..."));
     EXPECT_GT(window.lCalling->x(), window.label1->geometry().right());
@@ -108,7 +89,6 @@ TEST(ConnectingWindow, ShowsWhatTheLinkSaysAndPassesCancelOn)
     QSignalSpy cancelled(&window, &TfCRemote::cancelClicked);
     auto* cancel = window.findChild<QPushButton*>(QStringLiteral("btnCancel"));
     ASSERT_NE(cancel, nullptr);
-    EXPECT_EQ(cancel->text(), QStringLiteral("Cancel"));
     QTest::mouseClick(cancel, Qt::LeftButton);
     EXPECT_EQ(cancelled.count(), 1);
 }
@@ -116,8 +96,6 @@ TEST(ConnectingWindow, ShowsWhatTheLinkSaysAndPassesCancelOn)
 TEST(RebootingWindow, ShowsTheCountdown)
 {
     TfRTick window;
-    EXPECT_EQ(window.windowTitle(), QStringLiteral("Rebooting Status"));
-    EXPECT_EQ(window.Label1->text(), QStringLiteral("Rebooting TA  ..............."));
     window.setTickText(QStringLiteral("25"));
     EXPECT_EQ(window.findChild<QLabel*>(QStringLiteral("lTick"))->text(), QStringLiteral("25"));
     EXPECT_GT(window.lTick->x(), window.Label1->geometry().right());
