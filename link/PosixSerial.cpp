@@ -69,25 +69,6 @@ tcflag_t parityFlags(Parity parity)
     return 0;
 }
 
-void programTermios(termios& tio, const LineSettings& line)
-{
-    cfmakeraw(&tio);
-    tio.c_cflag &= ~tcflag_t(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
-    // The modem lines are ours to read, not reasons to block or hang up.
-    tio.c_cflag |= CREAD | CLOCAL | characterSize(line.dataBits) | parityFlags(line.parity);
-    if (line.stopBits != StopBits::One)
-        tio.c_cflag |= CSTOPB; // 1.5 stop bits exist only for 5-bit bytes; 2 is the nearest
-    if (line.rts == RtsMode::Handshake)
-        tio.c_cflag |= CRTSCTS;
-    tio.c_iflag &= ~tcflag_t(INPCK | IXON | IXOFF | IXANY);
-    if (line.xonXoff)
-        tio.c_iflag |= IXON | IXOFF;
-    tio.c_cc[VSTART] = kXon;
-    tio.c_cc[VSTOP] = kXoff;
-    tio.c_cc[VMIN] = 0;
-    tio.c_cc[VTIME] = 0;
-}
-
 // Errors after which the device will not come back on this descriptor.
 bool deviceGone(int error) { return error == EIO || error == ENXIO || error == ENODEV || error == EBADF; }
 
@@ -144,7 +125,7 @@ bool PosixSerialDevice::applyLine(const LineSettings& line)
         noteError();
         return false;
     }
-    programTermios(tio, line);
+    programLine(tio, line);
     if (!applySpeed(tio, line.baudRate))
         return false;
     if (!setModemLine(TIOCM_DTR, line.dtrOn))
@@ -288,6 +269,25 @@ void PosixSerialDevice::setReadyHandler(std::function<void()> onReady)
 }
 
 } // namespace
+
+void programLine(termios& tio, const LineSettings& line)
+{
+    cfmakeraw(&tio);
+    tio.c_cflag &= ~tcflag_t(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
+    // The modem lines are ours to read, not reasons to block or hang up.
+    tio.c_cflag |= CREAD | CLOCAL | characterSize(line.dataBits) | parityFlags(line.parity);
+    if (line.stopBits != StopBits::One)
+        tio.c_cflag |= CSTOPB; // 1.5 stop bits exist only for 5-bit bytes; 2 is the nearest
+    if (line.rts == RtsMode::Handshake)
+        tio.c_cflag |= CRTSCTS;
+    tio.c_iflag &= ~tcflag_t(INPCK | IXON | IXOFF | IXANY);
+    if (line.xonXoff)
+        tio.c_iflag |= IXON | IXOFF;
+    tio.c_cc[VSTART] = kXon;
+    tio.c_cc[VSTOP] = kXoff;
+    tio.c_cc[VMIN] = 0;
+    tio.c_cc[VTIME] = 0;
+}
 
 PosixSerialBackend::PosixSerialBackend(Clock& clock, CandidateList candidates)
     : clock_(clock), candidates_(candidates ? std::move(candidates) : CandidateList(serialPortCandidates))

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+struct termios;
+
 namespace ta::link {
 
 class PosixSerialBackend : public SerialBackend {
@@ -32,6 +34,10 @@ private:
     Clock& clock_;
     CandidateList candidates_;
 };
+
+// Sets the frame, flow control and raw mode of `line` in `tio`; the bit rate
+// and the modem lines are set apart.
+void programLine(termios& tio, const LineSettings& line);
 
 // Bit rates beyond the fixed termios table (termios2); kept apart because
 // the kernel's termios header cannot share a file with the C library's.

@@ -1,0 +1,310 @@
+// The driver on real pseudo-terminals through the POSIX serial layer.
+#include "FakeSerial.h"
+#include "PtyHarness.h"
+#include "link/CPDrv.h"
+#include "link/PortList.h"
+#include "link/PosixSerial.h"
+#include "link/qt/QtClock.h"
+
+#include "QtEventLoop.h"
+
+#include <QElapsedTimer>
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <ctime>
+#include <fcntl.h>
+#include <functional>
+#include <sys/file.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace ta::link::test {
+namespace {
+
+class PosixPort : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        drv.setPortName(pty.slavePath());
+        drv.setBaudRateValue(115200);
+        drv.setOnReceiveData([this](TCommPortDriver&, const uint8_t* p, uint32_t n) {
+            received.append(reinterpret_cast<const char*>(p), n);
+        });
+    }
+    bool receivedAll(const std::string& text)
+    {
+        return clock.runUntil([&] { return received.size() >= text.size(); }) && received == text;
+    }
+
+    Pty pty;
+    PollLoopClock clock;
+    PosixSerialBackend backend{clock};
+    TCommPortDriver drv{clock, backend};
+    std::string received;
+};
+
+TEST_F(PosixPort, BytesTravelBothWaysOnAPortOpenedByPath)
+{
+    ASSERT_TRUE(drv.OpenPort());
+    EXPECT_TRUE(drv.WriteString("ATI0\r"));
+    EXPECT_EQ(pty.receive(5), "ATI0\r");
+    pty.send(std::string("OK\r\n\0\x13\x11", 7)); // raw: nothing is eaten or translated
+    EXPECT_TRUE(receivedAll(std::string("OK\r\n\0\x13\x11", 7)));
+}
+
+TEST_F(PosixPort, ComNameOpensTheCandidateFromTheVariable)
+{
+    ScopedEnv ports(kSerialPortsVariable, pty.slavePath().c_str());
+    drv.setPort(pnCOM1);
+    ASSERT_TRUE(drv.OpenPort());
+    pty.send("OK\r\n");
+    EXPECT_TRUE(receivedAll("OK\r\n"));
+    drv.ClosePort();
+    drv.setPort(pnCOM2); // only one candidate
+    EXPECT_FALSE(drv.OpenPort());
+}
+
+TEST_F(PosixPort, MissingOrNonTerminalDevicesDoNotOpen)
+{
+    drv.setPortName("/nonexistent/ttyX");
+    EXPECT_FALSE(drv.OpenPort());
+    drv.setPortName("/dev/null");
+    EXPECT_FALSE(drv.OpenPort());
+    EXPECT_FALSE(drv.IsOpen());
+}
+
+TEST_F(PosixPort, PortHeldByAnotherProgramIsRefusedUntilReleased)
+{
+    const int holder = ::open(pty.slavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    ASSERT_GE(holder, 0);
+    ASSERT_EQ(::flock(holder, LOCK_EX | LOCK_NB), 0);
+    EXPECT_FALSE(drv.OpenPort());
+    EXPECT_FALSE(drv.IsOpen());
+    ::close(holder);
+    EXPECT_TRUE(drv.OpenPort());
+}
+
+TEST_F(PosixPort, SecondDriverCannotTakeAnOpenPortAndGetsItAfterClose)
+{
+    ASSERT_TRUE(drv.OpenPort());
+    TCommPortDriver second(clock, backend);
+    second.setPortName(pty.slavePath());
+    EXPECT_FALSE(second.OpenPort());
+    drv.ClosePort();
+    EXPECT_TRUE(second.OpenPort()) << "closing releases the port at once";
+}
+
+TEST_F(PosixPort, LineWithoutModemSignalsStillOpensWithEveryFlowControl)
+{
+    for (const auto flow : {hfNONE, hfNONERTSON, hfRTSCTS}) {
+        drv.setHwFlow(flow);
+        ASSERT_TRUE(drv.OpenPort()) << int(flow);
+        EXPECT_EQ(drv.GetModemLines(), 0u);
+        drv.setEnableDTROnOpen(false);
+        EXPECT_TRUE(drv.ApplySettings());
+        drv.ClosePort();
+    }
+}
+
+TEST_F(PosixPort, OtherEndClosingClosesThePortReportsOnceAndDoesNotSpin)
+{
+    int hangUps = 0;
+    drv.setOnHangUp([&] { ++hangUps; });
+    ASSERT_TRUE(drv.OpenPort());
+    pty.send("NO CARRIER\r\n");
+    ASSERT_TRUE(receivedAll("NO CARRIER\r\n"));
+    const int callsBefore = clock.watchCalls();
+    pty.closeMaster();
+    EXPECT_TRUE(clock.runUntil([&] { return hangUps > 0; }));
+    EXPECT_FALSE(drv.IsOpen());
+    for (int i = 0; i < 10; ++i)
+        clock.runOnce(5);
+    EXPECT_EQ(hangUps, 1);
+    EXPECT_LE(clock.watchCalls() - callsBefore, 2) << "the dead descriptor is not watched any more";
+    EXPECT_EQ(clock.watchCount(), 0u);
+    EXPECT_FALSE(drv.WriteString("AT\r"));
+}
+
+// What the kernel holds for the line, read through a second descriptor
+// (root may open a port that TIOCEXCL guards).
+class LineOnTheTerminal : public PosixPort {
+protected:
+    termios applied()
+    {
+        termios tio{};
+        const int fd = ::open(pty.slavePath().c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK);
+        if (fd < 0)
+            return tio;
+        ::tcgetattr(fd, &tio);
+        ::close(fd);
+        return tio;
+    }
+    uint32_t bitRate()
+    {
+        const int fd = ::open(pty.slavePath().c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK);
+        const uint32_t rate = fd < 0 ? 0 : currentBitRate(fd);
+        if (fd >= 0)
+            ::close(fd);
+        return rate;
+    }
+    void SetUp() override
+    {
+        PosixPort::SetUp();
+        if (::geteuid() != 0)
+            GTEST_SKIP() << "only root can look at an exclusively opened terminal";
+    }
+};
+
+struct TermiosCase {
+    const char* name;
+    std::function<void(TCommPortDriver&)> set;
+    tcflag_t cflagMask;
+    tcflag_t cflag;
+    tcflag_t iflagMask;
+    tcflag_t iflag;
+};
+
+constexpr tcflag_t kFrame = CSIZE | PARENB | PARODD | CMSPAR | CSTOPB;
+
+const auto kTermiosCases = ::testing::Values(
+    TermiosCase{"Default8N1", [](auto&) {}, kFrame | CRTSCTS | CLOCAL | CREAD, CS8 | CLOCAL | CREAD,
+                IXON | IXOFF | INPCK, 0},
+    TermiosCase{"SevenEven", [](auto& d) { d.setDataBits(db7BITS); d.setParity(ptEVEN); },
+                kFrame, CS7 | PARENB, INPCK, 0},
+    TermiosCase{"OddTwoStop", [](auto& d) { d.setParity(ptODD); d.setStopBits(sb2BITS); },
+                kFrame, CS8 | PARENB | PARODD | CSTOPB, 0, 0},
+    TermiosCase{"Mark", [](auto& d) { d.setParity(ptMARK); }, kFrame, CS8 | PARENB | PARODD | CMSPAR, 0, 0},
+    TermiosCase{"Space", [](auto& d) { d.setParity(ptSPACE); }, kFrame, CS8 | PARENB | CMSPAR, 0, 0},
+    TermiosCase{"FiveBitsOneAndAHalf", [](auto& d) { d.setDataBits(db5BITS); d.setStopBits(sb1HALFBITS); },
+                kFrame, CS5 | CSTOPB, 0, 0},
+    TermiosCase{"SixBits", [](auto& d) { d.setDataBits(db6BITS); }, CSIZE, CS6, 0, 0},
+    TermiosCase{"RtsCts", [](auto& d) { d.setHwFlow(hfRTSCTS); }, CRTSCTS, CRTSCTS, IXON | IXOFF, 0},
+    TermiosCase{"XonXoff", [](auto& d) { d.setSwFlow(sfXONXOFF); }, CRTSCTS, 0, IXON | IXOFF | IXANY,
+                IXON | IXOFF});
+
+std::string caseName(const ::testing::TestParamInfo<TermiosCase>& info) { return info.param.name; }
+
+void expectRawWithFlowCharacters(const termios& tio)
+{
+    EXPECT_EQ(tio.c_lflag & (ICANON | ECHO | ISIG | IEXTEN), 0u);
+    EXPECT_EQ(tio.c_oflag & OPOST, 0u);
+    EXPECT_EQ(tio.c_iflag & (ICRNL | INLCR | IGNCR | ISTRIP), 0u);
+    EXPECT_EQ(tio.c_cc[VSTART], 0x11);
+    EXPECT_EQ(tio.c_cc[VSTOP], 0x13);
+    EXPECT_EQ(tio.c_cc[VMIN], 0);
+    EXPECT_EQ(tio.c_cc[VTIME], 0);
+}
+
+// From the driver's properties to the termios flags, without a device.
+class LineMapping : public ::testing::TestWithParam<TermiosCase> {};
+
+TEST_P(LineMapping, PropertiesBecomeTermiosFlags)
+{
+    VirtualClock clock;
+    FakeBackend fake;
+    TCommPortDriver drv(clock, fake);
+    GetParam().set(drv);
+    ASSERT_TRUE(drv.OpenPort());
+    termios tio{};
+    tio.c_lflag = ICANON | ECHO;
+    tio.c_iflag = ICRNL | IXANY | INPCK;
+    programLine(tio, fake.line->lastLine);
+    EXPECT_EQ(tio.c_cflag & GetParam().cflagMask, GetParam().cflag);
+    EXPECT_EQ(tio.c_iflag & GetParam().iflagMask, GetParam().iflag);
+    expectRawWithFlowCharacters(tio);
+}
+
+INSTANTIATE_TEST_SUITE_P(Settings, LineMapping, kTermiosCases, caseName);
+
+class LineFlags : public LineOnTheTerminal, public ::testing::WithParamInterface<TermiosCase> {};
+
+// A pseudo-terminal keeps every flag but the byte size and parity enable,
+// which it forces to 8 bits without parity.
+TEST_P(LineFlags, ReachThePseudoTerminal)
+{
+    GetParam().set(drv);
+    ASSERT_TRUE(drv.OpenPort());
+    const termios tio = applied();
+    const tcflag_t kept = GetParam().cflagMask & ~tcflag_t(CSIZE | PARENB);
+    EXPECT_EQ(tio.c_cflag & kept, GetParam().cflag & kept);
+    EXPECT_EQ(tio.c_iflag & GetParam().iflagMask, GetParam().iflag);
+    expectRawWithFlowCharacters(tio);
+}
+
+INSTANTIATE_TEST_SUITE_P(Settings, LineFlags, kTermiosCases, caseName);
+
+TEST_F(LineOnTheTerminal, TableAndCustomRatesReachTheKernel)
+{
+    ASSERT_TRUE(drv.OpenPort());
+    EXPECT_EQ(cfgetospeed(&static_cast<const termios&>(applied())), speed_t(B115200));
+    EXPECT_EQ(bitRate(), 115200u);
+    drv.setBaudRate(br128000);
+    EXPECT_EQ(bitRate(), 128000u);
+    drv.setBaudRateValue(31250);
+    EXPECT_EQ(bitRate(), 31250u);
+    drv.setBaudRateValue(0); // would hang the line up: refused
+    EXPECT_EQ(bitRate(), 31250u);
+}
+
+double threadCpuMs()
+{
+    timespec ts{};
+    ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return double(ts.tv_sec) * 1000.0 + double(ts.tv_nsec) / 1e6;
+}
+
+// On Qt's event loop, with the real tick: a write the other end never reads
+// waits on the descriptor, and a hang-up ends the watching.
+class QtPosixPort : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        drv.setPortName(pty.slavePath());
+        drv.setBaudRateValue(115200);
+    }
+
+    Pty pty;
+    QtClock clock;
+    PosixSerialBackend backend{clock};
+    TCommPortDriver drv{clock, backend};
+};
+
+TEST_F(QtPosixPort, StalledWriteWaitsWithoutBurningTheCore)
+{
+    ASSERT_TRUE(drv.OpenPort());
+    const std::string block(256 * 1024, 'U');
+    QElapsedTimer wall;
+    wall.start();
+    const double cpuBefore = threadCpuMs();
+    const uint32_t written = drv.WriteTimed(reinterpret_cast<const uint8_t*>(block.data()), uint32_t(block.size()), 80);
+    const double cpu = threadCpuMs() - cpuBefore;
+    EXPECT_GT(written, 0u);
+    EXPECT_LT(written, block.size());
+    EXPECT_GE(wall.elapsed(), 80);
+    EXPECT_LT(cpu, 0.5 * double(wall.elapsed())) << "waiting, not spinning";
+}
+
+TEST_F(QtPosixPort, HangUpOnTheEventLoopClosesAndReportsOnce)
+{
+    int hangUps = 0;
+    std::string received;
+    drv.setOnHangUp([&] { ++hangUps; });
+    drv.setOnReceiveData([&](TCommPortDriver&, const uint8_t* p, uint32_t n) {
+        received.append(reinterpret_cast<const char*>(p), n);
+    });
+    ASSERT_TRUE(drv.OpenPort());
+    pty.send("BUSY\r\n");
+    runEventLoop(1000, [&] { return received.size() >= 6; });
+    EXPECT_EQ(received, "BUSY\r\n");
+    pty.closeMaster();
+    const double cpuBefore = threadCpuMs();
+    runEventLoop(60);
+    const double cpu = threadCpuMs() - cpuBefore;
+    EXPECT_FALSE(drv.IsOpen());
+    EXPECT_EQ(hangUps, 1);
+    EXPECT_LT(cpu, 30.0) << "nothing spins on the dead descriptor";
+}
+
+} // namespace
+} // namespace ta::link::test

@@ -1,0 +1,77 @@
+// Real pseudo-terminals for the POSIX serial tests, and a clock whose
+// descriptor watches run from a poll() loop the test drives (timers and the
+// tick stay on virtual time).
+#pragma once
+
+#include "link/Clock.h"
+#include "link/VirtualClock.h"
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace ta::link::test {
+
+// The master side stays with the test; the slave path is the "serial port".
+class Pty {
+public:
+    Pty();
+    ~Pty();
+    Pty(const Pty&) = delete;
+    Pty& operator=(const Pty&) = delete;
+
+    const std::string& slavePath() const { return slavePath_; }
+    void send(const std::string& bytes);
+    // What the driver wrote, waiting at most timeoutMs for `count` bytes.
+    std::string receive(std::size_t count, int timeoutMs = 1000);
+    void closeMaster();
+
+private:
+    int master_ = -1;
+    std::string slavePath_;
+};
+
+class PollLoopClock : public Clock {
+public:
+    std::unique_ptr<Timer> createTimer() override { return virtual_.createTimer(); }
+    uint32_t tickMs() const override { return virtual_.tickMs(); }
+    void post(std::function<void()> fn) override { virtual_.post(std::move(fn)); }
+    std::unique_ptr<ReadWatch> watchReadable(int fd, std::function<void()> onReadable) override;
+
+    // Waits at most timeoutMs for a watched descriptor, calls the watches of
+    // the readable ones and runs what was posted. Returns the watches called.
+    int runOnce(int timeoutMs);
+    // Rounds of runOnce until pred() holds; false when maxRounds ran out.
+    bool runUntil(const std::function<bool()>& pred, int maxRounds = 100, int timeoutMs = 20);
+    int watchCalls() const { return watchCalls_; }
+    std::size_t watchCount() const { return watches_.size(); }
+
+private:
+    struct Entry {
+        int fd;
+        std::function<void()> onReadable;
+        bool stopped = false;
+    };
+    class Watch;
+
+    VirtualClock virtual_;
+    std::vector<std::shared_ptr<Entry>> watches_;
+    int watchCalls_ = 0;
+};
+
+// Sets or clears an environment variable for one scope.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const char* value);
+    ~ScopedEnv();
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+private:
+    std::string name_;
+    std::optional<std::string> saved_;
+};
+
+} // namespace ta::link::test

@@ -1,0 +1,31 @@
+// Runs Qt's event loop for a bounded time, or until a condition holds.
+#pragma once
+
+#include <QEventLoop>
+#include <QTimer>
+
+#include <functional>
+
+namespace ta::link::test {
+
+inline bool runEventLoop(int maxMs, const std::function<bool()>& done = {})
+{
+    QEventLoop loop;
+    QTimer deadline;
+    deadline.setSingleShot(true);
+    QObject::connect(&deadline, &QTimer::timeout, &loop, &QEventLoop::quit);
+    QTimer check;
+    if (done) {
+        QObject::connect(&check, &QTimer::timeout, &loop, [&] {
+            if (done())
+                loop.quit();
+        });
+        check.start(2);
+    }
+    deadline.start(maxMs);
+    if (!done || !done())
+        loop.exec();
+    return !done || done();
+}
+
+} // namespace ta::link::test
