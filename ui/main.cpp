@@ -288,16 +288,13 @@ void TfMain::btnCancelClick()
         QCoreApplication::exit(0);
 }
 
-// The window manager's close stands for Cancel: the wizard has no other way
-// to be closed, and a user who closes it wants the program to end.
+// A close request (the window manager's, since the wizard has no close
+// button) stands for Cancel: a user who closes it wants the program to end.
+// The program itself never closes the wizard; it hides it.
 void TfMain::closeEvent(QCloseEvent* event)
 {
-    if (event->spontaneous()) {
-        event->ignore();
-        btnCancelClick();
-        return;
-    }
-    QWidget::closeEvent(event);
+    event->ignore();
+    btnCancelClick();
 }
 
 void TfMain::showEvent(QShowEvent* event)

@@ -1,0 +1,276 @@
+// The main wizard on its own: pages, the Next rules and the hand-over, with
+// a recording screen in place of the other windows.
+#include "ui/main.h"
+
+#include "link/TaLink.h"
+#include "link/VirtualClock.h"
+#include "profile/DefaultProfile.h"
+#include "profile/ProfileFile.h"
+#include "tests/support/RecordingScreen.h"
+#include "tests/support/SimBackend.h"
+#include "tests/ui/support/UiTestSupport.h"
+#include "ui/GestEdit.h"
+#include "ui/Messages.h"
+
+#include <QButtonGroup>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStackedWidget>
+#include <QTemporaryDir>
+#include <QWindow>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <fstream>
+
+namespace ta::ui {
+namespace {
+
+using testsupport::RecordingScreen;
+
+const std::vector<std::string> kHandOver = {"showProfile", "enableEditor 1", "presentEditor", "hideWizard",
+                                            "progressCaption: Submit progress status"};
+
+class WizardTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        setMessageHandler([this](const QString& text, bool) {
+            messages << text;
+            return true;
+        });
+        ProfileDialogs::setChooser([this](ProfileDialogs::Kind) { return chosenFile; });
+        wizard.attach(nullptr, &screen);
+    }
+    void TearDown() override
+    {
+        setMessageHandler(nullptr);
+        ProfileDialogs::setChooser(nullptr);
+    }
+    void toProfilePage(int source)
+    {
+        wizard.btnNextClick();
+        ASSERT_TRUE(wizard.onProfilePage());
+        wizard.setProfileSource(source);
+    }
+    QString writeFile(const char* name, const TaProfile& profile, std::size_t size = sizeof(TaProfile))
+    {
+        const QString path = dir.filePath(QLatin1String(name));
+        std::ofstream(path.toStdString(), std::ios::binary).write(reinterpret_cast<const char*>(&profile), std::streamsize(size));
+        return path;
+    }
+    static TaProfile markedProfile(uint8_t fill)
+    {
+        TaProfile p;
+        std::memset(&p, fill, sizeof p);
+        std::memcpy(&p, "TAPRF1.0", 9);
+        return p;
+    }
+    bool profileIs(const TaProfile& expected) const
+    {
+        return std::memcmp(&ctx.workingProfile, &expected, sizeof expected) == 0;
+    }
+
+    link::AppContext ctx;
+    TfMain wizard{ctx, {}};
+    RecordingScreen screen;
+    QStringList messages;
+    QString chosenFile;
+    QTemporaryDir dir;
+};
+
+TEST_F(WizardTest, StartsOnTheFirstPageWithLocalTaAndQueryChosen)
+{
+    EXPECT_EQ(wizard.windowTitle(), QStringLiteral("Brimo Vela.Net Davo ISDN TA Utility Ver 1.2"));
+    EXPECT_EQ(wizard.size(), QSize(712, 565));
+    EXPECT_TRUE(wizard.font().bold());
+    EXPECT_EQ(wizard.font().pointSize(), 8);
+    EXPECT_FALSE(wizard.windowFlags() & (Qt::WindowCloseButtonHint | Qt::WindowMinMaxButtonsHint | Qt::WindowSystemMenuHint));
+    EXPECT_EQ(wizard.pcMain->currentWidget(), wizard.PG0);
+    EXPECT_TRUE(wizard.rbLocalTA->isChecked());
+    EXPECT_FALSE(wizard.eRemoteTel->isEnabled());
+    EXPECT_FALSE(wizard.lbRemoteTel->isEnabled());
+    EXPECT_FALSE(wizard.btnPrev->isEnabled());
+    EXPECT_EQ(wizard.eRemoteTel->maxLength(), 32);
+    EXPECT_EQ(wizard.profileSource(), TfMain::psQueryTa);
+    EXPECT_EQ(ctx.transactionState, link::tsIdle);
+}
+
+TEST_F(WizardTest, EveryControlCarriesItsNameAndCaption)
+{
+    const std::pair<const char*, const char*> captions[] = {
+        {"rbLocalTA", "Local TA"}, {"rbRemoteTA", "Remote TA"}, {"btnPrev", "<Prev"},
+        {"btnNext", "Next>"},      {"btnCancel", "Cancel"},     {"lbRemoteTel", "Remote TEL:"},
+    };
+    for (auto [name, caption] : captions) {
+        auto* w = wizard.findChild<QWidget*>(QLatin1String(name));
+        ASSERT_NE(w, nullptr) << name;
+        const QString text = w->property("text").toString();
+        EXPECT_EQ(text, QLatin1String(caption)) << name;
+    }
+    for (const char* name : {"pcMain", "PG0", "PG2", "rgTASel", "rgPrfSrc", "eRemoteTel"})
+        EXPECT_NE(wizard.findChild<QWidget*>(QLatin1String(name)), nullptr) << name;
+    QStringList items;
+    for (QAbstractButton* b : wizard.profileSources->buttons())
+        items << b->text();
+    EXPECT_EQ(items, (QStringList{"&Read from file", "&Query from TA", "&Default Settings"}));
+}
+
+TEST_F(WizardTest, RemoteChoiceEnablesTheNumberAndResetsTheExchange)
+{
+    ctx.transactionState = link::tsQuerying;
+    wizard.rbRemoteTA->click();
+    EXPECT_TRUE(wizard.eRemoteTel->isEnabled());
+    EXPECT_TRUE(wizard.lbRemoteTel->isEnabled());
+    EXPECT_TRUE(ctx.remoteChosen);
+    EXPECT_EQ(ctx.transactionState, link::tsIdle);
+
+    ctx.transactionState = link::tsQuerying;
+    wizard.rbLocalTA->click();
+    EXPECT_FALSE(wizard.eRemoteTel->isEnabled());
+    EXPECT_FALSE(ctx.remoteChosen);
+    EXPECT_EQ(ctx.transactionState, link::tsIdle);
+}
+
+TEST_F(WizardTest, TypedNumberKeepsOnlyDialCharactersAndReachesTheContext)
+{
+    ASSERT_TRUE(testing::showActive(wizard));
+    wizard.rbRemoteTA->click();
+    wizard.eRemoteTel->setFocus();
+    QTest::keyClicks(wizard.eRemoteTel, "0(30) 12-3a4*#[]x");
+    EXPECT_EQ(wizard.eRemoteTel->text(), QStringLiteral("0(30) 12-34*#[]"));
+    EXPECT_EQ(ctx.remoteNumber, "0(30) 12-34*#[]");
+}
+
+TEST_F(WizardTest, RemoteWithoutNumberKeepsTheFirstPageAndFocusesTheField)
+{
+    ASSERT_TRUE(testing::showActive(wizard));
+    wizard.rbRemoteTA->click();
+    wizard.btnNext->setFocus();
+    for (const char* number : {"", "   "}) {
+        wizard.eRemoteTel->setText(QLatin1String(number));
+        wizard.btnNextClick();
+        EXPECT_EQ(wizard.pcMain->currentWidget(), wizard.PG0) << '"' << number << '"';
+        EXPECT_TRUE(wizard.eRemoteTel->hasFocus());
+        wizard.btnNext->setFocus();
+    }
+    wizard.eRemoteTel->setText(QStringLiteral("12345"));
+    wizard.btnNextClick();
+    EXPECT_TRUE(wizard.onProfilePage());
+    EXPECT_TRUE(screen.calls().empty());
+}
+
+TEST_F(WizardTest, LocalTaGoesToTheProfilePageWithoutANumber)
+{
+    wizard.btnNext->click();
+    EXPECT_TRUE(wizard.onProfilePage());
+    EXPECT_FALSE(wizard.btnPrev->isEnabled());
+}
+
+TEST_F(WizardTest, CancelledOpenDialogLoadsNothingEvenAfterAnEarlierChoice)
+{
+    toProfilePage(TfMain::psReadFile);
+    chosenFile = writeFile("bad.CFG", TaProfile{}); // no magic: refused
+    wizard.btnNextClick();
+    const TaProfile before = ctx.workingProfile;
+    chosenFile.clear();
+    messages.clear();
+    wizard.btnNextClick();
+    EXPECT_TRUE(wizard.onProfilePage());
+    EXPECT_TRUE(profileIs(before));
+    EXPECT_TRUE(screen.calls().empty());
+    EXPECT_TRUE(messages.isEmpty());
+}
+
+TEST_F(WizardTest, RefusedFileIsReportedAndChangesNothing)
+{
+    std::memset(&ctx.workingProfile, 0x5a, sizeof ctx.workingProfile);
+    const TaProfile before = ctx.workingProfile;
+    TaProfile wrong = markedProfile(7);
+    wrong.magic[8] = 'X';
+    toProfilePage(TfMain::psReadFile);
+    for (const QString& path : {writeFile("wrong.CFG", wrong), dir.filePath("missing.CFG")}) {
+        chosenFile = path;
+        messages.clear();
+        wizard.btnNextClick();
+        EXPECT_TRUE(wizard.onProfilePage());
+        EXPECT_TRUE(profileIs(before)) << path.toStdString();
+        ASSERT_EQ(messages.size(), 1);
+        EXPECT_TRUE(messages.first().contains(QFileInfo(path).fileName())) << messages.first().toStdString();
+    }
+    EXPECT_TRUE(screen.calls().empty());
+}
+
+TEST_F(WizardTest, ReadFileLoadsTheProfileAndHandsOver)
+{
+    const TaProfile stored = markedProfile(0x33);
+    chosenFile = writeFile("good.CFG", stored);
+    toProfilePage(TfMain::psReadFile);
+    wizard.btnNextClick();
+    EXPECT_TRUE(profileIs(stored));
+    EXPECT_EQ(screen.calls(), kHandOver);
+}
+
+TEST_F(WizardTest, DefaultSettingsHandOverWithTheDefaultProfile)
+{
+    ctx.switches.x25OnD = true;
+    TaProfile expected{};
+    buildDefaultProfile(expected, true, ctx.switches.sysDateTime);
+    toProfilePage(TfMain::psDefaults);
+    wizard.btnNextClick();
+    EXPECT_TRUE(profileIs(expected));
+    EXPECT_EQ(screen.calls(), kHandOver);
+}
+
+TEST_F(WizardTest, NoSourceChosenDoesNothing)
+{
+    toProfilePage(TfMain::psNone);
+    EXPECT_EQ(wizard.profileSource(), TfMain::psNone);
+    wizard.btnNextClick();
+    EXPECT_TRUE(wizard.onProfilePage());
+    EXPECT_TRUE(screen.calls().empty());
+}
+
+TEST_F(WizardTest, CancelAndTheWindowManagersCloseEndTheProgram)
+{
+    wizard.btnCancel->click();
+    EXPECT_EQ(screen.count("terminate"), 1);
+
+    ASSERT_TRUE(testing::showActive(wizard));
+    wizard.windowHandle()->close();
+    EXPECT_EQ(screen.count("terminate"), 2);
+}
+
+TEST(WizardSwitches, ArgumentsAreReadAtCreation)
+{
+    link::AppContext ctx;
+    ctx.taVariant = 0;
+    TfMain wizard(ctx, {"/p:0", "/B:1"});
+    EXPECT_FALSE(ctx.switches.countryOption);
+    EXPECT_TRUE(ctx.switches.debugLog);
+    EXPECT_EQ(ctx.taVariant, 3);
+}
+
+// Query from TA hands the work to the link: the wizard is disabled and the
+// first port is probed.
+TEST(WizardQuery, QueryStartsDiscoveryFromTheWizard)
+{
+    link::VirtualClock clock;
+    testsupport::SimBackend backend(clock);
+    backend.addTa(testsupport::SimBackend::comName(1));
+    link::AppContext ctx;
+    TfMain wizard(ctx, {});
+    RecordingScreen screen;
+    link::TaLink link(ctx, clock, backend, screen);
+    wizard.attach(&link, &screen);
+    wizard.btnNextClick();
+    wizard.btnNextClick();
+    EXPECT_EQ(screen.count("enableWizard 0"), 1);
+    EXPECT_EQ(ctx.transactionState, link::tsIdentify);
+    EXPECT_EQ(backend.countWritten(testsupport::SimBackend::comName(1), "ATI0\r"), 1);
+}
+
+} // namespace
+} // namespace ta::ui
