@@ -1,0 +1,125 @@
+#include "ui/GuiScreen.h"
+
+#include "link/TaLink.h"
+#include "ui/Messages.h"
+
+#include <QCoreApplication>
+
+namespace ta::ui {
+
+QString fromLink(const std::string& text)
+{
+    return QString::fromLatin1(text.data(), qsizetype(text.size()));
+}
+
+GuiWindows::GuiWindows(ta::link::AppContext& ctx, const std::vector<std::string>& arguments)
+    : fMain(ctx, arguments), fDetail(ctx, fMain.dialogs()), ctx_(ctx)
+{
+}
+
+void GuiWindows::show()
+{
+    fMain.show();
+    fDBG.FormCreate(ctx_, &fMain);
+}
+
+GuiScreen::GuiScreen(GuiWindows& windows)
+    : w_(windows), terminate_([] { QCoreApplication::exit(0); })
+{
+}
+
+void GuiScreen::connectLink(ta::link::TaLink& link)
+{
+    w_.fMain.attach(&link, this);
+    QObject::connect(&w_.fCRemote, &TfCRemote::cancelClicked, &w_.fCRemote, [&link] { link.btnCancelClick(); });
+    QObject::connect(&w_.fDetail, &TfDetail::submitRequested, &w_.fDetail, [&link] { link.tbSubmitClick(); });
+    QObject::connect(&w_.fDetail, &TfDetail::upgradeRequested, &w_.fDetail, [&link](const QString& path) {
+        link.tbUpgradeClick(path.toLocal8Bit().toStdString());
+    });
+    QObject::connect(&w_.fDetail, &TfDetail::exitRequested, &w_.fDetail, [&link] { link.tbExitClick(); });
+}
+
+// A box belongs to the window the user is working in, so that it stays on
+// top of it; with neither window up it stands alone.
+QWidget* GuiScreen::messageOwner() const
+{
+    if (w_.fDetail.isVisible())
+        return &w_.fDetail;
+    if (w_.fMain.isVisible())
+        return &w_.fMain;
+    return nullptr;
+}
+
+void GuiScreen::showMessage(const std::string& text) { showMessageBox(messageOwner(), fromLink(text)); }
+
+void GuiScreen::logLine(const std::string& line) { w_.fDBG.appendLine(std::string_view(line)); }
+
+bool GuiScreen::wizardVisible() { return w_.fMain.isVisible(); }
+
+void GuiScreen::enableWizard(bool on) { w_.fMain.setEnabled(on); }
+
+void GuiScreen::focusWizard()
+{
+    w_.fMain.raise();
+    w_.fMain.activateWindow();
+}
+
+void GuiScreen::showWizardProfilePage() { w_.fMain.showProfilePage(); }
+
+void GuiScreen::hideWizard() { w_.fMain.hide(); }
+
+bool GuiScreen::editorVisible() { return w_.fDetail.isVisible(); }
+
+void GuiScreen::enableEditor(bool on) { w_.fDetail.setEnabled(on); }
+
+void GuiScreen::focusEditor()
+{
+    w_.fDetail.raise();
+    w_.fDetail.activateWindow();
+}
+
+void GuiScreen::showProfile() { w_.fDetail.showProfile(); }
+
+void GuiScreen::collectProfile() { w_.fDetail.collectProfile(); }
+
+void GuiScreen::presentEditor() { w_.fDetail.presentEditor(); }
+
+void GuiScreen::removeX25Support() { w_.fDetail.removeX25Support(); }
+
+void GuiScreen::hideSysDateTime() { w_.fDetail.hideSysDateTime(); }
+
+bool GuiScreen::thresholdsValid() { return w_.fDetail.thresholdsValid(); }
+
+void GuiScreen::chargeTextsChanged() { w_.fDetail.chargeTextsChanged(); }
+
+void GuiScreen::setProgressCaption(const std::string& caption) { w_.fProgress.setWindowTitle(fromLink(caption)); }
+
+// The gauge refuses a maximum below its minimum; a sequence with nothing to
+// do keeps the previous maximum rather than ending the program.
+void GuiScreen::setProgressMax(int max)
+{
+    TCGauge& gauge = *w_.fProgress.cgPrgs;
+    if (max >= gauge.MinValue())
+        gauge.SetMaxValue(max);
+}
+
+void GuiScreen::setProgress(int position) { w_.fProgress.cgPrgs->SetProgress(position); }
+
+void GuiScreen::showProgress(bool visible) { w_.fProgress.setVisible(visible); }
+
+void GuiScreen::showConnecting(bool visible) { w_.fCRemote.setVisible(visible); }
+
+void GuiScreen::setCallingText(const std::string& dots) { w_.fCRemote.setCallingText(fromLink(dots)); }
+
+void GuiScreen::showRebooting(bool visible) { w_.fRTick.setVisible(visible); }
+
+void GuiScreen::setTickText(const std::string& text) { w_.fRTick.setTickText(fromLink(text)); }
+
+void GuiScreen::terminate()
+{
+    w_.fDetail.allowClose();
+    if (terminate_)
+        terminate_();
+}
+
+} // namespace ta::ui

@@ -1,0 +1,100 @@
+// The link's screen on the program's six windows: what a sequence asks for
+// (a message, a log line, a window shown, enabled or filled) is done to the
+// window it concerns, and the windows' buttons are passed on to the link.
+#pragma once
+
+#include "link/Context.h"
+#include "link/Screen.h"
+#include "ui/dbg.h"
+#include "ui/detail.h"
+#include "ui/fCall.h"
+#include "ui/fReboot.h"
+#include "ui/main.h"
+#include "ui/progress.h"
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace ta::link {
+class TaLink;
+}
+
+namespace ta::ui {
+
+// The six windows, created in this order when the program starts and kept
+// for the whole run; all hidden but the wizard, which show() puts up.
+class GuiWindows {
+public:
+    GuiWindows(ta::link::AppContext& ctx, const std::vector<std::string>& arguments);
+
+    // The wizard, then the debug window with its first line when the debug
+    // switch is on (the wizard keeps the focus).
+    void show();
+
+    TfMain fMain;
+    TfDetail fDetail;
+    TfProgress fProgress;
+    TfDBG fDBG;
+    TfCRemote fCRemote;
+    TfRTick fRTick;
+
+private:
+    ta::link::AppContext& ctx_;
+};
+
+class GuiScreen : public ta::link::Screen {
+public:
+    explicit GuiScreen(GuiWindows& windows);
+
+    // The wizard, the editor's toolbar and the connecting window's Cancel
+    // talk to this link from now on.
+    void connectLink(ta::link::TaLink& link);
+
+    // What ends the program; the default leaves the event loop.
+    using TerminateHandler = std::function<void()>;
+    void setTerminateHandler(TerminateHandler handler) { terminate_ = std::move(handler); }
+
+    void showMessage(const std::string& text) override;
+    void logLine(const std::string& line) override;
+
+    bool wizardVisible() override;
+    void enableWizard(bool on) override;
+    void focusWizard() override;
+    void showWizardProfilePage() override;
+    void hideWizard() override;
+
+    bool editorVisible() override;
+    void enableEditor(bool on) override;
+    void focusEditor() override;
+    void showProfile() override;
+    void collectProfile() override;
+    void presentEditor() override;
+    void removeX25Support() override;
+    void hideSysDateTime() override;
+    bool thresholdsValid() override;
+    void chargeTextsChanged() override;
+
+    void setProgressCaption(const std::string& caption) override;
+    void setProgressMax(int max) override;
+    void setProgress(int position) override;
+    void showProgress(bool visible) override;
+
+    void showConnecting(bool visible) override;
+    void setCallingText(const std::string& dots) override;
+    void showRebooting(bool visible) override;
+    void setTickText(const std::string& text) override;
+
+    void terminate() override;
+
+private:
+    QWidget* messageOwner() const;
+
+    GuiWindows& w_;
+    TerminateHandler terminate_;
+};
+
+// Texts from the TA and the link are 8-bit characters, one to one.
+QString fromLink(const std::string& text);
+
+} // namespace ta::ui
