@@ -25,11 +25,24 @@ bool isNumberForm(const atcmd::Param& param)
 
 } // namespace
 
+// A line answered with ERROR leaves every setting as it was, also those that
+// commands before the faulty one had changed.
 void SimTa::runBody(std::string_view body, uint64_t nowMs)
 {
+    const TaProfile storeBefore = store_;
+    const ChargeTexts chargesBefore = charges_;
+    const uint8_t remoteConfigBefore = remoteConfig_;
+    const bool echoBefore = echo_, verboseBefore = verbose_;
+    const int portBefore = selectedPort_;
     for (const AtCommand& cmd : parseAtBody(body)) {
         Result result = execute(cmd, nowMs);
         if (result == Result::Error) {
+            store_ = storeBefore;
+            charges_ = chargesBefore;
+            remoteConfig_ = remoteConfigBefore;
+            echo_ = echoBefore;
+            verbose_ = verboseBefore;
+            selectedPort_ = portBefore;
             emitResult("ERROR");
             return;
         }
