@@ -114,7 +114,6 @@ void VirtualClock::runDue()
 bool VirtualClock::runUntil(const std::function<bool()>& pred, uint64_t limitMs)
 {
     const uint64_t target = now_ + limitMs;
-    runDue();
     while (!pred()) {
         if (!runOne(target)) {
             now_ = target;

@@ -154,7 +154,16 @@ public:
         state_->events.push_back("purge " + port_->name + " " + std::to_string(input) + " " + std::to_string(output));
         return true;
     }
-    long inQueue() override { return live() ? long(waiting()) : -1; }
+    long inQueue() override
+    {
+        if (!live())
+            return -1;
+        // What the TA said on its own (an unprompted "NO CARRIER") is there
+        // at the next poll, as on a real line.
+        if (port_->ta && port_->ta->hasOutput())
+            collectOutput(state_, port_);
+        return long(waiting());
+    }
     long outQueue() override { return live() ? 0 : -1; }
     long read(uint8_t* buf, std::size_t n) override
     {

@@ -1,0 +1,245 @@
+// Discovery, identification and the dispatcher's recognition of result words,
+// against scripted ports on virtual time.
+#include "LinkRig.h"
+#include "ScriptedPort.h"
+
+#include <gtest/gtest.h>
+
+using namespace ta::link;
+using ta::linktest::ScriptedBackend;
+using ta::linktest::ScriptedPort;
+
+namespace {
+
+using Rig = ta::linktest::LinkRig<ScriptedBackend>;
+
+// A TA that answers the identification chain; info is the "ATI10I30" text.
+ScriptedPort::Responder taAnswering(std::string info, bool prefix = true)
+{
+    return [info, prefix](const std::string& line) -> std::string {
+        if (line == "ATI0")
+            return "Vela.Net Davo\r\nOK\r\n";
+        if (line == "AT1S0?")
+            return prefix ? "0\r\nOK\r\n" : "ERROR\r\n";
+        if (line == "ATI10I30")
+            return info + "\r\nOK\r\n";
+        if (line == "ATE1V1")
+            return "ATE1V1\r\nOK\r\n";
+        return "";
+    };
+}
+
+struct DiscoveryTest : testing::Test {
+    Rig rig;
+    void SetUp() override
+    {
+        rig.start();
+        rig.link->setSessionReadyHook([this] { sessionReady = true; });
+    }
+    bool sessionReady = false;
+};
+
+TEST_F(DiscoveryTest, ProbesEachPresentPortThreeTimesThenMovesOn)
+{
+    rig.backend.com(1);                                        // silent
+    rig.backend.com(3).respond = taAnswering("QM7B2-HXN");     // the TA
+    rig.link->startDiscovery(Caller::Wizard);
+    rig.settle();
+
+    ASSERT_TRUE(rig.runUntil([&] { return sessionReady; }));
+    const auto& com1 = rig.backend.com(1).sent;
+    ASSERT_EQ(com1.size(), 3u);
+    EXPECT_EQ(com1[0].atMs, 0u);
+    EXPECT_EQ(com1[1].atMs, 500u);
+    EXPECT_EQ(com1[2].atMs, 1000u);
+    const auto& com3 = rig.backend.com(3).sent;
+    ASSERT_FALSE(com3.empty());
+    EXPECT_EQ(com3[0].text, "ATI0");
+    EXPECT_EQ(com3[0].atMs, 1500u);
+    EXPECT_EQ(rig.backend.com(3).linesSent(),
+              (std::vector<std::string>{"ATI0", "AT1S0?", "ATI10I30", "ATE1V1"}));
+    EXPECT_EQ(rig.link->cCom().HwFlow(), hfRTSCTS);
+    EXPECT_EQ(rig.ctx.taVariant, 3);
+    EXPECT_FALSE(rig.ctx.noPortPrefix);
+    EXPECT_EQ(rig.screen.lastMessage(), "");
+}
+
+TEST_F(DiscoveryTest, OkWithoutIdentificationWordIsPassedOver)
+{
+    rig.backend.com(1).respond = [](const std::string&) { return std::string("SOME MODEM\r\nOK\r\n"); };
+    rig.link->startDiscovery(Caller::Wizard);
+    ASSERT_TRUE(rig.runUntil([&] { return rig.state() == tsIdle; }));
+    EXPECT_EQ(rig.backend.com(1).countSent("ATI0"), 3);
+    EXPECT_EQ(rig.screen.lastMessage(), "Cannot find a TA to config!");
+    EXPECT_FALSE(rig.link->cCom().IsOpen());
+    EXPECT_TRUE(rig.screen.wizardEnabled);
+}
+
+TEST_F(DiscoveryTest, NoPortAtAllLeavesEverythingAsItWas)
+{
+    rig.link->startDiscovery(Caller::Wizard);
+    EXPECT_EQ(rig.screen.messages(), std::vector<std::string>{"There is no free COM port!"});
+    EXPECT_EQ(rig.state(), tsIdle);
+    EXPECT_EQ(rig.screen.count("enableWizard 0"), 0);
+}
+
+TEST_F(DiscoveryTest, BusyPortIsNotPresent)
+{
+    rig.backend.com(1).busy = true;
+    rig.backend.com(2).respond = taAnswering("QM7A1-HXN");
+    rig.link->startDiscovery(Caller::Wizard);
+    ASSERT_TRUE(rig.runUntil([&] { return sessionReady; }));
+    EXPECT_FALSE(rig.ctx.portPresent[0]);
+    EXPECT_TRUE(rig.ctx.portPresent[1]);
+    EXPECT_EQ(rig.backend.com(2).sent.front().atMs, 0u);
+}
+
+TEST_F(DiscoveryTest, ReplySplitByteByByteActsOnceWhenTheLineFeedArrives)
+{
+    auto& port = rig.backend.com(1);
+    port.respond = taAnswering("QM7B2-HXN");
+    port.chunk = 1;
+    rig.link->startDiscovery(Caller::Wizard);
+    ASSERT_TRUE(rig.runUntil([&] { return sessionReady; }));
+    EXPECT_EQ(port.countSent("ATI0"), 1);
+    EXPECT_EQ(port.countSent("AT1S0?"), 1);
+    EXPECT_EQ(port.countSent("ATI10I30"), 1);
+    EXPECT_EQ(port.countSent("ATE1V1"), 1);
+}
+
+TEST_F(DiscoveryTest, OkMustEndWithLineFeedAndBeUpperCase)
+{
+    auto& port = rig.backend.com(1);
+    for (const char* reply : {"Vela.Net Davo\r\nOK\r", "Vela.Net Davo\nok\n"}) {
+        port.respond = [reply](const std::string&) { return std::string(reply); };
+        port.sent.clear();
+        rig.link->startDiscovery(Caller::Wizard);
+        rig.runUntil([&] { return rig.state() == tsIdle; });
+        EXPECT_EQ(port.countSent("ATI0"), 3) << reply;
+        EXPECT_EQ(port.countSent("AT1S0?"), 0) << reply;
+    }
+}
+
+TEST_F(DiscoveryTest, BareLineFeedsWorkLikeCrLf)
+{
+    rig.backend.com(1).respond = [](const std::string& line) -> std::string {
+        return line == "ATI0" ? "128000\nOK\n" : "x\nOK\n";
+    };
+    rig.link->startDiscovery(Caller::Wizard);
+    EXPECT_TRUE(rig.runUntil([&] { return sessionReady; }));
+}
+
+TEST_F(DiscoveryTest, UnansweredPortProbeGoesOnWithoutPrefixes)
+{
+    auto& port = rig.backend.com(1);
+    port.respond = taAnswering("QM7B2-HXN USB", false);
+    rig.link->startDiscovery(Caller::Wizard);
+    ASSERT_TRUE(rig.runUntil([&] { return sessionReady; }));
+    EXPECT_EQ(port.countSent("AT1S0?"), 5);
+    EXPECT_TRUE(rig.ctx.noPortPrefix);
+    EXPECT_EQ(rig.ctx.taVariant, 2);
+    EXPECT_TRUE(rig.screen.messages().empty());
+}
+
+TEST_F(DiscoveryTest, UnansweredSessionEchoFailsTheQuery)
+{
+    auto& port = rig.backend.com(1);
+    auto ta = taAnswering("QM7A1-HXN");
+    port.respond = [ta](const std::string& line) { return line == "ATE1V1" ? std::string() : ta(line); };
+    rig.link->setSessionReadyHook(nullptr);
+    rig.link->startDiscovery(Caller::Wizard);
+    ASSERT_TRUE(rig.runUntil([&] { return rig.state() == tsIdle; }));
+    EXPECT_EQ(port.countSent("ATE1V1"), 5);
+    EXPECT_EQ(rig.screen.lastMessage(), "Query Setting failed, please check the TA!");
+}
+
+TEST_F(DiscoveryTest, DiscardDropsTheNextDataEvenWithOk)
+{
+    rig.backend.com(1).respond = taAnswering("QM7A1-HXN");
+    rig.link->startDiscovery(Caller::Wizard);
+    ASSERT_TRUE(rig.runUntil([&] { return sessionReady; }));
+    rig.ctx.transactionState = tsDiscard;
+    rig.ctx.nextState = tsIdentify;
+    rig.backend.inject(1, "Vela.Net Davo\r\nOK\r\n");
+    rig.clock.advance(60);
+    EXPECT_EQ(rig.state(), tsIdentify);
+    EXPECT_EQ(rig.ctx.replyBuffer, "");
+    EXPECT_EQ(rig.backend.com(1).countSent("AT1S0?"), 1);
+}
+
+TEST_F(DiscoveryTest, NoCarrierInAnyCaseClosesThePort)
+{
+    rig.backend.com(1).respond = taAnswering("QM7A1-HXN");
+    rig.link->startDiscovery(Caller::Wizard);
+    ASSERT_TRUE(rig.runUntil([&] { return sessionReady; }));
+    rig.ctx.transactionState = tsQuerying; // a finished query keeps its state
+    rig.ctx.replyBuffer.clear();           // ... and has emptied the buffer
+    rig.backend.inject(1, "no carrier\r\n");
+    rig.clock.advance(60);
+    EXPECT_EQ(rig.state(), tsIdle);
+    EXPECT_FALSE(rig.link->cCom().IsOpen());
+    EXPECT_EQ(rig.screen.lastMessage(), "TA respones (No Carrier)");
+}
+
+TEST_F(DiscoveryTest, NoCarrierWhileRebootingIsIgnored)
+{
+    rig.backend.com(1).respond = taAnswering("QM7A1-HXN");
+    rig.link->startDiscovery(Caller::Wizard);
+    ASSERT_TRUE(rig.runUntil([&] { return sessionReady; }));
+    rig.ctx.transactionState = tsRebooting;
+    rig.backend.inject(1, "NO CARRIER\r\n");
+    rig.clock.advance(60);
+    EXPECT_EQ(rig.state(), tsRebooting);
+    EXPECT_TRUE(rig.link->cCom().IsOpen());
+}
+
+TEST_F(DiscoveryTest, SubmitAfterFailedDiscoveryProbesTheFirstPortOnce)
+{
+    // The editor's Submit keeps the counter the failed discovery left at 3.
+    rig.backend.com(1);
+    rig.backend.com(2).respond = taAnswering("QM7A1-HXN");
+    rig.backend.com(2).busy = true;
+    rig.link->startDiscovery(Caller::Wizard);
+    ASSERT_TRUE(rig.runUntil([&] { return rig.state() == tsIdle; }));
+    ASSERT_EQ(rig.screen.lastMessage(), "Cannot find a TA to config!");
+    rig.backend.com(1).sent.clear();
+    rig.backend.com(2).busy = false;
+    rig.screen.editorShown = true;
+    rig.link->tbSubmitClick();
+    ASSERT_TRUE(rig.runUntil([&] { return sessionReady; }));
+    EXPECT_EQ(rig.backend.com(1).countSent("ATI0"), 1);
+}
+
+struct ClassifyCase {
+    const char* info;
+    bool noPrefix;
+    bool remote;
+    int variant;
+    bool keepsSwitches;
+};
+
+class ClassifyTest : public testing::TestWithParam<ClassifyCase> {};
+
+TEST_P(ClassifyTest, VariantAndSwitches)
+{
+    const auto c = GetParam();
+    Rig rig;
+    rig.ctx.switches.x25OnD = true;
+    rig.ctx.switches.sysDateTime = true;
+    rig.start();
+    rig.ctx.noPortPrefix = c.noPrefix;
+    rig.ctx.remoteChosen = c.remote;
+    rig.ctx.replyBuffer = std::string(c.info) + "\nOK\n";
+    rig.link->classifyTa();
+    EXPECT_EQ(rig.ctx.taVariant, c.variant);
+    EXPECT_EQ(rig.ctx.switches.x25OnD, c.keepsSwitches);
+    EXPECT_EQ(rig.ctx.switches.sysDateTime, c.keepsSwitches);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Outcomes, ClassifyTest,
+    testing::Values(ClassifyCase{"QM7B2-HXN", false, false, 3, true}, ClassifyCase{"QM7B2-HXN", true, true, 3, true},
+                    ClassifyCase{"QM7B2-HXN USB", true, false, 2, true}, ClassifyCase{"QM7B2-HXN", true, false, 1, true},
+                    ClassifyCase{"QM7A1-HXN", false, false, 1, true}, ClassifyCase{"ISDN TA 2000", false, false, 1, false}));
+
+} // namespace

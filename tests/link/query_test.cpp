@@ -1,0 +1,243 @@
+// The query sequence against the in-process simulated TA, on virtual time.
+#include "LinkRig.h"
+#include "ProfileFill.h"
+#include "tests/support/SimBackend.h"
+
+#include "profile/DefaultProfile.h"
+
+#include <gtest/gtest.h>
+
+using namespace ta;
+using namespace ta::link;
+using ta::testsupport::SimBackend;
+
+namespace {
+
+using Rig = ta::linktest::LinkRig<SimBackend>;
+const std::string COM1 = SimBackend::comName(1);
+
+struct QueryRig : Rig {
+    sim::SimTa* ta = nullptr;
+
+    sim::SimTa& addTa(sim::SimTaOptions options = {})
+    {
+        ta = &backend.addTa(COM1, options);
+        ta::linktest::fillDistinct(ta->profile());
+        return *ta;
+    }
+    bool ended() { return screen.contains("presentEditor") || !screen.messages().empty(); }
+    bool runQuery()
+    {
+        link->startQueryFromWizard();
+        return runUntil([this] { return ended(); });
+    }
+    atcmd::Options optionsUsed() const
+    {
+        atcmd::Options o;
+        o.noPortPrefix = ctx.noPortPrefix;
+        o.taVariant = ctx.taVariant;
+        o.remote = ctx.remoteChosen;
+        o.countryOption = ctx.switches.countryOption;
+        o.x25OnD = ctx.switches.x25OnD;
+        o.sysDateTime = ctx.switches.sysDateTime;
+        return o;
+    }
+    int sent(const std::string& line) const { return backend.countWritten(COM1, line + "\r"); }
+    std::vector<std::string> differences()
+    {
+        return ta::linktest::differingFields(ctx.workingProfile, ta->profile(),
+                                            atcmd::buildQueryList(optionsUsed()));
+    }
+};
+
+struct VariantCase {
+    const char* name;
+    sim::Model model;
+    bool prefix;
+    bool usb;
+    bool countryOption;
+    bool x25;
+    bool dateTime;
+    bool oneDigitDate;
+    int variant;
+    std::size_t entries;
+};
+
+class FullQueryTest : public testing::TestWithParam<VariantCase> {};
+
+TEST_P(FullQueryTest, DecodedProfileEqualsTheTaStore)
+{
+    const auto c = GetParam();
+    QueryRig rig;
+    rig.ctx.switches.countryOption = c.countryOption;
+    rig.ctx.switches.x25OnD = c.x25;
+    rig.ctx.switches.sysDateTime = c.dateTime;
+    rig.start();
+    sim::SimTaOptions options;
+    options.model = c.model;
+    options.portPrefix = c.prefix;
+    options.usb = c.usb;
+    options.oneDigitDate = c.oneDigitDate;
+    rig.addTa(options);
+
+    ASSERT_TRUE(rig.runQuery());
+    ASSERT_EQ(rig.screen.messages(), std::vector<std::string>{});
+    EXPECT_EQ(rig.ctx.taVariant, c.variant);
+    EXPECT_EQ(rig.link->queryCount(), int(c.entries));
+    EXPECT_EQ(rig.screen.progress, rig.link->queryCount());
+    EXPECT_EQ(rig.differences(), std::vector<std::string>{});
+    EXPECT_EQ(rig.state(), tsQuerying) << "the connection stays open";
+    EXPECT_TRUE(rig.link->cCom().IsOpen());
+    EXPECT_EQ(rig.screen.lastWith("progressCaption"), "progressCaption: Submit progress status");
+    EXPECT_FALSE(rig.screen.wizardShown);
+    if (c.countryOption && c.prefix)
+        EXPECT_EQ(rig.ctx.firmwareVersion, rig.ta->options().firmware);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Variants, FullQueryTest,
+    testing::Values(
+        VariantCase{"BothPortsPrefixed", sim::Model::QM7B2, true, false, false, true, true, false, 3, 130},
+        VariantCase{"BothPortsCountry", sim::Model::QM7B2, true, false, true, true, true, true, 3, 135},
+        VariantCase{"UsbOnlyNoPrefix", sim::Model::QM7B2, false, true, false, false, true, false, 2, 76},
+        VariantCase{"Rs232NoPrefix", sim::Model::QM7B2, false, false, false, false, false, false, 1, 73},
+        VariantCase{"BasicModel", sim::Model::QM7A1, true, false, true, false, true, true, 1, 81},
+        VariantCase{"UnknownModelLosesGroups", sim::Model::Other, true, false, true, true, true, false, 1, 78}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+struct QueryTest : testing::Test {
+    QueryRig rig;
+    void SetUp() override
+    {
+        rig.start();
+        rig.addTa();
+    }
+    // Runs until the TA has taken the query of key (without "AT" and "?").
+    void runUntilQueried(const std::string& key)
+    {
+        ASSERT_TRUE(rig.runUntil([&] { return rig.sent("AT" + key + "?") > 0; }));
+    }
+};
+
+TEST_F(QueryTest, SevenTimeoutsOnOneEntryFailWithTheDefaults)
+{
+    rig.link->startQueryFromWizard();
+    runUntilQueried("1C0");
+    rig.ta->faults().silentCommands = 100;
+    ASSERT_TRUE(rig.runUntil([&] { return rig.ended(); }));
+    EXPECT_EQ(rig.sent("AT1C1?"), 7);
+    EXPECT_EQ(rig.screen.messages(), std::vector<std::string>{"Query Setting failed, please check the TA!"});
+    EXPECT_EQ(rig.state(), tsDiscard);
+    EXPECT_FALSE(rig.screen.progressShown);
+    EXPECT_TRUE(rig.screen.wizardEnabled);
+    EXPECT_FALSE(rig.screen.contains("presentEditor"));
+    TaProfile defaults{};
+    buildDefaultProfile(defaults, false, true);
+    EXPECT_EQ(rig.ctx.workingProfile.dataPort1.mpAddThreshold, defaults.dataPort1.mpAddThreshold);
+    EXPECT_EQ(textOf(rig.ctx.workingProfile.magic), "TAPRF1.0");
+    EXPECT_EQ(textOf(rig.ctx.workingProfile.dataPort1.dn), "");
+}
+
+TEST_F(QueryTest, TheRetryBudgetIsSharedAcrossEntries)
+{
+    rig.link->startQueryFromWizard();
+    runUntilQueried("1%S");
+    rig.ta->faults().silentCommands = 2; // two timeouts on "1%P2"
+    runUntilQueried("1%M5");
+    rig.ta->faults().silentCommands = 5; // five more on "1%M1"
+    ASSERT_TRUE(rig.runUntil([&] { return rig.ended(); }));
+    EXPECT_EQ(rig.sent("AT1%P2?"), 3);
+    EXPECT_EQ(rig.sent("AT1%M1?"), 5);
+    EXPECT_EQ(rig.screen.lastMessage(), "Query Setting failed, please check the TA!");
+}
+
+TEST_F(QueryTest, NumberLineThatIsNotANumberDoesNotStallTheQuery)
+{
+    rig.ta->faults().badNumberKey = "C0";
+    ASSERT_TRUE(rig.runQuery());
+    EXPECT_EQ(rig.sent("AT1C0?"), 7);
+    EXPECT_EQ(rig.screen.lastMessage(), "Query Setting failed, please check the TA!");
+}
+
+TEST_F(QueryTest, NoCarrierStopsTheSequenceForGood)
+{
+    rig.link->startQueryFromWizard();
+    runUntilQueried("1%M2");
+    rig.ta->faults().silentCommands = 1; // the call drops while "1-X" waits
+    ASSERT_TRUE(rig.runUntil([&] { return rig.sent("AT1&C?") > 0; }));
+    rig.ta->injectNoCarrier();
+    rig.clock.advance(20000);
+    EXPECT_EQ(rig.screen.messages(), std::vector<std::string>{"TA respones (No Carrier)"});
+    EXPECT_EQ(rig.state(), tsIdle);
+    EXPECT_FALSE(rig.link->cCom().IsOpen());
+    EXPECT_FALSE(rig.screen.progressShown);
+    EXPECT_TRUE(rig.screen.wizardEnabled);
+    EXPECT_FALSE(rig.link->busy());
+}
+
+TEST_F(QueryTest, OpenConnectionQueriesWithoutDiscoveryAndStrayOkIsIgnored)
+{
+    ASSERT_TRUE(rig.runQuery());
+    rig.backend.clearWritten(COM1);
+    // An "OK" nobody asked for (here: the TA's answer to a line sent behind the link's back).
+    ASSERT_TRUE(rig.link->cCom().WriteString("AT\r"));
+    rig.clock.advance(5000);
+    EXPECT_NE(rig.ctx.replyBuffer.find("OK\n"), std::string::npos) << "the TA's OK did arrive";
+    EXPECT_EQ(rig.backend.written(COM1), "AT\r") << "an OK after the list belongs to no entry";
+
+    rig.screen.clear();
+    rig.backend.clearWritten(COM1);
+    rig.link->startQueryFromWizard();
+    ASSERT_TRUE(rig.runUntil([&] { return rig.screen.contains("presentEditor"); }));
+    EXPECT_EQ(rig.backend.countWritten(COM1, "ATI0"), 0);
+    EXPECT_EQ(rig.backend.written(COM1).rfind("ATI3\r", 0), 0u);
+}
+
+TEST(QuerySkips, TaWithoutX25LosesTheX25PagesAndSkipsBothGroups)
+{
+    QueryRig rig;
+    rig.ctx.switches.x25OnD = true;
+    rig.start();
+    sim::SimTaOptions options;
+    options.x25 = false;
+    rig.addTa(options);
+    ASSERT_TRUE(rig.runQuery());
+    EXPECT_TRUE(rig.screen.messages().empty());
+    EXPECT_EQ(rig.screen.count("removeX25Support"), 2);
+    EXPECT_EQ(rig.sent("AT1-X?"), 7);
+    EXPECT_EQ(rig.sent("AT1-B3?"), 0);
+    EXPECT_EQ(rig.sent("AT2-X?"), 1) << "the budget is spent: the second group goes at the first timeout";
+    EXPECT_EQ(rig.sent("AT1&C?"), 1);
+    EXPECT_EQ(rig.sent("AT2&C?"), 1);
+}
+
+TEST(QuerySkips, TaWithoutClockEndsAtTheDateEntry)
+{
+    QueryRig rig;
+    rig.start();
+    sim::SimTaOptions options;
+    options.dateTime = false;
+    rig.addTa(options);
+    ASSERT_TRUE(rig.runQuery());
+    EXPECT_TRUE(rig.screen.messages().empty());
+    EXPECT_EQ(rig.sent("AT$T0?"), 7);
+    EXPECT_EQ(rig.sent("AT$T1?"), 0);
+    EXPECT_TRUE(rig.screen.contains("hideSysDateTime"));
+    EXPECT_FALSE(rig.ctx.switches.sysDateTime);
+    EXPECT_TRUE(rig.screen.contains("presentEditor"));
+}
+
+TEST(QuerySkips, X25GroupNearTheEndFinishesWithFullGauge)
+{
+    QueryRig rig;
+    rig.start();
+    rig.addTa();
+    rig.link->startQueryFromWizard();
+    ASSERT_TRUE(rig.runUntil([&] { return rig.state() == tsQuerying; }));
+    rig.ctx.queryIndex = rig.link->queryCount() - 4;
+    EXPECT_FALSE(rig.link->skipX25Group());
+    EXPECT_EQ(rig.ctx.queryIndex, rig.link->queryCount());
+    EXPECT_EQ(rig.screen.progress, rig.link->queryCount());
+}
+
+} // namespace

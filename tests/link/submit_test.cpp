@@ -1,0 +1,182 @@
+// The submit sequence, and the round trip query - submit - query, against the
+// in-process simulated TA on virtual time.
+#include "LinkRig.h"
+#include "ProfileFill.h"
+#include "tests/support/SimBackend.h"
+
+#include "profile/DefaultProfile.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+using namespace ta;
+using namespace ta::link;
+using ta::testsupport::SimBackend;
+
+namespace {
+
+using Rig = ta::linktest::LinkRig<SimBackend>;
+const std::string COM1 = SimBackend::comName(1);
+
+struct SubmitRig : Rig {
+    sim::SimTa* ta = nullptr;
+
+    void begin(sim::SimTaOptions options = {})
+    {
+        start();
+        buildDefaultProfile(ctx.workingProfile, ctx.switches.x25OnD, ctx.switches.sysDateTime);
+        ta = &backend.addTa(COM1, options);
+        screen.editorShown = true; // the user works in the editor
+        screen.wizardShown = false;
+    }
+    bool submitEnded() { return screen.contains("submitDone") || !screen.messages().empty(); }
+    int sent(const std::string& line) const { return backend.countWritten(COM1, line + "\r"); }
+    bool submit()
+    {
+        screen.clear();
+        link->tbSubmitClick();
+        return runUntil([this] { return screen.count("focusEditor") > 0 && !link->busy(); });
+    }
+};
+
+TEST(Submit, WritesEveryCommandAndTheTaHoldsTheProfile)
+{
+    SubmitRig rig;
+    rig.begin();
+    ta::linktest::fillDistinct(rig.ctx.workingProfile, 3);
+    ASSERT_TRUE(rig.submit());
+    EXPECT_TRUE(rig.screen.messages().empty());
+    EXPECT_EQ(rig.state(), tsSubmitting);
+    EXPECT_TRUE(rig.screen.contains("collectProfile"));
+    EXPECT_EQ(rig.screen.progress, rig.link->batchCount());
+    EXPECT_FALSE(rig.screen.progressShown);
+    EXPECT_TRUE(rig.screen.editorEnabled);
+    EXPECT_EQ(std::string(rig.ta->profile().dataPort2.preStoredDn[4]),
+              std::string(rig.ctx.workingProfile.dataPort2.preStoredDn[4]));
+    EXPECT_EQ(rig.ta->profile().x75TxFrameSize, rig.ctx.workingProfile.x75TxFrameSize);
+    EXPECT_EQ(std::string(rig.ta->profile().sysTime), std::string(rig.ctx.workingProfile.sysTime));
+}
+
+TEST(Submit, QuerySubmitQueryGivesTheSameRecord)
+{
+    SubmitRig rig;
+    rig.start();
+    auto& ta = rig.backend.addTa(COM1);
+    ta::linktest::fillDistinct(ta.profile(), 11);
+    rig.link->startQueryFromWizard();
+    ASSERT_TRUE(rig.runUntil([&] { return rig.screen.contains("presentEditor"); }));
+    const TaProfile first = rig.ctx.workingProfile;
+
+    ta::linktest::fillDistinct(ta.profile(), 40); // the TA changes behind our back
+    ASSERT_TRUE(rig.submit());                   // ... and gets our record back
+    rig.ctx.workingProfile = TaProfile{};
+    rig.screen.editorShown = false;
+    rig.screen.wizardShown = true;
+    rig.link->startQueryFromWizard();
+    ASSERT_TRUE(rig.runUntil([&] { return rig.screen.contains("presentEditor"); }));
+    EXPECT_EQ(std::memcmp(&first, &rig.ctx.workingProfile, sizeof first), 0);
+}
+
+TEST(Submit, CommandAnsweredOnTheSeventhSendGoesOn)
+{
+    SubmitRig rig;
+    rig.begin();
+    rig.link->tbSubmitClick();
+    ASSERT_TRUE(rig.runUntil([&] { return rig.sent("AT1C0=8") > 0; }));
+    rig.ta->faults().silentCommands = 6; // "1C1=0" six times unanswered
+    ASSERT_TRUE(rig.runUntil([&] { return rig.sent("AT1%M3=35") > 0; }));
+    EXPECT_EQ(rig.sent("AT1C1=0"), 7);
+    rig.ta->faults().silentCommands = 6; // the next command again has seven sends
+    ASSERT_TRUE(rig.runUntil([&] { return rig.sent("AT1%M5=24") > 0; }));
+    EXPECT_EQ(rig.sent("AT1%M4=25"), 7);
+    EXPECT_TRUE(rig.screen.messages().empty());
+}
+
+TEST(Submit, SevenUnansweredSendsFailAndTheNextDataIsDropped)
+{
+    SubmitRig rig;
+    rig.begin();
+    rig.link->tbSubmitClick();
+    ASSERT_TRUE(rig.runUntil([&] { return rig.sent("AT1C0=8") > 0; }));
+    rig.ta->faults().silentCommands = 7;
+    ASSERT_TRUE(rig.runUntil([&] { return !rig.screen.messages().empty(); }));
+    EXPECT_EQ(rig.screen.messages(), std::vector<std::string>{"Submit Setting failed, please check the TA!"});
+    EXPECT_EQ(rig.state(), tsDiscard);
+    EXPECT_EQ(rig.ctx.nextState, tsIdentify);
+    EXPECT_EQ(rig.ta->profile().dataPort1.callType, 8) << "acknowledged commands stay applied";
+    EXPECT_TRUE(rig.screen.editorEnabled);
+    EXPECT_FALSE(rig.screen.progressShown);
+    rig.link->cCom().WriteString("AT\r"); // some answer arrives
+    rig.clock.advance(200);
+    EXPECT_EQ(rig.state(), tsIdentify);
+}
+
+TEST(Submit, SubmitOnAnOpenConnectionSkipsDiscovery)
+{
+    SubmitRig rig;
+    rig.begin();
+    ASSERT_TRUE(rig.submit());
+    rig.backend.clearWritten(COM1);
+    ASSERT_TRUE(rig.submit());
+    EXPECT_EQ(rig.backend.countWritten(COM1, "ATI0"), 0);
+    EXPECT_EQ(rig.backend.written(COM1).rfind("AT$P5=", 0), 0u);
+}
+
+TEST(Submit, RefusedThresholdsSendNothing)
+{
+    SubmitRig rig;
+    rig.begin();
+    rig.screen.thresholdsOk = false;
+    rig.link->tbSubmitClick();
+    rig.clock.advance(5000);
+    EXPECT_EQ(rig.screen.messages(), std::vector<std::string>{"Drop threshold can not be bigger than Add threshold"});
+    EXPECT_EQ(rig.backend.written(COM1), "");
+}
+
+TEST(Submit, TaWithoutX25SkipsTheGroup)
+{
+    SubmitRig rig;
+    rig.ctx.switches.x25OnD = true;
+    sim::SimTaOptions options;
+    options.x25 = false;
+    rig.begin(options);
+    ASSERT_TRUE(rig.submit());
+    EXPECT_TRUE(rig.screen.messages().empty());
+    EXPECT_EQ(rig.backend.countWritten(COM1, "AT1-X="), 7);
+    EXPECT_EQ(rig.backend.countWritten(COM1, "AT1-B3="), 0);
+    EXPECT_EQ(rig.backend.countWritten(COM1, "AT2-X="), 7) << "each command has its own seven sends";
+    EXPECT_TRUE(rig.screen.contains("removeX25Support"));
+    EXPECT_GT(rig.sent("AT2&W"), 0);
+}
+
+TEST(Submit, TaWithoutClockEndsAtTheDateCommand)
+{
+    SubmitRig rig;
+    sim::SimTaOptions options;
+    options.dateTime = false;
+    rig.begin(options);
+    ASSERT_TRUE(rig.submit());
+    EXPECT_TRUE(rig.screen.messages().empty());
+    EXPECT_EQ(rig.backend.countWritten(COM1, "AT$T0="), 7);
+    EXPECT_EQ(rig.backend.countWritten(COM1, "AT$T1="), 0);
+    EXPECT_TRUE(rig.screen.editorEnabled);
+}
+
+TEST(Submit, NoCarrierDuringSubmitEndsItOnce)
+{
+    SubmitRig rig;
+    rig.begin();
+    rig.link->tbSubmitClick();
+    ASSERT_TRUE(rig.runUntil([&] { return rig.sent("AT1C0=8") > 0; }));
+    rig.ta->faults().silentCommands = 1;
+    ASSERT_TRUE(rig.runUntil([&] { return rig.sent("AT1C1=0") > 0; }));
+    rig.ta->injectNoCarrier();
+    rig.clock.advance(20000);
+    EXPECT_EQ(rig.screen.messages(), std::vector<std::string>{"TA respones (No Carrier)"});
+    EXPECT_FALSE(rig.link->busy());
+    EXPECT_TRUE(rig.screen.editorEnabled);
+    EXPECT_FALSE(rig.screen.progressShown);
+}
+
+} // namespace
