@@ -1,0 +1,300 @@
+// The editor window: toolbar actions with their dialogs and messages, the
+// Fixed MP rule, the ADD/DROP check, the title and leaving the window.
+#include "DetailTestSupport.h"
+
+#include "profile/DefaultProfile.h"
+#include "profile/ProfileFile.h"
+#include "ui/Cspin.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QSignalSpy>
+#include <QStackedWidget>
+#include <QTemporaryDir>
+#include <QToolBar>
+#include <QToolButton>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+namespace ta::ui {
+namespace {
+
+using testing::EditorHarness;
+
+QToolButton* toolButton(EditorHarness& h, const char* name)
+{
+    return h.editor->findChild<QToolButton*>(QString::fromLatin1(name));
+}
+
+void clickTool(EditorHarness& h, const char* name)
+{
+    QToolButton* button = toolButton(h, name);
+    ASSERT_TRUE(button) << name;
+    button->click();
+}
+
+TEST(DetailEditor, ToolbarHasItsSixButtonsInOrder)
+{
+    EditorHarness h;
+    const char* names[] = {"ToolButton4", "ToolButton1", "tbSave", "tbSubmit", "tbUpgrade", "tbExit"};
+    const char* captions[] = {"Load Default", "Load", "Save", "Submit to TA", "Upgrade", "Exit"};
+    auto* toolBar = h.editor->findChild<QToolBar*>("ToolBar1");
+    ASSERT_TRUE(toolBar);
+    ASSERT_EQ(toolBar->actions().size(), 6);
+    for (int i = 0; i < 6; ++i) {
+        QToolButton* button = toolButton(h, names[i]);
+        ASSERT_TRUE(button) << names[i];
+        EXPECT_EQ(toolBar->widgetForAction(toolBar->actions()[i]), button);
+        EXPECT_EQ(button->text(), captions[i]);
+        EXPECT_EQ(button->size(), QSize(68, 36));
+        EXPECT_EQ(button->toolButtonStyle(), Qt::ToolButtonTextUnderIcon);
+        EXPECT_FALSE(button->icon().isNull());
+    }
+    EXPECT_EQ(h.editor->size(), QSize(712, 567));
+    EXPECT_FALSE(h.editor->windowFlags() & Qt::WindowCloseButtonHint);
+}
+
+TEST(DetailEditor, TitleIsRebuiltOnEachPresentation)
+{
+    EditorHarness h;
+    EXPECT_EQ(h.editor->windowTitle(), "Brimo Vela.Net Davo ISDN TA Utility Ver 1.2");
+    h.editor->presentEditor();
+    EXPECT_EQ(h.editor->windowTitle(), "Brimo Vela.Net Davo ISDN TA Utility Ver 1.2         Firmware Ver ");
+    h.ctx.firmwareVersion = "2.10b";
+    h.editor->presentEditor();
+    EXPECT_EQ(h.editor->windowTitle(),
+              "Brimo Vela.Net Davo ISDN TA Utility Ver 1.2         Firmware Ver 2.10b");
+    EXPECT_TRUE(h.editor->isVisible());
+}
+
+struct ThresholdCase {
+    int add, drop, usbAdd, usbDrop;
+    bool valid;
+};
+
+class DetailThresholds : public ::testing::TestWithParam<ThresholdCase> {};
+
+TEST_P(DetailThresholds, AddMustExceedDropUnlessBothAreZero)
+{
+    const ThresholdCase& c = GetParam();
+    EditorHarness h; // the USB branch is pruned with the default switches
+    h.editor->presentEditor();
+    h.control<TCSpinEdit>("seAddThreshold")->SetValue(c.add);
+    h.control<TCSpinEdit>("seDropThreshold")->SetValue(c.drop);
+    h.control<TCSpinEdit>("seUsbAddThreshold")->SetValue(c.usbAdd);
+    h.control<TCSpinEdit>("seUsbDropThreshold")->SetValue(c.usbDrop);
+    EXPECT_EQ(h.editor->thresholdsValid(), c.valid);
+}
+
+INSTANTIATE_TEST_SUITE_P(Pairs, DetailThresholds,
+                         ::testing::Values(ThresholdCase{35, 25, 35, 25, true}, ThresholdCase{25, 25, 35, 25, false},
+                                           ThresholdCase{0, 0, 0, 0, true}, ThresholdCase{10, 20, 35, 25, false},
+                                           ThresholdCase{35, 25, 25, 25, false},
+                                           ThresholdCase{35, 25, 10, 20, false},
+                                           ThresholdCase{64, 0, 1, 0, true}));
+
+TEST(DetailEditor, UncheckingFixedMpResetsAndShowsTheMultilinkGroups)
+{
+    for (const bool usb : {false, true}) {
+        EditorHarness h;
+        const QString p = usb ? "Usb" : "";
+        auto* box = h.editor->control<QCheckBox>("ck" + p + "FixMP");
+        const QWidget* groups[] = {h.editor->control("gb" + p + "MPMaxThroughput"), h.editor->control("gb" + p + "MPADThrehold"),
+                        h.editor->control("gb" + p + "MPTimeToDrop")};
+        h.editor->control<QComboBox>("cb" + p + "MaxThroughput")->setCurrentIndex(1);
+        h.editor->control<TCSpinEdit>("se" + p + "AddThreshold")->SetValue(0);
+        h.editor->control<TCSpinEdit>("se" + p + "DropThreshold")->SetValue(0);
+        h.editor->control<TCSpinEdit>("se" + p + "PerTime")->SetValue(99);
+        box->click();
+        for (const QWidget* group : groups)
+            EXPECT_TRUE(group->isHidden());
+        box->click();
+        for (const QWidget* group : groups)
+            EXPECT_FALSE(group->isHidden());
+        EXPECT_EQ(h.editor->control<QComboBox>("cb" + p + "MaxThroughput")->currentIndex(), 0);
+        EXPECT_EQ(h.editor->control<TCSpinEdit>("se" + p + "AddThreshold")->GetValue(), 35);
+        EXPECT_EQ(h.editor->control<TCSpinEdit>("se" + p + "DropThreshold")->GetValue(), 25);
+        EXPECT_EQ(h.editor->control<TCSpinEdit>("se" + p + "PerTime")->GetValue(), 24);
+    }
+}
+
+TEST(DetailEditor, LoadedFixedMpOnlyHidesOrShowsTheGroups)
+{
+    EditorHarness h;
+    TaProfile& p = h.ctx.workingProfile;
+    p.dataPort1.fixedMp = 1;
+    p.dataPort1.maxThroughput = 1;
+    h.editor->showProfile();
+    EXPECT_TRUE(h.control<QWidget>("gbMPADThrehold")->isHidden());
+    EXPECT_FALSE(h.control<QWidget>("gbUsbMPADThrehold")->isHidden());
+    p.dataPort1.fixedMp = 0;
+    p.dataPort1.mpAddThreshold = 50;
+    p.dataPort1.mpDropThreshold = 40;
+    p.dataPort1.mpPersistTime = 3;
+    h.editor->showProfile();
+    EXPECT_FALSE(h.control<QWidget>("gbMPADThrehold")->isHidden());
+    EXPECT_EQ(h.control<QComboBox>("cbMaxThroughput")->currentIndex(), 1);
+    EXPECT_EQ(h.control<TCSpinEdit>("seAddThreshold")->GetValue(), 50);
+    EXPECT_EQ(h.control<TCSpinEdit>("seDropThreshold")->GetValue(), 40);
+    EXPECT_EQ(h.control<TCSpinEdit>("sePerTime")->GetValue(), 3);
+}
+
+TEST(DetailEditor, LoadDefaultAsksFirst)
+{
+    EditorHarness h;
+    h.ctx.workingProfile.dataPort1.autoAnswerRings = 77;
+    h.editor->showProfile();
+    h.confirmAnswer = false;
+    clickTool(h, "ToolButton4");
+    EXPECT_EQ(h.confirmations, QStringList{"Load default setting! Are you sure?"});
+    EXPECT_EQ(h.ctx.workingProfile.dataPort1.autoAnswerRings, 77);
+    EXPECT_EQ(h.control<TCSpinEdit>("seAutoAnswer")->GetValue(), 77);
+
+    h.confirmAnswer = true;
+    clickTool(h, "ToolButton4");
+    TaProfile defaults{};
+    buildDefaultProfile(defaults, h.ctx.switches.x25OnD, h.ctx.switches.sysDateTime);
+    EXPECT_EQ(h.ctx.workingProfile.dataPort1.autoAnswerRings, defaults.dataPort1.autoAnswerRings);
+    EXPECT_EQ(h.control<TCSpinEdit>("seAutoAnswer")->GetValue(), defaults.dataPort1.autoAnswerRings);
+}
+
+class DetailFiles : public ::testing::Test {
+protected:
+    QString file(const char* name) const { return dir.filePath(QString::fromLatin1(name)); }
+    void choose(const QString& path)
+    {
+        ProfileDialogs::setChooser([path](ProfileDialogs::Kind) { return path; });
+    }
+
+    QTemporaryDir dir;
+    EditorHarness h;
+};
+
+TEST_F(DetailFiles, LoadFillsTheControlsAndKeepsThePage)
+{
+    TaProfile stored{};
+    setText(stored.vp2Dn, "0301234");
+    stored.dataPort1.dcdMode = 1;
+    ASSERT_EQ(saveProfileFile(file("a.CFG").toStdString(), stored), "");
+    h.editor->tree()->setCurrentItem(h.editor->nodeOf(h.editor->page(9)));
+    choose(file("a.CFG"));
+    clickTool(h, "ToolButton1");
+    EXPECT_EQ(h.control<QLineEdit>("eVP2DN1")->text(), "0301234");
+    EXPECT_EQ(h.control<QComboBox>("cbDCD")->currentIndex(), 1);
+    EXPECT_EQ(h.editor->visiblePage(), h.editor->page(9));
+    EXPECT_TRUE(h.messages.isEmpty());
+}
+
+TEST_F(DetailFiles, CancelledOrFailedLoadChangesNothing)
+{
+    h.control<QLineEdit>("eVP2DN1")->setText("99");
+    choose(QString());
+    clickTool(h, "ToolButton1");
+    EXPECT_TRUE(h.messages.isEmpty());
+
+    QFile junk(file("junk.CFG"));
+    ASSERT_TRUE(junk.open(QIODevice::WriteOnly));
+    junk.write(QByteArray(3000, 'x'));
+    junk.close();
+    const TaProfile before = h.ctx.workingProfile;
+    choose(junk.fileName());
+    clickTool(h, "ToolButton1");
+    EXPECT_EQ(0, std::memcmp(&before, &h.ctx.workingProfile, sizeof before));
+    EXPECT_EQ(h.control<QLineEdit>("eVP2DN1")->text(), "99");
+    ASSERT_EQ(h.messages.size(), 1);
+    EXPECT_TRUE(h.messages.first().contains("junk.CFG"));
+}
+
+TEST_F(DetailFiles, SaveCollectsFirstEvenWhenCancelled)
+{
+    h.control<QLineEdit>("eVP1DN1")->setText("12345");
+    choose(QString());
+    clickTool(h, "tbSave");
+    EXPECT_EQ(textOf(h.ctx.workingProfile.vp1Dn), "12345");
+    EXPECT_TRUE(QDir(dir.path()).entryList(QDir::Files).isEmpty());
+}
+
+TEST_F(DetailFiles, SaveWritesTheRecord)
+{
+    h.control<QLineEdit>("eVP1DN1")->setText("555");
+    choose(file("out"));
+    clickTool(h, "tbSave");
+    EXPECT_TRUE(h.messages.isEmpty());
+    TaProfile back{};
+    ASSERT_EQ(loadProfileFile(file("out.CFG").toStdString(), back), LoadResult::Ok);
+    EXPECT_EQ(textOf(back.vp1Dn), "555");
+    EXPECT_EQ(0, std::memcmp(&back, &h.ctx.workingProfile, sizeof back));
+}
+
+TEST_F(DetailFiles, FailedSaveIsReportedAndLeavesTheOldContentAlone)
+{
+    choose(file("missing/folder/x.CFG"));
+    clickTool(h, "tbSave");
+    ASSERT_EQ(h.messages.size(), 1);
+    EXPECT_TRUE(h.messages.first().contains("x.CFG"));
+
+    // A folder in the file's place cannot be replaced; what it holds survives.
+    ASSERT_TRUE(QDir(dir.path()).mkpath("taken.CFG"));
+    QFile inside(file("taken.CFG/keep"));
+    ASSERT_TRUE(inside.open(QIODevice::WriteOnly));
+    inside.write("old");
+    inside.close();
+    choose(file("taken.CFG"));
+    clickTool(h, "tbSave");
+    EXPECT_EQ(h.messages.size(), 2);
+    ASSERT_TRUE(inside.open(QIODevice::ReadOnly));
+    EXPECT_EQ(inside.readAll(), "old");
+    EXPECT_EQ(QDir(file("taken.CFG")).entryList(QDir::Files | QDir::Hidden), QStringList{"keep"});
+}
+
+TEST(DetailEditor, SubmitAndExitRaiseTheirSignals)
+{
+    EditorHarness h;
+    QSignalSpy submit(h.editor.get(), &TfDetail::submitRequested);
+    QSignalSpy exit(h.editor.get(), &TfDetail::exitRequested);
+    clickTool(h, "tbSubmit");
+    EXPECT_EQ(submit.count(), 1);
+    clickTool(h, "tbExit");
+    EXPECT_EQ(exit.count(), 1);
+    EXPECT_TRUE(h.confirmations.isEmpty());
+}
+
+TEST(DetailEditor, UpgradeNeedsAFileAndAConfirmation)
+{
+    EditorHarness h;
+    QSignalSpy upgrade(h.editor.get(), &TfDetail::upgradeRequested);
+    QString chosen;
+    TfDetail::setUpgradeFileChooser([&chosen] { return chosen; });
+    clickTool(h, "tbUpgrade");
+    EXPECT_TRUE(h.confirmations.isEmpty());
+    chosen = "/tmp/fw.bin";
+    h.confirmAnswer = false;
+    clickTool(h, "tbUpgrade");
+    EXPECT_EQ(h.confirmations, QStringList{"Upgrade firmware! Are you sure?"});
+    EXPECT_EQ(upgrade.count(), 0);
+    h.confirmAnswer = true;
+    clickTool(h, "tbUpgrade");
+    ASSERT_EQ(upgrade.count(), 1);
+    EXPECT_EQ(upgrade.first().first().toString(), "/tmp/fw.bin");
+}
+
+TEST(DetailEditor, WindowCloseCountsAsExit)
+{
+    EditorHarness h;
+    h.editor->presentEditor();
+    QSignalSpy exit(h.editor.get(), &TfDetail::exitRequested);
+    EXPECT_FALSE(h.editor->close());
+    EXPECT_EQ(exit.count(), 1);
+    EXPECT_TRUE(h.editor->isVisible());
+    h.editor->allowClose();
+    EXPECT_TRUE(h.editor->close());
+    EXPECT_EQ(exit.count(), 1);
+}
+
+} // namespace
+} // namespace ta::ui
