@@ -1,0 +1,39 @@
+#include "app/tautil/Help.h"
+
+#include "link/PortList.h"
+#include "ui/Switches.h"
+
+namespace ta::app {
+
+bool wantsHelp(const std::vector<std::string>& arguments)
+{
+    for (const std::string& argument : arguments) {
+        if (argument == "--help" || argument == "-h" || argument == "/?")
+            return true;
+    }
+    return false;
+}
+
+std::string helpText()
+{
+    std::string text =
+        "Usage: tautil [/B:n] [/P:n] [/X:n] [/T:n] [/U:n] [/F:n]\n"
+        "Configures an ISDN terminal adapter (TA) on a serial port: reads its settings,\n"
+        "lets you edit them, saves and loads profile files (*.CFG) and writes them back.\n"
+        "\n"
+        "Switches:\n";
+    text += ui::switchesHelpText();
+    text += "\nEnvironment:\n  ";
+    text += link::kSerialPortsVariable;
+    text +=
+        "  colon-separated device paths that replace the machine's serial port\n"
+        "                   list; its first eight entries are the ports \"\\\\.\\COM1\" to\n"
+        "                   \"\\\\.\\COM8\" searched for the TA, in that order.\n"
+        "                   Example: TA_SERIAL_PORTS=/dev/ttyUSB0:/dev/pts/4 tautil\n"
+        "\n"
+        "Without the variable the ports searched are the USB serial adapters, then the\n"
+        "CDC-ACM devices, then the on-board serial ports that exist.\n";
+    return text;
+}
+
+} // namespace ta::app

@@ -1,0 +1,62 @@
+// tautil: the configuration utility's GUI. Creates the program-wide state,
+// the six windows, the clock and the serial ports, and the link between them.
+#include "app/tautil/Help.h"
+#include "app/tautil/ScreenshotTour.h"
+#include "app/tautil/TautilApplication.h"
+
+#include "link/PosixSerial.h"
+#include "link/TaLink.h"
+#include "link/qt/QtClock.h"
+#include "ui/GuiScreen.h"
+
+#include <exception>
+#include <iostream>
+#include <memory>
+
+namespace {
+
+std::vector<std::string> switchArguments(const QStringList& arguments)
+{
+    std::vector<std::string> result;
+    for (qsizetype i = 1; i < arguments.size(); ++i)
+        result.push_back(arguments[i].toLocal8Bit().toStdString());
+    return result;
+}
+
+int run(ta::app::TautilApplication& app)
+{
+    ta::link::AppContext ctx;
+    ta::ui::GuiWindows windows(ctx, switchArguments(QCoreApplication::arguments()));
+    ta::link::QtClock clock;
+    ta::link::PosixSerialBackend backend(clock);
+    ta::ui::GuiScreen screen(windows);
+    ta::link::TaLink link(ctx, clock, backend, screen);
+    screen.connectLink(link);
+    windows.show();
+
+    std::unique_ptr<ta::app::ScreenshotTour> tour;
+    if (qEnvironmentVariableIsSet(ta::app::kScreenshotVariable)) {
+        tour = std::make_unique<ta::app::ScreenshotTour>(windows, qEnvironmentVariable(ta::app::kScreenshotVariable));
+        tour->start();
+    }
+    return app.exec();
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (ta::app::wantsHelp(std::vector<std::string>(argv + 1, argv + argc))) {
+        std::cout << ta::app::helpText();
+        return 0;
+    }
+    ta::app::TautilApplication app(argc, argv);
+    try {
+        return run(app);
+    } catch (const std::exception& error) {
+        ta::app::reportFatal(QString::fromLocal8Bit(error.what()));
+    } catch (...) {
+        ta::app::reportFatal(QStringLiteral("Unknown error"));
+    }
+    return 1;
+}

@@ -1,0 +1,204 @@
+// The real windows on the link, against the in-process simulated TA on
+// virtual time: what the user sees of a query, an edit and a submit, of a
+// call and of the debug log.
+#include "ui/GuiScreen.h"
+
+#include "link/TaLink.h"
+#include "link/VirtualClock.h"
+#include "tests/support/SimBackend.h"
+#include "ui/GestEdit.h"
+#include "ui/Messages.h"
+
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QToolButton>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+
+namespace ta::ui {
+namespace {
+
+using testsupport::SimBackend;
+
+const std::string COM1 = SimBackend::comName(1);
+constexpr uint64_t kLimitMs = 300000;
+
+struct GuiRig {
+    explicit GuiRig(const std::vector<std::string>& arguments = {}) : windows(ctx, arguments)
+    {
+        setMessageHandler([this](const QString& text, bool) {
+            messages << text;
+            return true;
+        });
+        screen.setTerminateHandler([this] { ++terminations; });
+        link = std::make_unique<link::TaLink>(ctx, clock, backend, screen);
+        screen.connectLink(*link);
+        windows.show();
+    }
+    ~GuiRig() { setMessageHandler(nullptr); }
+
+    sim::SimTa& addTa(sim::SimTaOptions options = {})
+    {
+        sim::SimTa& ta = backend.addTa(COM1, options);
+        std::strcpy(ta.profile().dataPort1.dn, "0301234567");
+        return ta;
+    }
+    // "Next>" on both pages with "&Query from TA" kept.
+    void startQuery()
+    {
+        windows.fMain.btnNext->click();
+        windows.fMain.btnNext->click();
+    }
+    bool runUntil(const std::function<bool()>& done) { return clock.runUntil(done, kLimitMs); }
+    bool editorUp() const { return windows.fDetail.isVisible() && !windows.fProgress.isVisible(); }
+    QToolButton* toolButton(const char* name) const
+    {
+        return windows.fDetail.findChild<QToolButton*>(QLatin1String(name));
+    }
+    QLineEdit* field(const char* name) const { return windows.fDetail.control<QLineEdit>(QLatin1String(name)); }
+
+    link::VirtualClock clock;
+    SimBackend backend{clock};
+    link::AppContext ctx;
+    GuiWindows windows;
+    GuiScreen screen{windows};
+    std::unique_ptr<link::TaLink> link;
+    QStringList messages;
+    int terminations = 0;
+};
+
+TEST(GuiSession, QueryEditAndSubmitReachTheTa)
+{
+    GuiRig rig;
+    sim::SimTa& ta = rig.addTa();
+    EXPECT_EQ(rig.windows.fProgress.windowTitle(), QStringLiteral("Querying current setting"));
+
+    rig.startQuery();
+    EXPECT_FALSE(rig.windows.fMain.isEnabled()); // while the TA is searched and queried
+    ASSERT_TRUE(rig.runUntil([&] { return rig.editorUp(); })) << rig.messages.join('|').toStdString();
+    EXPECT_FALSE(rig.windows.fMain.isVisible());
+    EXPECT_EQ(rig.windows.fProgress.windowTitle(), QStringLiteral("Submit progress status"));
+    ASSERT_NE(rig.field("eDPDN1"), nullptr);
+    EXPECT_EQ(rig.field("eDPDN1")->text(), QStringLiteral("0301234567"));
+
+    rig.field("eDPDN1")->setText(QStringLiteral("0897654321"));
+    ta.clearLog();
+    rig.toolButton("tbSubmit")->click();
+    EXPECT_FALSE(rig.windows.fDetail.isEnabled());
+    EXPECT_TRUE(rig.windows.fProgress.isVisible());
+    ASSERT_TRUE(rig.runUntil([&] { return rig.windows.fDetail.isEnabled(); }));
+    EXPECT_FALSE(rig.windows.fProgress.isVisible());
+    EXPECT_STREQ(ta.profile().dataPort1.dn, "0897654321");
+    EXPECT_EQ(rig.windows.fProgress.cgPrgs->GetPercentDone(), 100);
+    EXPECT_EQ(rig.ctx.transactionState, link::tsSubmitting); // the connection stays open
+    EXPECT_TRUE(rig.messages.isEmpty()) << rig.messages.join('|').toStdString();
+
+    rig.toolButton("tbExit")->click();
+    EXPECT_EQ(rig.terminations, 1);
+}
+
+TEST(GuiSession, NoTaFoundIsToldAndTheWizardComesBack)
+{
+    GuiRig rig;
+    rig.backend.addSilent(COM1);
+    rig.startQuery();
+    ASSERT_TRUE(rig.runUntil([&] { return !rig.messages.isEmpty(); }));
+    EXPECT_EQ(rig.messages, QStringList{QStringLiteral("Cannot find a TA to config!")});
+    EXPECT_TRUE(rig.windows.fMain.isVisible());
+    EXPECT_TRUE(rig.windows.fMain.isEnabled());
+    EXPECT_TRUE(rig.windows.fMain.onProfilePage());
+    EXPECT_FALSE(rig.windows.fDetail.isVisible());
+}
+
+TEST(GuiSession, CancelOfTheConnectingWindowEndsTheCall)
+{
+    GuiRig rig;
+    sim::SimTaOptions options;
+    options.dial = sim::DialOutcome::Silent;
+    rig.addTa(options);
+    rig.windows.fMain.rbRemoteTA->click();
+    rig.windows.fMain.eRemoteTel->setText(QStringLiteral("0401234"));
+    rig.startQuery();
+    ASSERT_TRUE(rig.runUntil([&] { return rig.windows.fCRemote.isVisible(); }));
+    EXPECT_EQ(rig.backend.countWritten(COM1, "ATD0401234"), 1);
+    rig.clock.advance(3500);
+    EXPECT_EQ(rig.windows.fCRemote.lCalling->text(), QStringLiteral("..."));
+
+    rig.windows.fCRemote.btnCancel->click();
+    EXPECT_FALSE(rig.windows.fCRemote.isVisible());
+    EXPECT_EQ(rig.ctx.transactionState, link::tsIdle);
+    EXPECT_FALSE(rig.backend.isOpen(COM1));
+    EXPECT_TRUE(rig.windows.fMain.isEnabled());
+}
+
+TEST(GuiSession, DebugSwitchShowsTheLogWithEveryExchange)
+{
+    GuiRig rig({"/b:1"});
+    rig.addTa();
+    ASSERT_TRUE(rig.windows.fDBG.isVisible());
+    ASSERT_FALSE(rig.windows.fDBG.lines().isEmpty());
+    EXPECT_EQ(rig.windows.fDBG.lines().first(), QStringLiteral(", X25_D: 0, USB Spt: 1, Force RCFG: 1"));
+    rig.startQuery();
+    ASSERT_TRUE(rig.runUntil([&] { return rig.editorUp(); }));
+    const QStringList log = rig.windows.fDBG.lines();
+    EXPECT_TRUE(log.contains(QStringLiteral("(ATI0)")));
+    EXPECT_TRUE(log.contains(QStringLiteral("OK")));
+}
+
+TEST(GuiSession, DefaultSwitchesKeepTheLogHiddenAndEmpty)
+{
+    GuiRig rig;
+    rig.addTa();
+    rig.startQuery();
+    ASSERT_TRUE(rig.runUntil([&] { return rig.editorUp(); }));
+    EXPECT_FALSE(rig.windows.fDBG.isVisible());
+    EXPECT_TRUE(rig.windows.fDBG.lines().isEmpty());
+}
+
+TEST(GuiScreenWindows, StatusWindowsShowWhatTheLinkSays)
+{
+    GuiRig rig;
+    GuiScreen& s = rig.screen;
+    s.setProgressCaption("Firmware upgrade progress status");
+    s.setProgressMax(40);
+    s.setProgress(10);
+    s.showProgress(true);
+    EXPECT_EQ(rig.windows.fProgress.windowTitle(), QStringLiteral("Firmware upgrade progress status"));
+    EXPECT_EQ(rig.windows.fProgress.cgPrgs->GetPercentDone(), 25);
+    EXPECT_TRUE(rig.windows.fProgress.isVisible());
+
+    s.showRebooting(true);
+    s.setTickText("29");
+    EXPECT_TRUE(rig.windows.fRTick.isVisible());
+    EXPECT_EQ(rig.windows.fRTick.lTick->text(), QStringLiteral("29"));
+
+    s.enableWizard(false);
+    EXPECT_FALSE(rig.windows.fMain.isEnabled());
+    s.showWizardProfilePage();
+    EXPECT_TRUE(rig.windows.fMain.onProfilePage());
+    s.hideWizard();
+    EXPECT_FALSE(s.wizardVisible());
+
+    s.showMessage("TA respones (No Carrier)");
+    EXPECT_EQ(rig.messages, QStringList{QStringLiteral("TA respones (No Carrier)")});
+    s.terminate();
+    EXPECT_EQ(rig.terminations, 1);
+}
+
+// A maximum of 0 is how the progress window starts (the gauge keeps 100); a
+// negative one must not end the program with the gauge's range error.
+TEST(GuiScreenWindows, ProgressMaximumBelowTheMinimumIsIgnored)
+{
+    GuiRig rig;
+    EXPECT_NO_THROW(rig.screen.setProgressMax(0));
+    EXPECT_EQ(rig.windows.fProgress.cgPrgs->MaxValue(), 100);
+    EXPECT_NO_THROW(rig.screen.setProgressMax(-3));
+    EXPECT_EQ(rig.windows.fProgress.cgPrgs->MaxValue(), 100);
+}
+
+} // namespace
+} // namespace ta::ui
