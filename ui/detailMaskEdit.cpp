@@ -48,11 +48,26 @@ QString TMaskEdit::storedText() const
 
 void TMaskEdit::setStoredText(const QString& text)
 {
+    // QLineEdit places a blank only where a digit is optional; a required
+    // position is filled with a stand-in first and then emptied.
     QString placed = text.left(requiredPositions_.size());
-    for (QChar& c : placed)
-        if (c == u' ')
-            c = kBlank;
+    QList<int> emptyRequired;
+    for (int i = 0; i < placed.size(); ++i) {
+        if (placed[i] != u' ')
+            continue;
+        if (requiredPositions_[i] == u'r') {
+            placed[i] = u'0';
+            emptyRequired.append(i);
+        } else {
+            placed[i] = kBlank;
+        }
+    }
     setText(placed);
+    for (int position : emptyRequired) {
+        setSelection(position, 1);
+        del();
+    }
+    deselect();
     setModified(false);
 }
 

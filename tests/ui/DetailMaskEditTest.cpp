@@ -1,0 +1,112 @@
+// The date and time fields: positions that may stay empty, refusing to be
+// left half filled, and Escape abandoning the edit.
+#include "support/UiTestSupport.h"
+#include "ui/Messages.h"
+#include "ui/detailMaskEdit.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QTest>
+#include <QVBoxLayout>
+
+#include <gtest/gtest.h>
+
+namespace ta::ui {
+namespace {
+
+class MaskEditTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        setMessageHandler([this](const QString& text, bool) {
+            messages.append(text);
+            return true;
+        });
+        auto* column = new QVBoxLayout(&window);
+        date = TMaskEdit::dateField();
+        time = TMaskEdit::timeField();
+        other = new QLineEdit;
+        column->addWidget(date);
+        column->addWidget(time);
+        column->addWidget(other);
+        date->setStoredText("03-01-2000");
+        time->setStoredText("00:00:00");
+        ASSERT_TRUE(ta::ui::testing::showActive(window));
+    }
+    void TearDown() override { setMessageHandler(nullptr); }
+
+    void enter(QWidget* field)
+    {
+        field->setFocus(Qt::TabFocusReason);
+        QApplication::processEvents();
+    }
+    void leaveTo(QWidget* next)
+    {
+        next->setFocus(Qt::TabFocusReason);
+        QApplication::processEvents();
+    }
+
+    QWidget window;
+    TMaskEdit* date = nullptr;
+    TMaskEdit* time = nullptr;
+    QLineEdit* other = nullptr;
+    QStringList messages;
+};
+
+TEST_F(MaskEditTest, OptionalPositionsMayStayEmpty)
+{
+    date->setStoredText("  -  -1999");
+    EXPECT_TRUE(date->complete());
+    EXPECT_EQ(date->storedText(), "  -  -1999");
+    date->setStoredText("01-01-19");
+    EXPECT_FALSE(date->complete());
+    EXPECT_EQ(date->firstIncompletePosition(), 8);
+    time->setStoredText(" 7:30:00");
+    EXPECT_TRUE(time->complete());
+    time->setStoredText("07: 0:00");
+    EXPECT_FALSE(time->complete());
+    EXPECT_EQ(time->firstIncompletePosition(), 3);
+}
+
+TEST_F(MaskEditTest, OnlyDigitsGoIntoDigitPositions)
+{
+    enter(date);
+    date->setCursorPosition(0);
+    QTest::keyClicks(date, "a1/2");
+    EXPECT_EQ(date->storedText(), "12-01-2000");
+}
+
+TEST_F(MaskEditTest, LeavingAHalfFilledFieldIsRefused)
+{
+    enter(date);
+    date->setCursorPosition(10);
+    QTest::keyClick(date, Qt::Key_Backspace);
+    ASSERT_EQ(date->storedText(), "03-01-200 ");
+    leaveTo(other);
+    EXPECT_EQ(messages, QStringList{"Invalid input value.  Use escape key to abandon changes"});
+    EXPECT_EQ(QApplication::focusWidget(), date);
+    EXPECT_EQ(date->cursorPosition(), 9);
+
+    QTest::keyClick(date, Qt::Key_Escape);
+    EXPECT_EQ(date->storedText(), "03-01-2000");
+    leaveTo(other);
+    EXPECT_EQ(messages.size(), 1);
+    EXPECT_EQ(QApplication::focusWidget(), other);
+}
+
+TEST_F(MaskEditTest, CompleteOrUntouchedFieldsAreLeftFreely)
+{
+    enter(time);
+    time->setCursorPosition(0);
+    QTest::keyClicks(time, "12");
+    leaveTo(other);
+    EXPECT_EQ(time->storedText(), "12:00:00");
+    time->setStoredText("12:  :00"); // loaded that way, not typed
+    enter(time);
+    leaveTo(other);
+    EXPECT_TRUE(messages.isEmpty());
+    EXPECT_EQ(QApplication::focusWidget(), other);
+}
+
+} // namespace
+} // namespace ta::ui
