@@ -10,7 +10,8 @@
 // "showRebooting 0|1", "progressMax N", "progress N"; and the bare names
 // "focusWizard", "showWizardProfilePage", "hideWizard", "focusEditor",
 // "showProfile", "collectProfile", "presentEditor", "removeX25Support",
-// "hideSysDateTime", "chargeTextsChanged", "terminate".
+// "hideSysDateTime", "chargeTextsChanged", "terminate", "queryDone",
+// "submitDone".
 #pragma once
 
 #include "link/Screen.h"
@@ -81,6 +82,8 @@ public:
     void showRebooting(bool visible) override;
     void setTickText(const std::string& text) override { record("tickText: " + text); }
     void terminate() override;
+    void queryDone() override { record("queryDone"); }
+    void submitDone() override { record("submitDone"); }
 
 private:
     void record(std::string call) { calls_.push_back(std::move(call)); }

@@ -1,0 +1,195 @@
+// The remote TA: set-up of the local TA, the call, the query through it, and
+// the hang-up at exit, on virtual time.
+#include "LinkRig.h"
+#include "ProfileFill.h"
+#include "ScriptedPort.h"
+#include "tests/support/SimBackend.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+using namespace ta;
+using namespace ta::link;
+using ta::testsupport::SimBackend;
+
+namespace {
+
+const std::string COM1 = SimBackend::comName(1);
+
+struct RemoteRig : ta::linktest::LinkRig<SimBackend> {
+    sim::SimTa* local = nullptr;
+    sim::SimTa* remote = nullptr;
+
+    void begin(sim::DialOutcome outcome = sim::DialOutcome::Connect, bool force = true)
+    {
+        ctx.switches.forceRemoteConfig = force;
+        start();
+        sim::SimTaOptions options;
+        options.dial = outcome;
+        local = &backend.addTa(COM1, options);
+        remote = &local->setRemote({});
+        ta::linktest::fillDistinct(remote->profile(), 5);
+        link->rbRemoteTAClick();
+        ctx.remoteNumber = "0301234";
+    }
+    bool logged(const std::string& line) const
+    {
+        const auto& log = local->commandLog();
+        return std::find(log.begin(), log.end(), line) != log.end();
+    }
+    bool ended() { return screen.contains("presentEditor") || !screen.messages().empty(); }
+};
+
+class DialTest : public testing::TestWithParam<bool> {};
+
+TEST_P(DialTest, SetsUpTheLocalTaDialsAndQueriesTheRemoteOne)
+{
+    const bool force = GetParam();
+    RemoteRig rig;
+    rig.begin(sim::DialOutcome::Connect, force);
+    rig.link->startQueryFromWizard();
+    ASSERT_TRUE(rig.runUntil([&] { return rig.ended(); }));
+    ASSERT_TRUE(rig.screen.messages().empty()) << rig.screen.lastMessage();
+
+    EXPECT_TRUE(rig.logged(force ? "ATC0=1%P5=95" : "ATC0=1%P5=94"));
+    EXPECT_TRUE(rig.logged(force ? "ATD0301234/53027146" : "ATD0301234/40718825"));
+    EXPECT_TRUE(rig.screen.contains("showConnecting 1"));
+    EXPECT_FALSE(rig.screen.connectingShown);
+    auto options = atcmd::Options{};
+    options.taVariant = rig.ctx.taVariant;
+    EXPECT_EQ(ta::linktest::differingFields(rig.ctx.workingProfile, rig.remote->profile(),
+                                             atcmd::buildQueryList(options)),
+              std::vector<std::string>{});
+}
+
+INSTANTIATE_TEST_SUITE_P(ForceSwitch, DialTest, testing::Bool());
+
+TEST(Remote, ConnectingDotsCountSecondsAndStartOverEveryTen)
+{
+    RemoteRig rig;
+    rig.begin(sim::DialOutcome::Silent);
+    rig.link->startQueryFromWizard();
+    ASSERT_TRUE(rig.runUntil([&] { return rig.state() == tsDialing; }));
+    const auto dots = [&] { return rig.screen.lastWith("callingText: ").substr(13); };
+    EXPECT_EQ(dots(), "");
+    const std::vector<std::pair<int, std::string>> expected = {
+        {1, "."}, {9, "........."}, {10, "."}, {20, "."}, {25, "......"}};
+    int elapsed = 0;
+    for (const auto& [second, text] : expected) {
+        rig.clock.advance(uint64_t(second - elapsed) * 1000);
+        elapsed = second;
+        EXPECT_EQ(dots(), text) << "at " << second << " s";
+    }
+    EXPECT_EQ(rig.state(), tsDialing) << "there is no dialling timeout";
+}
+
+struct OutcomeCase {
+    sim::DialOutcome outcome;
+    const char* message;
+    bool portStaysOpen;
+};
+
+class CallOutcomeTest : public testing::TestWithParam<OutcomeCase> {};
+
+TEST_P(CallOutcomeTest, EndsTheCallWithItsMessage)
+{
+    const auto c = GetParam();
+    RemoteRig rig;
+    rig.begin(c.outcome);
+    rig.link->startQueryFromWizard();
+    ASSERT_TRUE(rig.runUntil([&] { return !rig.screen.messages().empty(); }));
+    EXPECT_EQ(rig.screen.messages(), std::vector<std::string>{c.message});
+    EXPECT_EQ(rig.state(), tsIdle);
+    EXPECT_EQ(rig.link->cCom().IsOpen(), c.portStaysOpen);
+    EXPECT_FALSE(rig.screen.connectingShown);
+    EXPECT_TRUE(rig.screen.wizardEnabled);
+
+    // The next attempt starts with a new discovery.
+    rig.backend.clearWritten(COM1);
+    rig.link->startQueryFromWizard();
+    rig.clock.advance(10);
+    EXPECT_EQ(rig.backend.written(COM1).rfind("ATI0\r", 0), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Outcomes, CallOutcomeTest,
+    testing::Values(OutcomeCase{sim::DialOutcome::Busy, "TA respones (Busy)", true},
+                    OutcomeCase{sim::DialOutcome::NoDialTone, "TA respones (No Dial Tone)", true},
+                    OutcomeCase{sim::DialOutcome::NoCarrier, "TA respones (No Carrier)", false}));
+
+TEST(Remote, CancelWhileDiallingClosesThePortAndSendsNothing)
+{
+    RemoteRig rig;
+    rig.begin(sim::DialOutcome::Silent);
+    rig.link->startQueryFromWizard();
+    ASSERT_TRUE(rig.runUntil([&] { return rig.state() == tsDialing; }));
+    rig.clock.advance(3000);
+    rig.backend.clearWritten(COM1);
+    rig.link->btnCancelClick();
+    rig.clock.advance(10000);
+    EXPECT_EQ(rig.backend.written(COM1), "");
+    EXPECT_FALSE(rig.link->cCom().IsOpen());
+    EXPECT_EQ(rig.state(), tsIdle);
+    EXPECT_FALSE(rig.screen.connectingShown);
+    EXPECT_TRUE(rig.screen.wizardEnabled);
+    EXPECT_TRUE(rig.screen.messages().empty());
+}
+
+TEST(Remote, ExitHangsUpRestoresTheLocalTaAndEnds)
+{
+    RemoteRig rig;
+    rig.begin();
+    rig.local->profile().dataPort1.callType = 4; // what the local TA answers to "ATC0?"
+    rig.link->startQueryFromWizard();
+    ASSERT_TRUE(rig.runUntil([&] { return rig.ended(); }));
+    ASSERT_TRUE(rig.screen.messages().empty());
+    const uint8_t c0 = rig.ctx.savedC0;
+    const uint8_t p5 = rig.ctx.savedP5;
+
+    rig.link->tbExitClick();
+    ASSERT_TRUE(rig.runUntil([&] { return rig.screen.terminated; }));
+    EXPECT_TRUE(rig.logged("ATH"));
+    EXPECT_TRUE(rig.logged("ATC0=" + std::to_string(c0) + "%P5=" + std::to_string(p5)));
+    EXPECT_EQ(rig.backend.countWritten(COM1, "+++"), 1);
+}
+
+TEST(Remote, DeadLineAtExitGivesTheEditorBackAfterFiveEscapes)
+{
+    ta::linktest::LinkRig<ta::linktest::ScriptedBackend> rig;
+    rig.start();
+    rig.backend.com(1); // present, never answers
+    rig.link->rbRemoteTAClick();
+    rig.link->cCom().setPort(pnCOM1);
+    ASSERT_TRUE(rig.link->cCom().OpenPort());
+    rig.screen.wizardShown = false;
+    rig.screen.editorShown = true;
+
+    rig.link->tbExitClick();
+    rig.clock.advance(7400);
+    EXPECT_EQ(rig.backend.com(1).countSent("+++"), 5);
+    EXPECT_EQ(rig.state(), tsEscape);
+    rig.clock.advance(200);
+    EXPECT_EQ(rig.state(), tsIdle);
+    EXPECT_FALSE(rig.screen.terminated);
+    EXPECT_TRUE(rig.screen.editorEnabled);
+    EXPECT_TRUE(rig.link->cCom().IsOpen());
+    rig.clock.advance(10000);
+    EXPECT_EQ(rig.backend.com(1).countSent("+++"), 5);
+}
+
+TEST(Remote, DeadLineAtExitFromTheWizardRestoresAndEnds)
+{
+    ta::linktest::LinkRig<ta::linktest::ScriptedBackend> rig;
+    rig.start();
+    rig.backend.com(1);
+    rig.link->rbRemoteTAClick();
+    rig.link->cCom().setPort(pnCOM1);
+    ASSERT_TRUE(rig.link->cCom().OpenPort());
+    rig.link->tbExitClick();
+    rig.clock.advance(8000);
+    EXPECT_TRUE(rig.screen.terminated);
+    EXPECT_EQ(rig.backend.com(1).countSent("ATC0=0%P5=0"), 1);
+}
+
+} // namespace
