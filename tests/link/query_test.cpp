@@ -241,3 +241,30 @@ TEST(QuerySkips, X25GroupNearTheEndFinishesWithFullGauge)
 }
 
 } // namespace
+
+namespace {
+
+TEST(QueryUnplug, DeviceGoneEndsTheQueryAndALaterAttemptFindsItAgain)
+{
+    QueryRig rig;
+    rig.start();
+    rig.addTa();
+    rig.link->startQueryFromWizard();
+    ASSERT_TRUE(rig.runUntil([&] { return rig.sent("AT1%M3?") > 0; }));
+    rig.backend.unplug(COM1);
+    ASSERT_TRUE(rig.runUntil([&] { return !rig.screen.messages().empty(); }, 10000));
+    EXPECT_EQ(rig.screen.messages(), std::vector<std::string>{"Query Setting failed, please check the TA!"});
+    EXPECT_FALSE(rig.link->cCom().IsOpen());
+    EXPECT_EQ(rig.state(), tsIdle);
+    EXPECT_TRUE(rig.screen.wizardEnabled);
+    EXPECT_FALSE(rig.link->busy());
+
+    rig.backend.replug(COM1);
+    rig.screen.clear();
+    rig.backend.clearWritten(COM1);
+    ASSERT_TRUE(rig.runQuery());
+    EXPECT_TRUE(rig.screen.messages().empty());
+    EXPECT_EQ(rig.backend.written(COM1).rfind("ATI0\r", 0), 0u) << "rediscovered";
+}
+
+} // namespace
