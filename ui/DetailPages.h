@@ -21,7 +21,8 @@ class TFilterAlignEdit;
 
 namespace pages {
 
-// A page of the page area, named "PG" + number, groups stacked top down.
+// A page of the page area, named "PG" + number; returns the widget that
+// holds its groups, stacked top down.
 QWidget* addPage(QStackedWidget* area, int number);
 // A captioned group appended to the page, its contents on a grid.
 QGroupBox* addGroup(QWidget* page, const QString& name, const QString& caption);

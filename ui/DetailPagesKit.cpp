@@ -7,7 +7,9 @@
 #include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QLabel>
+#include <QScrollArea>
 #include <QStackedWidget>
 #include <QVBoxLayout>
 
@@ -24,13 +26,19 @@ constexpr int kSpinWidth = 70;
 
 QWidget* addPage(QStackedWidget* area, int number)
 {
-    auto* page = new QWidget;
+    // A large system font must not push controls out of reach, so a page
+    // scrolls when it does not fit.
+    auto* page = new QScrollArea;
     page->setObjectName(QStringLiteral("PG%1").arg(number));
-    auto* column = new QVBoxLayout(page);
+    page->setFrameShape(QFrame::NoFrame);
+    page->setWidgetResizable(true);
+    auto* content = new QWidget;
+    auto* column = new QVBoxLayout(content);
     column->setSpacing(6);
     column->addStretch(1);
+    page->setWidget(content);
     area->addWidget(page);
-    return page;
+    return content;
 }
 
 QGroupBox* addGroup(QWidget* page, const QString& name, const QString& caption)
@@ -121,10 +129,19 @@ void addLabelled(QGridLayout* grid, int row, const QString& caption, QWidget* co
                  const QString& note)
 {
     grid->addWidget(label(caption), row, 0);
-    grid->addWidget(control, row, 1, Qt::AlignLeft);
-    if (!note.isEmpty())
-        grid->addWidget(label(note), row, 2);
-    grid->setColumnStretch(3, 1);
+    if (note.isEmpty()) {
+        grid->addWidget(control, row, 1, Qt::AlignLeft);
+    } else {
+        // The note follows its own control, not the widest one in the column.
+        auto* line = new QWidget;
+        auto* parts = new QHBoxLayout(line);
+        parts->setContentsMargins(0, 0, 0, 0);
+        parts->addWidget(control);
+        parts->addWidget(label(note));
+        parts->addStretch(1);
+        grid->addWidget(line, row, 1);
+    }
+    grid->setColumnStretch(2, 1);
 }
 
 QStringList clipClirItems()

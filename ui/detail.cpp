@@ -15,6 +15,8 @@
 #include <QToolButton>
 #include <QTreeWidget>
 
+#include <algorithm>
+
 namespace ta::ui {
 
 namespace {
@@ -65,6 +67,10 @@ void TfDetail::buildToolBar()
     toolBar1_->setMovable(false);
     toolBar1_->setFloatable(false);
     toolBar1_->setIconSize(QSize(16, 16));
+    // Captions must fit the 68-pixel buttons under their icons.
+    QFont small = toolBar1_->font();
+    small.setPointSizeF(small.pointSizeF() * 0.8);
+    toolBar1_->setFont(small);
     addToolBar(Qt::TopToolBarArea, toolBar1_);
     connect(addToolButton("ToolButton4", QStringLiteral("Load Default"), QStyle::SP_BrowserReload),
             &QToolButton::clicked, this, &TfDetail::ToolButton4Click);
@@ -208,6 +214,7 @@ void TfDetail::showEvent(QShowEvent* event)
     if (shownBefore_)
         return;
     shownBefore_ = true;
+    splitter1_->setSizes({kTreeWidth, std::max(0, splitter1_->width() - kTreeWidth)});
     tvTree_->setFocus(Qt::OtherFocusReason);
 }
 

@@ -5,6 +5,7 @@
 #include "ui/detailRadioGroup.h"
 
 #include <QAbstractButton>
+#include <QHeaderView>
 #include <QPalette>
 #include <QSignalBlocker>
 #include <QStackedWidget>
@@ -89,6 +90,9 @@ void TfDetail::buildTree()
     tvTree_->setHeaderHidden(true);
     tvTree_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     tvTree_->setMinimumWidth(40);
+    // Long captions scroll sideways instead of being cut short.
+    tvTree_->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    tvTree_->header()->setStretchLastSection(false);
     // The chosen node stays marked while the user works on its page.
     QPalette palette = tvTree_->palette();
     palette.setColor(QPalette::Inactive, QPalette::Highlight, palette.color(QPalette::Active, QPalette::Highlight));
