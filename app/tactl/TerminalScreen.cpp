@@ -1,0 +1,126 @@
+#include "TerminalScreen.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <ostream>
+
+namespace ta::tactl {
+
+namespace {
+
+constexpr int kBarWidth = 30;
+
+// The editor's rule: DROP may not exceed ADD, and equal thresholds are
+// allowed only at zero.
+bool thresholdsFit(const DataPortSettings& port)
+{
+    const int add = port.mpAddThreshold;
+    const int drop = port.mpDropThreshold;
+    return !(add < drop || (add == drop && add != 0));
+}
+
+} // namespace
+
+TerminalScreen::TerminalScreen(link::AppContext& ctx, std::ostream& err, bool debug)
+    : ctx_(ctx), err_(err), debug_(debug), tty_(isatty(STDERR_FILENO) == 1)
+{
+}
+
+void TerminalScreen::actAsEditor(bool editor)
+{
+    editorShown_ = editor;
+    wizardShown_ = !editor;
+}
+
+void TerminalScreen::resetOutcome()
+{
+    failed_ = false;
+    failure_.clear();
+    queryFinished_ = false;
+    submitFinished_ = false;
+}
+
+void TerminalScreen::showMessage(const std::string& text)
+{
+    endBar();
+    err_ << "tactl: " << text << '\n';
+    failed_ = true;
+    failure_ = text;
+}
+
+void TerminalScreen::logLine(const std::string& line)
+{
+    if (!debug_)
+        return;
+    endBar();
+    err_ << line << '\n';
+}
+
+bool TerminalScreen::thresholdsValid()
+{
+    return thresholdsFit(ctx_.workingProfile.dataPort1) && thresholdsFit(ctx_.workingProfile.dataPort2);
+}
+
+void TerminalScreen::setProgressCaption(const std::string& caption) { caption_ = caption; }
+
+void TerminalScreen::setProgressMax(int max)
+{
+    if (max != 0)
+        max_ = max;
+    position_ = std::min(position_, max_);
+    drawBar();
+}
+
+void TerminalScreen::setProgress(int position)
+{
+    position_ = std::clamp(position, 0, max_);
+    drawBar();
+}
+
+void TerminalScreen::showProgress(bool visible)
+{
+    barShown_ = visible;
+    if (visible)
+        drawBar();
+    else
+        endBar();
+}
+
+void TerminalScreen::drawBar()
+{
+    if (!tty_ || !barShown_ || debug_)
+        return;
+    const int filled = max_ > 0 ? position_ * kBarWidth / max_ : 0;
+    err_ << '\r' << '[' << std::string(std::size_t(filled), '#') << std::string(std::size_t(kBarWidth - filled), ' ')
+         << "] " << position_ << " of " << max_ << ' ' << std::flush;
+}
+
+void TerminalScreen::endBar()
+{
+    if (tty_ && barShown_ && !debug_)
+        err_ << '\n';
+    barShown_ = false;
+}
+
+void TerminalScreen::showConnecting(bool visible)
+{
+    if (visible)
+        err_ << "Connecting remote TA ..." << '\n';
+}
+
+void TerminalScreen::showRebooting(bool visible)
+{
+    if (visible)
+        err_ << "Rebooting TA ..." << (tty_ ? "" : "\n") << std::flush;
+    else if (tty_)
+        err_ << '\n';
+}
+
+void TerminalScreen::setTickText(const std::string& text)
+{
+    if (tty_)
+        err_ << "\rRebooting TA ... " << text << "   " << std::flush;
+}
+
+} // namespace ta::tactl

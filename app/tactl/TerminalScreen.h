@@ -1,0 +1,79 @@
+// The link's screen on a terminal: messages and the debug log on stderr, a
+// progress bar when stderr is a terminal, and the ends of a sequence told to
+// whoever waits for them.
+#pragma once
+
+#include "link/Context.h"
+#include "link/Screen.h"
+
+#include <iosfwd>
+#include <string>
+
+namespace ta::tactl {
+
+class TerminalScreen : public link::Screen {
+public:
+    TerminalScreen(link::AppContext& ctx, std::ostream& err, bool debug);
+
+    // Which window the program would be in: the wizard before a query, the
+    // editor before a submit or an upgrade.
+    void actAsEditor(bool editor);
+
+    bool failed() const { return failed_; }
+    const std::string& failure() const { return failure_; }
+    bool queryFinished() const { return queryFinished_; }
+    bool submitFinished() const { return submitFinished_; }
+    bool terminated() const { return terminated_; }
+    void resetOutcome();
+
+    void showMessage(const std::string& text) override;
+    void logLine(const std::string& line) override;
+    bool wizardVisible() override { return wizardShown_; }
+    void enableWizard(bool) override {}
+    void focusWizard() override {}
+    void showWizardProfilePage() override {}
+    void hideWizard() override { wizardShown_ = false; }
+    bool editorVisible() override { return editorShown_; }
+    void enableEditor(bool) override {}
+    void focusEditor() override {}
+    void showProfile() override {}
+    void collectProfile() override {} // the profile is the file's, as loaded
+    void presentEditor() override { editorShown_ = true; }
+    void removeX25Support() override {}
+    void hideSysDateTime() override {}
+    bool thresholdsValid() override;
+    void chargeTextsChanged() override {}
+    void setProgressCaption(const std::string& caption) override;
+    void setProgressMax(int max) override;
+    void setProgress(int position) override;
+    void showProgress(bool visible) override;
+    void showConnecting(bool visible) override;
+    void setCallingText(const std::string&) override {}
+    void showRebooting(bool visible) override;
+    void setTickText(const std::string& text) override;
+    void terminate() override { terminated_ = true; }
+    void queryDone() override { queryFinished_ = true; }
+    void submitDone() override { submitFinished_ = true; }
+
+private:
+    void drawBar();
+    void endBar();
+
+    link::AppContext& ctx_;
+    std::ostream& err_;
+    bool debug_;
+    bool tty_;
+    bool wizardShown_ = true;
+    bool editorShown_ = false;
+    bool failed_ = false;
+    std::string failure_;
+    bool queryFinished_ = false;
+    bool submitFinished_ = false;
+    bool terminated_ = false;
+    std::string caption_;
+    int max_ = 100;
+    int position_ = 0;
+    bool barShown_ = false;
+};
+
+} // namespace ta::tactl
