@@ -7,6 +7,7 @@
 #include "ui/progress.h"
 
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QFileDialog>
 #include <QSplitter>
 #include <QStackedWidget>
@@ -54,6 +55,8 @@ TfDetail::TfDetail(link::AppContext& ctx, ProfileDialogs& dialogs, QWidget* pare
     setWindowTitle(baseTitle());
     resize(712, 567);
     centreOnScreen(this);
+    if (QCoreApplication::instance())
+        QCoreApplication::instance()->installEventFilter(this);
 }
 
 QString TfDetail::baseTitle() { return QStringLiteral("Brimo Vela.Net Davo ISDN TA Utility Ver 1.2"); }
@@ -206,6 +209,13 @@ void TfDetail::closeEvent(QCloseEvent* event)
     exitInProgress_ = true;
     emit exitRequested();
     exitInProgress_ = false;
+}
+
+bool TfDetail::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == QCoreApplication::instance() && event->type() == QEvent::Quit)
+        closingAllowed_ = true;
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void TfDetail::showEvent(QShowEvent* event)

@@ -56,8 +56,9 @@ public:
     QTreeWidgetItem* nodeOf(const QWidget* page) const;
     binding::CodeTables& codeTables() { return codeTables_; }
 
-    // Lets a close through once the program ends (QCoreApplication::quit asks
-    // every visible window); until then a close request counts as "Exit".
+    // Lets a close through from now on. The program's own quit
+    // (QCoreApplication::quit, which asks every visible window) does this by
+    // itself; until then a close request counts as "Exit".
     void allowClose() { closingAllowed_ = true; }
 
     static QString baseTitle();
@@ -83,6 +84,7 @@ public slots:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void showEvent(QShowEvent* event) override;
 
 private:

@@ -6,6 +6,7 @@
 #include "profile/ProfileFile.h"
 #include "ui/Cspin.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -14,6 +15,7 @@
 #include <QSignalSpy>
 #include <QStackedWidget>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 
@@ -294,6 +296,19 @@ TEST(DetailEditor, WindowCloseCountsAsExit)
     h.editor->allowClose();
     EXPECT_TRUE(h.editor->close());
     EXPECT_EQ(exit.count(), 1);
+}
+
+TEST(DetailEditor, TheProgramsOwnQuitIsNotRefused)
+{
+    EditorHarness h;
+    h.editor->presentEditor();
+    QSignalSpy exit(h.editor.get(), &TfDetail::exitRequested);
+    QTimer::singleShot(0, [] { QCoreApplication::quit(); });
+    // Only reached when the quit was refused.
+    QTimer::singleShot(5000, [] { QCoreApplication::exit(3); });
+    EXPECT_EQ(QApplication::exec(), 0);
+    EXPECT_EQ(exit.count(), 0);
+    EXPECT_FALSE(h.editor->isVisible());
 }
 
 } // namespace
