@@ -77,13 +77,15 @@ link::Switches readSwitches(const std::vector<std::string>& arguments)
 
 std::string switchesHelpText()
 {
+    link::Switches defaults = readSwitches({});
     std::string text;
-    for (const SwitchInfo& info : switchTable()) {
+    for (int id = 0; id < kSwitchCount; ++id) {
+        const SwitchInfo& info = switchTable()[id];
         text += "  ";
         text += info.tag;
         text += "N   ";
         text += info.meaning;
-        text += " (built-in default ";
+        text += flagOf(defaults, SwitchId(id)) ? " (default on: " : " (default off: ";
         text += info.defaultText;
         text += ")\n";
     }
