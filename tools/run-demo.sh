@@ -2,7 +2,8 @@
 # Runs the utility against a simulated TA on a pseudo-terminal:
 #   tools/run-demo.sh BUILD_DIR [tautil switches, e.g. /B:1]
 # tasim's first output line is the device path; tautil finds the TA there as
-# "COM1". tasim stops when tautil ends.
+# "COM1". tasim stops when tautil ends. TASIM_ARGS passes options to tasim,
+# e.g. TASIM_ARGS="--model QM7A1-HXN --baud 9600" (see tasim --help).
 set -euo pipefail
 
 build="${1:-build}"
@@ -37,7 +38,8 @@ trap cleanup EXIT
 trap 'exit 130' INT TERM
 
 mkfifo "$workdir/out"
-"$tasim" >"$workdir/out" 2>"$workdir/tasim.log" &
+# shellcheck disable=SC2086 # TASIM_ARGS is a list of options
+"$tasim" ${TASIM_ARGS:-} >"$workdir/out" 2>"$workdir/tasim.log" &
 tasim_pid=$!
 # Keep the pipe open on our side after the first line, so tasim never
 # writes into a closed pipe.

@@ -132,6 +132,7 @@ void TfMain::buildLayout()
     for (auto [pg, group] : {std::pair{PG0, rgTASel}, std::pair{PG2, rgPrfSrc}}) {
         auto* layout = new QVBoxLayout(pg);
         layout->setContentsMargins(40, 40, 40, 20);
+        group->setMinimumWidth(380);
         layout->addWidget(group, 0, Qt::AlignLeft);
         layout->addStretch();
         pcMain->addWidget(pg);
