@@ -87,6 +87,7 @@ int runQuery(Args args, std::ostream& out, std::ostream& err)
     const bool saved = saveQueried(session, options->output, err);
     printTaTexts(session.ctx(), out);
     session.hangUpIfRemote();
+    session.printStats(err);
     return saved ? kExitOk : kExitFailure;
 }
 
@@ -120,6 +121,7 @@ int runSubmit(Args args, std::ostream&, std::ostream& err)
     if (!session.runUntil([&] { return session.screen().submitFinished(); }))
         return sequenceFailed(session);
     session.hangUpIfRemote();
+    session.printStats(err);
     return kExitOk;
 }
 
@@ -146,6 +148,7 @@ int runUpgrade(Args args, std::ostream&, std::ostream& err)
     if (!session.runUntil([&] { return session.screen().submitFinished(); }))
         return sequenceFailed(session);
     session.hangUpIfRemote();
+    session.printStats(err);
     return kExitOk;
 }
 

@@ -3,10 +3,12 @@
 #include <QCoreApplication>
 #include <QTimer>
 
+#include <ostream>
+
 namespace ta::tactl {
 
 const char* const kLinkCliUsage =
-    "[--remote NUMBER] [--no-force] [--x25] [--no-datetime] [--no-country] [--debug] [--poll-only]";
+    "[--remote NUMBER] [--no-force] [--x25] [--no-datetime] [--no-country] [--debug] [--poll-only] [--stats]";
 
 namespace {
 
@@ -48,6 +50,8 @@ std::optional<LinkCliOptions> parseLinkCli(Args args, std::string& error)
             o.debug = true;
         else if (a == "--poll-only")
             o.pollOnly = true;
+        else if (a == "--stats")
+            o.stats = true;
         else if (a == "--clear-last-charge")
             o.clearLastCharge = true;
         else if (a == "--clear-acc-charge")
@@ -85,10 +89,11 @@ link::AppContext LinkSession::makeContext(const LinkCliOptions& options)
 }
 
 LinkSession::LinkSession(const LinkCliOptions& options, std::ostream& err)
-    : ctx_(makeContext(options)), backend_(clock_), screen_(ctx_, err, options.debug),
-      link_(ctx_, clock_, backend_, screen_)
+    : ctx_(makeContext(options)), backend_(clock_), counting_(backend_), screen_(ctx_, err, options.debug),
+      link_(ctx_, clock_, counting_, screen_), stats_(options.stats)
 {
     link_.cCom().setReadinessWakeups(!options.pollOnly);
+    screen_.watchBytes(&counting_.counts());
 }
 
 std::string LinkSession::devicePath() const { return backend_.resolve(const_cast<link::TaLink&>(link_).cCom().PortName()); }
@@ -114,6 +119,27 @@ void LinkSession::hangUpIfRemote()
         return;
     link_.tbExitClick();
     runUntil([this] { return screen_.terminated() || !link_.busy(); });
+}
+
+} // namespace ta::tactl
+
+namespace ta::tactl {
+
+void LinkSession::printStats(std::ostream& err) const
+{
+    if (!stats_)
+        return;
+    using std::chrono::duration_cast;
+    using std::chrono::milliseconds;
+    const auto& counts = counting_.counts();
+    err << "elapsedMs = " << duration_cast<milliseconds>(std::chrono::steady_clock::now() - started_).count() << '\n'
+        << "bytesSent = " << counts.sent << '\n'
+        << "bytesReceived = " << counts.received << '\n';
+    const auto& transfer = screen_.transfer();
+    if (transfer.finished)
+        err << "transferMs = " << duration_cast<milliseconds>(transfer.end - transfer.start).count() << '\n'
+            << "transferBytesSent = " << transfer.sentAtEnd - transfer.sentAtStart << '\n'
+            << "transferBytesReceived = " << transfer.receivedAtEnd - transfer.receivedAtStart << '\n';
 }
 
 } // namespace ta::tactl

@@ -4,12 +4,14 @@
 #pragma once
 
 #include "CommandTable.h"
+#include "CountingBackend.h"
 #include "TerminalScreen.h"
 
 #include "link/PosixSerial.h"
 #include "link/TaLink.h"
 #include "link/qt/QtClock.h"
 
+#include <chrono>
 #include <functional>
 #include <optional>
 #include <string>
@@ -20,6 +22,7 @@ struct LinkCliOptions {
     link::Switches switches;
     bool debug = false;
     bool pollOnly = false; // receive on the 50 ms poll alone
+    bool stats = false;    // print the time and the bytes of the exchange
     std::string remoteNumber;
     std::string output;  // -o FILE.CFG
     std::string profile; // --profile FILE.CFG
@@ -47,6 +50,9 @@ public:
     bool runUntil(const std::function<bool()>& done);
     // A remote TA's call is taken down and the local TA restored.
     void hangUpIfRemote();
+    // With --stats: the bytes and the time since the session started, and
+    // those of the firmware transfer alone, as name = value lines.
+    void printStats(std::ostream& err) const;
 
 private:
     static link::AppContext makeContext(const LinkCliOptions& options);
@@ -54,8 +60,11 @@ private:
     link::AppContext ctx_;
     link::QtClock clock_;
     link::PosixSerialBackend backend_;
+    CountingBackend counting_;
     TerminalScreen screen_;
     link::TaLink link_;
+    bool stats_;
+    std::chrono::steady_clock::time_point started_ = std::chrono::steady_clock::now();
 };
 
 } // namespace ta::tactl

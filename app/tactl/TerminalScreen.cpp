@@ -62,7 +62,17 @@ bool TerminalScreen::thresholdsValid()
     return thresholdsFit(ctx_.workingProfile.dataPort1) && thresholdsFit(ctx_.workingProfile.dataPort2);
 }
 
-void TerminalScreen::setProgressCaption(const std::string& caption) { caption_ = caption; }
+void TerminalScreen::setProgressCaption(const std::string& caption)
+{
+    caption_ = caption;
+    if (caption == "Firmware upgrade progress status" && counts_) {
+        transfer_ = TransferTimes{};
+        transfer_.started = true;
+        transfer_.start = std::chrono::steady_clock::now();
+        transfer_.sentAtStart = counts_->sent;
+        transfer_.receivedAtStart = counts_->received;
+    }
+}
 
 void TerminalScreen::setProgressMax(int max)
 {
@@ -111,6 +121,12 @@ void TerminalScreen::showConnecting(bool visible)
 
 void TerminalScreen::showRebooting(bool visible)
 {
+    if (visible && transfer_.started && !transfer_.finished && counts_) {
+        transfer_.finished = true;
+        transfer_.end = std::chrono::steady_clock::now();
+        transfer_.sentAtEnd = counts_->sent;
+        transfer_.receivedAtEnd = counts_->received;
+    }
     if (visible)
         err_ << "Rebooting TA ..." << (tty_ ? "" : "\n") << std::flush;
     else if (tty_)

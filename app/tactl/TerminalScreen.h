@@ -6,10 +6,21 @@
 #include "link/Context.h"
 #include "link/Screen.h"
 
+#include "CountingBackend.h"
+
+#include <chrono>
 #include <iosfwd>
 #include <string>
 
 namespace ta::tactl {
+
+// When the firmware transfer began and ended, and the line's byte counts then.
+struct TransferTimes {
+    bool started = false;
+    bool finished = false;
+    std::chrono::steady_clock::time_point start, end;
+    uint64_t sentAtStart = 0, receivedAtStart = 0, sentAtEnd = 0, receivedAtEnd = 0;
+};
 
 class TerminalScreen : public link::Screen {
 public:
@@ -25,6 +36,8 @@ public:
     bool submitFinished() const { return submitFinished_; }
     bool terminated() const { return terminated_; }
     void resetOutcome();
+    void watchBytes(const ByteCounts* counts) { counts_ = counts; }
+    const TransferTimes& transfer() const { return transfer_; }
 
     void showMessage(const std::string& text) override;
     void logLine(const std::string& line) override;
@@ -74,6 +87,8 @@ private:
     int max_ = 100;
     int position_ = 0;
     bool barShown_ = false;
+    const ByteCounts* counts_ = nullptr;
+    TransferTimes transfer_;
 };
 
 } // namespace ta::tactl

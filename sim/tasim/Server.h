@@ -19,7 +19,7 @@ public:
 
 private:
     uint64_t nowUs() const;
-    int pollTimeoutMs(uint64_t now) const;
+    int64_t waitUs(uint64_t now, bool outputBlocked) const;
     bool readLine(uint64_t now);
     void feedTa(uint64_t now);
     bool writeLine(uint64_t now);

@@ -1,0 +1,47 @@
+#!/usr/bin/env bash
+# Link benchmark: a full query, a full submit and a 256 KiB firmware upload of
+# a both-ports TA through tactl, against tasim pacing the line at 115200 bit/s.
+# For each it prints the measured time, the line-time model of the bytes that
+# crossed the line (10 bits per byte, both directions, as the exchange
+# alternates), and their ratio; once with readiness wake-ups and once with
+# the plain 50 ms receive poll.
+#   bench/run.sh [BUILD_DIR]      (make bench)
+set -euo pipefail
+build=${1:-build}
+tactl=$build/app/tactl/tactl
+tasim=$build/sim/tasim
+baud=115200
+work=$(mktemp -d)
+trap 'kill "${sim_pid:-}" 2>/dev/null || true; rm -rf "$work"' EXIT
+
+"$tasim" --baud $baud --reboot-ms 1000 >"$work/tasim.out" 2>/dev/null &
+sim_pid=$!
+for _ in $(seq 50); do [ -s "$work/tasim.out" ] && break; sleep 0.1; done
+export TA_SERIAL_PORTS=$(head -n1 "$work/tasim.out")
+
+head -c 262144 /dev/urandom >"$work/firmware.bin"
+
+stat() { sed -n "s/^$1 = //p" "$2"; }
+model_ms() { echo $(( ($1 + $2) * 10 * 1000 / baud )); }
+
+row() { # name measured-ms sent received
+    local model; model=$(model_ms "$3" "$4")
+    awk -v n="$1" -v m="$2" -v l="$model" -v s="$3" -v r="$4" \
+        'BEGIN { printf "%-26s %9d ms %9d ms %8.3f   (%d bytes sent, %d received)\n", n, m, l, m / l, s, r }'
+}
+
+run_case() { # label extra-options
+    local label=$1; shift
+    "$tactl" query --stats -o "$work/q.cfg" "$@" >/dev/null 2>"$work/q.txt"
+    row "query ($label)" "$(stat elapsedMs "$work/q.txt")" "$(stat bytesSent "$work/q.txt")" "$(stat bytesReceived "$work/q.txt")"
+    "$tactl" submit --stats "$work/q.cfg" "$@" 2>"$work/s.txt"
+    row "submit ($label)" "$(stat elapsedMs "$work/s.txt")" "$(stat bytesSent "$work/s.txt")" "$(stat bytesReceived "$work/s.txt")"
+    "$tactl" upgrade --stats --profile "$work/q.cfg" "$work/firmware.bin" "$@" 2>"$work/u.txt"
+    row "upload 256 KiB ($label)" "$(stat transferMs "$work/u.txt")" "$(stat transferBytesSent "$work/u.txt")" \
+        "$(stat transferBytesReceived "$work/u.txt")"
+}
+
+printf "%-26s %12s %12s %8s\n" "exchange at $baud bit/s" "measured" "line model" "ratio"
+run_case "readiness wake-ups"
+run_case "50 ms poll only" --poll-only
+echo "targets: query and submit ratio <= 1.25, upload <= 1.05 (with readiness wake-ups)"
