@@ -14,30 +14,6 @@ protected:
     TCommPortDriver drv{clock, backend};
 };
 
-TEST_F(DriverProperties, StartsWithTheComponentDefaults)
-{
-    EXPECT_EQ(drv.Port(), pnCOM2);
-    EXPECT_EQ(drv.PortName(), "\\\\.\\COM2");
-    EXPECT_EQ(drv.BaudRate(), br9600);
-    EXPECT_EQ(drv.BaudRateValue(), 9600u);
-    EXPECT_EQ(drv.DataBits(), db8BITS);
-    EXPECT_EQ(drv.StopBits(), sb1BITS);
-    EXPECT_EQ(drv.Parity(), ptNONE);
-    EXPECT_EQ(drv.HwFlow(), hfNONERTSON);
-    EXPECT_EQ(drv.SwFlow(), sfNONE);
-    EXPECT_EQ(drv.InBufSize(), 2048u);
-    EXPECT_EQ(drv.OutBufSize(), 2048u);
-    EXPECT_EQ(drv.PacketSize(), -1);
-    EXPECT_EQ(drv.PacketTimeout(), -1);
-    EXPECT_EQ(drv.PacketMode(), pmDiscard);
-    EXPECT_EQ(drv.PollingDelay(), 50);
-    EXPECT_TRUE(drv.EnableDTROnOpen());
-    EXPECT_EQ(drv.OutputTimeout(), 500);
-    EXPECT_FALSE(drv.CheckLineStatus());
-    EXPECT_TRUE(drv.readinessWakeups());
-    EXPECT_FALSE(drv.IsOpen());
-}
-
 TEST_F(DriverProperties, PortNumberFormsTheDeviceNameAndCustomKeepsIt)
 {
     drv.setPort(pnCOM12);
@@ -69,12 +45,9 @@ TEST_P(BaudRateTable, CodeSetsItsRate)
     EXPECT_EQ(drv.BaudRateValue(), GetParam().rate);
 }
 
-INSTANTIATE_TEST_SUITE_P(AllCodes, BaudRateTable,
-    ::testing::Values(BaudCase{brCustom, 777}, BaudCase{br110, 110}, BaudCase{br300, 300}, BaudCase{br600, 600},
-                      BaudCase{br1200, 1200}, BaudCase{br2400, 2400}, BaudCase{br4800, 4800},
-                      BaudCase{br9600, 9600}, BaudCase{br14400, 14400}, BaudCase{br19200, 19200},
-                      BaudCase{br38400, 38400}, BaudCase{br56000, 56000}, BaudCase{br57600, 57600},
-                      BaudCase{br115200, 115200}, BaudCase{br128000, 128000}, BaudCase{br256000, 256000}));
+INSTANTIATE_TEST_SUITE_P(Codes, BaudRateTable,
+    ::testing::Values(BaudCase{brCustom, 777}, BaudCase{br110, 110}, BaudCase{br14400, 14400},
+                      BaudCase{br57600, 57600}, BaudCase{br115200, 115200}, BaudCase{br256000, 256000}));
 
 TEST_F(DriverProperties, RateValueMakesTheCodeCustom)
 {
