@@ -25,7 +25,7 @@ TaLink::TaLink(AppContext& ctx, Clock& clock, SerialBackend& backend, Screen& sc
     cCom_->setOnReceiveData([this](TCommPortDriver&, const uint8_t* data, uint32_t size) {
         cComReceiveData(data, size);
     });
-    // TODO(hang-up): cCom_->setOnHangUp([this] { portLost(); });
+    cCom_->setOnHangUp([this] { portLost(); });
 
     tmVerTimer_ = makeTimer(clock, 500, [this] { tmVerTimerTimer(); });
     tmInitTimer_ = makeTimer(clock, 1500, [this] { tmInitTimerTimer(); });
