@@ -9,14 +9,14 @@ namespace {
 
 using Flag = bool atcmd::Options::*;
 
-struct FlagSpec {
+struct FlagSetting {
     Flag member;
     bool value;
 };
 
-const std::map<std::string, FlagSpec>& flags()
+const std::map<std::string, FlagSetting>& flags()
 {
-    static const std::map<std::string, FlagSpec> table = {
+    static const std::map<std::string, FlagSetting> table = {
         {"--no-prefix", {&atcmd::Options::noPortPrefix, true}},
         {"--remote", {&atcmd::Options::remote, true}},
         {"--x25", {&atcmd::Options::x25OnD, true}},
