@@ -4,6 +4,7 @@
 #include "ui/Messages.h"
 
 #include <QCoreApplication>
+#include <QFile>
 
 namespace ta::ui {
 
@@ -34,7 +35,7 @@ void GuiScreen::connectLink(ta::link::TaLink& link)
     QObject::connect(&w_.fCRemote, &TfCRemote::cancelClicked, &w_.fCRemote, [&link] { link.btnCancelClick(); });
     QObject::connect(&w_.fDetail, &TfDetail::submitRequested, &w_.fDetail, [&link] { link.tbSubmitClick(); });
     QObject::connect(&w_.fDetail, &TfDetail::upgradeRequested, &w_.fDetail, [&link](const QString& path) {
-        link.tbUpgradeClick(path.toLocal8Bit().toStdString());
+        link.tbUpgradeClick(QFile::encodeName(path).toStdString());
     });
     QObject::connect(&w_.fDetail, &TfDetail::exitRequested, &w_.fDetail, [&link] { link.tbExitClick(); });
 }

@@ -12,6 +12,7 @@
 #include <QButtonGroup>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QFile>
 #include <QFrame>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -255,7 +256,7 @@ void TfMain::loadFromFile()
     const QString path = dialogs_.chooseOpen(this);
     if (path.isEmpty())
         return;
-    const std::string name = path.toLocal8Bit().toStdString();
+    const std::string name = QFile::encodeName(path).toStdString();
     const ta::LoadResult result = ta::loadProfileFile(name, ctx_.workingProfile);
     if (result != ta::LoadResult::Ok) {
         showMessageBox(this, QString::fromLocal8Bit(ta::loadErrorText(result, name)));

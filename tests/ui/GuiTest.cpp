@@ -9,13 +9,16 @@
 #include "ui/GestEdit.h"
 #include "ui/Messages.h"
 
+#include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTemporaryDir>
 #include <QToolButton>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 
@@ -99,6 +102,46 @@ TEST(GuiSession, QueryEditAndSubmitReachTheTa)
 
     rig.toolButton("tbExit")->click();
     EXPECT_EQ(rig.terminations, 1);
+}
+
+TEST(GuiSession, UpgradeShowsTheTransferAndTheRebootThenWritesTheSettingsAgain)
+{
+    GuiRig rig;
+    sim::SimTa& ta = rig.addTa();
+    rig.startQuery();
+    ASSERT_TRUE(rig.runUntil([&] { return rig.editorUp(); }));
+
+    QTemporaryDir dir;
+    const QString image = dir.filePath(QStringLiteral("fw.bin"));
+    QFile file(image);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(QByteArray(3000, 'x'));
+    file.close();
+    TfDetail::setUpgradeFileChooser([&] { return image; });
+    rig.toolButton("tbUpgrade")->click();
+    TfDetail::setUpgradeFileChooser(nullptr);
+
+    ASSERT_TRUE(rig.runUntil([&] { return rig.windows.fRTick.isVisible(); }));
+    EXPECT_EQ(rig.windows.fProgress.windowTitle(), QStringLiteral("Firmware upgrade progress status"));
+    EXPECT_EQ(ta.downloadsCompleted(), 1);
+    EXPECT_EQ(ta.receivedImage().size(), 3072u);
+    EXPECT_EQ(rig.windows.fRTick.lTick->text(), QStringLiteral("30"));
+    rig.clock.advance(5000);
+    EXPECT_EQ(rig.windows.fRTick.lTick->text(), QStringLiteral("25"));
+
+    // After the restart the editor's settings go to the TA again.
+    ta.clearLog();
+    const auto submitted = [&] {
+        const auto& log = ta.commandLog();
+        return std::any_of(log.begin(), log.end(),
+                           [](const std::string& line) { return line.find("=0301234567") != std::string::npos; });
+    };
+    ASSERT_TRUE(rig.runUntil(submitted));
+    EXPECT_FALSE(rig.windows.fRTick.isVisible());
+    EXPECT_EQ(rig.windows.fProgress.windowTitle(), QStringLiteral("Query setting progress status"));
+    ASSERT_TRUE(rig.runUntil([&] { return !rig.windows.fProgress.isVisible() && rig.windows.fDetail.isEnabled(); }));
+    EXPECT_EQ(rig.ctx.transactionState, link::tsSubmitting);
+    EXPECT_EQ(rig.messages, QStringList{QStringLiteral("Upgrade firmware! Are you sure?")});
 }
 
 TEST(GuiSession, NoTaFoundIsToldAndTheWizardComesBack)
