@@ -72,6 +72,8 @@ void ScreenshotTour::tick()
         break;
     case Step::EditorPages:
         saveEditorPages();
+        if (w_.fDBG.isVisible())
+            save(w_.fDBG, "debug-log.png");
         finish(0);
         break;
     case Step::Done:

@@ -1,6 +1,7 @@
 // A screenshot mode for the documentation: with TAUTIL_SCREENSHOTS set to a
 // folder the program saves its wizard pages, queries the TA (normally the
-// simulated one) and saves three editor pages, then ends.
+// simulated one) and saves three editor pages (and the debug log when it is
+// shown), then ends.
 #pragma once
 
 #include "ui/GuiScreen.h"
