@@ -17,6 +17,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
 
 namespace ta::ui {
 namespace {
@@ -184,6 +185,8 @@ struct OddValue {
     uint8_t collected;
 };
 
+void PrintTo(const OddValue& c, std::ostream* os) { *os << c.name << " " << int(c.stored); }
+
 class BindingOddValue : public ::testing::TestWithParam<OddValue> {};
 
 TEST_P(BindingOddValue, ShowsAndCollectsAsTheRuleSays)
@@ -217,7 +220,8 @@ INSTANTIATE_TEST_SUITE_P(
                       OddValue{"sePerTime", kPort1 + offsetof(DataPortSettings, mpPersistTime), 0, 1, 1},
                       OddValue{"seUsbWinSize", kPort2 + offsetof(DataPortSettings, x25WindowSize), 200, 7, 7},
                       OddValue{"cbUsbExtRltCode", kPort2 + offsetof(DataPortSettings, extResultCode), 4, -1, 255},
-                      OddValue{"cbExtRltCode", kPort1 + offsetof(DataPortSettings, extResultCode), 4, 4, 4}));
+                      OddValue{"cbExtRltCode", kPort1 + offsetof(DataPortSettings, extResultCode), 4, 4, 4}),
+    [](const auto& info) { return std::string(info.param.name) + "_" + std::to_string(info.param.stored); });
 
 TEST(Binding, CallWaitingBoxesAreInverted)
 {

@@ -68,14 +68,6 @@ TEST_F(MaskEditTest, OptionalPositionsMayStayEmpty)
     EXPECT_EQ(time->firstIncompletePosition(), 3);
 }
 
-TEST_F(MaskEditTest, OnlyDigitsGoIntoDigitPositions)
-{
-    enter(date);
-    date->setCursorPosition(0);
-    QTest::keyClicks(date, "a1/2");
-    EXPECT_EQ(date->storedText(), "12-01-2000");
-}
-
 TEST_F(MaskEditTest, LeavingAHalfFilledFieldIsRefused)
 {
     enter(date);
