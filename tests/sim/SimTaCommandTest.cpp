@@ -243,3 +243,25 @@ TEST(SimTaLines, OverlongLineIsRefusedAndTheNextOneWorks)
 
 } // namespace
 } // namespace ta::sim::test
+
+namespace ta::sim::test {
+namespace {
+
+TEST(SimTaDates, OneDigitComponentsOnRequest)
+{
+    SimTaOptions options;
+    options.oneDigitDate = true;
+    SimTa ta(options);
+    EXPECT_EQ(talk(ta, "AT$T0=03-01-2000$T1=09:05:07"), "\nERROR\n") << "a date runs to the end of the line";
+    ASSERT_TRUE(endsOk(talk(ta, "AT$T0=03-01-2000")));
+    ASSERT_TRUE(endsOk(talk(ta, "AT$T1=09:05:07")));
+    EXPECT_EQ(talk(ta, "AT$T0?"), "\n3-1-2000\n\nOK\n");
+    EXPECT_EQ(talk(ta, "AT$T1?"), "\n9:5:7\n\nOK\n");
+    ASSERT_TRUE(endsOk(talk(ta, "AT$T0=12-11-2001")));
+    EXPECT_EQ(talk(ta, "AT$T0?"), "\n12-11-2001\n\nOK\n");
+    ASSERT_TRUE(endsOk(talk(ta, "AT$T1=7:5:3"))) << "one-digit input is stored with two digits";
+    EXPECT_EQ(textOf(ta.profile().sysTime), "07:05:03");
+}
+
+} // namespace
+} // namespace ta::sim::test
