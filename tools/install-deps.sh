@@ -4,9 +4,6 @@ set -euo pipefail
 
 packages=(cmake g++ make ninja-build pkg-config qt6-base-dev libgl-dev
           libgtest-dev libgmock-dev clang libclang-rt-14-dev)
-if [ "${1:-}" = "--run" ]; then
-    packages+=(xvfb xauth)
-fi
 
 missing=()
 for p in "${packages[@]}"; do
