@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <filesystem>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -119,10 +120,21 @@ std::string loadErrorText(LoadResult result, const std::string& path)
     return "Cannot load profile file " + path;
 }
 
-std::string saveProfileFile(const std::string& path, TaProfile& profile)
+// A link to a profile stays a link: the file it points to is replaced.
+static std::string followLinks(const std::string& path)
 {
-    if (path.empty())
+    std::error_code ec;
+    if (!std::filesystem::is_symlink(path, ec))
+        return path;
+    const auto target = std::filesystem::weakly_canonical(path, ec);
+    return ec ? path : target.string();
+}
+
+std::string saveProfileFile(const std::string& requested, TaProfile& profile)
+{
+    if (requested.empty())
         return "No profile file name given";
+    const std::string path = followLinks(requested);
     std::memcpy(profile.magic, kProfileMagic, sizeof profile.magic);
     std::string temp = folderOf(path) + "/.taprofile-XXXXXX";
     const int fd = ::mkstemp(temp.data());

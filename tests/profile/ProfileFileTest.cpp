@@ -171,6 +171,16 @@ TEST_F(ProfileFileTest, SaveOverAnExistingFileReplacesIt)
     EXPECT_EQ(read(path("old.cfg")), bytesOf(profile));
 }
 
+TEST_F(ProfileFileTest, SaveThroughALinkReplacesTheFileItPointsTo)
+{
+    write(path("real.cfg"), Bytes(10, 'x'));
+    std::filesystem::create_symlink(path("real.cfg"), path("link.cfg"));
+    TaProfile profile{};
+    ASSERT_EQ(saveProfileFile(path("link.cfg"), profile), "");
+    EXPECT_TRUE(std::filesystem::is_symlink(path("link.cfg")));
+    EXPECT_EQ(read(path("real.cfg")), bytesOf(profile));
+}
+
 TEST_F(ProfileFileTest, SaveFailsWithAMessageWhenTheTargetCannotBeWritten)
 {
     TaProfile profile{};
