@@ -117,6 +117,9 @@ public:
     Timer& tmUpgTimer() { return *tmUpgTimer_; }
     Timer& tmTickTimer() { return *tmTickTimer_; }
 
+    // The key form, variant and switches the query list and batch are built for.
+    atcmd::Options commandOptions() const;
+
     // When set, the identified TA is handed to this instead of a query or a
     // submit (the command line's identification stops there).
     void setSessionReadyHook(std::function<void()> hook) { sessionReadyHook_ = std::move(hook); }
@@ -140,7 +143,6 @@ private:
     void selectPort(int index);
     int firstPresentPort() const;
     void stopSequenceTimers();
-    atcmd::Options commandOptions() const;
     void portLost();
 
     // Receive dispatcher.

@@ -31,22 +31,11 @@ struct QueryRig : Rig {
         link->startQueryFromWizard();
         return runUntil([this] { return ended(); });
     }
-    atcmd::Options optionsUsed() const
-    {
-        atcmd::Options o;
-        o.noPortPrefix = ctx.noPortPrefix;
-        o.taVariant = ctx.taVariant;
-        o.remote = ctx.remoteChosen;
-        o.countryOption = ctx.switches.countryOption;
-        o.x25OnD = ctx.switches.x25OnD;
-        o.sysDateTime = ctx.switches.sysDateTime;
-        return o;
-    }
     int sent(const std::string& line) const { return backend.countWritten(COM1, line + "\r"); }
     std::vector<std::string> differences()
     {
         return ta::linktest::differingFields(ctx.workingProfile, ta->profile(),
-                                            atcmd::buildQueryList(optionsUsed()));
+                                            atcmd::buildQueryList(link->commandOptions()));
     }
 };
 
@@ -191,6 +180,17 @@ TEST_F(QueryTest, OpenConnectionQueriesWithoutDiscoveryAndStrayOkIsIgnored)
     ASSERT_TRUE(rig.runUntil([&] { return rig.screen.contains("presentEditor"); }));
     EXPECT_EQ(rig.backend.countWritten(COM1, "ATI0"), 0);
     EXPECT_EQ(rig.backend.written(COM1).rfind("ATI3\r", 0), 0u);
+}
+
+TEST_F(QueryTest, OkChatterAfterTheQueryKeepsTheReplyBufferBounded)
+{
+    ASSERT_TRUE(rig.runQuery());
+    ASSERT_FALSE(rig.link->busy());
+    const std::string line = "OK\r\n";
+    for (int i = 0; i < 20000; ++i)
+        rig.link->cComReceiveData(reinterpret_cast<const uint8_t*>(line.data()), uint32_t(line.size()));
+    EXPECT_LE(rig.ctx.replyBuffer.size(), 4096u);
+    EXPECT_EQ(rig.state(), tsQuerying) << "the connection stays open";
 }
 
 TEST(QuerySkips, TaWithoutX25LosesTheX25PagesAndSkipsBothGroups)
