@@ -101,20 +101,20 @@ void TfDetail::buildTree()
     tvTree_->setPalette(palette);
 
     QTreeWidgetItem* parents[3] = {};
-    for (const NodeSpec& spec : kNodes) {
-        auto* node = spec.level == 0 ? new QTreeWidgetItem(tvTree_) : new QTreeWidgetItem(parents[spec.level - 1]);
-        node->setText(0, QString::fromLatin1(spec.caption));
-        node->setIcon(0, style()->standardIcon(iconOf(spec)));
-        parents[spec.level] = node;
+    for (const NodeSpec& row : kNodes) {
+        auto* node = row.level == 0 ? new QTreeWidgetItem(tvTree_) : new QTreeWidgetItem(parents[row.level - 1]);
+        node->setText(0, QString::fromLatin1(row.caption));
+        node->setIcon(0, style()->standardIcon(iconOf(row)));
+        parents[row.level] = node;
     }
 }
 
 void TfDetail::bindPagesToTree()
 {
     QTreeWidgetItemIterator it(tvTree_);
-    for (const NodeSpec& spec : kNodes) {
-        if (spec.page != kNoPage)
-            (*it)->setData(0, kPageRole, QVariant::fromValue<QObject*>(page(spec.page)));
+    for (const NodeSpec& row : kNodes) {
+        if (row.page != kNoPage)
+            (*it)->setData(0, kPageRole, QVariant::fromValue<QObject*>(page(row.page)));
         ++it;
     }
 }
