@@ -39,6 +39,9 @@ void TaLink::startDiscovery(Caller caller)
 {
     if (!scanPorts()) {
         screen_.showMessage("There is no free COM port!");
+        // After a reboot the editor may still be disabled from the upload.
+        if (caller == Caller::Reboot)
+            screen_.enableEditor(true);
         return;
     }
     if (caller == Caller::Editor)

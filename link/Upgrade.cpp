@@ -28,16 +28,8 @@ void TaLink::tbUpgradeClick(const std::string& path)
         StartUpgrade();
         return;
     }
-    if (!scanPorts()) {
-        screen_.showMessage("There is no free COM port!");
-        return;
-    }
     // Handshake and retry counter stay as they are, unlike after a reboot.
-    screen_.enableEditor(false);
-    ctx_.portIndex = firstPresentPort();
-    selectPort(ctx_.portIndex);
-    cCom_->OpenPort();
-    sendIdentify();
+    startDiscovery(Caller::Editor);
 }
 
 // An empty file is not firmware: refusing it keeps the TA out of download
@@ -240,18 +232,7 @@ void TaLink::AfterReboot()
     screen_.setProgress(0);
     ctx_.pendingOperation = poNone;
     ctx_.transactionState = tsIdle;
-    if (!scanPorts()) {
-        screen_.showMessage("There is no free COM port!");
-        screen_.enableEditor(true);
-        return;
-    }
-    screen_.enableWizard(false);
-    ctx_.portIndex = firstPresentPort();
-    selectPort(ctx_.portIndex);
-    cCom_->setHwFlow(hfNONE);
-    cCom_->OpenPort();
-    ctx_.retryCount = 0;
-    sendIdentify();
+    startDiscovery(Caller::Reboot);
 }
 
 } // namespace ta::link

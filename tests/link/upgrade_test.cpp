@@ -98,6 +98,21 @@ TEST(Upgrade, UploadRebootRediscoveryAndSubmitOfTheEditorSettings)
     EXPECT_EQ(rig.ctx.pendingOperation, poNone);
 }
 
+TEST(Upgrade, TaGoneAfterTheRebootGivesTheEditorBack)
+{
+    UpgradeRig rig;
+    rig.begin();
+    TempFile file(pattern(200));
+    rig.link->tbUpgradeClick(file.path);
+    ASSERT_TRUE(rig.runUntil([&] { return rig.state() == tsRebooting; }));
+    rig.backend.unplug(COM1); // a USB TA re-enumerates while it restarts... and never returns
+    rig.clock.advance(31000);
+    EXPECT_EQ(rig.screen.messages(), std::vector<std::string>{"There is no free COM port!"});
+    EXPECT_EQ(rig.state(), tsIdle);
+    EXPECT_TRUE(rig.screen.editorEnabled);
+    EXPECT_FALSE(rig.screen.rebootingShown);
+}
+
 TEST(Upgrade, RemoteTaIsToldToRebootAfterTheEndIsAcknowledged)
 {
     UpgradeRig rig;
