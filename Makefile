@@ -20,7 +20,6 @@ test: build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 
 run: build
-	@tools/install-deps.sh --run
 	@tools/run-demo.sh $(BUILD)
 
 bench: build
@@ -31,3 +30,15 @@ fuzz: deps
 
 clean:
 	rm -rf $(BUILD)
+
+# Every test under AddressSanitizer and UBSan, in a build of its own.
+ASAN_BUILD ?= build-asan
+.PHONY: sanitize
+sanitize: deps
+	cmake -S . -B $(ASAN_BUILD) -G Ninja -DTA_SANITIZE=ON
+	cmake --build $(ASAN_BUILD) -j $(JOBS)
+	QT_QPA_PLATFORM=offscreen \
+	ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:strict_string_checks=1 \
+	LSAN_OPTIONS=suppressions=$(CURDIR)/tests/sanitize/lsan.supp:print_suppressions=0 \
+	UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1:suppressions=$(CURDIR)/tests/sanitize/ubsan.supp \
+	ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)

@@ -75,6 +75,9 @@ void TaLink::cComReceiveData(const uint8_t* dataPtr, uint32_t dataSize)
     }
     if (contains(ctx_.replyBuffer, "OK\n")) {
         runOkAction();
+        // An OK that belongs to no step (after a finished query or submit)
+        // leaves its text behind like any other idle chatter.
+        boundReplyBuffer();
         return;
     }
     const std::string upper = upperCopy(ctx_.replyBuffer);

@@ -78,6 +78,18 @@ TEST(Submit, QuerySubmitQueryGivesTheSameRecord)
     EXPECT_EQ(std::memcmp(&first, &rig.ctx.workingProfile, sizeof first), 0);
 }
 
+TEST(Submit, OkChatterAfterTheSubmitKeepsTheReplyBufferBounded)
+{
+    SubmitRig rig;
+    rig.begin();
+    ASSERT_TRUE(rig.submit());
+    const std::string line = "OK\r\n";
+    for (int i = 0; i < 20000; ++i)
+        rig.link->cComReceiveData(reinterpret_cast<const uint8_t*>(line.data()), uint32_t(line.size()));
+    EXPECT_LE(rig.ctx.replyBuffer.size(), 4096u);
+    EXPECT_EQ(rig.state(), tsSubmitting) << "the connection stays open";
+}
+
 TEST(Submit, CommandAnsweredOnTheSeventhSendGoesOn)
 {
     SubmitRig rig;

@@ -1,0 +1,181 @@
+// The receive dispatcher fed arbitrary byte streams in arbitrary chunks, in
+// every transaction state, with virtual time passing between chunks so that
+// the timeout handlers join in. Whatever arrives: the state stays one of the
+// machine's states, no index leaves its list (checked containers and ASan),
+// the reply buffer stays bounded while no command waits for an answer, and
+// the user sees only the program's own messages.
+#include "tests/fuzz/FuzzSupport.h"
+#include "tests/fuzz/RawPort.h"
+
+#include "link/TaLink.h"
+#include "link/VirtualClock.h"
+#include "tests/support/RecordingScreen.h"
+
+#include <algorithm>
+#include <array>
+#include <set>
+
+namespace {
+
+using namespace ta;
+using namespace ta::link;
+
+constexpr std::array kStates{tsIdle,     tsIdentify,  tsRemoteEcho, tsRemoteQueryC0, tsRemoteQueryP5, tsRemoteSetup,
+                             tsDialing,  tsSessionEcho, tsQuerying, tsSubmitting,    tsEscape,        tsHangUp,
+                             tsInfo,     tsPortProbe, tsUpgrading,  tsRebooting,     tsDiscard};
+
+const std::set<std::string>& programMessages()
+{
+    static const std::set<std::string> texts{
+        "Cannot find a TA to config!",
+        "Cannot find a TA to make a remote call!",
+        "Query Setting failed, please check the TA!",
+        "Submit Setting failed, please check the TA!",
+        "TA respones (No Carrier)",
+        "TA respones (No Dial Tone)",
+        "TA respones (Busy)",
+        "There is no free COM port!",
+        "Firmware upgrade abort, please make sure firmware is correct!",
+    };
+    return texts;
+}
+
+// Text the idle buffer may hold: its limit plus one chunk that arrived since.
+constexpr std::size_t kIdleBound = 4096 + 64;
+
+// Virtual time between chunks: none, a poll, past a short timeout, past the
+// longest re-send interval.
+constexpr std::array<uint64_t, 4> kPauses{0, 50, 600, 1600};
+
+const std::string& firmwareFile()
+{
+    static const std::string& path = [] () -> const std::string& {
+        const std::string& file = fuzz::scratchFile("dispatch-image");
+        fuzz::writeFile(file, std::string(1100, 'F')); // one 1024-byte and one 128-byte block
+        return file;
+    }();
+    return path;
+}
+
+struct Rig {
+    VirtualClock clock;
+    fuzz::RawBackend backend;
+    testsupport::RecordingScreen screen;
+    AppContext ctx;
+    std::unique_ptr<TaLink> link;
+    std::size_t callsSeen = 0; // screen calls already checked
+};
+
+void runUpgradeToReboot(TaLink& link)
+{
+    link.StartUpgrade();
+    link.OnUpgradeByte('C');
+    link.OnUpgradeByte(0x06);
+    link.OnUpgradeByte(0x06);
+    link.OnUpgradeByte(0x06); // the EOT's acknowledgement
+}
+
+// Brings the link into a state the way the program gets there: through the
+// state's own sender.
+void enterState(Rig& rig, TransactionState state)
+{
+    TaLink& link = *rig.link;
+    switch (state) {
+    case tsIdle: break;
+    case tsIdentify: link.sendIdentify(); break;
+    case tsRemoteEcho: link.sendRemoteEcho(); break;
+    case tsRemoteQueryC0: link.sendQueryC0(); break;
+    case tsRemoteQueryP5: link.sendQueryP5(); break;
+    case tsRemoteSetup: link.sendRemoteSetup(); break;
+    case tsDialing: link.sendDial(); break;
+    case tsSessionEcho: link.sendSessionEcho(); break;
+    case tsQuerying: link.startQuery(); link.sendQuery(); break;
+    case tsSubmitting: link.startSubmit(); link.sendSubmitCommand(); break;
+    case tsEscape: link.sendEscape(); break;
+    case tsHangUp: link.sendHangUp(); break;
+    case tsInfo: link.sendInfoQuery(); break;
+    case tsPortProbe: link.sendPortProbe(); break;
+    case tsUpgrading: link.StartUpgrade(); break;
+    case tsRebooting: runUpgradeToReboot(link); break;
+    case tsDiscard:
+        rig.ctx.transactionState = tsDiscard;
+        rig.ctx.nextState = tsIdentify;
+        break;
+    }
+}
+
+void setUp(Rig& rig, fuzz::FuzzInput& in)
+{
+    const uint8_t switches = in.byte();
+    rig.ctx.switches.debugLog = switches & 1;
+    rig.ctx.switches.countryOption = switches & 2;
+    rig.ctx.switches.x25OnD = switches & 4;
+    rig.ctx.switches.sysDateTime = switches & 8;
+    rig.ctx.switches.forceRemoteConfig = switches & 16;
+    rig.ctx.remoteChosen = switches & 32;
+    rig.screen.editorShown = switches & 64;
+    rig.screen.wizardShown = !rig.screen.editorShown;
+    rig.ctx.remoteNumber = "5551234";
+
+    rig.link = std::make_unique<TaLink>(rig.ctx, rig.clock, rig.backend, rig.screen);
+    TaLink& link = *rig.link;
+    link.LoadFirmwareImage(firmwareFile());
+    link.scanPorts();
+    rig.ctx.portIndex = 0;
+    link.cCom().setPort(pnCOM1);
+    link.cCom().OpenPort();
+
+    enterState(rig, kStates[in.byte() % kStates.size()]);
+    // The exchange variables as a long run may have left them; the list
+    // indexes also a little outside their list.
+    const uint8_t vars = in.byte();
+    rig.ctx.retryCount = vars % 9;
+    rig.ctx.pendingOperation = PendingOperation((vars >> 4) % 3);
+    const int listSize = int(rig.ctx.commandList.size());
+    rig.ctx.queryIndex = std::clamp(rig.ctx.queryIndex + int(int8_t(in.byte())), -2, listSize + 2);
+    rig.ctx.submitIndex = std::clamp(rig.ctx.submitIndex + int(int8_t(in.byte())), -2, listSize + 2);
+}
+
+// The bound applies as text arrives: a buffer filled while a command was
+// pending is cut at the next receive event after the link went idle.
+void expectSound(Rig& rig, bool afterReceive)
+{
+    const auto state = rig.ctx.transactionState;
+    FUZZ_EXPECT(std::find(kStates.begin(), kStates.end(), state) != kStates.end(),
+                "state " + std::to_string(int(state)));
+    if (afterReceive)
+        FUZZ_EXPECT(rig.link->busy() || rig.ctx.replyBuffer.size() <= kIdleBound,
+                    std::to_string(rig.ctx.replyBuffer.size()) + " bytes in the reply buffer in state " +
+                        std::to_string(int(state)));
+    const auto& calls = rig.screen.calls();
+    for (; rig.callsSeen < calls.size(); ++rig.callsSeen) {
+        const std::string& call = calls[rig.callsSeen];
+        if (call.rfind("message: ", 0) == 0)
+            FUZZ_EXPECT(programMessages().count(call.substr(9)) == 1, call);
+    }
+    FUZZ_EXPECT(rig.ctx.firmwareVersion.size() <= kFirmwareVersionMax, rig.ctx.firmwareVersion);
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
+{
+    fuzz::FuzzInput in(data, size);
+    Rig rig;
+    setUp(rig, in);
+    expectSound(rig, false);
+    while (!in.empty() && !rig.screen.terminated) {
+        // Chunk header: length 1..32, a repeat that floods the line with the
+        // same text, and the pause that follows.
+        const uint8_t header = in.byte();
+        const std::string_view chunk = in.take((header & 0x1F) + 1u);
+        const int repeats = (header & 0x20) ? 150 : 1;
+        for (int i = 0; i < repeats && rig.link->cCom().IsOpen(); ++i) {
+            rig.link->cComReceiveData(reinterpret_cast<const uint8_t*>(chunk.data()), uint32_t(chunk.size()));
+            expectSound(rig, true);
+        }
+        rig.clock.advance(kPauses[header >> 6]);
+        expectSound(rig, false);
+    }
+    return 0;
+}

@@ -1,0 +1,138 @@
+// The TA unplugged in the middle of a query, on the real serial layer: the
+// POSIX driver on Qt's event loop against tasim on a pseudo-terminal, reached
+// through a path listed in TA_SERIAL_PORTS. The waits are real but short, and
+// every one polls the event loop against a generous deadline.
+#include "tests/link_pty/TasimProcess.h"
+
+#include "link/PortList.h"
+#include "link/PosixSerial.h"
+#include "link/TaLink.h"
+#include "link/qt/QtClock.h"
+#include "tests/support/RecordingScreen.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <ctime>
+#include <functional>
+
+namespace {
+
+using namespace ta;
+using namespace ta::link;
+using ta::ptytest::PortAlias;
+using ta::ptytest::TasimProcess;
+
+// Slow enough that the query is surely still running when the cable goes.
+const std::vector<std::string> kSlowTa{"--baud", "2400"};
+
+// Sleeps in the event loop until something happens; a 20 ms tick makes
+// sure the condition is looked at even when nothing does.
+bool runEventsUntil(const std::function<bool()>& done, int limitMs)
+{
+    QTimer tick;
+    tick.start(20);
+    QElapsedTimer clock;
+    clock.start();
+    while (!done()) {
+        if (clock.elapsed() > limitMs)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
+    return true;
+}
+
+void runEventsFor(int ms)
+{
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+double secondsOf(clockid_t which)
+{
+    timespec now{};
+    clock_gettime(which, &now);
+    return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
+}
+
+// CPU time this process used per second of wall time while the event loop
+// ran idle: near 0 when it sleeps, near 1 when something spins.
+double idleCpuShare(int wallMs)
+{
+    const double cpu0 = secondsOf(CLOCK_PROCESS_CPUTIME_ID), wall0 = secondsOf(CLOCK_MONOTONIC);
+    runEventsFor(wallMs);
+    const double cpu = secondsOf(CLOCK_PROCESS_CPUTIME_ID) - cpu0, wall = secondsOf(CLOCK_MONOTONIC) - wall0;
+    return cpu / wall;
+}
+
+class UnpluggedTa : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_EQ(setenv(kSerialPortsVariable, alias_.path().c_str(), 1), 0);
+        link_ = std::make_unique<TaLink>(ctx_, clock_, backend_, screen_);
+    }
+    void TearDown() override
+    {
+        link_.reset();
+        unsetenv(kSerialPortsVariable);
+    }
+
+    bool queryRunning() const { return ctx_.transactionState == tsQuerying && ctx_.queryIndex >= 3; }
+    bool queryEnded() { return screen_.contains("queryDone") || !screen_.messages().empty(); }
+
+    PortAlias alias_;
+    QtClock clock_;
+    PosixSerialBackend backend_{clock_};
+    testsupport::RecordingScreen screen_;
+    AppContext ctx_;
+    std::unique_ptr<TaLink> link_;
+};
+
+TEST_F(UnpluggedTa, QueryEndsWithItsMessageTheLoopStaysIdleAndTheTaIsFoundAgain)
+{
+    TasimProcess first(kSlowTa);
+    ASSERT_FALSE(first.ptyPath().empty());
+    ASSERT_TRUE(alias_.pointAt(first.ptyPath()));
+    link_->startQueryFromWizard();
+    ASSERT_TRUE(runEventsUntil([&] { return queryRunning(); }, 10000)) << screen_.text();
+
+    first.pullCable();
+    ASSERT_TRUE(runEventsUntil([&] { return !screen_.messages().empty(); }, 5000)) << screen_.text();
+    EXPECT_EQ(screen_.messages(), std::vector<std::string>{"Query Setting failed, please check the TA!"});
+    EXPECT_FALSE(link_->cCom().IsOpen());
+    EXPECT_EQ(ctx_.transactionState, tsIdle);
+    EXPECT_FALSE(link_->busy());
+    EXPECT_TRUE(screen_.wizardEnabled);
+
+    const double cpuShare = idleCpuShare(1500);
+    RecordProperty("idle_cpu_percent", std::to_string(int(cpuShare * 100 + 0.5)));
+    std::printf("CPU while idle after the hang-up: %.2f %% of one core\n", cpuShare * 100);
+    EXPECT_LT(cpuShare, 0.2) << "the event loop spins on the dead port";
+
+    TasimProcess second;
+    ASSERT_FALSE(second.ptyPath().empty());
+    ASSERT_TRUE(alias_.pointAt(second.ptyPath()));
+    screen_.clear();
+    link_->startQueryFromWizard();
+    ASSERT_TRUE(runEventsUntil([&] { return queryEnded(); }, 20000)) << screen_.text();
+    EXPECT_TRUE(screen_.messages().empty()) << screen_.text();
+    EXPECT_TRUE(screen_.contains("queryDone"));
+    EXPECT_EQ(ctx_.firmwareVersion, "V2.10");
+    EXPECT_TRUE(link_->cCom().IsOpen()) << "the connection stays open after a query";
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
