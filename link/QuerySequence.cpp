@@ -85,9 +85,12 @@ bool TaLink::skipX25Group()
 void TaLink::onQueryReply()
 {
     // An "OK" after the list has ended (the connection stays open in this
-    // state) belongs to no entry.
-    if (!queryUnderWay())
+    // state) belongs to no entry. It is consumed, so that it cannot hide a
+    // later "NO CARRIER" from the dispatcher.
+    if (!queryUnderWay()) {
+        ctx_.replyBuffer.clear();
         return;
+    }
     tmQryTimer_->setEnabled(false);
     atcmd::DecodeTargets targets{ctx_.workingProfile, ctx_.firmwareVersion, ctx_.chargeLast, ctx_.chargeAcc};
     const int id = ctx_.commandIds[std::size_t(ctx_.queryIndex)];

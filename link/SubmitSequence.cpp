@@ -68,9 +68,12 @@ bool TaLink::skipSubmitX25Group()
 
 void TaLink::onSubmitReply()
 {
-    // An "OK" after the batch has ended belongs to no command.
-    if (!submitUnderWay())
+    // An "OK" after the batch has ended belongs to no command; consumed as
+    // after a query.
+    if (!submitUnderWay()) {
+        ctx_.replyBuffer.clear();
         return;
+    }
     if (advanceSubmit())
         sendSubmitCommand();
     else
