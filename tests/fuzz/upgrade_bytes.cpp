@@ -12,6 +12,7 @@
 #include "tests/support/RecordingScreen.h"
 
 #include <algorithm>
+#include <array>
 #include <memory>
 
 namespace {
@@ -21,15 +22,26 @@ using namespace ta::link;
 
 constexpr uint8_t kEot = 0x04, kAck = 0x06, kNak = 0x15, kStx = 0x02, kSoh = 0x01;
 
-// Bit by bit, on purpose unlike the table the link uses.
+// CRC-16/XMODEM from its definition (polynomial 0x1021, MSB first), one
+// table entry per byte value, built here rather than taken from the link.
+uint16_t crcStep(uint16_t crc)
+{
+    for (int bit = 0; bit < 8; ++bit)
+        crc = (crc & 0x8000) ? uint16_t((crc << 1) ^ 0x1021) : uint16_t(crc << 1);
+    return crc;
+}
+
 uint16_t crcOf(std::string_view data)
 {
+    static const auto table = [] {
+        std::array<uint16_t, 256> t{};
+        for (int i = 0; i < 256; ++i)
+            t[std::size_t(i)] = crcStep(uint16_t(i << 8));
+        return t;
+    }();
     uint16_t crc = 0;
-    for (unsigned char c : data) {
-        crc ^= uint16_t(c << 8);
-        for (int bit = 0; bit < 8; ++bit)
-            crc = (crc & 0x8000) ? uint16_t((crc << 1) ^ 0x1021) : uint16_t(crc << 1);
-    }
+    for (unsigned char c : data)
+        crc = uint16_t((crc << 8) ^ table[((crc >> 8) ^ c) & 0xFF]);
     return crc;
 }
 
