@@ -27,7 +27,7 @@ model_ms() { echo $(( ($1 + $2) * 10 * 1000 / baud )); }
 row() { # name measured-ms sent received
     local model; model=$(model_ms "$3" "$4")
     awk -v n="$1" -v m="$2" -v l="$model" -v s="$3" -v r="$4" \
-        'BEGIN { printf "%-26s %9d ms %9d ms %8.3f   (%d bytes sent, %d received)\n", n, m, l, m / l, s, r }'
+        'BEGIN { printf "%-36s %9d ms %9d ms %8.3f   (%d bytes sent, %d received)\n", n, m, l, m / l, s, r }'
 }
 
 run_case() { # label extra-options
@@ -41,7 +41,7 @@ run_case() { # label extra-options
         "$(stat transferBytesReceived "$work/u.txt")"
 }
 
-printf "%-26s %12s %12s %8s\n" "exchange at $baud bit/s" "measured" "line model" "ratio"
+printf "%-36s %12s %12s %8s\n" "exchange at $baud bit/s" "measured" "line model" "ratio"
 run_case "readiness wake-ups"
 run_case "50 ms poll only" --poll-only
 echo "targets: query and submit ratio <= 1.25, upload <= 1.05 (with readiness wake-ups)"
