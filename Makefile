@@ -40,5 +40,5 @@ sanitize: deps
 	QT_QPA_PLATFORM=offscreen \
 	ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:strict_string_checks=1 \
 	LSAN_OPTIONS=suppressions=$(CURDIR)/tests/sanitize/lsan.supp:print_suppressions=0 \
-	UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1:suppressions=$(CURDIR)/tests/sanitize/ubsan.supp \
+	UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
