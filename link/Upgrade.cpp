@@ -102,7 +102,11 @@ void TaLink::OnUpgradeByte(uint8_t byte)
 {
     switch (upg_.upgradeStep) {
     case usWaitStart:
-        if (byte == xmodem::START) {
+        if (byte == xmodem::START && upg_.blocksLeft == 0) {
+            // Nothing to send: the transfer is only its end.
+            SendEnd();
+            upg_.upgradeStep = usEndSent;
+        } else if (byte == xmodem::START) {
             SendBlock();
             upg_.upgradeStep = usSendBlocks;
         }

@@ -79,8 +79,9 @@ TEST_P(FullQueryTest, DecodedProfileEqualsTheTaStore)
     EXPECT_TRUE(rig.link->cCom().IsOpen());
     EXPECT_EQ(rig.screen.lastWith("progressCaption"), "progressCaption: Submit progress status");
     EXPECT_FALSE(rig.screen.wizardShown);
-    if (c.countryOption && c.prefix)
+    if (c.countryOption && c.prefix) {
         EXPECT_EQ(rig.ctx.firmwareVersion, rig.ta->options().firmware);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(

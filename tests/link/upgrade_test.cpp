@@ -222,6 +222,22 @@ TEST_F(TransferTest, AcknowledgementsKeepTheWatchdogQuiet)
     EXPECT_TRUE(rig.screen.messages().empty());
 }
 
+TEST(Upgrade, AnEmptyImageIsOnlyItsEnd)
+{
+    UpgradeRig rig;
+    rig.start();
+    rig.backend.addSilent(COM1);
+    rig.link->cCom().setPort(pnCOM1);
+    ASSERT_TRUE(rig.link->cCom().OpenPort());
+    rig.link->StartUpgrade(); // no image was ever loaded
+    rig.backend.clearWritten(COM1);
+    rig.link->OnUpgradeByte(xm::START);
+    EXPECT_EQ(rig.backend.written(COM1), std::string(1, char(xm::EOT)));
+    rig.link->OnUpgradeByte(xm::ACK);
+    EXPECT_EQ(rig.link->upgrade().upgradeStep, usFinished);
+    EXPECT_EQ(rig.link->upgrade().blocksLeft, 0);
+}
+
 TEST(Upgrade, UnreadableOrEmptyFileIsRefusedBeforeAnyTaContact)
 {
     UpgradeRig rig;
