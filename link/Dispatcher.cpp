@@ -146,6 +146,9 @@ void TaLink::runOkAction()
         break;
     case tsHangUp:
         stepDone();
+        // Nothing more is awaited: the TA's answer to the restore line must
+        // not run this step again while the program ends.
+        ctx_.transactionState = tsIdle;
         sendRestore();
         screen_.terminate();
         break;

@@ -152,6 +152,8 @@ TEST(Remote, ExitHangsUpRestoresTheLocalTaAndEnds)
     EXPECT_TRUE(rig.logged("ATH"));
     EXPECT_TRUE(rig.logged("ATC0=" + std::to_string(c0) + "%P5=" + std::to_string(p5)));
     EXPECT_EQ(rig.backend.countWritten(COM1, "+++"), 1);
+    rig.clock.advance(5000); // the TA answers the restore line with OK
+    EXPECT_EQ(rig.backend.countWritten(COM1, "ATC0="), 2) << "the set-up and one restore";
 }
 
 TEST(Remote, DeadLineAtExitGivesTheEditorBackAfterFiveEscapes)
