@@ -159,6 +159,20 @@ TEST_F(TactlLinkTest, QuerySubmitQueryGivesAByteIdenticalFile)
     EXPECT_EQ(slurp(file("a.cfg")), slurp(file("b.cfg")));
 }
 
+TEST_F(TactlLinkTest, RemoteTaIsQueriedThroughACallAndBusyIsReported)
+{
+    Tasim ta({"--dial-delay-ms", "100", "--remote-firmware", "R9.99"});
+    ASSERT_FALSE(ta.path().empty());
+    const auto remote = tactl(ta.path(), "query --remote 0301234 -o " + file("r.cfg"));
+    ASSERT_EQ(remote.exitCode, 0) << remote.err;
+    EXPECT_NE(remote.out.find("firmwareVersion = R9.99"), std::string::npos) << remote.out;
+
+    Tasim busy({"--dial", "busy", "--dial-delay-ms", "100"});
+    const auto refused = tactl(busy.path(), "identify --remote 0301234");
+    EXPECT_NE(refused.exitCode, 0);
+    EXPECT_NE(refused.err.find("tactl: TA respones (Busy)\n"), std::string::npos) << refused.err;
+}
+
 TEST_F(TactlLinkTest, UpgradeUploadsTheImageAndWritesTheSettingsBack)
 {
     const std::string image = file("image.bin"), received = file("received.bin");
