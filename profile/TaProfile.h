@@ -222,4 +222,8 @@ void setText(char (&field)[N], std::string_view text)
 // when the port runs at 128 kbps with both thresholds at zero.
 void deriveFixedMp(TaProfile& profile);
 
+// The multilink rule a submit is checked against: ADD must lie above DROP,
+// and equal thresholds are allowed only at 0 (adding and dropping off).
+constexpr bool multilinkThresholdsValid(int add, int drop) { return add > drop || (add == drop && add == 0); }
+
 } // namespace ta

@@ -18,10 +18,6 @@ QString portName(const char* rs232Name, bool usb)
     return usb ? binding::usbName(base) : base;
 }
 
-// An ADD threshold must lie above its DROP threshold; both 0 turns the
-// adding and dropping off.
-bool thresholdPairValid(int add, int drop) { return add > drop || (add == drop && add == 0); }
-
 } // namespace
 
 void TfDetail::showProfile()
@@ -44,8 +40,8 @@ void TfDetail::collectProfile()
 bool TfDetail::thresholdsValid()
 {
     auto value = [this](const char* name) { return control<TCSpinEdit>(QString::fromLatin1(name))->GetValue(); };
-    return thresholdPairValid(value("seAddThreshold"), value("seDropThreshold")) &&
-           thresholdPairValid(value("seUsbAddThreshold"), value("seUsbDropThreshold"));
+    return multilinkThresholdsValid(value("seAddThreshold"), value("seDropThreshold")) &&
+           multilinkThresholdsValid(value("seUsbAddThreshold"), value("seUsbDropThreshold"));
 }
 
 void TfDetail::ckFixMPClick(bool checked) { fixedMpClicked(false, checked); }

@@ -11,13 +11,9 @@ namespace {
 
 constexpr int kBarWidth = 30;
 
-// The editor's rule: DROP may not exceed ADD, and equal thresholds are
-// allowed only at zero.
 bool thresholdsFit(const DataPortSettings& port)
 {
-    const int add = port.mpAddThreshold;
-    const int drop = port.mpDropThreshold;
-    return !(add < drop || (add == drop && add != 0));
+    return multilinkThresholdsValid(port.mpAddThreshold, port.mpDropThreshold);
 }
 
 } // namespace

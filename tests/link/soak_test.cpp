@@ -138,8 +138,9 @@ void checkEnd(SoakRig& rig, int i)
     EXPECT_LT(rig.ctx.replyBuffer.size(), kReplyBufferBound);
     const auto messages = rig.screen.messages();
     if (messages.empty()) {
-        if (!rig.garbageSeen)
+        if (!rig.garbageSeen) {
             EXPECT_EQ(rig.profileDifferences(), std::vector<std::string>{});
+        }
     } else {
         EXPECT_EQ(messages.size(), 1u) << rig.screen.text();
         EXPECT_TRUE(kSequenceMessages.count(messages.front())) << messages.front();
