@@ -129,7 +129,11 @@ std::optional<std::string_view> valueLine(std::string_view reply)
     const auto second = reply.find('\n');
     if (second == std::string_view::npos)
         return std::nullopt;
-    return reply.substr(0, second);
+    // An "OK" right after the echo is the result, not a value: the TA sent none.
+    const std::string_view line = reply.substr(0, second);
+    if (line == "OK")
+        return std::nullopt;
+    return line;
 }
 
 std::optional<long> replyNumber(std::string_view replyBuffer)
@@ -147,7 +151,8 @@ bool decodeReply(int id, std::string_view replyBuffer, DecodeTargets& out)
     if (param->size == 0)
         return decodeOutside(id, replyBuffer, out);
     const auto field = fieldOf(out.profile, *param, port);
-    const std::string_view value = valueLine(replyBuffer).value_or(std::string_view());
+    const auto line = valueLine(replyBuffer);
+    const std::string_view value = line.value_or(std::string_view());
     switch (param->form) {
     case Form::Number:
     case Form::WideNumber:
@@ -159,10 +164,10 @@ bool decodeReply(int id, std::string_view replyBuffer, DecodeTargets& out)
         decodePair(field, subFieldOf(out.profile, *param, port), replyBuffer);
         break;
     case Form::Date:
-        storeText(field, paddedDate(value));
+        storeText(field, line ? paddedDate(value) : std::string()); // no value line: nothing to pad
         break;
     case Form::Time:
-        storeText(field, paddedTime(value));
+        storeText(field, line ? paddedTime(value) : std::string());
         break;
     case Form::Charge:
     case Form::Command:

@@ -127,13 +127,18 @@ private:
         }
     }
 
+    // Without the country option the country code and the three port-1
+    // device settings are neither queried nor shown: sending them would
+    // write values that were never read.
     void addPrefixedPorts()
     {
-        assign(2);
+        if (options_.countryOption)
+            assign(2);
         if (options_.taVariant & 1) {
             addPortBlock(1);
-            for (int id : {48, 49, 50})
-                assign(id);
+            if (options_.countryOption)
+                for (int id : {48, 49, 50})
+                    assign(id);
             batch_.push_back(std::string("1") + kStoreKey);
         }
         if (options_.taVariant & 2) {

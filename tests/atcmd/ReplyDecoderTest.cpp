@@ -114,6 +114,39 @@ TEST_F(ReplyDecoderTest, NumberWithoutValueLineFails)
     EXPECT_EQ(replyNumber("ATC0?\n-7\n"), -7);
 }
 
+// A reply with the echo and the final OK but no value line: the OK is the
+// result, never a value, whatever form the id has.
+struct NoValueCase {
+    int id;
+    bool converts; // the number forms fail their conversion
+};
+
+class NoValueLineTest : public ReplyDecoderTest, public ::testing::WithParamInterface<NoValueCase> {};
+
+TEST_P(NoValueLineTest, LeavesTextsEmptyAndNumbersUnconverted)
+{
+    std::memset(&profile, '7', sizeof profile);
+    firmware = chargeLast = "old";
+    for (const char* replyText : {"ATX?\nOK\n", "\nOK\n"}) {
+        EXPECT_EQ(decode(GetParam().id, replyText), GetParam().converts) << replyText;
+        int port = 0;
+        const Param* param = paramById(GetParam().id, &port);
+        for (auto span : {fieldOf(profile, *param, port), subFieldOf(profile, *param, port)}) {
+            if (span.empty())
+                continue;
+            const std::string stored(span.data(), strnlen(span.data(), span.size()));
+            EXPECT_EQ(stored, GetParam().converts ? "" : std::string(span.size(), '7')) << replyText;
+        }
+    }
+    EXPECT_EQ(firmware, GetParam().id == 1 ? "" : "old");
+    EXPECT_EQ(chargeLast, GetParam().id == 131 ? "" : "old");
+}
+
+INSTANTIATE_TEST_SUITE_P(Forms, NoValueLineTest,
+                         ::testing::Values(NoValueCase{13, true}, NoValueCase{4, true}, NoValueCase{133, true},
+                                           NoValueCase{134, true}, NoValueCase{1, true}, NoValueCase{131, true},
+                                           NoValueCase{6, false}, NoValueCase{50, false}));
+
 struct DateTimeCase {
     int id;
     const char* value;
