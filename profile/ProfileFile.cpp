@@ -45,6 +45,19 @@ bool writeFully(int fd, const char* data, std::size_t size)
     return true;
 }
 
+std::string kindOf(mode_t mode)
+{
+    if (S_ISDIR(mode))
+        return "a folder";
+    if (S_ISFIFO(mode))
+        return "a pipe";
+    if (S_ISCHR(mode) || S_ISBLK(mode))
+        return "a device";
+    if (S_ISSOCK(mode))
+        return "a socket";
+    return "not a regular file";
+}
+
 bool hasMagic(const char* bytes, std::size_t size)
 {
     return size >= kMagicSize && std::memcmp(bytes, kProfileMagic, kMagicSize) == 0;
@@ -87,37 +100,62 @@ int writeTemp(int fd, const std::string& path, const TaProfile& profile)
 
 } // namespace
 
-LoadResult loadProfileFile(const std::string& path, TaProfile& profile)
+LoadResult loadProfileFile(const std::string& path, TaProfile& profile, LoadDetails* details)
 {
+    LoadDetails local;
+    LoadDetails& found = details ? *details : local;
+    found = LoadDetails{};
     if (path.empty())
         return LoadResult::NoFile;
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) {
+        found.error = errno;
+        return errno == ENOENT || errno == ENOTDIR ? LoadResult::NoFile : LoadResult::CannotOpen;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        found.kind = kindOf(st.st_mode);
+        return LoadResult::NotRegular;
+    }
+    // Not blocking: the name may have been replaced by a pipe since the look.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0) {
+        found.error = errno;
         return errno == ENOENT ? LoadResult::NoFile : LoadResult::CannotOpen;
+    }
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        found.kind = kindOf(st.st_mode);
+        ::close(fd);
+        return LoadResult::NotRegular;
+    }
     std::array<char, kProfileSize> buffer{};
     const ssize_t got = readFully(fd, buffer.data(), buffer.size());
+    found.error = got < 0 ? errno : 0;
     ::close(fd);
     if (got < 0)
         return LoadResult::CannotOpen;
+    found.bytesRead = std::size_t(got);
     if (!hasMagic(buffer.data(), std::size_t(got)))
         return LoadResult::WrongMagic;
     std::memcpy(reinterpret_cast<char*>(&profile), buffer.data(), std::size_t(got));
     return LoadResult::Ok;
 }
 
-std::string loadErrorText(LoadResult result, const std::string& path)
+std::string loadErrorText(LoadResult result, const std::string& path, const LoadDetails& details)
 {
+    const std::string reason = details.error != 0 ? std::string(": ") + std::strerror(details.error) : "";
     switch (result) {
     case LoadResult::Ok:
         return {};
     case LoadResult::NoFile:
         return path.empty() ? "No profile file given" : "No such profile file: " + path;
     case LoadResult::CannotOpen:
-        return "Cannot read profile file " + path;
+        return "Cannot read profile file " + path + reason;
     case LoadResult::WrongMagic:
         return "Not a TA profile file (no TAPRF1.0 header): " + path;
+    case LoadResult::NotRegular:
+        return "Not a profile file: " + path + " is " + (details.kind.empty() ? "not a regular file" : details.kind);
     }
-    return "Cannot load profile file " + path;
+    return "Cannot load profile file " + path + reason;
 }
 
 // A link to a profile stays a link: the file it points to is replaced.

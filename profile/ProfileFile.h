@@ -13,16 +13,25 @@ enum class LoadResult {
     NoFile,     // no name given, or no such file
     CannotOpen, // the file exists but cannot be read
     WrongMagic, // not a profile file; also a file too short to hold the magic
+    NotRegular, // a folder, device, pipe or socket: never opened for reading
+};
+
+// What a load found besides its result.
+struct LoadDetails {
+    std::size_t bytesRead = 0; // below the record's size: the rest kept its contents
+    int error = 0;             // errno of a failed open or read
+    std::string kind;          // what a NotRegular path is ("a folder", "a pipe" ...)
 };
 
 // Reads at most the record's size from the start of the file. Only when the
 // bytes begin with the zero-terminated "TAPRF1.0" are they copied over the
 // start of the record: a shorter file replaces only its first bytes. On any
-// other result the record is left exactly as it was.
-LoadResult loadProfileFile(const std::string& path, TaProfile& profile);
+// other result the record is left exactly as it was. Anything but a regular
+// file is refused before it is opened, so a pipe or a device cannot block.
+LoadResult loadProfileFile(const std::string& path, TaProfile& profile, LoadDetails* details = nullptr);
 
-// A one-line English text for a load result, naming the file.
-std::string loadErrorText(LoadResult result, const std::string& path);
+// A one-line English text for a load result, naming the file and the reason.
+std::string loadErrorText(LoadResult result, const std::string& path, const LoadDetails& details = {});
 
 // Sets the record's magic and writes the record to the file. The bytes go to
 // a temporary file in the same folder that replaces the target only once

@@ -156,10 +156,11 @@ void TfDetail::ToolButton1Click()
     if (path.isEmpty())
         return;
     const std::string file = QFile::encodeName(path).toStdString();
-    const LoadResult result = loadProfileFile(file, ctx_.workingProfile);
+    LoadDetails details;
+    const LoadResult result = loadProfileFile(file, ctx_.workingProfile, &details);
     if (result != LoadResult::Ok) {
         // The record and the controls are untouched; say why nothing changed.
-        showMessageBox(this, QString::fromLocal8Bit(loadErrorText(result, file).c_str()));
+        showMessageBox(this, QString::fromLocal8Bit(loadErrorText(result, file, details).c_str()));
         return;
     }
     QWidget* shown = visiblePage();

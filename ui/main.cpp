@@ -257,9 +257,10 @@ void TfMain::loadFromFile()
     if (path.isEmpty())
         return;
     const std::string name = QFile::encodeName(path).toStdString();
-    const ta::LoadResult result = ta::loadProfileFile(name, ctx_.workingProfile);
+    ta::LoadDetails details;
+    const ta::LoadResult result = ta::loadProfileFile(name, ctx_.workingProfile, &details);
     if (result != ta::LoadResult::Ok) {
-        showMessageBox(this, QString::fromLocal8Bit(ta::loadErrorText(result, name)));
+        showMessageBox(this, QString::fromLocal8Bit(ta::loadErrorText(result, name, details)));
         return;
     }
     handOver();

@@ -14,7 +14,7 @@ int runBatch(Args args, std::ostream& out, std::ostream& err)
     const auto parsed = parseLinkArgs(args, true, error);
     if (!parsed)
         return fail(err, error + std::string(" (usage: batch FILE.CFG ") + kLinkOptionsUsage + ")", kExitUsage);
-    const auto profile = loadProfileOrError(parsed->file, error);
+    const auto profile = loadProfileOrError(parsed->file, error, &err);
     if (!profile)
         return fail(err, error);
     for (const std::string& command : atcmd::buildSubmitBatch(*profile, parsed->options))

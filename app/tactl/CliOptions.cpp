@@ -1,6 +1,7 @@
 #include "CliOptions.h"
 
 #include <map>
+#include <ostream>
 
 #include "profile/ProfileFile.h"
 
@@ -68,14 +69,18 @@ std::optional<LinkArgs> parseLinkArgs(Args args, bool wantFile, std::string& err
     return parsed;
 }
 
-std::optional<TaProfile> loadProfileOrError(const std::string& path, std::string& error)
+std::optional<TaProfile> loadProfileOrError(const std::string& path, std::string& error, std::ostream* warnings)
 {
     TaProfile profile{};
-    const LoadResult result = loadProfileFile(path, profile);
+    LoadDetails details;
+    const LoadResult result = loadProfileFile(path, profile, &details);
     if (result != LoadResult::Ok) {
-        error = loadErrorText(result, path);
+        error = loadErrorText(result, path, details);
         return std::nullopt;
     }
+    if (warnings && details.bytesRead < kProfileSize)
+        *warnings << "tactl: warning: " << path << " holds " << details.bytesRead << " of the " << kProfileSize
+                  << " bytes of a profile; the settings after them are zero\n";
     return profile;
 }
 

@@ -1,6 +1,7 @@
 // Argument parsing shared by the commands that build query lists and batches.
 #pragma once
 
+#include <iosfwd>
 #include <optional>
 #include <string>
 
@@ -24,7 +25,9 @@ extern const char* const kLinkOptionsUsage;
 std::optional<LinkArgs> parseLinkArgs(Args args, bool wantFile, std::string& error);
 
 // Loads a profile file into a zeroed record; on failure returns nullopt with
-// a one-line reason in error.
-std::optional<TaProfile> loadProfileOrError(const std::string& path, std::string& error);
+// a one-line reason in error. A file shorter than the record loads, with a
+// warning on warnings when given.
+std::optional<TaProfile> loadProfileOrError(const std::string& path, std::string& error,
+                                            std::ostream* warnings = nullptr);
 
 } // namespace ta::tactl

@@ -94,7 +94,7 @@ int runQuery(Args args, std::ostream& out, std::ostream& err)
 bool loadInto(LinkSession& session, const std::string& path, std::ostream& err)
 {
     std::string error;
-    const auto profile = loadProfileOrError(path, error);
+    const auto profile = loadProfileOrError(path, error, &err);
     if (!profile) {
         err << "tactl: " << error << '\n';
         return false;

@@ -62,7 +62,7 @@ int runShow(Args args, std::ostream& out, std::ostream& err)
     if (args.size() != 1 || args[0].starts_with("-"))
         return fail(err, "usage: show FILE.CFG", kExitUsage);
     std::string error;
-    const auto profile = loadProfileOrError(args[0], error);
+    const auto profile = loadProfileOrError(args[0], error, &err);
     if (!profile)
         return fail(err, error);
     const auto* record = reinterpret_cast<const unsigned char*>(&*profile);
