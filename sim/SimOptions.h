@@ -32,6 +32,17 @@ struct SimTaOptions {
     uint64_t rebootMs = 30000;     // silence while restarting
     uint64_t escapeGuardMs = 0;    // quiet time needed before and after "+++"
     int cancelAfterBlocks = -1;    // download: CAN instead of an answer after N good blocks
+
+    // A TA that is slow, chatty or picky. Answers leave in order: one that is
+    // late holds back those after it.
+    uint64_t replyLatencyMs = 0;   // each answer this long after its line (or the answer before)
+    int lateReplyLine = 0;         // the answer to this command line (1: the first) is later still
+    uint64_t lateReplyMs = 1500;   // ... by this much
+    std::string refusedKey;        // assignments to this bare key ("C0", "%M3") answer "ERROR"
+    std::string chatter;           // a line sent unprompted in command mode ("RING", "OK")
+    uint64_t chatterMs = 100;      // ... this often
+    bool loseEndAck = false;       // download: the ACK to the end of the transfer never arrives
+    bool okToDownload = false;     // "AT$D99" is answered "OK" before download mode starts
 };
 
 // Faults, each one small and independent. Counters count down as they are used.

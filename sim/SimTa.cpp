@@ -106,6 +106,44 @@ void SimTa::commandByte(uint8_t byte, uint64_t nowMs)
 
 void SimTa::handleLine(const std::string& line, uint64_t nowMs)
 {
+    const std::size_t answerStart = out_.size();
+    answerLine(line, nowMs);
+    delayAnswer(answerStart, nowMs);
+}
+
+// The TA works on one line at a time: an answer is due its latency after the
+// line came in or after the answer before it left, whichever is later.
+void SimTa::delayAnswer(std::size_t from, uint64_t nowMs)
+{
+    uint64_t delay = options_.replyLatencyMs;
+    if (++linesHandled_ == options_.lateReplyLine)
+        delay += options_.lateReplyMs;
+    if (out_.size() == from || (delay == 0 && lastAnswerDueMs_ <= nowMs))
+        return;
+    const uint64_t due = std::max(nowMs, lastAnswerDueMs_) + delay;
+    delayed_.push_back({due, out_.substr(from)});
+    out_.resize(from);
+    lastAnswerDueMs_ = due;
+}
+
+void SimTa::releaseAnswers(uint64_t nowMs)
+{
+    while (!delayed_.empty() && delayed_.front().dueMs <= nowMs) {
+        out_ += delayed_.front().text;
+        delayed_.pop_front();
+    }
+}
+
+void SimTa::chatter(uint64_t nowMs)
+{
+    if (options_.chatter.empty() || options_.chatterMs == 0 || mode_ != Mode::Command || nowMs < nextChatterMs_)
+        return;
+    out_ += options_.chatter + eol();
+    nextChatterMs_ = nowMs + options_.chatterMs;
+}
+
+void SimTa::answerLine(const std::string& line, uint64_t nowMs)
+{
     log_.push_back(line);
     badNumbersThisLine_ = false;
     pickRandomFault();
@@ -160,6 +198,8 @@ void SimTa::injectNoCarrier()
 void SimTa::tick(uint64_t nowMs)
 {
     lastNowMs_ = nowMs;
+    releaseAnswers(nowMs);
+    chatter(nowMs);
     if (mode_ == Mode::Rebooting && nowMs >= rebootEndMs_)
         endReboot();
     if (mode_ == Mode::Dialing && nowMs >= dialDueMs_)
@@ -183,6 +223,10 @@ uint64_t SimTa::nextWakeMs() const
         next = xmodem_.nextWakeMs();
     if (mode_ == Mode::Online && plusCount_ == 3)
         next = plusMs_ + options_.escapeGuardMs;
+    if (!delayed_.empty())
+        next = std::min(next, delayed_.front().dueMs);
+    if (!options_.chatter.empty() && options_.chatterMs != 0 && mode_ == Mode::Command)
+        next = std::min(next, nextChatterMs_);
     if (remote_)
         next = std::min(next, remote_->nextWakeMs());
     return next;

@@ -11,6 +11,7 @@
 #include "profile/TaProfile.h"
 
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <random>
@@ -80,6 +81,10 @@ private:
     void receiveByte(uint8_t byte, uint64_t nowMs);
     void commandByte(uint8_t byte, uint64_t nowMs);
     void handleLine(const std::string& line, uint64_t nowMs);
+    void answerLine(const std::string& line, uint64_t nowMs);
+    void delayAnswer(std::size_t from, uint64_t nowMs);
+    void releaseAnswers(uint64_t nowMs);
+    void chatter(uint64_t nowMs);
     bool applyLineFaults();
     void pickRandomFault();
     void runBody(std::string_view body, uint64_t nowMs);
@@ -118,6 +123,16 @@ private:
     uint8_t remoteConfig_ = 0;
     std::vector<std::string> log_;
     std::string out_;
+
+    // Answers held back by the latency options, in the order they leave.
+    struct Delayed {
+        uint64_t dueMs;
+        std::string text;
+    };
+    std::deque<Delayed> delayed_;
+    uint64_t lastAnswerDueMs_ = 0;
+    int linesHandled_ = 0;
+    uint64_t nextChatterMs_ = 0;
 
     Mode mode_ = Mode::Command;
     bool echo_ = false;

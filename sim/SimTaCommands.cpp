@@ -67,7 +67,11 @@ SimTa::Result SimTa::execute(const AtCommand& cmd, uint64_t nowMs)
     case Kind::Store: return executeStore(cmd.port);
     case Kind::PortSelect: return executePortSelect(cmd.value);
     case Kind::RemoteConfig: return executeRemoteConfig(cmd);
-    case Kind::Download: startDownload(nowMs); return Result::None;
+    case Kind::Download:
+        if (options_.okToDownload)
+            emitResult("OK");
+        startDownload(nowMs);
+        return Result::None;
     case Kind::Reboot:
         emitResult("OK");
         reboot(nowMs);
@@ -120,7 +124,7 @@ SimTa::Result SimTa::executeParam(const AtCommand& cmd)
         emitInfo(bad ? "N/A" : valueLine(store_, charges_, param, port, options_.oneDigitDate));
         return Result::Ok;
     }
-    if (param.queryOnly)
+    if (param.queryOnly || (!options_.refusedKey.empty() && param.key == options_.refusedKey))
         return Result::Error;
     return storeValue(store_, charges_, param, port, cmd.value) ? Result::Ok : Result::Error;
 }

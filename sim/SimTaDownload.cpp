@@ -12,7 +12,11 @@ void SimTa::startDownload(uint64_t nowMs)
 
 void SimTa::pumpDownload(uint64_t nowMs)
 {
-    out_ += xmodem_.takeOutput();
+    std::string answer = xmodem_.takeOutput();
+    const bool ended = xmodem_.state() == XmodemReceiver::State::Done;
+    if (options_.loseEndAck && ended && !answer.empty() && uint8_t(answer.back()) == XmodemReceiver::ACK)
+        answer.pop_back(); // the line lost it: the sender never hears the end was taken
+    out_ += answer;
     if (mode_ != Mode::Download || xmodem_.active())
         return;
     mode_ = Mode::Command;
@@ -43,6 +47,7 @@ void SimTa::reboot(uint64_t nowMs)
     mode_ = Mode::Rebooting;
     rebootEndMs_ = nowMs + options_.rebootMs;
     line_.clear();
+    delayed_.clear(); // what it had still to say is lost with the restart
     ++reboots_;
 }
 

@@ -79,6 +79,15 @@ Apply setText(std::string SimTaOptions::*field)
     };
 }
 
+std::string setLateReply(SimTaOptions& o, const std::string& v)
+{
+    uint64_t n = 0;
+    if (!readNumber(v, n) || n == 0)
+        return "'" + v + "' is not a command line number (1 is the first)";
+    o.lateReplyLine = int(n);
+    return {};
+}
+
 std::string setCanAfter(SimTaOptions& o, const std::string& v)
 {
     uint64_t n = 0;
@@ -106,6 +115,14 @@ const std::vector<TaOption>& taOptions()
         {"reboot-ms", true, setMs(&SimTaOptions::rebootMs)},
         {"escape-guard-ms", true, setMs(&SimTaOptions::escapeGuardMs)},
         {"can-after", true, setCanAfter},
+        {"reply-latency-ms", true, setMs(&SimTaOptions::replyLatencyMs)},
+        {"late-reply", true, setLateReply},
+        {"late-reply-ms", true, setMs(&SimTaOptions::lateReplyMs)},
+        {"refuse", true, setText(&SimTaOptions::refusedKey)},
+        {"chatter", true, setText(&SimTaOptions::chatter)},
+        {"chatter-ms", true, setMs(&SimTaOptions::chatterMs)},
+        {"lose-end-ack", false, setFlag(&SimTaOptions::loseEndAck, true)},
+        {"ok-to-download", false, setFlag(&SimTaOptions::okToDownload, true)},
     };
     return options;
 }
@@ -228,6 +245,14 @@ The TA:
   --reboot-ms N         silence while restarting (default 30000)
   --escape-guard-ms N   quiet time around "+++" (default 0)
   --can-after N         download: cancel after N good blocks
+  --reply-latency-ms N  answer each line N ms after it (or the answer before) came
+  --late-reply N        the answer to the Nth command line (1: the first) is late
+  --late-reply-ms N     ... by N ms more (default 1500)
+  --refuse KEY          assignments to the bare key KEY (e.g. C0, %M3) answer ERROR
+  --chatter TEXT        send the line TEXT unprompted in command mode (RING, OK ...)
+  --chatter-ms N        ... every N ms (default 100)
+  --lose-end-ack        download: the ACK to the end of the transfer is lost
+  --ok-to-download      answer AT$D99 with OK before download mode starts
 The TA at the far end of a call: the same options as --remote-NAME
   (e.g. --remote-model QM7A1-HXN --remote-no-x25).
 The program:
