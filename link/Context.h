@@ -86,6 +86,9 @@ struct AppContext {
     uint8_t savedC0 = 0;
     uint8_t savedP5 = 0;
     int callTicks = 0;
+    bool localSettingsRead = false;    // savedC0/savedP5 hold the local TA's own values (read once a run)
+    bool localSettingsChanged = false; // the call set-up went out and was not undone yet
+    bool callDialled = false;          // a call was dialled and is not known to be down
 };
 
 } // namespace ta::link

@@ -6,17 +6,52 @@
 
 #include <algorithm>
 #include <cctype>
+#include <string_view>
 
 namespace ta::link {
 
 namespace {
 
-// Without a command pending, old text is dropped so that a chatty line
-// cannot grow the buffer without end; the tail keeps any result word.
-constexpr std::size_t kIdleReplyLimit = 4096;
-constexpr std::size_t kIdleReplyKeep = 1024;
+// Old text is dropped so that a chatty line cannot grow the buffer without
+// end, also while a command waits; the tail keeps any reply or result word.
+constexpr std::size_t kReplyLimit = 4096;
+constexpr std::size_t kReplyKeep = 1024;
+constexpr char kOk[] = "OK\n";
 
 bool contains(const std::string& text, const char* word) { return text.find(word) != std::string::npos; }
+
+bool isEchoLine(std::string_view line)
+{
+    return line.size() >= 2 && std::toupper(static_cast<unsigned char>(line[0])) == 'A' &&
+           std::toupper(static_cast<unsigned char>(line[1])) == 'T';
+}
+
+// The reply that the first "OK" of the buffer ends: where its echo line
+// starts (npos without one), the echo, and whether "ERROR" came after it.
+struct ReplyShape {
+    std::size_t echoAt = std::string::npos;
+    std::string_view echo;
+    bool refused = false;
+    std::size_t end = 0;
+};
+
+ReplyShape shapeOfFirstReply(const std::string& buffer)
+{
+    ReplyShape shape;
+    shape.end = buffer.find(kOk) + 3;
+    for (std::size_t at = 0; at < shape.end;) {
+        const std::size_t lineEnd = buffer.find('\n', at);
+        const std::string_view line(buffer.data() + at, lineEnd - at);
+        if (shape.echoAt == std::string::npos && isEchoLine(line)) {
+            shape.echoAt = at;
+            shape.echo = line;
+        } else if (shape.echoAt != std::string::npos && line == "ERROR") {
+            shape.refused = true;
+        }
+        at = lineEnd + 1;
+    }
+    return shape;
+}
 
 std::string upperCopy(const std::string& text)
 {
@@ -59,8 +94,8 @@ bool TaLink::busy() const
 
 void TaLink::boundReplyBuffer()
 {
-    if (ctx_.replyBuffer.size() > kIdleReplyLimit && !commandPending())
-        ctx_.replyBuffer.erase(0, ctx_.replyBuffer.size() - kIdleReplyKeep);
+    if (ctx_.replyBuffer.size() > kReplyLimit)
+        ctx_.replyBuffer.erase(0, ctx_.replyBuffer.size() - kReplyKeep);
 }
 
 void TaLink::cComReceiveData(const uint8_t* dataPtr, uint32_t dataSize)
@@ -73,13 +108,11 @@ void TaLink::cComReceiveData(const uint8_t* dataPtr, uint32_t dataSize)
         ctx_.replyBuffer.clear();
         return;
     }
-    if (contains(ctx_.replyBuffer, "OK\n")) {
-        runOkAction();
-        // An OK that belongs to no step (after a finished query or submit)
-        // leaves its text behind like any other idle chatter.
-        boundReplyBuffer();
+    const bool upgrading = ctx_.transactionState == tsUpgrading;
+    // A TA that says OK to the download command still starts it: during the
+    // transfer every byte goes to the transfer.
+    if (!upgrading && answerOks())
         return;
-    }
     const std::string upper = upperCopy(ctx_.replyBuffer);
     if (contains(upper, "NO CARRIER\n")) {
         handleNoCarrier();
@@ -89,11 +122,52 @@ void TaLink::cComReceiveData(const uint8_t* dataPtr, uint32_t dataSize)
         handleDialOutcome(upper);
         return;
     }
-    if (ctx_.transactionState == tsUpgrading) {
+    if (upgrading) {
         passToUpgrade();
         return;
     }
     boundReplyBuffer();
+}
+
+// Runs the OK action for each complete reply in the buffer. True when a step
+// took one over; an OK no step took is consumed, so that it can neither
+// answer again at the next byte nor hide what follows it.
+bool TaLink::answerOks()
+{
+    while (contains(ctx_.replyBuffer, kOk)) {
+        if (dropForeignReply())
+            continue;
+        const uint64_t sends = sendCount_;
+        runOkAction();
+        if (sendCount_ != sends)
+            return true;
+        const std::size_t ok = ctx_.replyBuffer.find(kOk);
+        if (ok == std::string::npos)
+            return true;
+        ctx_.replyBuffer.erase(0, ok + 3);
+    }
+    return false;
+}
+
+// Every reply opens with the echo of its command (echo is switched on for
+// every sequence). Text before the echo is chatter and goes; a reply whose
+// echo names another command is a late answer to an earlier one, and one
+// that was refused before an OK came answers nothing: both go whole, without
+// counting as an answer. A reply without an echo line is taken as it is.
+bool TaLink::dropForeignReply()
+{
+    const ReplyShape reply = shapeOfFirstReply(ctx_.replyBuffer);
+    if (reply.echoAt == std::string::npos)
+        return false;
+    const bool ours = reply.echo == lastCommand_;
+    if (ours && !reply.refused) {
+        ctx_.replyBuffer.erase(0, reply.echoAt);
+        return false;
+    }
+    logLine(ours ? "[OK after ERROR to " + lastCommand_ + " ignored]"
+                 : "[stale reply to " + std::string(reply.echo) + " dropped]");
+    ctx_.replyBuffer.erase(0, reply.end);
+    return true;
 }
 
 void TaLink::runOkAction()
@@ -104,7 +178,11 @@ void TaLink::runOkAction()
         break;
     case tsRemoteEcho:
         stepDone();
-        sendQueryC0();
+        // Read once a run: after a restart the TA holds what we wrote.
+        if (ctx_.localSettingsRead)
+            sendRemoteSetup();
+        else
+            sendQueryC0();
         break;
     case tsRemoteQueryC0:
         if (takeReplyNumber(ctx_.savedC0)) {
@@ -115,6 +193,7 @@ void TaLink::runOkAction()
     case tsRemoteQueryP5:
         if (takeReplyNumber(ctx_.savedP5)) {
             stepDone();
+            ctx_.localSettingsRead = true;
             sendRemoteSetup();
         }
         break;
@@ -146,11 +225,7 @@ void TaLink::runOkAction()
         break;
     case tsHangUp:
         stepDone();
-        // Nothing more is awaited: the TA's answer to the restore line must
-        // not run this step again while the program ends.
-        ctx_.transactionState = tsIdle;
-        sendRestore();
-        screen_.terminate();
+        finishRelease();
         break;
     case tsInfo:
         stepDone();
@@ -163,7 +238,6 @@ void TaLink::runOkAction()
         sendInfoQuery();
         break;
     default:
-        boundReplyBuffer();
         break;
     }
 }
@@ -184,9 +258,16 @@ void TaLink::handleNoCarrier()
     switch (ctx_.transactionState) {
     case tsRebooting:
         // A remote TA's call drops when it restarts.
+        ctx_.callDialled = false;
         return;
     case tsDialing:
         callEnded("TA respones (No Carrier)", true);
+        return;
+    case tsEscape:
+    case tsHangUp:
+        // The call went down while it was being hung up: that is done.
+        stepDone();
+        finishRelease();
         return;
     default:
         break;
@@ -196,6 +277,8 @@ void TaLink::handleNoCarrier()
     screen_.showProgress(false);
     ctx_.retryCount = 0;
     ctx_.transactionState = tsIdle;
+    ctx_.callDialled = false;
+    restoreLocalTa();
     cCom_->ClosePort();
     screen_.showMessage("TA respones (No Carrier)");
     enableCallerWindow();

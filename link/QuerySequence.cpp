@@ -91,14 +91,14 @@ void TaLink::onQueryReply()
         ctx_.replyBuffer.clear();
         return;
     }
-    tmQryTimer_->setEnabled(false);
     atcmd::DecodeTargets targets{ctx_.workingProfile, ctx_.firmwareVersion, ctx_.chargeLast, ctx_.chargeAcc};
     const int id = ctx_.commandIds[std::size_t(ctx_.queryIndex)];
     if (!atcmd::decodeReply(id, ctx_.replyBuffer, targets)) {
-        // Not a number: treat the entry as unanswered, so the timeout rules apply.
-        tmQryTimer_->setEnabled(true);
+        // Not a number: the entry counts as unanswered. Its timer keeps
+        // running from the send, so that later chatter cannot put it off.
         return;
     }
+    tmQryTimer_->setEnabled(false);
     if (id == 131 || id == 132)
         screen_.chargeTextsChanged();
     if (advanceQuery())

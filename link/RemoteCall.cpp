@@ -16,6 +16,8 @@ void TaLink::sendQueryC0() { send("ATC0?", tsRemoteQueryC0, *tmInitTimer_); }
 void TaLink::sendQueryP5() { send("AT%P5?", tsRemoteQueryP5, *tmInitTimer_); }
 void TaLink::sendRemoteSetup()
 {
+    // Changed from now on: even a set-up whose OK is lost may have taken effect.
+    ctx_.localSettingsChanged = true;
     send(remoteSetupCommand(ctx_.switches.forceRemoteConfig), tsRemoteSetup, *tmInitTimer_);
 }
 
@@ -28,6 +30,7 @@ void TaLink::sendDial()
     screen_.setCallingText(callingText_);
     screen_.showConnecting(true);
     ctx_.callTicks = 0;
+    ctx_.callDialled = true;
     tmCallTimer_->setEnabled(true);
 }
 
@@ -54,13 +57,17 @@ void TaLink::callConnected()
         sendPortProbe();
 }
 
+// The call attempt failed: there is no call to hang up, but the local TA
+// keeps the set-up for it until it is restored.
 void TaLink::callEnded(const std::string& message, bool closePort)
 {
     tmCallTimer_->setEnabled(false);
     ctx_.retryCount = 0;
+    ctx_.callDialled = false;
     screen_.showConnecting(false);
     enableAndFocusCallerWindow();
     ctx_.transactionState = tsIdle;
+    restoreLocalTa();
     if (closePort)
         cCom_->ClosePort();
     screen_.showMessage(message);
@@ -69,11 +76,15 @@ void TaLink::callEnded(const std::string& message, bool closePort)
 
 void TaLink::btnCancelClick()
 {
-    cCom_->ClosePort();
     tmCallTimer_->setEnabled(false);
+    screen_.showConnecting(false);
+    if (ctx_.transactionState == tsDialing && ctx_.callDialled) {
+        releaseCall(CallEnd::ClosePort);
+        return;
+    }
+    cCom_->ClosePort();
     ctx_.retryCount = 0;
     ctx_.transactionState = tsIdle;
-    screen_.showConnecting(false);
     enableAndFocusCallerWindow();
 }
 
@@ -103,17 +114,71 @@ void TaLink::sendRestore()
     logLine("(" + command + ")");
 }
 
+// Only values that were read go back, and only once for each set-up.
+void TaLink::restoreLocalTa()
+{
+    if (!ctx_.localSettingsChanged || !ctx_.localSettingsRead)
+        return;
+    ctx_.localSettingsChanged = false;
+    sendRestore();
+}
+
+void TaLink::releaseCall(CallEnd then)
+{
+    callEnd_ = then;
+    if (!ctx_.callDialled) {
+        finishRelease();
+        return;
+    }
+    ctx_.retryCount = 0;
+    if (ctx_.transactionState == tsDialing) {
+        // The hang-up's first character already ends the attempt.
+        tmCallTimer_->setEnabled(false);
+        screen_.showConnecting(false);
+        sendHangUp();
+    } else {
+        sendEscape();
+    }
+}
+
+void TaLink::finishRelease()
+{
+    const CallEnd then = callEnd_;
+    callEnd_ = CallEnd::None;
+    ctx_.callDialled = false;
+    ctx_.transactionState = tsIdle;
+    restoreLocalTa();
+    switch (then) {
+    case CallEnd::EditorExit:
+    case CallEnd::Terminate:
+        sessionEnded_ = true;
+        screen_.terminate();
+        break;
+    case CallEnd::ClosePort:
+        cCom_->ClosePort();
+        enableAndFocusCallerWindow();
+        break;
+    case CallEnd::StayIdle:
+        enableCallerWindow();
+        break;
+    case CallEnd::None:
+        break;
+    }
+}
+
 void TaLink::hangUpFailed()
 {
     ctx_.transactionState = tsIdle;
-    if (screen_.wizardVisible()) {
-        sendRestore();
-        screen_.terminate();
+    if (callEnd_ == CallEnd::EditorExit && !screen_.wizardVisible()) {
+        // A dead line at the editor's Exit: the user keeps the editor, and
+        // the local TA its call set-up while the call may still be up.
+        callEnd_ = CallEnd::None;
+        screen_.enableEditor(true);
+        screen_.focusEditor();
+        screen_.showProgress(false);
         return;
     }
-    screen_.enableEditor(true);
-    screen_.focusEditor();
-    screen_.showProgress(false);
+    finishRelease();
 }
 
 } // namespace ta::link

@@ -63,6 +63,8 @@ void TaLink::logLine(const std::string& line)
 void TaLink::sendRaw(const std::string& line, const std::string& logText)
 {
     ctx_.replyBuffer.clear();
+    lastCommand_ = logText;
+    ++sendCount_;
     cCom_->WriteString(line);
     logLine("(" + logText + ")");
 }
@@ -99,11 +101,18 @@ void TaLink::enableAndFocusCallerWindow()
     }
 }
 
+// A remote sequence that gives up takes its call down and puts the local TA
+// back as it was; the caller window comes back once that is done.
 void TaLink::giveUp(const std::string& message)
 {
     ctx_.transactionState = tsIdle;
+    if (ctx_.remoteChosen && ctx_.callDialled)
+        releaseCall(CallEnd::StayIdle);
+    else
+        restoreLocalTa();
     screen_.showMessage(message);
-    enableCallerWindow();
+    if (callEnd_ == CallEnd::None && !sessionEnded_)
+        enableCallerWindow();
 }
 
 void TaLink::selectPort(int index)
@@ -174,14 +183,46 @@ void TaLink::tbSubmitClick()
     }
 }
 
-void TaLink::tbExitClick()
+void TaLink::tbExitClick() { releaseCall(CallEnd::EditorExit); }
+
+void TaLink::endSession(bool tellUser)
 {
-    if (cCom_->IsOpen() && ctx_.remoteChosen) {
-        ctx_.retryCount = 0;
-        sendEscape();
-    } else {
-        screen_.terminate();
+    if (ending())
+        return;
+    if (callEnd_ != CallEnd::None) {
+        callEnd_ = CallEnd::Terminate; // the hang-up under way now ends the program
+        return;
     }
+    stopExchange(tellUser);
+    releaseCall(CallEnd::Terminate);
+}
+
+// Whatever was under way stops where it is: no timer runs on, a transfer is
+// cancelled on the line, and the status windows go.
+void TaLink::stopExchange(bool tellUser)
+{
+    const TransactionState state = ctx_.transactionState;
+    const bool underWay = commandPending() || state == tsRebooting;
+    if (state == tsUpgrading)
+        cancelTransfer();
+    stopSequenceTimers();
+    tmTickTimer_->setEnabled(false);
+    screen_.showProgress(false);
+    screen_.showRebooting(false);
+    if (state != tsDialing)
+        screen_.showConnecting(false);
+    if (underWay && tellUser)
+        screen_.showMessage(interruptedMessage(state));
+}
+
+std::string TaLink::interruptedMessage(TransactionState state)
+{
+    if (state == tsRebooting) // the firmware is in; the settings were not written back
+        return "Submit Setting failed, please check the TA!";
+    if (ctx_.pendingOperation == poUpgrade)
+        return "Firmware upgrade abort, please make sure firmware is correct!";
+    return screen_.editorVisible() ? "Submit Setting failed, please check the TA!"
+                                   : "Query Setting failed, please check the TA!";
 }
 
 } // namespace ta::link
@@ -205,6 +246,11 @@ void TaLink::portLost()
     stopSequenceTimers();
     ctx_.retryCount = 0;
     ctx_.transactionState = tsIdle;
+    ctx_.callDialled = false; // nothing can reach it now
+    if (callEnd_ != CallEnd::None) {
+        finishRelease(); // a hang-up under way ends as if it had been answered
+        return;
+    }
     screen_.showProgress(false);
     screen_.showConnecting(false);
     if (!pending) {

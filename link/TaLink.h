@@ -36,6 +36,18 @@ struct UpgradeState {
     UpgradeStep upgradeStep = usWaitStart;
     std::vector<uint8_t> lastBlock; // what a NAK sends again
     bool watchdogRecycled = false;  // the port was recycled once without progress since
+    int endSends = 0;               // ends of transfer sent without an answer
+    std::string loadError;          // why the last image could not be loaded
+};
+
+// What follows when a dialled call has been hung up (or none was up) and the
+// local TA's settings are restored.
+enum class CallEnd : uint8_t {
+    None,       // no hang-up under way
+    StayIdle,   // a failed remote sequence: the caller window comes back
+    ClosePort,  // a cancelled call: the port closes as well
+    EditorExit, // the editor's Exit: a dead line gives the editor back
+    Terminate,  // the program ends whatever happens
 };
 
 class TaLink {
@@ -59,8 +71,14 @@ public:
     void tbUpgradeClick(const std::string& path);
     // Editor "Exit": hang up a remote TA first, else terminate at once.
     void tbExitClick();
-    // Connecting window "Cancel".
+    // Connecting window "Cancel": the call attempt is hung up.
     void btnCancelClick();
+    // The program ends (a signal, the wizard closed, the command line done):
+    // what is under way stops, with its failure message when tellUser is
+    // set; a dialled call is hung up and the local TA restored; then the
+    // screen terminates. A second call while that runs changes nothing.
+    void endSession(bool tellUser = false);
+    bool ending() const { return callEnd_ == CallEnd::Terminate || sessionEnded_; }
 
     // --- Discovery and identification ---
     bool scanPorts();
@@ -92,6 +110,9 @@ public:
     void sendEscape();
     void sendHangUp();
     void sendRestore();
+    // Hangs up a dialled call ("+++" and ATH, or ATH alone while dialling),
+    // then restores the local TA and goes on as `then` says.
+    void releaseCall(CallEnd then);
 
     // --- Firmware upgrade ---
     bool LoadFirmwareImage(const std::string& path);
@@ -144,11 +165,15 @@ private:
     int firstPresentPort() const;
     void stopSequenceTimers();
     void portLost();
+    void stopExchange(bool tellUser);
+    std::string interruptedMessage(TransactionState state);
 
     // Receive dispatcher.
     void collectReceived(const uint8_t* data, uint32_t size);
     bool commandPending() const;
     void boundReplyBuffer();
+    bool answerOks();
+    bool dropForeignReply();
     void runOkAction();
     void handleNoCarrier();
     void handleDialOutcome(const std::string& upper);
@@ -173,11 +198,16 @@ private:
     void callConnected();
     void callEnded(const std::string& message, bool closePort);
     void hangUpFailed();
+    void finishRelease();
+    void restoreLocalTa();
 
     // Upgrade.
     void SendBlock();
     void resendBlock();
     void SendEnd();
+    void armEndWait();
+    void endUnanswered();
+    void cancelTransfer();
     void FinishUpgrade();
     void AbortUpgrade();
     void AfterReboot();
@@ -200,6 +230,10 @@ private:
     std::function<void()> sessionReadyHook_;
     std::string callingText_;
     UpgradeState upg_;
+    std::string lastCommand_; // the command line last sent, without its CR
+    uint64_t sendCount_ = 0;  // grows with every command sent
+    CallEnd callEnd_ = CallEnd::None;
+    bool sessionEnded_ = false;
 };
 
 } // namespace ta::link

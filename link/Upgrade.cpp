@@ -3,8 +3,11 @@
 // settings are written back to it.
 #include "TaLink.h"
 
-#include <fstream>
-#include <iterator>
+#include <algorithm>
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace ta::link {
 
@@ -13,6 +16,55 @@ namespace {
 constexpr int kWatchdogMs = 90000;
 constexpr int kRebootWaitMs = 30000;
 constexpr int kRebootCountdown = 30;
+// The end of the transfer waits this long for its ACK and goes out this often
+// in all; after that the blocks, all acknowledged, count as delivered.
+constexpr int kEndAnswerMs = 2000;
+constexpr int kEndSends = 5;
+// Far above any TA firmware, and still under 20 minutes on the line.
+constexpr std::size_t kFirmwareMaxBytes = 8u << 20;
+constexpr char kCannotOpen[] = "Can not open file!";
+
+// Reads to the end of the file, but never more than limit + 1 bytes.
+bool readAtMost(int fd, std::size_t limit, std::vector<uint8_t>& bytes)
+{
+    uint8_t chunk[65536];
+    while (bytes.size() <= limit) {
+        const ssize_t n = ::read(fd, chunk, std::min(sizeof chunk, limit + 1 - bytes.size()));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return false;
+        if (n == 0)
+            break;
+        bytes.insert(bytes.end(), chunk, chunk + n);
+    }
+    return true;
+}
+
+// Reads a whole regular file of at most kFirmwareMaxBytes; anything else
+// (a folder, a pipe, a device, a file that is too big) is refused before it
+// is read, with the reason. The open never blocks.
+std::string readFirmware(const std::string& path, std::vector<uint8_t>& bytes)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0)
+        return kCannotOpen;
+    const std::string tooLarge = "Firmware file is larger than 8 MiB: " + path;
+    struct stat st {};
+    std::string error;
+    if (::fstat(fd, &st) != 0)
+        error = kCannotOpen;
+    else if (!S_ISREG(st.st_mode))
+        error = "Firmware file is not a regular file: " + path;
+    else if (std::size_t(st.st_size) > kFirmwareMaxBytes)
+        error = tooLarge;
+    else if (!readAtMost(fd, kFirmwareMaxBytes, bytes))
+        error = kCannotOpen;
+    else if (bytes.size() > kFirmwareMaxBytes)
+        error = tooLarge; // it grew while being read
+    ::close(fd);
+    return error;
+}
 
 } // namespace
 
@@ -20,7 +72,7 @@ void TaLink::tbUpgradeClick(const std::string& path)
 {
     upg_.firmwarePath = path;
     if (!LoadFirmwareImage(path)) {
-        screen_.showMessage("Can not open file!");
+        screen_.showMessage(upg_.loadError);
         return;
     }
     ctx_.pendingOperation = poUpgrade;
@@ -38,11 +90,11 @@ bool TaLink::LoadFirmwareImage(const std::string& path)
 {
     upg_.firmwareImage.clear();
     upg_.imageLength = 0;
-    std::ifstream file(path, std::ios::binary);
-    if (!file)
-        return false;
-    std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-    if (file.bad() || bytes.empty())
+    std::vector<uint8_t> bytes;
+    upg_.loadError = readFirmware(path, bytes);
+    if (upg_.loadError.empty() && bytes.empty())
+        upg_.loadError = kCannotOpen;
+    if (!upg_.loadError.empty())
         return false;
     upg_.firmwareImage = xmodem::padImage(std::move(bytes));
     upg_.imageLength = int(upg_.firmwareImage.size());
@@ -60,6 +112,7 @@ void TaLink::StartUpgrade()
     upg_.blockNumber = 1;
     upg_.watchdogRecycled = false;
     upg_.lastBlock.clear();
+    upg_.endSends = 0;
 
     screen_.setProgressCaption("Firmware upgrade progress status");
     screen_.setProgressMax(upg_.blocksLeft);
@@ -92,10 +145,45 @@ void TaLink::resendBlock()
     screen_.setProgress(upg_.blockNumber - 1);
 }
 
+// Each end of transfer waits a short while for its answer, as XMODEM
+// senders do, instead of the watchdog's long period.
 void TaLink::SendEnd()
 {
     const uint8_t eot = xmodem::EOT;
+    ++upg_.endSends;
     cCom_->WriteData(&eot, 1);
+    armEndWait();
+}
+
+void TaLink::armEndWait()
+{
+    tmUpgTimer_->setEnabled(false);
+    tmUpgTimer_->setInterval(kEndAnswerMs);
+    tmUpgTimer_->setEnabled(true);
+}
+
+// Every block was acknowledged, so a lost answer to the end does not make a
+// good image bad: after a few tries the TA restarts as after the answer, and
+// finding it again tells whether it took the firmware.
+void TaLink::endUnanswered()
+{
+    if (upg_.endSends < kEndSends) {
+        SendEnd();
+        return;
+    }
+    logLine("[no answer to the end of the transfer; every block was acknowledged]");
+    upg_.upgradeStep = usFinished;
+    screen_.setProgress(upg_.totalBlocks);
+    FinishUpgrade();
+}
+
+// Two or more CAN bytes end a transfer at the receiving side.
+void TaLink::cancelTransfer()
+{
+    const uint8_t cancel[] = {xmodem::CAN, xmodem::CAN, xmodem::CAN};
+    if (upg_.upgradeStep == usWaitStart || upg_.upgradeStep == usSendBlocks || upg_.upgradeStep == usEndSent)
+        cCom_->WriteData(cancel, sizeof cancel);
+    upg_.upgradeStep = usAborted;
 }
 
 void TaLink::OnUpgradeByte(uint8_t byte)
@@ -175,10 +263,15 @@ void TaLink::AbortUpgrade()
     cCom_->ClosePort();
     cCom_->PurgeBuffers(true, true);
     cCom_->OpenPort();
+    // A remote TA's call is not needed any more.
+    if (ctx_.remoteChosen && ctx_.callDialled)
+        releaseCall(CallEnd::StayIdle);
     screen_.showMessage("Firmware upgrade abort, please make sure firmware is correct!");
     // An upload that began with discovery left the editor disabled.
-    screen_.enableEditor(true);
-    screen_.focusEditor();
+    if (callEnd_ == CallEnd::None && !sessionEnded_) {
+        screen_.enableEditor(true);
+        screen_.focusEditor();
+    }
 }
 
 void TaLink::recyclePort()
@@ -192,6 +285,10 @@ void TaLink::tmUpgTimerTimer()
 {
     tmUpgTimer_->setEnabled(false);
     const bool transferring = ctx_.transactionState == tsUpgrading;
+    if (transferring && upg_.upgradeStep == usEndSent) {
+        endUnanswered();
+        return;
+    }
     if (transferring && upg_.upgradeStep == usSendBlocks && upg_.blocksLeft != upg_.watchBlocksLeft) {
         upg_.watchBlocksLeft = upg_.blocksLeft;
         upg_.watchdogRecycled = false;
@@ -236,6 +333,7 @@ void TaLink::AfterReboot()
     screen_.setProgress(0);
     ctx_.pendingOperation = poNone;
     ctx_.transactionState = tsIdle;
+    ctx_.callDialled = false; // a remote TA's call dropped when it restarted
     startDiscovery(Caller::Reboot);
 }
 

@@ -2,6 +2,8 @@
 
 #include "ui/progress.h"
 
+#include <QCloseEvent>
+
 namespace ta::ui {
 
 namespace {
@@ -37,6 +39,12 @@ void TfCRemote::setCallingText(const QString& text)
 {
     lCalling->setText(text);
     lCalling->adjustSize();
+}
+
+void TfCRemote::closeEvent(QCloseEvent* event)
+{
+    event->ignore();
+    emit cancelClicked();
 }
 
 void TfCRemote::showEvent(QShowEvent* event)

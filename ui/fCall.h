@@ -1,5 +1,6 @@
 // TfCRemote: the "Connecting" window shown while a remote TA is dialled.
-// The link animates the dots and decides when it closes; Cancel is passed on.
+// The link animates the dots and decides when it closes; Cancel (or a close
+// of the window) is passed on.
 #pragma once
 
 #include <QLabel>
@@ -24,6 +25,8 @@ signals:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    // Closing the window is Cancel: the link hides it once the call is down.
+    void closeEvent(QCloseEvent* event) override;
 };
 
 } // namespace ta::ui

@@ -283,9 +283,13 @@ void TfMain::handOver()
     screen_->setProgressCaption("Submit progress status");
 }
 
+// The program ends the orderly way: a call still up is hung up and the
+// local TA restored before the screen terminates.
 void TfMain::btnCancelClick()
 {
-    if (screen_)
+    if (link_)
+        link_->endSession();
+    else if (screen_)
         screen_->terminate();
     else
         QCoreApplication::exit(0);

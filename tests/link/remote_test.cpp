@@ -118,7 +118,7 @@ INSTANTIATE_TEST_SUITE_P(
                     OutcomeCase{sim::DialOutcome::NoDialTone, "TA respones (No Dial Tone)", true},
                     OutcomeCase{sim::DialOutcome::NoCarrier, "TA respones (No Carrier)", false}));
 
-TEST(Remote, CancelWhileDiallingClosesThePortAndSendsNothing)
+TEST(Remote, CancelWhileDiallingHangsUpRestoresAndClosesThePort)
 {
     RemoteRig rig;
     rig.begin(sim::DialOutcome::Silent);
@@ -128,7 +128,9 @@ TEST(Remote, CancelWhileDiallingClosesThePortAndSendsNothing)
     rig.backend.clearWritten(COM1);
     rig.link->btnCancelClick();
     rig.clock.advance(10000);
-    EXPECT_EQ(rig.backend.written(COM1), "");
+    EXPECT_EQ(rig.backend.written(COM1), "ATH\rATC0=8%P5=0\r") << "the attempt hung up, the local TA as it was";
+    EXPECT_EQ(rig.local->profile().dataPort1.callType, 8);
+    EXPECT_EQ(rig.local->remoteConfig(), 0);
     EXPECT_FALSE(rig.link->cCom().IsOpen());
     EXPECT_EQ(rig.state(), tsIdle);
     EXPECT_FALSE(rig.screen.connectingShown);
@@ -164,6 +166,7 @@ TEST(Remote, DeadLineAtExitGivesTheEditorBackAfterFiveEscapes)
     rig.link->rbRemoteTAClick();
     rig.link->cCom().setPort(pnCOM1);
     ASSERT_TRUE(rig.link->cCom().OpenPort());
+    rig.ctx.callDialled = true; // the call was up when the line died
     rig.screen.wizardShown = false;
     rig.screen.editorShown = true;
 
@@ -180,7 +183,7 @@ TEST(Remote, DeadLineAtExitGivesTheEditorBackAfterFiveEscapes)
     EXPECT_EQ(rig.backend.com(1).countSent("+++"), 5);
 }
 
-TEST(Remote, DeadLineAtExitFromTheWizardRestoresAndEnds)
+TEST(Remote, DeadLineAtExitFromTheWizardEndsWithoutRestoringUnreadValues)
 {
     ta::linktest::LinkRig<ta::linktest::ScriptedBackend> rig;
     rig.start();
@@ -188,10 +191,13 @@ TEST(Remote, DeadLineAtExitFromTheWizardRestoresAndEnds)
     rig.link->rbRemoteTAClick();
     rig.link->cCom().setPort(pnCOM1);
     ASSERT_TRUE(rig.link->cCom().OpenPort());
+    rig.ctx.callDialled = true;
+    rig.ctx.localSettingsChanged = true; // set up, but C0 and %P5 were never read
     rig.link->tbExitClick();
     rig.clock.advance(8000);
     EXPECT_TRUE(rig.screen.terminated);
-    EXPECT_EQ(rig.backend.com(1).countSent("ATC0=0%P5=0"), 1);
+    EXPECT_EQ(rig.backend.com(1).countSent("+++"), 5);
+    EXPECT_EQ(rig.backend.com(1).countSent("ATC0=0%P5=0"), 0);
 }
 
 } // namespace

@@ -157,25 +157,63 @@ TEST(GuiSession, NoTaFoundIsToldAndTheWizardComesBack)
     EXPECT_FALSE(rig.windows.fDetail.isVisible());
 }
 
+// Cancel and the window manager's close of the connecting window both hang
+// up the call attempt and put the local TA back as it was.
 TEST(GuiSession, CancelOfTheConnectingWindowEndsTheCall)
 {
+    for (const bool byClose : {false, true}) {
+        SCOPED_TRACE(byClose ? "window closed" : "Cancel");
+        GuiRig rig;
+        sim::SimTaOptions options;
+        options.dial = sim::DialOutcome::Silent;
+        sim::SimTa& local = rig.addTa(options);
+        rig.windows.fMain.rbRemoteTA->click();
+        rig.windows.fMain.eRemoteTel->setText(QStringLiteral("0401234"));
+        rig.startQuery();
+        ASSERT_TRUE(rig.runUntil([&] { return rig.windows.fCRemote.isVisible(); }));
+        EXPECT_EQ(rig.backend.countWritten(COM1, "ATD0401234"), 1);
+        rig.clock.advance(3500);
+        EXPECT_EQ(rig.windows.fCRemote.lCalling->text(), QStringLiteral("..."));
+
+        if (byClose)
+            rig.windows.fCRemote.close();
+        else
+            rig.windows.fCRemote.btnCancel->click();
+        EXPECT_FALSE(rig.windows.fCRemote.isVisible());
+        ASSERT_TRUE(rig.runUntil([&] { return !rig.backend.isOpen(COM1); }));
+        EXPECT_EQ(rig.ctx.transactionState, link::tsIdle);
+        EXPECT_EQ(rig.backend.countWritten(COM1, "ATH\r"), 1);
+        EXPECT_EQ(local.profile().dataPort1.callType, 8) << "the call set-up is undone";
+        EXPECT_EQ(local.remoteConfig(), 0);
+        EXPECT_TRUE(rig.windows.fMain.isEnabled());
+        EXPECT_EQ(rig.terminations, 0);
+    }
+}
+
+// A remote query that failed leaves the call up; the wizard's Cancel, like
+// its close, hangs it up and restores the local TA before the program ends.
+TEST(GuiSession, CancelOfTheWizardHangsUpACallThatIsStillUp)
+{
     GuiRig rig;
-    sim::SimTaOptions options;
-    options.dial = sim::DialOutcome::Silent;
-    rig.addTa(options);
+    sim::SimTa& local = rig.addTa();
+    sim::SimTa& remote = local.setRemote({});
     rig.windows.fMain.rbRemoteTA->click();
     rig.windows.fMain.eRemoteTel->setText(QStringLiteral("0401234"));
     rig.startQuery();
-    ASSERT_TRUE(rig.runUntil([&] { return rig.windows.fCRemote.isVisible(); }));
-    EXPECT_EQ(rig.backend.countWritten(COM1, "ATD0401234"), 1);
-    rig.clock.advance(3500);
-    EXPECT_EQ(rig.windows.fCRemote.lCalling->text(), QStringLiteral("..."));
+    ASSERT_TRUE(rig.runUntil([&] { return rig.ctx.transactionState == link::tsQuerying; }));
+    remote.faults().silentCommands = 1000;
+    ASSERT_TRUE(rig.runUntil([&] { return !rig.messages.isEmpty(); }));
+    EXPECT_EQ(rig.messages.last(), QStringLiteral("Query Setting failed, please check the TA!"));
+    ASSERT_TRUE(local.callUp());
+    EXPECT_EQ(local.profile().dataPort1.callType, 1);
 
-    rig.windows.fCRemote.btnCancel->click();
-    EXPECT_FALSE(rig.windows.fCRemote.isVisible());
-    EXPECT_EQ(rig.ctx.transactionState, link::tsIdle);
-    EXPECT_FALSE(rig.backend.isOpen(COM1));
-    EXPECT_TRUE(rig.windows.fMain.isEnabled());
+    rig.windows.fMain.btnCancel->click();
+    EXPECT_EQ(rig.terminations, 0) << "not before the call is down";
+    ASSERT_TRUE(rig.runUntil([&] { return rig.terminations > 0; }));
+    EXPECT_FALSE(local.callUp());
+    EXPECT_EQ(local.profile().dataPort1.callType, 8);
+    EXPECT_EQ(local.remoteConfig(), 0);
+    EXPECT_EQ(rig.terminations, 1);
 }
 
 TEST(GuiSession, DebugSwitchShowsTheLogWithEveryExchange)
