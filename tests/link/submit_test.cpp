@@ -124,6 +124,70 @@ TEST(Submit, SevenUnansweredSendsFailAndTheNextDataIsDropped)
     EXPECT_EQ(rig.state(), tsIdentify);
 }
 
+// A late OK to an earlier command cannot stand in for the answer of the
+// next: a refused setting fails the submit however the answers are timed.
+struct RefusalCase {
+    const char* name;
+    uint64_t latencyMs;
+    int lateLine; // discovery takes lines 1 to 4; then "$P5=", "1%S=", "1%P2=", "1C0=" ...
+    const char* refused;
+    const char* refusedLine; // sent seven times
+    const char* nextLine;    // never sent
+    friend void PrintTo(const RefusalCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class RefusedSettingTest : public testing::TestWithParam<RefusalCase> {};
+
+TEST_P(RefusedSettingTest, FailsTheSubmitAndSendsNothingAfterIt)
+{
+    const RefusalCase c = GetParam();
+    SubmitRig rig;
+    sim::SimTaOptions options;
+    options.replyLatencyMs = c.latencyMs;
+    options.lateReplyLine = c.lateLine;
+    options.lateReplyMs = 1100;
+    options.refusedKey = c.refused;
+    rig.begin(options);
+    ASSERT_TRUE(rig.submit());
+    EXPECT_EQ(rig.screen.messages(), std::vector<std::string>{"Submit Setting failed, please check the TA!"});
+    EXPECT_FALSE(rig.screen.contains("submitDone"));
+    EXPECT_EQ(rig.sent(c.refusedLine), 7);
+    EXPECT_EQ(rig.sent(c.nextLine), 0) << "nothing after the refused setting";
+    EXPECT_EQ(rig.sent("AT1&W"), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Timings, RefusedSettingTest,
+    testing::Values(RefusalCase{"Prompt", 0, 0, "C0", "AT1C0=8", "AT1C1=0"},
+                    RefusalCase{"LateAnswerJustBefore", 15, 7, "C0", "AT1C0=8", "AT1C1=0"},
+                    RefusalCase{"LateAnswerTwoBefore", 15, 6, "C0", "AT1C0=8", "AT1C1=0"},
+                    RefusalCase{"SlowAndLate", 40, 8, "C1", "AT1C1=0", "AT1%M3=35"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Without the country option the TA's country code and the three port-1
+// device settings are neither read nor shown; a query followed by a submit
+// must leave them as the TA had them.
+TEST(Submit, CountryOptionOffLeavesTheSettingsItGovernsAlone)
+{
+    SubmitRig rig;
+    rig.ctx.switches.countryOption = false;
+    rig.start();
+    auto& ta = rig.backend.addTa(COM1);
+    ta::linktest::fillDistinct(ta.profile(), 7);
+    const TaProfile before = ta.profile();
+    rig.link->startQueryFromWizard();
+    ASSERT_TRUE(rig.runUntil([&] { return rig.screen.contains("presentEditor"); }));
+    ASSERT_TRUE(rig.submit());
+    EXPECT_TRUE(rig.screen.messages().empty());
+    EXPECT_EQ(ta.profile().countryCode, before.countryCode);
+    EXPECT_EQ(ta.profile().powerOnAssert, before.powerOnAssert);
+    EXPECT_EQ(ta.profile().redialCount, before.redialCount);
+    EXPECT_EQ(uint16_t(ta.profile().x75TxFrameSize), uint16_t(before.x75TxFrameSize));
+    for (const char* key : {"AT$P5", "AT1%D2", "AT1%D3", "AT1-P0"})
+        EXPECT_EQ(rig.backend.countWritten(COM1, key), 0) << key;
+    EXPECT_GT(rig.sent("AT1&W"), 0);
+}
+
 TEST(Submit, SubmitOnAnOpenConnectionSkipsDiscovery)
 {
     SubmitRig rig;
