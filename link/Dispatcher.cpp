@@ -135,12 +135,22 @@ void TaLink::cComReceiveData(const uint8_t* dataPtr, uint32_t dataSize)
 bool TaLink::answerOks()
 {
     while (contains(ctx_.replyBuffer, kOk)) {
-        if (dropForeignReply())
+        const ReplyCheck check = checkFirstReply();
+        if (check == ReplyCheck::Dropped)
             continue;
+        if (check == ReplyCheck::CarrierLost)
+            return false;
         const uint64_t sends = sendCount_;
+        const std::size_t okEnd = ctx_.replyBuffer.find(kOk) + 3;
+        const bool carrierLostAfter = contains(upperCopy(ctx_.replyBuffer.substr(okEnd)), "NO CARRIER\n");
         runOkAction();
-        if (sendCount_ != sends)
+        if (sendCount_ != sends) {
+            // The next command's send clears the buffer; a lost call that
+            // came with the answer must not go with it.
+            if (carrierLostAfter)
+                handleNoCarrier();
             return true;
+        }
         const std::size_t ok = ctx_.replyBuffer.find(kOk);
         if (ok == std::string::npos)
             return true;
@@ -150,24 +160,27 @@ bool TaLink::answerOks()
 }
 
 // Every reply opens with the echo of its command (echo is switched on for
-// every sequence). Text before the echo is chatter and goes; a reply whose
-// echo names another command is a late answer to an earlier one, and one
-// that was refused before an OK came answers nothing: both go whole, without
-// counting as an answer. A reply without an echo line is taken as it is.
-bool TaLink::dropForeignReply()
+// every sequence). Text before the echo is chatter and goes, unless it tells
+// that the call was lost; a reply whose echo names another command is a late
+// answer to an earlier one, and one that was refused before an OK came
+// answers nothing: both go whole, without counting as an answer. A reply
+// without an echo line is taken as it is.
+TaLink::ReplyCheck TaLink::checkFirstReply()
 {
     const ReplyShape reply = shapeOfFirstReply(ctx_.replyBuffer);
     if (reply.echoAt == std::string::npos)
-        return false;
+        return ReplyCheck::Kept;
+    if (contains(upperCopy(ctx_.replyBuffer.substr(0, reply.echoAt)), "NO CARRIER\n"))
+        return ReplyCheck::CarrierLost;
     const bool ours = reply.echo == lastCommand_;
     if (ours && !reply.refused) {
         ctx_.replyBuffer.erase(0, reply.echoAt);
-        return false;
+        return ReplyCheck::Kept;
     }
     logLine(ours ? "[OK after ERROR to " + lastCommand_ + " ignored]"
                  : "[stale reply to " + std::string(reply.echo) + " dropped]");
     ctx_.replyBuffer.erase(0, reply.end);
-    return true;
+    return ReplyCheck::Dropped;
 }
 
 void TaLink::runOkAction()

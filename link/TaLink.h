@@ -173,7 +173,8 @@ private:
     bool commandPending() const;
     void boundReplyBuffer();
     bool answerOks();
-    bool dropForeignReply();
+    enum class ReplyCheck : uint8_t { Kept, Dropped, CarrierLost };
+    ReplyCheck checkFirstReply();
     void runOkAction();
     void handleNoCarrier();
     void handleDialOutcome(const std::string& upper);

@@ -158,6 +158,80 @@ TEST(Remote, ExitHangsUpRestoresTheLocalTaAndEnds)
     EXPECT_EQ(rig.backend.countWritten(COM1, "ATC0="), 2) << "the set-up and one restore";
 }
 
+// However a remote sequence ends, once the program ends the call is down and
+// the local TA holds the C0 and %P5 values it had before the call. Values
+// that were never read are never "restored".
+enum class Twist { None, FarTaSilentFromTheStart, FarTaFallsSilent, CallDrops, LocalC0NotANumber };
+
+struct EndCase {
+    const char* name;
+    sim::DialOutcome dial;
+    Twist twist;
+    const char* message; // "" when the query ends well
+    bool callUpAtTheEnd; // the program's end has to hang up
+    bool setUp;          // C0 and %P5 were read and changed
+    friend void PrintTo(const EndCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class RemoteEndTest : public testing::TestWithParam<EndCase> {};
+
+TEST_P(RemoteEndTest, HangsUpAndRestoresWhatWasRead)
+{
+    const EndCase c = GetParam();
+    RemoteRig rig;
+    rig.begin(c.dial);
+    rig.local->profile().dataPort1.callType = 4;
+    rig.local->remoteConfig() = 7;
+    if (c.twist == Twist::FarTaSilentFromTheStart)
+        rig.remote->faults().silentCommands = 1000;
+    if (c.twist == Twist::LocalC0NotANumber)
+        rig.local->faults().badNumberKey = "C0";
+    rig.link->startQueryFromWizard();
+    if (c.twist == Twist::FarTaFallsSilent || c.twist == Twist::CallDrops) {
+        ASSERT_TRUE(rig.runUntil([&] { return rig.state() == tsQuerying && rig.ctx.queryIndex > 5; }));
+        if (c.twist == Twist::CallDrops)
+            rig.local->dropCall();
+        else
+            rig.remote->faults().silentCommands = 1000;
+    }
+    ASSERT_TRUE(rig.runUntil([&] { return rig.ended(); }));
+    EXPECT_EQ(rig.screen.lastMessage(), c.message);
+    rig.clock.advance(20000); // a failure that ended the sequence takes its call down by itself
+    EXPECT_EQ(rig.local->callUp(), c.callUpAtTheEnd);
+
+    rig.backend.clearWritten(COM1);
+    rig.link->endSession();
+    ASSERT_TRUE(rig.runUntil([&] { return rig.screen.terminated; }));
+    EXPECT_EQ(rig.screen.count("terminate"), 1);
+    EXPECT_FALSE(rig.local->callUp());
+    EXPECT_EQ(rig.backend.countWritten(COM1, "+++"), c.callUpAtTheEnd ? 1 : 0);
+    EXPECT_EQ(rig.local->profile().dataPort1.callType, 4);
+    EXPECT_EQ(rig.local->remoteConfig(), 7);
+    int restores = 0;
+    for (const std::string& line : rig.local->commandLog())
+        restores += line == "ATC0=4%P5=7";
+    EXPECT_EQ(restores, c.setUp ? 1 : 0) << "restored once, and only with values read";
+    EXPECT_EQ(rig.backend.countWritten(COM1, "ATC0=0%P5=0"), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Ends, RemoteEndTest,
+    testing::Values(
+        EndCase{"QueryDone", sim::DialOutcome::Connect, Twist::None, "", true, true},
+        EndCase{"Busy", sim::DialOutcome::Busy, Twist::None, "TA respones (Busy)", false, true},
+        EndCase{"NoDialTone", sim::DialOutcome::NoDialTone, Twist::None, "TA respones (No Dial Tone)", false, true},
+        EndCase{"NoCarrierWhileDialling", sim::DialOutcome::NoCarrier, Twist::None, "TA respones (No Carrier)", false,
+                true},
+        EndCase{"FarTaNeverAnswers", sim::DialOutcome::Connect, Twist::FarTaSilentFromTheStart,
+                "Cannot find a TA to make a remote call!", false, true},
+        EndCase{"QueryFailsOnTheFarTa", sim::DialOutcome::Connect, Twist::FarTaFallsSilent,
+                "Query Setting failed, please check the TA!", true, true},
+        EndCase{"CallDropsDuringTheQuery", sim::DialOutcome::Connect, Twist::CallDrops, "TA respones (No Carrier)",
+                false, true},
+        EndCase{"LocalC0Unreadable", sim::DialOutcome::Connect, Twist::LocalC0NotANumber,
+                "Cannot find a TA to make a remote call!", false, false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 TEST(Remote, DeadLineAtExitGivesTheEditorBackAfterFiveEscapes)
 {
     ta::linktest::LinkRig<ta::linktest::ScriptedBackend> rig;
