@@ -21,7 +21,7 @@ int usageError(std::ostream& err, const std::string& error, const std::string& u
 int sequenceFailed(LinkSession& session)
 {
     session.hangUpIfRemote();
-    return kExitFailure;
+    return session.failureCode();
 }
 
 int runIdentify(Args args, std::ostream& out, std::ostream& err)

@@ -90,7 +90,8 @@ link::AppContext LinkSession::makeContext(const LinkCliOptions& options)
 
 LinkSession::LinkSession(const LinkCliOptions& options, std::ostream& err)
     : ctx_(makeContext(options)), backend_(clock_), counting_(backend_), screen_(ctx_, err, options.debug),
-      link_(ctx_, clock_, counting_, screen_), stats_(options.stats)
+      link_(ctx_, clock_, counting_, screen_), stats_(options.stats),
+      stopSignals_(clock_, [this](int signal) { stopSignalled(signal); })
 {
     link_.cCom().setReadinessWakeups(!options.pollOnly);
     screen_.watchBytes(&counting_.counts());
@@ -98,28 +99,42 @@ LinkSession::LinkSession(const LinkCliOptions& options, std::ostream& err)
 
 std::string LinkSession::devicePath() const { return backend_.resolve(const_cast<link::TaLink&>(link_).cCom().PortName()); }
 
-bool LinkSession::runUntil(const std::function<bool()>& done)
+void LinkSession::runLoop(const std::function<bool()>& done)
 {
     QCoreApplication& app = application();
     QTimer check;
     check.setInterval(2);
     QObject::connect(&check, &QTimer::timeout, [&] {
-        if (done() || screen_.failed())
+        if (done())
             app.quit();
     });
     check.start();
-    if (!done() && !screen_.failed())
+    if (!done())
         app.exec();
+}
+
+bool LinkSession::runUntil(const std::function<bool()>& done)
+{
+    runLoop([&] { return done() || screen_.failed() || screen_.terminated(); });
     return done() && !screen_.failed();
 }
 
+// Whatever happened before (a failure, a signal), the program ends with its
+// call down and the local TA as it was; the hang-up is bounded by its retries.
 void LinkSession::hangUpIfRemote()
 {
-    if (!ctx_.remoteChosen || !link_.cCom().IsOpen())
-        return;
-    link_.tbExitClick();
-    runUntil([this] { return screen_.terminated() || !link_.busy(); });
+    link_.endSession();
+    runLoop([this] { return screen_.terminated(); });
 }
+
+void LinkSession::stopSignalled(int signal)
+{
+    if (signal_ == 0)
+        signal_ = signal;
+    link_.endSession(true);
+}
+
+int LinkSession::failureCode() const { return signal_ != 0 ? 128 + signal_ : kExitFailure; }
 
 } // namespace ta::tactl
 

@@ -8,6 +8,7 @@
 #include "TerminalScreen.h"
 
 #include "link/PosixSerial.h"
+#include "link/StopSignals.h"
 #include "link/TaLink.h"
 #include "link/qt/QtClock.h"
 
@@ -48,14 +49,19 @@ public:
 
     // Runs until done() holds or a message tells of a failure; true when done.
     bool runUntil(const std::function<bool()>& done);
-    // A remote TA's call is taken down and the local TA restored.
+    // Ends the link: a call still up is hung up and the local TA restored.
     void hangUpIfRemote();
+    // The exit code of a failed command: 128 + the signal that stopped it.
+    int failureCode() const;
     // With --stats: the bytes and the time since the session started, and
     // those of the firmware transfer alone, as name = value lines.
     void printStats(std::ostream& err) const;
 
 private:
     static link::AppContext makeContext(const LinkCliOptions& options);
+    void runLoop(const std::function<bool()>& done);
+    // SIGINT, SIGTERM, SIGHUP: the exchange under way ends with its message.
+    void stopSignalled(int signal);
 
     link::AppContext ctx_;
     link::QtClock clock_;
@@ -65,6 +71,8 @@ private:
     link::TaLink link_;
     bool stats_;
     std::chrono::steady_clock::time_point started_ = std::chrono::steady_clock::now();
+    int signal_ = 0;
+    link::StopSignals stopSignals_;
 };
 
 } // namespace ta::tactl

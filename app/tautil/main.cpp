@@ -5,6 +5,7 @@
 #include "app/tautil/TautilApplication.h"
 
 #include "link/PosixSerial.h"
+#include "link/StopSignals.h"
 #include "link/TaLink.h"
 #include "link/qt/QtClock.h"
 #include "ui/GuiScreen.h"
@@ -32,6 +33,13 @@ int run(ta::app::TautilApplication& app)
     ta::ui::GuiScreen screen(windows);
     ta::link::TaLink link(ctx, clock, backend, screen);
     screen.connectLink(link);
+    // Ended from outside (logout, kill, a closed terminal): a call still up
+    // is hung up and the local TA restored before the program goes.
+    int stoppedBy = 0;
+    ta::link::StopSignals stopSignals(clock, [&](int signal) {
+        stoppedBy = stoppedBy != 0 ? stoppedBy : signal;
+        link.endSession();
+    });
     windows.show();
 
     std::unique_ptr<ta::app::ScreenshotTour> tour;
@@ -39,7 +47,8 @@ int run(ta::app::TautilApplication& app)
         tour = std::make_unique<ta::app::ScreenshotTour>(windows, qEnvironmentVariable(ta::app::kScreenshotVariable));
         tour->start();
     }
-    return app.exec();
+    const int status = app.exec();
+    return stoppedBy != 0 ? 128 + stoppedBy : status;
 }
 
 } // namespace

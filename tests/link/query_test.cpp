@@ -172,8 +172,9 @@ TEST_P(ChatterQueryTest, EndsWithinTheRetryBudgetInBoundedMemory)
     }
     EXPECT_EQ(rig.screen.messages(), std::vector<std::string>{"Query Setting failed, please check the TA!"});
     EXPECT_LE(rig.clock.now(), firstSend + 7000 + 10) << "seven sends, one second apart";
-    if (c.badNumber)
+    if (c.badNumber) {
         EXPECT_EQ(rig.sent("AT1C0?"), 7);
+    }
     EXPECT_LE(largest, 4096u);
 }
 

@@ -230,8 +230,9 @@ TEST_P(InterruptTest, EndsTheExchangeWithItsMessage)
     EXPECT_EQ(after.find("+++") != std::string::npos, c.remote);
     EXPECT_EQ(after.find("ATC0=4%P5=0\r") != std::string::npos, c.remote);
     EXPECT_FALSE(rig.ta->callUp());
-    if (c.remote)
+    if (c.remote) {
         EXPECT_EQ(rig.ta->profile().dataPort1.callType, 4) << "the local TA is restored";
+    }
     const std::string all = rig.backend.written(COM1);
     rig.clock.advance(200000);
     EXPECT_EQ(rig.backend.written(COM1), all) << "nothing runs on after the end";
