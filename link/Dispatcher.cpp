@@ -28,6 +28,8 @@ bool isEchoLine(std::string_view line)
 
 // The reply that the first "OK" of the buffer ends: where its echo line
 // starts (npos without one), the echo, and whether "ERROR" came after it.
+// The echo is the last command line before the OK: what comes before it (a
+// refusal of an earlier command, chatter) belongs to no answer.
 struct ReplyShape {
     std::size_t echoAt = std::string::npos;
     std::string_view echo;
@@ -42,9 +44,10 @@ ReplyShape shapeOfFirstReply(const std::string& buffer)
     for (std::size_t at = 0; at < shape.end;) {
         const std::size_t lineEnd = buffer.find('\n', at);
         const std::string_view line(buffer.data() + at, lineEnd - at);
-        if (shape.echoAt == std::string::npos && isEchoLine(line)) {
+        if (isEchoLine(line)) {
             shape.echoAt = at;
             shape.echo = line;
+            shape.refused = false;
         } else if (shape.echoAt != std::string::npos && line == "ERROR") {
             shape.refused = true;
         }
