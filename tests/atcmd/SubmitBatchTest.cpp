@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -177,35 +176,6 @@ TEST(SubmitBatch, BareLocalAndSizeLimitsOverEveryCombination)
                 if (line.starts_with("$P3")) {
                     EXPECT_TRUE(o.noPortPrefix && o.remote) << line;
                 }
-            }
-        }
-    }
-}
-
-// The four settings that only the country option queries and shows are sent
-// only with it: without it they would write values nobody read or loaded.
-TEST(SubmitBatch, CountryOptionDecidesTheFourDeviceSettings)
-{
-    const TaProfile profile = defaults();
-    for (const bool country : {true, false}) {
-        for (const bool bare : {false, true}) {
-            for (uint8_t variant : {1, 2, 3}) {
-                Options o;
-                o.countryOption = country;
-                o.noPortPrefix = bare;
-                o.taVariant = variant;
-                Options other = o;
-                other.countryOption = !country;
-                const Lines batch = buildSubmitBatch(profile, o);
-                int deviceLines = 0;
-                for (const std::string& line : batch)
-                    for (const char* key : {"$P5=", "1%D2=", "1%D3=", "1-P0="})
-                        deviceLines += line.starts_with(key);
-                const int expected = bare || !country ? 0 : (variant & 1 ? 4 : 1);
-                EXPECT_EQ(deviceLines, expected) << country << bare << int(variant);
-                // Nothing else depends on the option.
-                const Lines otherBatch = buildSubmitBatch(profile, other);
-                EXPECT_EQ(std::abs(int(batch.size()) - int(otherBatch.size())), bare ? 0 : (variant & 1 ? 4 : 1));
             }
         }
     }

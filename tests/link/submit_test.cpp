@@ -2,7 +2,6 @@
 // in-process simulated TA on virtual time.
 #include "LinkRig.h"
 #include "ProfileFill.h"
-#include "ScriptedPort.h"
 #include "tests/support/SimBackend.h"
 
 #include "profile/DefaultProfile.h"
@@ -124,93 +123,6 @@ TEST(Submit, SevenUnansweredSendsFailAndTheNextDataIsDropped)
     rig.clock.advance(200);
     EXPECT_EQ(rig.state(), tsIdentify);
 }
-
-// A late OK to an earlier command cannot stand in for the answer of the
-// next: a refused setting fails the submit however the answers are timed.
-struct RefusalCase {
-    const char* name;
-    uint64_t latencyMs;
-    int lateLine; // discovery takes lines 1 to 4; then "$P5=", "1%S=", "1%P2=", "1C0=" ...
-    const char* refused;
-    const char* refusedLine; // sent seven times
-    const char* nextLine;    // never sent
-    friend void PrintTo(const RefusalCase& c, std::ostream* os) { *os << c.name; }
-};
-
-class RefusedSettingTest : public testing::TestWithParam<RefusalCase> {};
-
-TEST_P(RefusedSettingTest, FailsTheSubmitAndSendsNothingAfterIt)
-{
-    const RefusalCase c = GetParam();
-    SubmitRig rig;
-    sim::SimTaOptions options;
-    options.replyLatencyMs = c.latencyMs;
-    options.lateReplyLine = c.lateLine;
-    options.lateReplyMs = 1100;
-    options.refusedKey = c.refused;
-    rig.begin(options);
-    ASSERT_TRUE(rig.submit());
-    EXPECT_EQ(rig.screen.messages(), std::vector<std::string>{"Submit Setting failed, please check the TA!"});
-    EXPECT_FALSE(rig.screen.contains("submitDone"));
-    EXPECT_EQ(rig.sent(c.refusedLine), 7);
-    EXPECT_EQ(rig.sent(c.nextLine), 0) << "nothing after the refused setting";
-    EXPECT_EQ(rig.sent("AT1&W"), 0);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Timings, RefusedSettingTest,
-    testing::Values(RefusalCase{"Prompt", 0, 0, "C0", "AT1C0=8", "AT1C1=0"},
-                    RefusalCase{"LateAnswerJustBefore", 15, 7, "C0", "AT1C0=8", "AT1C1=0"},
-                    RefusalCase{"LateAnswerTwoBefore", 15, 6, "C0", "AT1C0=8", "AT1C1=0"},
-                    RefusalCase{"SlowAndLate", 40, 8, "C1", "AT1C1=0", "AT1%M3=35"}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-// How a reply is told to belong to the command under way, by its echo: the
-// text of each case arrives in one piece while the batch's first command
-// waits ("{}" stands for that command's echo).
-struct ReplyCase {
-    const char* name;
-    const char* text;
-    bool answers;
-    friend void PrintTo(const ReplyCase& c, std::ostream* os) { *os << c.name; }
-};
-
-class ReplyRecognitionTest : public testing::TestWithParam<ReplyCase> {};
-
-TEST_P(ReplyRecognitionTest, OnlyTheAnswerToTheCommandUnderWayAdvances)
-{
-    ta::linktest::LinkRig<ta::linktest::ScriptedBackend> rig;
-    rig.ctx.switches.debugLog = true;
-    rig.start();
-    rig.backend.com(1); // takes every line, says nothing by itself
-    rig.link->cCom().setPort(pnCOM1);
-    ASSERT_TRUE(rig.link->cCom().OpenPort());
-    rig.screen.wizardShown = false;
-    rig.screen.editorShown = true;
-    rig.link->startSubmit();
-    rig.link->sendSubmitCommand();
-    std::string text = GetParam().text;
-    const std::string echo = "AT" + rig.ctx.commandList[0];
-    for (auto at = text.find("{}"); at != std::string::npos; at = text.find("{}"))
-        text.replace(at, 2, echo);
-    rig.link->cComReceiveData(reinterpret_cast<const uint8_t*>(text.data()), uint32_t(text.size()));
-    EXPECT_EQ(rig.ctx.submitIndex, GetParam().answers ? 1 : 0);
-    EXPECT_EQ(rig.backend.com(1).sent.size(), GetParam().answers ? 2u : 1u);
-    EXPECT_TRUE(rig.screen.messages().empty());
-    EXPECT_TRUE(rig.link->tmSmtTimer().enabled()) << "a command is still awaited, its timer runs";
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Replies, ReplyRecognitionTest,
-    testing::Values(ReplyCase{"Ours", "{}\r\r\nOK\r\n", true},
-                    ReplyCase{"OursWithoutEcho", "\r\nOK\r\n", true},
-                    ReplyCase{"LateAnswerToAnother", "AT1%S=/\r\r\nOK\r\n", false},
-                    ReplyCase{"RefusedThenChatterOk", "{}\r\r\nERROR\r\n\r\nOK\r\n", false},
-                    ReplyCase{"EarlierRefusalThenOurs", "AT1%S=/\r\r\nERROR\r\n{}\r\r\nOK\r\n", true},
-                    ReplyCase{"ChatterBeforeOurs", "RING\r\nATTENTION\r\n{}\r\r\nOK\r\n", true},
-                    ReplyCase{"LateAnswerThenOurs", "AT1%S=/\r\r\nOK\r\n{}\r\r\nOK\r\n", true},
-                    ReplyCase{"TwoLateAnswers", "AT1%S=/\r\r\nOK\r\nAT1%P2=1\r\r\nOK\r\n", false}),
-    [](const auto& info) { return std::string(info.param.name); });
 
 // Without the country option the TA's country code and the three port-1
 // device settings are neither read nor shown; a query followed by a submit

@@ -1,12 +1,10 @@
 // The Qt binding of the clock: timers, posted calls, the tick and the
 // descriptor watch, on a real event loop with short waits.
 #include "QtEventLoop.h"
-#include "link/StopSignals.h"
 #include "link/qt/QtClock.h"
 
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -140,27 +138,4 @@ TEST(QtClock, WatchMayBeDestroyedFromItsOwnCallback)
 }
 
 } // namespace
-// The stop signals arrive as events of the loop, never inside the handler,
-// each once and in order; afterwards the earlier dispositions are back.
-TEST(StopSignals, ArriveThroughTheLoopAndLeaveNoHandlerBehind)
-{
-    QtClock clock;
-    std::vector<int> seen;
-    {
-        StopSignals stops(clock, [&](int signal) { seen.push_back(signal); });
-        ASSERT_TRUE(stops.watching());
-        ::raise(SIGTERM);
-        ::raise(SIGHUP);
-        ::raise(SIGINT);
-        EXPECT_TRUE(seen.empty()) << "nothing runs inside the handler";
-        EXPECT_TRUE(runEventLoop(2000, [&] { return seen.size() == 3; }));
-        EXPECT_EQ(seen, (std::vector<int>{SIGTERM, SIGHUP, SIGINT}));
-    }
-    for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
-        struct sigaction now {};
-        ::sigaction(signal, nullptr, &now);
-        EXPECT_EQ(now.sa_handler, SIG_DFL) << signal;
-    }
-}
-
 } // namespace ta::link::test

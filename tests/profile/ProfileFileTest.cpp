@@ -139,37 +139,27 @@ TEST_F(ProfileFileTest, MissingOrUnreadableFilesAreToldApart)
     EXPECT_NE(loadErrorText(LoadResult::WrongMagic, "x.cfg").find("x.cfg"), std::string::npos);
 }
 
-// A path that is no regular file is refused at once, before any open that
-// could block (a pipe without writer, a terminal) or read without end.
+// A path that is no regular file is refused at once with the reason, before
+// any open that could block (a pipe without writer) or read without end.
 TEST_F(ProfileFileTest, NonRegularPathsAreRefusedAtOnceWithTheReason)
 {
     fs::create_directory(path("folder.cfg"));
     ASSERT_EQ(::mkfifo(path("pipe.cfg").c_str(), 0600), 0);
-    const std::vector<std::pair<std::string, std::string>> cases = {
-        {path("folder.cfg"), "a folder"}, {path("pipe.cfg"), "a pipe"}, {"/dev/zero", "a device"},
-        {"/dev/null", "a device"}};
-    for (const auto& [file, kind] : cases) {
+    for (const auto& [file, kind] : std::vector<std::pair<std::string, std::string>>{
+             {path("folder.cfg"), "a folder"}, {path("pipe.cfg"), "a pipe"}, {"/dev/zero", "a device"}}) {
         TaProfile profile = filled(0x44);
         LoadDetails details;
         auto loading = std::async(std::launch::async, [&] { return loadProfileFile(file, profile, &details); });
         if (loading.wait_for(std::chrono::seconds(5)) != std::future_status::ready) {
-            const int writer = ::open(path("pipe.cfg").c_str(), O_RDWR); // lets a blocked open go
-            loading.wait();
-            ::close(writer);
+            ::close(::open(path("pipe.cfg").c_str(), O_RDWR)); // lets a blocked open go
             FAIL() << file << " blocked the load";
         }
         EXPECT_EQ(loading.get(), LoadResult::NotRegular) << file;
         EXPECT_EQ(bytesOf(profile), bytesOf(filled(0x44))) << file;
-        const std::string text = loadErrorText(LoadResult::NotRegular, file, details);
-        EXPECT_NE(text.find(file), std::string::npos) << text;
-        EXPECT_NE(text.find(kind), std::string::npos) << text;
+        EXPECT_EQ(loadErrorText(LoadResult::NotRegular, file, details), "Not a profile file: " + file + " is " + kind);
     }
-    LoadDetails denied;
-    denied.error = EACCES;
-    EXPECT_NE(loadErrorText(LoadResult::CannotOpen, "x.cfg", denied).find(std::strerror(EACCES)), std::string::npos);
-
     write(path("short.cfg"), patternedRecord(100));
-    TaProfile profile = filled(0x55);
+    TaProfile profile{};
     LoadDetails details;
     ASSERT_EQ(loadProfileFile(path("short.cfg"), profile, &details), LoadResult::Ok);
     EXPECT_EQ(details.bytesRead, 100u) << "the caller can tell a short file";

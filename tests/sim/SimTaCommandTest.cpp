@@ -233,45 +233,6 @@ TEST(SimTaFaults, RandomMixIsRepeatableBySeed)
     EXPECT_NE(first.find("\n0\n\nOK\n"), std::string::npos);
 }
 
-// The knobs of a TA that answers late, chatters, refuses a key or says OK to
-// the download command: answers keep their order, a late one holds back the
-// ones after it.
-TEST(SimTaFaults, LatencyLateAnswerRefusalChatterAndDownloadOk)
-{
-    SimTaOptions options;
-    options.replyLatencyMs = 15;
-    options.lateReplyLine = 2;
-    options.lateReplyMs = 1200;
-    options.refusedKey = "C0";
-    SimTa ta(options);
-    ta.receive("ATE1\r", 0);
-    ta.receive("AT1C0=4\r", 0); // the late one: due at 15 + 15 + 1200
-    ta.receive("AT1C0?\r", 10);
-    EXPECT_EQ(ta.takeOutput(), "");
-    EXPECT_EQ(ta.nextWakeMs(), 15u);
-    ta.tick(15);
-    EXPECT_EQ(withoutCr(ta.takeOutput()), "\nOK\n");
-    EXPECT_EQ(ta.nextWakeMs(), 1230u);
-    ta.tick(1229);
-    EXPECT_EQ(ta.takeOutput(), "");
-    ta.tick(1245);
-    EXPECT_EQ(withoutCr(ta.takeOutput()), "AT1C0=4\nERROR\nAT1C0?\n8\n\nOK\n") << "refused, then in order";
-
-    SimTaOptions chatty;
-    chatty.chatter = "RING";
-    chatty.chatterMs = 50;
-    chatty.okToDownload = true;
-    SimTa other(chatty);
-    other.tick(0);
-    other.tick(49);
-    other.tick(50);
-    EXPECT_EQ(withoutCr(other.takeOutput()), "RING\nRING\n");
-    EXPECT_EQ(other.nextWakeMs(), 100u);
-    EXPECT_EQ(withoutCr(talk(other, "AT$D99", 60)), "\nOK\nC");
-    other.tick(200);
-    EXPECT_EQ(other.takeOutput().find("RING"), std::string::npos) << "download mode does not chatter";
-}
-
 TEST(SimTaLines, OverlongLineIsRefusedAndTheNextOneWorks)
 {
     SimTa ta;

@@ -74,16 +74,6 @@ TEST_F(Download, KilobyteAndSmallBlockThenEotThenRestart)
     EXPECT_EQ(talk(ta, "AT", 30050), "\nOK\n") << "and back with echo off";
 }
 
-TEST_F(Download, LostEndAcknowledgementLeavesTheSenderWithoutAnswer)
-{
-    ta.options().loseEndAck = true;
-    enterDownload();
-    EXPECT_EQ(send(block(1, pattern(128, 5))), one(X::ACK));
-    EXPECT_EQ(send(one(X::EOT)), "") << "the TA took the end, the sender never hears so";
-    EXPECT_EQ(ta.downloadsCompleted(), 1);
-    EXPECT_EQ(send(one(X::EOT)), "") << "a restarting TA answers nothing";
-}
-
 TEST_F(Download, DamagedBlocksAreRefusedDuplicatesNotStoredTwice)
 {
     enterDownload();

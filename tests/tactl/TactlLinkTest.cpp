@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
-#include <poll.h>
 #include <signal.h>
 #include <stdlib.h>
 #include <sys/wait.h>
@@ -80,84 +79,6 @@ private:
     std::string path_;
 };
 
-// tactl running in the background, its error output read as it comes, so
-// that a test can act at a given point of an exchange (send it a signal).
-class TactlChild {
-public:
-    TactlChild(const std::string& ports, const std::vector<std::string>& args)
-    {
-        int fds[2];
-        if (pipe2(fds, O_CLOEXEC) != 0)
-            return;
-        pid_ = fork();
-        if (pid_ == 0) {
-            setenv("TA_SERIAL_PORTS", ports.c_str(), 1);
-            const int null = open("/dev/null", O_RDWR);
-            dup2(null, STDIN_FILENO);
-            dup2(null, STDOUT_FILENO);
-            dup2(fds[1], STDERR_FILENO);
-            std::vector<char*> argv{const_cast<char*>(TACTL_PATH)};
-            for (const auto& a : args)
-                argv.push_back(const_cast<char*>(a.c_str()));
-            argv.push_back(nullptr);
-            execv(TACTL_PATH, argv.data());
-            _exit(127);
-        }
-        close(fds[1]);
-        err_ = fds[0];
-    }
-    ~TactlChild()
-    {
-        if (pid_ > 0) {
-            kill(pid_, SIGKILL);
-            waitpid(pid_, nullptr, 0);
-        }
-        if (err_ >= 0)
-            close(err_);
-    }
-    // Reads the error output until it holds text or limitMs passed.
-    bool waitFor(const std::string& text, int limitMs)
-    {
-        while (err.find(text) == std::string::npos) {
-            pollfd p{err_, POLLIN, 0};
-            if (poll(&p, 1, limitMs) != 1 || !readSome())
-                return false;
-        }
-        return true;
-    }
-    void signal(int number) const { kill(pid_, number); }
-    // The exit status once the program ended (-1: it did not within limitMs).
-    int finish(int limitMs)
-    {
-        for (;;) {
-            pollfd p{err_, POLLIN, 0};
-            if (poll(&p, 1, limitMs) != 1)
-                return -1;
-            if (!readSome())
-                break; // the end of its output: it has ended
-        }
-        int status = 0;
-        waitpid(pid_, &status, 0);
-        pid_ = -1;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-
-    std::string err;
-
-private:
-    bool readSome()
-    {
-        char buf[4096];
-        const ssize_t n = read(err_, buf, sizeof buf);
-        if (n > 0)
-            err.append(buf, std::size_t(n));
-        return n > 0;
-    }
-
-    pid_t pid_ = -1;
-    int err_ = -1;
-};
-
 // A pseudo-terminal nobody answers on.
 class SilentPty {
 public:
@@ -196,6 +117,18 @@ protected:
         // A hang fails the test instead of stopping the suite.
         const std::string command = "TA_SERIAL_PORTS='" + ports + "' timeout 100 " + TACTL_PATH + " " + args +
                                     " >" + out + " 2>" + err;
+        const int status = std::system(command.c_str());
+        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, slurp(out), slurp(err)};
+    }
+    // tactl --debug in the background, sent the signal once its exchange has
+    // reached waitFor (a line of its debug output).
+    Outcome tactlInterrupted(const std::string& ports, const std::string& args, const std::string& waitFor,
+                             const std::string& signal) const
+    {
+        const std::string out = file("out.txt"), err = file("err.txt");
+        const std::string command = "TA_SERIAL_PORTS='" + ports + "' " + TACTL_PATH + " " + args + " --debug >" +
+                                    out + " 2>" + err + " & p=$!; for i in $(seq 600); do grep -qF '" + waitFor +
+                                    "' " + err + " && break; sleep 0.05; done; kill -" + signal + " $p; wait $p";
         const int status = std::system(command.c_str());
         return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, slurp(out), slurp(err)};
     }
@@ -258,21 +191,13 @@ TEST_F(TactlLinkTest, RemoteTaIsQueriedThroughACallAndBusyIsReported)
     EXPECT_NE(refused.err.find("tactl: TA respones (Busy)\n"), std::string::npos) << refused.err;
 }
 
-// A slow TA, and one whose answer comes once after the step's timeout, give
-// the same file as a prompt one; a refused setting behind a late answer
-// fails the submit.
-TEST_F(TactlLinkTest, LateRepliesNeitherShiftValuesNorHideARefusal)
+// A refused setting behind a late answer fails the submit: the late OK of
+// the command before it cannot stand in for its answer.
+TEST_F(TactlLinkTest, LateReplyDoesNotHideARefusal)
 {
-    Tasim prompt({});
-    Tasim late({"--reply-latency-ms", "15", "--late-reply", "20", "--late-reply-ms", "1100"});
-    ASSERT_FALSE(late.path().empty());
-    ASSERT_EQ(tactl(prompt.path(), "query -o " + file("prompt.cfg")).exitCode, 0);
-    const auto slow = tactl(late.path(), "query -o " + file("late.cfg"));
-    ASSERT_EQ(slow.exitCode, 0) << slow.err;
-    EXPECT_EQ(slurp(file("prompt.cfg")), slurp(file("late.cfg")));
-
+    ASSERT_EQ(tactl("", "defaults -o " + file("d.cfg")).exitCode, 0);
     Tasim refusing({"--reply-latency-ms", "15", "--late-reply", "7", "--late-reply-ms", "1100", "--refuse", "C0"});
-    const auto refused = tactl(refusing.path(), "submit " + file("prompt.cfg"));
+    const auto refused = tactl(refusing.path(), "submit " + file("d.cfg"));
     EXPECT_EQ(refused.exitCode, 1);
     EXPECT_EQ(refused.err, "tactl: Submit Setting failed, please check the TA!\n");
 }
@@ -290,47 +215,29 @@ TEST_F(TactlLinkTest, ChatterDoesNotKeepAQueryAlive)
     EXPECT_EQ(slurp(file("prompt.cfg")), slurp(file("chatty.cfg")));
 }
 
-// SIGTERM during a remote submit: the exchange ends with the program's own
-// message, the call is hung up and the local TA restored; the exit code
-// tells of the signal.
-TEST_F(TactlLinkTest, SignalDuringARemoteSubmitHangsUpAndRestores)
+// SIGTERM during a remote submit ends it with the program's own message, the
+// call hung up and the local TA restored; SIGINT during an upload cancels the
+// transfer, so the TA leaves download mode and answers again at once.
+TEST_F(TactlLinkTest, SignalsEndTheExchangeUnderWay)
 {
     ASSERT_EQ(tactl("", "defaults -o " + file("d.cfg")).exitCode, 0);
     Tasim ta({"--dial-delay-ms", "100", "--remote-reply-latency-ms", "40", "--log"}, file("tasim.log"));
-    ASSERT_FALSE(ta.path().empty());
-    TactlChild submit(ta.path(), {"submit", file("d.cfg"), "--remote", "0301234", "--debug"});
-    ASSERT_TRUE(submit.waitFor("(AT1%P2=", 20000)) << submit.err;
-    submit.signal(SIGTERM);
-    EXPECT_EQ(submit.finish(30000), 128 + SIGTERM) << submit.err;
-    EXPECT_NE(submit.err.find("tactl: Submit Setting failed, please check the TA!\n"), std::string::npos)
-        << submit.err;
+    const auto submit = tactlInterrupted(ta.path(), "submit " + file("d.cfg") + " --remote 0301234", "(AT1%P2=", "TERM");
+    EXPECT_EQ(submit.exitCode, 128 + SIGTERM) << submit.err;
+    EXPECT_NE(submit.err.find("tactl: Submit Setting failed, please check the TA!\n"), std::string::npos);
     EXPECT_EQ(submit.err.find("(AT1&W)"), std::string::npos) << "the batch stopped";
     const std::string log = slurp(file("tasim.log"));
     EXPECT_NE(log.find("tasim: ATH\n"), std::string::npos) << log;
     EXPECT_NE(log.find("tasim: ATC0=8%P5=0\n"), std::string::npos) << log;
-}
 
-// SIGINT during an upload: the transfer is cancelled on the line, so the TA
-// leaves download mode and answers at once again.
-TEST_F(TactlLinkTest, SignalDuringAnUploadCancelsTheTransfer)
-{
-    ASSERT_EQ(tactl("", "defaults -o " + file("d.cfg")).exitCode, 0);
-    {
-        std::ofstream fw(file("big.bin"), std::ios::binary);
-        for (int i = 0; i < 65536; ++i)
-            fw.put(char(i * 13));
-    }
-    Tasim ta({"--baud", "19200"});
-    ASSERT_FALSE(ta.path().empty());
-    TactlChild upgrade(ta.path(), {"upgrade", file("big.bin"), "--profile", file("d.cfg"), "--debug"});
-    ASSERT_TRUE(upgrade.waitFor("(AT$D99)", 20000)) << upgrade.err;
-    upgrade.signal(SIGINT);
-    EXPECT_EQ(upgrade.finish(30000), 128 + SIGINT) << upgrade.err;
+    std::ofstream(file("big.bin"), std::ios::binary) << std::string(65536, '\x5A');
+    Tasim slow({"--baud", "19200"});
+    const auto upgrade =
+        tactlInterrupted(slow.path(), "upgrade " + file("big.bin") + " --profile " + file("d.cfg"), "(AT$D99)", "INT");
+    EXPECT_EQ(upgrade.exitCode, 128 + SIGINT) << upgrade.err;
     EXPECT_NE(upgrade.err.find("tactl: Firmware upgrade abort, please make sure firmware is correct!\n"),
-              std::string::npos)
-        << upgrade.err;
-    const auto after = tactl(ta.path(), "identify");
-    EXPECT_EQ(after.exitCode, 0) << after.err;
+              std::string::npos);
+    EXPECT_EQ(tactl(slow.path(), "identify").exitCode, 0);
 }
 
 TEST_F(TactlLinkTest, UpgradeUploadsTheImageAndWritesTheSettingsBack)
