@@ -226,7 +226,12 @@ TEST_F(TactlLinkTest, SignalsEndTheExchangeUnderWay)
     EXPECT_EQ(submit.exitCode, 128 + SIGTERM) << submit.err;
     EXPECT_NE(submit.err.find("tactl: Submit Setting failed, please check the TA!\n"), std::string::npos);
     EXPECT_EQ(submit.err.find("(AT1&W)"), std::string::npos) << "the batch stopped";
-    const std::string log = slurp(file("tasim.log"));
+    // tasim takes the last line in its own time after tactl has gone.
+    std::string log;
+    for (int i = 0; i < 200 && log.find("tasim: ATC0=8%P5=0\n") == std::string::npos; ++i) {
+        usleep(i == 0 ? 0 : 20000);
+        log = slurp(file("tasim.log"));
+    }
     EXPECT_NE(log.find("tasim: ATH\n"), std::string::npos) << log;
     EXPECT_NE(log.find("tasim: ATC0=8%P5=0\n"), std::string::npos) << log;
 
