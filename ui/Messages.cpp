@@ -12,14 +12,35 @@ MessageHandler& handler()
     return h;
 }
 
+QString& details()
+{
+    static QString d;
+    return d;
+}
+
 const QString kCaption = QStringLiteral(" ");
 
 } // namespace
 
 void setMessageHandler(MessageHandler h) { handler() = std::move(h); }
 
+QString lastMessageDetails() { return details(); }
+
+void showMessageBox(QWidget* parent, const QString& text, const QString& detailText)
+{
+    details() = detailText;
+    if (handler()) {
+        handler()(text, false);
+        return;
+    }
+    QMessageBox box(QMessageBox::Information, kCaption, text, QMessageBox::Ok, parent);
+    box.setDetailedText(detailText);
+    box.exec();
+}
+
 void showMessageBox(QWidget* parent, const QString& text)
 {
+    details().clear();
     if (handler()) {
         handler()(text, false);
         return;
