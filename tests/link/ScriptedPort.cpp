@@ -95,8 +95,14 @@ private:
 std::unique_ptr<link::SerialDevice> ScriptedBackend::open(const std::string& name)
 {
     auto it = ports_.find(name);
-    if (it == ports_.end() || it->second.busy || it->second.open)
+    if (it == ports_.end()) {
+        lastFailure_ = link::OpenFailure(link::PortProblem::NoDevice);
         return nullptr;
+    }
+    if (it->second.busy || it->second.open) {
+        lastFailure_ = it->second.failure;
+        return nullptr;
+    }
     return std::make_unique<ScriptedDevice>(clock_, it->second);
 }
 

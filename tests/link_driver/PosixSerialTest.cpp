@@ -3,6 +3,7 @@
 #include "PtyHarness.h"
 #include "link/CPDrv.h"
 #include "link/PortList.h"
+#include "link/PortLock.h"
 #include "link/PosixSerial.h"
 #include "link/qt/QtClock.h"
 
@@ -12,10 +13,17 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <ctime>
 #include <fcntl.h>
+#include <filesystem>
+#include <fstream>
 #include <functional>
+#include <iterator>
+#include <optional>
 #include <sys/file.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -305,6 +313,201 @@ TEST_F(QtPosixPort, HangUpOnTheEventLoopClosesAndReportsOnce)
     EXPECT_EQ(hangUps, 1);
     EXPECT_LT(cpu, 30.0) << "nothing spins on the dead descriptor";
 }
+
+// ---- Why a port is passed over ----
+
+std::string lockFileText(int pid)
+{
+    char text[16];
+    std::snprintf(text, sizeof text, "%10d\n", pid);
+    return text;
+}
+
+class PassedOver : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        char pattern[] = "/tmp/ta-locks-XXXXXX";
+        ASSERT_NE(::mkdtemp(pattern), nullptr);
+        lockDir = pattern;
+        backend.setLockDirectory(lockDir);
+    }
+    void TearDown() override { std::filesystem::remove_all(lockDir); }
+    std::string lockFile() const { return lockDir + "/" + uucpLockName(pty.slavePath()); }
+    void writeLock(const std::string& text) const { std::ofstream(lockFile(), std::ios::binary) << text; }
+    std::string readLock() const
+    {
+        std::ifstream in(lockFile(), std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+
+    Pty pty;
+    VirtualClock clock;
+    PosixSerialBackend backend{clock};
+    std::string lockDir;
+};
+
+// Another program holds the port in one of the ways serial programs use;
+// the port is refused, also to root, and the holder is named.
+struct HolderCase {
+    const char* name;
+    std::function<bool(int fd)> hold;
+    PortProblem problem;
+};
+
+class PortHeldElsewhere : public PassedOver, public ::testing::WithParamInterface<HolderCase> {};
+
+TEST_P(PortHeldElsewhere, IsRefusedAndTheHolderNamed)
+{
+    HoldingProcess holder(pty.slavePath(), GetParam().hold);
+    ASSERT_TRUE(holder.ready());
+    EXPECT_EQ(backend.open(pty.slavePath()), nullptr);
+    const OpenFailure failure = backend.lastOpenFailure();
+    EXPECT_EQ(failure.problem, GetParam().problem);
+    EXPECT_EQ(failure.path, pty.slavePath());
+    EXPECT_EQ(failure.holderPid, holder.pid());
+    EXPECT_FALSE(failure.holderName.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Ways, PortHeldElsewhere, ::testing::Values(
+    HolderCase{"Flock", [](int fd) { return ::flock(fd, LOCK_EX | LOCK_NB) == 0; }, PortProblem::InUse},
+    HolderCase{"ExclusiveMode", [](int fd) { return ::ioctl(fd, TIOCEXCL) == 0; }, PortProblem::Exclusive}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(PassedOver, LockFileOfALiveProgramKeepsThePortUnopened)
+{
+    HoldingProcess holder(pty.slavePath(), [](int) { return true; });
+    ASSERT_TRUE(holder.ready());
+    const int32_t binaryPid = holder.pid();
+    for (const std::string& text : {lockFileText(holder.pid()),
+                                    std::string(reinterpret_cast<const char*>(&binaryPid), sizeof binaryPid)}) {
+        writeLock(text);
+        EXPECT_EQ(backend.open(pty.slavePath()), nullptr);
+        EXPECT_EQ(backend.lastOpenFailure().problem, PortProblem::InUse);
+        EXPECT_EQ(backend.lastOpenFailure().holderPid, holder.pid());
+        EXPECT_EQ(readLock(), text) << "another program's lock is left alone";
+    }
+}
+
+// A lock file that names no live program is ignored and replaced by ours
+// while the port is held; ours goes when the port is closed.
+struct LockCase {
+    const char* name;
+    std::function<std::string()> text; // nullptr: no lock file
+};
+
+class IgnoredLockFile : public PassedOver, public ::testing::WithParamInterface<LockCase> {};
+
+TEST_P(IgnoredLockFile, IsReplacedWhileThePortIsHeld)
+{
+    if (GetParam().text)
+        writeLock(GetParam().text());
+    {
+        auto device = backend.open(pty.slavePath());
+        ASSERT_NE(device, nullptr);
+        EXPECT_EQ(readLock(), lockFileText(::getpid()));
+    }
+    EXPECT_FALSE(std::filesystem::exists(lockFile()));
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, IgnoredLockFile, ::testing::Values(
+    LockCase{"None", nullptr},
+    LockCase{"DeadProgram", [] { return lockFileText(deadPid()); }},
+    LockCase{"NotANumber", [] { return std::string("minicom\n"); }},
+    LockCase{"Empty", [] { return std::string(); }},
+    LockCase{"ThisProgram", [] { return lockFileText(::getpid()); }}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(PassedOver, LockFolderThatCannotBeWrittenStillLetsThePortOpen)
+{
+    backend.setLockDirectory(lockDir + "/missing");
+    EXPECT_NE(backend.open(pty.slavePath()), nullptr);
+}
+
+TEST_F(PassedOver, LockFileOfOursIsKeptIfAnotherProgramReplacedIt)
+{
+    HoldingProcess other(pty.slavePath(), [](int) { return true; });
+    ASSERT_TRUE(other.ready());
+    auto device = backend.open(pty.slavePath());
+    ASSERT_NE(device, nullptr);
+    writeLock(lockFileText(other.pid()));
+    device.reset();
+    EXPECT_EQ(readLock(), lockFileText(other.pid()));
+}
+
+struct LockNameCase {
+    const char* path;
+    const char* lockName;
+};
+
+class LockName : public ::testing::TestWithParam<LockNameCase> {};
+
+TEST_P(LockName, IsThePathBelowDevWithSlashesReplaced)
+{
+    EXPECT_EQ(uucpLockName(GetParam().path), GetParam().lockName);
+}
+
+INSTANTIATE_TEST_SUITE_P(Paths, LockName, ::testing::Values(
+    LockNameCase{"/dev/ttyUSB0", "LCK..ttyUSB0"}, LockNameCase{"/dev/pts/3", "LCK..pts_3"},
+    LockNameCase{"/tmp/ttyV0", "LCK..ttyV0"}));
+
+struct FailureCase {
+    const char* name;
+    const char* path; // "\\.\COMn" names go through a one-entry candidate list
+    PortProblem problem;
+};
+
+class OpenFailureKind : public PassedOver, public ::testing::WithParamInterface<FailureCase> {};
+
+TEST_P(OpenFailureKind, TellsWhatWentWrong)
+{
+    PosixSerialBackend oneCandidate(clock, [] { return std::vector<std::string>{"/dev/null"}; });
+    EXPECT_EQ(oneCandidate.open(GetParam().path), nullptr);
+    EXPECT_EQ(oneCandidate.lastOpenFailure().problem, GetParam().problem);
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, OpenFailureKind, ::testing::Values(
+    FailureCase{"Missing", "/nonexistent/ttyUSB0", PortProblem::Missing},
+    FailureCase{"NotATerminal", "/dev/null", PortProblem::NotATerminal},
+    FailureCase{"ComNumberBeyondTheCandidates", "\\\\.\\COM2", PortProblem::NoDevice},
+    FailureCase{"ComNumberOfANonTerminal", "\\\\.\\COM1", PortProblem::NotATerminal},
+    FailureCase{"Folder", "/tmp", PortProblem::Failed}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// What a user who is not root meets: file modes, and TIOCEXCL, which stops
+// the open itself.
+struct UnprivilegedCase {
+    const char* name;
+    mode_t mode;
+    bool exclusiveHolder;
+    PortProblem problem;
+};
+
+class UnprivilegedOpen : public PassedOver, public ::testing::WithParamInterface<UnprivilegedCase> {};
+
+TEST_P(UnprivilegedOpen, MeetsTheSameReasons)
+{
+    std::optional<HoldingProcess> holder;
+    if (GetParam().exclusiveHolder) {
+        holder.emplace(pty.slavePath(), [](int fd) { return ::ioctl(fd, TIOCEXCL) == 0; });
+        ASSERT_TRUE(holder->ready());
+    }
+    ASSERT_EQ(::chmod(pty.slavePath().c_str(), GetParam().mode), 0);
+    const std::string path = pty.slavePath();
+    const int problem = runUnprivileged([&] {
+        VirtualClock childClock;
+        PosixSerialBackend childBackend(childClock);
+        childBackend.setLockDirectory(lockDir); // not writable for nobody
+        return childBackend.open(path) ? int(PortProblem::None) : int(childBackend.lastOpenFailure().problem);
+    });
+    EXPECT_EQ(problem, int(GetParam().problem));
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, UnprivilegedOpen, ::testing::Values(
+    UnprivilegedCase{"NoAccess", 0, false, PortProblem::PermissionDenied},
+    UnprivilegedCase{"ExclusiveHolder", 0666, true, PortProblem::Exclusive},
+    UnprivilegedCase{"Free", 0666, false, PortProblem::None}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace
 } // namespace ta::link::test

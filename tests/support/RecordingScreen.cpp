@@ -21,7 +21,18 @@ std::vector<std::string> withPrefix(const std::vector<std::string>& calls, std::
 
 void RecordingScreen::showMessage(const std::string& text)
 {
+    lastDetails_.clear();
     record(std::string(kMessage) + text);
+    if (onMessage)
+        onMessage(text);
+}
+
+// Recorded as the message, then its details on a line of their own.
+void RecordingScreen::showDetailedMessage(const std::string& text, const std::string& details)
+{
+    record(std::string(kMessage) + text);
+    record("details: " + details);
+    lastDetails_ = details;
     if (onMessage)
         onMessage(text);
 }

@@ -4,7 +4,8 @@
 // (wizardVisible, editorVisible, thresholdsValid) are answered from flags the
 // test sets and are not recorded.
 //
-// Line forms: "message: TEXT", "log: LINE", "progressCaption: TEXT",
+// Line forms: "message: TEXT" (followed by "details: TEXT" for a message
+// with details), "log: LINE", "progressCaption: TEXT",
 // "callingText: DOTS", "tickText: TEXT"; "enableWizard 0|1",
 // "enableEditor 0|1", "showProgress 0|1", "showConnecting 0|1",
 // "showRebooting 0|1", "progressMax N", "progress N"; and the bare names
@@ -36,6 +37,7 @@ public:
     const std::vector<std::string>& calls() const { return calls_; }
     std::vector<std::string> messages() const;
     std::string lastMessage() const; // empty when none
+    const std::string& lastDetails() const { return lastDetails_; } // of the last message
     std::vector<std::string> logLines() const;
     int count(std::string_view call) const;          // exact matches
     int countPrefix(std::string_view prefix) const;  // lines that start with it
@@ -57,6 +59,7 @@ public:
 
     // --- Screen ---
     void showMessage(const std::string& text) override;
+    void showDetailedMessage(const std::string& text, const std::string& details) override;
     void logLine(const std::string& line) override;
     bool wizardVisible() override { return wizardShown; }
     void enableWizard(bool on) override;
@@ -90,6 +93,7 @@ private:
     static std::string flag(std::string_view name, bool on) { return std::string(name) + (on ? " 1" : " 0"); }
 
     std::vector<std::string> calls_;
+    std::string lastDetails_;
 };
 
 } // namespace ta::testsupport
