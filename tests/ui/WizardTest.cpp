@@ -13,6 +13,7 @@
 #include "ui/Messages.h"
 
 #include <QButtonGroup>
+#include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
@@ -241,6 +242,56 @@ TEST_F(WizardTest, CancelAndTheWindowManagersCloseEndTheProgram)
     ASSERT_TRUE(testing::showActive(wizard));
     wizard.windowHandle()->close();
     EXPECT_EQ(screen.count("terminate"), 2);
+}
+
+// The candidate list comes from the environment for these tests.
+class PortList {
+public:
+    explicit PortList(const QByteArray& paths) { qputenv("TA_SERIAL_PORTS", paths); }
+    ~PortList() { qunsetenv("TA_SERIAL_PORTS"); }
+    void set(const QByteArray& paths) { qputenv("TA_SERIAL_PORTS", paths); }
+};
+
+TEST(WizardPort, AutomaticFirstThenEachCandidateAndAChoiceSurvivesARelisting)
+{
+    PortList ports("/dev/ttyTA0:/dev/ttyTA1");
+    link::AppContext ctx;
+    TfMain wizard(ctx, {});
+    ASSERT_EQ(wizard.cbPort->count(), 3);
+    EXPECT_EQ(wizard.cbPort->currentIndex(), 0);
+    EXPECT_EQ(wizard.cbPort->itemText(2), QStringLiteral("COM2  /dev/ttyTA1"));
+    EXPECT_EQ(ctx.chosenPort, "");
+
+    wizard.cbPort->setCurrentIndex(2);
+    EXPECT_EQ(ctx.chosenPort, "/dev/ttyTA1");
+    ports.set("/dev/ttyNEW:/dev/ttyTA1"); // a port plugged in before it
+    wizard.refreshPorts();
+    EXPECT_EQ(wizard.cbPort->currentText(), QStringLiteral("COM2  /dev/ttyTA1"));
+    EXPECT_EQ(ctx.chosenPort, "/dev/ttyTA1");
+
+    ports.set("/dev/ttyNEW"); // the chosen one unplugged
+    wizard.refreshPorts();
+    EXPECT_EQ(wizard.cbPort->currentIndex(), 0);
+    EXPECT_EQ(ctx.chosenPort, "");
+}
+
+TEST(WizardPort, QueryOnAChosenPortOpensThatPortAlone)
+{
+    PortList ports("/dev/ttyTA0");
+    link::VirtualClock clock;
+    testsupport::SimBackend backend(clock);
+    backend.addTa(testsupport::SimBackend::comName(1));
+    backend.addTa("/dev/ttyTA0");
+    link::AppContext ctx;
+    TfMain wizard(ctx, {});
+    RecordingScreen screen;
+    link::TaLink link(ctx, clock, backend, screen);
+    wizard.attach(&link, &screen);
+    wizard.cbPort->setCurrentIndex(1);
+    wizard.btnNextClick();
+    wizard.btnNextClick();
+    EXPECT_EQ(backend.countWritten("/dev/ttyTA0", "ATI0\r"), 1);
+    EXPECT_EQ(backend.openCount(testsupport::SimBackend::comName(1)), 0);
 }
 
 TEST(WizardSwitches, ArgumentsAreReadAtCreation)
