@@ -1,6 +1,8 @@
 #include "Messages.h"
 
+#include <QGridLayout>
 #include <QMessageBox>
+#include <QSpacerItem>
 
 namespace ta::ui {
 
@@ -19,6 +21,7 @@ QString& details()
 }
 
 const QString kCaption = QStringLiteral(" ");
+constexpr int kDetailsWidth = 560;
 
 } // namespace
 
@@ -35,6 +38,10 @@ void showMessageBox(QWidget* parent, const QString& text, const QString& detailT
     }
     QMessageBox box(QMessageBox::Information, kCaption, text, QMessageBox::Ok, parent);
     box.setDetailedText(detailText);
+    // The box is as wide as its short text; the detail lines need more room.
+    if (auto* grid = qobject_cast<QGridLayout*>(box.layout()))
+        grid->addItem(new QSpacerItem(kDetailsWidth, 0, QSizePolicy::Minimum, QSizePolicy::Expanding),
+                      grid->rowCount(), 0, 1, grid->columnCount());
     box.exec();
 }
 
