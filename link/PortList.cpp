@@ -222,7 +222,7 @@ std::vector<PortCandidate> describedPortCandidates()
 PortCandidate portInUse(const std::string& portName)
 {
     const std::string path = devicePathFor(portName, serialPortCandidates());
-    return path.empty() ? PortCandidate{} : describePort(path);
+    return path.empty() ? PortCandidate{} : describePort(canonicalText(path));
 }
 
 std::vector<std::string> serialPortCandidates()

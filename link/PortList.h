@@ -44,8 +44,9 @@ PortCandidate describePort(const std::string& path, const std::string& devDir = 
 // serialPortCandidates(), each described; COM1 is the first.
 std::vector<PortCandidate> describedPortCandidates();
 
-// The device behind a driver's port name ("\\.\COMn" or a path), described;
-// an empty path when a port number has no device.
+// The device behind a driver's port name ("\\.\COMn" or a path), described, with
+// symbolic links (/dev/serial/by-id/...) resolved to the device itself; an
+// empty path when a port number has no device.
 PortCandidate portInUse(const std::string& portName);
 
 // "\\.\COMn" (n = 1..16) is the n-th candidate, or "" when there is none;

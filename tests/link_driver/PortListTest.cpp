@@ -176,8 +176,11 @@ TEST(PortCandidates, VariableListIsDescribedAndComNumbersFindTheirPort)
     ASSERT_EQ(described.size(), 2u);
     EXPECT_EQ(described[1].label(), pty.slavePath() + " (pseudo-terminal)");
     EXPECT_EQ(portInUse("\\\\.\\COM2").label(), pty.slavePath() + " (pseudo-terminal)");
-    EXPECT_EQ(portInUse(pty.slavePath()).path, pty.slavePath());
     EXPECT_EQ(portInUse("\\\\.\\COM3").path, "");
+    ScratchTree tree;
+    const std::string link = tree.dev() + "/ttyTA";
+    std::filesystem::create_symlink(pty.slavePath(), link);
+    EXPECT_EQ(portInUse(link).path, pty.slavePath()) << "a link is shown as the device it names";
 }
 
 struct NameCase {
