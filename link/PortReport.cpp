@@ -1,8 +1,6 @@
 #include "link/PortReport.h"
 
 #include <cstring>
-#include <grp.h>
-#include <sys/stat.h>
 
 namespace ta::link {
 
@@ -19,18 +17,6 @@ std::string holderText(const OpenFailure& failure)
 }
 
 std::string errorText(int error) { return error != 0 ? std::strerror(error) : "unknown error"; }
-
-// The group that may use the device: its own group where that has read and
-// write access, else the one Debian and its kin use for serial ports.
-std::string serialGroup(const std::string& path)
-{
-    struct stat node{};
-    if (::stat(path.c_str(), &node) == 0 && node.st_gid != 0 && (node.st_mode & (S_IRGRP | S_IWGRP)) == (S_IRGRP | S_IWGRP)) {
-        if (const group* entry = ::getgrgid(node.st_gid))
-            return entry->gr_name;
-    }
-    return "dialout";
-}
 
 bool isComName(const std::string& name) { return name.starts_with("\\\\.\\COM"); }
 
@@ -67,8 +53,8 @@ std::string passedOverText(const OpenFailure& failure)
     const std::string byHolder = holder.empty() ? "" : " (" + holder + ")";
     switch (failure.problem) {
     case PortProblem::PermissionDenied:
-        return "permission denied; add the user to the '" + serialGroup(failure.path) +
-               "' group (sudo usermod -a -G " + serialGroup(failure.path) + " $USER) and log in again";
+        return "permission denied; add the user to the 'dialout' group (sudo usermod -a -G dialout $USER) "
+               "and log in again";
     case PortProblem::InUse: return "in use by another program" + byHolder;
     case PortProblem::Exclusive: return "in use by another program that holds it exclusively" + byHolder;
     case PortProblem::Missing: return "missing (unplugged?)";

@@ -95,14 +95,9 @@ private:
 std::unique_ptr<link::SerialDevice> ScriptedBackend::open(const std::string& name)
 {
     auto it = ports_.find(name);
-    if (it == ports_.end()) {
-        lastFailure_ = link::OpenFailure(link::PortProblem::NoDevice);
+    lastFailure_ = it == ports_.end() ? link::OpenFailure(link::PortProblem::NoDevice) : it->second.failure;
+    if (it == ports_.end() || it->second.busy || it->second.open)
         return nullptr;
-    }
-    if (it->second.busy || it->second.open) {
-        lastFailure_ = it->second.failure;
-        return nullptr;
-    }
     return std::make_unique<ScriptedDevice>(clock_, it->second);
 }
 

@@ -133,48 +133,30 @@ TEST_P(PortDescription, ComesFromSysfsAndTheByIdFolder)
 }
 
 INSTANTIATE_TEST_SUITE_P(Kinds, PortDescription, ::testing::Values(
-    DescriptionCase{"FullUsbSerial", [](const ScratchTree& t) {
+    DescriptionCase{"UsbSerial", [](const ScratchTree& t) {
         t.node("ttyUSB0");
         t.usbTty("ttyUSB0", {{"idVendor", "0403"}, {"idProduct", "6001"}, {"manufacturer", "FTDI"},
                              {"product", "FT232R USB UART"}, {"serial", "A50285BI"}});
         t.byId("usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0", "ttyUSB0");
+        t.byId("usb-Other-if00", "ttyACM9"); // another device's name
     }, "ttyUSB0", "FTDI FT232R USB UART, serial A50285BI (0403:6001)", "usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0"},
-    DescriptionCase{"ProductNamesItsMaker", [](const ScratchTree& t) {
+    DescriptionCase{"AcmProductNamesItsMaker", [](const ScratchTree& t) {
         t.node("ttyACM0");
         t.usbTty("ttyACM0", {{"idVendor", "1d6b"}, {"idProduct", "0104"}, {"manufacturer", "Acme"},
                              {"product", "Acme ISDN TA"}}, false);
-        t.byId("usb-Acme_ISDN_TA-if00", "ttyACM0");
-        t.byId("usb-Other-if00", "ttyACM9"); // points elsewhere
-    }, "ttyACM0", "Acme ISDN TA (1d6b:0104)", "usb-Acme_ISDN_TA-if00"},
-    DescriptionCase{"UsbIdsOnly", [](const ScratchTree& t) {
-        t.node("ttyUSB3");
-        t.usbTty("ttyUSB3", {{"idVendor", "067b"}, {"idProduct", "2303"}});
-    }, "ttyUSB3", "USB serial adapter (067b:2303)", ""},
+    }, "ttyACM0", "Acme ISDN TA (1d6b:0104)", ""},
     DescriptionCase{"AcmWithoutSysfs", [](const ScratchTree& t) { t.node("ttyACM2"); },
                     "ttyACM2", "USB modem (CDC-ACM)", ""},
-    DescriptionCase{"Uart16550A", [](const ScratchTree& t) { t.uart("ttyS1", "4"); },
-                    "ttyS1", "on-board serial port (16550A)", ""},
-    DescriptionCase{"UartOfUnknownType", [](const ScratchTree& t) { t.uart("ttyS2", "99"); },
-                    "ttyS2", "on-board serial port (type 99)", ""},
-    DescriptionCase{"ArmUart", [](const ScratchTree& t) { t.node("ttyAMA0"); },
-                    "ttyAMA0", "on-board serial port (AMBA)", ""}),
+    DescriptionCase{"Uart", [](const ScratchTree& t) { t.uart("ttyS1", "4"); },
+                    "ttyS1", "on-board serial port (16550A)", ""}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(PortDescription, PseudoTerminalsAndPathsOutsideTheScan)
-{
-    Pty pty;
-    EXPECT_EQ(describePort(pty.slavePath()).description, "pseudo-terminal");
-    EXPECT_EQ(describePort("/tmp/no-such-port").label(), "/tmp/no-such-port");
-}
-
-TEST(PortCandidates, VariableListIsDescribedAndComNumbersFindTheirPort)
+// The port a driver's name stands for, as the editor shows it.
+TEST(PortCandidates, PortInUseFollowsComNumbersAndLinks)
 {
     Pty pty;
     const std::string list = "/tmp/no-such-port:" + pty.slavePath();
     ScopedEnv ports(kSerialPortsVariable, list.c_str());
-    const auto described = describedPortCandidates();
-    ASSERT_EQ(described.size(), 2u);
-    EXPECT_EQ(described[1].label(), pty.slavePath() + " (pseudo-terminal)");
     EXPECT_EQ(portInUse("\\\\.\\COM2").label(), pty.slavePath() + " (pseudo-terminal)");
     EXPECT_EQ(portInUse("\\\\.\\COM3").path, "");
     ScratchTree tree;

@@ -13,7 +13,6 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
-#include <cstdio>
 #include <ctime>
 #include <fcntl.h>
 #include <filesystem>
@@ -316,13 +315,6 @@ TEST_F(QtPosixPort, HangUpOnTheEventLoopClosesAndReportsOnce)
 
 // ---- Why a port is passed over ----
 
-std::string lockFileText(int pid)
-{
-    char text[16];
-    std::snprintf(text, sizeof text, "%10d\n", pid);
-    return text;
-}
-
 class PassedOver : public ::testing::Test {
 protected:
     void SetUp() override
@@ -334,12 +326,12 @@ protected:
     }
     void TearDown() override { std::filesystem::remove_all(lockDir); }
     std::string lockFile() const { return lockDir + "/" + uucpLockName(pty.slavePath()); }
-    void writeLock(const std::string& text) const { std::ofstream(lockFile(), std::ios::binary) << text; }
     std::string readLock() const
     {
         std::ifstream in(lockFile(), std::ios::binary);
         return std::string(std::istreambuf_iterator<char>(in), {});
     }
+    static std::string lockText(int pid) { return std::string(10 - std::to_string(pid).size(), ' ') + std::to_string(pid) + "\n"; }
 
     Pty pty;
     VirtualClock clock;
@@ -347,11 +339,11 @@ protected:
     std::string lockDir;
 };
 
-// Another program holds the port in one of the ways serial programs use;
-// the port is refused, also to root, and the holder is named.
+// Another program holds the port in one of the ways serial programs use:
+// refused, also to root, with the holder named.
 struct HolderCase {
     const char* name;
-    std::function<bool(int fd)> hold;
+    std::function<bool(int fd)> hold; // nullptr: a lock file names the holder
     PortProblem problem;
 };
 
@@ -359,123 +351,48 @@ class PortHeldElsewhere : public PassedOver, public ::testing::WithParamInterfac
 
 TEST_P(PortHeldElsewhere, IsRefusedAndTheHolderNamed)
 {
-    HoldingProcess holder(pty.slavePath(), GetParam().hold);
+    const bool byLockFile = !GetParam().hold;
+    HoldingProcess holder(pty.slavePath(), byLockFile ? [](int) { return true; } : GetParam().hold);
     ASSERT_TRUE(holder.ready());
+    if (byLockFile)
+        std::ofstream(lockFile()) << lockText(holder.pid());
     EXPECT_EQ(backend.open(pty.slavePath()), nullptr);
     const OpenFailure failure = backend.lastOpenFailure();
     EXPECT_EQ(failure.problem, GetParam().problem);
-    EXPECT_EQ(failure.path, pty.slavePath());
     EXPECT_EQ(failure.holderPid, holder.pid());
     EXPECT_FALSE(failure.holderName.empty());
+    if (byLockFile) {
+        EXPECT_EQ(readLock(), lockText(holder.pid())) << "another program's lock is left alone";
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Ways, PortHeldElsewhere, ::testing::Values(
     HolderCase{"Flock", [](int fd) { return ::flock(fd, LOCK_EX | LOCK_NB) == 0; }, PortProblem::InUse},
-    HolderCase{"ExclusiveMode", [](int fd) { return ::ioctl(fd, TIOCEXCL) == 0; }, PortProblem::Exclusive}),
+    HolderCase{"ExclusiveMode", [](int fd) { return ::ioctl(fd, TIOCEXCL) == 0; }, PortProblem::Exclusive},
+    HolderCase{"LockFile", nullptr, PortProblem::InUse}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(PassedOver, LockFileOfALiveProgramKeepsThePortUnopened)
-{
-    HoldingProcess holder(pty.slavePath(), [](int) { return true; });
-    ASSERT_TRUE(holder.ready());
-    const int32_t binaryPid = holder.pid();
-    for (const std::string& text : {lockFileText(holder.pid()),
-                                    std::string(reinterpret_cast<const char*>(&binaryPid), sizeof binaryPid)}) {
-        writeLock(text);
-        EXPECT_EQ(backend.open(pty.slavePath()), nullptr);
-        EXPECT_EQ(backend.lastOpenFailure().problem, PortProblem::InUse);
-        EXPECT_EQ(backend.lastOpenFailure().holderPid, holder.pid());
-        EXPECT_EQ(readLock(), text) << "another program's lock is left alone";
-    }
-}
-
-// A lock file that names no live program is ignored and replaced by ours
-// while the port is held; ours goes when the port is closed.
-struct LockCase {
-    const char* name;
-    std::function<std::string()> text; // nullptr: no lock file
-};
-
-class IgnoredLockFile : public PassedOver, public ::testing::WithParamInterface<LockCase> {};
+// A lock file that names no live program is replaced by ours while the port
+// is held; ours goes when the port is closed.
+class IgnoredLockFile : public PassedOver, public ::testing::WithParamInterface<const char*> {};
 
 TEST_P(IgnoredLockFile, IsReplacedWhileThePortIsHeld)
 {
-    if (GetParam().text)
-        writeLock(GetParam().text());
+    const std::string text = std::string(GetParam()) == "dead" ? lockText(999999999) : GetParam(); // beyond pid_max
+    if (!text.empty())
+        std::ofstream(lockFile()) << text;
     {
         auto device = backend.open(pty.slavePath());
         ASSERT_NE(device, nullptr);
-        EXPECT_EQ(readLock(), lockFileText(::getpid()));
+        EXPECT_EQ(readLock(), lockText(::getpid()));
     }
     EXPECT_FALSE(std::filesystem::exists(lockFile()));
 }
 
-INSTANTIATE_TEST_SUITE_P(Kinds, IgnoredLockFile, ::testing::Values(
-    LockCase{"None", nullptr},
-    LockCase{"DeadProgram", [] { return lockFileText(deadPid()); }},
-    LockCase{"NotANumber", [] { return std::string("minicom\n"); }},
-    LockCase{"Empty", [] { return std::string(); }},
-    LockCase{"ThisProgram", [] { return lockFileText(::getpid()); }}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-TEST_F(PassedOver, LockFolderThatCannotBeWrittenStillLetsThePortOpen)
-{
-    backend.setLockDirectory(lockDir + "/missing");
-    EXPECT_NE(backend.open(pty.slavePath()), nullptr);
-}
-
-TEST_F(PassedOver, LockFileOfOursIsKeptIfAnotherProgramReplacedIt)
-{
-    HoldingProcess other(pty.slavePath(), [](int) { return true; });
-    ASSERT_TRUE(other.ready());
-    auto device = backend.open(pty.slavePath());
-    ASSERT_NE(device, nullptr);
-    writeLock(lockFileText(other.pid()));
-    device.reset();
-    EXPECT_EQ(readLock(), lockFileText(other.pid()));
-}
-
-struct LockNameCase {
-    const char* path;
-    const char* lockName;
-};
-
-class LockName : public ::testing::TestWithParam<LockNameCase> {};
-
-TEST_P(LockName, IsThePathBelowDevWithSlashesReplaced)
-{
-    EXPECT_EQ(uucpLockName(GetParam().path), GetParam().lockName);
-}
-
-INSTANTIATE_TEST_SUITE_P(Paths, LockName, ::testing::Values(
-    LockNameCase{"/dev/ttyUSB0", "LCK..ttyUSB0"}, LockNameCase{"/dev/pts/3", "LCK..pts_3"},
-    LockNameCase{"/tmp/ttyV0", "LCK..ttyV0"}));
-
-struct FailureCase {
-    const char* name;
-    const char* path; // "\\.\COMn" names go through a one-entry candidate list
-    PortProblem problem;
-};
-
-class OpenFailureKind : public PassedOver, public ::testing::WithParamInterface<FailureCase> {};
-
-TEST_P(OpenFailureKind, TellsWhatWentWrong)
-{
-    PosixSerialBackend oneCandidate(clock, [] { return std::vector<std::string>{"/dev/null"}; });
-    EXPECT_EQ(oneCandidate.open(GetParam().path), nullptr);
-    EXPECT_EQ(oneCandidate.lastOpenFailure().problem, GetParam().problem);
-}
-
-INSTANTIATE_TEST_SUITE_P(Kinds, OpenFailureKind, ::testing::Values(
-    FailureCase{"Missing", "/nonexistent/ttyUSB0", PortProblem::Missing},
-    FailureCase{"NotATerminal", "/dev/null", PortProblem::NotATerminal},
-    FailureCase{"ComNumberBeyondTheCandidates", "\\\\.\\COM2", PortProblem::NoDevice},
-    FailureCase{"ComNumberOfANonTerminal", "\\\\.\\COM1", PortProblem::NotATerminal},
-    FailureCase{"Folder", "/tmp", PortProblem::Failed}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Kinds, IgnoredLockFile, ::testing::Values("", "dead", "minicom\n"));
 
 // What a user who is not root meets: file modes, and TIOCEXCL, which stops
-// the open itself.
+// the open itself. nobody cannot write the lock folder either.
 struct UnprivilegedCase {
     const char* name;
     mode_t mode;
@@ -493,12 +410,9 @@ TEST_P(UnprivilegedOpen, MeetsTheSameReasons)
         ASSERT_TRUE(holder->ready());
     }
     ASSERT_EQ(::chmod(pty.slavePath().c_str(), GetParam().mode), 0);
-    const std::string path = pty.slavePath();
     const int problem = runUnprivileged([&] {
-        VirtualClock childClock;
-        PosixSerialBackend childBackend(childClock);
-        childBackend.setLockDirectory(lockDir); // not writable for nobody
-        return childBackend.open(path) ? int(PortProblem::None) : int(childBackend.lastOpenFailure().problem);
+        const auto device = backend.open(pty.slavePath());
+        return int(device ? PortProblem::None : backend.lastOpenFailure().problem);
     });
     EXPECT_EQ(problem, int(GetParam().problem));
 }

@@ -6,7 +6,7 @@
 #include <fcntl.h>
 #include <grp.h>
 #include <poll.h>
-#include <csignal>
+#include <signal.h>
 #include <stdexcept>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -138,15 +138,6 @@ int runUnprivileged(const std::function<int()>& work)
     if (child < 0 || ::waitpid(child, &status, 0) != child || !WIFEXITED(status))
         return -1;
     return WEXITSTATUS(status);
-}
-
-int deadPid()
-{
-    const pid_t child = ::fork();
-    if (child == 0)
-        ::_exit(0);
-    ::waitpid(child, nullptr, 0);
-    return int(child);
 }
 
 ScopedEnv::ScopedEnv(const char* name, const char* value) : name_(name)

@@ -83,9 +83,6 @@ private:
 // returns the child's exit code, -1 when it did not exit normally.
 int runUnprivileged(const std::function<int()>& work);
 
-// The PID of a process that has ended.
-int deadPid();
-
 // Sets or clears an environment variable for one scope.
 class ScopedEnv {
 public:

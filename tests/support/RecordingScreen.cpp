@@ -27,14 +27,10 @@ void RecordingScreen::showMessage(const std::string& text)
         onMessage(text);
 }
 
-// Recorded as the message, then its details on a line of their own.
 void RecordingScreen::showDetailedMessage(const std::string& text, const std::string& details)
 {
-    record(std::string(kMessage) + text);
-    record("details: " + details);
+    showMessage(text);
     lastDetails_ = details;
-    if (onMessage)
-        onMessage(text);
 }
 
 void RecordingScreen::logLine(const std::string& line) { record(std::string(kLog) + line); }

@@ -4,8 +4,7 @@
 // (wizardVisible, editorVisible, thresholdsValid) are answered from flags the
 // test sets and are not recorded.
 //
-// Line forms: "message: TEXT" (followed by "details: TEXT" for a message
-// with details), "log: LINE", "progressCaption: TEXT",
+// Line forms: "message: TEXT", "log: LINE", "progressCaption: TEXT",
 // "callingText: DOTS", "tickText: TEXT"; "enableWizard 0|1",
 // "enableEditor 0|1", "showProgress 0|1", "showConnecting 0|1",
 // "showRebooting 0|1", "progressMax N", "progress N"; and the bare names
