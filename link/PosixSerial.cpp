@@ -349,19 +349,24 @@ std::unique_ptr<SerialDevice> PosixSerialBackend::openPath(const std::string& pa
         const int holder = problem == PortProblem::Exclusive ? processUsingDevice(path) : 0;
         return refuse(OpenFailure(problem, path, error, holder));
     }
-    auto refuseOpen = [&](PortProblem problem, int error, bool findHolder) {
+    auto refuseOpen = [&](PortProblem problem, int error, int holder) {
         ::close(fd);
-        const int holder = findHolder ? processUsingDevice(path) : 0;
         return refuse(OpenFailure(problem, path, error, holder));
     };
     if (!::isatty(fd))
-        return refuseOpen(PortProblem::NotATerminal, ENOTTY, false);
+        return refuseOpen(PortProblem::NotATerminal, ENOTTY, 0);
     int exclusive = 0;
-    if (::ioctl(fd, TIOCGEXCL, &exclusive) == 0 && exclusive != 0)
-        return refuseOpen(PortProblem::Exclusive, EBUSY, true);
+    if (::ioctl(fd, TIOCGEXCL, &exclusive) == 0 && exclusive != 0) {
+        // A pseudo-terminal keeps the flag after a holder that did not clear
+        // it has gone; root sees every holder and so can tell.
+        const int holder = processUsingDevice(path);
+        if (holder != 0 || ::geteuid() != 0)
+            return refuseOpen(PortProblem::Exclusive, EBUSY, holder);
+    }
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
         const int error = errno;
-        return refuseOpen(error == EWOULDBLOCK ? PortProblem::InUse : PortProblem::Failed, error, error == EWOULDBLOCK);
+        const bool held = error == EWOULDBLOCK;
+        return refuseOpen(held ? PortProblem::InUse : PortProblem::Failed, error, held ? processUsingDevice(path) : 0);
     }
     ::ioctl(fd, TIOCEXCL);
     return std::make_unique<PosixSerialDevice>(fd, clock_, UucpLock(lockDir_, path));

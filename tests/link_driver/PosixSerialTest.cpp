@@ -372,6 +372,16 @@ INSTANTIATE_TEST_SUITE_P(Ways, PortHeldElsewhere, ::testing::Values(
     HolderCase{"LockFile", nullptr, PortProblem::InUse}),
     [](const auto& info) { return std::string(info.param.name); });
 
+TEST_F(PassedOver, ExclusiveFlagLeftBehindOnAPseudoTerminalIsNoHolderForRoot)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "only root may open a terminal in exclusive mode";
+    const int gone = ::open(pty.slavePath().c_str(), O_RDWR | O_NOCTTY);
+    ASSERT_EQ(::ioctl(gone, TIOCEXCL), 0);
+    ::close(gone); // without TIOCNXCL: the flag stays while the master is open
+    EXPECT_NE(backend.open(pty.slavePath()), nullptr);
+}
+
 // A lock file that names no live program is replaced by ours while the port
 // is held; ours goes when the port is closed.
 class IgnoredLockFile : public PassedOver, public ::testing::WithParamInterface<const char*> {};
