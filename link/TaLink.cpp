@@ -103,21 +103,27 @@ void TaLink::enableAndFocusCallerWindow()
 
 // A remote sequence that gives up takes its call down and puts the local TA
 // back as it was; the caller window comes back once that is done.
-void TaLink::giveUp(const std::string& message)
+void TaLink::giveUp(const std::string& message, const std::string& details)
 {
     ctx_.transactionState = tsIdle;
     if (ctx_.remoteChosen && ctx_.callDialled)
         releaseCall(CallEnd::StayIdle);
     else
         restoreLocalTa();
-    screen_.showMessage(message);
+    if (details.empty())
+        screen_.showMessage(message);
+    else
+        screen_.showDetailedMessage(message, details);
     if (callEnd_ == CallEnd::None && !sessionEnded_)
         enableCallerWindow();
 }
 
 void TaLink::selectPort(int index)
 {
-    cCom_->setPort(TPortNumber(pnCOM1 + index));
+    if (ctx_.chosenPort.empty())
+        cCom_->setPort(TPortNumber(pnCOM1 + index));
+    else
+        cCom_->setPortName(ctx_.chosenPort);
 }
 
 void TaLink::stopSequenceTimers()
