@@ -213,11 +213,12 @@ void TaLink::stopExchange(bool tellUser)
         cancelTransfer();
     stopSequenceTimers();
     tmTickTimer_->setEnabled(false);
+    if (!underWay)
+        return; // nothing is shown that would have to go
     screen_.showProgress(false);
-    screen_.showRebooting(false);
-    if (state != tsDialing)
-        screen_.showConnecting(false);
-    if (underWay && tellUser)
+    if (state == tsRebooting)
+        screen_.showRebooting(false);
+    if (tellUser)
         screen_.showMessage(interruptedMessage(state));
 }
 
