@@ -40,10 +40,10 @@ bool isSwitch(const std::string& argument)
     return ui::switchOfArgument(upper) >= 0;
 }
 
-TautilArguments refuse(std::string error)
+TautilArguments only(TautilArguments::Action action, std::string error = {})
 {
     TautilArguments result;
-    result.action = TautilArguments::Action::Refuse;
+    result.action = action;
     result.error = std::move(error);
     return result;
 }
@@ -60,20 +60,19 @@ TautilArguments readTautilArguments(const std::vector<std::string>& arguments)
         if (isSwitch(argument)) {
             continue;
         } else if (!operandsOnly && (argument == "--help" || argument == "-h" || argument == "/?")) {
-            result.action = TautilArguments::Action::Help;
-            return result;
+            return only(TautilArguments::Action::Help);
         } else if (option && argument == "--version") {
-            result.action = TautilArguments::Action::Version;
-            return result;
+            return only(TautilArguments::Action::Version);
         } else if (option && argument == "--") {
             operandsOnly = true;
         } else if (const QtOption* qt = option ? qtOption(argument) : nullptr) {
             if (qt->takesValue && argument.find('=') == std::string::npos && i + 1 < arguments.size())
                 ++i;
         } else if (option) {
-            return refuse("unknown option '" + argument + "'");
+            return only(TautilArguments::Action::Refuse, "unknown option '" + argument + "'");
         } else if (!result.profileFile.empty()) {
-            return refuse("one profile file at a time, not '" + result.profileFile + "' and '" + argument + "'");
+            return only(TautilArguments::Action::Refuse,
+                        "one profile file at a time, not '" + result.profileFile + "' and '" + argument + "'");
         } else {
             result.profileFile = argument;
         }
