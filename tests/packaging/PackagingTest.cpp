@@ -18,21 +18,14 @@
 #include <vector>
 
 #include "ta/Version.h"
+#include "tests/support/ShellRun.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-struct Outcome {
-    int exitCode;
-    std::string out, err;
-};
-
-std::string slurp(const fs::path& file)
-{
-    std::ifstream in(file, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
+using ta::testsupport::Outcome;
+using ta::testsupport::slurp;
 
 std::string quoted(const std::string& text) { return "'" + text + "'"; }
 
@@ -64,12 +57,10 @@ protected:
     // A shell command line run without a display, in the scratch folder.
     Outcome sh(const std::string& command) const
     {
-        const std::string out = (dir / "stdout").string(), err = (dir / "stderr").string();
-        const std::string line = "cd " + quoted(dir.string()) +
-                                 " && env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM sh -c " +
-                                 quoted(command) + " >" + quoted(out) + " 2>" + quoted(err) + " </dev/null";
-        const int status = std::system(line.c_str());
-        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, slurp(out), slurp(err)};
+        return ta::testsupport::runShell("cd " + quoted(dir.string()) +
+                                             " && env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM sh -c " +
+                                             quoted(command),
+                                         dir);
     }
 
     fs::path dir;

@@ -21,22 +21,15 @@
 #include "profile/FieldList.h"
 #include "profile/ProfileFile.h"
 #include "ta/Version.h"
+#include "tests/support/ShellRun.h"
 
 namespace ta {
 namespace {
 
 namespace fs = std::filesystem;
 
-struct Outcome {
-    int exitCode;
-    std::string out, err;
-};
-
-std::string slurp(const fs::path& file)
-{
-    std::ifstream in(file, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
+using testsupport::Outcome;
+using testsupport::slurp;
 
 std::vector<std::string> lines(const std::string& text)
 {
@@ -65,18 +58,13 @@ protected:
         std::string command = TACTL_PATH;
         for (const std::string& arg : args)
             command += " '" + arg + "'";
-        command += " >'" + path("stdout") + "' 2>'" + path("stderr") + "' </dev/null";
-        const int status = std::system(command.c_str());
-        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, slurp(path("stdout")), slurp(path("stderr"))};
+        return testsupport::runShell(command, dir);
     }
 
-    // A shell command line; "$T" is tactl.
+    // A shell command line in the test's folder; "$T" is tactl.
     Outcome sh(const std::string& script) const
     {
-        const std::string command = "T='" + std::string(TACTL_PATH) + "'; cd '" + dir.string() + "' && { " + script +
-                                    "; } >'" + path("stdout") + "' 2>'" + path("stderr") + "' </dev/null";
-        const int status = std::system(command.c_str());
-        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, slurp(path("stdout")), slurp(path("stderr"))};
+        return testsupport::runShell("T='" + std::string(TACTL_PATH) + "'; cd '" + dir.string() + "' && " + script, dir);
     }
 
     void save(const std::string& name, TaProfile profile) const { ASSERT_EQ(saveProfileFile(path(name), profile), ""); }
