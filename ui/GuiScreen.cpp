@@ -53,6 +53,12 @@ QWidget* GuiScreen::messageOwner() const
 
 void GuiScreen::showMessage(const std::string& text) { showMessageBox(messageOwner(), fromLink(text)); }
 
+// The details name device paths and USB product strings: the system's text.
+void GuiScreen::showDetailedMessage(const std::string& text, const std::string& details)
+{
+    showMessageBox(messageOwner(), fromLink(text), QString::fromLocal8Bit(details));
+}
+
 void GuiScreen::logLine(const std::string& line) { w_.fDBG.appendLine(std::string_view(line)); }
 
 bool GuiScreen::wizardVisible() { return w_.fMain.isVisible(); }

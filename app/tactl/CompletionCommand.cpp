@@ -37,7 +37,7 @@ std::string valueArms()
         std::string names = "--" + option.name;
         if (option.shortName)
             names = std::string("-") + option.shortName + "|" + names;
-        if (option.valueName.find("FILE") != std::string::npos) {
+        if (option.valueName.find("FILE") != std::string::npos || option.valueName == "PATH") {
             files += (files.empty() ? "" : "|") + names;
             continue;
         }

@@ -1,5 +1,7 @@
 #include "LinkSession.h"
 
+#include "link/PortList.h"
+
 #include <QCoreApplication>
 #include <QTimer>
 
@@ -36,6 +38,7 @@ LinkCliOptions linkOptionsFrom(const CommandLine& line)
     o.remoteNumber = line.value("remote");
     o.output = line.value("output");
     o.profile = line.value("profile");
+    o.port = line.value("port");
     return o;
 }
 
@@ -46,20 +49,28 @@ link::AppContext LinkSession::makeContext(const LinkCliOptions& options)
     ctx.switches = options.switches;
     ctx.remoteChosen = !options.remoteNumber.empty();
     ctx.remoteNumber = options.remoteNumber;
+    ctx.chosenPort = options.port;
     ctx.clearLastCharge = options.clearLastCharge;
     ctx.clearAccCharge = options.clearAccCharge;
     return ctx;
 }
 
 LinkSession::LinkSession(const LinkCliOptions& options, std::ostream& err)
-    : ctx_(makeContext(options)), backend_(clock_), counting_(backend_), screen_(ctx_, err, options.debug, TerminalScreen::stderrIsTerminal()),
-      link_(ctx_, clock_, counting_, screen_), stats_(options.stats)
+    : ctx_(makeContext(options)), backend_(clock_), counting_(backend_),
+      screen_(ctx_, err, options.debug, TerminalScreen::stderrIsTerminal()), link_(ctx_, clock_, counting_, screen_),
+      stats_(options.stats)
 {
     link_.cCom().setReadinessWakeups(!options.pollOnly);
     screen_.watchBytes(&counting_.counts());
 }
 
-std::string LinkSession::devicePath() const { return backend_.resolve(const_cast<link::TaLink&>(link_).cCom().PortName()); }
+std::string LinkSession::portText() const
+{
+    const std::string& name = const_cast<link::TaLink&>(link_).cCom().PortName();
+    const int number = link::comNumberOf(name);
+    const std::string label = link::describePort(backend_.resolve(name)).label();
+    return number == 0 ? label : "COM" + std::to_string(number) + " " + label;
+}
 
 bool LinkSession::runUntil(const std::function<bool()>& done)
 {

@@ -29,6 +29,7 @@ const std::vector<Option> kOptions = {
     {"json", 0, "", "print the fields as one JSON object", {"show"}},
     {"base", 0, "FILE", "start from this profile instead of zero bytes", {"import"}},
     {"profile", 0, "FILE", "write these settings after the restart instead of the TA's own", {"upgrade"}},
+    {"port", 0, "PATH", "open this serial port alone instead of searching COM1 to COM8", {"link"}},
     {"remote", 0, "NUMBER", "configure the TA at the far end of a call to NUMBER", {"link", "lists"},
      &checkRemoteNumber},
     {"no-force", 0, "", "call the remote TA with the other set-up command and dial suffix", {"link"}},
