@@ -406,7 +406,7 @@ TEST_F(TactlTest, DiffListsTheFieldsThatDifferAndTellsByItsExitCode)
 TEST_F(TactlTest, EveryCommandTakesHelpBeforeItsOperands)
 {
     for (const char* command : {"batch", "completion", "defaults", "diff", "help", "identify", "import", "query",
-                                "querylist", "set", "show", "submit", "upgrade"}) {
+                                "ports", "querylist", "set", "show", "submit", "upgrade"}) {
         SCOPED_TRACE(command);
         const Outcome run = tactl({command, "--help"});
         EXPECT_EQ(run.exitCode, 0) << run.err;

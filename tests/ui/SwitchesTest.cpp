@@ -91,6 +91,12 @@ struct ArgumentCase {
     std::string profileFile;
 };
 
+void PrintTo(const ArgumentCase& c, std::ostream* out)
+{
+    for (const std::string& argument : c.arguments)
+        *out << '[' << argument << ']';
+}
+
 class TautilArgumentParsing : public ::testing::TestWithParam<ArgumentCase> {};
 
 TEST_P(TautilArgumentParsing, DecidesBeforeAnyWindowExists)
