@@ -56,12 +56,19 @@ std::optional<TaProfile> loadProfileOrError(const std::string& path, std::string
     return profile;
 }
 
+std::string outputRefusal(const std::string& path)
+{
+    if (isStdio(path) && ::isatty(STDOUT_FILENO) == 1)
+        return "will not write a binary profile to a terminal; redirect standard output";
+    return {};
+}
+
 std::string writeProfile(const std::string& path, TaProfile& profile, std::ostream& out)
 {
     if (!isStdio(path))
         return saveProfileFile(path, profile);
-    if (::isatty(STDOUT_FILENO) == 1)
-        return "will not write a binary profile to a terminal; redirect standard output";
+    if (std::string refusal = outputRefusal(path); !refusal.empty())
+        return refusal;
     std::memcpy(profile.magic, kProfileMagic, sizeof profile.magic);
     out.write(reinterpret_cast<const char*>(&profile), std::streamsize(sizeof profile));
     out.flush();

@@ -28,6 +28,10 @@ std::optional<TaProfile> loadProfileOrError(const std::string& path, std::string
 // step, or to out for "-" (never to a terminal). "" or a one-line error.
 std::string writeProfile(const std::string& path, TaProfile& profile, std::ostream& out);
 
+// Why the profile cannot go to path ("-" on a terminal), or "": asked
+// before a long exchange rather than after it.
+std::string outputRefusal(const std::string& path);
+
 // The whole of a text file ("-": standard input), at most kMaxTextSize bytes.
 constexpr std::size_t kMaxTextSize = 1 << 20;
 std::optional<std::string> readTextOrError(const std::string& path, std::string& error);

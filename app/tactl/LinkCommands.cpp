@@ -70,6 +70,8 @@ int runQuery(const CommandLine& line, std::ostream& out, std::ostream& err)
     const LinkCliOptions options = linkOptionsFrom(line);
     if (options.output.empty() || !line.operands().empty())
         return usageError(err, line, "query needs -o FILE.CFG and nothing else");
+    if (const std::string refusal = outputRefusal(options.output); !refusal.empty())
+        return fail(err, refusal);
     LinkSession session(options, err);
     if (!queryTa(session))
         return sequenceFailed(session);

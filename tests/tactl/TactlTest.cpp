@@ -227,6 +227,10 @@ TEST_F(TactlTest, DashStandsForStandardInputAndOutput)
     EXPECT_EQ(sh("cat p.cfg | \"$T\" batch -").out, tactl({"batch", path("p.cfg")}).out);
     EXPECT_EQ(sh("\"$T\" defaults -o - > d.cfg && \"$T\" show d.cfg").out, sh("\"$T\" defaults -o - | \"$T\" show -").out);
     expectOneLineError(sh("\"$T\" show - < /dev/null"));
+    // A binary profile never goes to a terminal (script gives the command one).
+    const Outcome terminal = sh("script -qec '\"$T\" defaults -o -' /dev/null");
+    EXPECT_NE(terminal.exitCode, 0);
+    EXPECT_EQ(terminal.out.find("TAPRF1.0"), std::string::npos);
 }
 
 TEST_F(TactlTest, ShowJsonGivesNumbersTextsAndTheLabelsOfCodedValues)
