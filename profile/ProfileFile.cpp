@@ -127,10 +127,18 @@ LoadResult loadProfileFile(const std::string& path, TaProfile& profile, LoadDeta
         ::close(fd);
         return LoadResult::NotRegular;
     }
+    const LoadResult result = loadProfileFrom(fd, profile, &found);
+    ::close(fd);
+    return result;
+}
+
+LoadResult loadProfileFrom(int fd, TaProfile& profile, LoadDetails* details)
+{
+    LoadDetails local;
+    LoadDetails& found = details ? *details : local;
     std::array<char, kProfileSize> buffer{};
     const ssize_t got = readFully(fd, buffer.data(), buffer.size());
     found.error = got < 0 ? errno : 0;
-    ::close(fd);
     if (got < 0)
         return LoadResult::CannotOpen;
     found.bytesRead = std::size_t(got);

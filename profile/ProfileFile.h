@@ -30,6 +30,10 @@ struct LoadDetails {
 // file is refused before it is opened, so a pipe or a device cannot block.
 LoadResult loadProfileFile(const std::string& path, TaProfile& profile, LoadDetails* details = nullptr);
 
+// The same from an open descriptor (a pipe, standard input), read from where
+// it stands; the descriptor stays open.
+LoadResult loadProfileFrom(int fd, TaProfile& profile, LoadDetails* details = nullptr);
+
 // A one-line English text for a load result, naming the file and the reason.
 std::string loadErrorText(LoadResult result, const std::string& path, const LoadDetails& details = {});
 

@@ -308,11 +308,15 @@ void TfMain::loadFromFile()
     const QString path = dialogs_.chooseOpen(this);
     if (path.isEmpty())
         return;
-    const std::string name = QFile::encodeName(path).toStdString();
+    openProfile(QFile::encodeName(path).toStdString());
+}
+
+void TfMain::openProfile(const std::string& fileName)
+{
     ta::LoadDetails details;
-    const ta::LoadResult result = ta::loadProfileFile(name, ctx_.workingProfile, &details);
+    const ta::LoadResult result = ta::loadProfileFile(fileName, ctx_.workingProfile, &details);
     if (result != ta::LoadResult::Ok) {
-        showMessageBox(this, QString::fromLocal8Bit(ta::loadErrorText(result, name, details)));
+        showMessageBox(this, QString::fromLocal8Bit(ta::loadErrorText(result, fileName, details)));
         return;
     }
     handOver();
