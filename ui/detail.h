@@ -111,6 +111,7 @@ private:
     link::AppContext& ctx_;
     ProfileDialogs& dialogs_;
     binding::CodeTables codeTables_;
+    binding::LoadedValues loadedValues_;
     QHash<QString, QWidget*> controls_;
     bool x25Removed_ = false;
     bool shownBefore_ = false;

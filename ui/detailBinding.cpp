@@ -22,7 +22,7 @@ QString portName(const char* rs232Name, bool usb)
 
 void TfDetail::showProfile()
 {
-    binding::showRows(ctx_.workingProfile, ctx_.switches, codeTables_,
+    binding::showRows(ctx_.workingProfile, ctx_.switches, codeTables_, loadedValues_,
                       [this](const QString& name) { return control(name); });
     // Only the groups follow the loaded box; the loaded multilink values stay.
     for (bool usb : {false, true})
@@ -31,7 +31,7 @@ void TfDetail::showProfile()
 
 void TfDetail::collectProfile()
 {
-    binding::collectRows(ctx_.workingProfile, ctx_.switches, codeTables_,
+    binding::collectRows(ctx_.workingProfile, ctx_.switches, codeTables_, loadedValues_,
                          [this](const QString& name) { return control(name); });
     ctx_.clearLastCharge = control<QCheckBox>(QStringLiteral("ckCIClrLast"))->isChecked();
     ctx_.clearAccCharge = control<QCheckBox>(QStringLiteral("ckCIClrAcc"))->isChecked();
