@@ -181,20 +181,25 @@ TEST(Binding, AnUnlistedValueIsNamedUntilTheNextLoad)
     EXPECT_EQ(list->currentText(), "XON/XOFF flow control");
 }
 
-TEST(Binding, UsbBaudRatesBelow9600KeepTheStoredCode)
+TEST(Binding, UsbBaudRatesBelow9600CannotBeChosen)
 {
     EditorHarness h(allOn(), 3);
     TaProfile& p = h.ctx.workingProfile;
-    p.dataPort2.portBaudRate = 21;
+    p.dataPort2.portBaudRate = 8;
     h.editor->showProfile();
     auto* list = h.control<QComboBox>("cbUsbPOBaudRate");
     EXPECT_EQ(list->count(), 11);
-    EXPECT_EQ(list->currentText(), "230400");
-    for (int i = 0; i < 5; ++i) {
-        list->setCurrentIndex(i);
-        h.editor->collectProfile();
-        EXPECT_EQ(p.dataPort2.portBaudRate, 21) << list->currentText().toStdString();
+    ASSERT_EQ(list->currentText(), "9600");
+    for (int key : {Qt::Key_Up, Qt::Key_Home, Qt::Key_PageUp}) {
+        QTest::keyClick(list, Qt::Key(key));
+        EXPECT_EQ(list->currentText(), "9600") << key;
     }
+    for (int i = 0; i < 5; ++i)
+        EXPECT_FALSE(list->model()->flags(list->model()->index(i, 0)) & Qt::ItemIsEnabled) << i;
+    // Should one be chosen all the same, nothing made up is stored.
+    list->setCurrentIndex(2);
+    h.editor->collectProfile();
+    EXPECT_EQ(p.dataPort2.portBaudRate, 8);
     const uint8_t codes[] = {8, 11, 13, 16, 17, 21};
     for (int i = 5; i < 11; ++i) {
         list->setCurrentIndex(i);

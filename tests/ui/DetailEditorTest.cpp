@@ -53,14 +53,19 @@ TEST(DetailEditor, TitleIsRebuiltOnEachPresentation)
     EXPECT_TRUE(h.editor->isVisible());
 }
 
+// Only the ports whose pages the tree offers are checked: with the country
+// option the USB port is pruned, without it the variant decides.
 struct ThresholdCase {
+    bool countryOption;
+    uint8_t variant;
     int add, drop, usbAdd, usbDrop;
     bool valid;
 };
 
 void PrintTo(const ThresholdCase& c, std::ostream* os)
 {
-    *os << c.add << "/" << c.drop << " " << c.usbAdd << "/" << c.usbDrop;
+    *os << "country " << c.countryOption << " variant " << int(c.variant) << " " << c.add << "/" << c.drop << " "
+        << c.usbAdd << "/" << c.usbDrop;
 }
 
 class DetailThresholds : public ::testing::TestWithParam<ThresholdCase> {};
@@ -68,24 +73,39 @@ class DetailThresholds : public ::testing::TestWithParam<ThresholdCase> {};
 TEST_P(DetailThresholds, AddMustExceedDropUnlessBothAreZero)
 {
     const ThresholdCase& c = GetParam();
-    EditorHarness h; // the USB branch is pruned with the default switches
+    link::Switches switches;
+    switches.countryOption = c.countryOption;
+    EditorHarness h(switches, c.variant);
+    TaProfile& p = h.ctx.workingProfile;
+    p.dataPort1.mpAddThreshold = uint8_t(c.add);
+    p.dataPort1.mpDropThreshold = uint8_t(c.drop);
+    p.dataPort2.mpAddThreshold = uint8_t(c.usbAdd);
+    p.dataPort2.mpDropThreshold = uint8_t(c.usbDrop);
+    const TaProfile loaded = p;
+    h.editor->showProfile();
     h.editor->presentEditor();
-    h.control<TCSpinEdit>("seAddThreshold")->SetValue(c.add);
-    h.control<TCSpinEdit>("seDropThreshold")->SetValue(c.drop);
-    h.control<TCSpinEdit>("seUsbAddThreshold")->SetValue(c.usbAdd);
-    h.control<TCSpinEdit>("seUsbDropThreshold")->SetValue(c.usbDrop);
     EXPECT_EQ(h.editor->thresholdsValid(), c.valid);
+    h.editor->collectProfile();
+    EXPECT_EQ(0, std::memcmp(&p, &loaded, sizeof p));
 }
 
 INSTANTIATE_TEST_SUITE_P(Pairs, DetailThresholds,
-                         ::testing::Values(ThresholdCase{35, 25, 35, 25, true}, ThresholdCase{25, 25, 35, 25, false},
-                                           ThresholdCase{0, 0, 0, 0, true}, ThresholdCase{10, 20, 35, 25, false},
-                                           ThresholdCase{35, 25, 25, 25, false},
-                                           ThresholdCase{35, 25, 10, 20, false},
-                                           ThresholdCase{64, 0, 1, 0, true}),
+                         ::testing::Values(ThresholdCase{true, 2, 35, 25, 35, 25, true},
+                                           ThresholdCase{true, 2, 25, 25, 35, 25, false},
+                                           ThresholdCase{true, 2, 0, 0, 0, 0, true},
+                                           ThresholdCase{true, 2, 10, 20, 35, 25, false},
+                                           ThresholdCase{true, 3, 35, 25, 25, 25, true},
+                                           ThresholdCase{true, 2, 64, 0, 10, 20, true},
+                                           ThresholdCase{false, 3, 35, 25, 25, 25, false},
+                                           ThresholdCase{false, 3, 35, 25, 10, 20, false},
+                                           ThresholdCase{false, 3, 64, 0, 1, 0, true},
+                                           ThresholdCase{false, 2, 25, 25, 35, 25, true},
+                                           ThresholdCase{false, 2, 35, 25, 25, 25, false},
+                                           ThresholdCase{false, 1, 35, 25, 25, 25, true}),
                          [](const auto& info) {
                              const ThresholdCase& c = info.param;
-                             return "Add" + std::to_string(c.add) + "Drop" + std::to_string(c.drop) + "UsbAdd" +
+                             return std::string(c.countryOption ? "Country" : "Variant") + std::to_string(c.variant) +
+                                    "Add" + std::to_string(c.add) + "Drop" + std::to_string(c.drop) + "UsbAdd" +
                                     std::to_string(c.usbAdd) + "UsbDrop" + std::to_string(c.usbDrop);
                          });
 
