@@ -140,6 +140,7 @@ private:
     void enableCallerWindow();
     void enableAndFocusCallerWindow();
     void giveUp(const std::string& message);
+    void dropOptionalGroups();
     void selectPort(int index);
     int firstPresentPort() const;
     void stopSequenceTimers();

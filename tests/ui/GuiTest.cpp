@@ -8,6 +8,7 @@
 #include "tests/support/SimBackend.h"
 #include "ui/GestEdit.h"
 #include "ui/Messages.h"
+#include "ui/detailRadioGroup.h"
 
 #include <QFile>
 #include <QLineEdit>
@@ -142,6 +143,21 @@ TEST(GuiSession, UpgradeShowsTheTransferAndTheRebootThenWritesTheSettingsAgain)
     ASSERT_TRUE(rig.runUntil([&] { return !rig.windows.fProgress.isVisible() && rig.windows.fDetail.isEnabled(); }));
     EXPECT_EQ(rig.ctx.transactionState, link::tsSubmitting);
     EXPECT_EQ(rig.messages, QStringList{QStringLiteral("Upgrade firmware! Are you sure?")});
+}
+
+TEST(GuiSession, ATaOfNeitherModelLosesTheX25PagesAndCallType)
+{
+    GuiRig rig({"/X:1"});
+    TfDetail& editor = rig.windows.fDetail;
+    ASSERT_TRUE(editor.nodeOf(editor.page(5)));
+    sim::SimTaOptions options;
+    options.model = sim::Model::Other;
+    rig.addTa(options);
+    rig.startQuery();
+    ASSERT_TRUE(rig.runUntil([&] { return rig.editorUp(); })) << rig.messages.join('|').toStdString();
+    EXPECT_FALSE(editor.nodeOf(editor.page(5)));
+    EXPECT_EQ(editor.control<TRadioGroup>(QStringLiteral("rgCallType"))->count(), 5);
+    EXPECT_TRUE(editor.control(QStringLiteral("gbSysDT"))->isHidden());
 }
 
 TEST(GuiSession, NoTaFoundIsToldAndTheWizardComesBack)
