@@ -6,6 +6,7 @@
 #include "ui/Messages.h"
 #include "ui/progress.h"
 
+#include <QAction>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QFileDialog>
@@ -29,6 +30,14 @@ TfDetail::FileChooser& upgradeFileChooser()
 }
 
 constexpr int kTreeWidth = 145;
+
+// The platform's key for a standard command, or the usual one where the
+// platform has none.
+QKeySequence keyFor(QKeySequence::StandardKey standard, Qt::Key letter)
+{
+    const QKeySequence key(standard);
+    return key.isEmpty() ? QKeySequence(Qt::CTRL | letter) : key;
+}
 
 } // namespace
 
@@ -75,32 +84,41 @@ void TfDetail::buildToolBar()
     small.setPointSizeF(small.pointSizeF() * 0.8);
     toolBar1_->setFont(small);
     addToolBar(Qt::TopToolBarArea, toolBar1_);
-    connect(addToolButton("ToolButton4", QStringLiteral("Load Default"), QStyle::SP_BrowserReload),
-            &QToolButton::clicked, this, &TfDetail::ToolButton4Click);
-    connect(addToolButton("ToolButton1", QStringLiteral("Load"), QStyle::SP_DialogOpenButton),
-            &QToolButton::clicked, this, &TfDetail::ToolButton1Click);
-    connect(addToolButton("tbSave", QStringLiteral("Save"), QStyle::SP_DialogSaveButton), &QToolButton::clicked,
-            this, &TfDetail::tbSaveClick);
-    connect(addToolButton("tbSubmit", QStringLiteral("Submit to TA"), QStyle::SP_ArrowRight),
-            &QToolButton::clicked, this, &TfDetail::tbSubmitClick);
-    connect(addToolButton("tbUpgrade", QStringLiteral("Upgrade"), QStyle::SP_ArrowUp), &QToolButton::clicked,
-            this, &TfDetail::tbUpgradeClick);
-    connect(addToolButton("tbExit", QStringLiteral("Exit"), QStyle::SP_DialogCloseButton), &QToolButton::clicked,
-            this, &TfDetail::tbExitClick);
+    const QKeySequence defaults(Qt::CTRL | Qt::Key_D);
+    const QKeySequence submit(Qt::CTRL | Qt::Key_T);
+    const QKeySequence upgrade(Qt::CTRL | Qt::Key_G);
+    const ToolCommand commands[] = {
+        {"ToolButton4", "Load Default", QStyle::SP_BrowserReload, defaults, &TfDetail::ToolButton4Click},
+        {"ToolButton1", "Load", QStyle::SP_DialogOpenButton, keyFor(QKeySequence::Open, Qt::Key_O),
+         &TfDetail::ToolButton1Click},
+        {"tbSave", "Save", QStyle::SP_DialogSaveButton, keyFor(QKeySequence::Save, Qt::Key_S), &TfDetail::tbSaveClick},
+        {"tbSubmit", "Submit to TA", QStyle::SP_ArrowRight, submit, &TfDetail::tbSubmitClick},
+        {"tbUpgrade", "Upgrade", QStyle::SP_ArrowUp, upgrade, &TfDetail::tbUpgradeClick},
+        {"tbExit", "Exit", QStyle::SP_DialogCloseButton, keyFor(QKeySequence::Quit, Qt::Key_Q), &TfDetail::tbExitClick},
+    };
+    for (const ToolCommand& command : commands)
+        addToolButton(command);
 }
 
-QToolButton* TfDetail::addToolButton(const char* name, const QString& caption, int standardIcon)
+QToolButton* TfDetail::addToolButton(const ToolCommand& command)
 {
+    const QString caption = QLatin1String(command.caption);
+    auto* action = new QAction(style()->standardIcon(command.icon), caption, this);
+    action->setShortcut(command.key);
+    action->setToolTip(caption + QStringLiteral(" (") + command.key.toString(QKeySequence::NativeText) +
+                       QLatin1Char(')'));
+    connect(action, &QAction::triggered, this, command.handler);
+    addAction(action); // the key works wherever the focus is in the window
+
     auto* button = new QToolButton(toolBar1_);
-    button->setObjectName(QLatin1String(name));
-    button->setText(caption);
-    button->setIcon(style()->standardIcon(QStyle::StandardPixmap(standardIcon)));
+    button->setObjectName(QLatin1String(command.name));
+    button->setDefaultAction(action);
     button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     button->setAutoRaise(true);
     button->setFixedSize(68, 36);
-    // Like any toolbar button it leaves the focus where it was, so a spin
+    // Reached by Tab, but a click leaves the focus where it was, so a spin
     // field being typed in is read as typed (the binding settles the value).
-    button->setFocusPolicy(Qt::NoFocus);
+    button->setFocusPolicy(Qt::TabFocus);
     toolBar1_->addWidget(button);
     return button;
 }

@@ -9,7 +9,9 @@
 #include "ui/ProfileDialogs.h"
 
 #include <QHash>
+#include <QKeySequence>
 #include <QMainWindow>
+#include <QStyle>
 
 #include <functional>
 
@@ -88,8 +90,15 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    struct ToolCommand {
+        const char* name;
+        const char* caption;
+        QStyle::StandardPixmap icon;
+        QKeySequence key;
+        void (TfDetail::*handler)();
+    };
     void buildToolBar();
-    QToolButton* addToolButton(const char* name, const QString& caption, int standardIcon);
+    QToolButton* addToolButton(const ToolCommand& command);
     void buildTree();
     void buildPages();
     void registerControls();

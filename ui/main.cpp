@@ -16,6 +16,7 @@
 #include <QFrame>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -148,6 +149,10 @@ void TfMain::buildLayout()
     buttons->addSpacing(12);
     buttons->addWidget(btnCancel);
     btnPrev->setEnabled(false);
+    // Enter on a focused button presses it; anywhere else it means Next>.
+    for (QPushButton* b : {btnPrev, btnNext, btnCancel})
+        b->setAutoDefault(true);
+    btnNext->setDefault(true);
 
     auto* outer = new QVBoxLayout(this);
     outer->addWidget(pcMain, 1);
@@ -297,6 +302,16 @@ void TfMain::closeEvent(QCloseEvent* event)
 {
     event->ignore();
     btnCancelClick();
+}
+
+void TfMain::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)
+        btnNext->click();
+    else if (event->key() == Qt::Key_Escape)
+        btnCancel->click();
+    else
+        QWidget::keyPressEvent(event);
 }
 
 void TfMain::showEvent(QShowEvent* event)

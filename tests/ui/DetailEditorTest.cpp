@@ -6,6 +6,7 @@
 #include "profile/ProfileFile.h"
 #include "ui/Cspin.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -15,6 +16,7 @@
 #include <QSignalSpy>
 #include <QStackedWidget>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 #include <QToolButton>
 
@@ -292,6 +294,72 @@ TEST(DetailEditor, UpgradeNeedsAFileAndAConfirmation)
     clickTool(h, "tbUpgrade");
     ASSERT_EQ(upgrade.count(), 1);
     EXPECT_EQ(upgrade.first().first().toString(), "/tmp/fw.bin");
+}
+
+// Every toolbar command has a key that works wherever the focus is, also in
+// the fields that take keys of their own, and names it in its tooltip.
+struct ToolKey {
+    const char* button;
+    QKeySequence::StandardKey standard; // where the platform has none: the letter with Ctrl
+    Qt::Key letter;
+    QKeySequence key() const
+    {
+        const QKeySequence platform(standard);
+        return platform.isEmpty() ? QKeySequence(Qt::CTRL | letter) : platform;
+    }
+};
+
+void PrintTo(const ToolKey& c, std::ostream* os) { *os << c.button; }
+
+class DetailToolKeys : public ::testing::TestWithParam<ToolKey> {};
+
+TEST_P(DetailToolKeys, KeyRunsTheCommandFromAnyField)
+{
+    const ToolKey& c = GetParam();
+    EditorHarness h(link::Switches{}, 2);
+    h.confirmAnswer = false;
+    ProfileDialogs::setChooser([](ProfileDialogs::Kind) { return QString(); });
+    TfDetail::setUpgradeFileChooser([] { return QString(); });
+    h.editor->presentEditor();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(h.editor.get()));
+    QAction* command = toolButton(h, c.button)->defaultAction();
+    ASSERT_TRUE(command);
+    EXPECT_TRUE(command->toolTip().contains(c.key().toString(QKeySequence::NativeText)))
+        << command->toolTip().toStdString();
+    QSignalSpy triggered(command, &QAction::triggered);
+    for (const char* field : {"eDPDN1", "seAddThreshold", "cbDTR", "tvTree"}) {
+        QWidget* target = h.editor->findChild<QWidget*>(QLatin1String(field));
+        h.editor->tree()->setCurrentItem(h.editor->nodeOf(target->parentWidget()->parentWidget()->parentWidget()));
+        target->setFocus(Qt::TabFocusReason);
+        QTest::keySequence(QApplication::focusWidget(), c.key());
+    }
+    EXPECT_EQ(triggered.count(), 4);
+}
+
+INSTANTIATE_TEST_SUITE_P(Commands, DetailToolKeys,
+                         ::testing::Values(ToolKey{"ToolButton4", QKeySequence::UnknownKey, Qt::Key_D},
+                                           ToolKey{"ToolButton1", QKeySequence::Open, Qt::Key_O},
+                                           ToolKey{"tbSave", QKeySequence::Save, Qt::Key_S},
+                                           ToolKey{"tbSubmit", QKeySequence::UnknownKey, Qt::Key_T},
+                                           ToolKey{"tbUpgrade", QKeySequence::UnknownKey, Qt::Key_G},
+                                           ToolKey{"tbExit", QKeySequence::Quit, Qt::Key_Q}),
+                         [](const auto& info) { return std::string(info.param.button); });
+
+TEST(DetailEditor, TheToolbarIsReachedByTabAndPressedBySpace)
+{
+    EditorHarness h;
+    h.editor->presentEditor();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(h.editor.get()));
+    QSignalSpy exit(h.editor.get(), &TfDetail::exitRequested);
+    h.editor->tree()->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(h.editor->tree(), Qt::Key_Backtab);
+    EXPECT_EQ(QApplication::focusWidget(), toolButton(h, "tbExit"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+    EXPECT_EQ(exit.count(), 1);
+    // A click leaves the focus where it was.
+    h.control<QWidget>("eDPDN1")->setFocus(Qt::TabFocusReason);
+    QTest::mouseClick(toolButton(h, "tbSubmit"), Qt::LeftButton);
+    EXPECT_EQ(QApplication::focusWidget(), h.control<QWidget>("eDPDN1"));
 }
 
 TEST(DetailEditor, WindowCloseCountsAsExit)

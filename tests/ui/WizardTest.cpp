@@ -243,6 +243,51 @@ TEST_F(WizardTest, CancelAndTheWindowManagersCloseEndTheProgram)
     EXPECT_EQ(screen.count("terminate"), 2);
 }
 
+// Keys: Enter presses Next> wherever the focus is, except on another button,
+// which it presses itself; Escape presses Cancel.
+struct WizardKey {
+    const char* focus;
+    Qt::Key key;
+    bool movesOn;
+    bool ends;
+};
+
+void PrintTo(const WizardKey& c, std::ostream* os) { *os << c.focus << " key " << c.key; }
+
+class WizardKeys : public WizardTest, public ::testing::WithParamInterface<WizardKey> {};
+
+TEST_P(WizardKeys, EnterMeansNextAndEscapeCancel)
+{
+    const WizardKey& c = GetParam();
+    ASSERT_TRUE(testing::showActive(wizard));
+    wizard.rbRemoteTA->click();
+    wizard.eRemoteTel->setText(QStringLiteral("0401234"));
+    auto* focus = wizard.findChild<QWidget*>(QLatin1String(c.focus));
+    focus->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(focus, c.key);
+    EXPECT_EQ(wizard.onProfilePage(), c.movesOn);
+    EXPECT_EQ(screen.count("terminate"), c.ends ? 1 : 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Keys, WizardKeys,
+                         ::testing::Values(WizardKey{"rbRemoteTA", Qt::Key_Return, true, false},
+                                           WizardKey{"eRemoteTel", Qt::Key_Enter, true, false},
+                                           WizardKey{"btnNext", Qt::Key_Return, true, false},
+                                           WizardKey{"btnCancel", Qt::Key_Return, false, true},
+                                           WizardKey{"eRemoteTel", Qt::Key_Escape, false, true},
+                                           WizardKey{"rbLocalTA", Qt::Key_Escape, false, true}),
+                         [](const auto& info) {
+                             return std::string(info.param.focus) + (info.param.key == Qt::Key_Escape ? "Escape" : "Enter");
+                         });
+
+TEST_F(WizardTest, EnterOnTheProfilePageLoads)
+{
+    ASSERT_TRUE(testing::showActive(wizard));
+    toProfilePage(TfMain::psDefaults);
+    QTest::keyClick(wizard.profileSources->button(TfMain::psDefaults), Qt::Key_Return);
+    EXPECT_EQ(screen.calls(), kHandOver);
+}
+
 TEST(WizardSwitches, ArgumentsAreReadAtCreation)
 {
     link::AppContext ctx;
