@@ -9,9 +9,13 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QLabel>
 #include <QSplitter>
 #include <QStackedWidget>
+#include <QStatusBar>
 #include <QStyle>
 #include <QToolBar>
 #include <QToolButton>
@@ -50,6 +54,7 @@ TfDetail::TfDetail(link::AppContext& ctx, ProfileDialogs& dialogs, QWidget* pare
     setContextMenuPolicy(Qt::PreventContextMenu);
     ctx_.firmwareVersion.clear();
     buildToolBar();
+    buildStatusLine();
     buildTree();
     buildPages();
     registerControls();
@@ -166,6 +171,7 @@ void TfDetail::ToolButton4Click()
         return;
     buildDefaultProfile(ctx_.workingProfile, ctx_.switches.x25OnD, ctx_.switches.sysDateTime);
     showProfile();
+    setProfileFile(QString());
 }
 
 void TfDetail::ToolButton1Click()
@@ -183,6 +189,7 @@ void TfDetail::ToolButton1Click()
     QWidget* shown = visiblePage();
     showProfile();
     pcDetail_->setCurrentWidget(shown);
+    setProfileFile(path);
 }
 
 void TfDetail::tbSaveClick()
@@ -196,6 +203,38 @@ void TfDetail::tbSaveClick()
     // file as it was; the user must learn that this one was not written.
     if (!error.empty())
         showMessageBox(this, QString::fromLocal8Bit(error.c_str()));
+    else
+        setProfileFile(path);
+}
+
+void TfDetail::buildStatusLine()
+{
+    lbConnection_ = new QLabel;
+    lbConnection_->setObjectName(QStringLiteral("lbConnection"));
+    lbProfileFile_ = new QLabel;
+    lbProfileFile_->setObjectName(QStringLiteral("lbProfileFile"));
+    statusBar()->addWidget(lbConnection_, 1);
+    statusBar()->addPermanentWidget(lbProfileFile_);
+    statusBar()->setSizeGripEnabled(false);
+    showConnection(QString());
+}
+
+void TfDetail::showConnection(const QString& description)
+{
+    lbConnection_->setText(description.isEmpty() ? QStringLiteral("Not connected") : description);
+}
+
+void TfDetail::setProfileFile(const QString& path)
+{
+    dialogs_.setCurrentFile(path);
+    showProfileFile();
+}
+
+void TfDetail::showProfileFile()
+{
+    const QString& path = dialogs_.currentFile();
+    lbProfileFile_->setText(QFileInfo(path).fileName());
+    lbProfileFile_->setToolTip(QDir::toNativeSeparators(path));
 }
 
 void TfDetail::tbSubmitClick() { emit submitRequested(); }

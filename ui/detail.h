@@ -15,6 +15,7 @@
 
 #include <functional>
 
+class QLabel;
 class QSplitter;
 class QStackedWidget;
 class QToolBar;
@@ -39,6 +40,10 @@ public:
     void hideSysDateTime();
     bool thresholdsValid();
     void chargeTextsChanged(); // ctx.chargeLast / chargeAcc -> the charge fields
+    // The status line: where the TA is ("" while none is connected) and the
+    // profile file worked on.
+    void showConnection(const QString& description);
+    void setProfileFile(const QString& path);
 
     void removeRs232Branch();
     void removeUsbBranch();
@@ -99,6 +104,8 @@ private:
     };
     void buildToolBar();
     QToolButton* addToolButton(const ToolCommand& command);
+    void buildStatusLine();
+    void showProfileFile();
     void buildTree();
     void buildPages();
     void registerControls();
@@ -129,6 +136,8 @@ private:
     bool exitInProgress_ = false;
 
     QToolBar* toolBar1_ = nullptr;
+    QLabel* lbConnection_ = nullptr;
+    QLabel* lbProfileFile_ = nullptr;
     QSplitter* splitter1_ = nullptr;
     QTreeWidget* tvTree_ = nullptr;
     QStackedWidget* pcDetail_ = nullptr;

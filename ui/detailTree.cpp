@@ -254,6 +254,7 @@ void TfDetail::presentEditor()
     if (!ctx_.switches.sysDateTime)
         hideSysDateTime();
     keepSelectionValid();
+    showProfileFile();
     show();
 }
 

@@ -243,6 +243,7 @@ void TfMain::btnNextClick()
         loadFromFile();
         break;
     case psQueryTa:
+        dialogs_.setCurrentFile(QString());
         if (link_)
             link_->startQueryFromWizard();
         break;
@@ -267,12 +268,14 @@ void TfMain::loadFromFile()
         showMessageBox(this, QString::fromLocal8Bit(ta::loadErrorText(result, name)));
         return;
     }
+    dialogs_.setCurrentFile(path);
     handOver();
 }
 
 void TfMain::loadDefaults()
 {
     ta::buildDefaultProfile(ctx_.workingProfile, ctx_.switches.x25OnD, ctx_.switches.sysDateTime);
+    dialogs_.setCurrentFile(QString());
     handOver();
 }
 

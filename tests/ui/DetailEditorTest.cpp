@@ -13,6 +13,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QSignalSpy>
 #include <QStackedWidget>
 #include <QTemporaryDir>
@@ -29,6 +30,11 @@ namespace ta::ui {
 namespace {
 
 using testing::EditorHarness;
+
+QString fileShown(EditorHarness& h)
+{
+    return h.editor->findChild<QLabel*>(QStringLiteral("lbProfileFile"))->text();
+}
 
 QToolButton* toolButton(EditorHarness& h, const char* name)
 {
@@ -168,8 +174,10 @@ TEST(DetailEditor, LoadDefaultAsksFirst)
     EXPECT_EQ(h.ctx.workingProfile.dataPort1.autoAnswerRings, 77);
     EXPECT_EQ(h.control<TCSpinEdit>("seAutoAnswer")->GetValue(), 77);
 
+    h.editor->setProfileFile(QStringLiteral("/tmp/a.CFG"));
     h.confirmAnswer = true;
     clickTool(h, "ToolButton4");
+    EXPECT_EQ(fileShown(h), ""); // no longer the file's settings
     TaProfile defaults{};
     buildDefaultProfile(defaults, h.ctx.switches.x25OnD, h.ctx.switches.sysDateTime);
     EXPECT_EQ(h.ctx.workingProfile.dataPort1.autoAnswerRings, defaults.dataPort1.autoAnswerRings);
@@ -201,6 +209,7 @@ TEST_F(DetailFiles, LoadFillsTheControlsAndKeepsThePage)
     EXPECT_EQ(h.control<QComboBox>("cbDCD")->currentIndex(), 1);
     EXPECT_EQ(h.editor->visiblePage(), h.editor->page(9));
     EXPECT_TRUE(h.messages.isEmpty());
+    EXPECT_EQ(fileShown(h), "a.CFG");
 }
 
 TEST_F(DetailFiles, CancelledOrFailedLoadChangesNothing)
@@ -219,6 +228,7 @@ TEST_F(DetailFiles, CancelledOrFailedLoadChangesNothing)
     clickTool(h, "ToolButton1");
     EXPECT_EQ(0, std::memcmp(&before, &h.ctx.workingProfile, sizeof before));
     EXPECT_EQ(h.control<QLineEdit>("eVP2DN1")->text(), "99");
+    EXPECT_EQ(fileShown(h), "");
     ASSERT_EQ(h.messages.size(), 1);
     EXPECT_TRUE(h.messages.first().contains("junk.CFG"));
 }
@@ -242,12 +252,14 @@ TEST_F(DetailFiles, SaveWritesTheRecord)
     ASSERT_EQ(loadProfileFile(file("out.CFG").toStdString(), back), LoadResult::Ok);
     EXPECT_EQ(textOf(back.vp1Dn), "555");
     EXPECT_EQ(0, std::memcmp(&back, &h.ctx.workingProfile, sizeof back));
+    EXPECT_EQ(fileShown(h), "out.CFG");
 }
 
 TEST_F(DetailFiles, FailedSaveIsReportedAndLeavesTheOldContentAlone)
 {
     choose(file("missing/folder/x.CFG"));
     clickTool(h, "tbSave");
+    EXPECT_EQ(fileShown(h), "");
     ASSERT_EQ(h.messages.size(), 1);
     EXPECT_TRUE(h.messages.first().contains("x.CFG"));
 

@@ -3,6 +3,7 @@
 // call and of the debug log.
 #include "ui/GuiScreen.h"
 
+#include "link/PortList.h"
 #include "link/TaLink.h"
 #include "link/VirtualClock.h"
 #include "tests/support/SimBackend.h"
@@ -11,6 +12,7 @@
 #include "ui/detailRadioGroup.h"
 
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -158,6 +160,39 @@ TEST(GuiSession, ATaOfNeitherModelLosesTheX25PagesAndCallType)
     EXPECT_FALSE(editor.nodeOf(editor.page(5)));
     EXPECT_EQ(editor.control<TRadioGroup>(QStringLiteral("rgCallType"))->count(), 5);
     EXPECT_TRUE(editor.control(QStringLiteral("gbSysDT"))->isHidden());
+}
+
+// The editor's status line says which TA it talks to, and where, only while
+// a connection to an identified TA is open.
+TEST(GuiSession, StatusLineNamesTheTaAndItsPortWhileConnected)
+{
+    qputenv(link::kSerialPortsVariable, "/dev/ttyUSB7:/dev/ttyUSB8");
+    GuiRig rig;
+    rig.addTa();
+    rig.startQuery();
+    const bool up = rig.runUntil([&] { return rig.editorUp(); });
+    const QString described = rig.screen.connectionText();
+    qunsetenv(link::kSerialPortsVariable);
+    ASSERT_TRUE(up);
+    auto* connection = rig.windows.fDetail.findChild<QLabel*>(QStringLiteral("lbConnection"));
+    EXPECT_EQ(connection->text(), QStringLiteral("QM7B2-HXN on /dev/ttyUSB7"));
+    EXPECT_EQ(described, connection->text());
+
+    rig.backend.unplug(COM1);
+    rig.clock.advance(200);
+    EXPECT_EQ(connection->text(), QStringLiteral("Not connected"));
+}
+
+TEST(GuiSession, StatusLineNamesTheRemoteTaAndItsNumber)
+{
+    GuiRig rig;
+    rig.addTa();
+    rig.windows.fMain.rbRemoteTA->click();
+    rig.windows.fMain.eRemoteTel->setText(QStringLiteral("0401234"));
+    rig.startQuery();
+    ASSERT_TRUE(rig.runUntil([&] { return rig.editorUp(); })) << rig.messages.join('|').toStdString();
+    EXPECT_TRUE(rig.screen.connectionText().startsWith(QStringLiteral("QM7B2-HXN at 0401234 via ")))
+        << rig.screen.connectionText().toStdString();
 }
 
 TEST(GuiSession, NoTaFoundIsToldAndTheWizardComesBack)

@@ -211,6 +211,7 @@ TEST_F(WizardTest, ReadFileLoadsTheProfileAndHandsOver)
     wizard.btnNextClick();
     EXPECT_TRUE(profileIs(stored));
     EXPECT_EQ(screen.calls(), kHandOver);
+    EXPECT_EQ(wizard.dialogs().currentFile(), chosenFile); // for the editor's status line
 }
 
 TEST_F(WizardTest, DefaultSettingsHandOverWithTheDefaultProfile)
@@ -219,7 +220,9 @@ TEST_F(WizardTest, DefaultSettingsHandOverWithTheDefaultProfile)
     TaProfile expected{};
     buildDefaultProfile(expected, true, ctx.switches.sysDateTime);
     toProfilePage(TfMain::psDefaults);
+    wizard.dialogs().setCurrentFile(QStringLiteral("old.CFG"));
     wizard.btnNextClick();
+    EXPECT_TRUE(wizard.dialogs().currentFile().isEmpty());
     EXPECT_TRUE(profileIs(expected));
     EXPECT_EQ(screen.calls(), kHandOver);
 }
@@ -277,7 +280,8 @@ INSTANTIATE_TEST_SUITE_P(Keys, WizardKeys,
                                            WizardKey{"eRemoteTel", Qt::Key_Escape, false, true},
                                            WizardKey{"rbLocalTA", Qt::Key_Escape, false, true}),
                          [](const auto& info) {
-                             return std::string(info.param.focus) + (info.param.key == Qt::Key_Escape ? "Escape" : "Enter");
+                             const bool escape = info.param.key == Qt::Key_Escape;
+                             return std::string(info.param.focus) + (escape ? "Escape" : "Enter");
                          });
 
 TEST_F(WizardTest, EnterOnTheProfilePageLoads)
