@@ -80,6 +80,8 @@ TCSpinButton::TCSpinButton(QWidget* parent)
     down_->setObjectName(QStringLiteral("DownButton"));
     up_->setArrowType(Qt::UpArrow);
     down_->setArrowType(Qt::DownArrow);
+    up_->setAccessibleName(QStringLiteral("Up"));
+    down_->setAccessibleName(QStringLiteral("Down"));
     connect(up_, &QAbstractButton::pressed, this, &TCSpinButton::focusTheControl);
     connect(down_, &QAbstractButton::pressed, this, &TCSpinButton::focusTheControl);
     connect(up_, &QAbstractButton::clicked, this, &TCSpinButton::upClick);

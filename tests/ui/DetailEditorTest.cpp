@@ -6,6 +6,7 @@
 #include "profile/ProfileFile.h"
 #include "ui/Cspin.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -14,6 +15,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QMap>
 #include <QSignalSpy>
 #include <QStackedWidget>
 #include <QTemporaryDir>
@@ -372,6 +374,44 @@ TEST(DetailEditor, TheToolbarIsReachedByTabAndPressedBySpace)
     h.control<QWidget>("eDPDN1")->setFocus(Qt::TabFocusReason);
     QTest::mouseClick(toolButton(h, "tbSubmit"), Qt::LeftButton);
     EXPECT_EQ(QApplication::focusWidget(), h.control<QWidget>("eDPDN1"));
+}
+
+// What a screen reader reads as a field's label: its name, or for a list,
+// whose name is its current item on some systems, the labels linked to it.
+QString announcedLabel(QWidget* field)
+{
+    QAccessibleInterface* seen = QAccessible::queryAccessibleInterface(field);
+    if (!qobject_cast<QComboBox*>(field))
+        return seen->text(QAccessible::Name);
+    QStringList labels;
+    for (const auto& [label, relation] : seen->relations(QAccessible::Label))
+        labels << label->text(QAccessible::Name);
+    return labels.join(QLatin1Char(' '));
+}
+
+// A screen reader names every field by its own label, so the rows of a
+// phone list or the two ports of a page can be told apart.
+TEST(DetailEditor, EveryFieldHasAnAccessibleNameOfItsOwnOnItsPage)
+{
+    EditorHarness h(link::Switches{}, 3);
+    const QStackedWidget* area = h.editor->pageArea();
+    int fields = 0;
+    for (int i = 0; i < area->count(); ++i) {
+        QWidget* pg = area->widget(i);
+        QMap<QString, QString> owners;
+        for (QWidget* field : pg->findChildren<QWidget*>()) {
+            const bool named = qobject_cast<QLineEdit*>(field) || qobject_cast<QComboBox*>(field);
+            if (!named || field->objectName().isEmpty())
+                continue;
+            ++fields;
+            const QString name = announcedLabel(field);
+            EXPECT_FALSE(name.isEmpty()) << field->objectName().toStdString();
+            EXPECT_FALSE(owners.contains(name)) << name.toStdString() << ": " << field->objectName().toStdString()
+                                                << " and " << owners.value(name).toStdString();
+            owners.insert(name, field->objectName());
+        }
+    }
+    EXPECT_GT(fields, 150); // every page was searched
 }
 
 TEST(DetailEditor, WindowCloseCountsAsExit)
