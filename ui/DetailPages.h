@@ -27,6 +27,9 @@ QWidget* addPage(QStackedWidget* area, int number);
 // A captioned group appended to the page, its contents on a grid.
 QGroupBox* addGroup(QWidget* page, const QString& name, const QString& caption);
 QGridLayout* gridOf(QGroupBox* group);
+// Number and spin fields wide enough for their digits in the font they show
+// (after the page area's font has reached them).
+void fitFieldsToFont(QWidget* area);
 // A group holding one control, which the group's caption names.
 void addSole(QGroupBox* group, QWidget* control);
 // Names a control for assistive technology by its own label and the caption

@@ -11,7 +11,11 @@
 #include <QLabel>
 #include <QScrollArea>
 #include <QStackedWidget>
+#include <QStyle>
+#include <QStyleOptionFrame>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace ta::ui::pages {
 
@@ -19,8 +23,27 @@ namespace {
 
 const QString kPhoneChars = QStringLiteral("[0,1,2,3,4,5,6,7,8,9,-,*,#, ,(,),[,']']");
 constexpr int kNumberFieldWidth = 230;
-constexpr int kSubAddrFieldWidth = 150;
 constexpr int kSpinWidth = 70;
+// Digits a field shows without scrolling: telephone numbers, sub-addresses
+// and numeric values up to 65535.
+constexpr int kNumberDigits = 24;
+constexpr int kSubAddrDigits = 20;
+constexpr int kSpinDigits = 5;
+
+// The width of a line edit that shows this many digits in its own font,
+// margins and frame included.
+int widthForDigits(const QLineEdit* field, int digits)
+{
+    constexpr int innerMargin = 2; // QLineEdit's own, on each side
+    const QMargins text = field->textMargins();
+    const QMargins contents = field->contentsMargins();
+    const int inner = field->fontMetrics().horizontalAdvance(QString(digits, QLatin1Char('0'))) + 2 * innerMargin +
+                      text.left() + text.right() + contents.left() + contents.right() + 1; // the cursor
+    QStyleOptionFrame option;
+    option.initFrom(field);
+    option.lineWidth = field->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, field);
+    return field->style()->sizeFromContents(QStyle::CT_LineEdit, &option, QSize(inner, 0), field).width();
+}
 
 } // namespace
 
@@ -53,6 +76,14 @@ QGroupBox* addGroup(QWidget* page, const QString& name, const QString& caption)
 
 QGridLayout* gridOf(QGroupBox* group) { return static_cast<QGridLayout*>(group->layout()); }
 
+void fitFieldsToFont(QWidget* area)
+{
+    for (TFilterAlignEdit* field : area->findChildren<TFilterAlignEdit*>())
+        field->setFixedWidth(widthForDigits(field, field->maxLength() > kSubAddrDigits ? kNumberDigits : kSubAddrDigits));
+    for (TCSpinEdit* spin : area->findChildren<TCSpinEdit*>())
+        spin->setFixedWidth(std::max(kSpinWidth, widthForDigits(spin, kSpinDigits)));
+}
+
 void addSole(QGroupBox* group, QWidget* control)
 {
     gridOf(group)->addWidget(control, 0, 0, Qt::AlignLeft);
@@ -82,7 +113,6 @@ TFilterAlignEdit* numberEdit(const QString& name, int maxLength)
     edit->setObjectName(name);
     edit->setValidChars(kPhoneChars);
     edit->setMaxLength(maxLength);
-    edit->setFixedWidth(maxLength > 20 ? kNumberFieldWidth : kSubAddrFieldWidth);
     return edit;
 }
 
@@ -93,7 +123,7 @@ TCSpinEdit* spinEdit(const QString& name, int minValue, int maxValue, int value)
     spin->setMinValue(minValue);
     spin->setMaxValue(maxValue);
     spin->SetValue(value);
-    spin->setFixedWidth(kSpinWidth);
+    spin->setFixedWidth(kSpinWidth); // until the page's font is known
     return spin;
 }
 

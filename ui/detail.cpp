@@ -13,6 +13,8 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
+#include <QScreen>
+#include <QScrollArea>
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QStatusBar>
@@ -32,8 +34,6 @@ TfDetail::FileChooser& upgradeFileChooser()
     static TfDetail::FileChooser chooser;
     return chooser;
 }
-
-constexpr int kTreeWidth = 145;
 
 // The platform's key for a standard command, or the usual one where the
 // platform has none.
@@ -138,6 +138,7 @@ void TfDetail::buildPages()
     pages::buildDevicePages(pcDetail_);
     pages::buildDataPortPages(pcDetail_, false);
     pages::buildDataPortPages(pcDetail_, true);
+    pages::fitFieldsToFont(pcDetail_);
 
     splitter1_ = new QSplitter(Qt::Horizontal);
     splitter1_->setObjectName(QStringLiteral("Splitter1"));
@@ -281,8 +282,29 @@ void TfDetail::showEvent(QShowEvent* event)
     if (shownBefore_)
         return;
     shownBefore_ = true;
-    splitter1_->setSizes({kTreeWidth, std::max(0, splitter1_->width() - kTreeWidth)});
+    const int treeWidth = treeWidthForCaptions();
+    widenToShowPages(treeWidth);
+    splitter1_->setSizes({treeWidth, std::max(0, splitter1_->width() - treeWidth)});
     tvTree_->setFocus(Qt::OtherFocusReason);
+}
+
+// The window grows, within the screen, until the widest page fits beside the
+// tree: a larger font or a long caption must not leave text cut or hidden
+// behind a scroll bar.
+void TfDetail::widenToShowPages(int treeWidth)
+{
+    int widestPage = 0;
+    for (auto* pg : pcDetail_->findChildren<QScrollArea*>(QString(), Qt::FindDirectChildrenOnly))
+        widestPage = std::max(widestPage, pg->widget()->sizeHint().width());
+    const int scrollBar = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
+    const int chrome = width() - splitter1_->width(); // window margins beside the splitter
+    int wanted = chrome + treeWidth + splitter1_->handleWidth() + widestPage + scrollBar;
+    if (const QScreen* shownOn = screen())
+        wanted = std::min(wanted, shownOn->availableGeometry().width());
+    if (wanted <= width())
+        return;
+    resize(wanted, height());
+    centreOnScreen(this);
 }
 
 } // namespace ta::ui

@@ -106,7 +106,10 @@ private:
     QToolButton* addToolButton(const ToolCommand& command);
     void buildStatusLine();
     void showProfileFile();
+    static constexpr int kTreeWidth = 145; // the narrowest the tree starts
     void buildTree();
+    int treeWidthForCaptions() const;
+    void widenToShowPages(int treeWidth);
     void buildPages();
     void registerControls();
     void bindPagesToTree();

@@ -109,6 +109,21 @@ void TfDetail::buildTree()
     }
 }
 
+// Wide enough that no caption is cut and no sideways scrolling is needed,
+// whatever the font; never narrower than the tree was designed.
+int TfDetail::treeWidthForCaptions() const
+{
+    int rows = 0;
+    for (QTreeWidgetItemIterator it(tvTree_); *it; ++it)
+        ++rows;
+    const QAbstractItemView* view = tvTree_;
+    const int rowHeight = view->sizeHintForRow(0);
+    const int frame = 2 * tvTree_->frameWidth();
+    const bool scrolls = rows * rowHeight > tvTree_->height() - frame;
+    const int scrollBar = scrolls ? tvTree_->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, tvTree_) : 0;
+    return std::max(kTreeWidth, view->sizeHintForColumn(0) + frame + scrollBar);
+}
+
 void TfDetail::bindPagesToTree()
 {
     QTreeWidgetItemIterator it(tvTree_);

@@ -5,6 +5,7 @@
 #include "profile/DefaultProfile.h"
 #include "profile/ProfileFile.h"
 #include "ui/Cspin.h"
+#include "ui/GestEdit.h"
 
 #include <QAccessible>
 #include <QAction>
@@ -16,6 +17,8 @@
 #include <QFile>
 #include <QLabel>
 #include <QMap>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QStackedWidget>
 #include <QTemporaryDir>
@@ -375,6 +378,45 @@ TEST(DetailEditor, TheToolbarIsReachedByTabAndPressedBySpace)
     QTest::mouseClick(toolButton(h, "tbSubmit"), Qt::LeftButton);
     EXPECT_EQ(QApplication::focusWidget(), h.control<QWidget>("eDPDN1"));
 }
+
+// Nothing is cut or needs sideways scrolling at the first showing: the tree
+// shows every caption, each page fits beside it, and the number fields show
+// 20 digits (a spin field five) from the first.
+class DetailLayout : public ::testing::TestWithParam<bool> {};
+
+bool showsWhole(QLineEdit* field, const QString& text)
+{
+    field->setText(text);
+    field->end(false);
+    const QRect inside = field->contentsRect();
+    const int y = inside.center().y();
+    return field->cursorPositionAt(QPoint(inside.left() + 1, y)) == 0 &&
+           field->cursorPositionAt(QPoint(inside.right() - 1, y)) == text.size();
+}
+
+TEST_P(DetailLayout, NothingIsCutAtTheFirstShowing)
+{
+    link::Switches switches;
+    switches.countryOption = GetParam();
+    switches.x25OnD = true;
+    EditorHarness h(switches, 3);
+    h.editor->presentEditor();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(h.editor.get()));
+    EXPECT_EQ(h.editor->tree()->horizontalScrollBar()->maximum(), 0);
+    for (QTreeWidgetItemIterator it(h.editor->tree()); *it; ++it) {
+        h.editor->tree()->setCurrentItem(*it);
+        QApplication::processEvents();
+        auto* pg = qobject_cast<QScrollArea*>(h.editor->visiblePage());
+        EXPECT_EQ(pg->horizontalScrollBar()->maximum(), 0) << pg->objectName().toStdString();
+    }
+    for (auto* field : h.editor->findChildren<TFilterAlignEdit*>())
+        EXPECT_TRUE(showsWhole(field, QString(20, QLatin1Char('8')))) << field->objectName().toStdString();
+    for (auto* spin : h.editor->findChildren<TCSpinEdit*>())
+        EXPECT_TRUE(showsWhole(spin, QStringLiteral("65535"))) << spin->objectName().toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(Switches, DetailLayout, ::testing::Bool(),
+                         [](const auto& info) { return info.param ? "CountryOption" : "BothPorts"; });
 
 // What a screen reader reads as a field's label: its name, or for a list,
 // whose name is its current item on some systems, the labels linked to it.
