@@ -106,7 +106,7 @@ bool GuiScreen::editorVisible() { return w_.fDetail.isVisible(); }
 
 void GuiScreen::enableEditor(bool on)
 {
-    w_.fDetail.setEnabled(on);
+    w_.fDetail.setWorking(!on);
     refreshConnection();
 }
 

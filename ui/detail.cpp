@@ -208,6 +208,15 @@ void TfDetail::tbSaveClick()
         setProfileFile(path);
 }
 
+void TfDetail::setWorking(bool working)
+{
+    if (working && isEnabled())
+        focusWhileWorking_ = focusWidget();
+    setEnabled(!working);
+    if (!working && focusWhileWorking_ && focusWhileWorking_->isVisible())
+        focusWhileWorking_->setFocus(Qt::OtherFocusReason);
+}
+
 void TfDetail::buildStatusLine()
 {
     lbConnection_ = new QLabel;

@@ -11,6 +11,7 @@
 #include <QHash>
 #include <QKeySequence>
 #include <QMainWindow>
+#include <QPointer>
 #include <QStyle>
 
 #include <functional>
@@ -44,6 +45,9 @@ public:
     // profile file worked on.
     void showConnection(const QString& description);
     void setProfileFile(const QString& path);
+    // Disabled while the link works with the TA; enabled again, the field the
+    // user was in has the focus back.
+    void setWorking(bool working);
 
     void removeRs232Branch();
     void removeUsbBranch();
@@ -138,6 +142,7 @@ private:
     bool selectionLost_ = false;
     bool exitInProgress_ = false;
 
+    QPointer<QWidget> focusWhileWorking_;
     QToolBar* toolBar1_ = nullptr;
     QLabel* lbConnection_ = nullptr;
     QLabel* lbProfileFile_ = nullptr;

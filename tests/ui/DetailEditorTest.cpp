@@ -373,10 +373,15 @@ TEST(DetailEditor, TheToolbarIsReachedByTabAndPressedBySpace)
     EXPECT_EQ(QApplication::focusWidget(), toolButton(h, "tbExit"));
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
     EXPECT_EQ(exit.count(), 1);
-    // A click leaves the focus where it was.
-    h.control<QWidget>("eDPDN1")->setFocus(Qt::TabFocusReason);
+    // A click leaves the focus where it was, and so does the work it starts.
+    auto* field = h.control<QWidget>("eDPDN1");
+    field->setFocus(Qt::TabFocusReason);
     QTest::mouseClick(toolButton(h, "tbSubmit"), Qt::LeftButton);
-    EXPECT_EQ(QApplication::focusWidget(), h.control<QWidget>("eDPDN1"));
+    EXPECT_EQ(QApplication::focusWidget(), field);
+    h.editor->setWorking(true);
+    EXPECT_FALSE(field->hasFocus());
+    h.editor->setWorking(false);
+    EXPECT_EQ(QApplication::focusWidget(), field);
 }
 
 // Nothing is cut or needs sideways scrolling at the first showing: the tree
