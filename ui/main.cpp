@@ -210,7 +210,13 @@ void TfMain::rbRemoteTAClick()
 
 bool TfMain::onProfilePage() const { return pcMain->currentWidget() == PG2; }
 
-void TfMain::showProfilePage() { pcMain->setCurrentWidget(PG2); }
+// The focus follows to the new page, so the keyboard can choose the source.
+void TfMain::showProfilePage()
+{
+    pcMain->setCurrentWidget(PG2);
+    QAbstractButton* chosen = profileSources->checkedButton();
+    (chosen ? chosen : profileSources->button(psReadFile))->setFocus(Qt::TabFocusReason);
+}
 
 int TfMain::profileSource() const { return profileSources->checkedId(); }
 

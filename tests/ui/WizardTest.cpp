@@ -284,11 +284,14 @@ INSTANTIATE_TEST_SUITE_P(Keys, WizardKeys,
                              return std::string(info.param.focus) + (escape ? "Escape" : "Enter");
                          });
 
-TEST_F(WizardTest, EnterOnTheProfilePageLoads)
+TEST_F(WizardTest, TheKeyboardAloneChoosesTheSourceAndLoads)
 {
     ASSERT_TRUE(testing::showActive(wizard));
-    toProfilePage(TfMain::psDefaults);
-    QTest::keyClick(wizard.profileSources->button(TfMain::psDefaults), Qt::Key_Return);
+    QTest::keyClick(wizard.rbLocalTA, Qt::Key_Return);
+    ASSERT_TRUE(wizard.onProfilePage());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+    EXPECT_EQ(wizard.profileSource(), TfMain::psDefaults);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
     EXPECT_EQ(screen.calls(), kHandOver);
 }
 
