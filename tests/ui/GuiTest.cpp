@@ -11,6 +11,7 @@
 #include "ui/Messages.h"
 #include "ui/detailRadioGroup.h"
 
+#include <QComboBox>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -105,6 +106,34 @@ TEST(GuiSession, QueryEditAndSubmitReachTheTa)
 
     rig.toolButton("tbExit")->click();
     EXPECT_EQ(rig.terminations, 1);
+}
+
+// What the TA holds beyond the editor's lists and ranges goes back to it
+// unchanged when the user did not touch it.
+TEST(GuiSession, ValuesTheEditorCannotShowReachTheTaUnchanged)
+{
+    GuiRig rig;
+    sim::SimTa& ta = rig.addTa();
+    TaProfile& stored = ta.profile();
+    stored.countryCode = 1;
+    stored.dataPort1.dtrMode = 3;
+    stored.dataPort1.mpAddThreshold = 200;
+    stored.x75TxFrameSize = 5000;
+    const TaProfile before = stored;
+    rig.startQuery();
+    ASSERT_TRUE(rig.runUntil([&] { return rig.editorUp(); }));
+    EXPECT_EQ(rig.windows.fDetail.control<QComboBox>(QStringLiteral("cbDTR"))->currentText(),
+              QStringLiteral("3 (not in list)"));
+    rig.field("eDPDN1")->setText(QStringLiteral("0897654321"));
+    rig.toolButton("tbSubmit")->click();
+    ASSERT_TRUE(rig.runUntil([&] { return rig.windows.fDetail.isEnabled(); }));
+    EXPECT_TRUE(rig.messages.isEmpty()) << rig.messages.join('|').toStdString();
+    EXPECT_STREQ(stored.dataPort1.dn, "0897654321");
+    EXPECT_EQ(stored.countryCode, 1);
+    EXPECT_EQ(stored.dataPort1.dtrMode, 3);
+    EXPECT_EQ(stored.dataPort1.mpAddThreshold, 200);
+    EXPECT_EQ(uint16_t(stored.x75TxFrameSize), 5000);
+    EXPECT_EQ(stored.dataPort1.flowControl, before.dataPort1.flowControl);
 }
 
 TEST(GuiSession, UpgradeShowsTheTransferAndTheRebootThenWritesTheSettingsAgain)
