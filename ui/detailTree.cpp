@@ -87,6 +87,7 @@ void TfDetail::buildTree()
 {
     tvTree_ = new QTreeWidget;
     tvTree_->setObjectName(QStringLiteral("tvTree"));
+    tvTree_->setAccessibleName(QStringLiteral("Settings pages"));
     tvTree_->setHeaderHidden(true);
     tvTree_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     tvTree_->setMinimumWidth(40);
