@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cstdio>
 
 namespace ta::link {
@@ -209,21 +210,35 @@ bool TCommPortDriver::OpenPort()
 {
     if (IsOpen())
         return true;
+    openFailure_ = OpenFailure{};
     device_ = backend_.open(portName_);
-    if (!device_)
+    if (!device_) {
+        noteOpenFailure(backend_.lastOpenFailure());
         return false;
+    }
     ++openGeneration_;
     packetStart_ = -1;
     readinessPaused_ = false;
     if (!ApplySettings()) {
+        const int error = errno;
         device_.reset();
         ++openGeneration_;
+        noteOpenFailure(OpenFailure(PortProblem::SetupFailed, "", error));
         return false;
     }
     pollTimer_->setEnabled(true);
     if (readinessWakeups_)
         attachReadyHandler();
     return true;
+}
+
+void TCommPortDriver::noteOpenFailure(OpenFailure failure)
+{
+    if (failure.problem == PortProblem::None)
+        failure.problem = PortProblem::Failed;
+    if (failure.path.empty() && failure.problem != PortProblem::NoDevice)
+        failure.path = portName_;
+    openFailure_ = std::move(failure);
 }
 
 void TCommPortDriver::ClosePort()

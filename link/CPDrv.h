@@ -92,6 +92,8 @@ public:
     bool readinessWakeups() const { return readinessWakeups_; }
 
     bool OpenPort();
+    // Why the last OpenPort failed (problem None after a successful open).
+    const OpenFailure& openFailure() const { return openFailure_; }
     void ClosePort();
     bool IsOpen() const { return device_ != nullptr; }
     bool ApplySettings();
@@ -108,6 +110,7 @@ public:
 
 private:
     LineSettings lineSettings() const;
+    void noteOpenFailure(OpenFailure failure);
     void reapplyIfOpen();
     void resizeReceiveBuffer(uint32_t bytes);
     void attachReadyHandler();
@@ -125,6 +128,7 @@ private:
     SerialBackend& backend_;
     std::unique_ptr<SerialDevice> device_;
     std::unique_ptr<Timer> pollTimer_;
+    OpenFailure openFailure_;
 
     TPortNumber port_ = pnCOM2;
     std::string portName_;

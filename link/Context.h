@@ -2,6 +2,7 @@
 // link, the windows and the command line.
 #pragma once
 
+#include "link/SerialDevice.h"
 #include "profile/TaProfile.h"
 
 #include <array>
@@ -79,8 +80,11 @@ struct AppContext {
     int retryCount = 0;
     PendingOperation pendingOperation = poNone;
 
-    // Discovery.
+    // Discovery. With chosenPort set (a device path), only that port is
+    // opened, as the first candidate; empty means the search of COM1..COM8.
+    std::string chosenPort;
     std::array<bool, kPortCandidates> portPresent{};
+    std::array<OpenFailure, kPortCandidates> portFailures{}; // why a port is not present
     int portIndex = 0;
 
     // Remote call.

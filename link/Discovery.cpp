@@ -1,6 +1,8 @@
 // Finding the TA on one of the ports and learning what kind of TA it is.
 #include "TaLink.h"
 
+#include "PortReport.h"
+
 namespace ta::link {
 
 namespace {
@@ -15,16 +17,42 @@ bool TaLink::scanPorts()
 {
     if (cCom_->IsOpen())
         cCom_->ClosePort();
+    // A port the user chose is the one candidate; nothing else is opened.
+    const int candidates = ctx_.chosenPort.empty() ? kPortCandidates : 1;
     bool any = false;
     for (int i = 0; i < kPortCandidates; ++i) {
-        selectPort(i);
-        const bool opened = cCom_->OpenPort();
-        if (opened)
-            cCom_->ClosePort();
-        ctx_.portPresent[std::size_t(i)] = opened;
+        const auto slot = std::size_t(i);
+        ctx_.portFailures[slot] = OpenFailure{};
+        bool opened = false;
+        if (i < candidates) {
+            selectPort(i);
+            opened = cCom_->OpenPort();
+            if (opened)
+                cCom_->ClosePort();
+            else
+                ctx_.portFailures[slot] = cCom_->openFailure();
+        }
+        ctx_.portPresent[slot] = opened;
         any = any || opened;
     }
     return any;
+}
+
+// Why each port of the last scan was passed over, one line per port.
+std::string TaLink::passedOverPorts() const
+{
+    const auto& failures = ctx_.portFailures;
+    const bool chosen = !ctx_.chosenPort.empty();
+    return passedOverReport({failures.begin(), chosen ? failures.begin() + 1 : failures.end()}, !chosen);
+}
+
+// A port passed over for a reason the user can do something about.
+bool TaLink::portsPassedOver() const
+{
+    for (const OpenFailure& failure : ctx_.portFailures)
+        if (failure.problem != PortProblem::None && failure.problem != PortProblem::NoDevice)
+            return true;
+    return false;
 }
 
 int TaLink::firstPresentPort() const
@@ -38,7 +66,7 @@ int TaLink::firstPresentPort() const
 void TaLink::startDiscovery(Caller caller)
 {
     if (!scanPorts()) {
-        screen_.showMessage("There is no free COM port!");
+        screen_.showDetailedMessage("There is no free COM port!", passedOverPorts());
         // After a reboot the editor may still be disabled from the upload.
         if (caller == Caller::Reboot)
             screen_.enableEditor(true);
@@ -104,7 +132,7 @@ void TaLink::tmVerTimerTimer()
         sendIdentify();
         return;
     }
-    giveUp("Cannot find a TA to config!");
+    giveUp("Cannot find a TA to config!", portsPassedOver() ? passedOverPorts() : std::string());
 }
 
 void TaLink::classifyTa()

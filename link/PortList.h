@@ -7,6 +7,16 @@
 
 namespace ta::link {
 
+// One serial port of the machine, as it is shown to the user.
+struct PortCandidate {
+    std::string path;        // "/dev/ttyUSB0"
+    std::string description; // "FTDI FT232R USB UART, serial A50285BI (0403:6001)", or ""
+    std::string byIdPath;    // "/dev/serial/by-id/usb-FTDI_...", or ""
+
+    // "/dev/ttyUSB0 (FTDI FT232R USB UART, ...)", or the path alone.
+    std::string label() const;
+};
+
 // Colon-separated device paths that replace the machine's own port list.
 inline constexpr const char* kSerialPortsVariable = "TA_SERIAL_PORTS";
 
@@ -22,6 +32,22 @@ std::vector<std::string> parsePortList(const std::string& colonSeparated);
 // UARTs that really exist. Looks at directory entries only; opens no port.
 std::vector<std::string> scanSerialPorts(const std::string& devDir = "/dev",
                                          const std::string& sysTtyDir = "/sys/class/tty");
+// The same ports with what sysfs and /dev/serial/by-id tell about them.
+std::vector<PortCandidate> scanSerialPortCandidates(const std::string& devDir = "/dev",
+                                                    const std::string& sysTtyDir = "/sys/class/tty");
+
+// What the machine knows about one device path (also one outside the scan,
+// such as a pseudo-terminal).
+PortCandidate describePort(const std::string& path, const std::string& devDir = "/dev",
+                           const std::string& sysTtyDir = "/sys/class/tty");
+
+// serialPortCandidates(), each described; COM1 is the first.
+std::vector<PortCandidate> describedPortCandidates();
+
+// The device behind a driver's port name ("\\.\COMn" or a path), described, with
+// symbolic links (/dev/serial/by-id/...) resolved to the device itself; an
+// empty path when a port number has no device.
+PortCandidate portInUse(const std::string& portName);
 
 // "\\.\COMn" (n = 1..16) is the n-th candidate, or "" when there is none;
 // any other name is a path and is returned unchanged.

@@ -1,6 +1,7 @@
 #include "link/PosixSerial.h"
 
 #include "link/PortList.h"
+#include "link/PortLock.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -76,9 +77,23 @@ bool deviceGone(int error) { return error == EIO || error == ENXIO || error == E
 // with one of these.
 bool noModemLines(int error) { return error == ENOTTY || error == EINVAL || error == ENOTSUP; }
 
+// What a failed open(2) means for the user.
+PortProblem openProblem(int error)
+{
+    switch (error) {
+    case EACCES:
+    case EPERM: return PortProblem::PermissionDenied;
+    case ENOENT:
+    case ENXIO:
+    case ENODEV: return PortProblem::Missing;
+    case EBUSY: return PortProblem::Exclusive; // TIOCEXCL keeps out all but root
+    default: return PortProblem::Failed;
+    }
+}
+
 class PosixSerialDevice : public SerialDevice {
 public:
-    PosixSerialDevice(int fd, Clock& clock) : fd_(fd), clock_(clock) {}
+    PosixSerialDevice(int fd, Clock& clock, UucpLock lock) : fd_(fd), clock_(clock), lock_(std::move(lock)) {}
     ~PosixSerialDevice() override;
     PosixSerialDevice(const PosixSerialDevice&) = delete;
     PosixSerialDevice& operator=(const PosixSerialDevice&) = delete;
@@ -103,6 +118,7 @@ private:
 
     int fd_;
     Clock& clock_;
+    UucpLock lock_; // removed after the descriptor is closed
     bool gone_ = false;
     bool hasModemLines_ = true;
     std::function<void()> onReady_;
@@ -290,7 +306,8 @@ void programLine(termios& tio, const LineSettings& line)
 }
 
 PosixSerialBackend::PosixSerialBackend(Clock& clock, CandidateList candidates)
-    : clock_(clock), candidates_(candidates ? std::move(candidates) : CandidateList(serialPortCandidates))
+    : clock_(clock), candidates_(candidates ? std::move(candidates) : CandidateList(serialPortCandidates)),
+      lockDir_(kDefaultLockDir)
 {
 }
 
@@ -301,22 +318,58 @@ std::string PosixSerialBackend::resolve(const std::string& name) const
     return devicePathFor(name, candidates_());
 }
 
+std::unique_ptr<SerialDevice> PosixSerialBackend::refuse(OpenFailure failure)
+{
+    if (failure.holderPid != 0 && failure.holderName.empty())
+        failure.holderName = processName(failure.holderPid);
+    failure_ = std::move(failure);
+    return nullptr;
+}
+
 std::unique_ptr<SerialDevice> PosixSerialBackend::open(const std::string& name)
 {
+    failure_ = OpenFailure{};
     const std::string path = resolve(name);
     if (path.empty())
-        return nullptr;
+        return refuse(OpenFailure(PortProblem::NoDevice));
+    return openPath(path);
+}
+
+// A port another program uses is passed over, also by root, whom neither
+// TIOCEXCL nor file modes stop: the lock file is looked at before opening,
+// the exclusive flag and the flock right after.
+std::unique_ptr<SerialDevice> PosixSerialBackend::openPath(const std::string& path)
+{
+    if (const int holder = uucpLockHolder(lockDir_, path); holder != 0 && holder != ::getpid())
+        return refuse(OpenFailure(PortProblem::InUse, path, 0, holder));
     const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
-        return nullptr;
-    // TIOCEXCL keeps out other users but not root; the lock is what makes a
-    // port held by another program fail to open here.
-    if (!::isatty(fd) || ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    if (fd < 0) {
+        const int error = errno;
+        const PortProblem problem = openProblem(error);
+        const int holder = problem == PortProblem::Exclusive ? processUsingDevice(path) : 0;
+        return refuse(OpenFailure(problem, path, error, holder));
+    }
+    auto refuseOpen = [&](PortProblem problem, int error, int holder) {
         ::close(fd);
-        return nullptr;
+        return refuse(OpenFailure(problem, path, error, holder));
+    };
+    if (!::isatty(fd))
+        return refuseOpen(PortProblem::NotATerminal, ENOTTY, 0);
+    int exclusive = 0;
+    if (::ioctl(fd, TIOCGEXCL, &exclusive) == 0 && exclusive != 0) {
+        // A pseudo-terminal keeps the flag after a holder that did not clear
+        // it has gone; root sees every holder and so can tell.
+        const int holder = processUsingDevice(path);
+        if (holder != 0 || ::geteuid() != 0)
+            return refuseOpen(PortProblem::Exclusive, EBUSY, holder);
+    }
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        const int error = errno;
+        const bool held = error == EWOULDBLOCK;
+        return refuseOpen(held ? PortProblem::InUse : PortProblem::Failed, error, held ? processUsingDevice(path) : 0);
     }
     ::ioctl(fd, TIOCEXCL);
-    return std::make_unique<PosixSerialDevice>(fd, clock_);
+    return std::make_unique<PosixSerialDevice>(fd, clock_, UucpLock(lockDir_, path));
 }
 
 } // namespace ta::link

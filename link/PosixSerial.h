@@ -24,15 +24,24 @@ public:
     explicit PosixSerialBackend(Clock& clock, CandidateList candidates = {});
 
     // nullptr when the device is missing, is not a terminal, or is held by
-    // another program.
+    // another program (lastOpenFailure() tells which).
     std::unique_ptr<SerialDevice> open(const std::string& name) override;
+    OpenFailure lastOpenFailure() const override { return failure_; }
 
     // The path that `name` stands for ("" when a "\\.\COMn" has no device).
     std::string resolve(const std::string& name) const;
 
+    // Where UUCP lock files are looked for and made (default /var/lock).
+    void setLockDirectory(std::string dir) { lockDir_ = std::move(dir); }
+
 private:
+    std::unique_ptr<SerialDevice> refuse(OpenFailure failure);
+    std::unique_ptr<SerialDevice> openPath(const std::string& path);
+
     Clock& clock_;
     CandidateList candidates_;
+    std::string lockDir_;
+    OpenFailure failure_;
 };
 
 // Sets the frame, flow control and raw mode of `line` in `tio`; the bit rate

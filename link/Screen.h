@@ -12,6 +12,13 @@ public:
 
     // The one way to tell the user something (a modal box with caption " ").
     virtual void showMessage(const std::string& text) = 0;
+    // The same box with details below the text (why each port was passed
+    // over); a screen without room for them shows the text alone.
+    virtual void showDetailedMessage(const std::string& text, const std::string& details)
+    {
+        (void)details;
+        showMessage(text);
+    }
     // One line of the debug log (called only while the debug switch is on).
     virtual void logLine(const std::string& line) = 0;
 

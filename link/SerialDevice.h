@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 
 namespace ta::link {
 
@@ -55,11 +56,41 @@ public:
     virtual void setReadyHandler(std::function<void()> onReady) = 0;
 };
 
+// Why a port could not be used.
+enum class PortProblem : uint8_t {
+    None,             // it opened
+    NoDevice,         // a port number with no device behind it
+    Missing,          // the device node is not there (unplugged)
+    PermissionDenied, // the user may not open it
+    InUse,            // another program holds it (flock or a lock file)
+    Exclusive,        // another program opened it exclusively (TIOCEXCL)
+    NotATerminal,     // the path is not a serial device
+    SetupFailed,      // it opened but the line could not be programmed
+    Failed,           // any other error
+};
+
+struct OpenFailure {
+    OpenFailure() = default;
+    explicit OpenFailure(PortProblem what, std::string device = {}, int errorNumber = 0, int holder = 0)
+        : problem(what), path(std::move(device)), error(errorNumber), holderPid(holder)
+    {
+    }
+
+    PortProblem problem = PortProblem::None;
+    std::string path;       // the device that was tried ("" for NoDevice)
+    int error = 0;          // the errno behind it, 0 when none
+    int holderPid = 0;      // the program holding the port, when known
+    std::string holderName; // its command name, when known
+};
+
 // Opens devices by name; returns nullptr for a missing or busy device.
 class SerialBackend {
 public:
     virtual ~SerialBackend() = default;
     virtual std::unique_ptr<SerialDevice> open(const std::string& name) = 0;
+    // Why the last open that returned nullptr failed; a backend that cannot
+    // tell leaves the problem None.
+    virtual OpenFailure lastOpenFailure() const { return {}; }
 };
 
 } // namespace ta::link

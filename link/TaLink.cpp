@@ -99,16 +99,22 @@ void TaLink::enableAndFocusCallerWindow()
     }
 }
 
-void TaLink::giveUp(const std::string& message)
+void TaLink::giveUp(const std::string& message, const std::string& details)
 {
     ctx_.transactionState = tsIdle;
-    screen_.showMessage(message);
+    if (details.empty())
+        screen_.showMessage(message);
+    else
+        screen_.showDetailedMessage(message, details);
     enableCallerWindow();
 }
 
 void TaLink::selectPort(int index)
 {
-    cCom_->setPort(TPortNumber(pnCOM1 + index));
+    if (ctx_.chosenPort.empty())
+        cCom_->setPort(TPortNumber(pnCOM1 + index));
+    else
+        cCom_->setPortName(ctx_.chosenPort);
 }
 
 void TaLink::stopSequenceTimers()

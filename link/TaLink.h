@@ -139,10 +139,12 @@ private:
     void stepDone();
     void enableCallerWindow();
     void enableAndFocusCallerWindow();
-    void giveUp(const std::string& message);
+    void giveUp(const std::string& message, const std::string& details = {});
     void dropOptionalGroups();
     void selectPort(int index);
     int firstPresentPort() const;
+    std::string passedOverPorts() const;
+    bool portsPassedOver() const;
     void stopSequenceTimers();
     void portLost();
 

@@ -32,8 +32,8 @@ GuiScreen::GuiScreen(GuiWindows& windows)
 
 QString portShownAs(const std::string& portName)
 {
-    const std::string path = ta::link::devicePathFor(portName, ta::link::serialPortCandidates());
-    return fromLink(path.empty() ? portName : path);
+    const ta::link::PortCandidate port = ta::link::portInUse(portName);
+    return fromLink(port.path.empty() ? portName : port.path);
 }
 
 void GuiScreen::connectLink(ta::link::TaLink& link)
@@ -60,6 +60,12 @@ QWidget* GuiScreen::messageOwner() const
 }
 
 void GuiScreen::showMessage(const std::string& text) { showMessageBox(messageOwner(), fromLink(text)); }
+
+// The details name device paths and USB product strings: the system's text.
+void GuiScreen::showDetailedMessage(const std::string& text, const std::string& details)
+{
+    showMessageBox(messageOwner(), fromLink(text), QString::fromLocal8Bit(details));
+}
 
 void GuiScreen::logLine(const std::string& line) { w_.fDBG.appendLine(std::string_view(line)); }
 

@@ -56,6 +56,7 @@ public:
     void setTerminateHandler(TerminateHandler handler) { terminate_ = std::move(handler); }
 
     void showMessage(const std::string& text) override;
+    void showDetailedMessage(const std::string& text, const std::string& details) override;
     void logLine(const std::string& line) override;
 
     bool wizardVisible() override;

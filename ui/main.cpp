@@ -1,5 +1,6 @@
 #include "ui/main.h"
 
+#include "link/PortList.h"
 #include "link/Screen.h"
 #include "link/TaLink.h"
 #include "profile/DefaultProfile.h"
@@ -11,18 +12,23 @@
 
 #include <QButtonGroup>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QFile>
 #include <QFrame>
 #include <QGridLayout>
 #include <QGroupBox>
-#include <QKeyEvent>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSignalBlocker>
 #include <QStackedWidget>
 #include <QVBoxLayout>
+
+#include <algorithm>
+#include <functional>
 
 namespace ta::ui {
 
@@ -58,6 +64,20 @@ TFilterAlignEdit* remoteTelField()
 
 QWidget* page(const char* name) { return named(new QWidget, name); }
 
+// A port plugged in after the start shows up the next time the list opens.
+class PortComboBox : public QComboBox {
+public:
+    explicit PortComboBox(std::function<void()> beforePopup) : beforePopup_(std::move(beforePopup)) {}
+    void showPopup() override
+    {
+        beforePopup_();
+        QComboBox::showPopup();
+    }
+
+private:
+    std::function<void()> beforePopup_;
+};
+
 const char* const kSourceCaptions[] = {"&Read from file", "&Query from TA", "&Default Settings"};
 
 } // namespace
@@ -78,6 +98,8 @@ TfMain::TfMain(ta::link::AppContext& ctx, const std::vector<std::string>& argume
       rbRemoteTA(radio("rbRemoteTA", QStringLiteral("Remote TA"))),
       lbRemoteTel(named(new QLabel(QStringLiteral("Remote TEL:")), "lbRemoteTel")),
       eRemoteTel(remoteTelField()),
+      lbPort(named(new QLabel(QStringLiteral("&Port:")), "lbPort")),
+      cbPort(named(new PortComboBox([this] { refreshPorts(); }), "cbPort")),
       rgPrfSrc(named(new QGroupBox(QStringLiteral("Profile Loading")), "rgPrfSrc")),
       profileSources(new QButtonGroup(this)),
       btnPrev(button("btnPrev", QStringLiteral("<Prev"))),
@@ -107,6 +129,8 @@ void TfMain::FormCreate(const std::vector<std::string>& arguments)
     ctx_.replyBuffer.clear();
     ctx_.remoteChosen = false;
     ctx_.remoteNumber.clear();
+    ctx_.chosenPort.clear();
+    refreshPorts();
     setWindowTitle(mainCaption());
 }
 
@@ -117,8 +141,13 @@ void TfMain::buildLayout()
     selection->addWidget(rbRemoteTA, 1, 0, 1, 2);
     selection->addWidget(lbRemoteTel, 2, 0);
     selection->addWidget(eRemoteTel, 2, 1);
+    selection->addWidget(lbPort, 3, 0);
+    selection->addWidget(cbPort, 3, 1);
     selection->setColumnMinimumWidth(1, 230);
     lbRemoteTel->setBuddy(eRemoteTel);
+    lbPort->setBuddy(cbPort);
+    cbPort->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    cbPort->setMinimumContentsLength(48);
     rbLocalTA->setChecked(true);
     remoteTelEnabled(false);
 
@@ -174,6 +203,7 @@ void TfMain::connectControls()
     connect(eRemoteTel, &QLineEdit::textChanged, this, [this](const QString& text) {
         ctx_.remoteNumber = text.toLatin1().toStdString();
     });
+    connect(cbPort, &QComboBox::currentIndexChanged, this, [this] { ctx_.chosenPort = chosenPort(); });
     connect(btnNext, &QPushButton::clicked, this, &TfMain::btnNextClick);
     connect(btnCancel, &QPushButton::clicked, this, &TfMain::btnCancelClick);
 }
@@ -207,6 +237,28 @@ void TfMain::rbRemoteTAClick()
     if (link_)
         link_->rbRemoteTAClick();
 }
+
+// Each item carries the path that is opened; a USB port is kept by its
+// by-id name, which stays the same when the TA reconnects after a restart.
+void TfMain::refreshPorts()
+{
+    const QString kept = cbPort->currentData().toString();
+    const QSignalBlocker quiet(cbPort);
+    cbPort->clear();
+    cbPort->addItem(QStringLiteral("Automatic"), QString());
+    const auto ports = ta::link::describedPortCandidates();
+    for (std::size_t i = 0; i < ports.size(); ++i) {
+        const auto& port = ports[i];
+        const QString number = i < std::size_t(ta::link::kPortCandidates) ? QStringLiteral("COM%1  ").arg(i + 1) : QString();
+        const std::string& opened = port.byIdPath.empty() ? port.path : port.byIdPath;
+        cbPort->addItem(number + QString::fromLocal8Bit(port.label()), QString::fromLocal8Bit(opened));
+        cbPort->setItemData(cbPort->count() - 1, QString::fromLocal8Bit(opened), Qt::ToolTipRole);
+    }
+    cbPort->setCurrentIndex(std::max(0, cbPort->findData(kept)));
+    ctx_.chosenPort = chosenPort();
+}
+
+std::string TfMain::chosenPort() const { return QFile::encodeName(cbPort->currentData().toString()).toStdString(); }
 
 bool TfMain::onProfilePage() const { return pcMain->currentWidget() == PG2; }
 

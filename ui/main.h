@@ -13,6 +13,7 @@
 #include <vector>
 
 class QButtonGroup;
+class QComboBox;
 class QGroupBox;
 class QLabel;
 class QPushButton;
@@ -47,6 +48,11 @@ public:
     void btnNextClick();
     void btnCancelClick();
 
+    // The port choice: "Automatic" (the search of COM1 to COM8) or one of
+    // the machine's serial ports, listed afresh whenever the list opens.
+    void refreshPorts();
+    std::string chosenPort() const;
+
     bool onProfilePage() const;
     void showProfilePage();
     int profileSource() const;
@@ -60,6 +66,8 @@ public:
     QRadioButton* const rbRemoteTA;
     QLabel* const lbRemoteTel;
     TFilterAlignEdit* const eRemoteTel;
+    QLabel* const lbPort;
+    QComboBox* const cbPort;
     QGroupBox* const rgPrfSrc;
     QButtonGroup* const profileSources;
     QPushButton* const btnPrev;

@@ -18,6 +18,7 @@ class CountingBackend : public link::SerialBackend {
 public:
     explicit CountingBackend(link::SerialBackend& inner) : inner_(inner) {}
     std::unique_ptr<link::SerialDevice> open(const std::string& name) override;
+    link::OpenFailure lastOpenFailure() const override { return inner_.lastOpenFailure(); }
     const ByteCounts& counts() const { return *counts_; }
 
 private:

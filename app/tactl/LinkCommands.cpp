@@ -38,7 +38,7 @@ int runIdentify(Args args, std::ostream& out, std::ostream& err)
     if (!session.runUntil([&] { return identified; }))
         return sequenceFailed(session);
     const auto& ctx = session.ctx();
-    out << "port = " << session.link().cCom().PortName() << " (" << session.devicePath() << ")\n"
+    out << "port = " << session.portText() << '\n'
         << "taVariant = " << int(ctx.taVariant) << '\n'
         << "noPortPrefix = " << yesNo(ctx.noPortPrefix) << '\n'
         << "x25OnD = " << yesNo(ctx.switches.x25OnD) << '\n'

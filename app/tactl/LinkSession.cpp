@@ -1,5 +1,7 @@
 #include "LinkSession.h"
 
+#include "link/PortList.h"
+
 #include <QCoreApplication>
 #include <QTimer>
 
@@ -8,7 +10,7 @@
 namespace ta::tactl {
 
 const char* const kLinkCliUsage =
-    "[--remote NUMBER] [--no-force] [--x25] [--no-datetime] [--no-country] [--debug] [--poll-only] [--stats]";
+    "[--port PATH] [--remote NUMBER] [--no-force] [--x25] [--no-datetime] [--no-country] [--debug] [--poll-only] [--stats]";
 
 namespace {
 
@@ -65,6 +67,9 @@ std::optional<LinkCliOptions> parseLinkCli(Args args, std::string& error)
         } else if (a == "--profile") {
             if (!takeValue(args, i, o.profile, error))
                 return std::nullopt;
+        } else if (a == "--port") {
+            if (!takeValue(args, i, o.port, error))
+                return std::nullopt;
         } else if (a.size() > 1 && a[0] == '-') {
             error = "unknown option " + a;
             return std::nullopt;
@@ -83,6 +88,7 @@ link::AppContext LinkSession::makeContext(const LinkCliOptions& options)
     ctx.switches = options.switches;
     ctx.remoteChosen = !options.remoteNumber.empty();
     ctx.remoteNumber = options.remoteNumber;
+    ctx.chosenPort = options.port;
     ctx.clearLastCharge = options.clearLastCharge;
     ctx.clearAccCharge = options.clearAccCharge;
     return ctx;
@@ -96,7 +102,13 @@ LinkSession::LinkSession(const LinkCliOptions& options, std::ostream& err)
     screen_.watchBytes(&counting_.counts());
 }
 
-std::string LinkSession::devicePath() const { return backend_.resolve(const_cast<link::TaLink&>(link_).cCom().PortName()); }
+std::string LinkSession::portText() const
+{
+    const std::string& name = const_cast<link::TaLink&>(link_).cCom().PortName();
+    const int number = link::comNumberOf(name);
+    const std::string label = link::describePort(backend_.resolve(name)).label();
+    return number == 0 ? label : "COM" + std::to_string(number) + " " + label;
+}
 
 bool LinkSession::runUntil(const std::function<bool()>& done)
 {

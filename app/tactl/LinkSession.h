@@ -26,6 +26,7 @@ struct LinkCliOptions {
     std::string remoteNumber;
     std::string output;  // -o FILE.CFG
     std::string profile; // --profile FILE.CFG
+    std::string port;    // --port PATH: that port alone, no search
     bool clearLastCharge = false;
     bool clearAccCharge = false;
     std::vector<std::string> positional;
@@ -43,8 +44,9 @@ public:
     link::AppContext& ctx() { return ctx_; }
     link::TaLink& link() { return link_; }
     TerminalScreen& screen() { return screen_; }
-    // The device the TA was found on ("" when the port has no device).
-    std::string devicePath() const;
+    // The port the TA was found on: "COMn /dev/ttyUSB0 (description)", or
+    // without the number for a port given with --port.
+    std::string portText() const;
 
     // Runs until done() holds or a message tells of a failure; true when done.
     bool runUntil(const std::function<bool()>& done);

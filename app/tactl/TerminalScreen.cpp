@@ -45,6 +45,17 @@ void TerminalScreen::showMessage(const std::string& text)
     failure_ = text;
 }
 
+void TerminalScreen::showDetailedMessage(const std::string& text, const std::string& details)
+{
+    showMessage(text);
+    std::size_t start = 0;
+    while (start < details.size()) {
+        const std::size_t end = std::min(details.find('\n', start), details.size());
+        err_ << "  " << details.substr(start, end - start) << '\n';
+        start = end + 1;
+    }
+}
+
 void TerminalScreen::logLine(const std::string& line)
 {
     if (!debug_)

@@ -40,6 +40,7 @@ public:
     const TransferTimes& transfer() const { return transfer_; }
 
     void showMessage(const std::string& text) override;
+    void showDetailedMessage(const std::string& text, const std::string& details) override;
     void logLine(const std::string& line) override;
     bool wizardVisible() override { return wizardShown_; }
     void enableWizard(bool) override {}

@@ -27,12 +27,13 @@ std::string helpText()
     text += link::kSerialPortsVariable;
     text +=
         "  colon-separated device paths that replace the machine's serial port\n"
-        "                   list; its first eight entries are the ports \"\\\\.\\COM1\" to\n"
-        "                   \"\\\\.\\COM8\" searched for the TA, in that order.\n"
+        "                   list; its first eight entries are the ports COM1 to COM8\n"
+        "                   searched for the TA, in that order.\n"
         "                   Example: TA_SERIAL_PORTS=/dev/ttyUSB0:/dev/pts/4 tautil\n"
         "\n"
         "Without the variable the ports searched are the USB serial adapters, then the\n"
-        "CDC-ACM devices, then the on-board serial ports that exist.\n";
+        "CDC-ACM devices, then the on-board serial ports that exist. The first page\n"
+        "also lets you pick one port instead of the search; `tactl ports` lists them.\n";
     return text;
 }
 

@@ -95,6 +95,7 @@ private:
 std::unique_ptr<link::SerialDevice> ScriptedBackend::open(const std::string& name)
 {
     auto it = ports_.find(name);
+    lastFailure_ = it == ports_.end() ? link::OpenFailure(link::PortProblem::NoDevice) : it->second.failure;
     if (it == ports_.end() || it->second.busy || it->second.open)
         return nullptr;
     return std::make_unique<ScriptedDevice>(clock_, it->second);

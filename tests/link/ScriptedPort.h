@@ -25,6 +25,7 @@ public:
 
     Responder respond;           // empty: a silent device
     bool busy = false;           // open fails
+    link::OpenFailure failure;   // what the backend then says (problem None: it cannot tell)
     std::vector<SentLine> sent;  // every line, across opens
     int opens = 0;
     bool open = false;
@@ -54,13 +55,18 @@ public:
 
     // The port the link opens as "\\.\COMn".
     ScriptedPort& com(int n) { return ports_["\\\\.\\COM" + std::to_string(n)]; }
+    // A port opened by its path.
+    ScriptedPort& named(const std::string& path) { return ports_[path]; }
     std::unique_ptr<link::SerialDevice> open(const std::string& name) override;
+    // A name without a port has no device behind it.
+    link::OpenFailure lastOpenFailure() const override { return lastFailure_; }
     // Makes the TA send text unprompted.
     void inject(int comNumber, const std::string& text);
 
 private:
     link::VirtualClock& clock_;
     std::map<std::string, ScriptedPort> ports_;
+    link::OpenFailure lastFailure_;
 };
 
 } // namespace ta::linktest

@@ -83,6 +83,66 @@ TEST_F(DiscoveryTest, NoPortAtAllLeavesEverythingAsItWas)
     EXPECT_EQ(rig.screen.count("enableWizard 0"), 0);
 }
 
+// Every port that could not be opened is named after the message, with its
+// reason; the numbers without a device are folded into one line.
+TEST_F(DiscoveryTest, NoFreePortTellsWhyEachPortWasPassedOver)
+{
+    const auto passOver = [&](int n, PortProblem problem, const char* path, int pid = 0, const char* name = "") {
+        auto& port = rig.backend.com(n);
+        port.busy = true;
+        port.failure = OpenFailure(problem, path, 0, pid);
+        port.failure.holderName = name;
+    };
+    passOver(1, PortProblem::PermissionDenied, "/nonexistent/ttyS0");
+    passOver(2, PortProblem::InUse, "/dev/ttyUSB0", 812, "minicom");
+    passOver(3, PortProblem::Exclusive, "/dev/ttyUSB1");
+    passOver(5, PortProblem::Missing, "/dev/ttyACM0");
+    rig.link->startDiscovery(Caller::Wizard);
+    EXPECT_EQ(rig.screen.messages(), std::vector<std::string>{"There is no free COM port!"});
+    EXPECT_EQ(rig.screen.lastDetails(),
+              "COM1 /nonexistent/ttyS0: permission denied; add the user to the 'dialout' group "
+              "(sudo usermod -a -G dialout $USER) and log in again\n"
+              "COM2 /dev/ttyUSB0: in use by another program (PID 812, minicom)\n"
+              "COM3 /dev/ttyUSB1: in use by another program that holds it exclusively\n"
+              "COM4: no serial port\n"
+              "COM5 /dev/ttyACM0: missing (unplugged?)\n"
+              "COM6 to COM8: no serial port\n");
+}
+
+TEST_F(DiscoveryTest, NoTaFoundNamesThePortsPassedOverOnlyWhenThereWereAny)
+{
+    rig.backend.com(1);
+    rig.link->startDiscovery(Caller::Wizard);
+    ASSERT_TRUE(rig.runUntil([&] { return rig.state() == tsIdle; }));
+    EXPECT_EQ(rig.screen.lastDetails(), "") << "ports without a device are no news";
+
+    rig.backend.com(2).busy = true;
+    rig.backend.com(2).failure = OpenFailure(PortProblem::InUse, "/dev/ttyACM0", 0, 4711);
+    rig.link->startDiscovery(Caller::Wizard);
+    ASSERT_TRUE(rig.runUntil([&] { return rig.state() == tsIdle; }));
+    EXPECT_EQ(rig.screen.lastMessage(), "Cannot find a TA to config!");
+    EXPECT_EQ(rig.screen.lastDetails(), "COM2 /dev/ttyACM0: in use by another program (PID 4711)\nCOM3 to COM8: no serial port\n");
+}
+
+// A port the user chose is the only one opened: no search of COM1..COM8,
+// before or after it, whether the TA answers there or not.
+TEST_F(DiscoveryTest, ChosenPortIsTheOnlyOneOpened)
+{
+    rig.backend.com(1).respond = taAnswering("QM7A1-HXN");
+    auto& chosen = rig.backend.named("/dev/ttyTA");
+    rig.ctx.chosenPort = "/dev/ttyTA";
+    rig.link->startDiscovery(Caller::Wizard);
+    ASSERT_TRUE(rig.runUntil([&] { return rig.state() == tsIdle; }));
+    EXPECT_EQ(rig.screen.lastMessage(), "Cannot find a TA to config!");
+    EXPECT_EQ(chosen.countSent("ATI0"), 3);
+
+    chosen.respond = taAnswering("QM7B2-HXN");
+    rig.link->startDiscovery(Caller::Wizard);
+    ASSERT_TRUE(rig.runUntil([&] { return sessionReady; }));
+    EXPECT_EQ(rig.ctx.taVariant, 3);
+    EXPECT_EQ(rig.backend.com(1).opens, 0);
+}
+
 TEST_F(DiscoveryTest, BusyPortIsNotPresent)
 {
     rig.backend.com(1).busy = true;

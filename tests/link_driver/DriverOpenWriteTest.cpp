@@ -53,12 +53,19 @@ TEST_F(DriverOpen, BusyOrUnprogrammableDeviceLeavesTheDriverClosed)
     backend.busy = true;
     EXPECT_FALSE(drv.OpenPort());
     EXPECT_FALSE(drv.IsOpen());
+    EXPECT_EQ(drv.openFailure().problem, PortProblem::Failed) << "a backend that cannot tell why";
+    EXPECT_EQ(drv.openFailure().path, "\\\\.\\COM2");
 
     backend.busy = false;
     line().applyFails = true;
     EXPECT_FALSE(drv.OpenPort());
     EXPECT_FALSE(drv.IsOpen());
     EXPECT_FALSE(line().deviceAlive) << "a device that cannot be programmed is closed again";
+    EXPECT_EQ(drv.openFailure().problem, PortProblem::SetupFailed);
+
+    line().applyFails = false;
+    EXPECT_TRUE(drv.OpenPort());
+    EXPECT_EQ(drv.openFailure().problem, PortProblem::None);
 }
 
 TEST_F(DriverOpen, ClosedDriverDoesNothing)

@@ -6,8 +6,10 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <functional>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <unistd.h>
 
 namespace ta::link::test {
@@ -36,6 +38,25 @@ public:
         fs::create_directories(root_ / "sys" / name);
         std::ofstream(root_ / "sys" / name / "type") << type << "\n";
     }
+    // A tty of a USB device as sysfs shows it: class entry -> port (usb-serial
+    // only) -> interface -> device, the device with its attributes.
+    void usbTty(const std::string& name, const std::map<std::string, std::string>& attributes, bool viaPort = true) const
+    {
+        const fs::path device = root_ / "devices" / ("usb-" + name);
+        fs::path target = device / "1-1:1.0";
+        if (viaPort)
+            target /= name;
+        fs::create_directories(target);
+        for (const auto& [attribute, value] : attributes)
+            std::ofstream(device / attribute) << value << "\n";
+        fs::create_directories(root_ / "sys" / name);
+        fs::create_directory_symlink(target, root_ / "sys" / name / "device");
+    }
+    void byId(const std::string& link, const std::string& name) const
+    {
+        fs::create_directories(root_ / "dev" / "serial" / "by-id");
+        fs::create_symlink("../../" + name, root_ / "dev" / "serial" / "by-id" / link);
+    }
 
 private:
     static inline int counter_ = 0;
@@ -59,6 +80,19 @@ TEST(PortScan, UsbThenAcmThenRealUartsEachInNumericOrder)
               (std::vector<std::string>{d + "ttyUSB2", d + "ttyUSB10", d + "ttyACM0", d + "ttyS0", d + "ttyS12"}));
 }
 
+TEST(PortScan, SysfsNamesCountOnlyWithANodeAndArmUartsFollowTheOthers)
+{
+    ScratchTree tree;
+    tree.usbTty("ttyUSB1", {{"idVendor", "0403"}});
+    tree.node("ttyUSB1");
+    tree.usbTty("ttyUSB0", {{"idVendor", "0403"}}); // gone from /dev: unplugged
+    tree.node("ttyAMA0");
+    tree.uart("ttyS4", "4");
+    const std::string d = tree.dev() + "/";
+    EXPECT_EQ(scanSerialPorts(tree.dev(), tree.sys()),
+              (std::vector<std::string>{d + "ttyUSB1", d + "ttyS4", d + "ttyAMA0"}));
+}
+
 TEST(PortScan, MissingDirectoriesGiveNoPorts)
 {
     EXPECT_TRUE(scanSerialPorts("/nonexistent-dev", "/nonexistent-sys").empty());
@@ -72,6 +106,63 @@ TEST(PortCandidates, VariableReplacesTheScanEvenWhenEmpty)
     }
     ScopedEnv ports(kSerialPortsVariable, "");
     EXPECT_TRUE(serialPortCandidates().empty());
+}
+
+// What the user sees of a port: sysfs attributes become the description,
+// /dev/serial/by-id gives the stable name.
+struct DescriptionCase {
+    const char* name;
+    std::function<void(const ScratchTree&)> make;
+    const char* tty;
+    const char* description;
+    const char* byId;
+};
+
+class PortDescription : public ::testing::TestWithParam<DescriptionCase> {};
+
+TEST_P(PortDescription, ComesFromSysfsAndTheByIdFolder)
+{
+    ScratchTree tree;
+    GetParam().make(tree);
+    const auto ports = scanSerialPortCandidates(tree.dev(), tree.sys());
+    ASSERT_EQ(ports.size(), 1u);
+    EXPECT_EQ(ports[0].path, tree.dev() + "/" + GetParam().tty);
+    EXPECT_EQ(ports[0].description, GetParam().description);
+    EXPECT_EQ(ports[0].byIdPath, *GetParam().byId ? tree.dev() + "/serial/by-id/" + GetParam().byId : "");
+    EXPECT_EQ(ports[0].label(), ports[0].path + " (" + GetParam().description + ")");
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, PortDescription, ::testing::Values(
+    DescriptionCase{"UsbSerial", [](const ScratchTree& t) {
+        t.node("ttyUSB0");
+        t.usbTty("ttyUSB0", {{"idVendor", "0403"}, {"idProduct", "6001"}, {"manufacturer", "FTDI"},
+                             {"product", "FT232R USB UART"}, {"serial", "A50285BI"}});
+        t.byId("usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0", "ttyUSB0");
+        t.byId("usb-Other-if00", "ttyACM9"); // another device's name
+    }, "ttyUSB0", "FTDI FT232R USB UART, serial A50285BI (0403:6001)", "usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0"},
+    DescriptionCase{"AcmProductNamesItsMaker", [](const ScratchTree& t) {
+        t.node("ttyACM0");
+        t.usbTty("ttyACM0", {{"idVendor", "1d6b"}, {"idProduct", "0104"}, {"manufacturer", "Acme"},
+                             {"product", "Acme ISDN TA"}}, false);
+    }, "ttyACM0", "Acme ISDN TA (1d6b:0104)", ""},
+    DescriptionCase{"AcmWithoutSysfs", [](const ScratchTree& t) { t.node("ttyACM2"); },
+                    "ttyACM2", "USB modem (CDC-ACM)", ""},
+    DescriptionCase{"Uart", [](const ScratchTree& t) { t.uart("ttyS1", "4"); },
+                    "ttyS1", "on-board serial port (16550A)", ""}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// The port a driver's name stands for, as the editor shows it.
+TEST(PortCandidates, PortInUseFollowsComNumbersAndLinks)
+{
+    Pty pty;
+    const std::string list = "/tmp/no-such-port:" + pty.slavePath();
+    ScopedEnv ports(kSerialPortsVariable, list.c_str());
+    EXPECT_EQ(portInUse("\\\\.\\COM2").label(), pty.slavePath() + " (pseudo-terminal)");
+    EXPECT_EQ(portInUse("\\\\.\\COM3").path, "");
+    ScratchTree tree;
+    const std::string link = tree.dev() + "/ttyTA";
+    std::filesystem::create_symlink(pty.slavePath(), link);
+    EXPECT_EQ(portInUse(link).path, pty.slavePath()) << "a link is shown as the device it names";
 }
 
 struct NameCase {

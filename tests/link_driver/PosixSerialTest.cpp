@@ -3,6 +3,7 @@
 #include "PtyHarness.h"
 #include "link/CPDrv.h"
 #include "link/PortList.h"
+#include "link/PortLock.h"
 #include "link/PosixSerial.h"
 #include "link/qt/QtClock.h"
 
@@ -14,8 +15,14 @@
 #include <cerrno>
 #include <ctime>
 #include <fcntl.h>
+#include <filesystem>
+#include <fstream>
 #include <functional>
+#include <iterator>
+#include <optional>
 #include <sys/file.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -305,6 +312,126 @@ TEST_F(QtPosixPort, HangUpOnTheEventLoopClosesAndReportsOnce)
     EXPECT_EQ(hangUps, 1);
     EXPECT_LT(cpu, 30.0) << "nothing spins on the dead descriptor";
 }
+
+// ---- Why a port is passed over ----
+
+class PassedOver : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        char pattern[] = "/tmp/ta-locks-XXXXXX";
+        ASSERT_NE(::mkdtemp(pattern), nullptr);
+        lockDir = pattern;
+        backend.setLockDirectory(lockDir);
+    }
+    void TearDown() override { std::filesystem::remove_all(lockDir); }
+    std::string lockFile() const { return lockDir + "/" + uucpLockName(pty.slavePath()); }
+    std::string readLock() const
+    {
+        std::ifstream in(lockFile(), std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+    static std::string lockText(int pid) { return std::string(10 - std::to_string(pid).size(), ' ') + std::to_string(pid) + "\n"; }
+
+    Pty pty;
+    VirtualClock clock;
+    PosixSerialBackend backend{clock};
+    std::string lockDir;
+};
+
+// Another program holds the port in one of the ways serial programs use:
+// refused, also to root, with the holder named.
+struct HolderCase {
+    const char* name;
+    std::function<bool(int fd)> hold; // nullptr: a lock file names the holder
+    PortProblem problem;
+};
+
+class PortHeldElsewhere : public PassedOver, public ::testing::WithParamInterface<HolderCase> {};
+
+TEST_P(PortHeldElsewhere, IsRefusedAndTheHolderNamed)
+{
+    const bool byLockFile = !GetParam().hold;
+    HoldingProcess holder(pty.slavePath(), byLockFile ? [](int) { return true; } : GetParam().hold);
+    ASSERT_TRUE(holder.ready());
+    if (byLockFile)
+        std::ofstream(lockFile()) << lockText(holder.pid());
+    EXPECT_EQ(backend.open(pty.slavePath()), nullptr);
+    const OpenFailure failure = backend.lastOpenFailure();
+    EXPECT_EQ(failure.problem, GetParam().problem);
+    EXPECT_EQ(failure.holderPid, holder.pid());
+    EXPECT_FALSE(failure.holderName.empty());
+    if (byLockFile) {
+        EXPECT_EQ(readLock(), lockText(holder.pid())) << "another program's lock is left alone";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Ways, PortHeldElsewhere, ::testing::Values(
+    HolderCase{"Flock", [](int fd) { return ::flock(fd, LOCK_EX | LOCK_NB) == 0; }, PortProblem::InUse},
+    HolderCase{"ExclusiveMode", [](int fd) { return ::ioctl(fd, TIOCEXCL) == 0; }, PortProblem::Exclusive},
+    HolderCase{"LockFile", nullptr, PortProblem::InUse}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(PassedOver, ExclusiveFlagLeftBehindOnAPseudoTerminalIsNoHolderForRoot)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "only root may open a terminal in exclusive mode";
+    const int gone = ::open(pty.slavePath().c_str(), O_RDWR | O_NOCTTY);
+    ASSERT_EQ(::ioctl(gone, TIOCEXCL), 0);
+    ::close(gone); // without TIOCNXCL: the flag stays while the master is open
+    EXPECT_NE(backend.open(pty.slavePath()), nullptr);
+}
+
+// A lock file that names no live program is replaced by ours while the port
+// is held; ours goes when the port is closed.
+class IgnoredLockFile : public PassedOver, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(IgnoredLockFile, IsReplacedWhileThePortIsHeld)
+{
+    const std::string text = std::string(GetParam()) == "dead" ? lockText(999999999) : GetParam(); // beyond pid_max
+    if (!text.empty())
+        std::ofstream(lockFile()) << text;
+    {
+        auto device = backend.open(pty.slavePath());
+        ASSERT_NE(device, nullptr);
+        EXPECT_EQ(readLock(), lockText(::getpid()));
+    }
+    EXPECT_FALSE(std::filesystem::exists(lockFile()));
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, IgnoredLockFile, ::testing::Values("", "dead", "minicom\n"));
+
+// What a user who is not root meets: file modes, and TIOCEXCL, which stops
+// the open itself. nobody cannot write the lock folder either.
+struct UnprivilegedCase {
+    const char* name;
+    mode_t mode;
+    bool exclusiveHolder;
+    PortProblem problem;
+};
+
+class UnprivilegedOpen : public PassedOver, public ::testing::WithParamInterface<UnprivilegedCase> {};
+
+TEST_P(UnprivilegedOpen, MeetsTheSameReasons)
+{
+    std::optional<HoldingProcess> holder;
+    if (GetParam().exclusiveHolder) {
+        holder.emplace(pty.slavePath(), [](int fd) { return ::ioctl(fd, TIOCEXCL) == 0; });
+        ASSERT_TRUE(holder->ready());
+    }
+    ASSERT_EQ(::chmod(pty.slavePath().c_str(), GetParam().mode), 0);
+    const int problem = runUnprivileged([&] {
+        const auto device = backend.open(pty.slavePath());
+        return int(device ? PortProblem::None : backend.lastOpenFailure().problem);
+    });
+    EXPECT_EQ(problem, int(GetParam().problem));
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, UnprivilegedOpen, ::testing::Values(
+    UnprivilegedCase{"NoAccess", 0, false, PortProblem::PermissionDenied},
+    UnprivilegedCase{"ExclusiveHolder", 0666, true, PortProblem::Exclusive},
+    UnprivilegedCase{"Free", 0666, false, PortProblem::None}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace
 } // namespace ta::link::test

@@ -61,6 +61,28 @@ private:
     int watchCalls_ = 0;
 };
 
+// Another program holding a port: a child process that runs `hold` on the
+// path and then waits until the object goes.
+class HoldingProcess {
+public:
+    HoldingProcess(const std::string& path, const std::function<bool(int fd)>& hold);
+    ~HoldingProcess();
+    HoldingProcess(const HoldingProcess&) = delete;
+    HoldingProcess& operator=(const HoldingProcess&) = delete;
+
+    int pid() const { return pid_; }
+    bool ready() const { return ready_; }
+
+private:
+    int pid_ = -1;
+    bool ready_ = false;
+};
+
+// Runs `work` in a child process as the user nobody when the tests run as
+// root (whom file modes and TIOCEXCL do not stop), else as the user itself;
+// returns the child's exit code, -1 when it did not exit normally.
+int runUnprivileged(const std::function<int()>& work);
+
 // Sets or clears an environment variable for one scope.
 class ScopedEnv {
 public:

@@ -21,9 +21,16 @@ std::vector<std::string> withPrefix(const std::vector<std::string>& calls, std::
 
 void RecordingScreen::showMessage(const std::string& text)
 {
+    lastDetails_.clear();
     record(std::string(kMessage) + text);
     if (onMessage)
         onMessage(text);
+}
+
+void RecordingScreen::showDetailedMessage(const std::string& text, const std::string& details)
+{
+    showMessage(text);
+    lastDetails_ = details;
 }
 
 void RecordingScreen::logLine(const std::string& line) { record(std::string(kLog) + line); }

@@ -36,6 +36,7 @@ public:
     const std::vector<std::string>& calls() const { return calls_; }
     std::vector<std::string> messages() const;
     std::string lastMessage() const; // empty when none
+    const std::string& lastDetails() const { return lastDetails_; } // of the last message
     std::vector<std::string> logLines() const;
     int count(std::string_view call) const;          // exact matches
     int countPrefix(std::string_view prefix) const;  // lines that start with it
@@ -57,6 +58,7 @@ public:
 
     // --- Screen ---
     void showMessage(const std::string& text) override;
+    void showDetailedMessage(const std::string& text, const std::string& details) override;
     void logLine(const std::string& line) override;
     bool wizardVisible() override { return wizardShown; }
     void enableWizard(bool on) override;
@@ -90,6 +92,7 @@ private:
     static std::string flag(std::string_view name, bool on) { return std::string(name) + (on ? " 1" : " 0"); }
 
     std::vector<std::string> calls_;
+    std::string lastDetails_;
 };
 
 } // namespace ta::testsupport

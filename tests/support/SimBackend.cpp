@@ -253,6 +253,8 @@ std::unique_ptr<link::SerialDevice> SimBackend::open(const std::string& name)
     bool usable = it != state_->ports.end() && (it->second->kind == kTa || it->second->kind == kSilent);
     if (!usable || it->second->unplugged || it->second->open) {
         state_->events.push_back("open-failed " + name);
+        const bool absent = it == state_->ports.end() || it->second->unplugged;
+        lastFailure_ = link::OpenFailure(absent ? link::PortProblem::NoDevice : link::PortProblem::InUse);
         return nullptr;
     }
     Port& port = *it->second;

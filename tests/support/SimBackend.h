@@ -31,6 +31,8 @@ public:
     void remove(const std::string& name);    // absent: open fails
 
     std::unique_ptr<link::SerialDevice> open(const std::string& name) override;
+    // An absent or unplugged port has no device; a busy or open one is in use.
+    link::OpenFailure lastOpenFailure() const override { return lastFailure_; }
 
     // The TA on a port, nullptr for other kinds of port.
     sim::SimTa* ta(const std::string& name);
@@ -63,6 +65,7 @@ private:
 
     link::VirtualClock& clock_;
     std::shared_ptr<State> state_;
+    link::OpenFailure lastFailure_;
 };
 
 } // namespace ta::testsupport

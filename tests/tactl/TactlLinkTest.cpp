@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <signal.h>
 #include <stdlib.h>
 #include <sys/wait.h>
@@ -126,7 +127,7 @@ TEST_F(TactlLinkTest, IdentifyFindsTheTaBehindTwoSilentPorts)
     ASSERT_FALSE(ta.path().empty());
     const auto result = tactl(first.path() + ":" + second.path() + ":" + ta.path(), "identify");
     EXPECT_EQ(result.exitCode, 0) << result.err;
-    EXPECT_NE(result.out.find("port = \\\\.\\COM3 (" + ta.path() + ")"), std::string::npos) << result.out;
+    EXPECT_NE(result.out.find("port = COM3 " + ta.path() + " (pseudo-terminal)\n"), std::string::npos) << result.out;
     EXPECT_NE(result.out.find("taVariant = 2"), std::string::npos) << result.out;
     EXPECT_NE(result.out.find("noPortPrefix = yes"), std::string::npos) << result.out;
 }
@@ -138,9 +139,45 @@ TEST_F(TactlLinkTest, IdentifyFailsWithTheProgramsOwnMessages)
     EXPECT_NE(none.exitCode, 0);
     EXPECT_EQ(none.err, "tactl: Cannot find a TA to config!\n");
 
-    const auto noPort = tactl("/nonexistent/tty", "identify");
+    const auto noPort = tactl("/nonexistent/tty:/dev/null", "identify");
     EXPECT_NE(noPort.exitCode, 0);
-    EXPECT_EQ(noPort.err, "tactl: There is no free COM port!\n");
+    EXPECT_EQ(noPort.err, "tactl: There is no free COM port!\n"
+                          "  COM1 /nonexistent/tty: missing (unplugged?)\n"
+                          "  COM2 /dev/null: not a serial port\n"
+                          "  COM3 to COM8: no serial port\n");
+}
+
+// The state of each port as another program leaves it: this test process
+// holds one of them.
+TEST_F(TactlLinkTest, PortsListsEveryCandidateWithItsState)
+{
+    SilentPty free, held;
+    const int holder = open(held.path().c_str(), O_RDWR | O_NOCTTY);
+    ASSERT_GE(holder, 0);
+    ASSERT_EQ(flock(holder, LOCK_EX | LOCK_NB), 0);
+    const auto result = tactl(free.path() + ":" + held.path() + ":/nonexistent/tty", "ports");
+    close(holder);
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    std::string words; // the columns with single blanks between them
+    for (char c : result.out)
+        if (c != ' ' || (!words.empty() && words.back() != ' '))
+            words += c;
+    for (const std::string& line : {"COM1 " + free.path() + " pseudo-terminal free\n",
+                                   "COM2 " + held.path() + " pseudo-terminal in use by PID " + std::to_string(getpid()),
+                                   std::string("COM3 /nonexistent/tty - missing\n")})
+        EXPECT_NE(words.find(line), std::string::npos) << line << " in\n" << result.out;
+}
+
+TEST_F(TactlLinkTest, PortOptionOpensThatPortAloneWithoutTheSearch)
+{
+    Tasim ta({});
+    ASSERT_FALSE(ta.path().empty());
+    const auto found = tactl("", "identify --port " + ta.path());
+    EXPECT_EQ(found.exitCode, 0) << found.err;
+    EXPECT_NE(found.out.find("port = " + ta.path() + " (pseudo-terminal)\n"), std::string::npos) << found.out;
+
+    const auto missing = tactl(ta.path(), "query --port /nonexistent/tty -o " + file("x.cfg"));
+    EXPECT_EQ(missing.err, "tactl: There is no free COM port!\n  /nonexistent/tty: missing (unplugged?)\n");
 }
 
 TEST_F(TactlLinkTest, QuerySubmitQueryGivesAByteIdenticalFile)

@@ -237,6 +237,16 @@ TEST(GuiSession, NoTaFoundIsToldAndTheWizardComesBack)
     EXPECT_FALSE(rig.windows.fDetail.isVisible());
 }
 
+TEST(GuiSession, NoFreePortIsToldWithTheReasonsAsDetails)
+{
+    GuiRig rig;
+    rig.backend.addBusy(COM1);
+    rig.startQuery();
+    EXPECT_EQ(rig.messages, QStringList{QStringLiteral("There is no free COM port!")});
+    EXPECT_EQ(lastMessageDetails(), QStringLiteral("COM1: in use by another program\nCOM2 to COM8: no serial port\n"));
+    EXPECT_TRUE(rig.windows.fMain.isEnabled());
+}
+
 TEST(GuiSession, CancelOfTheConnectingWindowEndsTheCall)
 {
     GuiRig rig;

@@ -13,6 +13,7 @@
 #include "ui/Messages.h"
 
 #include <QButtonGroup>
+#include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
@@ -293,6 +294,39 @@ TEST_F(WizardTest, TheKeyboardAloneChoosesTheSourceAndLoads)
     EXPECT_EQ(wizard.profileSource(), TfMain::psDefaults);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
     EXPECT_EQ(screen.calls(), kHandOver);
+}
+
+// "Automatic" first; a chosen port is the only one a query opens, and the
+// choice survives a relisting as long as the port is there.
+TEST(WizardPort, ChoiceReachesTheLinkAndSurvivesARelisting)
+{
+    qputenv("TA_SERIAL_PORTS", "/dev/ttyTA0:/dev/ttyTA1");
+    link::VirtualClock clock;
+    testsupport::SimBackend backend(clock);
+    backend.addTa(testsupport::SimBackend::comName(1));
+    backend.addTa("/dev/ttyTA1");
+    link::AppContext ctx;
+    TfMain wizard(ctx, {});
+    ASSERT_EQ(wizard.cbPort->count(), 3);
+    EXPECT_EQ(wizard.cbPort->currentText(), QStringLiteral("Automatic"));
+    wizard.cbPort->setCurrentIndex(2);
+    qputenv("TA_SERIAL_PORTS", "/dev/ttyNEW:/dev/ttyTA1"); // a port plugged in before it
+    wizard.refreshPorts();
+    EXPECT_EQ(wizard.cbPort->currentText(), QStringLiteral("COM2  /dev/ttyTA1"));
+
+    RecordingScreen screen;
+    link::TaLink link(ctx, clock, backend, screen);
+    wizard.attach(&link, &screen);
+    wizard.btnNextClick();
+    wizard.btnNextClick();
+    EXPECT_EQ(backend.countWritten("/dev/ttyTA1", "ATI0\r"), 1);
+    EXPECT_EQ(backend.openCount(testsupport::SimBackend::comName(1)), 0);
+
+    qputenv("TA_SERIAL_PORTS", "/dev/ttyNEW"); // the chosen one unplugged
+    wizard.refreshPorts();
+    qunsetenv("TA_SERIAL_PORTS");
+    EXPECT_EQ(wizard.cbPort->currentIndex(), 0);
+    EXPECT_EQ(ctx.chosenPort, "");
 }
 
 TEST(WizardSwitches, ArgumentsAreReadAtCreation)

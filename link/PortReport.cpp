@@ -1,0 +1,86 @@
+#include "link/PortReport.h"
+
+#include <cstring>
+
+namespace ta::link {
+
+namespace {
+
+std::string holderText(const OpenFailure& failure)
+{
+    if (failure.holderPid == 0)
+        return "";
+    std::string text = "PID " + std::to_string(failure.holderPid);
+    if (!failure.holderName.empty())
+        text += ", " + failure.holderName;
+    return text;
+}
+
+std::string errorText(int error) { return error != 0 ? std::strerror(error) : "unknown error"; }
+
+bool isComName(const std::string& name) { return name.starts_with("\\\\.\\COM"); }
+
+std::string portName(const OpenFailure& failure, std::size_t index, bool numbered)
+{
+    std::string name = numbered ? "COM" + std::to_string(index + 1) : "";
+    if (!failure.path.empty() && !isComName(failure.path))
+        name += (name.empty() ? "" : " ") + failure.path;
+    return name;
+}
+
+} // namespace
+
+std::string portStatusText(const OpenFailure& failure)
+{
+    const std::string holder = holderText(failure);
+    switch (failure.problem) {
+    case PortProblem::None: return "free";
+    case PortProblem::NoDevice: return "no device";
+    case PortProblem::Missing: return "missing";
+    case PortProblem::PermissionDenied: return "permission denied";
+    case PortProblem::InUse: return holder.empty() ? "in use" : "in use by " + holder;
+    case PortProblem::Exclusive: return holder.empty() ? "exclusive" : "exclusive (" + holder + ")";
+    case PortProblem::NotATerminal: return "not a serial port";
+    case PortProblem::SetupFailed: return "cannot be set up (" + errorText(failure.error) + ")";
+    case PortProblem::Failed: return "cannot be opened (" + errorText(failure.error) + ")";
+    }
+    return "";
+}
+
+std::string passedOverText(const OpenFailure& failure)
+{
+    const std::string holder = holderText(failure);
+    const std::string byHolder = holder.empty() ? "" : " (" + holder + ")";
+    switch (failure.problem) {
+    case PortProblem::PermissionDenied:
+        return "permission denied; add the user to the 'dialout' group (sudo usermod -a -G dialout $USER) "
+               "and log in again";
+    case PortProblem::InUse: return "in use by another program" + byHolder;
+    case PortProblem::Exclusive: return "in use by another program that holds it exclusively" + byHolder;
+    case PortProblem::Missing: return "missing (unplugged?)";
+    case PortProblem::NoDevice: return "no serial port";
+    default: return portStatusText(failure);
+    }
+}
+
+std::string passedOverReport(const std::vector<OpenFailure>& failures, bool numbered)
+{
+    std::string report;
+    for (std::size_t i = 0; i < failures.size(); ++i) {
+        const OpenFailure& failure = failures[i];
+        if (failure.problem == PortProblem::None)
+            continue;
+        std::size_t last = i;
+        while (numbered && failure.problem == PortProblem::NoDevice && last + 1 < failures.size()
+               && failures[last + 1].problem == PortProblem::NoDevice)
+            ++last;
+        std::string name = portName(failure, i, numbered);
+        if (last > i)
+            name += " to COM" + std::to_string(last + 1);
+        report += name + ": " + passedOverText(failure) + "\n";
+        i = last;
+    }
+    return report;
+}
+
+} // namespace ta::link

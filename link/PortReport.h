@@ -1,0 +1,23 @@
+// Telling the user why serial ports could not be used, and what to do.
+#pragma once
+
+#include "link/SerialDevice.h"
+
+#include <string>
+#include <vector>
+
+namespace ta::link {
+
+// A port's state in a few words: "free", "in use by PID 812 (minicom)",
+// "permission denied", "exclusive", "missing", ...
+std::string portStatusText(const OpenFailure& failure);
+
+// Why the port was passed over, with the remedy where there is one.
+std::string passedOverText(const OpenFailure& failure);
+
+// One line per port that could not be used, "COMn path: reason", in order;
+// a run of port numbers without a device becomes one line. With numbered
+// false the ports are named by their paths alone (a port the user chose).
+std::string passedOverReport(const std::vector<OpenFailure>& failures, bool numbered = true);
+
+} // namespace ta::link
