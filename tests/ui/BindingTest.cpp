@@ -263,6 +263,10 @@ TEST_P(BindingKeptValue, UntouchedGoesBackAsStoredChangedAsChosen)
 INSTANTIATE_TEST_SUITE_P(
     Values, BindingKeptValue,
     ::testing::Values(KeptValue{"cbDTR", 3, "3 (not in list)", 1, nullptr, 1},
+                      KeptValue{"cbUsbDTR", 2, "ON to OFF, disconnect the call (108/2) ", 0, nullptr, 0},
+                      KeptValue{"cbExtRltCode", 4, "RVS-COM format", 0, nullptr, 0},
+                      KeptValue{"cbUsbPktSize", 8, "256 bytes", 0, nullptr, 7},
+                      KeptValue{"cbVDevType2", 2, "Telephone with Call Waiting caller ID device", 0, nullptr, 0},
                       KeptValue{"cbUsbExtRltCode", 4, "4 (not in list)", 2, nullptr, 2},
                       KeptValue{"cbCountryCode", 1, "1 (not in list)", 0, nullptr, 213},
                       KeptValue{"cbCountryCode", 216, "Other ", 1, nullptr, 214},
