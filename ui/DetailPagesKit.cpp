@@ -78,8 +78,10 @@ QGridLayout* gridOf(QGroupBox* group) { return static_cast<QGridLayout*>(group->
 
 void fitFieldsToFont(QWidget* area)
 {
-    for (TFilterAlignEdit* field : area->findChildren<TFilterAlignEdit*>())
-        field->setFixedWidth(widthForDigits(field, field->maxLength() > kSubAddrDigits ? kNumberDigits : kSubAddrDigits));
+    for (TFilterAlignEdit* field : area->findChildren<TFilterAlignEdit*>()) {
+        const int digits = field->maxLength() > kSubAddrDigits ? kNumberDigits : kSubAddrDigits;
+        field->setFixedWidth(widthForDigits(field, digits));
+    }
     for (TCSpinEdit* spin : area->findChildren<TCSpinEdit*>())
         spin->setFixedWidth(std::max(kSpinWidth, widthForDigits(spin, kSpinDigits)));
 }

@@ -391,7 +391,8 @@ TEST_P(DetailLayout, NothingIsCutAtTheFirstShowing)
     for (QLineEdit* field : h.editor->findChildren<QLineEdit*>()) {
         const bool spin = qobject_cast<TCSpinEdit*>(field);
         if (spin || qobject_cast<TFilterAlignEdit*>(field)) {
-            EXPECT_TRUE(showsWhole(field, QString(spin ? 5 : 20, QLatin1Char('8')))) << field->objectName().toStdString();
+            const QString digits(spin ? 5 : 20, QLatin1Char('8'));
+            EXPECT_TRUE(showsWhole(field, digits)) << field->objectName().toStdString();
         }
     }
 }
@@ -418,7 +419,8 @@ TEST(DetailEditor, EveryFieldHasAnAccessibleNameOfItsOwnOnItsPage)
     for (int i = 0; i < h.editor->pageArea()->count(); ++i) {
         QSet<QString> names;
         for (QWidget* field : h.editor->pageArea()->widget(i)->findChildren<QWidget*>()) {
-            if ((qobject_cast<QLineEdit*>(field) || qobject_cast<QComboBox*>(field)) && !field->objectName().isEmpty()) {
+            const bool isField = qobject_cast<QLineEdit*>(field) || qobject_cast<QComboBox*>(field);
+            if (isField && !field->objectName().isEmpty()) {
                 const QString name = announcedLabel(field);
                 EXPECT_TRUE(!name.isEmpty() && !names.contains(name)) << field->objectName().toStdString();
                 names.insert(name);
