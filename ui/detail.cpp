@@ -4,6 +4,7 @@
 #include "profile/ProfileFile.h"
 #include "ui/DetailPages.h"
 #include "ui/Messages.h"
+#include "ui/detailMaskEdit.h"
 #include "ui/progress.h"
 
 #include <QAction>
@@ -193,8 +194,19 @@ void TfDetail::ToolButton1Click()
     setProfileFile(path);
 }
 
+// A toolbar command or its key leaves the focus where it was, so a date or
+// time being typed has not been checked yet: half filled, it stops the
+// command as leaving the field would.
+bool TfDetail::focusedFieldAccepted()
+{
+    auto* masked = qobject_cast<TMaskEdit*>(focusWidget());
+    return !masked || masked->acceptsLeaving();
+}
+
 void TfDetail::tbSaveClick()
 {
+    if (!focusedFieldAccepted())
+        return;
     collectProfile();
     const QString path = dialogs_.chooseSave(this);
     if (path.isEmpty())
@@ -247,10 +259,16 @@ void TfDetail::showProfileFile()
     lbProfileFile_->setToolTip(QDir::toNativeSeparators(path));
 }
 
-void TfDetail::tbSubmitClick() { emit submitRequested(); }
+void TfDetail::tbSubmitClick()
+{
+    if (focusedFieldAccepted())
+        emit submitRequested();
+}
 
 void TfDetail::tbUpgradeClick()
 {
+    if (!focusedFieldAccepted())
+        return;
     const QString path =
         upgradeFileChooser() ? upgradeFileChooser()() : QFileDialog::getOpenFileName(this);
     if (path.isEmpty())

@@ -127,6 +127,7 @@ private:
     void keepSelectionValid();
     void selectPage(QWidget* pg);
 
+    bool focusedFieldAccepted();
     void fixedMpClicked(bool usb, bool checked);
     void showMultilinkGroups(bool usb, bool visible);
     void syncChargeBoxes();

@@ -95,10 +95,16 @@ void TMaskEdit::focusOutEvent(QFocusEvent* event)
         refusalShown_)
         return;
     inside_ = false;
-    if (isModified() && !complete())
-        refuseExit();
-    else
+    if (acceptsLeaving())
         refused_ = false;
+}
+
+bool TMaskEdit::acceptsLeaving()
+{
+    if (!isModified() || complete())
+        return true;
+    refuseExit();
+    return false;
 }
 
 void TMaskEdit::keyPressEvent(QKeyEvent* event)

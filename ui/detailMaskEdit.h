@@ -30,6 +30,9 @@ public:
     int firstIncompletePosition() const;
 
     static QString invalidInputText();
+    // Whether the field may be left now; when not, the refusal is shown as
+    // on leaving it. A command given while the field keeps the focus asks.
+    bool acceptsLeaving();
 
 protected:
     void focusInEvent(QFocusEvent* event) override;

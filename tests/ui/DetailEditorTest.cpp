@@ -358,6 +358,35 @@ TEST(DetailEditor, TheToolbarIsReachedByTabAndPressedBySpace)
     EXPECT_EQ(QApplication::focusWidget(), field);
 }
 
+// The toolbar leaves the focus in a date being typed; half filled, it stops
+// the command as leaving the field would, so it never reaches a file or the TA.
+TEST(DetailEditor, AHalfTypedDateStopsSaveAndSubmit)
+{
+    link::Switches switches;
+    switches.countryOption = false;
+    EditorHarness h(switches, 3);
+    int saveDialogs = 0;
+    ProfileDialogs::setChooser([&saveDialogs](ProfileDialogs::Kind) {
+        ++saveDialogs;
+        return QString();
+    });
+    QSignalSpy submit(h.editor.get(), &TfDetail::submitRequested);
+    h.editor->presentEditor();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(h.editor.get()));
+    h.editor->tree()->setCurrentItem(h.editor->nodeOf(h.editor->page(17)));
+    auto* date = h.control<QLineEdit>("eSysDate");
+    date->setFocus(Qt::TabFocusReason);
+    date->end(false);
+    QTest::keyClick(date, Qt::Key_Backspace);
+    clickTool(h, "tbSave");
+    clickTool(h, "tbSubmit");
+    EXPECT_EQ(saveDialogs + submit.count(), 0);
+    EXPECT_EQ(h.messages.size(), 2);
+    QTest::keyClick(date, Qt::Key_Escape);
+    clickTool(h, "tbSubmit");
+    EXPECT_EQ(submit.count(), 1);
+}
+
 // Nothing is cut or needs sideways scrolling at the first showing: the tree
 // shows every caption, each page fits beside it, and the number fields show
 // 20 digits (a spin field five) from the first.
