@@ -3,7 +3,7 @@
 BUILD ?= build
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps build test run bench fuzz clean
+.PHONY: all deps build test run bench fuzz package clean
 
 all: build
 
@@ -27,6 +27,10 @@ bench: build
 
 fuzz: deps
 	@tests/fuzz/run-long.sh
+
+# A Debian package of the three programs in $(BUILD)/ (see README).
+package: build
+	cmake --build $(BUILD) --target package
 
 clean:
 	rm -rf $(BUILD)

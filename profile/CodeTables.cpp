@@ -23,12 +23,20 @@ constexpr std::array<CodeItem, 6> kBaudRates{{
     {8, "9600"}, {11, "19200"}, {13, "38400"}, {16, "57600"}, {17, "115200 (default)"}, {21, "230400"},
 }};
 
+constexpr std::array<CodeItem, 2> kPacketSizes{{{7, "128 bytes (default)"}, {8, "256 bytes"}}};
+
+constexpr std::array<CodeItem, 2> kDeviceTypes{{
+    {0, "Telephone, G3 Fax or Modem"}, {2, "Telephone with Call Waiting caller ID device"},
+}};
+
 } // namespace
 
 std::span<const CodeItem> countryCodeItems() { return kCountries; }
 std::span<const CodeItem> callTypeItems() { return kCallTypes; }
 std::span<const CodeItem> flowControlItems() { return kFlowControls; }
 std::span<const CodeItem> baudRateItems() { return kBaudRates; }
+std::span<const CodeItem> packetSizeItems() { return kPacketSizes; }
+std::span<const CodeItem> deviceTypeItems() { return kDeviceTypes; }
 
 int positionOfCode(std::span<const CodeItem> items, uint8_t code)
 {

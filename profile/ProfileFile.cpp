@@ -94,9 +94,15 @@ LoadResult loadProfileFile(const std::string& path, TaProfile& profile)
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         return errno == ENOENT ? LoadResult::NoFile : LoadResult::CannotOpen;
+    const LoadResult result = loadProfileFrom(fd, profile);
+    ::close(fd);
+    return result;
+}
+
+LoadResult loadProfileFrom(int fd, TaProfile& profile)
+{
     std::array<char, kProfileSize> buffer{};
     const ssize_t got = readFully(fd, buffer.data(), buffer.size());
-    ::close(fd);
     if (got < 0)
         return LoadResult::CannotOpen;
     if (!hasMagic(buffer.data(), std::size_t(got)))

@@ -21,6 +21,10 @@ enum class LoadResult {
 // other result the record is left exactly as it was.
 LoadResult loadProfileFile(const std::string& path, TaProfile& profile);
 
+// The same from an open descriptor (a pipe, standard input), read from where
+// it stands; the descriptor stays open.
+LoadResult loadProfileFrom(int fd, TaProfile& profile);
+
 // A one-line English text for a load result, naming the file.
 std::string loadErrorText(LoadResult result, const std::string& path);
 

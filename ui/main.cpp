@@ -320,10 +320,14 @@ void TfMain::loadFromFile()
     const QString path = dialogs_.chooseOpen(this);
     if (path.isEmpty())
         return;
-    const std::string name = QFile::encodeName(path).toStdString();
-    const ta::LoadResult result = ta::loadProfileFile(name, ctx_.workingProfile);
+    openProfile(QFile::encodeName(path).toStdString());
+}
+
+void TfMain::openProfile(const std::string& fileName)
+{
+    const ta::LoadResult result = ta::loadProfileFile(fileName, ctx_.workingProfile);
     if (result != ta::LoadResult::Ok) {
-        showMessageBox(this, QString::fromLocal8Bit(ta::loadErrorText(result, name)));
+        showMessageBox(this, QString::fromLocal8Bit(ta::loadErrorText(result, fileName)));
         return;
     }
     dialogs_.setCurrentFile(path);

@@ -43,6 +43,10 @@ public:
     void attach(ta::link::TaLink* link, ta::link::Screen* screen);
     ProfileDialogs& dialogs() { return dialogs_; }
 
+    // "Read from file" without the dialog: a loaded file goes straight to the
+    // editor; a refused one is reported and the wizard stays.
+    void openProfile(const std::string& fileName);
+
     void rbLocalTAClick();
     void rbRemoteTAClick();
     void btnNextClick();

@@ -1,34 +1,30 @@
 #include <ostream>
 
 #include "CliOptions.h"
-#include "CommandTable.h"
 #include "atcmd/QueryList.h"
 #include "atcmd/SubmitBatch.h"
 
 namespace ta::tactl {
 namespace {
 
-int runBatch(Args args, std::ostream& out, std::ostream& err)
+int runBatch(const CommandLine& line, std::ostream& out, std::ostream& err)
 {
+    if (line.operands().size() != 1)
+        return usageError(err, line, "batch needs one profile file");
     std::string error;
-    const auto parsed = parseLinkArgs(args, true, error);
-    if (!parsed)
-        return fail(err, error + std::string(" (usage: batch FILE.CFG ") + kLinkOptionsUsage + ")", kExitUsage);
-    const auto profile = loadProfileOrError(parsed->file, error);
+    const auto profile = loadProfileOrError(line.operands()[0], error);
     if (!profile)
         return fail(err, error);
-    for (const std::string& command : atcmd::buildSubmitBatch(*profile, parsed->options))
+    for (const std::string& command : atcmd::buildSubmitBatch(*profile, listOptionsFrom(line)))
         out << command << '\n';
     return kExitOk;
 }
 
-int runQueryList(Args args, std::ostream& out, std::ostream& err)
+int runQueryList(const CommandLine& line, std::ostream& out, std::ostream& err)
 {
-    std::string error;
-    const auto parsed = parseLinkArgs(args, false, error);
-    if (!parsed)
-        return fail(err, error + std::string(" (usage: querylist ") + kLinkOptionsUsage + ")", kExitUsage);
-    for (const atcmd::QueryEntry& entry : atcmd::buildQueryList(parsed->options)) {
+    if (!line.operands().empty())
+        return usageError(err, line, "unexpected argument '" + line.operands()[0] + "'");
+    for (const atcmd::QueryEntry& entry : atcmd::buildQueryList(listOptionsFrom(line))) {
         out << entry.id;
         if (!entry.key.empty())
             out << ' ' << entry.key;
@@ -37,11 +33,10 @@ int runQueryList(Args args, std::ostream& out, std::ostream& err)
     return kExitOk;
 }
 
-const CommandRegistrar batchReg{{"batch", std::string("batch FILE.CFG ") + kLinkOptionsUsage,
-                                 "print the AT assignments that submit a profile file, one per line", &runBatch}};
+const CommandRegistrar batchReg{{"batch", "FILE.CFG", "print the AT assignments that submit a profile file, one per line",
+                                 &runBatch, {"lists"}}};
 
-const CommandRegistrar queryReg{{"querylist", std::string("querylist ") + kLinkOptionsUsage,
-                                 "print the query list as 'id key' lines", &runQueryList}};
+const CommandRegistrar queryReg{{"querylist", "", "print the query list as 'id key' lines", &runQueryList, {"lists"}}};
 
 } // namespace
 } // namespace ta::tactl

@@ -38,4 +38,9 @@ int fail(std::ostream& err, const std::string& message, int exitCode)
     return exitCode;
 }
 
+int usageError(std::ostream& err, const Command& command, const std::string& message)
+{
+    return fail(err, message + " (see tactl " + command.name + " --help)", kExitUsage);
+}
+
 } // namespace ta::tactl

@@ -1,7 +1,10 @@
 // The subcommands of tactl. A command registers itself from its own .cpp
 // file with a static CommandRegistrar, so adding one needs no edit elsewhere:
 //
-//   static const ta::tactl::CommandRegistrar reg{{"name", "name ARGS", "what it does", &run}};
+//   static const ta::tactl::CommandRegistrar reg{{"name", "OPERANDS", "what it does", &run, {"link"}}};
+//
+// Its options come from the one option table (OptionTable.h): every option
+// that names the command, or one of the option sets the command lists.
 #pragma once
 
 #include <iosfwd>
@@ -18,11 +21,14 @@ constexpr int kExitUsage = 2;   // bad arguments
 
 using Args = std::span<const std::string>;
 
+class CommandLine;
+
 struct Command {
     std::string name;
-    std::string usage;   // one line: "show FILE.CFG"
-    std::string summary; // one line
-    int (*run)(Args args, std::ostream& out, std::ostream& err);
+    std::string operands; // what follows the options in the usage line: "FILE.CFG"
+    std::string summary;  // one line
+    int (*run)(const CommandLine& line, std::ostream& out, std::ostream& err);
+    std::vector<std::string> optionSets = {}; // "link": the options of every command that talks to a TA
 };
 
 // Every registered command, sorted by name.
@@ -35,5 +41,8 @@ struct CommandRegistrar {
 
 // Writes "tactl: " + message as one line and returns the exit code.
 int fail(std::ostream& err, const std::string& message, int exitCode = kExitFailure);
+
+// A usage error of a command: the message and where to read more, one line.
+int usageError(std::ostream& err, const Command& command, const std::string& message);
 
 } // namespace ta::tactl

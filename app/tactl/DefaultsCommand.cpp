@@ -1,35 +1,22 @@
 #include <ostream>
 
-#include "CommandTable.h"
+#include "CliOptions.h"
 #include "profile/DefaultProfile.h"
-#include "profile/ProfileFile.h"
 
 namespace ta::tactl {
 namespace {
 
-int runDefaults(Args args, std::ostream&, std::ostream& err)
+int runDefaults(const CommandLine& line, std::ostream& out, std::ostream& err)
 {
-    bool x25OnD = false, sysDateTime = true;
-    std::string output;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "--x25")
-            x25OnD = true;
-        else if (args[i] == "--no-datetime")
-            sysDateTime = false;
-        else if (args[i] == "-o" && i + 1 < args.size())
-            output = args[++i];
-        else
-            return fail(err, "unexpected argument '" + args[i] + "' (usage: defaults [--x25] [--no-datetime] -o FILE.CFG)", kExitUsage);
-    }
-    if (output.empty())
-        return fail(err, "defaults needs an output file: -o FILE.CFG", kExitUsage);
+    if (line.value("output").empty() || !line.operands().empty())
+        return usageError(err, line, "defaults needs an output file: -o FILE.CFG, and nothing else");
     TaProfile profile{};
-    buildDefaultProfile(profile, x25OnD, sysDateTime);
-    const std::string error = saveProfileFile(output, profile);
+    buildDefaultProfile(profile, line.has("x25"), !line.has("no-datetime"));
+    const std::string error = writeProfile(line.value("output"), profile, out);
     return error.empty() ? kExitOk : fail(err, error);
 }
 
-const CommandRegistrar reg{{"defaults", "defaults [--x25] [--no-datetime] -o FILE.CFG",
+const CommandRegistrar reg{{"defaults", "-o FILE.CFG",
                             "write the factory settings, starting from an all-zero record, to a profile file",
                             &runDefaults}};
 

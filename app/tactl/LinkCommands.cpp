@@ -12,11 +12,6 @@ namespace {
 
 const char* yesNo(bool on) { return on ? "yes" : "no"; }
 
-int usageError(std::ostream& err, const std::string& error, const std::string& usage)
-{
-    return fail(err, error + " (usage: " + usage + ")", kExitUsage);
-}
-
 // The failure message of a sequence has been printed already.
 int sequenceFailed(LinkSession& session)
 {
@@ -24,14 +19,11 @@ int sequenceFailed(LinkSession& session)
     return kExitFailure;
 }
 
-int runIdentify(Args args, std::ostream& out, std::ostream& err)
+int runIdentify(const CommandLine& line, std::ostream& out, std::ostream& err)
 {
-    const std::string usage = std::string("identify ") + kLinkCliUsage;
-    std::string error;
-    const auto options = parseLinkCli(args, error);
-    if (!options || !options->positional.empty())
-        return usageError(err, options ? "unexpected argument " + options->positional[0] : error, usage);
-    LinkSession session(*options, err);
+    if (!line.operands().empty())
+        return usageError(err, line, "unexpected argument '" + line.operands()[0] + "'");
+    LinkSession session(linkOptionsFrom(line), err);
     bool identified = false;
     session.link().setSessionReadyHook([&] { identified = true; });
     session.link().startQueryFromWizard();
@@ -47,9 +39,9 @@ int runIdentify(Args args, std::ostream& out, std::ostream& err)
     return kExitOk;
 }
 
-bool saveQueried(LinkSession& session, const std::string& path, std::ostream& err)
+bool saveQueried(LinkSession& session, const std::string& path, std::ostream& out, std::ostream& err)
 {
-    const std::string error = saveProfileFile(path, session.ctx().workingProfile);
+    const std::string error = writeProfile(path, session.ctx().workingProfile, out);
     if (!error.empty()) {
         err << "tactl: " << error << '\n';
         return false;
@@ -72,20 +64,19 @@ bool queryTa(LinkSession& session)
     return session.runUntil([&] { return session.screen().queryFinished(); });
 }
 
-int runQuery(Args args, std::ostream& out, std::ostream& err)
+// With the profile on standard output, the TA's texts go to standard error.
+int runQuery(const CommandLine& line, std::ostream& out, std::ostream& err)
 {
-    const std::string usage = std::string("query -o FILE.CFG ") + kLinkCliUsage;
-    std::string error;
-    const auto options = parseLinkCli(args, error);
-    if (!options)
-        return usageError(err, error, usage);
-    if (options->output.empty() || !options->positional.empty())
-        return usageError(err, "query needs -o FILE.CFG and nothing else", usage);
-    LinkSession session(*options, err);
+    const LinkCliOptions options = linkOptionsFrom(line);
+    if (options.output.empty() || !line.operands().empty())
+        return usageError(err, line, "query needs -o FILE.CFG and nothing else");
+    if (const std::string refusal = outputRefusal(options.output); !refusal.empty())
+        return fail(err, refusal);
+    LinkSession session(options, err);
     if (!queryTa(session))
         return sequenceFailed(session);
-    const bool saved = saveQueried(session, options->output, err);
-    printTaTexts(session.ctx(), out);
+    const bool saved = saveQueried(session, options.output, out, err);
+    printTaTexts(session.ctx(), isStdio(options.output) ? err : out);
     session.hangUpIfRemote();
     session.printStats(err);
     return saved ? kExitOk : kExitFailure;
@@ -103,18 +94,12 @@ bool loadInto(LinkSession& session, const std::string& path, std::ostream& err)
     return true;
 }
 
-int runSubmit(Args args, std::ostream&, std::ostream& err)
+int runSubmit(const CommandLine& line, std::ostream&, std::ostream& err)
 {
-    const std::string usage =
-        std::string("submit FILE.CFG [--clear-last-charge] [--clear-acc-charge] ") + kLinkCliUsage;
-    std::string error;
-    const auto options = parseLinkCli(args, error);
-    if (!options)
-        return usageError(err, error, usage);
-    if (options->positional.size() != 1)
-        return usageError(err, "submit needs one profile file", usage);
-    LinkSession session(*options, err);
-    if (!loadInto(session, options->positional[0], err))
+    if (line.operands().size() != 1)
+        return usageError(err, line, "submit needs one profile file");
+    LinkSession session(linkOptionsFrom(line), err);
+    if (!loadInto(session, line.operands()[0], err))
         return kExitFailure;
     session.screen().actAsEditor(true);
     session.link().tbSubmitClick();
@@ -125,18 +110,14 @@ int runSubmit(Args args, std::ostream&, std::ostream& err)
     return kExitOk;
 }
 
-int runUpgrade(Args args, std::ostream&, std::ostream& err)
+int runUpgrade(const CommandLine& line, std::ostream&, std::ostream& err)
 {
-    const std::string usage = std::string("upgrade FIRMWARE [--profile FILE.CFG] ") + kLinkCliUsage;
-    std::string error;
-    const auto options = parseLinkCli(args, error);
-    if (!options)
-        return usageError(err, error, usage);
-    if (options->positional.size() != 1)
-        return usageError(err, "upgrade needs one firmware file", usage);
-    LinkSession session(*options, err);
-    if (!options->profile.empty()) {
-        if (!loadInto(session, options->profile, err))
+    if (line.operands().size() != 1)
+        return usageError(err, line, "upgrade needs one firmware file");
+    const LinkCliOptions options = linkOptionsFrom(line);
+    LinkSession session(options, err);
+    if (!options.profile.empty()) {
+        if (!loadInto(session, options.profile, err))
             return kExitFailure;
     } else if (!queryTa(session)) {
         // Without a profile the TA's own settings are written back after the upload.
@@ -144,7 +125,7 @@ int runUpgrade(Args args, std::ostream&, std::ostream& err)
     }
     session.screen().actAsEditor(true);
     session.screen().resetOutcome();
-    session.link().tbUpgradeClick(options->positional[0]);
+    session.link().tbUpgradeClick(line.operands()[0]);
     if (!session.runUntil([&] { return session.screen().submitFinished(); }))
         return sequenceFailed(session);
     session.hangUpIfRemote();
@@ -152,16 +133,14 @@ int runUpgrade(Args args, std::ostream&, std::ostream& err)
     return kExitOk;
 }
 
-const CommandRegistrar identifyReg{{"identify", std::string("identify ") + kLinkCliUsage,
-                                    "find the TA on the serial ports and tell what it is", &runIdentify}};
-const CommandRegistrar queryReg{{"query", std::string("query -o FILE.CFG ") + kLinkCliUsage,
-                                 "read every setting of the TA into a profile file", &runQuery}};
-const CommandRegistrar submitReg{
-    {"submit", std::string("submit FILE.CFG [--clear-last-charge] [--clear-acc-charge] ") + kLinkCliUsage,
-     "write a profile file to the TA", &runSubmit}};
-const CommandRegistrar upgradeReg{
-    {"upgrade", std::string("upgrade FIRMWARE [--profile FILE.CFG] ") + kLinkCliUsage,
-     "upload firmware, wait for the restart, then write the settings back", &runUpgrade}};
+const CommandRegistrar identifyReg{
+    {"identify", "", "find the TA on the serial ports and tell what it is", &runIdentify, {"link"}}};
+const CommandRegistrar queryReg{
+    {"query", "-o FILE.CFG", "read every setting of the TA into a profile file", &runQuery, {"link"}}};
+const CommandRegistrar submitReg{{"submit", "FILE.CFG", "write a profile file to the TA", &runSubmit, {"link"}}};
+const CommandRegistrar upgradeReg{{"upgrade", "FIRMWARE",
+                                   "upload firmware, wait for the restart, then write the settings back",
+                                   &runUpgrade, {"link"}}};
 
 } // namespace
 } // namespace ta::tactl

@@ -9,9 +9,6 @@
 
 namespace ta::tactl {
 
-const char* const kLinkCliUsage =
-    "[--port PATH] [--remote NUMBER] [--no-force] [--x25] [--no-datetime] [--no-country] [--debug] [--poll-only] [--stats]";
-
 namespace {
 
 QCoreApplication& application()
@@ -23,61 +20,25 @@ QCoreApplication& application()
     return app;
 }
 
-bool takeValue(Args args, std::size_t& i, std::string& value, std::string& error)
-{
-    if (i + 1 >= args.size()) {
-        error = "option " + args[i] + " needs a value";
-        return false;
-    }
-    value = args[++i];
-    return true;
-}
-
 } // namespace
 
-std::optional<LinkCliOptions> parseLinkCli(Args args, std::string& error)
+LinkCliOptions linkOptionsFrom(const CommandLine& line)
 {
     LinkCliOptions o;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        if (a == "--x25")
-            o.switches.x25OnD = true;
-        else if (a == "--no-datetime")
-            o.switches.sysDateTime = false;
-        else if (a == "--no-country")
-            o.switches.countryOption = false;
-        else if (a == "--no-force")
-            o.switches.forceRemoteConfig = false;
-        else if (a == "--debug")
-            o.debug = true;
-        else if (a == "--poll-only")
-            o.pollOnly = true;
-        else if (a == "--stats")
-            o.stats = true;
-        else if (a == "--clear-last-charge")
-            o.clearLastCharge = true;
-        else if (a == "--clear-acc-charge")
-            o.clearAccCharge = true;
-        else if (a == "--remote") {
-            if (!takeValue(args, i, o.remoteNumber, error))
-                return std::nullopt;
-        } else if (a == "-o" || a == "--output") {
-            if (!takeValue(args, i, o.output, error))
-                return std::nullopt;
-        } else if (a == "--profile") {
-            if (!takeValue(args, i, o.profile, error))
-                return std::nullopt;
-        } else if (a == "--port") {
-            if (!takeValue(args, i, o.port, error))
-                return std::nullopt;
-        } else if (a.size() > 1 && a[0] == '-') {
-            error = "unknown option " + a;
-            return std::nullopt;
-        } else {
-            o.positional.push_back(a);
-        }
-    }
+    o.switches.x25OnD = line.has("x25");
+    o.switches.sysDateTime = !line.has("no-datetime");
+    o.switches.countryOption = !line.has("no-country");
+    o.switches.forceRemoteConfig = !line.has("no-force");
+    o.debug = line.has("debug");
     o.switches.debugLog = o.debug;
+    o.pollOnly = line.has("poll-only");
+    o.stats = line.has("stats");
+    o.clearLastCharge = line.has("clear-last-charge");
+    o.clearAccCharge = line.has("clear-acc-charge");
+    o.remoteNumber = line.value("remote");
+    o.output = line.value("output");
+    o.profile = line.value("profile");
+    o.port = line.value("port");
     return o;
 }
 
@@ -95,8 +56,9 @@ link::AppContext LinkSession::makeContext(const LinkCliOptions& options)
 }
 
 LinkSession::LinkSession(const LinkCliOptions& options, std::ostream& err)
-    : ctx_(makeContext(options)), backend_(clock_), counting_(backend_), screen_(ctx_, err, options.debug),
-      link_(ctx_, clock_, counting_, screen_), stats_(options.stats)
+    : ctx_(makeContext(options)), backend_(clock_), counting_(backend_),
+      screen_(ctx_, err, options.debug, TerminalScreen::stderrIsTerminal()), link_(ctx_, clock_, counting_, screen_),
+      stats_(options.stats)
 {
     link_.cCom().setReadinessWakeups(!options.pollOnly);
     screen_.watchBytes(&counting_.counts());
@@ -122,6 +84,7 @@ bool LinkSession::runUntil(const std::function<bool()>& done)
     check.start();
     if (!done() && !screen_.failed())
         app.exec();
+    screen_.finishLine();
     return done() && !screen_.failed();
 }
 

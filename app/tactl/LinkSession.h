@@ -3,7 +3,7 @@
 // Qt's event loop until the sequence under way has ended.
 #pragma once
 
-#include "CommandTable.h"
+#include "OptionTable.h"
 #include "CountingBackend.h"
 #include "TerminalScreen.h"
 
@@ -29,13 +29,10 @@ struct LinkCliOptions {
     std::string port;    // --port PATH: that port alone, no search
     bool clearLastCharge = false;
     bool clearAccCharge = false;
-    std::vector<std::string> positional;
 };
 
-extern const char* const kLinkCliUsage;
-
-// Parses the options of identify, query, submit and upgrade.
-std::optional<LinkCliOptions> parseLinkCli(Args args, std::string& error);
+// The options of identify, query, submit and upgrade as the session takes them.
+LinkCliOptions linkOptionsFrom(const CommandLine& line);
 
 class LinkSession {
 public:

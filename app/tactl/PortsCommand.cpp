@@ -1,7 +1,7 @@
 // tactl ports: the serial ports in the order the TA is searched on them
 // (the first eight are COM1 to COM8), each with what the search would find
 // there now.
-#include "CommandTable.h"
+#include "OptionTable.h"
 
 #include "link/Context.h"
 #include "link/PortList.h"
@@ -41,10 +41,10 @@ void printRows(const std::vector<Row>& rows, std::ostream& out)
     }
 }
 
-int runPorts(Args args, std::ostream& out, std::ostream& err)
+int runPorts(const CommandLine& line, std::ostream& out, std::ostream& err)
 {
-    if (!args.empty())
-        return fail(err, "unexpected argument '" + args[0] + "' (usage: ports)", kExitUsage);
+    if (!line.operands().empty())
+        return usageError(err, line, "unexpected argument '" + line.operands()[0] + "'");
     const std::vector<link::PortCandidate> ports = link::describedPortCandidates();
     if (ports.empty()) {
         err << "tactl: no serial ports found\n";
@@ -63,7 +63,7 @@ int runPorts(Args args, std::ostream& out, std::ostream& err)
     return kExitOk;
 }
 
-const CommandRegistrar portsReg{{"ports", "ports",
+const CommandRegistrar portsReg{{"ports", "",
                                  "list the serial ports searched for the TA (COM1 first) and whether each is free",
                                  &runPorts}};
 

@@ -18,9 +18,18 @@ bool thresholdsFit(const DataPortSettings& port)
 
 } // namespace
 
-TerminalScreen::TerminalScreen(link::AppContext& ctx, std::ostream& err, bool debug)
-    : ctx_(ctx), err_(err), debug_(debug), tty_(isatty(STDERR_FILENO) == 1)
+TerminalScreen::TerminalScreen(link::AppContext& ctx, std::ostream& err, bool debug, bool terminal)
+    : ctx_(ctx), err_(err), debug_(debug), tty_(terminal)
 {
+}
+
+bool TerminalScreen::stderrIsTerminal() { return isatty(STDERR_FILENO) == 1; }
+
+void TerminalScreen::finishLine()
+{
+    if (lineOpen_)
+        err_ << '\n' << std::flush;
+    lineOpen_ = false;
 }
 
 void TerminalScreen::actAsEditor(bool editor)
@@ -39,7 +48,7 @@ void TerminalScreen::resetOutcome()
 
 void TerminalScreen::showMessage(const std::string& text)
 {
-    endBar();
+    finishLine();
     err_ << "tactl: " << text << '\n';
     failed_ = true;
     failure_ = text;
@@ -60,7 +69,7 @@ void TerminalScreen::logLine(const std::string& line)
 {
     if (!debug_)
         return;
-    endBar();
+    finishLine();
     err_ << line << '\n';
 }
 
@@ -101,7 +110,7 @@ void TerminalScreen::showProgress(bool visible)
     if (visible)
         drawBar();
     else
-        endBar();
+        finishLine();
 }
 
 void TerminalScreen::drawBar()
@@ -111,19 +120,15 @@ void TerminalScreen::drawBar()
     const int filled = max_ > 0 ? position_ * kBarWidth / max_ : 0;
     err_ << '\r' << '[' << std::string(std::size_t(filled), '#') << std::string(std::size_t(kBarWidth - filled), ' ')
          << "] " << position_ << " of " << max_ << ' ' << std::flush;
-}
-
-void TerminalScreen::endBar()
-{
-    if (tty_ && barShown_ && !debug_)
-        err_ << '\n';
-    barShown_ = false;
+    lineOpen_ = true;
 }
 
 void TerminalScreen::showConnecting(bool visible)
 {
-    if (visible)
-        err_ << "Connecting remote TA ..." << '\n';
+    if (!visible)
+        return;
+    finishLine();
+    err_ << "Connecting remote TA ..." << '\n';
 }
 
 void TerminalScreen::showRebooting(bool visible)
@@ -134,16 +139,19 @@ void TerminalScreen::showRebooting(bool visible)
         transfer_.sentAtEnd = counts_->sent;
         transfer_.receivedAtEnd = counts_->received;
     }
-    if (visible)
-        err_ << "Rebooting TA ..." << (tty_ ? "" : "\n") << std::flush;
-    else if (tty_)
-        err_ << '\n';
+    finishLine();
+    if (!visible)
+        return;
+    err_ << "Rebooting TA ..." << (tty_ ? "" : "\n") << std::flush;
+    lineOpen_ = tty_;
 }
 
 void TerminalScreen::setTickText(const std::string& text)
 {
-    if (tty_)
-        err_ << "\rRebooting TA ... " << text << "   " << std::flush;
+    if (!tty_)
+        return;
+    err_ << "\rRebooting TA ... " << text << "   " << std::flush;
+    lineOpen_ = true;
 }
 
 } // namespace ta::tactl

@@ -24,7 +24,14 @@ struct TransferTimes {
 
 class TerminalScreen : public link::Screen {
 public:
-    TerminalScreen(link::AppContext& ctx, std::ostream& err, bool debug);
+    // terminal: err is a terminal, so a progress bar and the reboot count
+    // are redrawn in place on one line.
+    TerminalScreen(link::AppContext& ctx, std::ostream& err, bool debug, bool terminal);
+    static bool stderrIsTerminal();
+
+    // Ends a line the bar or the reboot count left open, so that whatever
+    // is printed next starts on a line of its own.
+    void finishLine();
 
     // Which window the program would be in: the wizard before a query, the
     // editor before a submit or an upgrade.
@@ -71,7 +78,6 @@ public:
 
 private:
     void drawBar();
-    void endBar();
 
     link::AppContext& ctx_;
     std::ostream& err_;
@@ -88,6 +94,7 @@ private:
     int max_ = 100;
     int position_ = 0;
     bool barShown_ = false;
+    bool lineOpen_ = false; // the bar or the reboot count ends the last line
     const ByteCounts* counts_ = nullptr;
     TransferTimes transfer_;
 };

@@ -2,22 +2,47 @@
 #include <string>
 #include <vector>
 
-#include "CommandTable.h"
+#include "OptionTable.h"
+#include "ta/Version.h"
 
 namespace ta::tactl {
 namespace {
 
-int printHelp(Args, std::ostream& out, std::ostream&)
+void printOverview(std::ostream& out)
 {
-    out << "Usage: tactl COMMAND [ARGS]\n\nCommands:\n";
+    out << "Usage: tactl COMMAND [OPTIONS] [OPERANDS]\n"
+           "       tactl COMMAND --help | tactl --version\n\nCommands:\n";
     for (const Command& command : commands())
-        out << "  " << command.usage << "\n      " << command.summary << '\n';
+        out << "  " << usageLine(command) << "\n      " << command.summary << '\n';
+}
+
+int runHelp(const CommandLine& line, std::ostream& out, std::ostream& err)
+{
+    if (line.operands().empty()) {
+        printOverview(out);
+        return kExitOk;
+    }
+    const Command* command = findCommand(line.operands()[0]);
+    if (!command || line.operands().size() > 1)
+        return usageError(err, line, "help takes the name of one command");
+    out << commandHelp(*command);
     return kExitOk;
 }
 
-const CommandRegistrar helpCommand{{"help", "help", "list the commands", &printHelp}};
+const CommandRegistrar helpCommand{{"help", "[COMMAND]", "list the commands, or the options of one", &runHelp}};
 
-bool isHelpFlag(const std::string& arg) { return arg == "--help" || arg == "-h"; }
+int runCommand(const Command& command, Args args)
+{
+    std::string error;
+    const auto line = parseCommandLine(command, args, error);
+    if (!line)
+        return usageError(std::cerr, command, error);
+    if (line->has("help")) {
+        std::cout << commandHelp(command);
+        return kExitOk;
+    }
+    return command.run(*line, std::cout, std::cerr);
+}
 
 } // namespace
 } // namespace ta::tactl
@@ -27,16 +52,22 @@ int main(int argc, char** argv)
     using namespace ta::tactl;
     const std::vector<std::string> args(argv + 1, argv + argc);
     if (args.empty()) {
-        printHelp({}, std::cerr, std::cerr);
+        printOverview(std::cerr);
         return kExitUsage;
     }
-    if (isHelpFlag(args[0]))
-        return printHelp({}, std::cout, std::cerr);
+    if (args[0] == "--help" || args[0] == "-h") {
+        printOverview(std::cout);
+        return kExitOk;
+    }
+    if (args[0] == "--version") {
+        std::cout << "tactl " << ta::kProgramVersion << '\n';
+        return kExitOk;
+    }
     const Command* command = findCommand(args[0]);
     if (!command)
         return fail(std::cerr, "unknown command '" + args[0] + "' (see tactl --help)", kExitUsage);
     try {
-        return command->run(Args(args).subspan(1), std::cout, std::cerr);
+        return runCommand(*command, Args(args).subspan(1));
     } catch (const std::exception& e) {
         return fail(std::cerr, e.what());
     }

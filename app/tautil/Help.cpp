@@ -5,21 +5,21 @@
 
 namespace ta::app {
 
-bool wantsHelp(const std::vector<std::string>& arguments)
-{
-    for (const std::string& argument : arguments) {
-        if (argument == "--help" || argument == "-h" || argument == "/?")
-            return true;
-    }
-    return false;
-}
+const char* const kUsageLine = "Usage: tautil [/B:n] [/P:n] [/X:n] [/T:n] [/U:n] [/F:n] [FILE.CFG]";
 
 std::string helpText()
 {
-    std::string text =
-        "Usage: tautil [/B:n] [/P:n] [/X:n] [/T:n] [/U:n] [/F:n]\n"
+    std::string text = kUsageLine;
+    text +=
+        "\n"
         "Configures an ISDN terminal adapter (TA) on a serial port: reads its settings,\n"
         "lets you edit them, saves and loads profile files (*.CFG) and writes them back.\n"
+        "A profile file given as FILE.CFG opens straight in the editor.\n"
+        "\n"
+        "Options:\n"
+        "  --help     this text\n"
+        "  --version  the program's version\n"
+        "  Qt's own options (-platform, -style, -display ...) are passed on.\n"
         "\n"
         "Switches:\n";
     text += ui::switchesHelpText();

@@ -2,11 +2,11 @@
 #pragma once
 
 #include <string>
-#include <vector>
 
 namespace ta::app {
 
-bool wantsHelp(const std::vector<std::string>& arguments);
+// The one-line usage, for --help and for refused arguments.
+extern const char* const kUsageLine;
 std::string helpText();
 
 } // namespace ta::app

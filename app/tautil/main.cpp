@@ -1,5 +1,6 @@
 // tautil: the configuration utility's GUI. Creates the program-wide state,
 // the six windows, the clock and the serial ports, and the link between them.
+#include "app/tautil/Arguments.h"
 #include "app/tautil/Help.h"
 #include "app/tautil/ScreenshotTour.h"
 #include "app/tautil/TautilApplication.h"
@@ -7,6 +8,7 @@
 #include "link/PosixSerial.h"
 #include "link/TaLink.h"
 #include "link/qt/QtClock.h"
+#include "ta/Version.h"
 #include "ui/GuiScreen.h"
 
 #include <exception>
@@ -23,7 +25,7 @@ std::vector<std::string> switchArguments(const QStringList& arguments)
     return result;
 }
 
-int run(ta::app::TautilApplication& app)
+int run(ta::app::TautilApplication& app, const std::string& profileFile)
 {
     ta::link::AppContext ctx;
     ta::ui::GuiWindows windows(ctx, switchArguments(QCoreApplication::arguments()));
@@ -33,6 +35,8 @@ int run(ta::app::TautilApplication& app)
     ta::link::TaLink link(ctx, clock, backend, screen);
     screen.connectLink(link);
     windows.show();
+    if (!profileFile.empty())
+        windows.fMain.openProfile(profileFile);
 
     std::unique_ptr<ta::app::ScreenshotTour> tour;
     if (qEnvironmentVariableIsSet(ta::app::kScreenshotVariable)) {
@@ -44,15 +48,28 @@ int run(ta::app::TautilApplication& app)
 
 } // namespace
 
+// --help, --version and refused arguments are answered before the GUI
+// starts, so they need no display.
 int main(int argc, char** argv)
 {
-    if (ta::app::wantsHelp(std::vector<std::string>(argv + 1, argv + argc))) {
+    using ta::app::TautilArguments;
+    const TautilArguments arguments = ta::app::readTautilArguments(std::vector<std::string>(argv + 1, argv + argc));
+    switch (arguments.action) {
+    case TautilArguments::Action::Help:
         std::cout << ta::app::helpText();
         return 0;
+    case TautilArguments::Action::Version:
+        std::cout << "tautil " << ta::kProgramVersion << '\n';
+        return 0;
+    case TautilArguments::Action::Refuse:
+        std::cerr << "tautil: " << arguments.error << '\n' << ta::app::kUsageLine << "\nTry 'tautil --help'.\n";
+        return 2;
+    case TautilArguments::Action::Run:
+        break;
     }
     ta::app::TautilApplication app(argc, argv);
     try {
-        return run(app);
+        return run(app, arguments.profileFile);
     } catch (const std::exception& error) {
         ta::app::reportFatal(QString::fromLocal8Bit(error.what()));
     } catch (...) {

@@ -153,6 +153,8 @@ std::string applyProgramOption(const Arg& arg, TasimConfig& config)
     uint64_t n = 0;
     if (arg.name == "help") {
         config.help = true;
+    } else if (arg.name == "version") {
+        config.version = true;
     } else if (arg.name == "log") {
         config.log = true;
     } else if (arg.name == "image-out") {
@@ -237,6 +239,7 @@ The program:
   --fault-rate P        each command line meets a random fault with P % chance
   --fault-seed N        seed of the random faults (default 1)
   --help                this text
+  --version             the program's version
 )";
 }
 

@@ -17,6 +17,7 @@ struct TasimConfig {
     std::string imageOut;
     bool log = false;
     bool help = false;
+    bool version = false;
     uint32_t faultSeed = 1;
     int faultPercent = 0;
 };

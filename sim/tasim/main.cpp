@@ -3,6 +3,7 @@
 #include "sim/tasim/Pty.h"
 #include "sim/tasim/Server.h"
 #include "sim/tasim/TasimArgs.h"
+#include "ta/Version.h"
 
 #include <csignal>
 #include <cstdio>
@@ -20,6 +21,10 @@ int main(int argc, char** argv)
     }
     if (config.help) {
         std::fputs(tasimUsage().c_str(), stdout);
+        return 0;
+    }
+    if (config.version) {
+        std::printf("tasim %s\n", ta::kProgramVersion);
         return 0;
     }
     // SIGTERM and SIGINT arrive as a readable descriptor, so the loop ends cleanly.

@@ -5,32 +5,30 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <sstream>
 #include <string>
 #include <sys/wait.h>
 #include <vector>
 
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include "TerminalScreen.h"
 #include "atcmd/SubmitBatch.h"
 #include "profile/DefaultProfile.h"
 #include "profile/FieldList.h"
 #include "profile/ProfileFile.h"
+#include "tests/support/ShellRun.h"
 
 namespace ta {
 namespace {
 
 namespace fs = std::filesystem;
 
-struct Outcome {
-    int exitCode;
-    std::string out, err;
-};
-
-std::string slurp(const fs::path& file)
-{
-    std::ifstream in(file, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
+using testsupport::Outcome;
+using testsupport::slurp;
 
 std::vector<std::string> lines(const std::string& text)
 {
@@ -59,10 +57,16 @@ protected:
         std::string command = TACTL_PATH;
         for (const std::string& arg : args)
             command += " '" + arg + "'";
-        command += " >'" + path("stdout") + "' 2>'" + path("stderr") + "' </dev/null";
-        const int status = std::system(command.c_str());
-        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, slurp(path("stdout")), slurp(path("stderr"))};
+        return testsupport::runShell(command, dir);
     }
+
+    // A shell command line in the test's folder; "$T" is tactl.
+    Outcome sh(const std::string& script) const
+    {
+        return testsupport::runShell("T='" + std::string(TACTL_PATH) + "'; cd '" + dir.string() + "' && " + script, dir);
+    }
+
+    void save(const std::string& name, TaProfile profile) const { ASSERT_EQ(saveProfileFile(path(name), profile), ""); }
 
     void expectOneLineError(const Outcome& run) const
     {
@@ -131,7 +135,7 @@ TEST_F(TactlTest, BatchPrintsTheSubmitBatch)
     EXPECT_EQ(lines(run.out), atcmd::buildSubmitBatch(profile, options));
     EXPECT_EQ(lines(run.out).size(), 77u);
 
-    const Outcome remote = tactl({"batch", "--no-prefix", "--remote", "--clear-acc-charge", path("p.cfg")});
+    const Outcome remote = tactl({"batch", "--no-prefix", "--remote=0301234", "--clear-acc-charge", path("p.cfg")});
     ASSERT_EQ(remote.exitCode, 0) << remote.err;
     EXPECT_EQ(lines(remote.out).front(), "$P3=1");
     EXPECT_NE(remote.out.find("\n$C1=0\n"), std::string::npos);
@@ -153,7 +157,11 @@ TEST_F(TactlTest, BadArgumentsGiveOneLineErrors)
 {
     for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
              {"frobnicate"}, {"querylist", "--variant", "4"}, {"querylist", "--bogus"}, {"querylist", "extra"},
-             {"batch"}, {"batch", path("none.cfg")}, {"defaults"}, {"defaults", "-o", path("no/such/dir.cfg")}}) {
+             {"batch"}, {"batch", path("none.cfg")}, {"defaults"}, {"defaults", "-o", path("no/such/dir.cfg")},
+             {"querylist", "--x25=1"}, {"querylist", "--variant"}, {"defaults", "-o"}, {"show", "--json=yes", "a"},
+             {"batch", "--remote", "0301;ATZ", path("p.cfg")}, {"batch", "--remote=", path("p.cfg")},
+             {"querylist", "--remote"}, {"show", "--output", "x", "a"}, {"identify", "--variant=1"},
+             {"help", "nosuch"}, {"completion", "zsh"}, {"--bogus"}}) {
         SCOPED_TRACE(args[0]);
         expectOneLineError(tactl(args));
     }
@@ -166,6 +174,324 @@ TEST_F(TactlTest, HelpListsTheCommands)
         EXPECT_EQ(run.exitCode, 0);
         for (const char* command : {"defaults", "show", "batch", "querylist"})
             EXPECT_NE(run.out.find(command), std::string::npos) << command;
+    }
+}
+
+} // namespace
+} // namespace ta
+
+namespace ta {
+namespace {
+
+// A record whose every byte is some value: texts without terminators, bytes
+// above 0x7F, backslashes and control characters, reserved bytes set.
+TaProfile scrambledProfile()
+{
+    TaProfile profile{};
+    auto* bytes = reinterpret_cast<unsigned char*>(&profile);
+    uint32_t state = 12345;
+    for (std::size_t i = 0; i < sizeof profile; ++i) {
+        state = state * 1103515245 + 12345;
+        bytes[i] = uint8_t(state >> 16);
+    }
+    std::memcpy(profile.magic, kProfileMagic, sizeof profile.magic);
+    return profile;
+}
+
+TEST_F(TactlTest, OptionSpellingsMeanTheSame)
+{
+    TaProfile expected{};
+    buildDefaultProfile(expected, true, true);
+    const std::string wanted(reinterpret_cast<const char*>(&expected), sizeof expected);
+    const std::string f = path("d.cfg");
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {"defaults", "--x25", "-o", f}, {"defaults", "-o", f, "--x25"}, {"defaults", "-o" + f, "--x25"},
+             {"defaults", "-o=" + f, "--x25"}, {"defaults", "--output", f, "--x25"}, {"defaults", "--x25", "--output=" + f}}) {
+        fs::remove(f);
+        const Outcome run = tactl(args);
+        ASSERT_EQ(run.exitCode, 0) << args[2] << ": " << run.err;
+        EXPECT_EQ(slurp(f), wanted) << args[2];
+    }
+    EXPECT_EQ(tactl({"querylist", "--variant=1", "--no-country"}).out, tactl({"querylist", "--no-country", "--variant", "1"}).out);
+
+    // After "--" a name that begins with "-" is a file.
+    save("-odd.cfg", expected);
+    EXPECT_EQ(sh("\"$T\" show -- -odd.cfg").out, tactl({"show", f}).out);
+    expectOneLineError(sh("\"$T\" show -odd.cfg"));
+}
+
+// More of "-" in the import round trips.
+TEST_F(TactlTest, DashStandsForStandardInputAndOutput)
+{
+    save("p.cfg", scrambledProfile());
+    EXPECT_EQ(sh("cat p.cfg | \"$T\" batch -").out, tactl({"batch", path("p.cfg")}).out);
+    EXPECT_EQ(sh("\"$T\" defaults -o - > d.cfg && \"$T\" show d.cfg").out, sh("\"$T\" defaults -o - | \"$T\" show -").out);
+    expectOneLineError(sh("\"$T\" show - < /dev/null"));
+    // A binary profile never goes to a terminal (script gives the command one).
+    const Outcome terminal = sh("script -qec '\"$T\" defaults -o -' /dev/null");
+    EXPECT_NE(terminal.exitCode, 0);
+    EXPECT_EQ(terminal.out.find("TAPRF1.0"), std::string::npos);
+}
+
+TEST_F(TactlTest, ShowJsonGivesNumbersTextsAndTheLabelsOfCodedValues)
+{
+    TaProfile profile{};
+    buildDefaultProfile(profile, true, true);
+    profile.dataPort1.x25PacketSize = 8;
+    profile.countryCode = 1; // a code no item has: no label
+    setText(profile.vp2Dn, "12\"3\\\xe9");
+    save("p.cfg", profile);
+    const Outcome run = tactl({"show", "--json", path("p.cfg")});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    QJsonParseError error{};
+    const QJsonObject json = QJsonDocument::fromJson(QByteArray::fromStdString(run.out), &error).object();
+    ASSERT_EQ(error.error, QJsonParseError::NoError) << run.out;
+
+    int labels = 0;
+    for (const FieldInfo& field : profileFields()) {
+        ASSERT_TRUE(json.contains(QString::fromStdString(field.name))) << field.name;
+        const QJsonValue value = json.value(QString::fromStdString(field.name));
+        EXPECT_EQ(value.isString(), field.kind == FieldKind::Text) << field.name;
+        EXPECT_EQ(value.isDouble(), field.kind != FieldKind::Text) << field.name;
+        labels += json.contains(QString::fromStdString(field.name + ".label")) ? 1 : 0;
+    }
+    EXPECT_EQ(json.size(), int(profileFields().size()) + labels);
+    EXPECT_EQ(json.value("dataPort1.x25PacketSize.label").toString(), "256 bytes");
+    EXPECT_EQ(json.value("dataPort2.callType").toInt(), 8);
+    EXPECT_EQ(json.value("dataPort2.callType.label").toString(), "PPP or MLP");
+    EXPECT_FALSE(json.contains("countryCode.label"));
+    EXPECT_EQ(json.value("countryCode").toInt(), 1);
+    EXPECT_EQ(json.value("x75TxFrameSize").toInt(), 254);
+    EXPECT_EQ(json.value("vp2Dn").toString(), QString::fromLatin1("12\"3\\\xe9"));
+}
+
+struct ImportRoute {
+    const char* name;
+    const char* show;   // prints the text of p.cfg
+    const char* import; // reads it back, with the extra arguments appended
+};
+
+TEST_F(TactlTest, ImportRestoresEveryFieldFromEitherForm)
+{
+    const TaProfile original = scrambledProfile();
+    save("p.cfg", original);
+    const std::string fields = tactl({"show", path("p.cfg")}).out;
+    const std::string bytes = slurp(path("p.cfg"));
+    for (const ImportRoute& route : {
+             ImportRoute{"lines", "\"$T\" show p.cfg > t", "\"$T\" import t -o out.cfg"},
+             ImportRoute{"json", "\"$T\" show --json p.cfg > t", "\"$T\" import -o out.cfg t"},
+             ImportRoute{"lines, piped", "true", "\"$T\" show p.cfg | \"$T\" import - -o - > out.cfg"},
+             ImportRoute{"json, piped", "true", "\"$T\" show --json - < p.cfg | \"$T\" import -o - - > out.cfg"},
+         }) {
+        SCOPED_TRACE(route.name);
+        fs::remove(path("out.cfg"));
+        ASSERT_EQ(sh(route.show).exitCode, 0);
+        Outcome run = sh(route.import);
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        EXPECT_EQ(tactl({"show", path("out.cfg")}).out, fields);
+        EXPECT_EQ(tactl({"diff", path("p.cfg"), path("out.cfg")}).exitCode, 0);
+
+        // With the original as the base even the bytes after the terminators come back.
+        run = sh(std::string(route.import) + " --base p.cfg");
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        EXPECT_EQ(slurp(path("out.cfg")), bytes);
+    }
+}
+
+TEST_F(TactlTest, ImportBuildsTheRestFromZeroOrTheBase)
+{
+    TaProfile base{};
+    buildDefaultProfile(base, false, true);
+    save("base.cfg", base);
+    std::ofstream(path("t")) << "# two fields\n\ncountryCode = 249 (UK)\r\ndataPort1.dn=0301\n";
+    ASSERT_EQ(tactl({"import", path("t"), "-o", path("z.cfg")}).exitCode, 0);
+    TaProfile expected{};
+    std::memcpy(expected.magic, kProfileMagic, sizeof expected.magic);
+    expected.countryCode = 249;
+    setText(expected.dataPort1.dn, "0301");
+    EXPECT_EQ(slurp(path("z.cfg")), std::string(reinterpret_cast<const char*>(&expected), sizeof expected));
+
+    ASSERT_EQ(tactl({"import", "--base", path("base.cfg"), path("t"), "-o", path("b.cfg")}).exitCode, 0);
+    base.countryCode = 249;
+    setText(base.dataPort1.dn, "0301");
+    EXPECT_EQ(slurp(path("b.cfg")), std::string(reinterpret_cast<const char*>(&base), sizeof base));
+}
+
+TEST_F(TactlTest, ImportRefusesTextsItCannotRestore)
+{
+    for (const std::string text : {
+             "bogus = 1", "countryCode = 216\ncountryCode = 216", "countryCode = 216 (UK)", "countryCode = 300",
+             "countryCode = -1", "x75TxFrameSize = 70000", "dataPort1.dn = 0123456789012345678901234567890123",
+             "dataPort1.dn = a\\qb", "dataPort1.dn = a\\x4", "countryCode: 216", "", "# nothing\n",
+             R"({"countryCode": "216"})", R"({"dataPort1.dn": 5})", R"({"countryCode": 216, "countryCode.label": "UK"})",
+             R"({"countryCode": 216.5})", R"({"reserved9.label": "x"})", R"({"vp1Dn": "\u0100"})", "{ broken", "[1]"}) {
+        SCOPED_TRACE(text);
+        std::ofstream(path("t"), std::ios::trunc) << text;
+        const Outcome run = tactl({"import", path("t"), "-o", path("out.cfg")});
+        expectOneLineError(run);
+        EXPECT_FALSE(fs::exists(path("out.cfg")));
+    }
+    expectOneLineError(tactl({"import", path("t")}));
+    expectOneLineError(tactl({"import", "-", "--base", "-", "-o", path("out.cfg")}));
+}
+
+TEST_F(TactlTest, SetChangesCheckedFieldsInPlace)
+{
+    TaProfile profile = scrambledProfile();
+    save("p.cfg", profile);
+    const Outcome run = tactl({"set", path("p.cfg"), "countryCode=uk", "dataPort2.callType=5", "dataPort1.dn=0301 234",
+                               "dataPort1.subAddr=", "x75TxFrameSize=2048", "sysDate=03-01-2000", "sysTime=23:59:00",
+                               "dataPort2.extResultCode=3", "vp2DeviceType=Telephone with Call Waiting caller ID device",
+                               "dataPort1.preStoredDn[4]=" + std::string(32, '9')});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    profile.countryCode = 249;
+    profile.dataPort2.callType = 5;
+    setText(profile.dataPort1.dn, "0301 234");
+    setText(profile.dataPort1.subAddr, "");
+    profile.x75TxFrameSize = 2048;
+    setText(profile.sysDate, "03-01-2000");
+    setText(profile.sysTime, "23:59:00");
+    profile.dataPort2.extResultCode = 3;
+    profile.vp2DeviceType = 2;
+    setText(profile.dataPort1.preStoredDn[4], std::string(32, '9'));
+    EXPECT_EQ(slurp(path("p.cfg")), std::string(reinterpret_cast<const char*>(&profile), sizeof profile));
+}
+
+TEST_F(TactlTest, SetRefusesWhatItsFieldDoesNotTakeAndLeavesTheFile)
+{
+    TaProfile profile{};
+    buildDefaultProfile(profile, true, true);
+    save("p.cfg", profile);
+    const std::string before = slurp(path("p.cfg"));
+    for (const std::string& assignment : std::vector<std::string>{
+             "bogus=1", "countryCode", "countryCode=1", "countryCode=Mars", "dataPort1.mpAddThreshold=65",
+          "dataPort2.extResultCode=4", "x75TxFrameSize=127", "x75TxFrameSize=2049", "redialCount=-1", "redialCount=1e1",
+          "redialCount=11", "dataPort1.x25WindowSize=0", "dataPort1.x25PacketSize=9", "vp1DeviceType=1",
+          "dataPort1.dn=" + std::string(33, '1'), "dataPort1.dn=12;ATZ", "dataPort1.dn=12\r", "sysDate=2000-01-03",
+          "sysTime=1:2:3", "magic=TAPRF1.0", "dataPort1.callType=", "dataPort1.chap=2"}) {
+        SCOPED_TRACE(assignment);
+        const Outcome run = tactl({"set", path("p.cfg"), "dataPort1.dn=777", assignment});
+        EXPECT_EQ(run.exitCode, 2);
+        expectOneLineError(run);
+        EXPECT_EQ(slurp(path("p.cfg")), before);
+    }
+    expectOneLineError(tactl({"set", path("p.cfg")}));
+    expectOneLineError(tactl({"set", "-", "countryCode=249"}));
+    expectOneLineError(tactl({"set", path("none.cfg"), "countryCode=249"}));
+    EXPECT_FALSE(fs::exists(path("none.cfg")));
+}
+
+TEST_F(TactlTest, DiffListsTheFieldsThatDifferAndTellsByItsExitCode)
+{
+    TaProfile a{};
+    buildDefaultProfile(a, false, true);
+    save("a.cfg", a);
+    save("same.cfg", a);
+    a.dataPort2.callType = 5;
+    setText(a.vp1InScreenDn[2], "0\\1");
+    save("b.cfg", a);
+
+    const Outcome equal = tactl({"diff", path("a.cfg"), path("same.cfg")});
+    EXPECT_EQ(equal.exitCode, 0);
+    EXPECT_EQ(equal.out, "");
+    const Outcome different = sh("\"$T\" diff a.cfg - < b.cfg");
+    EXPECT_EQ(different.exitCode, 1) << different.err;
+    EXPECT_EQ(different.out, "dataPort2.callType: 8 (PPP or MLP) -> 5 (X.75)\nvp1InScreenDn[2]:  -> 0\\\\1\n");
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {"diff", path("a.cfg")}, {"diff", path("a.cfg"), path("none.cfg")}, {"diff", "-", "-"},
+             {"diff", path("a.cfg"), path("b.cfg"), path("b.cfg")}, {"diff", "--bogus", path("a.cfg"), path("b.cfg")}}) {
+        SCOPED_TRACE(args.back());
+        const Outcome run = tactl(args);
+        EXPECT_EQ(run.exitCode, 2);
+        expectOneLineError(run);
+    }
+}
+
+TEST_F(TactlTest, EveryCommandTakesHelpBeforeItsOperands)
+{
+    for (const char* command : {"batch", "completion", "defaults", "diff", "help", "identify", "import", "query",
+                                "ports", "querylist", "set", "show", "submit", "upgrade"}) {
+        SCOPED_TRACE(command);
+        const Outcome run = tactl({command, "--help"});
+        EXPECT_EQ(run.exitCode, 0) << run.err;
+        EXPECT_EQ(run.out.rfind(std::string("Usage: tactl ") + command, 0), 0u) << run.out;
+        EXPECT_EQ(tactl({command, "-h"}).out, run.out);
+        EXPECT_EQ(tactl({"help", command}).out, run.out);
+    }
+}
+
+struct CompletionCase {
+    std::string words; // what is typed, the word under the cursor last
+    std::vector<std::string> offered;
+};
+
+TEST_F(TactlTest, BashCompletionOffersCommandsOptionsFieldsAndFiles)
+{
+    ASSERT_EQ(tactl({"completion", "bash"}).exitCode, 0);
+    fs::copy_file(path("stdout"), path("tactl.bash"));
+    std::ofstream(path("site.cfg")) << "x";
+    for (const CompletionCase& c : std::vector<CompletionCase>{
+             {"tactl su", {"submit"}},
+             {"tactl show --", {"--help", "--json"}},
+             {"tactl querylist --var", {"--variant"}},
+             {"tactl querylist --variant \"\"", {"1", "2", "3"}},
+             {"tactl querylist --variant = \"\"", {"1", "2", "3"}},
+             {"tactl set site.cfg dataPort2.mpA", {"dataPort2.mpAddThreshold="}},
+             {"tactl set site.cfg vp1InScreenDn[4", {"vp1InScreenDn[4]="}},
+             {"tactl set site.cfg countryCode = \"\"", {}},
+             {"tactl set si", {"site.cfg"}},
+             {"tactl import -o si", {"site.cfg"}},
+             {"tactl defaults --output = si", {"site.cfg"}},
+             {"tactl submit --remote \"\"", {}},
+             {"tactl help up", {"upgrade"}},
+             {"tactl identify \"\"", {}},
+         }) {
+        SCOPED_TRACE(c.words);
+        const Outcome run = sh("bash -c 'source tactl.bash; COMP_WORDS=(" + c.words +
+                               "); COMP_CWORD=$((${#COMP_WORDS[@]} - 1)); _tactl; printf \"%s\\n\" \"${COMPREPLY[@]}\"' "
+                               "2>&1 | grep -v \"^$\"");
+        EXPECT_EQ(lines(run.out), c.offered);
+    }
+}
+
+TEST(TerminalScreen, AnOpenBarOrRebootCountLineEndsBeforeAnythingElse)
+{
+    struct Next {
+        const char* name;
+        std::function<void(tactl::TerminalScreen&, std::ostream&)> print;
+        const char* text;
+    };
+    const Next nexts[] = {
+        {"message", [](auto& s, auto&) { s.showMessage("Submit Setting failed"); }, "tactl: Submit Setting failed"},
+        {"connecting", [](auto& s, auto&) { s.showConnecting(true); }, "Connecting remote TA ..."},
+        {"rebooting", [](auto& s, auto&) { s.showRebooting(true); }, "Rebooting TA ..."},
+        {"command output", [](auto& s, auto& err) { s.finishLine(); err << "elapsedMs = 3"; }, "elapsedMs = 3"},
+    };
+    for (const bool rebootCount : {false, true}) {
+        for (const Next& next : nexts) {
+            SCOPED_TRACE(std::string(next.name) + (rebootCount ? " after the reboot count" : " after the bar"));
+            link::AppContext ctx;
+            std::ostringstream err;
+            tactl::TerminalScreen screen(ctx, err, false, true);
+            if (rebootCount) {
+                screen.showRebooting(true);
+                screen.setTickText("25");
+            } else {
+                screen.setProgressMax(10);
+                screen.showProgress(true);
+                screen.setProgress(3);
+            }
+            next.print(screen, err);
+            const std::string all = err.str();
+            const auto at = all.rfind(next.text);
+            ASSERT_NE(at, std::string::npos) << all;
+            ASSERT_GT(at, 0u);
+            EXPECT_EQ(all[at - 1], '\n') << all;
+            screen.finishLine();
+            const std::string finished = err.str();
+            screen.finishLine();
+            EXPECT_EQ(err.str(), finished) << "a closed line is not closed again";
+        }
     }
 }
 

@@ -1,5 +1,7 @@
 #include "ui/Switches.h"
 
+#include "app/tautil/Arguments.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -79,6 +81,50 @@ TEST(Switches, HelpNamesEverySwitchAndDefault)
         EXPECT_NE(help.find(info.defaultText), std::string::npos) << info.defaultText;
     }
 }
+
+
+// The whole command line of tautil: the switches stay the wizard's, Qt keeps
+// its own options, and what is left is at most one profile file.
+struct ArgumentCase {
+    std::vector<std::string> arguments;
+    app::TautilArguments::Action action;
+    std::string profileFile;
+};
+
+void PrintTo(const ArgumentCase& c, std::ostream* out)
+{
+    for (const std::string& argument : c.arguments)
+        *out << '[' << argument << ']';
+}
+
+class TautilArgumentParsing : public ::testing::TestWithParam<ArgumentCase> {};
+
+TEST_P(TautilArgumentParsing, DecidesBeforeAnyWindowExists)
+{
+    const ArgumentCase& c = GetParam();
+    const app::TautilArguments read = app::readTautilArguments(c.arguments);
+    EXPECT_EQ(read.action, c.action) << read.error;
+    EXPECT_EQ(read.profileFile, c.profileFile);
+    EXPECT_EQ(read.error.empty(), c.action != app::TautilArguments::Action::Refuse);
+}
+
+using Action = app::TautilArguments::Action;
+
+INSTANTIATE_TEST_SUITE_P(Examples, TautilArgumentParsing, ::testing::Values(
+    ArgumentCase{{}, Action::Run, ""},
+    ArgumentCase{{"/b:1", "/P:0", "site.cfg"}, Action::Run, "site.cfg"},
+    ArgumentCase{{"-debug/b:1"}, Action::Run, ""},                            // a switch, though it starts with "-"
+    ArgumentCase{{"-platform", "offscreen", "site.cfg"}, Action::Run, "site.cfg"}, // Qt's option keeps its value
+    ArgumentCase{{"--style=fusion", "-reverse", "a.cfg"}, Action::Run, "a.cfg"},
+    ArgumentCase{{"--", "--odd.cfg"}, Action::Run, "--odd.cfg"},
+    ArgumentCase{{"--version", "--bogus"}, Action::Version, ""},
+    ArgumentCase{{"site.cfg", "--help"}, Action::Help, ""},
+    ArgumentCase{{"/?"}, Action::Help, ""},
+    ArgumentCase{{"--bogus", "--help"}, Action::Refuse, ""},
+    ArgumentCase{{"-x"}, Action::Refuse, ""},
+    ArgumentCase{{"--platformx", "a"}, Action::Refuse, ""},
+    ArgumentCase{{"a.cfg", "b.cfg"}, Action::Refuse, ""}
+));
 
 } // namespace
 } // namespace ta::ui

@@ -215,6 +215,28 @@ TEST_F(WizardTest, ReadFileLoadsTheProfileAndHandsOver)
     EXPECT_EQ(wizard.dialogs().currentFile(), chosenFile); // for the editor's status line
 }
 
+// A file named on the command line: the same load, from the first page,
+// without the dialog.
+TEST_F(WizardTest, FileFromTheCommandLineOpensInTheEditorOrIsReported)
+{
+    std::memset(&ctx.workingProfile, 0x5a, sizeof ctx.workingProfile);
+    const TaProfile before = ctx.workingProfile;
+    TaProfile wrong = markedProfile(7);
+    wrong.magic[8] = 'X';
+    for (const QString& path : {writeFile("wrong.CFG", wrong), dir.filePath("missing.CFG")}) {
+        messages.clear();
+        wizard.openProfile(QFile::encodeName(path).toStdString());
+        EXPECT_TRUE(profileIs(before)) << path.toStdString();
+        EXPECT_EQ(messages.size(), 1);
+    }
+    EXPECT_TRUE(screen.calls().empty());
+
+    const TaProfile stored = markedProfile(0x33);
+    wizard.openProfile(QFile::encodeName(writeFile("good \xe9.CFG", stored)).toStdString());
+    EXPECT_TRUE(profileIs(stored));
+    EXPECT_EQ(screen.calls(), kHandOver);
+}
+
 TEST_F(WizardTest, DefaultSettingsHandOverWithTheDefaultProfile)
 {
     ctx.switches.x25OnD = true;

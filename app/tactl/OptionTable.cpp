@@ -1,0 +1,151 @@
+#include "OptionTable.h"
+
+#include <QCommandLineParser>
+
+#include <algorithm>
+
+#include "profile/FieldValue.h"
+
+namespace ta::tactl {
+namespace {
+
+std::string checkVariant(const std::string& value)
+{
+    return value == "1" || value == "2" || value == "3" ? "" : "takes 1 (RS232 port), 2 (USB port) or 3 (both)";
+}
+
+// The number goes into the dial command as it is: only what the wizard's
+// number field takes may pass.
+std::string checkRemoteNumber(const std::string& value)
+{
+    if (value.empty() || value.size() >= kNumberLen || !isPhoneText(value))
+        return "takes a telephone number of 1 to 32 digits, '-', '*', '#', blanks, '(', ')', '[' or ']'";
+    return {};
+}
+
+const std::vector<Option> kOptions = {
+    {"help", 'h', "", "show the options of the command", {"*"}},
+    {"output", 'o', "FILE", "write the profile to FILE ('-': standard output)", {"defaults", "query", "import"}},
+    {"json", 0, "", "print the fields as one JSON object", {"show"}},
+    {"base", 0, "FILE", "start from this profile instead of zero bytes", {"import"}},
+    {"profile", 0, "FILE", "write these settings after the restart instead of the TA's own", {"upgrade"}},
+    {"port", 0, "PATH", "open this serial port alone instead of searching COM1 to COM8", {"link"}},
+    {"remote", 0, "NUMBER", "configure the TA at the far end of a call to NUMBER", {"link", "lists"},
+     &checkRemoteNumber},
+    {"no-force", 0, "", "call the remote TA with the other set-up command and dial suffix", {"link"}},
+    {"x25", 0, "", "handle X.25 on the D channel", {"link", "lists", "defaults"}},
+    {"no-datetime", 0, "", "leave the TA's date and time alone", {"link", "lists", "defaults"}},
+    {"no-country", 0, "", "leave the country setting alone", {"link", "lists"}},
+    {"variant", 0, "1|2|3", "the TA's data ports: 1 RS232, 2 USB, 3 both (default 3)", {"lists"}, &checkVariant},
+    {"no-prefix", 0, "", "the TA takes no port-number prefix on its keys", {"lists"}},
+    {"clear-last-charge", 0, "", "clear the charge information of the last call", {"submit", "batch"}},
+    {"clear-acc-charge", 0, "", "clear the accumulated charge information", {"submit", "batch"}},
+    {"debug", 0, "", "log every command and reply on standard error", {"link"}},
+    {"poll-only", 0, "", "receive on the 50 ms poll alone", {"link"}},
+    {"stats", 0, "", "print the time and the bytes of the exchange on standard error", {"link"}},
+};
+
+bool takes(const Command& command, const Option& option)
+{
+    return std::any_of(option.scope.begin(), option.scope.end(), [&](const std::string& scope) {
+        return scope == "*" || scope == command.name ||
+               std::find(command.optionSets.begin(), command.optionSets.end(), scope) != command.optionSets.end();
+    });
+}
+
+// Arguments travel as Latin-1 so that every byte of a file name or a value
+// comes back unchanged, whatever the locale.
+QString qt(const std::string& text) { return QString::fromLatin1(text.data(), qsizetype(text.size())); }
+std::string bytes(const QString& text) { return text.toLatin1().toStdString(); }
+
+QCommandLineOption qtOption(const Option& option)
+{
+    QStringList names{qt(option.name)};
+    if (option.shortName)
+        names.prepend(QString(QLatin1Char(option.shortName)));
+    return option.valueName.empty() ? QCommandLineOption(names) : QCommandLineOption(names, {}, qt(option.valueName));
+}
+
+} // namespace
+
+const std::vector<Option>& optionTable() { return kOptions; }
+
+std::vector<const Option*> optionsOf(const Command& command)
+{
+    std::vector<const Option*> result;
+    for (const Option& option : kOptions)
+        if (takes(command, option))
+            result.push_back(&option);
+    return result;
+}
+
+std::string CommandLine::value(std::string_view name) const
+{
+    const auto found = values_.find(std::string(name));
+    return found == values_.end() || found->second.empty() ? std::string() : found->second.back();
+}
+
+std::optional<CommandLine> parseCommandLine(const Command& command, Args args, std::string& error)
+{
+    QCommandLineParser parser;
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsCompactedShortOptions);
+    const auto options = optionsOf(command);
+    for (const Option* option : options)
+        parser.addOption(qtOption(*option));
+    QStringList arguments{QStringLiteral("tactl")};
+    for (const std::string& arg : args)
+        arguments << qt(arg);
+    if (!parser.parse(arguments)) {
+        error = bytes(parser.errorText());
+        if (error.ends_with('.'))
+            error.pop_back();
+        return std::nullopt;
+    }
+    CommandLine line;
+    line.command_ = &command;
+    for (const Option* option : options) {
+        if (!parser.isSet(qt(option->name)))
+            continue;
+        auto& values = line.values_[option->name];
+        for (const QString& value : parser.values(qt(option->name))) {
+            values.push_back(bytes(value));
+            const std::string problem = option->check ? option->check(values.back()) : "";
+            if (!problem.empty()) {
+                error = "--" + option->name + " " + problem + ", not '" + values.back() + "'";
+                return std::nullopt;
+            }
+        }
+    }
+    for (const QString& operand : parser.positionalArguments())
+        line.operands_.push_back(bytes(operand));
+    return line;
+}
+
+int usageError(std::ostream& err, const CommandLine& line, const std::string& message)
+{
+    return usageError(err, line.command(), message);
+}
+
+std::string usageLine(const Command& command)
+{
+    std::string line = "tactl " + command.name;
+    if (optionsOf(command).size() > 1)
+        line += " [OPTIONS]";
+    if (!command.operands.empty())
+        line += " " + command.operands;
+    return line;
+}
+
+std::string commandHelp(const Command& command)
+{
+    std::string text = "Usage: " + usageLine(command) + "\n" + command.summary + "\n\nOptions:\n";
+    for (const Option* option : optionsOf(command)) {
+        std::string names = option->shortName ? std::string("-") + option->shortName + ", " : "    ";
+        names += "--" + option->name + (option->valueName.empty() ? "" : " " + option->valueName);
+        names.resize(std::max<std::size_t>(names.size() + 2, 28), ' ');
+        text += "  " + names + option->help + "\n";
+    }
+    return text;
+}
+
+} // namespace ta::tactl

@@ -1,0 +1,62 @@
+// The options of every tactl command in one table. An option names the
+// commands that take it, directly or through an option set a command lists
+// ("link": the commands that talk to a TA), so a new option, or a new
+// option of one command, is one entry of the table in OptionTable.cpp.
+#pragma once
+
+#include "CommandTable.h"
+
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace ta::tactl {
+
+struct Option {
+    std::string name;               // long name, without "--"
+    char shortName;                 // 'o' for -o, or 0
+    std::string valueName;          // "FILE", "1|2|3" (the choices); empty for a flag
+    std::string help;               // one line
+    std::vector<std::string> scope; // commands and option sets that take it; "*": all
+    std::string (*check)(const std::string& value) = nullptr; // "" when the value will do
+};
+
+// Every option, in the order help lists them.
+const std::vector<Option>& optionTable();
+
+// The options a command takes, in table order.
+std::vector<const Option*> optionsOf(const Command& command);
+
+// What the parser found on one command's line. Flags and values are kept
+// by the option's long name.
+class CommandLine {
+public:
+    bool has(std::string_view name) const { return values_.contains(std::string(name)); }
+    // The value given last, "" when the option was not given.
+    std::string value(std::string_view name) const;
+    const std::vector<std::string>& operands() const { return operands_; }
+    const Command& command() const { return *command_; }
+
+private:
+    friend std::optional<CommandLine> parseCommandLine(const Command&, Args, std::string&);
+    const Command* command_ = nullptr;
+    std::map<std::string, std::vector<std::string>> values_;
+    std::vector<std::string> operands_;
+};
+
+// Parses the arguments after the command name: "--name value",
+// "--name=value", "-o value", "-ovalue", flags, "--" (all that follows is
+// an operand) and "-" (an operand: standard input or output). Options may
+// follow operands. On error returns nullopt with the reason in error.
+std::optional<CommandLine> parseCommandLine(const Command& command, Args args, std::string& error);
+
+// "tactl NAME [OPTIONS] OPERANDS", the summary and every option with its help.
+std::string commandHelp(const Command& command);
+std::string usageLine(const Command& command);
+
+// A usage error of the command: the message and where to read more, one line.
+int usageError(std::ostream& err, const CommandLine& line, const std::string& message);
+
+} // namespace ta::tactl

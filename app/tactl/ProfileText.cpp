@@ -1,0 +1,263 @@
+#include "ProfileText.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <cmath>
+#include <cstdio>
+#include <map>
+#include <set>
+
+#include "profile/FieldValue.h"
+
+namespace ta::tactl {
+namespace {
+
+std::string hexEscape(const char* format, unsigned char byte)
+{
+    char text[8];
+    std::snprintf(text, sizeof text, format, byte);
+    return text;
+}
+
+// Keeps each value on one line: backslashes and bytes outside printable
+// ASCII are written as escapes.
+std::string escaped(std::string_view text)
+{
+    std::string out;
+    for (char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '\\')
+            out += "\\\\";
+        else if (byte >= 0x20 && byte < 0x7F)
+            out += c;
+        else
+            out += hexEscape("\\x%02X", byte);
+    }
+    return out;
+}
+
+int hexDigit(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+bool unescape(std::string_view text, std::string& out)
+{
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\\') {
+            out += text[i];
+        } else if (i + 1 < text.size() && text[i + 1] == '\\') {
+            out += '\\';
+            ++i;
+        } else if (i + 3 < text.size() && text[i + 1] == 'x' && hexDigit(text[i + 2]) >= 0 &&
+                   hexDigit(text[i + 3]) >= 0) {
+            out += char(hexDigit(text[i + 2]) * 16 + hexDigit(text[i + 3]));
+            i += 3;
+        } else {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::string jsonString(std::string_view bytes)
+{
+    std::string out = "\"";
+    for (char c : bytes) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\')
+            out += std::string("\\") + c;
+        else if (byte >= 0x20 && byte < 0x7F)
+            out += c;
+        else
+            out += hexEscape("\\u%04X", byte);
+    }
+    return out + "\"";
+}
+
+std::string trimmed(std::string_view text)
+{
+    const auto first = text.find_first_not_of(" \t");
+    const auto last = text.find_last_not_of(" \t");
+    return first == std::string_view::npos ? std::string() : std::string(text.substr(first, last - first + 1));
+}
+
+// "216" or "216 (Other)": the label, when given, must be the value's own.
+std::string storeByteText(TaProfile& profile, const FieldInfo& field, std::string_view text)
+{
+    const auto space = text.find(' ');
+    const auto number = parseDecimal(text.substr(0, space));
+    if (!number)
+        return "is not a number: '" + std::string(text) + "'";
+    if (space != std::string_view::npos) {
+        const std::string_view label = text.substr(space + 1);
+        if (label.size() < 2 || label.front() != '(' || label.back() != ')' ||
+            labelOf(field, *number) != trimmed(label.substr(1, label.size() - 2)))
+            return "has '" + std::string(label) + "', which is not the label of " + std::to_string(*number);
+    }
+    return storeNumber(profile, field, *number);
+}
+
+std::string storeLineValue(TaProfile& profile, const FieldInfo& field, std::string_view text)
+{
+    if (field.kind == FieldKind::Byte)
+        return storeByteText(profile, field, text);
+    if (field.kind == FieldKind::Word) {
+        const auto number = parseDecimal(text);
+        return number ? storeNumber(profile, field, *number) : "is not a number: '" + std::string(text) + "'";
+    }
+    std::string bytes;
+    if (!unescape(text, bytes))
+        return "has a backslash that is neither \\\\ nor \\xNN";
+    return storeText(profile, field, bytes);
+}
+
+int readLines(std::string_view text, TaProfile& profile, std::string& error)
+{
+    std::set<std::string> seen;
+    int lineNumber = 0;
+    while (!text.empty()) {
+        const auto end = text.find('\n');
+        std::string_view line = text.substr(0, end);
+        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+        ++lineNumber;
+        if (line.ends_with('\r'))
+            line.remove_suffix(1);
+        const std::string content = trimmed(line);
+        if (content.empty() || content.front() == '#')
+            continue;
+        const std::string where = "line " + std::to_string(lineNumber) + ": ";
+        const auto equals = line.find('=');
+        if (equals == std::string_view::npos) {
+            error = where + "expected 'name = value'";
+            return -1;
+        }
+        const std::string name = trimmed(line.substr(0, equals));
+        std::string_view value = line.substr(equals + 1);
+        if (value.starts_with(' '))
+            value.remove_prefix(1);
+        const FieldInfo* field = findField(name);
+        std::string problem = !field                        ? "no such field"
+                              : !seen.insert(name).second ? "given twice"
+                                                          : storeLineValue(profile, *field, value);
+        if (!problem.empty()) {
+            error = where + name + " " + problem;
+            return -1;
+        }
+    }
+    return int(seen.size());
+}
+
+std::string storeJsonValue(TaProfile& profile, const FieldInfo& field, const QJsonValue& value)
+{
+    if (field.kind == FieldKind::Text) {
+        if (!value.isString())
+            return "takes a string";
+        std::string bytes;
+        for (const QChar c : value.toString()) {
+            if (c.unicode() > 0xFF)
+                return "has a character beyond U+00FF";
+            bytes += char(c.unicode());
+        }
+        return storeText(profile, field, bytes);
+    }
+    const double number = value.toDouble(-1);
+    if (!value.isDouble() || number < 0 || number > 1e9 || number != std::floor(number))
+        return "takes a whole number";
+    return storeNumber(profile, field, unsigned(number));
+}
+
+int readJson(std::string_view text, TaProfile& profile, std::string& error)
+{
+    QJsonParseError parseError{};
+    const auto document = QJsonDocument::fromJson(QByteArray(text.data(), qsizetype(text.size())), &parseError);
+    if (!document.isObject()) {
+        error = "JSON: " + (parseError.error == QJsonParseError::NoError ? std::string("not an object")
+                                                                          : parseError.errorString().toStdString()) +
+                " (at byte " + std::to_string(parseError.offset) + ")";
+        return -1;
+    }
+    const QJsonObject object = document.object();
+    std::map<const FieldInfo*, std::string> labels;
+    int count = 0;
+    for (auto it = object.begin(); it != object.end(); ++it) {
+        std::string name = it.key().toStdString();
+        const bool isLabel = name.ends_with(".label");
+        const FieldInfo* field = findField(isLabel ? name.substr(0, name.size() - 6) : name);
+        std::string problem;
+        if (!field || (isLabel && field->codes.empty()))
+            problem = "no such field";
+        else if (isLabel)
+            labels[field] = it.value().toString().toStdString();
+        else
+            problem = storeJsonValue(profile, *field, it.value());
+        if (!problem.empty()) {
+            error = name + " " + problem;
+            return -1;
+        }
+        count += isLabel ? 0 : 1;
+    }
+    for (const auto& [field, label] : labels) {
+        const unsigned value = numberIn(profile, *field);
+        if (labelOf(*field, value) != label) {
+            error = field->name + ".label '" + label + "' is not the label of " + std::to_string(value);
+            return -1;
+        }
+    }
+    return count;
+}
+
+} // namespace
+
+std::string valueText(const TaProfile& profile, const FieldInfo& field)
+{
+    if (field.kind == FieldKind::Text)
+        return escaped(textIn(profile, field));
+    const unsigned value = numberIn(profile, field);
+    const std::string label = labelOf(field, value);
+    return std::to_string(value) + (label.empty() ? "" : " (" + label + ")");
+}
+
+std::string profileLines(const TaProfile& profile)
+{
+    std::string text;
+    for (const FieldInfo& field : profileFields())
+        text += field.name + " = " + valueText(profile, field) + "\n";
+    return text;
+}
+
+std::string profileJson(const TaProfile& profile)
+{
+    std::string text = "{";
+    const char* separator = "\n";
+    for (const FieldInfo& field : profileFields()) {
+        text += separator;
+        separator = ",\n";
+        if (field.kind == FieldKind::Text) {
+            text += "  " + jsonString(field.name) + ": " + jsonString(textIn(profile, field));
+            continue;
+        }
+        const unsigned value = numberIn(profile, field);
+        text += "  " + jsonString(field.name) + ": " + std::to_string(value);
+        if (const std::string label = labelOf(field, value); !label.empty())
+            text += ",\n  " + jsonString(field.name + ".label") + ": " + jsonString(label);
+    }
+    return text + "\n}\n";
+}
+
+int readProfileText(std::string_view text, TaProfile& profile, std::string& error)
+{
+    const auto first = text.find_first_not_of(" \t\r\n");
+    if (first != std::string_view::npos && text[first] == '{')
+        return readJson(text, profile, error);
+    return readLines(text, profile, error);
+}
+
+} // namespace ta::tactl

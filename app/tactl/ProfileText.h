@@ -1,0 +1,32 @@
+// The text forms of a profile that tactl prints and reads back: one
+// "name = value" line per field, or one JSON object. Both hold every field
+// of the record, so a profile read back from either equals the original on
+// every field.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "profile/FieldList.h"
+
+namespace ta::tactl {
+
+// A field's value on one line: "216 (Other)" for a coded value, texts with
+// backslashes and bytes outside printable ASCII as escapes ("\\", "\x0A").
+std::string valueText(const TaProfile& profile, const FieldInfo& field);
+
+// Every field as "name = value" lines, in record order.
+std::string profileLines(const TaProfile& profile);
+
+// Every field as one JSON object in record order: numbers as numbers, texts
+// as strings (each byte one character, U+0000 to U+00FF), and beside each
+// coded value its label as "name.label".
+std::string profileJson(const TaProfile& profile);
+
+// Reads either form (JSON when the text begins with "{") into the record:
+// the fields named there change, every other byte stays. A value must fit
+// its field's width; labels must match their values. Returns the number of
+// fields read, or -1 with the reason in error ("line 3: ...").
+int readProfileText(std::string_view text, TaProfile& profile, std::string& error);
+
+} // namespace ta::tactl

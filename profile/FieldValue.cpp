@@ -1,0 +1,159 @@
+#include "profile/FieldValue.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace ta {
+namespace {
+
+unsigned char* bytesOf(TaProfile& profile) { return reinterpret_cast<unsigned char*>(&profile); }
+const unsigned char* bytesOf(const TaProfile& profile) { return reinterpret_cast<const unsigned char*>(&profile); }
+
+std::string_view trimmed(std::string_view text)
+{
+    while (!text.empty() && text.front() == ' ')
+        text.remove_prefix(1);
+    while (!text.empty() && text.back() == ' ')
+        text.remove_suffix(1);
+    return text;
+}
+
+bool sameIgnoringCase(std::string_view a, std::string_view b)
+{
+    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) {
+               return lower(x) == lower(y);
+           });
+}
+
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+// "NN-NN-NNNN" or "NN:NN:NN": digits everywhere but at the separators.
+bool hasShape(std::string_view text, std::string_view shape)
+{
+    if (text.size() != shape.size())
+        return false;
+    for (std::size_t i = 0; i < text.size(); ++i)
+        if (shape[i] == 'N' ? !isDigit(text[i]) : text[i] != shape[i])
+            return false;
+    return true;
+}
+
+std::string formMismatch(const FieldInfo& field, std::string_view text)
+{
+    switch (field.form) {
+    case TextForm::Any:
+        return {};
+    case TextForm::Phone:
+        return isPhoneText(text) ? "" : "takes only the digits, '-', '*', '#', blank, '(', ')', '[' and ']'";
+    case TextForm::Date:
+        return text.empty() || hasShape(text, "NN-NN-NNNN") ? "" : "takes a date as NN-NN-NNNN";
+    case TextForm::Time:
+        return text.empty() || hasShape(text, "NN:NN:NN") ? "" : "takes a time as HH:MM:SS";
+    case TextForm::Fixed:
+        return "is fixed: every save writes it";
+    }
+    return {};
+}
+
+} // namespace
+
+bool isPhoneText(std::string_view text)
+{
+    return std::all_of(text.begin(), text.end(), [](char c) {
+        return isDigit(c) || (c != '\0' && std::strchr("-*# ()[]", c) != nullptr);
+    });
+}
+
+unsigned numberIn(const TaProfile& profile, const FieldInfo& field)
+{
+    const unsigned char* at = bytesOf(profile) + field.offset;
+    return field.kind == FieldKind::Word ? unsigned(at[0] | (at[1] << 8)) : at[0];
+}
+
+std::string textIn(const TaProfile& profile, const FieldInfo& field)
+{
+    const char* at = reinterpret_cast<const char*>(bytesOf(profile) + field.offset);
+    return std::string(at, strnlen(at, field.size));
+}
+
+std::string labelOf(const FieldInfo& field, unsigned value)
+{
+    if (value > 255)
+        return {};
+    const char* name = nameOfCode(field.codes, uint8_t(value));
+    return name ? std::string(trimmed(name)) : std::string();
+}
+
+std::optional<unsigned> codeOfLabel(const FieldInfo& field, std::string_view label)
+{
+    for (const CodeItem& item : field.codes)
+        if (sameIgnoringCase(trimmed(item.name), trimmed(label)))
+            return item.code;
+    return std::nullopt;
+}
+
+std::optional<unsigned> parseDecimal(std::string_view text)
+{
+    if (text.empty() || text.size() > 9 || !std::all_of(text.begin(), text.end(), isDigit))
+        return std::nullopt;
+    unsigned value = 0;
+    for (char c : text)
+        value = value * 10 + unsigned(c - '0');
+    return value;
+}
+
+std::string storeNumber(TaProfile& profile, const FieldInfo& field, unsigned value)
+{
+    const unsigned widest = field.kind == FieldKind::Word ? 65535 : 255;
+    if (field.kind == FieldKind::Text)
+        return "is a text, not a number";
+    if (value > widest)
+        return "takes 0 to " + std::to_string(widest);
+    unsigned char* at = bytesOf(profile) + field.offset;
+    at[0] = uint8_t(value & 0xFF);
+    if (field.kind == FieldKind::Word)
+        at[1] = uint8_t(value >> 8);
+    return {};
+}
+
+std::string storeText(TaProfile& profile, const FieldInfo& field, std::string_view text)
+{
+    if (field.kind != FieldKind::Text)
+        return "is a number, not a text";
+    if (text.size() > field.size)
+        return "holds at most " + std::to_string(field.size) + " characters";
+    char* at = reinterpret_cast<char*>(bytesOf(profile) + field.offset);
+    std::memcpy(at, text.data(), text.size());
+    if (text.size() < field.size)
+        at[text.size()] = '\0';
+    return {};
+}
+
+std::string checkEditedNumber(const FieldInfo& field, unsigned value)
+{
+    if (field.kind == FieldKind::Text)
+        return "is a text, not a number";
+    if (!field.codes.empty()) {
+        if (value <= 255 && positionOfCode(field.codes, uint8_t(value)) >= 0)
+            return {};
+        std::string known;
+        for (const CodeItem& item : field.codes)
+            known += (known.empty() ? "" : ", ") + std::to_string(item.code) + " (" + std::string(trimmed(item.name)) + ")";
+        return "takes one of " + known;
+    }
+    if (value < field.min || value > field.max)
+        return "takes " + std::to_string(field.min) + " to " + std::to_string(field.max);
+    return {};
+}
+
+std::string checkEditedText(const FieldInfo& field, std::string_view text)
+{
+    if (field.kind != FieldKind::Text)
+        return "is a number, not a text";
+    if (field.form != TextForm::Fixed && text.size() >= field.size)
+        return "holds at most " + std::to_string(field.size - 1) + " characters";
+    return formMismatch(field, text);
+}
+
+} // namespace ta

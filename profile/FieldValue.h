@@ -1,0 +1,46 @@
+// One field of a record read and written by its FieldInfo: numbers, texts,
+// the labels of coded values, and the checks an edit must pass.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "profile/FieldList.h"
+
+namespace ta {
+
+// The value of a byte or word field.
+unsigned numberIn(const TaProfile& profile, const FieldInfo& field);
+
+// A text field up to its terminator; all of its bytes when it has none.
+std::string textIn(const TaProfile& profile, const FieldInfo& field);
+
+// The label of a coded value without trailing blanks; empty when the field
+// is not coded or no item has the value.
+std::string labelOf(const FieldInfo& field, unsigned value);
+
+// The code whose label this is (case and surrounding blanks ignored).
+std::optional<unsigned> codeOfLabel(const FieldInfo& field, std::string_view label);
+
+// A plain unsigned decimal ("0", "254"; no sign, no blanks, at most 9 digits).
+std::optional<unsigned> parseDecimal(std::string_view text);
+
+// Only the characters of telephone numbers and sub-addresses: the digits,
+// "-", "*", "#", blank, "(", ")", "[" and "]".
+bool isPhoneText(std::string_view text);
+
+// Store whatever fits the field's width, exactly as given: a number up to
+// 255 (byte) or 65535 (word); a text up to the whole array, followed by a
+// terminator when there is room (the bytes after it are left as they were).
+// Return "" or why the value does not fit.
+std::string storeNumber(TaProfile& profile, const FieldInfo& field, unsigned value);
+std::string storeText(TaProfile& profile, const FieldInfo& field, std::string_view text);
+
+// What an edit must pass besides the width: a number lies in the field's
+// range or is one of its codes; a text leaves room for its terminator and
+// has only the characters of its form. Return "" or the reason.
+std::string checkEditedNumber(const FieldInfo& field, unsigned value);
+std::string checkEditedText(const FieldInfo& field, std::string_view text);
+
+} // namespace ta

@@ -1,0 +1,214 @@
+// The programs and files as a distribution takes them: versions and refused
+// arguments without a display, manuals that agree with --help, desktop files
+// their validators pass, the profile MIME type, the .deb's contents and a
+// build without tests.
+#include <gtest/gtest.h>
+
+#include <QMimeDatabase>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <regex>
+#include <set>
+#include <sstream>
+#include <string>
+#include <sys/wait.h>
+#include <vector>
+
+#include "ta/Version.h"
+#include "tests/support/ShellRun.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+using ta::testsupport::Outcome;
+using ta::testsupport::slurp;
+
+std::string quoted(const std::string& text) { return "'" + text + "'"; }
+
+bool haveTool(const std::string& name)
+{
+    return std::system(("command -v " + name + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+std::vector<std::string> split(const std::string& text, char separator)
+{
+    std::vector<std::string> parts;
+    std::istringstream in(text);
+    for (std::string part; std::getline(in, part, separator);)
+        if (!part.empty())
+            parts.push_back(part);
+    return parts;
+}
+
+class PackagingTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        std::string pattern = (fs::temp_directory_path() / "packaging-test-XXXXXX").string();
+        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+        dir = pattern;
+    }
+    void TearDown() override { fs::remove_all(dir); }
+
+    // A shell command line run without a display, in the scratch folder.
+    Outcome sh(const std::string& command) const
+    {
+        return ta::testsupport::runShell("cd " + quoted(dir.string()) +
+                                             " && env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM sh -c " +
+                                             quoted(command),
+                                         dir);
+    }
+
+    fs::path dir;
+};
+
+struct Program {
+    const char* name;
+    const char* path;
+};
+
+const Program kPrograms[] = {{"tautil", TAUTIL_PATH}, {"tactl", TACTL_PATH}, {"tasim", TASIM_PATH}};
+
+// No display: --version and refused arguments never reach the GUI.
+TEST_F(PackagingTest, ProgramsAnswerVersionAndBadArgumentsWithoutADisplay)
+{
+    for (const Program& program : kPrograms) {
+        const Outcome run = sh(quoted(program.path) + " --version");
+        EXPECT_EQ(run.exitCode, 0) << program.name << ": " << run.err;
+        EXPECT_EQ(run.out, std::string(program.name) + " " + ta::kProgramVersion + "\n");
+    }
+    for (const char* arguments : {"--bogus", "a.cfg b.cfg", "-x /B:1"}) {
+        const Outcome run = sh(quoted(TAUTIL_PATH) + " " + arguments);
+        EXPECT_EQ(run.exitCode, 2) << arguments << ": " << run.err;
+        EXPECT_NE(run.err.find("Usage: tautil"), std::string::npos) << run.err;
+    }
+}
+
+// The long options a text names: "--name" in --help, "\-\-name" in a page.
+std::set<std::string> longOptions(std::string text)
+{
+    text = std::regex_replace(text, std::regex(R"(\\-)"), "-");
+    std::set<std::string> options;
+    const std::regex option("--[a-z0-9]+(-[a-z0-9]+)*");
+    for (auto it = std::sregex_iterator(text.begin(), text.end(), option); it != std::sregex_iterator(); ++it)
+        options.insert(it->str());
+    return options;
+}
+
+// tactl's help is the overview and the help of every command it lists.
+std::string everyHelpOf(const PackagingTest&, const Program& program, auto run)
+{
+    std::string help = run(quoted(program.path) + " --help").out;
+    if (std::string(program.name) != "tactl")
+        return help;
+    const std::regex command(R"(\n  tactl ([a-z]+))");
+    const std::string overview = help;
+    for (auto it = std::sregex_iterator(overview.begin(), overview.end(), command); it != std::sregex_iterator(); ++it)
+        help += run(quoted(program.path) + " " + (*it)[1].str() + " --help").out;
+    return help;
+}
+
+TEST_F(PackagingTest, ManualsFormatCleanlyAndNameTheOptionsOfHelp)
+{
+    const auto pages = split(MAN_PAGES, ':');
+    ASSERT_EQ(pages.size(), 3u);
+    for (const Program& program : kPrograms) {
+        SCOPED_TRACE(program.name);
+        const auto page = std::find_if(pages.begin(), pages.end(), [&](const std::string& p) {
+            return fs::path(p).filename() == std::string(program.name) + ".1";
+        });
+        ASSERT_NE(page, pages.end());
+        const std::string help = everyHelpOf(*this, program, [this](const std::string& c) { return sh(c); });
+        EXPECT_EQ(longOptions(slurp(*page)), longOptions(help));
+        if (haveTool("groff")) {
+            const Outcome lint = sh("groff -man -ww -z " + quoted(*page));
+            EXPECT_EQ(lint.exitCode, 0);
+            EXPECT_EQ(lint.err, "");
+        }
+    }
+}
+
+TEST_F(PackagingTest, DesktopFilesPassTheirValidators)
+{
+    if (!haveTool("appstreamcli") || !haveTool("desktop-file-validate"))
+        GTEST_SKIP() << "appstreamcli or desktop-file-validate missing (tools/install-deps.sh)";
+    const Outcome appstream = sh("appstreamcli validate --no-net --pedantic " + quoted(METAINFO));
+    EXPECT_EQ(appstream.exitCode, 0) << appstream.out << appstream.err;
+    const Outcome desktop = sh("desktop-file-validate " + quoted(DESKTOP_ENTRY));
+    EXPECT_EQ(desktop.exitCode, 0);
+    EXPECT_EQ(desktop.out + desktop.err, "");
+}
+
+TEST_F(PackagingTest, ProfileFilesAreKnownByTheirMagicAndTheirName)
+{
+    if (!haveTool("update-mime-database"))
+        GTEST_SKIP() << "update-mime-database missing (tools/install-deps.sh)";
+    fs::create_directories(dir / "mime/packages");
+    fs::copy_file(MIME_PACKAGE, dir / "mime/packages/tautil.xml");
+    ASSERT_EQ(sh("update-mime-database mime").exitCode, 0);
+    ::setenv("XDG_DATA_HOME", (dir / "home").c_str(), 1);
+    ::setenv("XDG_DATA_DIRS", (dir.string() + ":/usr/share").c_str(), 1);
+
+    std::string profile(2928, '\0');
+    profile.replace(0, 8, "TAPRF1.0");
+    std::string notProfile = profile;
+    notProfile[8] = 'X';
+    struct Case {
+        const char* name;
+        const std::string& bytes;
+        bool isProfile;
+    };
+    const QMimeDatabase db;
+    for (const Case& c : {Case{"profile", profile, true}, Case{"SITE.CFG", profile, true},
+                          Case{"backup.data", profile, true}, Case{"other", notProfile, false}}) {
+        std::ofstream(dir / c.name, std::ios::binary) << c.bytes;
+        const QString type = db.mimeTypeForFile(QString::fromStdString((dir / c.name).string())).name();
+        EXPECT_EQ(type == "application/x-ta-profile", c.isProfile) << c.name << ": " << type.toStdString();
+    }
+}
+
+TEST_F(PackagingTest, DebianPackageHoldsTheProgramsAndTheirFiles)
+{
+    if (!haveTool("dpkg-shlibdeps") || !haveTool("dpkg-deb"))
+        GTEST_SKIP() << "dpkg-dev missing (tools/install-deps.sh)";
+    const Outcome pack = sh(quoted(CPACK_PATH) + " --config " + quoted(std::string(BUILD_DIR) + "/CPackConfig.cmake") +
+                            " -B " + quoted(dir.string()) + " && ls *.deb");
+    ASSERT_EQ(pack.exitCode, 0) << pack.out << pack.err;
+    const std::string deb = split(pack.out, '\n').back();
+    const Outcome fields = sh("dpkg-deb -f " + deb + " Package Depends");
+    EXPECT_NE(fields.out.find("Package: tautil"), std::string::npos) << fields.out;
+    for (const char* dependency : {"libqt6widgets6", "libqt6core6", "libc6", "qt6-qpa-plugins"})
+        EXPECT_NE(fields.out.find(dependency), std::string::npos) << fields.out;
+
+    ASSERT_EQ(sh("dpkg -x " + deb + " root").exitCode, 0);
+    const fs::path usr = dir / "root/usr";
+    std::vector<std::string> wanted = {"bin/tautil", "bin/tactl", "bin/tasim", "share/man/man1/tautil.1.gz",
+                                       "share/man/man1/tactl.1.gz", "share/man/man1/tasim.1.gz",
+                                       "share/mime/packages/tautil.xml", "share/bash-completion/completions/tactl",
+                                       "share/doc/tautil/copyright", "share/icons/hicolor/scalable/apps/tautil.svg",
+                                       "share/applications/" + fs::path(DESKTOP_ENTRY).filename().string(),
+                                       "share/metainfo/" + fs::path(METAINFO).filename().string()};
+    for (int size : {16, 22, 24, 32, 48, 64, 128, 256})
+        wanted.push_back("share/icons/hicolor/" + std::to_string(size) + "x" + std::to_string(size) + "/apps/tautil.png");
+    for (const std::string& file : wanted)
+        EXPECT_TRUE(fs::is_regular_file(usr / file)) << file;
+    EXPECT_EQ(sh("gzip -t root/usr/share/man/man1/*.gz").exitCode, 0);
+    EXPECT_EQ(sh("ls root").out, "usr\n") << "everything goes under /usr";
+    const Outcome installed = sh("root/usr/bin/tactl --version");
+    EXPECT_EQ(installed.out, std::string("tactl ") + ta::kProgramVersion + "\n");
+}
+
+TEST_F(PackagingTest, ConfiguresWithoutTestsAndWithoutGoogleTest)
+{
+    const Outcome configure = sh(quoted(CMAKE_PATH) + " -S " + quoted(SOURCE_DIR) +
+                                 " -B build -G Ninja -DBUILD_TESTING=OFF -DCMAKE_DISABLE_FIND_PACKAGE_GTest=ON");
+    EXPECT_EQ(configure.exitCode, 0) << configure.out << configure.err;
+    EXPECT_TRUE(fs::exists(dir / "build/build.ninja"));
+    EXPECT_FALSE(fs::exists(dir / "build/tests"));
+}
+
+} // namespace
