@@ -330,7 +330,7 @@ void TfMain::openProfile(const std::string& fileName)
         showMessageBox(this, QString::fromLocal8Bit(ta::loadErrorText(result, fileName)));
         return;
     }
-    dialogs_.setCurrentFile(path);
+    dialogs_.setCurrentFile(QFile::decodeName(QByteArray::fromStdString(fileName)));
     handOver();
 }
 

@@ -278,6 +278,8 @@ struct WizardKey {
     bool ends;
 };
 
+void PrintTo(const WizardKey& c, std::ostream* os) { *os << c.focus << " key " << c.key; }
+
 class WizardKeys : public WizardTest, public ::testing::WithParamInterface<WizardKey> {};
 
 TEST_P(WizardKeys, EnterMeansNextAndEscapeCancel)
