@@ -55,6 +55,7 @@ struct AppContext {
     // What the TA turned out to be.
     uint8_t taVariant = 2;
     bool noPortPrefix = false;
+    std::string taModel; // "QM7B2-HXN", "QM7A1-HXN", or empty for another TA
     std::string firmwareVersion; // at most kFirmwareVersionMax characters
 
     // The wizard's choices.

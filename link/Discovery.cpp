@@ -139,6 +139,7 @@ void TaLink::classifyTa()
 {
     const std::string& reply = ctx_.replyBuffer;
     if (contains(reply, "QM7B2-HXN")) {
+        ctx_.taModel = "QM7B2-HXN";
         if (!ctx_.noPortPrefix || ctx_.remoteChosen)
             ctx_.taVariant = 3;
         else
@@ -146,9 +147,25 @@ void TaLink::classifyTa()
         return;
     }
     ctx_.taVariant = 1;
-    if (!contains(reply, "QM7A1-HXN")) {
-        ctx_.switches.sysDateTime = false;
+    if (contains(reply, "QM7A1-HXN")) {
+        ctx_.taModel = "QM7A1-HXN";
+        return;
+    }
+    ctx_.taModel.clear();
+    dropOptionalGroups();
+}
+
+// A TA of neither model has no X.25 and no date and time: the editor must
+// stop offering them, not merely stop sending them.
+void TaLink::dropOptionalGroups()
+{
+    if (ctx_.switches.x25OnD) {
         ctx_.switches.x25OnD = false;
+        screen_.removeX25Support();
+    }
+    if (ctx_.switches.sysDateTime) {
+        ctx_.switches.sysDateTime = false;
+        screen_.hideSysDateTime();
     }
 }
 

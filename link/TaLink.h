@@ -161,6 +161,7 @@ private:
     void enableCallerWindow();
     void enableAndFocusCallerWindow();
     void giveUp(const std::string& message, const std::string& details = {});
+    void dropOptionalGroups();
     void selectPort(int index);
     int firstPresentPort() const;
     std::string passedOverPorts() const;

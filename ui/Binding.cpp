@@ -15,6 +15,10 @@ namespace ta::ui::binding {
 
 namespace {
 
+// A list that shows a stored value none of its items stands for carries it
+// in this property, with an extra last item that names it.
+constexpr const char* kUnlistedValue = "unlistedValue";
+
 int listIndex(QWidget* control)
 {
     if (auto* combo = qobject_cast<QComboBox*>(control))
@@ -33,15 +37,55 @@ int listCount(QWidget* control)
     return 0;
 }
 
-// A position the list does not have leaves it without a selection.
 void setListIndex(QWidget* control, int index)
 {
-    if (index >= listCount(control))
-        index = -1;
     if (auto* combo = qobject_cast<QComboBox*>(control))
         combo->setCurrentIndex(index);
     else if (auto* group = qobject_cast<TRadioGroup*>(control))
         group->setItemIndex(index);
+}
+
+void dropUnlistedItem(QWidget* control)
+{
+    if (!control->property(kUnlistedValue).isValid())
+        return;
+    control->setProperty(kUnlistedValue, QVariant());
+    const int last = listCount(control) - 1;
+    if (auto* combo = qobject_cast<QComboBox*>(control))
+        combo->removeItem(last);
+    else if (auto* group = qobject_cast<TRadioGroup*>(control))
+        group->deleteItem(last);
+}
+
+void showUnlisted(QWidget* control, unsigned value)
+{
+    if (auto* combo = qobject_cast<QComboBox*>(control))
+        combo->addItem(unlistedText(value));
+    else if (auto* group = qobject_cast<TRadioGroup*>(control))
+        group->appendItem(unlistedText(value));
+    else
+        return;
+    control->setProperty(kUnlistedValue, value);
+    setListIndex(control, listCount(control) - 1);
+}
+
+// The stored value when the list's extra item is the one chosen.
+std::optional<unsigned> unlistedChoice(QWidget* control)
+{
+    const QVariant value = control->property(kUnlistedValue);
+    if (!value.isValid() || listIndex(control) != listCount(control) - 1)
+        return std::nullopt;
+    return value.toUInt();
+}
+
+// Selects position, or names the stored value when the list lacks it.
+void showListValue(QWidget* control, int position, unsigned stored)
+{
+    dropUnlistedItem(control);
+    if (position >= 0 && position < listCount(control))
+        setListIndex(control, position);
+    else
+        showUnlisted(control, stored);
 }
 
 QString textOfField(const uint8_t* field, std::size_t size)
@@ -87,14 +131,8 @@ long long settledSpinValue(TCSpinEdit* spin)
 
 void showCoded(const Row& row, uint8_t code, CodeTables& tables, QWidget* control)
 {
-    const CodeTable* table = tables.of(row.table);
-    if (!table)
-        return;
-    const int position = table->positionOf(code);
-    if (position >= 0)
-        setListIndex(control, position);
-    else if (table->withdrawn(code))
-        setListIndex(control, -1); // its item is gone; collecting keeps the code
+    if (const CodeTable* table = tables.of(row.table))
+        showListValue(control, table->positionOf(code), code);
 }
 
 void collectCoded(const Row& row, uint8_t* field, CodeTables& tables, QWidget* control)
@@ -109,9 +147,9 @@ void collectCoded(const Row& row, uint8_t* field, CodeTables& tables, QWidget* c
 void showValue(const Row& row, unsigned value, CodeTables& tables, QWidget* control)
 {
     switch (row.kind) {
-    case Kind::List: setListIndex(control, int(value)); break;
+    case Kind::List: showListValue(control, int(value), value); break;
     case Kind::CodedList: showCoded(row, uint8_t(value), tables, control); break;
-    case Kind::PacketSize: setListIndex(control, int(value) - 7); break;
+    case Kind::PacketSize: showListValue(control, int(value) - 7, value); break;
     case Kind::DeviceType: setListIndex(control, value == 2 ? 1 : 0); break;
     case Kind::Box:
     case Kind::InvertedBox:
@@ -121,7 +159,7 @@ void showValue(const Row& row, unsigned value, CodeTables& tables, QWidget* cont
     case Kind::Spin:
     case Kind::Spin16:
         if (auto* spin = qobject_cast<TCSpinEdit*>(control))
-            spin->SetValue(value);
+            spin->showStored(value);
         break;
     default: break;
     }
@@ -129,6 +167,10 @@ void showValue(const Row& row, unsigned value, CodeTables& tables, QWidget* cont
 
 void collectValue(const Row& row, uint8_t* field, CodeTables& tables, QWidget* control)
 {
+    if (const std::optional<unsigned> unlisted = unlistedChoice(control)) {
+        field[0] = uint8_t(*unlisted);
+        return;
+    }
     const int index = listIndex(control);
     switch (row.kind) {
     case Kind::List: field[0] = index < 0 ? 255 : uint8_t(index); break;
@@ -149,7 +191,39 @@ void collectValue(const Row& row, uint8_t* field, CodeTables& tables, QWidget* c
     }
 }
 
+// What a control shows, as far as a change by the user goes.
+QString shownState(QWidget* control)
+{
+    if (auto* combo = qobject_cast<QComboBox*>(control))
+        return QString::number(combo->currentIndex()) + u' ' + combo->currentText();
+    if (auto* group = qobject_cast<TRadioGroup*>(control)) {
+        const int index = group->itemIndex();
+        return QString::number(index) + u' ' + (index < 0 ? QString() : group->items().value(index));
+    }
+    if (auto* edit = qobject_cast<QLineEdit*>(control))
+        return edit->displayText();
+    if (auto* box = qobject_cast<QCheckBox*>(control))
+        return box->isChecked() ? QStringLiteral("1") : QStringLiteral("0");
+    return QString();
+}
+
 } // namespace
+
+QString unlistedText(unsigned value) { return QStringLiteral("%1 (not in list)").arg(value); }
+
+void LoadedValues::remember(const Row& row, const uint8_t* field, QWidget* control)
+{
+    byControl_.insert(row.control, {QByteArray(reinterpret_cast<const char*>(field), qsizetype(row.size)),
+                                    shownState(control)});
+}
+
+const QByteArray* LoadedValues::untouched(const Row& row, QWidget* control) const
+{
+    const auto found = byControl_.constFind(row.control);
+    if (found == byControl_.cend() || found->shown != shownState(control))
+        return nullptr;
+    return &found->bytes;
+}
 
 bool included(const Row& row, const link::Switches& switches)
 {
@@ -165,8 +239,10 @@ bool included(const Row& row, const link::Switches& switches)
 void showRow(const Row& row, const uint8_t* field, CodeTables& tables, QWidget* control)
 {
     if (row.kind == Kind::Text) {
-        if (auto* edit = qobject_cast<QLineEdit*>(control))
+        if (auto* edit = qobject_cast<QLineEdit*>(control)) {
             edit->setText(textOfField(field, row.size));
+            edit->setCursorPosition(0); // a long number shows its start
+        }
     } else if (row.kind == Kind::MaskedText) {
         if (auto* edit = qobject_cast<TMaskEdit*>(control))
             edit->setStoredText(textOfField(field, row.size));
@@ -189,23 +265,36 @@ void collectRow(const Row& row, uint8_t* field, CodeTables& tables, QWidget* con
 }
 
 void showRows(const TaProfile& profile, const link::Switches& switches, CodeTables& tables,
-              const ControlLookup& lookup)
+              LoadedValues& loaded, const ControlLookup& lookup)
 {
     const auto* bytes = reinterpret_cast<const uint8_t*>(&profile);
     for (const Row& row : rows())
         if (included(row, switches))
             if (QWidget* control = lookup(row.control))
                 showRow(row, bytes + row.offset, tables, control);
-}
-
-void collectRows(TaProfile& profile, const link::Switches& switches, CodeTables& tables,
-                 const ControlLookup& lookup)
-{
-    auto* bytes = reinterpret_cast<uint8_t*>(&profile);
+    // Only once every control is filled: a control may react to another.
+    loaded.clear();
     for (const Row& row : rows())
         if (included(row, switches))
             if (QWidget* control = lookup(row.control))
-                collectRow(row, bytes + row.offset, tables, control);
+                loaded.remember(row, bytes + row.offset, control);
+}
+
+void collectRows(TaProfile& profile, const link::Switches& switches, CodeTables& tables,
+                 const LoadedValues& loaded, const ControlLookup& lookup)
+{
+    auto* bytes = reinterpret_cast<uint8_t*>(&profile);
+    for (const Row& row : rows()) {
+        if (!included(row, switches))
+            continue;
+        QWidget* control = lookup(row.control);
+        if (!control)
+            continue;
+        if (const QByteArray* untouched = loaded.untouched(row, control))
+            std::memcpy(bytes + row.offset, untouched->constData(), row.size);
+        else
+            collectRow(row, bytes + row.offset, tables, control);
+    }
 }
 
 QString usbName(const QString& name)

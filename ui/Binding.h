@@ -6,6 +6,8 @@
 #include "link/Context.h"
 #include "profile/TaProfile.h"
 
+#include <QByteArray>
+#include <QHash>
 #include <QString>
 
 #include <cstddef>
@@ -20,13 +22,13 @@ namespace ta::ui::binding {
 
 enum class Kind {
     Text,        // NUL-terminated text
-    List,        // item position is the stored value; no selection stores 255
+    List,        // item position is the stored value
     CodedList,   // item position indexes a code table
     Spin,        // byte
     Spin16,      // little-endian 16-bit
     Box,         // checked when not 0
     InvertedBox, // checked when 0
-    PacketSize,  // item position + 7; no selection stores 6
+    PacketSize,  // item position + 7
     DeviceType,  // item 1 is code 2, everything else item 0 / code 0
     MaskedText,  // date or time with fixed separators
 };
@@ -61,13 +63,11 @@ public:
     int positionOf(uint8_t code) const;
     std::optional<uint8_t> codeAt(int position) const;
     int size() const { return int(codes_.size()); }
-    // Later entries move up one place; the code is remembered as withdrawn.
+    // Later entries move up one place.
     void removeAt(int position);
-    bool withdrawn(uint8_t code) const;
 
 private:
     std::vector<std::optional<uint8_t>> codes_;
-    std::vector<uint8_t> withdrawn_;
 };
 
 struct CodeTables {
@@ -81,16 +81,38 @@ struct CodeTables {
     CodeTable* of(Table table);
 };
 
+// What the last showRows put into each control. A control that still shows
+// it gives back the very bytes it was loaded from: a value the editor cannot
+// show as such (unknown to a list, out of a spin's range, a text without its
+// terminator) survives a save or a submit unless the user changes it.
+class LoadedValues {
+public:
+    void clear() { byControl_.clear(); }
+    void remember(const Row& row, const uint8_t* field, QWidget* control);
+    // The loaded bytes, or nullptr when the control shows something else now.
+    const QByteArray* untouched(const Row& row, QWidget* control) const;
+
+private:
+    struct Loaded {
+        QByteArray bytes;
+        QString shown;
+    };
+    QHash<QString, Loaded> byControl_;
+};
+
+// The text a list shows for a stored value none of its items stands for.
+QString unlistedText(unsigned value);
+
 using ControlLookup = std::function<QWidget*(const QString& name)>;
 
 // Copies the included rows between the record and the controls. Rows whose
 // control cannot be found are skipped.
 void showRows(const TaProfile& profile, const link::Switches& switches, CodeTables& tables,
-              const ControlLookup& lookup);
+              LoadedValues& loaded, const ControlLookup& lookup);
 void collectRows(TaProfile& profile, const link::Switches& switches, CodeTables& tables,
-                 const ControlLookup& lookup);
+                 const LoadedValues& loaded, const ControlLookup& lookup);
 
-// One row in either direction.
+// One row in either direction, by the row's conversion alone.
 void showRow(const Row& row, const uint8_t* field, CodeTables& tables, QWidget* control);
 void collectRow(const Row& row, uint8_t* field, CodeTables& tables, QWidget* control);
 

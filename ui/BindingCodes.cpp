@@ -3,8 +3,6 @@
 
 #include "profile/CodeTables.h"
 
-#include <algorithm>
-
 namespace ta::ui::binding {
 
 namespace {
@@ -17,10 +15,10 @@ std::vector<std::optional<uint8_t>> codesOf(std::span<const CodeItem> items)
     return codes;
 }
 
-// The USB port's list offers 300 to 4800 baud ahead of the six rates the TA
-// has codes for. Those five have no code: choosing one keeps the stored code,
-// so no made-up value ever reaches the TA or a file. The six rates from 9600
-// up map to the same codes as on the RS232 list.
+// The USB port's list shows 300 to 4800 baud ahead of the six rates the TA
+// has codes for. Those five have no code, so the list offers them disabled
+// and no made-up value ever reaches the TA or a file. The six rates from
+// 9600 up map to the same codes as on the RS232 list.
 std::vector<std::optional<uint8_t>> usbBaudCodes()
 {
     std::vector<std::optional<uint8_t>> codes(5);
@@ -50,14 +48,7 @@ void CodeTable::removeAt(int position)
 {
     if (position < 0 || position >= size())
         return;
-    if (const std::optional<uint8_t> code = codes_[std::size_t(position)])
-        withdrawn_.push_back(*code);
     codes_.erase(codes_.begin() + position);
-}
-
-bool CodeTable::withdrawn(uint8_t code) const
-{
-    return std::find(withdrawn_.begin(), withdrawn_.end(), code) != withdrawn_.end();
 }
 
 CodeTables::CodeTables()

@@ -1,5 +1,7 @@
 #include "ui/Cgauges.h"
 
+#include <QAccessibleValueInterface>
+#include <QAccessibleWidget>
 #include <QPainter>
 
 #include <algorithm>
@@ -13,6 +15,41 @@ namespace {
 std::string rangeMessage(long long low, long long high)
 {
     return "Value must be between " + std::to_string(low) + " and " + std::to_string(high);
+}
+
+// What assistive technology learns of a gauge: a progress bar with its
+// value, limits and the percentage it shows.
+class GaugeAccessible : public QAccessibleWidget, public QAccessibleValueInterface {
+public:
+    explicit GaugeAccessible(QWidget* widget) : QAccessibleWidget(widget, QAccessible::ProgressBar) {}
+
+    void* interface_cast(QAccessible::InterfaceType type) override
+    {
+        if (type == QAccessible::ValueInterface)
+            return static_cast<QAccessibleValueInterface*>(this);
+        return QAccessibleWidget::interface_cast(type);
+    }
+    QString text(QAccessible::Text t) const override
+    {
+        if (t == QAccessible::Value)
+            return QString::number(gauge()->GetPercentDone()) + QLatin1Char('%');
+        return QAccessibleWidget::text(t);
+    }
+    QVariant currentValue() const override { return gauge()->Progress(); }
+    void setCurrentValue(const QVariant&) override {} // only the program moves it
+    QVariant maximumValue() const override { return gauge()->MaxValue(); }
+    QVariant minimumValue() const override { return gauge()->MinValue(); }
+    QVariant minimumStepSize() const override { return 1; }
+
+private:
+    const TCGauge* gauge() const { return static_cast<const TCGauge*>(widget()); }
+};
+
+QAccessibleInterface* gaugeAccessible(const QString& className, QObject* object)
+{
+    if (className == QLatin1String(TCGauge::staticMetaObject.className()) && object->isWidgetType())
+        return new GaugeAccessible(static_cast<QWidget*>(object));
+    return nullptr;
 }
 
 } // namespace
@@ -69,14 +106,19 @@ int barLength(int percent, int span)
 
 TCGauge::TCGauge(QWidget* parent) : QWidget(parent)
 {
+    static const bool factoryInstalled = (QAccessible::installFactory(gaugeAccessible), true);
+    (void)factoryInstalled;
     resize(100, 100);
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
 void TCGauge::SetProgress(int value)
 {
-    if (values_.setProgress(value))
-        update();
+    if (!values_.setProgress(value))
+        return;
+    update();
+    QAccessibleValueChangeEvent changed(this, Progress());
+    QAccessible::updateAccessibility(&changed);
 }
 
 void TCGauge::AddProgress(int delta)

@@ -80,6 +80,8 @@ TCSpinButton::TCSpinButton(QWidget* parent)
     down_->setObjectName(QStringLiteral("DownButton"));
     up_->setArrowType(Qt::UpArrow);
     down_->setArrowType(Qt::DownArrow);
+    up_->setAccessibleName(QStringLiteral("Up"));
+    down_->setAccessibleName(QStringLiteral("Down"));
     connect(up_, &QAbstractButton::pressed, this, &TCSpinButton::focusTheControl);
     connect(down_, &QAbstractButton::pressed, this, &TCSpinButton::focusTheControl);
     connect(up_, &QAbstractButton::clicked, this, &TCSpinButton::upClick);
@@ -106,6 +108,7 @@ TCSpinEdit::TCSpinEdit(QWidget* parent) : QLineEdit(parent), button_(new TCSpinB
     button_->setFocusControl(this);
     connect(button_, &TCSpinButton::upClick, this, &TCSpinEdit::UpClick);
     connect(button_, &TCSpinButton::downClick, this, &TCSpinEdit::DownClick);
+    connect(this, &QLineEdit::textEdited, this, [this] { storedShown_ = false; });
     // A drop would bypass the character filter.
     setAcceptDrops(false);
     setText(QStringLiteral("0"));
@@ -134,6 +137,13 @@ int TCSpinEdit::CheckValue(long long value) const
 void TCSpinEdit::SetValue(long long value)
 {
     setText(QString::number(CheckValue(value)));
+    storedShown_ = false;
+}
+
+void TCSpinEdit::showStored(long long value)
+{
+    setText(QString::number(value));
+    storedShown_ = true;
 }
 
 void TCSpinEdit::UpClick()
@@ -256,7 +266,7 @@ void TCSpinEdit::focusInEvent(QFocusEvent* event)
 void TCSpinEdit::focusOutEvent(QFocusEvent* event)
 {
     QLineEdit::focusOutEvent(event);
-    if (event->reason() == Qt::PopupFocusReason)
+    if (event->reason() == Qt::PopupFocusReason || storedShown_)
         return;
     const int value = GetValue();
     if (CheckValue(value) != value)

@@ -69,6 +69,9 @@ public:
     // Clamped to MinValue..MaxValue, unless both limits are equal.
     int CheckValue(long long value) const;
     void SetValue(long long value);
+    // Shows a stored value as it is, also one out of range; leaving the
+    // field keeps it until the user edits it.
+    void showStored(long long value);
     void UpClick();
     void DownClick();
 
@@ -102,6 +105,7 @@ private:
     int maxValue_ = 0;
     int increment_ = 1;
     bool editorEnabled_ = true;
+    bool storedShown_ = false;
 };
 
 } // namespace ta::ui

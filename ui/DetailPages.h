@@ -27,14 +27,26 @@ QWidget* addPage(QStackedWidget* area, int number);
 // A captioned group appended to the page, its contents on a grid.
 QGroupBox* addGroup(QWidget* page, const QString& name, const QString& caption);
 QGridLayout* gridOf(QGroupBox* group);
+// Number and spin fields wide enough for their digits in the font they show
+// (after the page area's font has reached them).
+void fitFieldsToFont(QWidget* area);
+// A group holding one control, which the group's caption names.
+void addSole(QGroupBox* group, QWidget* control);
+// Names a control for assistive technology by its own label and the caption
+// of the group it is in, so that rows of alike fields can be told apart.
+void nameAfter(QWidget* control, const QString& label, const QGridLayout* grid);
 
 QLabel* label(const QString& text);
+QLabel* labelFor(const QString& text, QWidget* control);
 TFilterAlignEdit* numberEdit(const QString& name, int maxLength);
 TCSpinEdit* spinEdit(const QString& name, int minValue, int maxValue, int value);
 QComboBox* comboBox(const QString& name, const QStringList& items);
 QCheckBox* checkBox(const QString& name, const QString& caption, bool checked = false);
 QLineEdit* readOnlyField(const QString& name, const QString& text);
 
+// One row of a list of telephone numbers, under "Address" and "SubAddress".
+void addPhoneRow(QGridLayout* grid, int row, const QString& rowLabel, TFilterAlignEdit* number,
+                 TFilterAlignEdit* subAddress);
 // A list of telephone numbers: a heading row, then rows "0".."count-1" of an
 // address field (<dnStem>1..) and, when subStem is given, a sub-address field.
 void addPhoneRows(QGridLayout* grid, int firstRow, int count, const QString& dnStem,

@@ -14,20 +14,30 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QStackedWidget>
+#include <QStandardItemModel>
 
 namespace ta::ui::pages {
 
 namespace {
 
-QStringList baudRateList(bool usb)
+const QStringList kUncodedUsbRates = {QStringLiteral("300"), QStringLiteral("600"), QStringLiteral("1200"),
+                                      QStringLiteral("2400"), QStringLiteral("4800")};
+
+// The USB list shows the rates the TA has no code for, but they cannot be
+// chosen: choosing one could store nothing the TA understands.
+QComboBox* baudRateList(const QString& name, bool usb)
 {
-    QStringList items;
-    if (usb)
-        items = {QStringLiteral("300"), QStringLiteral("600"), QStringLiteral("1200"),
-                 QStringLiteral("2400"), QStringLiteral("4800")};
+    QStringList items = usb ? kUncodedUsbRates : QStringList();
     for (const CodeItem& item : baudRateItems())
         items.append(QString::fromLatin1(item.name));
-    return items;
+    QComboBox* list = comboBox(name, items);
+    if (!usb)
+        return list;
+    auto* model = qobject_cast<QStandardItemModel*>(list->model());
+    for (int i = 0; i < kUncodedUsbRates.size(); ++i)
+        model->item(i)->setEnabled(false);
+    list->setCurrentIndex(int(kUncodedUsbRates.size()));
+    return list;
 }
 
 QStringList extResultList(bool usb)
@@ -54,7 +64,7 @@ void addOptionsGroup(QWidget* pg, bool usb)
                 QStringLiteral("(number of rings), 0 : Disable"));
     addLabelled(grid, 1, QStringLiteral("Wait for Conn"), spinEdit(n("seWaitForConn"), 1, 255, 60),
                 QStringLiteral("(second)"));
-    addLabelled(grid, 2, QStringLiteral("Power on baud rate"), comboBox(n("cbPOBaudRate"), baudRateList(usb)));
+    addLabelled(grid, 2, QStringLiteral("Power on baud rate"), baudRateList(n("cbPOBaudRate"), usb));
     addLabelled(grid, 3, QStringLiteral("Power on attribute"),
                 comboBox(n("cbPOAttrib"), {QStringLiteral("8 data bits, non parity (default)"),
                                            QStringLiteral("7 data bits, even parity"),

@@ -54,7 +54,7 @@ private:
     void singleListGroup(QWidget* pg, const QString& caption, const char* control,
                          const QStringList& items)
     {
-        gridOf(group(pg, nullptr, caption))->addWidget(comboBox(name(control), items), 0, 0, Qt::AlignLeft);
+        addSole(group(pg, nullptr, caption), comboBox(name(control), items));
     }
 
     void buildNumberPage();
@@ -75,8 +75,12 @@ void PortPages::buildNumberPage()
     QGridLayout* numbers = gridOf(group(pg, nullptr, QStringLiteral("Local Directory Number")));
     numbers->addWidget(label(QStringLiteral("Address")), 0, 0);
     numbers->addWidget(label(QStringLiteral("SubAddress")), 0, 1);
-    numbers->addWidget(numberEdit(name("eDPDN1"), 32), 1, 0);
-    numbers->addWidget(numberEdit(name("eDPSDN1"), 20), 1, 1);
+    TFilterAlignEdit* dn = numberEdit(name("eDPDN1"), 32);
+    TFilterAlignEdit* subAddress = numberEdit(name("eDPSDN1"), 20);
+    numbers->addWidget(dn, 1, 0);
+    numbers->addWidget(subAddress, 1, 1);
+    nameAfter(dn, QStringLiteral("Address"), numbers);
+    nameAfter(subAddress, QStringLiteral("SubAddress"), numbers);
     numbers->setColumnStretch(2, 1);
     singleListGroup(pg, QStringLiteral("CLIP and CLIR selection"), "cbDClipClir", clipClirItems());
 
@@ -111,10 +115,9 @@ void PortPages::buildMultilinkPage()
     auto* column = static_cast<QVBoxLayout*>(pg->layout());
     column->insertWidget(column->count() - 1, boxes);
 
-    gridOf(group(pg, "gbMPMaxThroughput", QStringLiteral("Maximum throughput (1 or 2 B-channel)")))
-        ->addWidget(comboBox(name("cbMaxThroughput"),
-                             {QStringLiteral("64 kbps (1 B-channel)"), QStringLiteral("128 kbps (2 B-channel)")}),
-                    0, 0, Qt::AlignLeft);
+    addSole(group(pg, "gbMPMaxThroughput", QStringLiteral("Maximum throughput (1 or 2 B-channel)")),
+            comboBox(name("cbMaxThroughput"),
+                     {QStringLiteral("64 kbps (1 B-channel)"), QStringLiteral("128 kbps (2 B-channel)")}));
     QGridLayout* thresholds =
         gridOf(group(pg, "gbMPADThrehold", QStringLiteral("Threshold of data loading to ADD/DROP one channel")));
     addLabelled(thresholds, 0, QStringLiteral("ADD"), spinEdit(name("seAddThreshold"), 0, 64, 35),
@@ -123,7 +126,9 @@ void PortPages::buildMultilinkPage()
                 QStringLiteral("Kbps (0 - 64)"));
     QGridLayout* persist = gridOf(group(
         pg, "gbMPTimeToDrop", QStringLiteral("Persist time for monitoring threshold to add or drop one channel")));
-    persist->addWidget(spinEdit(name("sePerTime"), 1, 255, 24), 0, 0);
+    TCSpinEdit* persistTime = spinEdit(name("sePerTime"), 1, 255, 24);
+    persist->addWidget(persistTime, 0, 0);
+    nameAfter(persistTime, QStringLiteral("times 5 seconds"), persist);
     persist->addWidget(label(QStringLiteral("* 5 sec")), 0, 1);
     persist->setColumnStretch(2, 1);
 }
@@ -184,9 +189,9 @@ void PortPages::buildPreStoredPage()
     addPhoneRows(grid, 0, 1, name("eDPPSDN"), name("eDPPSSDN"));
     grid->addWidget(label(QStringLiteral("NO.0 for 108/1 also, refer to 'Data Terminal Ready Action'")), 2, 1, 1, 3);
     for (int i = 1; i < 5; ++i) {
-        grid->addWidget(label(QString::number(i)), 2 + i, 0);
-        grid->addWidget(numberEdit(name("eDPPSDN") + QString::number(i + 1), 32), 2 + i, 1);
-        grid->addWidget(numberEdit(name("eDPPSSDN") + QString::number(i + 1), 20), 2 + i, 2);
+        const QString number = QString::number(i + 1);
+        addPhoneRow(grid, 2 + i, QString::number(i), numberEdit(name("eDPPSDN") + number, 32),
+                    numberEdit(name("eDPPSSDN") + number, 20));
     }
 }
 

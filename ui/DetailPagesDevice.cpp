@@ -21,8 +21,8 @@ void buildCountryPage(QStackedWidget* area)
     QStringList countries;
     for (const CodeItem& item : countryCodeItems())
         countries.append(QString::fromLatin1(item.name));
-    gridOf(addGroup(addPage(area, 0), QString(), QStringLiteral("Country Selection Code")))
-        ->addWidget(comboBox(QStringLiteral("cbCountryCode"), countries), 0, 0, Qt::AlignLeft);
+    addSole(addGroup(addPage(area, 0), QString(), QStringLiteral("Country Selection Code")),
+            comboBox(QStringLiteral("cbCountryCode"), countries));
 }
 
 // A "Port 1" / "Port 2" pair of lists in one group.
@@ -41,9 +41,9 @@ void buildLocalNumberPage(QStackedWidget* area)
     numbers->addWidget(label(QStringLiteral("Address")), 0, 1);
     numbers->addWidget(label(QStringLiteral("SubAddress")), 0, 2);
     for (int port = 1; port <= 2; ++port) {
-        numbers->addWidget(label(QStringLiteral("Port %1").arg(port)), port, 0);
-        numbers->addWidget(numberEdit(QStringLiteral("eVP%1DN1").arg(port), 32), port, 1);
-        numbers->addWidget(numberEdit(QStringLiteral("eVP%1SDN1").arg(port), 20), port, 2);
+        addPhoneRow(numbers, port, QStringLiteral("Port %1").arg(port),
+                    numberEdit(QStringLiteral("eVP%1DN1").arg(port), 32),
+                    numberEdit(QStringLiteral("eVP%1SDN1").arg(port), 20));
     }
     numbers->setColumnStretch(3, 1);
     addPortLists(pg, QStringLiteral("CLIP and CLIR selection"), QStringLiteral("cbV1ClipClir"),
@@ -52,16 +52,13 @@ void buildLocalNumberPage(QStackedWidget* area)
                  QStringLiteral("cbVDevType2"),
                  {QStringLiteral("Telephone, G3 Fax or Modem"),
                   QStringLiteral("Telephone with Call Waiting caller ID device")});
-    gridOf(addGroup(pg, QString(), QStringLiteral("Port priority")))
-        ->addWidget(comboBox(QStringLiteral("cbVPriority"),
-                             {QStringLiteral("Both ports are same priority"),
-                              QStringLiteral("Analog Port 1 is high priority"),
-                              QStringLiteral("Analog Port 2 is high priority")}),
-                    0, 0, Qt::AlignLeft);
-    gridOf(addGroup(pg, QString(), QStringLiteral("Dialing method")))
-        ->addWidget(comboBox(QStringLiteral("cbVDialMethod"),
-                             {QStringLiteral("OVERLAP sending"), QStringLiteral("EN-BLOC sending")}),
-                    0, 0, Qt::AlignLeft);
+    addSole(addGroup(pg, QString(), QStringLiteral("Port priority")),
+            comboBox(QStringLiteral("cbVPriority"),
+                     {QStringLiteral("Both ports are same priority"), QStringLiteral("Analog Port 1 is high priority"),
+                      QStringLiteral("Analog Port 2 is high priority")}));
+    addSole(addGroup(pg, QString(), QStringLiteral("Dialing method")),
+            comboBox(QStringLiteral("cbVDialMethod"),
+                     {QStringLiteral("OVERLAP sending"), QStringLiteral("EN-BLOC sending")}));
 }
 
 void buildScreenPages(QStackedWidget* area)

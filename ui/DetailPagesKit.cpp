@@ -11,7 +11,11 @@
 #include <QLabel>
 #include <QScrollArea>
 #include <QStackedWidget>
+#include <QStyle>
+#include <QStyleOptionFrame>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace ta::ui::pages {
 
@@ -19,8 +23,27 @@ namespace {
 
 const QString kPhoneChars = QStringLiteral("[0,1,2,3,4,5,6,7,8,9,-,*,#, ,(,),[,']']");
 constexpr int kNumberFieldWidth = 230;
-constexpr int kSubAddrFieldWidth = 150;
 constexpr int kSpinWidth = 70;
+// Digits a field shows without scrolling: telephone numbers, sub-addresses
+// and numeric values up to 65535.
+constexpr int kNumberDigits = 24;
+constexpr int kSubAddrDigits = 20;
+constexpr int kSpinDigits = 5;
+
+// The width of a line edit that shows this many digits in its own font,
+// margins and frame included.
+int widthForDigits(const QLineEdit* field, int digits)
+{
+    constexpr int innerMargin = 2; // QLineEdit's own, on each side
+    const QMargins text = field->textMargins();
+    const QMargins contents = field->contentsMargins();
+    const int inner = field->fontMetrics().horizontalAdvance(QString(digits, QLatin1Char('0'))) + 2 * innerMargin +
+                      text.left() + text.right() + contents.left() + contents.right() + 1; // the cursor
+    QStyleOptionFrame option;
+    option.initFrom(field);
+    option.lineWidth = field->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, field);
+    return field->style()->sizeFromContents(QStyle::CT_LineEdit, &option, QSize(inner, 0), field).width();
+}
 
 } // namespace
 
@@ -53,7 +76,38 @@ QGroupBox* addGroup(QWidget* page, const QString& name, const QString& caption)
 
 QGridLayout* gridOf(QGroupBox* group) { return static_cast<QGridLayout*>(group->layout()); }
 
+void fitFieldsToFont(QWidget* area)
+{
+    for (TFilterAlignEdit* field : area->findChildren<TFilterAlignEdit*>()) {
+        const int digits = field->maxLength() > kSubAddrDigits ? kNumberDigits : kSubAddrDigits;
+        field->setFixedWidth(widthForDigits(field, digits));
+    }
+    for (TCSpinEdit* spin : area->findChildren<TCSpinEdit*>())
+        spin->setFixedWidth(std::max(kSpinWidth, widthForDigits(spin, kSpinDigits)));
+}
+
+void addSole(QGroupBox* group, QWidget* control)
+{
+    gridOf(group)->addWidget(control, 0, 0, Qt::AlignLeft);
+    control->setAccessibleName(group->title());
+}
+
+void nameAfter(QWidget* control, const QString& label, const QGridLayout* grid)
+{
+    const auto* group = qobject_cast<const QGroupBox*>(grid->parentWidget());
+    const QString caption = group ? group->title() : QString();
+    control->setAccessibleName(caption.isEmpty() ? label : label + QStringLiteral(", ") + caption);
+}
+
 QLabel* label(const QString& text) { return new QLabel(text); }
+
+// Screen readers on some systems read a list's label only from this link.
+QLabel* labelFor(const QString& text, QWidget* control)
+{
+    QLabel* caption = label(text);
+    caption->setBuddy(control);
+    return caption;
+}
 
 TFilterAlignEdit* numberEdit(const QString& name, int maxLength)
 {
@@ -61,7 +115,6 @@ TFilterAlignEdit* numberEdit(const QString& name, int maxLength)
     edit->setObjectName(name);
     edit->setValidChars(kPhoneChars);
     edit->setMaxLength(maxLength);
-    edit->setFixedWidth(maxLength > 20 ? kNumberFieldWidth : kSubAddrFieldWidth);
     return edit;
 }
 
@@ -72,7 +125,7 @@ TCSpinEdit* spinEdit(const QString& name, int minValue, int maxValue, int value)
     spin->setMinValue(minValue);
     spin->setMaxValue(maxValue);
     spin->SetValue(value);
-    spin->setFixedWidth(kSpinWidth);
+    spin->setFixedWidth(kSpinWidth); // until the page's font is known
     return spin;
 }
 
@@ -103,6 +156,18 @@ QLineEdit* readOnlyField(const QString& name, const QString& text)
     return field;
 }
 
+void addPhoneRow(QGridLayout* grid, int row, const QString& rowLabel, TFilterAlignEdit* number,
+                 TFilterAlignEdit* subAddress)
+{
+    grid->addWidget(label(rowLabel), row, 0);
+    grid->addWidget(number, row, 1);
+    nameAfter(number, QStringLiteral("Address ") + rowLabel, grid);
+    if (!subAddress)
+        return;
+    grid->addWidget(subAddress, row, 2);
+    nameAfter(subAddress, QStringLiteral("SubAddress ") + rowLabel, grid);
+}
+
 void addPhoneRows(QGridLayout* grid, int firstRow, int count, const QString& dnStem,
                   const QString& subStem)
 {
@@ -110,25 +175,26 @@ void addPhoneRows(QGridLayout* grid, int firstRow, int count, const QString& dnS
     if (!subStem.isEmpty())
         grid->addWidget(label(QStringLiteral("SubAddress")), firstRow, 2);
     for (int i = 0; i < count; ++i) {
-        const int row = firstRow + 1 + i;
-        grid->addWidget(label(QString::number(i)), row, 0);
-        grid->addWidget(numberEdit(dnStem + QString::number(i + 1), 32), row, 1);
-        if (!subStem.isEmpty())
-            grid->addWidget(numberEdit(subStem + QString::number(i + 1), 20), row, 2);
+        const QString number = QString::number(i + 1);
+        addPhoneRow(grid, firstRow + 1 + i, QString::number(i), numberEdit(dnStem + number, 32),
+                    subStem.isEmpty() ? nullptr : numberEdit(subStem + number, 20));
     }
     grid->setColumnStretch(3, 1);
 }
 
 void addModeRow(QGridLayout* grid, int row, const QString& name, const QStringList& items)
 {
-    grid->addWidget(label(QStringLiteral("Mode")), row, 0);
-    grid->addWidget(comboBox(name, items), row, 1, 1, 2, Qt::AlignLeft);
+    QComboBox* mode = comboBox(name, items);
+    grid->addWidget(labelFor(QStringLiteral("Mode"), mode), row, 0);
+    grid->addWidget(mode, row, 1, 1, 2, Qt::AlignLeft);
+    nameAfter(mode, QStringLiteral("Mode"), grid);
 }
 
 void addLabelled(QGridLayout* grid, int row, const QString& caption, QWidget* control,
                  const QString& note)
 {
-    grid->addWidget(label(caption), row, 0);
+    nameAfter(control, caption, grid);
+    grid->addWidget(labelFor(caption, control), row, 0);
     if (note.isEmpty()) {
         grid->addWidget(control, row, 1, Qt::AlignLeft);
     } else {

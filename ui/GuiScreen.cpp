@@ -1,5 +1,6 @@
 #include "ui/GuiScreen.h"
 
+#include "link/PortList.h"
 #include "link/TaLink.h"
 #include "ui/Messages.h"
 
@@ -29,8 +30,15 @@ GuiScreen::GuiScreen(GuiWindows& windows)
 {
 }
 
+QString portShownAs(const std::string& portName)
+{
+    const ta::link::PortCandidate port = ta::link::portInUse(portName);
+    return fromLink(port.path.empty() ? portName : port.path);
+}
+
 void GuiScreen::connectLink(ta::link::TaLink& link)
 {
+    link_ = &link;
     w_.fMain.attach(&link, this);
     QObject::connect(&w_.fCRemote, &TfCRemote::cancelClicked, &w_.fCRemote, [&link] { link.btnCancelClick(); });
     QObject::connect(&w_.fDetail, &TfDetail::submitRequested, &w_.fDetail, [&link] { link.tbSubmitClick(); });
@@ -61,6 +69,31 @@ void GuiScreen::showDetailedMessage(const std::string& text, const std::string& 
 
 void GuiScreen::logLine(const std::string& line) { w_.fDBG.appendLine(std::string_view(line)); }
 
+// Only an identified TA counts; the ports tried during discovery do not.
+QString GuiScreen::connectionText() const
+{
+    using namespace ta::link;
+    if (!link_ || !link_->cCom().IsOpen())
+        return {};
+    const AppContext& ctx = link_->context();
+    switch (ctx.transactionState) {
+    case tsSessionEcho:
+    case tsQuerying:
+    case tsSubmitting:
+    case tsUpgrading:
+        break;
+    default:
+        return {};
+    }
+    const QString model = ctx.taModel.empty() ? QStringLiteral("TA") : fromLink(ctx.taModel);
+    const QString port = portShownAs(link_->cCom().PortName());
+    if (ctx.remoteChosen)
+        return model + QStringLiteral(" at ") + fromLink(ctx.remoteNumber) + QStringLiteral(" via ") + port;
+    return model + QStringLiteral(" on ") + port;
+}
+
+void GuiScreen::refreshConnection() { w_.fDetail.showConnection(connectionText()); }
+
 bool GuiScreen::wizardVisible() { return w_.fMain.isVisible(); }
 
 void GuiScreen::enableWizard(bool on) { w_.fMain.setEnabled(on); }
@@ -77,7 +110,11 @@ void GuiScreen::hideWizard() { w_.fMain.hide(); }
 
 bool GuiScreen::editorVisible() { return w_.fDetail.isVisible(); }
 
-void GuiScreen::enableEditor(bool on) { w_.fDetail.setEnabled(on); }
+void GuiScreen::enableEditor(bool on)
+{
+    w_.fDetail.setWorking(!on);
+    refreshConnection();
+}
 
 void GuiScreen::focusEditor()
 {
@@ -89,7 +126,11 @@ void GuiScreen::showProfile() { w_.fDetail.showProfile(); }
 
 void GuiScreen::collectProfile() { w_.fDetail.collectProfile(); }
 
-void GuiScreen::presentEditor() { w_.fDetail.presentEditor(); }
+void GuiScreen::presentEditor()
+{
+    refreshConnection();
+    w_.fDetail.presentEditor();
+}
 
 void GuiScreen::removeX25Support() { w_.fDetail.removeX25Support(); }
 
@@ -112,13 +153,21 @@ void GuiScreen::setProgressMax(int max)
 
 void GuiScreen::setProgress(int position) { w_.fProgress.cgPrgs->SetProgress(position); }
 
-void GuiScreen::showProgress(bool visible) { w_.fProgress.setVisible(visible); }
+void GuiScreen::showProgress(bool visible)
+{
+    w_.fProgress.setVisible(visible);
+    refreshConnection();
+}
 
 void GuiScreen::showConnecting(bool visible) { w_.fCRemote.setVisible(visible); }
 
 void GuiScreen::setCallingText(const std::string& dots) { w_.fCRemote.setCallingText(fromLink(dots)); }
 
-void GuiScreen::showRebooting(bool visible) { w_.fRTick.setVisible(visible); }
+void GuiScreen::showRebooting(bool visible)
+{
+    w_.fRTick.setVisible(visible);
+    refreshConnection();
+}
 
 void GuiScreen::setTickText(const std::string& text) { w_.fRTick.setTickText(fromLink(text)); }
 

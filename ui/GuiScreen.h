@@ -88,14 +88,23 @@ public:
 
     void terminate() override;
 
+    // "QM7B2-HXN on /dev/ttyUSB0" while a TA is connected, else empty.
+    QString connectionText() const;
+
 private:
     QWidget* messageOwner() const;
+    // Called whenever a sequence starts, ends or fails.
+    void refreshConnection();
 
     GuiWindows& w_;
     TerminateHandler terminate_;
+    ta::link::TaLink* link_ = nullptr;
 };
 
 // Texts from the TA and the link are 8-bit characters, one to one.
 QString fromLink(const std::string& text);
+
+// How the user knows the port the driver calls portName.
+QString portShownAs(const std::string& portName);
 
 } // namespace ta::ui

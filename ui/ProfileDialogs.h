@@ -1,6 +1,7 @@
 // The two profile file dialogs of the main wizard, used by the editor too:
 // "Open TA Profile" remembers the last file chosen, "Save TA Profile" starts
-// with an empty name and asks before overwriting.
+// with an empty name and asks before overwriting. They also keep the file
+// the profile being edited was last read from or written to.
 #pragma once
 
 #include <QString>
@@ -19,12 +20,18 @@ public:
     QString chooseOpen(QWidget* parent);
     QString chooseSave(QWidget* parent);
 
+    // The profile file being worked on; empty for the TA's or the default
+    // settings.
+    const QString& currentFile() const { return currentFile_; }
+    void setCurrentFile(const QString& path) { currentFile_ = path; }
+
     // For tests: choose without showing a dialog.
     using Chooser = std::function<QString(Kind)>;
     static void setChooser(Chooser chooser);
 
 private:
     QString lastOpened_ = QStringLiteral("*.CFG");
+    QString currentFile_;
 };
 
 } // namespace ta::ui

@@ -4,13 +4,21 @@
 #include "profile/ProfileFile.h"
 #include "ui/DetailPages.h"
 #include "ui/Messages.h"
+#include "ui/detailMaskEdit.h"
 #include "ui/progress.h"
 
+#include <QAction>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QLabel>
+#include <QScreen>
+#include <QScrollArea>
 #include <QSplitter>
 #include <QStackedWidget>
+#include <QStatusBar>
 #include <QStyle>
 #include <QToolBar>
 #include <QToolButton>
@@ -28,7 +36,13 @@ TfDetail::FileChooser& upgradeFileChooser()
     return chooser;
 }
 
-constexpr int kTreeWidth = 145;
+// The platform's key for a standard command, or the usual one where the
+// platform has none.
+QKeySequence keyFor(QKeySequence::StandardKey standard, Qt::Key letter)
+{
+    const QKeySequence key(standard);
+    return key.isEmpty() ? QKeySequence(Qt::CTRL | letter) : key;
+}
 
 } // namespace
 
@@ -41,6 +55,7 @@ TfDetail::TfDetail(link::AppContext& ctx, ProfileDialogs& dialogs, QWidget* pare
     setContextMenuPolicy(Qt::PreventContextMenu);
     ctx_.firmwareVersion.clear();
     buildToolBar();
+    buildStatusLine();
     buildTree();
     buildPages();
     registerControls();
@@ -75,32 +90,41 @@ void TfDetail::buildToolBar()
     small.setPointSizeF(small.pointSizeF() * 0.8);
     toolBar1_->setFont(small);
     addToolBar(Qt::TopToolBarArea, toolBar1_);
-    connect(addToolButton("ToolButton4", QStringLiteral("Load Default"), QStyle::SP_BrowserReload),
-            &QToolButton::clicked, this, &TfDetail::ToolButton4Click);
-    connect(addToolButton("ToolButton1", QStringLiteral("Load"), QStyle::SP_DialogOpenButton),
-            &QToolButton::clicked, this, &TfDetail::ToolButton1Click);
-    connect(addToolButton("tbSave", QStringLiteral("Save"), QStyle::SP_DialogSaveButton), &QToolButton::clicked,
-            this, &TfDetail::tbSaveClick);
-    connect(addToolButton("tbSubmit", QStringLiteral("Submit to TA"), QStyle::SP_ArrowRight),
-            &QToolButton::clicked, this, &TfDetail::tbSubmitClick);
-    connect(addToolButton("tbUpgrade", QStringLiteral("Upgrade"), QStyle::SP_ArrowUp), &QToolButton::clicked,
-            this, &TfDetail::tbUpgradeClick);
-    connect(addToolButton("tbExit", QStringLiteral("Exit"), QStyle::SP_DialogCloseButton), &QToolButton::clicked,
-            this, &TfDetail::tbExitClick);
+    const QKeySequence defaults(Qt::CTRL | Qt::Key_D);
+    const QKeySequence submit(Qt::CTRL | Qt::Key_T);
+    const QKeySequence upgrade(Qt::CTRL | Qt::Key_G);
+    const ToolCommand commands[] = {
+        {"ToolButton4", "Load Default", QStyle::SP_BrowserReload, defaults, &TfDetail::ToolButton4Click},
+        {"ToolButton1", "Load", QStyle::SP_DialogOpenButton, keyFor(QKeySequence::Open, Qt::Key_O),
+         &TfDetail::ToolButton1Click},
+        {"tbSave", "Save", QStyle::SP_DialogSaveButton, keyFor(QKeySequence::Save, Qt::Key_S), &TfDetail::tbSaveClick},
+        {"tbSubmit", "Submit to TA", QStyle::SP_ArrowRight, submit, &TfDetail::tbSubmitClick},
+        {"tbUpgrade", "Upgrade", QStyle::SP_ArrowUp, upgrade, &TfDetail::tbUpgradeClick},
+        {"tbExit", "Exit", QStyle::SP_DialogCloseButton, keyFor(QKeySequence::Quit, Qt::Key_Q), &TfDetail::tbExitClick},
+    };
+    for (const ToolCommand& command : commands)
+        addToolButton(command);
 }
 
-QToolButton* TfDetail::addToolButton(const char* name, const QString& caption, int standardIcon)
+QToolButton* TfDetail::addToolButton(const ToolCommand& command)
 {
+    const QString caption = QLatin1String(command.caption);
+    auto* action = new QAction(style()->standardIcon(command.icon), caption, this);
+    action->setShortcut(command.key);
+    action->setToolTip(caption + QStringLiteral(" (") + command.key.toString(QKeySequence::NativeText) +
+                       QLatin1Char(')'));
+    connect(action, &QAction::triggered, this, command.handler);
+    addAction(action); // the key works wherever the focus is in the window
+
     auto* button = new QToolButton(toolBar1_);
-    button->setObjectName(QLatin1String(name));
-    button->setText(caption);
-    button->setIcon(style()->standardIcon(QStyle::StandardPixmap(standardIcon)));
+    button->setObjectName(QLatin1String(command.name));
+    button->setDefaultAction(action);
     button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     button->setAutoRaise(true);
     button->setFixedSize(68, 36);
-    // Like any toolbar button it leaves the focus where it was, so a spin
+    // Reached by Tab, but a click leaves the focus where it was, so a spin
     // field being typed in is read as typed (the binding settles the value).
-    button->setFocusPolicy(Qt::NoFocus);
+    button->setFocusPolicy(Qt::TabFocus);
     toolBar1_->addWidget(button);
     return button;
 }
@@ -115,6 +139,7 @@ void TfDetail::buildPages()
     pages::buildDevicePages(pcDetail_);
     pages::buildDataPortPages(pcDetail_, false);
     pages::buildDataPortPages(pcDetail_, true);
+    pages::fitFieldsToFont(pcDetail_);
 
     splitter1_ = new QSplitter(Qt::Horizontal);
     splitter1_->setObjectName(QStringLiteral("Splitter1"));
@@ -148,6 +173,7 @@ void TfDetail::ToolButton4Click()
         return;
     buildDefaultProfile(ctx_.workingProfile, ctx_.switches.x25OnD, ctx_.switches.sysDateTime);
     showProfile();
+    setProfileFile(QString());
 }
 
 void TfDetail::ToolButton1Click()
@@ -166,10 +192,22 @@ void TfDetail::ToolButton1Click()
     QWidget* shown = visiblePage();
     showProfile();
     pcDetail_->setCurrentWidget(shown);
+    setProfileFile(path);
+}
+
+// A toolbar command or its key leaves the focus where it was, so a date or
+// time being typed has not been checked yet: half filled, it stops the
+// command as leaving the field would.
+bool TfDetail::focusedFieldAccepted()
+{
+    auto* masked = qobject_cast<TMaskEdit*>(focusWidget());
+    return !masked || masked->acceptsLeaving();
 }
 
 void TfDetail::tbSaveClick()
 {
+    if (!focusedFieldAccepted())
+        return;
     collectProfile();
     const QString path = dialogs_.chooseSave(this);
     if (path.isEmpty())
@@ -179,12 +217,59 @@ void TfDetail::tbSaveClick()
     // file as it was; the user must learn that this one was not written.
     if (!error.empty())
         showMessageBox(this, QString::fromLocal8Bit(error.c_str()));
+    else
+        setProfileFile(path);
 }
 
-void TfDetail::tbSubmitClick() { emit submitRequested(); }
+void TfDetail::setWorking(bool working)
+{
+    if (working && isEnabled())
+        focusWhileWorking_ = focusWidget();
+    setEnabled(!working);
+    if (!working && focusWhileWorking_ && focusWhileWorking_->isVisible())
+        focusWhileWorking_->setFocus(Qt::OtherFocusReason);
+}
+
+void TfDetail::buildStatusLine()
+{
+    lbConnection_ = new QLabel;
+    lbConnection_->setObjectName(QStringLiteral("lbConnection"));
+    lbProfileFile_ = new QLabel;
+    lbProfileFile_->setObjectName(QStringLiteral("lbProfileFile"));
+    statusBar()->addWidget(lbConnection_, 1);
+    statusBar()->addPermanentWidget(lbProfileFile_);
+    statusBar()->setSizeGripEnabled(false);
+    showConnection(QString());
+}
+
+void TfDetail::showConnection(const QString& description)
+{
+    lbConnection_->setText(description.isEmpty() ? QStringLiteral("Not connected") : description);
+}
+
+void TfDetail::setProfileFile(const QString& path)
+{
+    dialogs_.setCurrentFile(path);
+    showProfileFile();
+}
+
+void TfDetail::showProfileFile()
+{
+    const QString& path = dialogs_.currentFile();
+    lbProfileFile_->setText(QFileInfo(path).fileName());
+    lbProfileFile_->setToolTip(QDir::toNativeSeparators(path));
+}
+
+void TfDetail::tbSubmitClick()
+{
+    if (focusedFieldAccepted())
+        emit submitRequested();
+}
 
 void TfDetail::tbUpgradeClick()
 {
+    if (!focusedFieldAccepted())
+        return;
     const QString path =
         upgradeFileChooser() ? upgradeFileChooser()() : QFileDialog::getOpenFileName(this);
     if (path.isEmpty())
@@ -225,8 +310,29 @@ void TfDetail::showEvent(QShowEvent* event)
     if (shownBefore_)
         return;
     shownBefore_ = true;
-    splitter1_->setSizes({kTreeWidth, std::max(0, splitter1_->width() - kTreeWidth)});
+    const int treeWidth = treeWidthForCaptions();
+    widenToShowPages(treeWidth);
+    splitter1_->setSizes({treeWidth, std::max(0, splitter1_->width() - treeWidth)});
     tvTree_->setFocus(Qt::OtherFocusReason);
+}
+
+// The window grows, within the screen, until the widest page fits beside the
+// tree: a larger font or a long caption must not leave text cut or hidden
+// behind a scroll bar.
+void TfDetail::widenToShowPages(int treeWidth)
+{
+    int widestPage = 0;
+    for (auto* pg : pcDetail_->findChildren<QScrollArea*>(QString(), Qt::FindDirectChildrenOnly))
+        widestPage = std::max(widestPage, pg->widget()->sizeHint().width());
+    const int scrollBar = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
+    const int chrome = width() - splitter1_->width(); // window margins beside the splitter
+    int wanted = chrome + treeWidth + splitter1_->handleWidth() + widestPage + scrollBar;
+    if (const QScreen* shownOn = screen())
+        wanted = std::min(wanted, shownOn->availableGeometry().width());
+    if (wanted <= width())
+        return;
+    resize(wanted, height());
+    centreOnScreen(this);
 }
 
 } // namespace ta::ui

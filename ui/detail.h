@@ -9,10 +9,14 @@
 #include "ui/ProfileDialogs.h"
 
 #include <QHash>
+#include <QKeySequence>
 #include <QMainWindow>
+#include <QPointer>
+#include <QStyle>
 
 #include <functional>
 
+class QLabel;
 class QSplitter;
 class QStackedWidget;
 class QToolBar;
@@ -37,6 +41,13 @@ public:
     void hideSysDateTime();
     bool thresholdsValid();
     void chargeTextsChanged(); // ctx.chargeLast / chargeAcc -> the charge fields
+    // The status line: where the TA is ("" while none is connected) and the
+    // profile file worked on.
+    void showConnection(const QString& description);
+    void setProfileFile(const QString& path);
+    // Disabled while the link works with the TA; enabled again, the field the
+    // user was in has the focus back.
+    void setWorking(bool working);
 
     void removeRs232Branch();
     void removeUsbBranch();
@@ -88,9 +99,21 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    struct ToolCommand {
+        const char* name;
+        const char* caption;
+        QStyle::StandardPixmap icon;
+        QKeySequence key;
+        void (TfDetail::*handler)();
+    };
     void buildToolBar();
-    QToolButton* addToolButton(const char* name, const QString& caption, int standardIcon);
+    QToolButton* addToolButton(const ToolCommand& command);
+    void buildStatusLine();
+    void showProfileFile();
+    static constexpr int kTreeWidth = 145; // the narrowest the tree starts
     void buildTree();
+    int treeWidthForCaptions() const;
+    void widenToShowPages(int treeWidth);
     void buildPages();
     void registerControls();
     void bindPagesToTree();
@@ -104,6 +127,7 @@ private:
     void keepSelectionValid();
     void selectPage(QWidget* pg);
 
+    bool focusedFieldAccepted();
     void fixedMpClicked(bool usb, bool checked);
     void showMultilinkGroups(bool usb, bool visible);
     void syncChargeBoxes();
@@ -111,6 +135,7 @@ private:
     link::AppContext& ctx_;
     ProfileDialogs& dialogs_;
     binding::CodeTables codeTables_;
+    binding::LoadedValues loadedValues_;
     QHash<QString, QWidget*> controls_;
     bool x25Removed_ = false;
     bool shownBefore_ = false;
@@ -118,7 +143,10 @@ private:
     bool selectionLost_ = false;
     bool exitInProgress_ = false;
 
+    QPointer<QWidget> focusWhileWorking_;
     QToolBar* toolBar1_ = nullptr;
+    QLabel* lbConnection_ = nullptr;
+    QLabel* lbProfileFile_ = nullptr;
     QSplitter* splitter1_ = nullptr;
     QTreeWidget* tvTree_ = nullptr;
     QStackedWidget* pcDetail_ = nullptr;

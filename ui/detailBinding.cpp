@@ -22,7 +22,7 @@ QString portName(const char* rs232Name, bool usb)
 
 void TfDetail::showProfile()
 {
-    binding::showRows(ctx_.workingProfile, ctx_.switches, codeTables_,
+    binding::showRows(ctx_.workingProfile, ctx_.switches, codeTables_, loadedValues_,
                       [this](const QString& name) { return control(name); });
     // Only the groups follow the loaded box; the loaded multilink values stay.
     for (bool usb : {false, true})
@@ -31,17 +31,25 @@ void TfDetail::showProfile()
 
 void TfDetail::collectProfile()
 {
-    binding::collectRows(ctx_.workingProfile, ctx_.switches, codeTables_,
+    binding::collectRows(ctx_.workingProfile, ctx_.switches, codeTables_, loadedValues_,
                          [this](const QString& name) { return control(name); });
     ctx_.clearLastCharge = control<QCheckBox>(QStringLiteral("ckCIClrLast"))->isChecked();
     ctx_.clearAccCharge = control<QCheckBox>(QStringLiteral("ckCIClrAcc"))->isChecked();
 }
 
+// Only a port whose pages the tree offers is checked: the user could not
+// mend a pair that is out of sight, and its values go back as they came.
 bool TfDetail::thresholdsValid()
 {
-    auto value = [this](const char* name) { return control<TCSpinEdit>(QString::fromLatin1(name))->GetValue(); };
-    return multilinkThresholdsValid(value("seAddThreshold"), value("seDropThreshold")) &&
-           multilinkThresholdsValid(value("seUsbAddThreshold"), value("seUsbDropThreshold"));
+    for (bool usb : {false, true}) {
+        if (!nodeOf(page(usb ? 23 : 3)))
+            continue;
+        const int add = control<TCSpinEdit>(portName("seAddThreshold", usb))->GetValue();
+        const int drop = control<TCSpinEdit>(portName("seDropThreshold", usb))->GetValue();
+        if (!multilinkThresholdsValid(add, drop))
+            return false;
+    }
+    return true;
 }
 
 void TfDetail::ckFixMPClick(bool checked) { fixedMpClicked(false, checked); }

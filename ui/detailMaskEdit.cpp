@@ -5,7 +5,6 @@
 #include <QApplication>
 #include <QFocusEvent>
 #include <QKeyEvent>
-#include <QTimer>
 
 namespace ta::ui {
 
@@ -82,8 +81,9 @@ int TMaskEdit::firstIncompletePosition() const
 
 void TMaskEdit::focusInEvent(QFocusEvent* event)
 {
-    if (!refusing_)
+    if (!inside_ && !refused_)
         textOnEntry_ = storedText();
+    inside_ = true;
     QLineEdit::focusInEvent(event);
 }
 
@@ -91,32 +91,48 @@ void TMaskEdit::focusOutEvent(QFocusEvent* event)
 {
     QLineEdit::focusOutEvent(event);
     // A window switch or a popup is not the user leaving the field.
-    if (event->reason() == Qt::ActiveWindowFocusReason || event->reason() == Qt::PopupFocusReason)
+    if (event->reason() == Qt::ActiveWindowFocusReason || event->reason() == Qt::PopupFocusReason ||
+        refusalShown_)
         return;
-    if (isModified() && !complete() && !refusing_)
-        refuseExit();
+    inside_ = false;
+    if (acceptsLeaving())
+        refused_ = false;
+}
+
+bool TMaskEdit::acceptsLeaving()
+{
+    if (!isModified() || complete())
+        return true;
+    refuseExit();
+    return false;
 }
 
 void TMaskEdit::keyPressEvent(QKeyEvent* event)
 {
-    if (event->key() == Qt::Key_Escape && isModified()) {
-        setStoredText(textOnEntry_);
+    if (event->key() == Qt::Key_Escape && (isModified() || refused_)) {
+        abandonChanges();
         return;
     }
     QLineEdit::keyPressEvent(event);
 }
 
+void TMaskEdit::abandonChanges()
+{
+    setStoredText(textOnEntry_);
+    refused_ = false;
+}
+
 void TMaskEdit::refuseExit()
 {
-    refusing_ = true;
+    refused_ = true;
+    refusalShown_ = true;
     QApplication::beep();
     showMessageBox(this, invalidInputText());
+    refusalShown_ = false;
     setFocus(Qt::OtherFocusReason);
     const int position = firstIncompletePosition();
     if (position >= 0)
         setCursorPosition(position);
-    // The focus change above may arrive later than this call returns.
-    QTimer::singleShot(0, this, [this] { refusing_ = false; });
 }
 
 } // namespace ta::ui

@@ -30,6 +30,9 @@ public:
     int firstIncompletePosition() const;
 
     static QString invalidInputText();
+    // Whether the field may be left now; when not, the refusal is shown as
+    // on leaving it. A command given while the field keeps the focus asks.
+    bool acceptsLeaving();
 
 protected:
     void focusInEvent(QFocusEvent* event) override;
@@ -38,10 +41,16 @@ protected:
 
 private:
     void refuseExit();
+    void abandonChanges();
 
     QString requiredPositions_; // 'r' for a required digit, else ' '
+    // What Escape brings back. Kept from the user's entry into the field
+    // until the field is left for good: the focus returning after a refusal,
+    // or after a switch to another window, is no new entry.
     QString textOnEntry_;
-    bool refusing_ = false;
+    bool inside_ = false;       // entered and not left for another field since
+    bool refused_ = false;      // left half filled; not yet mended or abandoned
+    bool refusalShown_ = false; // the refusal's message box is up
 };
 
 } // namespace ta::ui

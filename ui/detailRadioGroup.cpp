@@ -20,11 +20,15 @@ void TRadioGroup::setItems(const QStringList& items)
 {
     qDeleteAll(radios_);
     radios_.clear();
-    for (const QString& text : items) {
-        auto* radio = new QRadioButton(text, this);
-        buttons_->addButton(radio);
-        radios_.append(radio);
-    }
+    for (const QString& text : items)
+        appendItem(text);
+}
+
+void TRadioGroup::appendItem(const QString& text)
+{
+    auto* radio = new QRadioButton(text, this);
+    buttons_->addButton(radio);
+    radios_.append(radio);
     relayout();
 }
 

@@ -17,6 +17,7 @@ public:
     TRadioGroup(const QString& caption, int columns, QWidget* parent = nullptr);
 
     void setItems(const QStringList& items);
+    void appendItem(const QString& text);
     QStringList items() const;
     int count() const;
 

@@ -87,6 +87,7 @@ void TfDetail::buildTree()
 {
     tvTree_ = new QTreeWidget;
     tvTree_->setObjectName(QStringLiteral("tvTree"));
+    tvTree_->setAccessibleName(QStringLiteral("Settings pages"));
     tvTree_->setHeaderHidden(true);
     tvTree_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     tvTree_->setMinimumWidth(40);
@@ -107,6 +108,21 @@ void TfDetail::buildTree()
         node->setIcon(0, style()->standardIcon(iconOf(row)));
         parents[row.level] = node;
     }
+}
+
+// Wide enough that no caption is cut and no sideways scrolling is needed,
+// whatever the font; never narrower than the tree was designed.
+int TfDetail::treeWidthForCaptions() const
+{
+    int rows = 0;
+    for (QTreeWidgetItemIterator it(tvTree_); *it; ++it)
+        ++rows;
+    const QAbstractItemView* view = tvTree_;
+    const int rowHeight = view->sizeHintForRow(0);
+    const int frame = 2 * tvTree_->frameWidth();
+    const bool scrolls = rows * rowHeight > tvTree_->height() - frame;
+    const int scrollBar = scrolls ? tvTree_->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, tvTree_) : 0;
+    return std::max(kTreeWidth, view->sizeHintForColumn(0) + frame + scrollBar);
 }
 
 void TfDetail::bindPagesToTree()
@@ -254,6 +270,7 @@ void TfDetail::presentEditor()
     if (!ctx_.switches.sysDateTime)
         hideSysDateTime();
     keepSelectionValid();
+    showProfileFile();
     show();
 }
 

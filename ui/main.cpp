@@ -19,6 +19,7 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
@@ -177,6 +178,10 @@ void TfMain::buildLayout()
     buttons->addSpacing(12);
     buttons->addWidget(btnCancel);
     btnPrev->setEnabled(false);
+    // Enter on a focused button presses it; anywhere else it means Next>.
+    for (QPushButton* b : {btnPrev, btnNext, btnCancel})
+        b->setAutoDefault(true);
+    btnNext->setDefault(true);
 
     auto* outer = new QVBoxLayout(this);
     outer->addWidget(pcMain, 1);
@@ -257,7 +262,13 @@ std::string TfMain::chosenPort() const { return QFile::encodeName(cbPort->curren
 
 bool TfMain::onProfilePage() const { return pcMain->currentWidget() == PG2; }
 
-void TfMain::showProfilePage() { pcMain->setCurrentWidget(PG2); }
+// The focus follows to the new page, so the keyboard can choose the source.
+void TfMain::showProfilePage()
+{
+    pcMain->setCurrentWidget(PG2);
+    QAbstractButton* chosen = profileSources->checkedButton();
+    (chosen ? chosen : profileSources->button(psReadFile))->setFocus(Qt::TabFocusReason);
+}
 
 int TfMain::profileSource() const { return profileSources->checkedId(); }
 
@@ -290,6 +301,7 @@ void TfMain::btnNextClick()
         loadFromFile();
         break;
     case psQueryTa:
+        dialogs_.setCurrentFile(QString());
         if (link_)
             link_->startQueryFromWizard();
         break;
@@ -319,12 +331,14 @@ void TfMain::openProfile(const std::string& fileName)
         showMessageBox(this, QString::fromLocal8Bit(ta::loadErrorText(result, fileName, details)));
         return;
     }
+    dialogs_.setCurrentFile(QFile::decodeName(QByteArray::fromStdString(fileName)));
     handOver();
 }
 
 void TfMain::loadDefaults()
 {
     ta::buildDefaultProfile(ctx_.workingProfile, ctx_.switches.x25OnD, ctx_.switches.sysDateTime);
+    dialogs_.setCurrentFile(QString());
     handOver();
 }
 
@@ -358,6 +372,16 @@ void TfMain::closeEvent(QCloseEvent* event)
 {
     event->ignore();
     btnCancelClick();
+}
+
+void TfMain::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)
+        btnNext->click();
+    else if (event->key() == Qt::Key_Escape)
+        btnCancel->click();
+    else
+        QWidget::keyPressEvent(event);
 }
 
 void TfMain::showEvent(QShowEvent* event)

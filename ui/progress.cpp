@@ -23,6 +23,7 @@ TCGauge* makeGauge(QWidget* parent)
     gauge->setObjectName(QStringLiteral("cgPrgs"));
     gauge->setGeometry(9, 10, 376, 31);
     gauge->setForeColor(Qt::blue);
+    gauge->setAccessibleName(QStringLiteral("Progress"));
     return gauge;
 }
 

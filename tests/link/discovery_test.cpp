@@ -276,6 +276,7 @@ struct ClassifyCase {
     bool remote;
     int variant;
     bool keepsSwitches;
+    const char* model;
 };
 
 class ClassifyTest : public testing::TestWithParam<ClassifyCase> {};
@@ -294,12 +295,21 @@ TEST_P(ClassifyTest, VariantAndSwitches)
     EXPECT_EQ(rig.ctx.taVariant, c.variant);
     EXPECT_EQ(rig.ctx.switches.x25OnD, c.keepsSwitches);
     EXPECT_EQ(rig.ctx.switches.sysDateTime, c.keepsSwitches);
+    EXPECT_EQ(rig.ctx.taModel, c.model);
+    // The editor stops offering the groups the TA lacks.
+    EXPECT_EQ(rig.screen.count("removeX25Support"), c.keepsSwitches ? 0 : 1);
+    EXPECT_EQ(rig.screen.count("hideSysDateTime"), c.keepsSwitches ? 0 : 1);
+    rig.link->classifyTa(); // a second identification finds them gone already
+    EXPECT_EQ(rig.screen.count("removeX25Support"), c.keepsSwitches ? 0 : 1);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Outcomes, ClassifyTest,
-    testing::Values(ClassifyCase{"QM7B2-HXN", false, false, 3, true}, ClassifyCase{"QM7B2-HXN", true, true, 3, true},
-                    ClassifyCase{"QM7B2-HXN USB", true, false, 2, true}, ClassifyCase{"QM7B2-HXN", true, false, 1, true},
-                    ClassifyCase{"QM7A1-HXN", false, false, 1, true}, ClassifyCase{"ISDN TA 2000", false, false, 1, false}));
+    testing::Values(ClassifyCase{"QM7B2-HXN", false, false, 3, true, "QM7B2-HXN"},
+                    ClassifyCase{"QM7B2-HXN", true, true, 3, true, "QM7B2-HXN"},
+                    ClassifyCase{"QM7B2-HXN USB", true, false, 2, true, "QM7B2-HXN"},
+                    ClassifyCase{"QM7B2-HXN", true, false, 1, true, "QM7B2-HXN"},
+                    ClassifyCase{"QM7A1-HXN", false, false, 1, true, "QM7A1-HXN"},
+                    ClassifyCase{"ISDN TA 2000", false, false, 1, false, ""}));
 
 } // namespace

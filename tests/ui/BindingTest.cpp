@@ -2,6 +2,7 @@
 // that have no item, the switches that exclude rows and the settling of spin
 // values typed beyond their range.
 #include "DetailTestSupport.h"
+#include "support/UiTestSupport.h"
 
 #include "profile/DefaultProfile.h"
 #include "ui/Binding.h"
@@ -11,7 +12,9 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFocusEvent>
 #include <QLineEdit>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -75,8 +78,13 @@ void fillRow(const Row& row, int i, uint8_t* field, EditorHarness& h)
     }
 }
 
-TEST(Binding, EveryRowRoundTripsIntoAnotherRecord)
+// Collected once as the editor does (an untouched control gives back its
+// loaded bytes) and once by the rows' conversions alone, as after a change.
+class BindingRoundTrip : public ::testing::TestWithParam<bool> {};
+
+TEST_P(BindingRoundTrip, EveryRowRoundTripsIntoAnotherRecord)
 {
+    const bool convertOnly = GetParam();
     EditorHarness h(allOn(), 3);
     TaProfile source{};
     auto* bytes = reinterpret_cast<uint8_t*>(&source);
@@ -90,7 +98,11 @@ TEST(Binding, EveryRowRoundTripsIntoAnotherRecord)
     std::memset(&target, 0xA5, sizeof target);
     const TaProfile untouched = target;
     h.ctx.workingProfile = target;
-    h.editor->collectProfile();
+    if (convertOnly)
+        binding::collectRows(h.ctx.workingProfile, h.ctx.switches, h.editor->codeTables(), binding::LoadedValues(),
+                             [&h](const QString& name) { return h.editor->control(name); });
+    else
+        h.editor->collectProfile();
 
     const auto* got = reinterpret_cast<const uint8_t*>(&h.ctx.workingProfile);
     std::vector<bool> bound(sizeof(TaProfile));
@@ -109,6 +121,9 @@ TEST(Binding, EveryRowRoundTripsIntoAnotherRecord)
         }
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(Collect, BindingRoundTrip, ::testing::Bool(),
+                         [](const auto& info) { return info.param ? "ByConversion" : "AsTheEditorDoes"; });
 
 TEST(Binding, RowsCoverEveryControlOnceAndStayInsideTheRecord)
 {
@@ -141,34 +156,44 @@ TEST(Binding, CodedListsSelectByCode)
     EXPECT_EQ(h.control<QComboBox>("cbCountryCode")->currentText(), "Other ");
 }
 
-TEST(Binding, UnknownCodeKeepsTheSelectionAndNoSelectionKeepsTheField)
+TEST(Binding, AnUnlistedValueIsNamedUntilTheNextLoad)
 {
     EditorHarness h(allOn(), 3);
     TaProfile& p = h.ctx.workingProfile;
-    p.dataPort1.flowControl = 4;
-    h.editor->showProfile();
+    auto* list = h.control<QComboBox>("cbFlowCtrl");
     p.dataPort1.flowControl = 9;
     h.editor->showProfile();
-    EXPECT_EQ(h.control<QComboBox>("cbFlowCtrl")->currentIndex(), 2);
-    h.control<QComboBox>("cbFlowCtrl")->setCurrentIndex(-1);
+    EXPECT_EQ(list->count(), 4);
+    EXPECT_EQ(list->currentText(), "9 (not in list)");
+    list->setCurrentIndex(0);
+    h.editor->collectProfile();
+    EXPECT_EQ(p.dataPort1.flowControl, 0);
+    list->setCurrentIndex(3); // chosen again: the stored value comes back
     h.editor->collectProfile();
     EXPECT_EQ(p.dataPort1.flowControl, 9);
+    p.dataPort1.flowControl = 4;
+    h.editor->showProfile();
+    EXPECT_EQ(list->count(), 3);
+    EXPECT_EQ(list->currentText(), "XON/XOFF flow control");
 }
 
-TEST(Binding, UsbBaudRatesBelow9600KeepTheStoredCode)
+TEST(Binding, UsbBaudRatesBelow9600CannotBeChosen)
 {
     EditorHarness h(allOn(), 3);
     TaProfile& p = h.ctx.workingProfile;
-    p.dataPort2.portBaudRate = 21;
+    p.dataPort2.portBaudRate = 8;
     h.editor->showProfile();
     auto* list = h.control<QComboBox>("cbUsbPOBaudRate");
     EXPECT_EQ(list->count(), 11);
-    EXPECT_EQ(list->currentText(), "230400");
-    for (int i = 0; i < 5; ++i) {
-        list->setCurrentIndex(i);
-        h.editor->collectProfile();
-        EXPECT_EQ(p.dataPort2.portBaudRate, 21) << list->currentText().toStdString();
+    ASSERT_EQ(list->currentText(), "9600");
+    for (int key : {Qt::Key_Up, Qt::Key_Home, Qt::Key_PageUp}) {
+        QTest::keyClick(list, Qt::Key(key));
+        EXPECT_EQ(list->currentText(), "9600") << key;
     }
+    // Should one be chosen all the same, nothing made up is stored.
+    list->setCurrentIndex(2);
+    h.editor->collectProfile();
+    EXPECT_EQ(p.dataPort2.portBaudRate, 8);
     const uint8_t codes[] = {8, 11, 13, 16, 17, 21};
     for (int i = 5; i < 11; ++i) {
         list->setCurrentIndex(i);
@@ -177,51 +202,92 @@ TEST(Binding, UsbBaudRatesBelow9600KeepTheStoredCode)
     }
 }
 
-struct OddValue {
+// A value stored by the TA or a file that the editor has no item or range
+// for: how it shows, that it goes back unchanged when the user leaves it
+// alone, and what a change by the user stores instead.
+struct KeptValue {
     const char* name;
-    std::size_t offset;
-    uint8_t stored;
-    int shownIndex;
-    uint8_t collected;
+    unsigned stored;
+    const char* shown;
+    int pick;          // list item the user chooses afterwards, or -1
+    const char* typed; // text the user types into a spin field instead, or nullptr
+    unsigned changed;  // collected after that
 };
 
-void PrintTo(const OddValue& c, std::ostream* os) { *os << c.name << " " << int(c.stored); }
+void PrintTo(const KeptValue& c, std::ostream* os) { *os << c.name << " " << c.stored; }
 
-class BindingOddValue : public ::testing::TestWithParam<OddValue> {};
-
-TEST_P(BindingOddValue, ShowsAndCollectsAsTheRuleSays)
+const Row& rowOf(const char* name)
 {
-    const OddValue& c = GetParam();
-    EditorHarness h(allOn(), 3);
-    auto* bytes = reinterpret_cast<uint8_t*>(&h.ctx.workingProfile);
-    bytes[c.offset] = c.stored;
-    h.editor->showProfile();
-    QWidget* control = h.editor->control(QString::fromLatin1(c.name));
-    if (auto* combo = qobject_cast<QComboBox*>(control)) {
-        EXPECT_EQ(combo->currentIndex(), c.shownIndex);
-    } else if (auto* spin = qobject_cast<TCSpinEdit*>(control)) {
-        EXPECT_EQ(spin->GetValue(), c.shownIndex);
-    }
-    h.editor->collectProfile();
-    EXPECT_EQ(bytes[c.offset], c.collected);
+    const auto& all = binding::rows();
+    return *std::find_if(all.begin(), all.end(), [name](const Row& row) { return row.control == QLatin1String(name); });
 }
 
-constexpr std::size_t kPort1 = offsetof(TaProfile, dataPort1);
-constexpr std::size_t kPort2 = offsetof(TaProfile, dataPort2);
+unsigned readField(const Row& row, const uint8_t* field)
+{
+    return row.size == 2 ? unsigned(field[0] | field[1] << 8) : field[0];
+}
+
+class BindingKeptValue : public ::testing::TestWithParam<KeptValue> {};
+
+TEST_P(BindingKeptValue, UntouchedGoesBackAsStoredChangedAsChosen)
+{
+    const KeptValue& c = GetParam();
+    EditorHarness h(allOn(), 3);
+    const Row& row = rowOf(c.name);
+    uint8_t* field = reinterpret_cast<uint8_t*>(&h.ctx.workingProfile) + row.offset;
+    field[0] = uint8_t(c.stored);
+    if (row.size == 2)
+        field[1] = uint8_t(c.stored >> 8);
+    h.editor->showProfile();
+    QWidget* control = h.editor->control(row.control);
+    auto* combo = qobject_cast<QComboBox*>(control);
+    auto* spin = qobject_cast<TCSpinEdit*>(control);
+    EXPECT_EQ(combo ? combo->currentText() : spin->text(), QLatin1String(c.shown));
+
+    TaProfile saved;
+    std::memset(&saved, 0xA5, sizeof saved);
+    h.ctx.workingProfile = saved;
+    h.editor->collectProfile();
+    EXPECT_EQ(readField(row, field), c.stored);
+
+    if (c.pick >= 0)
+        combo->setCurrentIndex(c.pick);
+    if (c.typed) {
+        spin->selectAll();
+        QTest::keyClicks(spin, QLatin1String(c.typed));
+    }
+    h.editor->collectProfile();
+    EXPECT_EQ(readField(row, field), c.changed);
+}
 
 INSTANTIATE_TEST_SUITE_P(
-    Values, BindingOddValue,
-    ::testing::Values(OddValue{"cbDTR", kPort1 + offsetof(DataPortSettings, dtrMode), 3, -1, 255},
-                      OddValue{"cbUsbDTR", kPort2 + offsetof(DataPortSettings, dtrMode), 2, 2, 2},
-                      OddValue{"cbPktSize", kPort1 + offsetof(DataPortSettings, x25PacketSize), 9, -1, 6},
-                      OddValue{"cbUsbPktSize", kPort2 + offsetof(DataPortSettings, x25PacketSize), 8, 1, 8},
-                      OddValue{"cbVDevType1", offsetof(TaProfile, vp1DeviceType), 1, 0, 0},
-                      OddValue{"cbVDevType2", offsetof(TaProfile, vp2DeviceType), 2, 1, 2},
-                      OddValue{"sePerTime", kPort1 + offsetof(DataPortSettings, mpPersistTime), 0, 1, 1},
-                      OddValue{"seUsbWinSize", kPort2 + offsetof(DataPortSettings, x25WindowSize), 200, 7, 7},
-                      OddValue{"cbUsbExtRltCode", kPort2 + offsetof(DataPortSettings, extResultCode), 4, -1, 255},
-                      OddValue{"cbExtRltCode", kPort1 + offsetof(DataPortSettings, extResultCode), 4, 4, 4}),
+    Values, BindingKeptValue,
+    ::testing::Values(KeptValue{"cbDTR", 3, "3 (not in list)", 1, nullptr, 1},
+                      KeptValue{"cbUsbDTR", 2, "ON to OFF, disconnect the call (108/2) ", 0, nullptr, 0},
+                      KeptValue{"cbExtRltCode", 4, "RVS-COM format", 0, nullptr, 0},
+                      KeptValue{"cbUsbPktSize", 8, "256 bytes", 0, nullptr, 7},
+                      KeptValue{"cbVDevType2", 2, "Telephone with Call Waiting caller ID device", 0, nullptr, 0},
+                      KeptValue{"cbUsbExtRltCode", 4, "4 (not in list)", 2, nullptr, 2},
+                      KeptValue{"cbCountryCode", 1, "1 (not in list)", 0, nullptr, 213},
+                      KeptValue{"cbCountryCode", 216, "Other ", 1, nullptr, 214},
+                      KeptValue{"cbPktSize", 9, "9 (not in list)", 0, nullptr, 7},
+                      KeptValue{"cbVDevType1", 1, "Telephone, G3 Fax or Modem", 1, nullptr, 2},
+                      KeptValue{"seAddThreshold", 200, "200", -1, "70", 64},
+                      KeptValue{"sePerTime", 0, "0", -1, "300", 255},
+                      KeptValue{"seUsbWinSize", 200, "200", -1, "5", 5},
+                      KeptValue{"seX75TxFrameSize", 5000, "5000", -1, "100", 128}),
     [](const auto& info) { return std::string(info.param.name) + "_" + std::to_string(info.param.stored); });
+
+TEST(Binding, OutOfRangeSpinSurvivesBeingTabbedThrough)
+{
+    EditorHarness h(allOn(), 3);
+    h.ctx.workingProfile.dataPort1.mpAddThreshold = 200;
+    h.editor->showProfile();
+    QFocusEvent left(QEvent::FocusOut, Qt::TabFocusReason);
+    QApplication::sendEvent(h.control<TCSpinEdit>("seAddThreshold"), &left);
+    h.editor->collectProfile();
+    EXPECT_EQ(h.ctx.workingProfile.dataPort1.mpAddThreshold, 200);
+}
 
 TEST(Binding, CallWaitingBoxesAreInverted)
 {
@@ -238,7 +304,7 @@ TEST(Binding, CallWaitingBoxesAreInverted)
     EXPECT_EQ(p.vp2CallWaiting, 0);
 }
 
-TEST(Binding, CallTypeWithdrawnWithX25IsKept)
+TEST(Binding, CallTypeWithdrawnWithX25IsNamedAndKept)
 {
     EditorHarness h(allOn(), 3);
     h.editor->removeX25Support();
@@ -246,14 +312,19 @@ TEST(Binding, CallTypeWithdrawnWithX25IsKept)
     p.dataPort1.callType = 6;
     p.dataPort2.callType = 3;
     h.editor->showProfile();
-    EXPECT_EQ(h.control<TRadioGroup>("rgCallType")->itemIndex(), -1);
+    auto* rs232 = h.control<TRadioGroup>("rgCallType");
+    EXPECT_EQ(rs232->itemIndex(), 5);
+    EXPECT_EQ(rs232->items().value(5), "6 (not in list)");
     EXPECT_EQ(h.control<TRadioGroup>("rgUsbCallType")->itemIndex(), 4);
     h.editor->collectProfile();
     EXPECT_EQ(p.dataPort1.callType, 6);
     EXPECT_EQ(p.dataPort2.callType, 3);
-    h.control<TRadioGroup>("rgCallType")->setItemIndex(1);
+    rs232->setItemIndex(1);
     h.editor->collectProfile();
     EXPECT_EQ(p.dataPort1.callType, 8);
+    p.dataPort1.callType = 1;
+    h.editor->showProfile();
+    EXPECT_EQ(rs232->count(), 5);
 }
 
 TEST(Binding, TextsAreCutToTheirFieldAndNeverReadPastIt)
@@ -263,12 +334,17 @@ TEST(Binding, TextsAreCutToTheirFieldAndNeverReadPastIt)
     std::memset(p.dataPort1.dn, '7', sizeof p.dataPort1.dn); // no terminator
     setText(p.vp1SubAddr, "12345678901234567890");
     h.editor->showProfile();
-    EXPECT_EQ(h.control<QLineEdit>("eDPDN1")->text(), QString(32, QLatin1Char('7')));
+    auto* dn = h.control<QLineEdit>("eDPDN1");
+    EXPECT_EQ(dn->text(), QString(32, QLatin1Char('7')));
+    EXPECT_EQ(dn->cursorPosition(), 0); // the start of a long number shows
     EXPECT_EQ(h.control<QLineEdit>("eVP1SDN1")->text(), "12345678901234567890");
     h.editor->collectProfile();
-    EXPECT_EQ(textOf(p.dataPort1.dn), std::string(32, '7'));
-    EXPECT_EQ(p.dataPort1.dn[32], '\0');
+    EXPECT_EQ(std::string(p.dataPort1.dn, sizeof p.dataPort1.dn), std::string(33, '7')); // untouched
     EXPECT_EQ(textOf(p.vp1SubAddr), "12345678901234567890");
+    dn->setText(QString(33, QLatin1Char('8'))); // a change; the field's length still holds
+    h.editor->collectProfile();
+    EXPECT_EQ(textOf(p.dataPort1.dn), std::string(32, '8'));
+    EXPECT_EQ(p.dataPort1.dn[32], '\0');
 }
 
 TEST(Binding, SpinTypedBeyondItsRangeIsSettledNotWrapped)

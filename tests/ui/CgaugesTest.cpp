@@ -2,6 +2,9 @@
 
 #include "tests/ui/support/UiTestSupport.h"
 
+#include <QAccessible>
+#include <QAccessibleValueInterface>
+
 #include <climits>
 
 #include <gtest/gtest.h>
@@ -151,4 +154,23 @@ TEST(Gauge, TextStaysLegibleOverBarAndBackground)
     }
     EXPECT_GT(overBar, 0);
     EXPECT_GT(overBackground, 0);
+}
+
+// A screen reader sees a progress bar with the gauge's value and limits.
+TEST(TCGauge, AssistiveTechnologySeesValueAndMaximum)
+{
+    TCGauge gauge;
+    gauge.SetMaxValue(7);
+    gauge.SetProgress(3);
+    QAccessibleInterface* seen = QAccessible::queryAccessibleInterface(&gauge);
+    ASSERT_NE(seen, nullptr);
+    EXPECT_EQ(seen->role(), QAccessible::ProgressBar);
+    EXPECT_EQ(seen->text(QAccessible::Value), QStringLiteral("42%"));
+    QAccessibleValueInterface* value = seen->valueInterface();
+    ASSERT_NE(value, nullptr);
+    EXPECT_EQ(value->currentValue().toInt(), 3);
+    EXPECT_EQ(value->maximumValue().toInt(), 7);
+    EXPECT_EQ(value->minimumValue().toInt(), 0);
+    gauge.SetProgress(7);
+    EXPECT_EQ(value->currentValue().toInt(), 7);
 }

@@ -5,16 +5,23 @@
 #include "profile/DefaultProfile.h"
 #include "profile/ProfileFile.h"
 #include "ui/Cspin.h"
+#include "ui/GestEdit.h"
 
+#include <QAccessible>
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QStackedWidget>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 #include <QToolButton>
 
@@ -27,6 +34,11 @@ namespace ta::ui {
 namespace {
 
 using testing::EditorHarness;
+
+QString fileShown(EditorHarness& h)
+{
+    return h.editor->findChild<QLabel*>(QStringLiteral("lbProfileFile"))->text();
+}
 
 QToolButton* toolButton(EditorHarness& h, const char* name)
 {
@@ -53,14 +65,19 @@ TEST(DetailEditor, TitleIsRebuiltOnEachPresentation)
     EXPECT_TRUE(h.editor->isVisible());
 }
 
+// Only the ports whose pages the tree offers are checked: with the country
+// option the USB port is pruned, without it the variant decides.
 struct ThresholdCase {
+    bool countryOption;
+    uint8_t variant;
     int add, drop, usbAdd, usbDrop;
     bool valid;
 };
 
 void PrintTo(const ThresholdCase& c, std::ostream* os)
 {
-    *os << c.add << "/" << c.drop << " " << c.usbAdd << "/" << c.usbDrop;
+    *os << "country " << c.countryOption << " variant " << int(c.variant) << " " << c.add << "/" << c.drop << " "
+        << c.usbAdd << "/" << c.usbDrop;
 }
 
 class DetailThresholds : public ::testing::TestWithParam<ThresholdCase> {};
@@ -68,24 +85,38 @@ class DetailThresholds : public ::testing::TestWithParam<ThresholdCase> {};
 TEST_P(DetailThresholds, AddMustExceedDropUnlessBothAreZero)
 {
     const ThresholdCase& c = GetParam();
-    EditorHarness h; // the USB branch is pruned with the default switches
+    link::Switches switches;
+    switches.countryOption = c.countryOption;
+    EditorHarness h(switches, c.variant);
+    TaProfile& p = h.ctx.workingProfile;
+    p.dataPort1.mpAddThreshold = uint8_t(c.add);
+    p.dataPort1.mpDropThreshold = uint8_t(c.drop);
+    p.dataPort2.mpAddThreshold = uint8_t(c.usbAdd);
+    p.dataPort2.mpDropThreshold = uint8_t(c.usbDrop);
+    const TaProfile loaded = p;
+    h.editor->showProfile();
     h.editor->presentEditor();
-    h.control<TCSpinEdit>("seAddThreshold")->SetValue(c.add);
-    h.control<TCSpinEdit>("seDropThreshold")->SetValue(c.drop);
-    h.control<TCSpinEdit>("seUsbAddThreshold")->SetValue(c.usbAdd);
-    h.control<TCSpinEdit>("seUsbDropThreshold")->SetValue(c.usbDrop);
     EXPECT_EQ(h.editor->thresholdsValid(), c.valid);
+    h.editor->collectProfile();
+    EXPECT_EQ(0, std::memcmp(&p, &loaded, sizeof p));
 }
 
 INSTANTIATE_TEST_SUITE_P(Pairs, DetailThresholds,
-                         ::testing::Values(ThresholdCase{35, 25, 35, 25, true}, ThresholdCase{25, 25, 35, 25, false},
-                                           ThresholdCase{0, 0, 0, 0, true}, ThresholdCase{10, 20, 35, 25, false},
-                                           ThresholdCase{35, 25, 25, 25, false},
-                                           ThresholdCase{35, 25, 10, 20, false},
-                                           ThresholdCase{64, 0, 1, 0, true}),
+                         ::testing::Values(ThresholdCase{true, 2, 35, 25, 35, 25, true},
+                                           ThresholdCase{true, 2, 25, 25, 35, 25, false},
+                                           ThresholdCase{true, 2, 0, 0, 0, 0, true},
+                                           ThresholdCase{true, 2, 10, 20, 35, 25, false},
+                                           ThresholdCase{true, 3, 35, 25, 25, 25, true},
+                                           ThresholdCase{false, 3, 35, 25, 25, 25, false},
+                                           ThresholdCase{false, 3, 35, 25, 10, 20, false},
+                                           ThresholdCase{false, 3, 64, 0, 1, 0, true},
+                                           ThresholdCase{false, 2, 25, 25, 35, 25, true},
+                                           ThresholdCase{false, 2, 35, 25, 25, 25, false},
+                                           ThresholdCase{false, 1, 35, 25, 25, 25, true}),
                          [](const auto& info) {
                              const ThresholdCase& c = info.param;
-                             return "Add" + std::to_string(c.add) + "Drop" + std::to_string(c.drop) + "UsbAdd" +
+                             return std::string(c.countryOption ? "Country" : "Variant") + std::to_string(c.variant) +
+                                    "Add" + std::to_string(c.add) + "Drop" + std::to_string(c.drop) + "UsbAdd" +
                                     std::to_string(c.usbAdd) + "UsbDrop" + std::to_string(c.usbDrop);
                          });
 
@@ -146,8 +177,10 @@ TEST(DetailEditor, LoadDefaultAsksFirst)
     EXPECT_EQ(h.ctx.workingProfile.dataPort1.autoAnswerRings, 77);
     EXPECT_EQ(h.control<TCSpinEdit>("seAutoAnswer")->GetValue(), 77);
 
+    h.editor->setProfileFile(QStringLiteral("/tmp/a.CFG"));
     h.confirmAnswer = true;
     clickTool(h, "ToolButton4");
+    EXPECT_EQ(fileShown(h), ""); // no longer the file's settings
     TaProfile defaults{};
     buildDefaultProfile(defaults, h.ctx.switches.x25OnD, h.ctx.switches.sysDateTime);
     EXPECT_EQ(h.ctx.workingProfile.dataPort1.autoAnswerRings, defaults.dataPort1.autoAnswerRings);
@@ -179,6 +212,7 @@ TEST_F(DetailFiles, LoadFillsTheControlsAndKeepsThePage)
     EXPECT_EQ(h.control<QComboBox>("cbDCD")->currentIndex(), 1);
     EXPECT_EQ(h.editor->visiblePage(), h.editor->page(9));
     EXPECT_TRUE(h.messages.isEmpty());
+    EXPECT_EQ(fileShown(h), "a.CFG");
 }
 
 TEST_F(DetailFiles, CancelledOrFailedLoadChangesNothing)
@@ -197,6 +231,7 @@ TEST_F(DetailFiles, CancelledOrFailedLoadChangesNothing)
     clickTool(h, "ToolButton1");
     EXPECT_EQ(0, std::memcmp(&before, &h.ctx.workingProfile, sizeof before));
     EXPECT_EQ(h.control<QLineEdit>("eVP2DN1")->text(), "99");
+    EXPECT_EQ(fileShown(h), "");
     ASSERT_EQ(h.messages.size(), 1);
     EXPECT_TRUE(h.messages.first().contains("junk.CFG"));
 }
@@ -220,12 +255,14 @@ TEST_F(DetailFiles, SaveWritesTheRecord)
     ASSERT_EQ(loadProfileFile(file("out.CFG").toStdString(), back), LoadResult::Ok);
     EXPECT_EQ(textOf(back.vp1Dn), "555");
     EXPECT_EQ(0, std::memcmp(&back, &h.ctx.workingProfile, sizeof back));
+    EXPECT_EQ(fileShown(h), "out.CFG");
 }
 
 TEST_F(DetailFiles, FailedSaveIsReportedAndLeavesTheOldContentAlone)
 {
     choose(file("missing/folder/x.CFG"));
     clickTool(h, "tbSave");
+    EXPECT_EQ(fileShown(h), "");
     ASSERT_EQ(h.messages.size(), 1);
     EXPECT_TRUE(h.messages.first().contains("x.CFG"));
 
@@ -272,6 +309,153 @@ TEST(DetailEditor, UpgradeNeedsAFileAndAConfirmation)
     clickTool(h, "tbUpgrade");
     ASSERT_EQ(upgrade.count(), 1);
     EXPECT_EQ(upgrade.first().first().toString(), "/tmp/fw.bin");
+}
+
+// Every toolbar command has a key, named in its tooltip, that works wherever
+// the focus is, also in the fields that take keys of their own.
+TEST(DetailEditor, EveryToolbarKeyWorksFromAnyField)
+{
+    EditorHarness h(link::Switches{}, 2);
+    h.confirmAnswer = false;
+    ProfileDialogs::setChooser([](ProfileDialogs::Kind) { return QString(); });
+    TfDetail::setUpgradeFileChooser([] { return QString(); });
+    h.editor->presentEditor();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(h.editor.get()));
+    for (const char* name : {"ToolButton4", "ToolButton1", "tbSave", "tbSubmit", "tbUpgrade", "tbExit"}) {
+        QAction* command = toolButton(h, name)->defaultAction();
+        const QKeySequence key = command->shortcut();
+        EXPECT_TRUE(!key.isEmpty() && command->toolTip().contains(key.toString(QKeySequence::NativeText))) << name;
+        QSignalSpy triggered(command, &QAction::triggered);
+        for (const char* field : {"eDPDN1", "seAddThreshold", "cbDTR", "tvTree"}) {
+            QWidget* target = h.editor->findChild<QWidget*>(QLatin1String(field));
+            h.editor->tree()->setCurrentItem(h.editor->nodeOf(target->parentWidget()->parentWidget()->parentWidget()));
+            target->setFocus(Qt::TabFocusReason);
+            QTest::keySequence(QApplication::focusWidget(), key);
+        }
+        EXPECT_EQ(triggered.count(), 4) << name;
+    }
+}
+
+TEST(DetailEditor, TheToolbarIsReachedByTabAndPressedBySpace)
+{
+    EditorHarness h;
+    h.editor->presentEditor();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(h.editor.get()));
+    QSignalSpy exit(h.editor.get(), &TfDetail::exitRequested);
+    h.editor->tree()->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(h.editor->tree(), Qt::Key_Backtab);
+    EXPECT_EQ(QApplication::focusWidget(), toolButton(h, "tbExit"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+    EXPECT_EQ(exit.count(), 1);
+    // A click leaves the focus where it was, and so does the work it starts.
+    auto* field = h.control<QWidget>("eDPDN1");
+    field->setFocus(Qt::TabFocusReason);
+    QTest::mouseClick(toolButton(h, "tbSubmit"), Qt::LeftButton);
+    EXPECT_EQ(QApplication::focusWidget(), field);
+    h.editor->setWorking(true);
+    EXPECT_FALSE(field->hasFocus());
+    h.editor->setWorking(false);
+    EXPECT_EQ(QApplication::focusWidget(), field);
+}
+
+// The toolbar leaves the focus in a date being typed; half filled, it stops
+// the command as leaving the field would, so it never reaches a file or the TA.
+TEST(DetailEditor, AHalfTypedDateStopsSaveAndSubmit)
+{
+    link::Switches switches;
+    switches.countryOption = false;
+    EditorHarness h(switches, 3);
+    int saveDialogs = 0;
+    ProfileDialogs::setChooser([&saveDialogs](ProfileDialogs::Kind) {
+        ++saveDialogs;
+        return QString();
+    });
+    QSignalSpy submit(h.editor.get(), &TfDetail::submitRequested);
+    h.editor->presentEditor();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(h.editor.get()));
+    h.editor->tree()->setCurrentItem(h.editor->nodeOf(h.editor->page(17)));
+    auto* date = h.control<QLineEdit>("eSysDate");
+    date->setFocus(Qt::TabFocusReason);
+    date->end(false);
+    QTest::keyClick(date, Qt::Key_Backspace);
+    clickTool(h, "tbSave");
+    clickTool(h, "tbSubmit");
+    EXPECT_EQ(saveDialogs + submit.count(), 0);
+    EXPECT_EQ(h.messages.size(), 2);
+    QTest::keyClick(date, Qt::Key_Escape);
+    clickTool(h, "tbSubmit");
+    EXPECT_EQ(submit.count(), 1);
+}
+
+// Nothing is cut or needs sideways scrolling at the first showing: the tree
+// shows every caption, each page fits beside it, and the number fields show
+// 20 digits (a spin field five) from the first.
+class DetailLayout : public ::testing::TestWithParam<bool> {};
+
+bool showsWhole(QLineEdit* field, const QString& text)
+{
+    field->setText(text);
+    field->end(false);
+    const QRect inside = field->contentsRect();
+    const int y = inside.center().y();
+    return field->cursorPositionAt(QPoint(inside.left() + 1, y)) == 0 &&
+           field->cursorPositionAt(QPoint(inside.right() - 1, y)) == text.size();
+}
+
+TEST_P(DetailLayout, NothingIsCutAtTheFirstShowing)
+{
+    link::Switches switches;
+    switches.countryOption = GetParam();
+    switches.x25OnD = true;
+    EditorHarness h(switches, 3);
+    h.editor->presentEditor();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(h.editor.get()));
+    EXPECT_EQ(h.editor->tree()->horizontalScrollBar()->maximum(), 0);
+    for (QTreeWidgetItemIterator it(h.editor->tree()); *it; ++it) {
+        h.editor->tree()->setCurrentItem(*it);
+        QApplication::processEvents();
+        auto* pg = qobject_cast<QScrollArea*>(h.editor->visiblePage());
+        EXPECT_EQ(pg->horizontalScrollBar()->maximum(), 0) << pg->objectName().toStdString();
+    }
+    for (QLineEdit* field : h.editor->findChildren<QLineEdit*>()) {
+        const bool spin = qobject_cast<TCSpinEdit*>(field);
+        if (spin || qobject_cast<TFilterAlignEdit*>(field)) {
+            const QString digits(spin ? 5 : 20, QLatin1Char('8'));
+            EXPECT_TRUE(showsWhole(field, digits)) << field->objectName().toStdString();
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Switches, DetailLayout, ::testing::Bool(),
+                         [](const auto& info) { return info.param ? "CountryOption" : "BothPorts"; });
+
+// What a screen reader reads as a field's label: its name, or for a list
+// (named by its current item on some systems) the labels linked to it.
+QString announcedLabel(QWidget* field)
+{
+    QAccessibleInterface* seen = QAccessible::queryAccessibleInterface(field);
+    QString labels = qobject_cast<QComboBox*>(field) ? QString() : seen->text(QAccessible::Name);
+    for (const auto& [label, relation] : seen->relations(QAccessible::Label))
+        labels += label->text(QAccessible::Name);
+    return labels;
+}
+
+// Every field has a label of its own on its page, so the rows of a phone
+// list or the two ports of a page can be told apart.
+TEST(DetailEditor, EveryFieldHasAnAccessibleNameOfItsOwnOnItsPage)
+{
+    EditorHarness h(link::Switches{}, 3);
+    for (int i = 0; i < h.editor->pageArea()->count(); ++i) {
+        QSet<QString> names;
+        for (QWidget* field : h.editor->pageArea()->widget(i)->findChildren<QWidget*>()) {
+            const bool isField = qobject_cast<QLineEdit*>(field) || qobject_cast<QComboBox*>(field);
+            if (isField && !field->objectName().isEmpty()) {
+                const QString name = announcedLabel(field);
+                EXPECT_TRUE(!name.isEmpty() && !names.contains(name)) << field->objectName().toStdString();
+                names.insert(name);
+            }
+        }
+    }
 }
 
 TEST(DetailEditor, WindowCloseCountsAsExit)

@@ -10,6 +10,7 @@
 #include "ui/Messages.h"
 
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -87,6 +88,8 @@ TEST(GuiSession, QueryEditAndSubmitReachTheTa)
     EXPECT_EQ(rig.windows.fProgress.windowTitle(), QStringLiteral("Submit progress status"));
     ASSERT_NE(rig.field("eDPDN1"), nullptr);
     EXPECT_EQ(rig.field("eDPDN1")->text(), QStringLiteral("0301234567"));
+    auto* connection = rig.windows.fDetail.findChild<QLabel*>(QStringLiteral("lbConnection"));
+    EXPECT_EQ(connection->text(), QStringLiteral("QM7B2-HXN on ") + portShownAs(COM1)); // the status line
 
     rig.field("eDPDN1")->setText(QStringLiteral("0897654321"));
     ta.clearLog();
@@ -99,9 +102,33 @@ TEST(GuiSession, QueryEditAndSubmitReachTheTa)
     EXPECT_EQ(rig.windows.fProgress.cgPrgs->GetPercentDone(), 100);
     EXPECT_EQ(rig.ctx.transactionState, link::tsSubmitting); // the connection stays open
     EXPECT_TRUE(rig.messages.isEmpty()) << rig.messages.join('|').toStdString();
+    rig.backend.unplug(COM1);
+    rig.clock.advance(200);
+    EXPECT_EQ(connection->text(), QStringLiteral("Not connected"));
 
     rig.toolButton("tbExit")->click();
     EXPECT_EQ(rig.terminations, 1);
+}
+
+// What the TA holds beyond the editor's lists and ranges goes back to it
+// unchanged when the user did not touch it.
+TEST(GuiSession, ValuesTheEditorCannotShowReachTheTaUnchanged)
+{
+    GuiRig rig;
+    TaProfile& stored = rig.addTa().profile();
+    stored.countryCode = 1;
+    stored.dataPort1.dtrMode = 3;
+    stored.dataPort1.mpAddThreshold = 200;
+    stored.x75TxFrameSize = 5000;
+    rig.startQuery();
+    ASSERT_TRUE(rig.runUntil([&] { return rig.editorUp(); }));
+    rig.toolButton("tbSubmit")->click();
+    ASSERT_TRUE(rig.runUntil([&] { return rig.windows.fDetail.isEnabled(); }));
+    EXPECT_TRUE(rig.messages.isEmpty()) << rig.messages.join('|').toStdString();
+    EXPECT_EQ(stored.countryCode, 1);
+    EXPECT_EQ(stored.dataPort1.dtrMode, 3);
+    EXPECT_EQ(stored.dataPort1.mpAddThreshold, 200);
+    EXPECT_EQ(uint16_t(stored.x75TxFrameSize), 5000);
 }
 
 TEST(GuiSession, UpgradeShowsTheTransferAndTheRebootThenWritesTheSettingsAgain)

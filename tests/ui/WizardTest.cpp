@@ -212,6 +212,7 @@ TEST_F(WizardTest, ReadFileLoadsTheProfileAndHandsOver)
     wizard.btnNextClick();
     EXPECT_TRUE(profileIs(stored));
     EXPECT_EQ(screen.calls(), kHandOver);
+    EXPECT_EQ(wizard.dialogs().currentFile(), chosenFile); // for the editor's status line
 }
 
 // A file named on the command line: the same load, from the first page,
@@ -242,7 +243,9 @@ TEST_F(WizardTest, DefaultSettingsHandOverWithTheDefaultProfile)
     TaProfile expected{};
     buildDefaultProfile(expected, true, ctx.switches.sysDateTime);
     toProfilePage(TfMain::psDefaults);
+    wizard.dialogs().setCurrentFile(QStringLiteral("old.CFG"));
     wizard.btnNextClick();
+    EXPECT_TRUE(wizard.dialogs().currentFile().isEmpty());
     EXPECT_TRUE(profileIs(expected));
     EXPECT_EQ(screen.calls(), kHandOver);
 }
@@ -264,6 +267,53 @@ TEST_F(WizardTest, CancelAndTheWindowManagersCloseEndTheProgram)
     ASSERT_TRUE(testing::showActive(wizard));
     wizard.windowHandle()->close();
     EXPECT_EQ(screen.count("terminate"), 2);
+}
+
+// Keys: Enter presses Next> wherever the focus is, except on another button,
+// which it presses itself; Escape presses Cancel.
+struct WizardKey {
+    const char* focus;
+    Qt::Key key;
+    bool movesOn;
+    bool ends;
+};
+
+void PrintTo(const WizardKey& c, std::ostream* os) { *os << c.focus << " key " << c.key; }
+
+class WizardKeys : public WizardTest, public ::testing::WithParamInterface<WizardKey> {};
+
+TEST_P(WizardKeys, EnterMeansNextAndEscapeCancel)
+{
+    const WizardKey& c = GetParam();
+    ASSERT_TRUE(testing::showActive(wizard));
+    wizard.rbRemoteTA->click();
+    wizard.eRemoteTel->setText(QStringLiteral("0401234"));
+    auto* focus = wizard.findChild<QWidget*>(QLatin1String(c.focus));
+    focus->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(focus, c.key);
+    EXPECT_EQ(wizard.onProfilePage(), c.movesOn);
+    EXPECT_EQ(screen.count("terminate"), c.ends ? 1 : 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Keys, WizardKeys,
+                         ::testing::Values(WizardKey{"rbRemoteTA", Qt::Key_Return, true, false},
+                                           WizardKey{"eRemoteTel", Qt::Key_Enter, true, false},
+                                           WizardKey{"btnCancel", Qt::Key_Return, false, true},
+                                           WizardKey{"eRemoteTel", Qt::Key_Escape, false, true}),
+                         [](const auto& info) {
+                             const bool escape = info.param.key == Qt::Key_Escape;
+                             return std::string(info.param.focus) + (escape ? "Escape" : "Enter");
+                         });
+
+TEST_F(WizardTest, TheKeyboardAloneChoosesTheSourceAndLoads)
+{
+    ASSERT_TRUE(testing::showActive(wizard));
+    QTest::keyClick(wizard.rbLocalTA, Qt::Key_Return);
+    ASSERT_TRUE(wizard.onProfilePage());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+    EXPECT_EQ(wizard.profileSource(), TfMain::psDefaults);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    EXPECT_EQ(screen.calls(), kHandOver);
 }
 
 // "Automatic" first; a chosen port is the only one a query opens, and the
