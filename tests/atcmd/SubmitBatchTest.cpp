@@ -198,59 +198,32 @@ struct ReadBackCase {
 };
 
 const ReadBackCase kReadBackCases[] = {
-    {"TakenAsSent", [](Options&, TaProfile&, TaProfile&) {}, {}},
-    {"CodedValuesWithTheirLabels",
-     [](Options&, TaProfile&, TaProfile& ta) {
-         ta.dataPort2.callType = 1;
-         ta.countryCode = 249;
-     },
-     {"countryCode: 216 (Other) -> 249 (UK)", "dataPort2.callType: 8 (PPP or MLP) -> 1 (HDLC transparent)"}},
-    {"PairSplitIntoItsFields",
+    {"LabelsPairFieldsAndTheClockLeftOut",
      [](Options&, TaProfile& sent, TaProfile& ta) {
-         setText(sent.dataPort1.inScreenDn[2], "0301234");
+         ta.dataPort2.callType = 1;
          setText(sent.dataPort1.inScreenSub[2], "12");
-         setText(ta.dataPort1.inScreenDn[2], "0301234");
-     },
-     {"dataPort1.inScreenSub[2]: 12 -> "}},
-    {"DateAndTimeLeftOutTheirSwitchNot",
-     [](Options&, TaProfile&, TaProfile& ta) {
-         setText(ta.sysDate, "24-12-2026");
          setText(ta.sysTime, "23:59:59");
-         ta.sendDateTime = 0;
+         ta.sendDateTime = 0; // not the clock: compared
      },
-     {"sendDateTime: 1 -> 0"}},
-    {"SwitchedOffGroupsAndAbsentPortNotCompared",
+     {"dataPort1.inScreenSub[2]: 12 -> ", "dataPort2.callType: 8 (PPP or MLP) -> 1 (HDLC transparent)",
+      "sendDateTime: 1 -> 0"}},
+    {"WhatWasNotSentIsNotCompared",
      [](Options& o, TaProfile&, TaProfile& ta) {
          o.countryOption = false;
          o.taVariant = 1;
          ta.countryCode = 249;
-         ta.redialCount = 7;
-         ta.dataPort1.x25WindowSize = 5;
          ta.dataPort2.callType = 1;
          setText(ta.dataPort1.outScreenSub[0], "9"); // no key carries it
      },
      {}},
-    {"X25ComparedWhenHandled",
-     [](Options& o, TaProfile&, TaProfile& ta) {
-         o.x25OnD = true;
-         ta.dataPort1.x25WindowSize = 5;
-     },
-     {"dataPort1.x25WindowSize: 0 -> 5"}},
-    {"FixedMultilinkComparedAsSent",
+    {"ComparedAsSentAndAsARepliesCarriesIt",
      [](Options&, TaProfile& sent, TaProfile& ta) {
          sent.dataPort1.fixedMp = 1; // sends 1, 0, 0, 1 whatever the fields hold
          ta.dataPort1.maxThroughput = 1;
-         ta.dataPort1.mpAddThreshold = 0;
-         ta.dataPort1.mpDropThreshold = 0;
-         ta.dataPort1.mpPersistTime = 2;
-     },
-     {"dataPort1.mpPersistTime: 1 -> 2"}},
-    {"WhatARepliesCannotCarryIsNoDifference",
-     [](Options&, TaProfile& sent, TaProfile& ta) {
+         ta.dataPort1.mpAddThreshold = ta.dataPort1.mpDropThreshold = 0;
+         ta.dataPort1.mpPersistTime = 1;
          setText(sent.vp1OutScreenDn[1], " 555 ");
          setText(ta.vp1OutScreenDn[1], "555");
-         sent.x75TxFrameSize = 2048;
-         ta.x75TxFrameSize = 2048;
      },
      {}},
 };

@@ -178,7 +178,7 @@ TEST(PortAddressingPrefix, DigitSelectsThePort)
     EXPECT_TRUE(endsOk(talk(ta, "AT2&W")));
 }
 
-TEST(SimTaFaults, SilenceErrorGarbageBadNumbersAndKeptValues)
+TEST(SimTaFaults, SilenceErrorGarbageAndBadNumbers)
 {
     SimTa ta;
     ta.profile().dataPort1.callType = 0;
@@ -202,11 +202,6 @@ TEST(SimTaFaults, SilenceErrorGarbageBadNumbersAndKeptValues)
     ta.faults().badNumberKey = "C0";
     EXPECT_EQ(talk(ta, "AT2C0?"), "\nN/A\n\nOK\n");
     EXPECT_EQ(talk(ta, "AT%M3?"), "\n35\n\nOK\n");
-
-    ta.options().keptKey = "C0"; // OK, and the TA goes on with its own value
-    EXPECT_TRUE(endsOk(talk(ta, "AT1C0=5%M3=40")));
-    EXPECT_EQ(ta.profile().dataPort1.callType, 0);
-    EXPECT_EQ(ta.profile().dataPort1.mpAddThreshold, 40);
 }
 
 TEST(SimTaFaults, LineEnds)

@@ -11,8 +11,7 @@
 // "focusWizard", "showWizardProfilePage", "hideWizard", "focusEditor",
 // "showProfile", "collectProfile", "presentEditor", "removeX25Support",
 // "hideSysDateTime", "chargeTextsChanged", "terminate", "queryDone",
-// "submitDone"; "readBackDone N" with the number of differences, which
-// differences() keeps.
+// "submitDone".
 #pragma once
 
 #include "link/Screen.h"
@@ -87,12 +86,6 @@ public:
     void terminate() override;
     void queryDone() override { record("queryDone"); }
     void submitDone() override { record("submitDone"); }
-    void readBackDone(const std::vector<atcmd::Difference>& differences) override
-    {
-        differences_ = differences;
-        record("readBackDone " + std::to_string(differences.size()));
-    }
-    const std::vector<atcmd::Difference>& differences() const { return differences_; }
 
 private:
     void record(std::string call) { calls_.push_back(std::move(call)); }
@@ -100,7 +93,6 @@ private:
 
     std::vector<std::string> calls_;
     std::string lastDetails_;
-    std::vector<atcmd::Difference> differences_;
 };
 
 } // namespace ta::testsupport
