@@ -1,13 +1,11 @@
 #include "ui/Cspin.h"
 
+#include "ui/EditClipboard.h"
 #include "ui/GestEdit.h"
 
-#include <QAction>
 #include <QApplication>
-#include <QContextMenuEvent>
 #include <QKeyEvent>
 #include <QLocale>
-#include <QMenu>
 #include <QStyle>
 
 #include <climits>
@@ -109,8 +107,9 @@ TCSpinEdit::TCSpinEdit(QWidget* parent) : QLineEdit(parent), button_(new TCSpinB
     connect(button_, &TCSpinButton::upClick, this, &TCSpinEdit::UpClick);
     connect(button_, &TCSpinButton::downClick, this, &TCSpinEdit::DownClick);
     connect(this, &QLineEdit::textEdited, this, [this] { storedShown_ = false; });
-    // A drop would bypass the character filter.
-    setAcceptDrops(false);
+    new EditClipboard(this, PasteRule{.editable = [this] { return textEditable(); },
+                                      .keeps = [this](QChar c) { return keepsPasted(c); },
+                                      .refused = beep});
     setText(QStringLiteral("0"));
     placeButton();
 }
@@ -151,7 +150,7 @@ void TCSpinEdit::UpClick()
     if (isReadOnly())
         beep();
     else
-        SetValue((long long)GetValue() + increment_);
+        SetValue(static_cast<long long>(GetValue()) + increment_);
 }
 
 void TCSpinEdit::DownClick()
@@ -159,7 +158,7 @@ void TCSpinEdit::DownClick()
     if (isReadOnly())
         beep();
     else
-        SetValue((long long)GetValue() - increment_);
+        SetValue(static_cast<long long>(GetValue()) - increment_);
 }
 
 bool TCSpinEdit::isValidChar(QChar c) const
@@ -173,26 +172,13 @@ bool TCSpinEdit::isValidChar(QChar c) const
     return valid && (editorEnabled_ || !editsText);
 }
 
+bool TCSpinEdit::keepsPasted(QChar c) const { return !isControl(c) && isValidChar(c); }
+
 QString TCSpinEdit::filtered(const QString& text) const
 {
-    QString kept;
-    for (QChar c : text) {
-        if (!isControl(c) && isValidChar(c))
-            kept += c;
-    }
+    QString kept = text;
+    kept.removeIf([this](QChar c) { return !keepsPasted(c); });
     return kept;
-}
-
-void TCSpinEdit::pasteFiltered(QClipboard::Mode mode)
-{
-    if (!textEditable())
-        return;
-    const QClipboard* clipboard = QGuiApplication::clipboard();
-    const QString line = firstLineOf(clipboard ? clipboard->text(mode) : QString());
-    const QString kept = filtered(line);
-    if (kept.size() != line.size())
-        beep();
-    insert(kept);
 }
 
 void TCSpinEdit::setBeepHandler(std::function<void()> handler)
@@ -200,26 +186,8 @@ void TCSpinEdit::setBeepHandler(std::function<void()> handler)
     beepHandler() = std::move(handler);
 }
 
-bool TCSpinEdit::handleClipboardKey(QKeyEvent* event)
-{
-    const bool paste = event->matches(QKeySequence::Paste);
-    const bool cutting = event->matches(QKeySequence::Cut);
-    if (!paste && !cutting)
-        return false;
-    if (!textEditable())
-        beep();
-    else if (paste)
-        pasteFiltered();
-    else
-        cut();
-    event->accept();
-    return true;
-}
-
 void TCSpinEdit::keyPressEvent(QKeyEvent* event)
 {
-    if (handleClipboardKey(event))
-        return;
     const bool arrow = event->key() == Qt::Key_Up || event->key() == Qt::Key_Down;
     if (event->key() == Qt::Key_Up)
         UpClick();
@@ -271,34 +239,6 @@ void TCSpinEdit::focusOutEvent(QFocusEvent* event)
     const int value = GetValue();
     if (CheckValue(value) != value)
         SetValue(value);
-}
-
-void TCSpinEdit::contextMenuEvent(QContextMenuEvent* event)
-{
-    QMenu* menu = createStandardContextMenu();
-    rerouteMenuAction(menu, kPasteAction, this, [this] { pasteFiltered(); });
-    if (!textEditable()) {
-        for (StandardEditAction which : {kCutAction, kPasteAction, kDeleteAction}) {
-            if (QAction* action = findMenuAction(menu, which))
-                action->setEnabled(false);
-        }
-    }
-    menu->setAttribute(Qt::WA_DeleteOnClose);
-    menu->popup(event->globalPos());
-}
-
-void TCSpinEdit::mouseReleaseEvent(QMouseEvent* event)
-{
-    const QClipboard* clipboard = QGuiApplication::clipboard();
-    if (event->button() == Qt::MiddleButton && clipboard && clipboard->supportsSelection()) {
-        if (rect().contains(event->position().toPoint())) {
-            deselect();
-            pasteFiltered(QClipboard::Selection);
-        }
-        event->accept();
-        return;
-    }
-    QLineEdit::mouseReleaseEvent(event);
 }
 
 void TCSpinEdit::resizeEvent(QResizeEvent* event)

@@ -2,7 +2,6 @@
 // numeric settings. Its text is the value; bad text reads as MinValue.
 #pragma once
 
-#include <QClipboard>
 #include <QLineEdit>
 #include <QToolButton>
 
@@ -76,11 +75,9 @@ public:
     void DownClick();
 
     TCSpinButton* Button() const { return button_; }
-    // Whether a typed character gets into the field.
+    // Whether a typed character gets into the field. Cut and paste work
+    // while the text may be edited; pasted text is filtered like typed text.
     bool isValidChar(QChar c) const;
-    // Cut and paste work while the text may be edited; pasted text is
-    // filtered like typed text.
-    void pasteFiltered(QClipboard::Mode mode = QClipboard::Clipboard);
 
     // nullptr restores the system beep.
     static void setBeepHandler(std::function<void()> handler);
@@ -90,13 +87,11 @@ protected:
     void inputMethodEvent(QInputMethodEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
-    void contextMenuEvent(QContextMenuEvent* event) override;
-    void mouseReleaseEvent(QMouseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
 private:
     bool textEditable() const { return editorEnabled_ && !isReadOnly(); }
-    bool handleClipboardKey(QKeyEvent* event);
+    bool keepsPasted(QChar c) const;
     QString filtered(const QString& text) const;
     void placeButton();
 

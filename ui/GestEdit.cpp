@@ -1,10 +1,9 @@
 #include "ui/GestEdit.h"
 
-#include <QAction>
-#include <QContextMenuEvent>
+#include "ui/EditClipboard.h"
+
 #include <QGuiApplication>
 #include <QKeyEvent>
-#include <QMenu>
 #include <QMessageBox>
 #include <QTimer>
 
@@ -66,36 +65,6 @@ void CharSet::addRange(int low, int high)
         bits_.set(std::size_t(c));
 }
 
-QString firstLineOf(const QString& text)
-{
-    qsizetype end = 0;
-    while (end < text.size() && text[end].unicode() >= 32)
-        ++end;
-    return text.left(end);
-}
-
-QAction* findMenuAction(const QMenu* menu, StandardEditAction which)
-{
-    const QString label = QCoreApplication::translate("QLineEdit", which.label);
-    for (QAction* action : menu->actions()) {
-        const QString name = action->objectName();
-        if (name == QLatin1String(which.objectName) ||
-            (name.isEmpty() && action->text().startsWith(label)))
-            return action;
-    }
-    return nullptr;
-}
-
-void rerouteMenuAction(QMenu* menu, StandardEditAction which, QObject* receiver,
-                       std::function<void()> handler)
-{
-    QAction* action = findMenuAction(menu, which);
-    if (!action)
-        return;
-    QObject::disconnect(action, &QAction::triggered, nullptr, nullptr);
-    QObject::connect(action, &QAction::triggered, receiver, [handler] { handler(); });
-}
-
 bool enteredWithoutClick(const QFocusEvent* event)
 {
     const Qt::FocusReason reason = event->reason();
@@ -114,8 +83,10 @@ QString typedText(const QKeyEvent* event)
 
 TFilterAlignEdit::TFilterAlignEdit(QWidget* parent) : QLineEdit(parent)
 {
-    // A drop would bypass both the filter and the paste rule.
-    setAcceptDrops(false);
+    // Pasted text is not filtered, only cut at its first line.
+    new EditClipboard(this, PasteRule{.editable = [this] { return !isReadOnly(); },
+                                      .keeps = nullptr,
+                                      .refused = nullptr});
     setAlignment(taLeftJustify);
 }
 
@@ -145,15 +116,6 @@ bool TFilterAlignEdit::accepts(QChar c) const
     return charSet_.isEmpty() || c == u'\b' || charSet_.contains(c);
 }
 
-void TFilterAlignEdit::pasteFirstLine(QClipboard::Mode mode)
-{
-    if (isReadOnly())
-        return;
-    const QClipboard* clipboard = QGuiApplication::clipboard();
-    // insert() replaces the selection and stops at the maximum length.
-    insert(firstLineOf(clipboard ? clipboard->text(mode) : QString()));
-}
-
 QString TFilterAlignEdit::requiredWarningText()
 {
     return QString::fromUtf8(" ¡Es obligatorio rellenar este campo! ");
@@ -177,11 +139,6 @@ bool TFilterAlignEdit::refusesTyped(const QString& text) const
 
 void TFilterAlignEdit::keyPressEvent(QKeyEvent* event)
 {
-    if (event->matches(QKeySequence::Paste)) {
-        pasteFirstLine();
-        event->accept();
-        return;
-    }
     if (refusesTyped(typedText(event))) {
         event->accept();
         return;
@@ -232,28 +189,6 @@ void TFilterAlignEdit::insistIfEmpty()
     else
         showWarningBox(this, requiredWarningText());
     setFocus(Qt::OtherFocusReason);
-}
-
-void TFilterAlignEdit::contextMenuEvent(QContextMenuEvent* event)
-{
-    QMenu* menu = createStandardContextMenu();
-    rerouteMenuAction(menu, kPasteAction, this, [this] { pasteFirstLine(); });
-    menu->setAttribute(Qt::WA_DeleteOnClose);
-    menu->popup(event->globalPos());
-}
-
-void TFilterAlignEdit::mouseReleaseEvent(QMouseEvent* event)
-{
-    const QClipboard* clipboard = QGuiApplication::clipboard();
-    if (event->button() == Qt::MiddleButton && clipboard && clipboard->supportsSelection()) {
-        if (rect().contains(event->position().toPoint())) {
-            deselect();
-            pasteFirstLine(QClipboard::Selection);
-        }
-        event->accept();
-        return;
-    }
-    QLineEdit::mouseReleaseEvent(event);
 }
 
 } // namespace ta::ui

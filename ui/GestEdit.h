@@ -3,14 +3,10 @@
 // refuse to be left empty and aligns its text.
 #pragma once
 
-#include <QClipboard>
 #include <QLineEdit>
 
 #include <bitset>
 #include <functional>
-
-class QAction;
-class QMenu;
 
 namespace ta::ui {
 
@@ -28,24 +24,6 @@ private:
     void addRange(int low, int high);
     std::bitset<256> bits_;
 };
-
-// The clipboard text up to, not including, its first control character.
-QString firstLineOf(const QString& text);
-
-// An action of QLineEdit's standard context menu, by its object name (newer
-// Qt) or by the start of its label ("&Paste", translated like Qt's own).
-struct StandardEditAction {
-    const char* objectName;
-    const char* label;
-};
-inline constexpr StandardEditAction kPasteAction{"edit-paste", "&Paste"};
-inline constexpr StandardEditAction kCutAction{"edit-cut", "Cu&t"};
-inline constexpr StandardEditAction kDeleteAction{"edit-delete", "Delete"};
-QAction* findMenuAction(const QMenu* menu, StandardEditAction which);
-
-// Sends a standard context menu action to handler instead of its own slot.
-void rerouteMenuAction(QMenu* menu, StandardEditAction which, QObject* receiver,
-                       std::function<void()> handler);
 
 // True when the focus arrived by keyboard or program rather than by a click.
 bool enteredWithoutClick(const QFocusEvent* event);
@@ -72,10 +50,9 @@ public:
     bool AutoSelect() const { return autoSelect_; }
     void setAutoSelect(bool on) { autoSelect_ = on; }
 
-    // Whether a typed character gets into the field.
+    // Whether a typed character gets into the field; pasted text is not
+    // filtered, only cut at its first line.
     bool accepts(QChar c) const;
-    // The paste request: the clipboard's first line replaces the selection.
-    void pasteFirstLine(QClipboard::Mode mode = QClipboard::Clipboard);
 
     static QString requiredWarningText();
     // nullptr restores the modal warning box.
@@ -86,8 +63,6 @@ protected:
     void inputMethodEvent(QInputMethodEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
-    void contextMenuEvent(QContextMenuEvent* event) override;
-    void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
     bool refusesTyped(const QString& text) const;

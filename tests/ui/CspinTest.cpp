@@ -2,8 +2,6 @@
 
 #include "tests/ui/support/UiTestSupport.h"
 
-#include <QClipboard>
-#include <QGuiApplication>
 #include <QLocale>
 #include <QTest>
 #include <QVBoxLayout>
@@ -129,20 +127,6 @@ TEST_F(SpinEditTest, EditorOffRefusesTypingButTheButtonsStillStep)
     EXPECT_EQ(beeps, 2);
     QTest::keyClick(&spin, Qt::Key_Up);
     EXPECT_EQ(spin.text(), QStringLiteral("5"));
-}
-
-TEST_F(SpinEditTest, PasteIsFilteredLikeTyping)
-{
-    spin.setText(QStringLiteral("1"));
-    spin.end(false);
-    QGuiApplication::clipboard()->setText(QStringLiteral("2a3 4\n5"));
-    QTest::keyClick(&spin, Qt::Key_V, Qt::ControlModifier);
-    EXPECT_EQ(spin.text(), QStringLiteral("1234"));
-    EXPECT_EQ(beeps, 1);
-
-    spin.setEditorEnabled(false);
-    QTest::keyClick(&spin, Qt::Key_V, Qt::ControlModifier);
-    EXPECT_EQ(spin.text(), QStringLiteral("1234"));
 }
 
 TEST_F(SpinEditTest, ButtonsRepeatAfter400msThenEvery100ms)

@@ -2,10 +2,6 @@
 
 #include "tests/ui/support/UiTestSupport.h"
 
-#include <QClipboard>
-#include <QContextMenuEvent>
-#include <QMenu>
-#include <QGuiApplication>
 #include <QTest>
 #include <QVBoxLayout>
 
@@ -114,43 +110,6 @@ TEST(FilterAlignEdit, UnassignedOrEmptyElementsAcceptEverything)
     emptyElements.setValidChars(QStringLiteral("[,]"));
     QTest::keyClicks(&emptyElements, QStringLiteral("q1"));
     EXPECT_EQ(emptyElements.text(), QStringLiteral("q1"));
-}
-
-TEST(FilterAlignEdit, PasteTakesTheFirstLineUnfilteredUpToTheMaximum)
-{
-    TFilterAlignEdit field;
-    field.setValidChars(kNumberChars);
-    field.setMaxLength(8);
-    field.setText(QStringLiteral("12"));
-    QGuiApplication::clipboard()->setText(QStringLiteral("ab34567890\r\n99"));
-    QTest::keyClick(&field, Qt::Key_V, Qt::ControlModifier);
-    EXPECT_EQ(field.text(), QStringLiteral("12ab3456"));
-}
-
-TEST(FilterAlignEdit, ContextMenuPasteFollowsThePasteRule)
-{
-    TFilterAlignEdit field;
-    field.setValidChars(kNumberChars);
-    QGuiApplication::clipboard()->setText(QStringLiteral("7x\n8"));
-    QContextMenuEvent request(QContextMenuEvent::Mouse, QPoint(1, 1), field.mapToGlobal(QPoint(1, 1)));
-    QCoreApplication::sendEvent(&field, &request);
-    QMenu* menu = field.findChild<QMenu*>();
-    ASSERT_NE(menu, nullptr);
-    QAction* paste = ta::ui::findMenuAction(menu, ta::ui::kPasteAction);
-    ASSERT_NE(paste, nullptr);
-    paste->trigger();
-    menu->close();
-    EXPECT_EQ(field.text(), QStringLiteral("7x"));
-}
-
-TEST(FilterAlignEdit, PasteWithoutTextDeletesTheSelection)
-{
-    TFilterAlignEdit field;
-    field.setText(QStringLiteral("12345"));
-    field.setSelection(1, 2);
-    QGuiApplication::clipboard()->setText(QStringLiteral("\tnot this"));
-    field.pasteFirstLine();
-    EXPECT_EQ(field.text(), QStringLiteral("145"));
 }
 
 class RequiredFieldTest : public ::testing::Test {
