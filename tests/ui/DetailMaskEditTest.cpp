@@ -4,10 +4,7 @@
 #include "ui/Messages.h"
 #include "ui/detailMaskEdit.h"
 
-#include <QApplication>
 #include <QLineEdit>
-#include <QTest>
-#include <QVBoxLayout>
 
 #include <gtest/gtest.h>
 
@@ -22,34 +19,16 @@ protected:
             messages.append(text);
             return true;
         });
-        auto* column = new QVBoxLayout(&window);
-        date = TMaskEdit::dateField();
-        time = TMaskEdit::timeField();
-        other = new QLineEdit;
-        column->addWidget(date);
-        column->addWidget(time);
-        column->addWidget(other);
         date->setStoredText("03-01-2000");
         time->setStoredText("00:00:00");
-        ASSERT_TRUE(ta::ui::testing::showActive(window));
+        ASSERT_TRUE(testing::showInColumn(window, {date, time, other}));
     }
     void TearDown() override { setMessageHandler(nullptr); }
 
-    void enter(QWidget* field)
-    {
-        field->setFocus(Qt::TabFocusReason);
-        QApplication::processEvents();
-    }
-    void leaveTo(QWidget* next)
-    {
-        next->setFocus(Qt::TabFocusReason);
-        QApplication::processEvents();
-    }
-
     QWidget window;
-    TMaskEdit* date = nullptr;
-    TMaskEdit* time = nullptr;
-    QLineEdit* other = nullptr;
+    TMaskEdit* date = TMaskEdit::dateField(&window);
+    TMaskEdit* time = TMaskEdit::timeField(&window);
+    QLineEdit* other = new QLineEdit(&window);
     QStringList messages;
 };
 
@@ -70,18 +49,18 @@ TEST_F(MaskEditTest, OptionalPositionsMayStayEmpty)
 
 TEST_F(MaskEditTest, LeavingAHalfFilledFieldIsRefused)
 {
-    enter(date);
+    testing::tabTo(date);
     date->setCursorPosition(10);
     QTest::keyClick(date, Qt::Key_Backspace);
     ASSERT_EQ(date->storedText(), "03-01-200 ");
-    leaveTo(other);
+    testing::tabTo(other);
     EXPECT_EQ(messages, QStringList{"Invalid input value.  Use escape key to abandon changes"});
     EXPECT_EQ(QApplication::focusWidget(), date);
     EXPECT_EQ(date->cursorPosition(), 9);
 
     QTest::keyClick(date, Qt::Key_Escape);
     EXPECT_EQ(date->storedText(), "03-01-2000");
-    leaveTo(other);
+    testing::tabTo(other);
     EXPECT_EQ(messages.size(), 1);
     EXPECT_EQ(QApplication::focusWidget(), other);
 }
@@ -91,17 +70,17 @@ TEST_F(MaskEditTest, LeavingAHalfFilledFieldIsRefused)
 // new entry, so Escape still brings back the text from before the edit.
 TEST_F(MaskEditTest, EscapeAfterALateReturnOfTheFocusRestoresTheEntryText)
 {
-    enter(date);
+    testing::tabTo(date);
     date->setCursorPosition(10);
     QTest::keyClick(date, Qt::Key_Backspace);
-    leaveTo(other);
+    testing::tabTo(other);
     ASSERT_EQ(messages.size(), 1);
     other->setFocus(Qt::ActiveWindowFocusReason);
     QApplication::processEvents();
     date->setFocus(Qt::ActiveWindowFocusReason);
     QApplication::processEvents();
 
-    leaveTo(other); // still broken: refused again
+    testing::tabTo(other); // still broken: refused again
     EXPECT_EQ(messages.size(), 2);
     QTest::keyClick(date, Qt::Key_Escape);
     EXPECT_EQ(date->storedText(), "03-01-2000");
@@ -109,7 +88,7 @@ TEST_F(MaskEditTest, EscapeAfterALateReturnOfTheFocusRestoresTheEntryText)
 
 TEST_F(MaskEditTest, EscapeAfterAWindowSwitchRestoresTheEntryText)
 {
-    enter(time);
+    testing::tabTo(time);
     time->setCursorPosition(0);
     QTest::keyClicks(time, "1");
     ASSERT_EQ(time->storedText(), "10:00:00");
@@ -121,14 +100,14 @@ TEST_F(MaskEditTest, EscapeAfterAWindowSwitchRestoresTheEntryText)
 
 TEST_F(MaskEditTest, CompleteOrUntouchedFieldsAreLeftFreely)
 {
-    enter(time);
+    testing::tabTo(time);
     time->setCursorPosition(0);
     QTest::keyClicks(time, "12");
-    leaveTo(other);
+    testing::tabTo(other);
     EXPECT_EQ(time->storedText(), "12:00:00");
     time->setStoredText("12:  :00"); // loaded that way, not typed
-    enter(time);
-    leaveTo(other);
+    testing::tabTo(time);
+    testing::tabTo(other);
     EXPECT_TRUE(messages.isEmpty());
     EXPECT_EQ(QApplication::focusWidget(), other);
 }

@@ -3,8 +3,10 @@
 
 #include <QApplication>
 #include <QTest>
+#include <QVBoxLayout>
 #include <QWidget>
 
+#include <initializer_list>
 #include <ostream>
 
 // Readable QString values in failure messages.
@@ -22,6 +24,24 @@ inline bool showActive(QWidget& window)
     window.show();
     window.activateWindow();
     return QTest::qWaitForWindowActive(&window);
+}
+
+// Puts the widgets in one column of window, which takes them over, and shows
+// it as the active window.
+inline bool showInColumn(QWidget& window, std::initializer_list<QWidget*> widgets)
+{
+    auto* column = new QVBoxLayout(&window);
+    for (QWidget* widget : widgets)
+        column->addWidget(widget);
+    return showActive(window);
+}
+
+// Moves the focus as the Tab key does and lets the reactions queued by the
+// move run.
+inline void tabTo(QWidget* widget)
+{
+    widget->setFocus(Qt::TabFocusReason);
+    QApplication::processEvents();
 }
 
 } // namespace ta::ui::testing
