@@ -22,8 +22,8 @@ test: build
 run: build
 	@tools/run-demo.sh $(BUILD)
 
-bench: build
-	@bench/run.sh $(BUILD)
+bench: deps $(BUILD)/build.ninja
+	@cmake --build $(BUILD) --target bench
 
 fuzz: deps
 	@tests/fuzz/run-long.sh

@@ -5,11 +5,11 @@
 # crossed the line (10 bits per byte, both directions, as the exchange
 # alternates), and their ratio; once with readiness wake-ups and once with
 # the plain 50 ms receive poll.
-#   bench/run.sh [BUILD_DIR]      (make bench)
+#   bench/run.sh [BUILD_DIR]      (make bench; TACTL and TASIM override the programs)
 set -euo pipefail
 build=${1:-build}
-tactl=$build/app/tactl/tactl
-tasim=$build/sim/tasim
+tactl=${TACTL:-$build/app/tactl/tactl}
+tasim=${TASIM:-$build/sim/tasim}
 baud=115200
 work=$(mktemp -d)
 trap 'kill "${sim_pid:-}" 2>/dev/null || true; rm -rf "$work"' EXIT
