@@ -2,8 +2,6 @@
 
 #include "tests/ui/support/UiTestSupport.h"
 
-#include <QLocale>
-
 #include <climits>
 
 #include <gtest/gtest.h>
@@ -13,11 +11,7 @@ using ta::ui::TTimerSpeedButton;
 
 class SpinEditTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        QLocale::setDefault(QLocale::c());
-        TCSpinEdit::setBeepHandler([this] { ++beeps; });
-    }
+    void SetUp() override { TCSpinEdit::setBeepHandler([this] { ++beeps; }); }
     void TearDown() override { TCSpinEdit::setBeepHandler(nullptr); }
 
     TCSpinEdit spin;
