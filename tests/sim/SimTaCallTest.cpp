@@ -48,7 +48,7 @@ protected:
         far.model = Model::QM7A1;
         far.portPrefix = false;
         local = std::make_unique<SimTa>(options);
-        local->setRemote(far).profile().dataPort1.callType = 6;
+        local->setRemote(far).setValue("1C0", "6");
         ASSERT_EQ(talk(*local, "ATD123/53027146"), "\nCONNECT 64000\n");
     }
 

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 
 namespace ta::sim::test {
 namespace {
@@ -58,7 +57,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(SimTaEcho, OffUntilE1ThenEveryReplyStartsWithTheCommandLine)
 {
     SimTa ta;
-    ta.profile().dataPort1.callType = 4;
+    ta.setValue("1C0", "4");
     EXPECT_EQ(talk(ta, "ATC0?"), "\n4\n\nOK\n");
     EXPECT_EQ(talk(ta, "ATE1V1"), "\nOK\n");
     EXPECT_EQ(talk(ta, "ATC0?"), "ATC0?\n4\n\nOK\n");
@@ -70,13 +69,13 @@ TEST(SimTaLines, SeveralCommandsOnOneLine)
 {
     SimTa ta;
     EXPECT_TRUE(endsOk(talk(ta, "ATC0=1%P5=95")));
-    EXPECT_EQ(ta.profile().dataPort1.callType, 1);
-    EXPECT_EQ(ta.remoteConfig(), 95);
+    EXPECT_EQ(ta.value("1C0"), "1");
+    EXPECT_EQ(ta.value("%P5"), "95");
     EXPECT_EQ(talk(ta, "AT%P5?"), "\n95\n\nOK\n");
     // The restore line of the program puts both back.
     EXPECT_TRUE(endsOk(talk(ta, "ATC0=0%P5=3")));
-    EXPECT_EQ(ta.profile().dataPort1.callType, 0);
-    EXPECT_EQ(ta.remoteConfig(), 3);
+    EXPECT_EQ(ta.value("1C0"), "0");
+    EXPECT_EQ(ta.value("%P5"), "3");
 }
 
 struct RefusedCase {
@@ -91,11 +90,11 @@ class Refused : public testing::TestWithParam<RefusedCase> {};
 TEST_P(Refused, AnswersErrorNeverOk)
 {
     SimTa ta(GetParam().options);
-    TaProfile before = ta.profile();
+    const auto before = ta.store();
     std::string reply = talk(ta, GetParam().line);
     EXPECT_NE(reply.find("ERROR"), std::string::npos) << reply;
     EXPECT_EQ(reply.find("OK"), std::string::npos) << reply;
-    EXPECT_EQ(std::memcmp(&before, &ta.profile(), sizeof before), 0) << "a refused line changed the store";
+    EXPECT_EQ(ta.store(), before) << "a refused line changed the store";
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -138,14 +137,14 @@ class PortAddressing : public testing::TestWithParam<PortCase> {};
 TEST_P(PortAddressing, BareKeysGoToTheSelectedOrDefaultPort)
 {
     SimTa ta(GetParam().options);
-    ta.profile().dataPort1.callType = 1;
-    ta.profile().dataPort2.callType = 2;
+    ta.setValue("1C0", "1");
+    ta.setValue("2C0", "2");
     for (const char* line : GetParam().lines)
         ASSERT_TRUE(endsOk(talk(ta, line))) << line;
     ASSERT_TRUE(endsOk(talk(ta, "ATC0=9")));
     int expected = GetParam().expectedPort;
-    EXPECT_EQ(ta.profile().dataPort1.callType, expected == 1 ? 9 : 1);
-    EXPECT_EQ(ta.profile().dataPort2.callType, expected == 2 ? 9 : 2);
+    EXPECT_EQ(ta.value("1C0"), expected == 1 ? "9" : "1");
+    EXPECT_EQ(ta.value("2C0"), expected == 2 ? "9" : "2");
     EXPECT_EQ(talk(ta, "ATC0?"), "\n9\n\nOK\n");
 }
 
@@ -172,8 +171,8 @@ TEST(PortAddressingPrefix, DigitSelectsThePort)
     SimTa ta;
     ASSERT_TRUE(endsOk(talk(ta, "AT1C0=5")));
     ASSERT_TRUE(endsOk(talk(ta, "AT2C0=7")));
-    EXPECT_EQ(ta.profile().dataPort1.callType, 5);
-    EXPECT_EQ(ta.profile().dataPort2.callType, 7);
+    EXPECT_EQ(ta.value("1C0"), "5");
+    EXPECT_EQ(ta.value("2C0"), "7");
     EXPECT_EQ(talk(ta, "AT2C0?"), "\n7\n\nOK\n");
     EXPECT_TRUE(endsOk(talk(ta, "AT2&W")));
 }
@@ -181,7 +180,7 @@ TEST(PortAddressingPrefix, DigitSelectsThePort)
 TEST(SimTaFaults, SilenceErrorGarbageAndBadNumbers)
 {
     SimTa ta;
-    ta.profile().dataPort1.callType = 0;
+    ta.setValue("1C0", "0");
     ta.faults().silentCommands = 2;
     EXPECT_EQ(talk(ta, "ATI0"), "");
     EXPECT_EQ(talk(ta, "ATI0"), "");
@@ -189,7 +188,7 @@ TEST(SimTaFaults, SilenceErrorGarbageAndBadNumbers)
 
     ta.faults().errorReplies = 1;
     EXPECT_EQ(talk(ta, "ATC0=4"), "\nERROR\n");
-    EXPECT_EQ(ta.profile().dataPort1.callType, 0);
+    EXPECT_EQ(ta.value("1C0"), "0");
 
     ta.faults().garbageReplies = 1;
     std::string garbled = talk(ta, "ATC0?");
@@ -219,7 +218,7 @@ TEST(SimTaFaults, RandomMixIsRepeatableBySeed)
 {
     auto run = [](uint32_t seed) {
         SimTa ta;
-        ta.profile().dataPort1.callType = 0;
+        ta.setValue("1C0", "0");
         ta.setRandomFaults(seed, 50);
         std::string all;
         for (int i = 0; i < 40; ++i)
@@ -260,7 +259,7 @@ TEST(SimTaDates, OneDigitComponentsOnRequest)
     ASSERT_TRUE(endsOk(talk(ta, "AT$T0=12-11-2001")));
     EXPECT_EQ(talk(ta, "AT$T0?"), "\n12-11-2001\n\nOK\n");
     ASSERT_TRUE(endsOk(talk(ta, "AT$T1=7:5:3"))) << "one-digit input is stored with two digits";
-    EXPECT_EQ(textOf(ta.profile().sysTime), "07:05:03");
+    EXPECT_EQ(ta.value("$T1"), "07:05:03");
 }
 
 } // namespace
