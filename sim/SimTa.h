@@ -39,9 +39,9 @@ public:
     bool hasOutput() const { return !out_.empty(); }
 
     // --- The store, for tests ---
+    SimTaOptions& options() { return options_; }
     // Every value under the name the TA keeps it by (slotName: "1C0", "2%S",
     // "$P5", "%P5", "$C0"), as the text a query answers; unknown names throw.
-    SimTaOptions& options() { return options_; }
     const std::map<std::string, std::string>& store() const { return store_; }
     const std::string& value(const std::string& slot) const { return store_.at(slot); }
     void setValue(const std::string& slot, std::string text) { store_.at(slot) = std::move(text); } // unchecked

@@ -26,7 +26,11 @@ constexpr Row num(const char* name, const char* factory, KeyNeed need = KeyNeed:
     return {name, K::Number, factory, need};
 }
 
-constexpr Row bare(const char* name, const char* factory) { return {name, K::Number, factory, KeyNeed::Always, 1, true}; }
+// Assigned as the key followed by the digits.
+constexpr Row numNoEquals(const char* name, const char* factory)
+{
+    return {name, K::Number, factory, KeyNeed::Always, 1, true};
+}
 
 constexpr Row list(const char* name, ValueKind kind, int count) { return {name, kind, "", KeyNeed::Always, count}; }
 
@@ -36,12 +40,13 @@ constexpr Row kDataPortRows[] = {
     num("%M3", "35"), num("%M4", "25"), num("%M5", "24"), num("%M1", "0"), num("%M2", "1"),
     {"-X", K::Text, "", kX25}, num("-B3", "0", kX25), num("-B0", "2", kX25), num("-B1", "7", kX25),
     num("-B5", "0", kX25), num("-B6", "7", kX25), num("-B4", "0", kX25), num("-B2", "0", kX25), num("-B7", "0", kX25),
-    bare("&C", "1"), bare("&D", "2"), bare("&K", "3"), bare("&S", "0"),
+    numNoEquals("&C", "1"), numNoEquals("&D", "2"), numNoEquals("&K", "3"), numNoEquals("&S", "0"),
     list("%I", K::Pair, 5), num("%P0", "0"), list("%O", K::Text, 3), num("%P1", "0"), list("-Z", K::Pair, 5),
-    num("S0", "0"), num("S7", "60"), num("%D0", "17"), num("%D1", "0"), bare("X", "0"), bare("W", "0"),
+    num("S0", "0"), num("S7", "60"), num("%D0", "17"), num("%D1", "0"), numNoEquals("X", "0"), numNoEquals("W", "0"),
 };
 
-// The TA keeps one of each: device settings and those of the analog ports.
+// The TA keeps one of each: device settings (among them "%P5", which a call
+// to configure a TA at the far end needs) and those of the analog ports.
 constexpr Row kSingleRows[] = {
     num("$P5", "216"), num("1%D2", "0", kPrefix), num("1%D3", "0", kPrefix), {"1-P0", K::WideNumber, "254", kPrefix},
     num("%P5", "0"), {"$C0", K::Charge, "0"}, {"$C1", K::Charge, "0"},

@@ -106,9 +106,30 @@ std::string fieldText(const TaProfile& profile, const FieldInfo& field)
     return field.kind == FieldKind::Text ? textIn(profile, field) : std::to_string(numberIn(profile, field));
 }
 
+// One line of a transcript: the verb, the rest of the line, and the rest
+// split into its first word and what follows that word.
+struct Step {
+    std::string verb, rest, name, value;
+};
+
+Step parseStep(const std::string& line)
+{
+    Step step;
+    std::istringstream(line) >> step.verb;
+    const std::size_t restAt = line.find_first_not_of(' ', step.verb.size());
+    step.rest = restAt == std::string::npos ? "" : line.substr(restAt);
+    std::istringstream(step.rest) >> step.name;
+    step.value = step.rest.substr(std::min(step.rest.size(), step.name.size() + 1));
+    return step;
+}
+
 class Player {
 public:
-    void step(const std::string& verb, std::istringstream& words, const std::string& rest);
+    void play(const Step& step)
+    {
+        if (!setUp(step) && !exchange(step) && !check(step))
+            ADD_FAILURE() << "unknown step " << step.verb;
+    }
     void finish()
     {
         EXPECT_TRUE(pending_.empty()) << "the program sends " << pending_.size() << " lines more";
@@ -120,8 +141,16 @@ private:
         std::string line;
         int id = 0; // the entry of a query list the line asks for
     };
+    bool setUp(const Step& step);
+    bool exchange(const Step& step);
+    bool check(const Step& step);
     void send(const std::string& text, bool withCr, int id = 0);
     void settle();
+    bool decode(int id)
+    {
+        atcmd::DecodeTargets targets{read_, firmware_, lastCharge_, accCharge_};
+        return atcmd::decodeReply(id, answer_, targets);
+    }
 
     std::unique_ptr<SimTa> ta_ = std::make_unique<SimTa>();
     atcmd::Options program_;
@@ -148,77 +177,89 @@ void Player::send(const std::string& text, bool withCr, int id)
     answer_ = withoutCr(ta_->takeOutput());
     answerChecked_ = !withCr;
     if (id != 0) {
-        atcmd::DecodeTargets targets{read_, firmware_, lastCharge_, accCharge_};
-        EXPECT_TRUE(atcmd::decodeReply(id, answer_, targets)) << text << " -> " << answer_;
+        EXPECT_TRUE(decode(id)) << text << " -> " << answer_;
     }
 }
 
-void Player::step(const std::string& verb, std::istringstream& words, const std::string& rest)
+bool Player::setUp(const Step& step)
 {
-    std::string name, value;
-    if (verb == "ta") {
+    std::istringstream options(step.rest);
+    if (step.verb == "ta") {
         settle();
         finish();
-        ta_ = std::make_unique<SimTa>(parseOptions(words, kTaOptions));
-    } else if (verb == "program") {
-        program_ = parseOptions(words, kProgramOptions);
+        ta_ = std::make_unique<SimTa>(parseOptions(options, kTaOptions));
+    } else if (step.verb == "program") {
+        program_ = parseOptions(options, kProgramOptions);
         profile_ = read_ = TaProfile{};
         buildDefaultProfile(profile_, program_.x25OnD, program_.sysDateTime);
-    } else if (verb == "query" || verb == "submit") {
+    } else if (step.verb == "set") {
+        const FieldInfo* field = findField(step.name);
+        if (!field)
+            ADD_FAILURE() << "no field " << step.name;
+        else if (field->kind == FieldKind::Text)
+            EXPECT_EQ(storeText(profile_, *field, step.value), "");
+        else
+            EXPECT_EQ(storeNumber(profile_, *field, unsigned(std::stoul(step.value))), "");
+    } else if (step.verb == "store") {
+        ta_->setValue(step.name, step.value);
+    } else {
+        return false;
+    }
+    return true;
+}
+
+bool Player::exchange(const Step& step)
+{
+    if (step.verb == "query" || step.verb == "submit") {
         finish();
-        if (verb == "query")
+        if (step.verb == "query")
             for (const atcmd::QueryEntry& entry : atcmd::buildQueryList(program_))
                 pending_.push_back({"AT" + atcmd::queryBody(entry), entry.id});
         else
             for (const std::string& body : atcmd::buildSubmitBatch(profile_, program_))
                 pending_.push_back({"AT" + body});
-    } else if (verb == ">") {
-        Sent sent{rest};
+    } else if (step.verb == ">") {
+        Sent sent{step.rest};
         if (!pending_.empty()) {
-            EXPECT_EQ(pending_.front().line, rest) << "the program sends another line";
+            EXPECT_EQ(pending_.front().line, step.rest) << "the program sends another line";
             sent = pending_.front();
             pending_.pop_front();
         }
         send(sent.line, true, sent.id);
-    } else if (verb == "...") {
-        int n = std::stoi(rest);
+    } else if (step.verb == "...") {
+        int n = std::stoi(step.rest);
         for (; n > 0 && !pending_.empty(); --n, pending_.pop_front())
             send(pending_.front().line, true, pending_.front().id);
         EXPECT_EQ(n, 0) << "the program's list ends sooner";
-    } else if (verb == ">>") {
-        send(rest, false);
-    } else if (verb == "wait") {
+    } else if (step.verb == ">>") {
+        send(step.rest, false);
+    } else if (step.verb == "wait") {
         settle();
-        nowMs_ += std::stoull(rest);
+        nowMs_ += std::stoull(step.rest);
         ta_->tick(nowMs_);
         answer_ = withoutCr(ta_->takeOutput());
-    } else if (verb == "<") {
-        EXPECT_EQ(answer_, unescaped(rest));
-        answerChecked_ = true;
-    } else if (verb == "decode") {
-        atcmd::DecodeTargets targets{read_, firmware_, lastCharge_, accCharge_};
-        EXPECT_TRUE(atcmd::decodeReply(std::stoi(rest), answer_, targets)) << answer_;
-    } else if (verb == "store" || verb == "holds") {
-        words >> name;
-        value = rest.substr(std::min(rest.size(), name.size() + 1));
-        if (verb == "store")
-            ta_->setValue(name, value);
-        else
-            EXPECT_EQ(ta_->value(name), value) << name;
-    } else if (verb == "set" || verb == "field") {
-        words >> name;
-        value = rest.substr(std::min(rest.size(), name.size() + 1));
-        const FieldInfo* field = findField(name);
-        ASSERT_NE(field, nullptr) << name;
-        if (verb == "field")
-            EXPECT_EQ(fieldText(read_, *field), value) << name;
-        else if (field->kind == FieldKind::Text)
-            EXPECT_EQ(storeText(profile_, *field, value), "");
-        else
-            EXPECT_EQ(storeNumber(profile_, *field, unsigned(std::stoul(value))), "");
     } else {
-        ADD_FAILURE() << "unknown step " << verb;
+        return false;
     }
+    return true;
+}
+
+bool Player::check(const Step& step)
+{
+    if (step.verb == "<") {
+        EXPECT_EQ(answer_, unescaped(step.rest));
+        answerChecked_ = true;
+    } else if (step.verb == "decode") {
+        EXPECT_TRUE(decode(std::stoi(step.rest))) << answer_;
+    } else if (step.verb == "holds") {
+        EXPECT_EQ(ta_->value(step.name), step.value) << step.name;
+    } else if (step.verb == "field") {
+        const FieldInfo* field = findField(step.name);
+        EXPECT_EQ(field ? fieldText(read_, *field) : "no such field", step.value) << step.name;
+    } else {
+        return false;
+    }
+    return true;
 }
 
 std::vector<std::string> transcripts()
@@ -240,14 +281,12 @@ TEST_P(GoldenTranscript, PlaysAsWritten)
     Player player;
     int number = 0;
     for (std::string line; std::getline(in, line);) {
+        const Step step = parseStep(line);
         ++number;
-        std::istringstream words(line);
-        std::string verb;
-        if (!(words >> verb) || verb[0] == '#')
+        if (step.verb.empty() || step.verb[0] == '#')
             continue;
         SCOPED_TRACE(GetParam() + ".txt:" + std::to_string(number) + ": " + line);
-        const std::size_t restAt = line.find_first_not_of(' ', verb.size());
-        player.step(verb, words, restAt == std::string::npos ? std::string() : line.substr(restAt));
+        player.play(step);
     }
     player.finish();
 }

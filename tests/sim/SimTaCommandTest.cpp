@@ -45,12 +45,8 @@ INSTANTIATE_TEST_SUITE_P(
         IdentCase{"IdentPelagrin", with([](auto& o) { o.ident = "Pelagrin10"; }), "ATI0", {"Pelagrin10"}, {}},
         IdentCase{"IdentVela", with([](auto& o) { o.ident = "Vela.Net Davo"; }), "ATI0", {"Vela.Net Davo"}, {}},
         IdentCase{"IdentNone", with([](auto& o) { o.ident = ""; }), "ATI0", {}, {kWords[0], kWords[1], kWords[2]}},
-        IdentCase{"B2Rs232", {}, "ATI10I30", {"QM7B2-HXN"}, {"USB", "QM7A1-HXN"}},
-        IdentCase{"B2Usb", with([](auto& o) { o.usb = true; }), "ATI10I30", {"QM7B2-HXN", "USB"}, {}},
-        IdentCase{"A1", with([](auto& o) { o.model = Model::QM7A1; }), "ATI10I30", {"QM7A1-HXN"}, {"QM7B2-HXN"}},
         IdentCase{"Other", with([](auto& o) { o.model = Model::Other; }), "ATI10I30", {}, {"QM7A1-HXN", "QM7B2-HXN"}},
         IdentCase{"Firmware", with([](auto& o) { o.firmware = "3.07b"; }), "ATI3", {"\n3.07b\n"}, {}},
-        IdentCase{"PortProbe", {}, "AT1S0?", {}, {"ERROR"}},
         IdentCase{"EmptyLine", {}, "AT", {}, {"ERROR"}}),
     [](const auto& info) { return std::string(info.param.name); });
 
@@ -63,19 +59,6 @@ TEST(SimTaEcho, OffUntilE1ThenEveryReplyStartsWithTheCommandLine)
     EXPECT_EQ(talk(ta, "ATC0?"), "ATC0?\n4\n\nOK\n");
     ta.receive("ATV0\r", 0);
     EXPECT_EQ(ta.takeOutput(), "ATV0\r0\r") << "short result codes end with CR alone";
-}
-
-TEST(SimTaLines, SeveralCommandsOnOneLine)
-{
-    SimTa ta;
-    EXPECT_TRUE(endsOk(talk(ta, "ATC0=1%P5=95")));
-    EXPECT_EQ(ta.value("1C0"), "1");
-    EXPECT_EQ(ta.value("%P5"), "95");
-    EXPECT_EQ(talk(ta, "AT%P5?"), "\n95\n\nOK\n");
-    // The restore line of the program puts both back.
-    EXPECT_TRUE(endsOk(talk(ta, "ATC0=0%P5=3")));
-    EXPECT_EQ(ta.value("1C0"), "0");
-    EXPECT_EQ(ta.value("%P5"), "3");
 }
 
 struct RefusedCase {

@@ -34,7 +34,8 @@ inline std::string distinctValue(sim::ValueKind kind, int n)
     case sim::ValueKind::WideNumber: return std::to_string(256 + n * 997 % 65000);
     case sim::ValueKind::Text: return digitsFrom(n, 32);
     case sim::ValueKind::Pair: return digitsFrom(n, 32) + "/" + digitsFrom(n + 500, 20);
-    case sim::ValueKind::Date: return twoDigits(1 + n % 28) + "-" + twoDigits(1 + n % 12) + "-" + std::to_string(2000 + n);
+    case sim::ValueKind::Date:
+        return twoDigits(1 + n % 28) + "-" + twoDigits(1 + n % 12) + "-" + std::to_string(2000 + n);
     case sim::ValueKind::Time: return twoDigits(n % 24) + ":" + twoDigits(n * 7 % 60) + ":" + twoDigits(n * 13 % 60);
     case sim::ValueKind::Charge: break;
     }
