@@ -5,7 +5,7 @@
 //
 //   # text                  a comment (blank lines too)
 //   ta OPTION...            a TA fresh from a reset (prefix=0 usb=1 model=A1 x25=0 clock=0
-//                           p3Zero=0 oneDigitDate=1 dial=busy|noDialTone|noCarrier dialDelay=MS)
+//                           p3Zero=0 oneDigitDate=1 dial=busy|noDialTone|noCarrier|silent dialDelay=MS)
 //   program OPTION...       the program's switches (prefix=0 variant=N remote=1 x25=1 clock=0
 //                           country=0 clearLast=1 clearAcc=1), its profile the defaults
 //   set FIELD VALUE         a field of the program's profile (the names of tactl show)
@@ -58,9 +58,11 @@ const Setters<SimTaOptions> kTaOptions = {
     {"p3Zero", [](auto& o, auto& v) { o.p3Zero = v == "1"; }},
     {"dialDelay", [](auto& o, auto& v) { o.dialDelayMs = std::stoull(v); }},
     {"dial", [](auto& o, auto& v) {
-         o.dial = v == "busy" ? DialOutcome::Busy
-                  : v == "noDialTone" ? DialOutcome::NoDialTone
-                  : v == "noCarrier" ? DialOutcome::NoCarrier : DialOutcome::Connect;
+         const std::map<std::string, DialOutcome> outcomes{{"busy", DialOutcome::Busy},
+                                                           {"noDialTone", DialOutcome::NoDialTone},
+                                                           {"noCarrier", DialOutcome::NoCarrier},
+                                                           {"silent", DialOutcome::Silent}};
+         o.dial = outcomes.contains(v) ? outcomes.at(v) : DialOutcome::Connect;
      }},
 };
 
