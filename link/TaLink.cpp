@@ -228,6 +228,8 @@ std::string TaLink::interruptedMessage(TransactionState state)
         return "Submit Setting failed, please check the TA!";
     if (ctx_.pendingOperation == poUpgrade)
         return "Firmware upgrade abort, please make sure firmware is correct!";
+    if (readBack_) // the settings are written; reading them back failed
+        return "Query Setting failed, please check the TA!";
     return screen_.editorVisible() ? "Submit Setting failed, please check the TA!"
                                    : "Query Setting failed, please check the TA!";
 }

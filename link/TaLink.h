@@ -12,6 +12,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -100,6 +101,15 @@ public:
     void sendSubmitCommand();
     bool advanceSubmit();
     bool skipSubmitX25Group();
+
+    // --- Read-back after a submit ---
+    // Reads the TA's settings on the open connection into a record of their
+    // own, leaving the working profile as it was sent, and tells the screen
+    // what the TA holds other than the last batch wrote (readBackDone). A
+    // failed read ends with the query's message. A submit runs it by itself
+    // when verifyAfterSubmit is set.
+    void requestReadBack();
+    bool readingBack() const { return readBack_.has_value(); }
 
     // --- Remote call and hang-up ---
     void sendRemoteEcho();
@@ -197,6 +207,8 @@ private:
     void onSubmitReply();
     void finishSubmit(bool clearReply);
     void failSubmit();
+    void finishReadBack(bool clearReply);
+    void failReadBack();
 
     // Remote call.
     void callConnected();
@@ -238,6 +250,15 @@ private:
     uint64_t sendCount_ = 0;  // grows with every command sent
     CallEnd callEnd_ = CallEnd::None;
     bool sessionEnded_ = false;
+
+    // What a read-back under way compares: the record and the options the
+    // batch was built from, and what the TA answers.
+    struct ReadBack {
+        TaProfile written;
+        atcmd::Options options;
+        TaProfile ta;
+    };
+    std::optional<ReadBack> readBack_;
 };
 
 } // namespace ta::link

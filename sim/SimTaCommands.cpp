@@ -123,11 +123,15 @@ SimTa::Result SimTa::executeParam(const AtCommand& cmd)
         emitInfo(bad ? "N/A" : valueLine(key.kind, store_.at(slot), options_.oneDigitDate));
         return Result::Ok;
     }
-    std::optional<std::string> kept = keptValue(key.kind, cmd.value);
-    if (!kept || (!options_.refusedKey.empty() && key.name == options_.refusedKey))
+    if (key.name == options_.refusedKey)
+        return Result::Error;
+    if (key.name == options_.keptKey) // OK, and the TA goes on with its own value
+        return Result::Ok;
+    std::optional<std::string> stored = storedText(key.kind, cmd.value);
+    if (!stored)
         return Result::Error;
     lineUndo_.emplace_back(slot, store_.at(slot));
-    store_[slot] = std::move(*kept);
+    store_[slot] = std::move(*stored);
     return Result::Ok;
 }
 

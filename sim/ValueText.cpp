@@ -109,7 +109,7 @@ bool parseUnsigned(std::string_view text, unsigned max, unsigned& out)
     return true;
 }
 
-std::optional<std::string> keptValue(ValueKind kind, std::string_view value)
+std::optional<std::string> storedText(ValueKind kind, std::string_view value)
 {
     switch (kind) {
     case ValueKind::Number: return keptNumber(value, 255);

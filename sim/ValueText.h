@@ -12,7 +12,7 @@ namespace ta::sim {
 
 // The text the TA keeps for an assigned value; nothing when the value does
 // not fit the kind (then nothing changes).
-std::optional<std::string> keptValue(ValueKind kind, std::string_view value);
+std::optional<std::string> storedText(ValueKind kind, std::string_view value);
 
 // The value line of a query. oneDigit drops the leading zeros of the date's
 // day and month and of the time's components, as some firmware does.

@@ -72,7 +72,7 @@ inline std::vector<std::string> differingFields(const TaProfile& profile, const 
             continue; // port selection, firmware version, charges
         const sim::TaKey* key = taKeyOf(*param);
         const std::string slot = atcmd::keyOnPort(*param, port, false);
-        if (!key || sim::keptValue(key->kind, atcmd::valueText(profile, entry.id)) != ta.value(slot))
+        if (!key || sim::storedText(key->kind, atcmd::valueText(profile, entry.id)) != ta.value(slot))
             diffs.push_back(std::to_string(entry.id) + " " + entry.key);
     }
     return diffs;
