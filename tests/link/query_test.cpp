@@ -1,7 +1,7 @@
 // The query sequence against the in-process simulated TA, on virtual time.
 #include "LinkRig.h"
-#include "ProfileFill.h"
 #include "tests/support/SimBackend.h"
+#include "tests/support/TaStore.h"
 
 #include "profile/DefaultProfile.h"
 
@@ -24,7 +24,7 @@ struct QueryRig : Rig {
     sim::SimTa& addTa(sim::SimTaOptions options = {})
     {
         ta = &backend.addTa(COM1, options);
-        ta::linktest::fillDistinct(ta->profile());
+        ta::testsupport::fillDistinct(*ta);
         return *ta;
     }
     bool ended() { return screen.contains("presentEditor") || !screen.messages().empty(); }
@@ -36,8 +36,8 @@ struct QueryRig : Rig {
     int sent(const std::string& line) const { return backend.countWritten(COM1, line + "\r"); }
     std::vector<std::string> differences()
     {
-        return ta::linktest::differingFields(ctx.workingProfile, ta->profile(),
-                                            atcmd::buildQueryList(link->commandOptions()));
+        return ta::testsupport::differingFields(ctx.workingProfile, *ta,
+                                               atcmd::buildQueryList(link->commandOptions()));
     }
 };
 
