@@ -219,8 +219,8 @@ void TaLink::runOkAction()
         break;
     case tsSessionEcho:
         stepDone();
-        if (sessionReadyHook_) {
-            sessionReadyHook_();
+        if (identifyOnly_) {
+            screen_.identifyDone();
         } else if (screen_.editorVisible()) {
             startSubmit();
             sendSubmitCommand();

@@ -33,7 +33,7 @@ void TaLink::startQuery()
     screen_.enableWizard(false);
     ctx_.queryIndex = 0;
     ctx_.transactionState = tsQuerying;
-    const auto entries = atcmd::buildQueryList(commandOptions());
+    const auto entries = atcmd::buildQueryList(commandOptions(ctx_));
     ctx_.commandList.clear();
     ctx_.commandIds.clear();
     for (const auto& entry : entries) {

@@ -74,7 +74,7 @@ void TaLink::callEnded(const std::string& message, bool closePort)
     enableCallerWindow();
 }
 
-void TaLink::btnCancelClick()
+void TaLink::cancelCall()
 {
     tmCallTimer_->setEnabled(false);
     screen_.showConnecting(false);

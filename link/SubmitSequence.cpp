@@ -21,7 +21,7 @@ void TaLink::startSubmit()
     screen_.setProgress(0);
     ctx_.transactionState = tsSubmitting;
     screen_.collectProfile();
-    ctx_.commandList = atcmd::buildSubmitBatch(ctx_.workingProfile, commandOptions());
+    ctx_.commandList = atcmd::buildSubmitBatch(ctx_.workingProfile, commandOptions(ctx_));
     ctx_.commandIds.clear();
     batchCount_ = int(ctx_.commandList.size());
     screen_.setProgressMax(batchCount_);

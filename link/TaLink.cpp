@@ -136,36 +136,48 @@ void TaLink::stopSequenceTimers()
     tmUpgTimer_->setEnabled(false);
 }
 
-atcmd::Options TaLink::commandOptions() const
+atcmd::Options commandOptions(const AppContext& ctx)
 {
     atcmd::Options options;
-    options.noPortPrefix = ctx_.noPortPrefix;
-    options.taVariant = ctx_.taVariant;
-    options.remote = ctx_.remoteChosen;
-    options.countryOption = ctx_.switches.countryOption;
-    options.x25OnD = ctx_.switches.x25OnD;
-    options.sysDateTime = ctx_.switches.sysDateTime;
-    options.clearLastCharge = ctx_.clearLastCharge;
-    options.clearAccCharge = ctx_.clearAccCharge;
+    options.noPortPrefix = ctx.noPortPrefix;
+    options.taVariant = ctx.taVariant;
+    options.remote = ctx.remoteChosen;
+    options.countryOption = ctx.switches.countryOption;
+    options.x25OnD = ctx.switches.x25OnD;
+    options.sysDateTime = ctx.switches.sysDateTime;
+    options.clearLastCharge = ctx.clearLastCharge;
+    options.clearAccCharge = ctx.clearAccCharge;
     return options;
 }
 
-// --- What the windows call ---
+// --- What the windows and the command line ask for ---
 
-void TaLink::rbLocalTAClick()
+void TaLink::chooseLocal()
 {
     ctx_.remoteChosen = false;
     ctx_.transactionState = tsIdle;
 }
 
-void TaLink::rbRemoteTAClick()
+void TaLink::chooseRemote(const std::string& number)
 {
     ctx_.remoteChosen = true;
+    ctx_.remoteNumber = number;
     ctx_.transactionState = tsIdle;
 }
 
-void TaLink::startQueryFromWizard()
+// A TA identified before is not searched again.
+void TaLink::requestIdentify()
 {
+    identifyOnly_ = true;
+    if (ctx_.transactionState != tsIdle)
+        screen_.identifyDone();
+    else
+        startDiscovery(Caller::Wizard);
+}
+
+void TaLink::requestQuery()
+{
+    identifyOnly_ = false;
     if (ctx_.transactionState != tsIdle) {
         startQuery();
         sendQuery();
@@ -174,8 +186,9 @@ void TaLink::startQueryFromWizard()
     }
 }
 
-void TaLink::tbSubmitClick()
+void TaLink::requestSubmit()
 {
+    identifyOnly_ = false;
     ctx_.pendingOperation = poSubmit;
     if (!screen_.thresholdsValid()) {
         screen_.showMessage("Drop threshold can not be bigger than Add threshold");
@@ -189,7 +202,27 @@ void TaLink::tbSubmitClick()
     }
 }
 
-void TaLink::tbExitClick() { releaseCall(CallEnd::EditorExit); }
+void TaLink::requestExit() { releaseCall(CallEnd::EditorExit); }
+
+void TaLink::setReadinessWakeups(bool on) { cCom_->setReadinessWakeups(on); }
+
+// Only an identified TA counts; the ports tried during discovery do not.
+bool TaLink::identified() const
+{
+    if (!cCom_->IsOpen())
+        return false;
+    switch (ctx_.transactionState) {
+    case tsSessionEcho:
+    case tsQuerying:
+    case tsSubmitting:
+    case tsUpgrading:
+        return true;
+    default:
+        return false;
+    }
+}
+
+const std::string& TaLink::portName() const { return cCom_->PortName(); }
 
 void TaLink::endSession(bool tellUser)
 {

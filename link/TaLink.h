@@ -10,7 +10,6 @@
 #include "Xmodem.h"
 #include "atcmd/QueryList.h"
 
-#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -50,6 +49,10 @@ enum class CallEnd : uint8_t {
     Terminate,  // the program ends whatever happens
 };
 
+// The key form, variant and switches the query list and the batch are
+// built for.
+atcmd::Options commandOptions(const AppContext& ctx);
+
 class TaLink {
 public:
     TaLink(AppContext& ctx, Clock& clock, SerialBackend& backend, Screen& screen);
@@ -57,28 +60,49 @@ public:
     TaLink(const TaLink&) = delete;
     TaLink& operator=(const TaLink&) = delete;
 
-    TCommPortDriver& cCom() { return *cCom_; }
-    AppContext& context() { return ctx_; }
-
-    // --- What the windows call ---
-    void rbLocalTAClick();
-    void rbRemoteTAClick();
-    // Wizard Next on "&Query from TA".
-    void startQueryFromWizard();
-    // Editor "Submit to TA".
-    void tbSubmitClick();
-    // Editor "Upgrade", after the file dialog and the confirmation.
-    void tbUpgradeClick(const std::string& path);
-    // Editor "Exit": hang up a remote TA first, else terminate at once.
-    void tbExitClick();
-    // Connecting window "Cancel": the call attempt is hung up.
-    void btnCancelClick();
+    // --- What the windows and the command line ask for ---
+    // Which TA the next discovery reaches: the local one, or the one behind
+    // a call to number. Either choice forgets the connection (the port stays
+    // as it is).
+    void chooseLocal();
+    void chooseRemote(const std::string& number);
+    // Finds and identifies the TA, then tells the screen (identifyDone)
+    // instead of going on to a query or a submit.
+    void requestIdentify();
+    // Reads every setting of the TA into the working profile.
+    void requestQuery();
+    // Writes the editor's settings to the TA.
+    void requestSubmit();
+    // Sends the firmware file, waits for the restart and writes the editor's
+    // settings back (the file dialog and the confirmation come before).
+    void requestUpgrade(const std::string& path);
+    // The call attempt is hung up.
+    void cancelCall();
+    // The editor's end: a remote TA is hung up first, else the program
+    // terminates at once.
+    void requestExit();
     // The program ends (a signal, the wizard closed, the command line done):
     // what is under way stops, with its failure message when tellUser is
     // set; a dialled call is hung up and the local TA restored; then the
     // screen terminates. A second call while that runs changes nothing.
     void endSession(bool tellUser = false);
+    // Receive on the port's readiness as well as on the driver's poll.
+    void setReadinessWakeups(bool on);
+
+    // --- What they may look at ---
     bool ending() const { return callEnd_ == CallEnd::Terminate || sessionEnded_; }
+    // True while a command waits for its answer or a call, transfer or
+    // reboot is under way.
+    bool busy() const;
+    // A TA was identified on the open port and its session is under way.
+    bool identified() const;
+    // The port the driver uses ("\\.\COM3", or the chosen device path).
+    const std::string& portName() const;
+    int queryCount() const { return queryCount_; }
+    int batchCount() const { return batchCount_; }
+
+private:
+    friend struct LinkProbe; // the tests' way in: tests/support/LinkProbe.h
 
     // --- Discovery and identification ---
     bool scanPorts();
@@ -118,9 +142,8 @@ public:
     bool LoadFirmwareImage(const std::string& path);
     void StartUpgrade();
     void OnUpgradeByte(uint8_t byte);
-    const UpgradeState& upgrade() const { return upg_; }
 
-    // --- Receive dispatcher and timer handlers (public for the tests) ---
+    // --- Receive event and timer handlers ---
     void cComReceiveData(const uint8_t* dataPtr, uint32_t dataSize);
     void tmVerTimerTimer();
     void tmInitTimerTimer();
@@ -130,29 +153,6 @@ public:
     void tmUpgTimerTimer();
     void tmTickTimerTimer();
 
-    Timer& tmVerTimer() { return *tmVerTimer_; }
-    Timer& tmInitTimer() { return *tmInitTimer_; }
-    Timer& tmQryTimer() { return *tmQryTimer_; }
-    Timer& tmSmtTimer() { return *tmSmtTimer_; }
-    Timer& tmCallTimer() { return *tmCallTimer_; }
-    Timer& tmUpgTimer() { return *tmUpgTimer_; }
-    Timer& tmTickTimer() { return *tmTickTimer_; }
-
-    // The key form, variant and switches the query list and batch are built for.
-    atcmd::Options commandOptions() const;
-
-    // When set, the identified TA is handed to this instead of a query or a
-    // submit (the command line's identification stops there).
-    void setSessionReadyHook(std::function<void()> hook) { sessionReadyHook_ = std::move(hook); }
-    // True while a command waits for its answer or a call, transfer or
-    // reboot is under way.
-    bool busy() const;
-
-    int queryCount() const { return queryCount_; }
-    int batchCount() const { return batchCount_; }
-    int tickValue() const { return tick_; }
-
-private:
     // Sender pattern and shared helpers.
     void send(const std::string& command, TransactionState state, Timer& timer);
     void sendRaw(const std::string& line, const std::string& logText);
@@ -231,7 +231,7 @@ private:
     int queryCount_ = 0;
     int batchCount_ = 0;
     int tick_ = 0;
-    std::function<void()> sessionReadyHook_;
+    bool identifyOnly_ = false; // requestIdentify: the session ends at the TA's identification
     std::string callingText_;
     UpgradeState upg_;
     std::string lastCommand_; // the command line last sent, without its CR

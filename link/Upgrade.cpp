@@ -68,8 +68,9 @@ std::string readFirmware(const std::string& path, std::vector<uint8_t>& bytes)
 
 } // namespace
 
-void TaLink::tbUpgradeClick(const std::string& path)
+void TaLink::requestUpgrade(const std::string& path)
 {
+    identifyOnly_ = false;
     upg_.firmwarePath = path;
     if (!LoadFirmwareImage(path)) {
         screen_.showMessage(upg_.loadError);

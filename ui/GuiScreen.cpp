@@ -40,12 +40,12 @@ void GuiScreen::connectLink(ta::link::TaLink& link)
 {
     link_ = &link;
     w_.fMain.attach(&link, this);
-    QObject::connect(&w_.fCRemote, &TfCRemote::cancelClicked, &w_.fCRemote, [&link] { link.btnCancelClick(); });
-    QObject::connect(&w_.fDetail, &TfDetail::submitRequested, &w_.fDetail, [&link] { link.tbSubmitClick(); });
+    QObject::connect(&w_.fCRemote, &TfCRemote::cancelClicked, &w_.fCRemote, [&link] { link.cancelCall(); });
+    QObject::connect(&w_.fDetail, &TfDetail::submitRequested, &w_.fDetail, [&link] { link.requestSubmit(); });
     QObject::connect(&w_.fDetail, &TfDetail::upgradeRequested, &w_.fDetail, [&link](const QString& path) {
-        link.tbUpgradeClick(QFile::encodeName(path).toStdString());
+        link.requestUpgrade(QFile::encodeName(path).toStdString());
     });
-    QObject::connect(&w_.fDetail, &TfDetail::exitRequested, &w_.fDetail, [&link] { link.tbExitClick(); });
+    QObject::connect(&w_.fDetail, &TfDetail::exitRequested, &w_.fDetail, [&link] { link.requestExit(); });
 }
 
 // A box belongs to the window the user is working in, so that it stays on
@@ -69,24 +69,13 @@ void GuiScreen::showDetailedMessage(const std::string& text, const std::string& 
 
 void GuiScreen::logLine(const std::string& line) { w_.fDBG.appendLine(std::string_view(line)); }
 
-// Only an identified TA counts; the ports tried during discovery do not.
 QString GuiScreen::connectionText() const
 {
-    using namespace ta::link;
-    if (!link_ || !link_->cCom().IsOpen())
+    if (!link_ || !link_->identified())
         return {};
-    const AppContext& ctx = link_->context();
-    switch (ctx.transactionState) {
-    case tsSessionEcho:
-    case tsQuerying:
-    case tsSubmitting:
-    case tsUpgrading:
-        break;
-    default:
-        return {};
-    }
+    const ta::link::AppContext& ctx = w_.context();
     const QString model = ctx.taModel.empty() ? QStringLiteral("TA") : fromLink(ctx.taModel);
-    const QString port = portShownAs(link_->cCom().PortName());
+    const QString port = portShownAs(link_->portName());
     if (ctx.remoteChosen)
         return model + QStringLiteral(" at ") + fromLink(ctx.remoteNumber) + QStringLiteral(" via ") + port;
     return model + QStringLiteral(" on ") + port;

@@ -31,6 +31,7 @@ public:
     // The wizard, then the debug window with its first line when the debug
     // switch is on (the wizard keeps the focus).
     void show();
+    const ta::link::AppContext& context() const { return ctx_; }
 
     TfMain fMain;
     TfDetail fDetail;

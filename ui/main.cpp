@@ -223,19 +223,15 @@ void TfMain::remoteTelEnabled(bool on)
 void TfMain::rbLocalTAClick()
 {
     remoteTelEnabled(false);
-    ctx_.remoteChosen = false;
-    ctx_.transactionState = ta::link::tsIdle;
     if (link_)
-        link_->rbLocalTAClick();
+        link_->chooseLocal();
 }
 
 void TfMain::rbRemoteTAClick()
 {
     remoteTelEnabled(true);
-    ctx_.remoteChosen = true;
-    ctx_.transactionState = ta::link::tsIdle;
     if (link_)
-        link_->rbRemoteTAClick();
+        link_->chooseRemote(ctx_.remoteNumber);
 }
 
 // Each item carries the path that is opened; a USB port is kept by its
@@ -303,7 +299,7 @@ void TfMain::btnNextClick()
     case psQueryTa:
         dialogs_.setCurrentFile(QString());
         if (link_)
-            link_->startQueryFromWizard();
+            link_->requestQuery();
         break;
     case psDefaults:
         loadDefaults();

@@ -24,10 +24,8 @@ int runIdentify(const CommandLine& line, std::ostream& out, std::ostream& err)
     if (!line.operands().empty())
         return usageError(err, line, "unexpected argument '" + line.operands()[0] + "'");
     LinkSession session(linkOptionsFrom(line), err);
-    bool identified = false;
-    session.link().setSessionReadyHook([&] { identified = true; });
-    session.link().startQueryFromWizard();
-    if (!session.runUntil([&] { return identified; }))
+    session.link().requestIdentify();
+    if (!session.runUntil([&] { return session.screen().identifyFinished(); }))
         return sequenceFailed(session);
     const auto& ctx = session.ctx();
     out << "port = " << session.portText() << '\n'
@@ -60,7 +58,7 @@ void printTaTexts(const link::AppContext& ctx, std::ostream& out)
 bool queryTa(LinkSession& session)
 {
     session.screen().actAsEditor(false);
-    session.link().startQueryFromWizard();
+    session.link().requestQuery();
     return session.runUntil([&] { return session.screen().queryFinished(); });
 }
 
@@ -102,7 +100,7 @@ int runSubmit(const CommandLine& line, std::ostream&, std::ostream& err)
     if (!loadInto(session, line.operands()[0], err))
         return kExitFailure;
     session.screen().actAsEditor(true);
-    session.link().tbSubmitClick();
+    session.link().requestSubmit();
     if (!session.runUntil([&] { return session.screen().submitFinished(); }))
         return sequenceFailed(session);
     session.hangUpIfRemote();
@@ -125,7 +123,7 @@ int runUpgrade(const CommandLine& line, std::ostream&, std::ostream& err)
     }
     session.screen().actAsEditor(true);
     session.screen().resetOutcome();
-    session.link().tbUpgradeClick(line.operands()[0]);
+    session.link().requestUpgrade(line.operands()[0]);
     if (!session.runUntil([&] { return session.screen().submitFinished(); }))
         return sequenceFailed(session);
     session.hangUpIfRemote();

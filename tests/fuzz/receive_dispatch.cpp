@@ -9,6 +9,7 @@
 
 #include "link/TaLink.h"
 #include "link/VirtualClock.h"
+#include "tests/support/LinkProbe.h"
 #include "tests/support/RecordingScreen.h"
 
 #include <algorithm>
@@ -66,44 +67,6 @@ struct Rig {
     std::size_t callsSeen = 0; // screen calls already checked
 };
 
-void runUpgradeToReboot(TaLink& link)
-{
-    link.StartUpgrade();
-    link.OnUpgradeByte('C');
-    link.OnUpgradeByte(0x06);
-    link.OnUpgradeByte(0x06);
-    link.OnUpgradeByte(0x06); // the EOT's acknowledgement
-}
-
-// Brings the link into a state the way the program gets there: through the
-// state's own sender.
-void enterState(Rig& rig, TransactionState state)
-{
-    TaLink& link = *rig.link;
-    switch (state) {
-    case tsIdle: break;
-    case tsIdentify: link.sendIdentify(); break;
-    case tsRemoteEcho: link.sendRemoteEcho(); break;
-    case tsRemoteQueryC0: link.sendQueryC0(); break;
-    case tsRemoteQueryP5: link.sendQueryP5(); break;
-    case tsRemoteSetup: link.sendRemoteSetup(); break;
-    case tsDialing: link.sendDial(); break;
-    case tsSessionEcho: link.sendSessionEcho(); break;
-    case tsQuerying: link.startQuery(); link.sendQuery(); break;
-    case tsSubmitting: link.startSubmit(); link.sendSubmitCommand(); break;
-    case tsEscape: link.sendEscape(); break;
-    case tsHangUp: link.sendHangUp(); break;
-    case tsInfo: link.sendInfoQuery(); break;
-    case tsPortProbe: link.sendPortProbe(); break;
-    case tsUpgrading: link.StartUpgrade(); break;
-    case tsRebooting: runUpgradeToReboot(link); break;
-    case tsDiscard:
-        rig.ctx.transactionState = tsDiscard;
-        rig.ctx.nextState = tsIdentify;
-        break;
-    }
-}
-
 void setUp(Rig& rig, fuzz::FuzzInput& in)
 {
     const uint8_t switches = in.byte();
@@ -118,14 +81,8 @@ void setUp(Rig& rig, fuzz::FuzzInput& in)
     rig.ctx.remoteNumber = "5551234";
 
     rig.link = std::make_unique<TaLink>(rig.ctx, rig.clock, rig.backend, rig.screen);
-    TaLink& link = *rig.link;
-    link.LoadFirmwareImage(firmwareFile());
-    link.scanPorts();
-    rig.ctx.portIndex = 0;
-    link.cCom().setPort(pnCOM1);
-    link.cCom().OpenPort();
-
-    enterState(rig, kStates[in.byte() % kStates.size()]);
+    LinkProbe::openFirstPort(*rig.link, firmwareFile());
+    LinkProbe::enter(*rig.link, kStates[in.byte() % kStates.size()]);
     // The exchange variables as a long run may have left them; the list
     // indexes also a little outside their list.
     const uint8_t vars = in.byte();
@@ -172,9 +129,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
         const uint8_t header = in.byte();
         const std::string_view chunk = in.take((header & 0x1F) + 1u);
         const int repeats = (header & 0x20) ? 150 : 1;
-        for (int i = 0; i < repeats && rig.link->cCom().IsOpen(); ++i) {
+        for (int i = 0; i < repeats && LinkProbe::port(*rig.link).IsOpen(); ++i) {
             const bool idleBefore = !rig.link->busy();
-            rig.link->cComReceiveData(reinterpret_cast<const uint8_t*>(chunk.data()), uint32_t(chunk.size()));
+            LinkProbe::receive(*rig.link, chunk);
             expectSound(rig, idleBefore);
         }
         rig.clock.advance(kPauses[header >> 6]);

@@ -110,9 +110,9 @@ struct SoakRig : ta::linktest::LinkRig<SimBackend> {
     {
         screen.clear();
         if (submit)
-            link->tbSubmitClick();
+            link->requestSubmit();
         else
-            link->startQueryFromWizard();
+            link->requestQuery();
     }
 
     atcmd::Options optionsNow() const

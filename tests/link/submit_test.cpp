@@ -35,7 +35,7 @@ struct SubmitRig : Rig {
     bool submit()
     {
         screen.clear();
-        link->tbSubmitClick();
+        link->requestSubmit();
         return runUntil([this] { return screen.count("focusEditor") > 0 && !link->busy(); });
     }
 };
@@ -64,7 +64,7 @@ TEST(Submit, QuerySubmitQueryGivesTheSameRecord)
     rig.start();
     auto& ta = rig.backend.addTa(COM1);
     ta::linktest::fillDistinct(ta.profile(), 11);
-    rig.link->startQueryFromWizard();
+    rig.link->requestQuery();
     ASSERT_TRUE(rig.runUntil([&] { return rig.screen.contains("presentEditor"); }));
     const TaProfile first = rig.ctx.workingProfile;
 
@@ -73,7 +73,7 @@ TEST(Submit, QuerySubmitQueryGivesTheSameRecord)
     rig.ctx.workingProfile = TaProfile{};
     rig.screen.editorShown = false;
     rig.screen.wizardShown = true;
-    rig.link->startQueryFromWizard();
+    rig.link->requestQuery();
     ASSERT_TRUE(rig.runUntil([&] { return rig.screen.contains("presentEditor"); }));
     EXPECT_EQ(std::memcmp(&first, &rig.ctx.workingProfile, sizeof first), 0);
 }
@@ -83,9 +83,8 @@ TEST(Submit, OkChatterAfterTheSubmitKeepsTheReplyBufferBounded)
     SubmitRig rig;
     rig.begin();
     ASSERT_TRUE(rig.submit());
-    const std::string line = "OK\r\n";
     for (int i = 0; i < 20000; ++i)
-        rig.link->cComReceiveData(reinterpret_cast<const uint8_t*>(line.data()), uint32_t(line.size()));
+        LinkProbe::receive(*rig.link, "OK\r\n");
     EXPECT_LE(rig.ctx.replyBuffer.size(), 4096u);
     EXPECT_EQ(rig.state(), tsSubmitting) << "the connection stays open";
 }
@@ -94,7 +93,7 @@ TEST(Submit, CommandAnsweredOnTheSeventhSendGoesOn)
 {
     SubmitRig rig;
     rig.begin();
-    rig.link->tbSubmitClick();
+    rig.link->requestSubmit();
     ASSERT_TRUE(rig.runUntil([&] { return rig.sent("AT1C0=8") > 0; }));
     rig.ta->faults().silentCommands = 6; // "1C1=0" six times unanswered
     ASSERT_TRUE(rig.runUntil([&] { return rig.sent("AT1%M3=35") > 0; }));
@@ -109,7 +108,7 @@ TEST(Submit, SevenUnansweredSendsFailAndTheNextDataIsDropped)
 {
     SubmitRig rig;
     rig.begin();
-    rig.link->tbSubmitClick();
+    rig.link->requestSubmit();
     ASSERT_TRUE(rig.runUntil([&] { return rig.sent("AT1C0=8") > 0; }));
     rig.ta->faults().silentCommands = 7;
     ASSERT_TRUE(rig.runUntil([&] { return !rig.screen.messages().empty(); }));
@@ -119,7 +118,7 @@ TEST(Submit, SevenUnansweredSendsFailAndTheNextDataIsDropped)
     EXPECT_EQ(rig.ta->profile().dataPort1.callType, 8) << "acknowledged commands stay applied";
     EXPECT_TRUE(rig.screen.editorEnabled);
     EXPECT_FALSE(rig.screen.progressShown);
-    rig.link->cCom().WriteString("AT\r"); // some answer arrives
+    rig.port().WriteString("AT\r"); // some answer arrives
     rig.clock.advance(200);
     EXPECT_EQ(rig.state(), tsIdentify);
 }
@@ -135,7 +134,7 @@ TEST(Submit, CountryOptionOffLeavesTheSettingsItGovernsAlone)
     auto& ta = rig.backend.addTa(COM1);
     ta::linktest::fillDistinct(ta.profile(), 7);
     const TaProfile before = ta.profile();
-    rig.link->startQueryFromWizard();
+    rig.link->requestQuery();
     ASSERT_TRUE(rig.runUntil([&] { return rig.screen.contains("presentEditor"); }));
     ASSERT_TRUE(rig.submit());
     EXPECT_TRUE(rig.screen.messages().empty());
@@ -164,7 +163,7 @@ TEST(Submit, RefusedThresholdsSendNothing)
     SubmitRig rig;
     rig.begin();
     rig.screen.thresholdsOk = false;
-    rig.link->tbSubmitClick();
+    rig.link->requestSubmit();
     rig.clock.advance(5000);
     EXPECT_EQ(rig.screen.messages(), std::vector<std::string>{"Drop threshold can not be bigger than Add threshold"});
     EXPECT_EQ(rig.backend.written(COM1), "");
@@ -203,7 +202,7 @@ TEST(Submit, NoCarrierDuringSubmitEndsItOnce)
 {
     SubmitRig rig;
     rig.begin();
-    rig.link->tbSubmitClick();
+    rig.link->requestSubmit();
     ASSERT_TRUE(rig.runUntil([&] { return rig.sent("AT1C0=8") > 0; }));
     rig.ta->faults().silentCommands = 1;
     ASSERT_TRUE(rig.runUntil([&] { return rig.sent("AT1C1=0") > 0; }));

@@ -43,7 +43,7 @@ protected:
             return true;
         });
         ProfileDialogs::setChooser([this](ProfileDialogs::Kind) { return chosenFile; });
-        wizard.attach(nullptr, &screen);
+        wizard.attach(&link, &screen);
     }
     void TearDown() override
     {
@@ -77,6 +77,9 @@ protected:
     link::AppContext ctx;
     TfMain wizard{ctx, {}};
     RecordingScreen screen;
+    link::VirtualClock clock;
+    testsupport::SimBackend backend{clock};
+    link::TaLink link{ctx, clock, backend, screen};
     QStringList messages;
     QString chosenFile;
     QTemporaryDir dir;
@@ -261,6 +264,7 @@ TEST_F(WizardTest, NoSourceChosenDoesNothing)
 
 TEST_F(WizardTest, CancelAndTheWindowManagersCloseEndTheProgram)
 {
+    wizard.attach(nullptr, &screen); // each request reaches the screen
     wizard.btnCancel->click();
     EXPECT_EQ(screen.count("terminate"), 1);
 
