@@ -22,7 +22,7 @@ bool TaLink::scanPorts()
     bool any = false;
     for (int i = 0; i < kPortCandidates; ++i) {
         const auto slot = std::size_t(i);
-        ctx_.portFailures[slot] = OpenFailure{};
+        ex_.portFailures[slot] = OpenFailure{};
         bool opened = false;
         if (i < candidates) {
             selectPort(i);
@@ -30,9 +30,9 @@ bool TaLink::scanPorts()
             if (opened)
                 cCom_->ClosePort();
             else
-                ctx_.portFailures[slot] = cCom_->openFailure();
+                ex_.portFailures[slot] = cCom_->openFailure();
         }
-        ctx_.portPresent[slot] = opened;
+        ex_.portPresent[slot] = opened;
         any = any || opened;
     }
     return any;
@@ -41,7 +41,7 @@ bool TaLink::scanPorts()
 // Why each port of the last scan was passed over, one line per port.
 std::string TaLink::passedOverPorts() const
 {
-    const auto& failures = ctx_.portFailures;
+    const auto& failures = ex_.portFailures;
     const bool chosen = !ctx_.chosenPort.empty();
     return passedOverReport({failures.begin(), chosen ? failures.begin() + 1 : failures.end()}, !chosen);
 }
@@ -49,7 +49,7 @@ std::string TaLink::passedOverPorts() const
 // A port passed over for a reason the user can do something about.
 bool TaLink::portsPassedOver() const
 {
-    for (const OpenFailure& failure : ctx_.portFailures)
+    for (const OpenFailure& failure : ex_.portFailures)
         if (failure.problem != PortProblem::None && failure.problem != PortProblem::NoDevice)
             return true;
     return false;
@@ -58,7 +58,7 @@ bool TaLink::portsPassedOver() const
 int TaLink::firstPresentPort() const
 {
     for (int i = 0; i < kPortCandidates; ++i)
-        if (ctx_.portPresent[std::size_t(i)])
+        if (ex_.portPresent[std::size_t(i)])
             return i;
     return -1;
 }
@@ -76,12 +76,12 @@ void TaLink::startDiscovery(Caller caller)
         screen_.enableEditor(false);
     else
         screen_.enableWizard(false);
-    ctx_.portIndex = firstPresentPort();
-    selectPort(ctx_.portIndex);
+    ex_.portIndex = firstPresentPort();
+    selectPort(ex_.portIndex);
     // The editor's Submit and Upgrade leave handshake and counter as they are.
     if (caller != Caller::Editor) {
         cCom_->setHwFlow(hfNONE);
-        ctx_.retryCount = 0;
+        ex_.retryCount = 0;
     }
     cCom_->OpenPort();
     sendIdentify();
@@ -94,17 +94,17 @@ void TaLink::sendSessionEcho() { send("ATE1V1", tsSessionEcho, *tmInitTimer_); }
 
 void TaLink::onTaIdentified()
 {
-    const std::string& reply = ctx_.replyBuffer;
+    const std::string& reply = ex_.replyBuffer;
     if (!contains(reply, "128000") && !contains(reply, "Pelagrin10") && !contains(reply, "Vela.Net Davo"))
         return;
     tmVerTimer_->setEnabled(false);
     cCom_->ClosePort();
     cCom_->setHwFlow(hfRTSCTS);
     cCom_->OpenPort();
-    ctx_.retryCount = 0;
+    ex_.retryCount = 0;
     if (ctx_.remoteChosen)
         sendRemoteEcho();
-    else if (ctx_.pendingOperation == poUpgrade)
+    else if (ex_.pendingOperation == poUpgrade)
         StartUpgrade();
     else
         sendPortProbe();
@@ -113,22 +113,22 @@ void TaLink::onTaIdentified()
 void TaLink::tmVerTimerTimer()
 {
     tmVerTimer_->setEnabled(false);
-    if (ctx_.transactionState != tsIdentify)
+    if (ex_.transactionState != tsIdentify)
         return;
-    ++ctx_.retryCount;
-    if (ctx_.retryCount < kIdentifyTries) {
+    ++ex_.retryCount;
+    if (ex_.retryCount < kIdentifyTries) {
         sendIdentify();
         return;
     }
     cCom_->ClosePort();
-    for (++ctx_.portIndex; ctx_.portIndex < kPortCandidates; ++ctx_.portIndex) {
-        if (!ctx_.portPresent[std::size_t(ctx_.portIndex)])
+    for (++ex_.portIndex; ex_.portIndex < kPortCandidates; ++ex_.portIndex) {
+        if (!ex_.portPresent[std::size_t(ex_.portIndex)])
             continue;
         cCom_->ClosePort();
-        selectPort(ctx_.portIndex);
+        selectPort(ex_.portIndex);
         cCom_->setHwFlow(hfNONE);
         cCom_->OpenPort();
-        ctx_.retryCount = 0;
+        ex_.retryCount = 0;
         sendIdentify();
         return;
     }
@@ -137,7 +137,7 @@ void TaLink::tmVerTimerTimer()
 
 void TaLink::classifyTa()
 {
-    const std::string& reply = ctx_.replyBuffer;
+    const std::string& reply = ex_.replyBuffer;
     if (contains(reply, "QM7B2-HXN")) {
         ctx_.taModel = "QM7B2-HXN";
         if (!ctx_.noPortPrefix || ctx_.remoteChosen)
@@ -173,9 +173,9 @@ void TaLink::dropOptionalGroups()
 void TaLink::tmInitTimerTimer()
 {
     tmInitTimer_->setEnabled(false);
-    ++ctx_.retryCount;
-    const int tries = ctx_.retryCount;
-    switch (ctx_.transactionState) {
+    ++ex_.retryCount;
+    const int tries = ex_.retryCount;
+    switch (ex_.transactionState) {
     case tsRemoteEcho:
         if (tries < 5)
             sendRemoteEcho();

@@ -38,13 +38,8 @@ TaLink::TaLink(AppContext& ctx, Clock& clock, SerialBackend& backend, Screen& sc
     tmTickTimer_ = makeTimer(clock, 1000, [this] { tmTickTimerTimer(); });
     tmTickTimer_->setEnabled(true);
 
-    ctx_.pendingOperation = poNone;
-    ctx_.portPresent.fill(false);
     ctx_.taVariant = ctx_.switches.countryOption ? 2 : 3;
     ctx_.noPortPrefix = false;
-    ctx_.retryCount = 0;
-    ctx_.transactionState = tsIdle;
-    ctx_.replyBuffer.clear();
 }
 
 TaLink::~TaLink()
@@ -62,7 +57,7 @@ void TaLink::logLine(const std::string& line)
 
 void TaLink::sendRaw(const std::string& line, const std::string& logText)
 {
-    ctx_.replyBuffer.clear();
+    ex_.replyBuffer.clear();
     lastCommand_ = logText;
     ++sendCount_;
     cCom_->WriteString(line);
@@ -72,14 +67,14 @@ void TaLink::sendRaw(const std::string& line, const std::string& logText)
 void TaLink::send(const std::string& command, TransactionState state, Timer& timer)
 {
     sendRaw(command + "\r", command);
-    ctx_.transactionState = state;
+    ex_.transactionState = state;
     timer.setEnabled(true);
 }
 
 void TaLink::stepDone()
 {
     tmInitTimer_->setEnabled(false);
-    ctx_.retryCount = 0;
+    ex_.retryCount = 0;
 }
 
 void TaLink::enableCallerWindow()
@@ -105,8 +100,8 @@ void TaLink::enableAndFocusCallerWindow()
 // back as it was; the caller window comes back once that is done.
 void TaLink::giveUp(const std::string& message, const std::string& details)
 {
-    ctx_.transactionState = tsIdle;
-    if (ctx_.remoteChosen && ctx_.callDialled)
+    ex_.transactionState = tsIdle;
+    if (ctx_.remoteChosen && ex_.callDialled)
         releaseCall(CallEnd::StayIdle);
     else
         restoreLocalTa();
@@ -155,21 +150,21 @@ atcmd::Options commandOptions(const AppContext& ctx)
 void TaLink::chooseLocal()
 {
     ctx_.remoteChosen = false;
-    ctx_.transactionState = tsIdle;
+    ex_.transactionState = tsIdle;
 }
 
 void TaLink::chooseRemote(const std::string& number)
 {
     ctx_.remoteChosen = true;
     ctx_.remoteNumber = number;
-    ctx_.transactionState = tsIdle;
+    ex_.transactionState = tsIdle;
 }
 
 // A TA identified before is not searched again.
 void TaLink::requestIdentify()
 {
     identifyOnly_ = true;
-    if (ctx_.transactionState != tsIdle)
+    if (ex_.transactionState != tsIdle)
         screen_.identifyDone();
     else
         startDiscovery(Caller::Wizard);
@@ -178,7 +173,7 @@ void TaLink::requestIdentify()
 void TaLink::requestQuery()
 {
     identifyOnly_ = false;
-    if (ctx_.transactionState != tsIdle) {
+    if (ex_.transactionState != tsIdle) {
         startQuery();
         sendQuery();
     } else {
@@ -189,12 +184,12 @@ void TaLink::requestQuery()
 void TaLink::requestSubmit()
 {
     identifyOnly_ = false;
-    ctx_.pendingOperation = poSubmit;
+    ex_.pendingOperation = poSubmit;
     if (!screen_.thresholdsValid()) {
         screen_.showMessage("Drop threshold can not be bigger than Add threshold");
         return;
     }
-    if (ctx_.transactionState != tsIdle) {
+    if (ex_.transactionState != tsIdle) {
         startSubmit();
         sendSubmitCommand();
     } else {
@@ -211,7 +206,7 @@ bool TaLink::identified() const
 {
     if (!cCom_->IsOpen())
         return false;
-    switch (ctx_.transactionState) {
+    switch (ex_.transactionState) {
     case tsSessionEcho:
     case tsQuerying:
     case tsSubmitting:
@@ -240,7 +235,7 @@ void TaLink::endSession(bool tellUser)
 // cancelled on the line, and the status windows go.
 void TaLink::stopExchange(bool tellUser)
 {
-    const TransactionState state = ctx_.transactionState;
+    const TransactionState state = ex_.transactionState;
     const bool underWay = commandPending() || state == tsRebooting;
     if (state == tsUpgrading)
         cancelTransfer();
@@ -259,7 +254,7 @@ std::string TaLink::interruptedMessage(TransactionState state)
 {
     if (state == tsRebooting) // the firmware is in; the settings were not written back
         return "Submit Setting failed, please check the TA!";
-    if (ctx_.pendingOperation == poUpgrade)
+    if (ex_.pendingOperation == poUpgrade)
         return "Firmware upgrade abort, please make sure firmware is correct!";
     return screen_.editorVisible() ? "Submit Setting failed, please check the TA!"
                                    : "Query Setting failed, please check the TA!";
@@ -273,7 +268,7 @@ namespace ta::link {
 // own message, and go back to idle so that the next request rediscovers.
 void TaLink::portLost()
 {
-    const TransactionState state = ctx_.transactionState;
+    const TransactionState state = ex_.transactionState;
     const bool pending = commandPending();
     switch (state) {
     case tsIdentify:
@@ -284,9 +279,9 @@ void TaLink::portLost()
         break;
     }
     stopSequenceTimers();
-    ctx_.retryCount = 0;
-    ctx_.transactionState = tsIdle;
-    ctx_.callDialled = false; // nothing can reach it now
+    ex_.retryCount = 0;
+    ex_.transactionState = tsIdle;
+    ex_.callDialled = false; // nothing can reach it now
     if (callEnd_ != CallEnd::None) {
         finishRelease(); // a hang-up under way ends as if it had been answered
         return;

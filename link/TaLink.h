@@ -6,6 +6,7 @@
 #include "CPDrv.h"
 #include "Clock.h"
 #include "Context.h"
+#include "Exchange.h"
 #include "Screen.h"
 #include "Xmodem.h"
 #include "atcmd/QueryList.h"
@@ -218,6 +219,7 @@ private:
     void recyclePort();
 
     AppContext& ctx_;
+    ExchangeState ex_;
     Clock& clock_;
     Screen& screen_;
     std::unique_ptr<TCommPortDriver> cCom_;

@@ -76,8 +76,8 @@ void TaLink::requestUpgrade(const std::string& path)
         screen_.showMessage(upg_.loadError);
         return;
     }
-    ctx_.pendingOperation = poUpgrade;
-    if (ctx_.transactionState != tsIdle) {
+    ex_.pendingOperation = poUpgrade;
+    if (ex_.transactionState != tsIdle) {
         StartUpgrade();
         return;
     }
@@ -122,7 +122,7 @@ void TaLink::StartUpgrade()
 
     cCom_->PurgeBuffers(true, true);
     sendRaw("AT$D99\r", "AT$D99");
-    ctx_.transactionState = tsUpgrading;
+    ex_.transactionState = tsUpgrading;
     upg_.upgradeStep = usWaitStart;
     tmUpgTimer_->setEnabled(false);
     tmUpgTimer_->setInterval(kWatchdogMs);
@@ -243,7 +243,7 @@ void TaLink::FinishUpgrade()
     screen_.showProgress(false);
     if (ctx_.remoteChosen)
         sendRaw("AT$REBOOT\r", "AT$REBOOT");
-    ctx_.transactionState = tsRebooting;
+    ex_.transactionState = tsRebooting;
     tick_ = kRebootCountdown;
     screen_.setTickText(std::to_string(tick_));
     tmTickTimer_->setInterval(1000);
@@ -259,13 +259,13 @@ void TaLink::AbortUpgrade()
     tmUpgTimer_->setEnabled(false);
     screen_.showProgress(false);
     screen_.setProgress(0);
-    ctx_.pendingOperation = poNone;
-    ctx_.transactionState = tsIdle;
+    ex_.pendingOperation = poNone;
+    ex_.transactionState = tsIdle;
     cCom_->ClosePort();
     cCom_->PurgeBuffers(true, true);
     cCom_->OpenPort();
     // A remote TA's call is not needed any more.
-    if (ctx_.remoteChosen && ctx_.callDialled)
+    if (ctx_.remoteChosen && ex_.callDialled)
         releaseCall(CallEnd::StayIdle);
     screen_.showMessage("Firmware upgrade abort, please make sure firmware is correct!");
     // An upload that began with discovery left the editor disabled.
@@ -285,7 +285,7 @@ void TaLink::recyclePort()
 void TaLink::tmUpgTimerTimer()
 {
     tmUpgTimer_->setEnabled(false);
-    const bool transferring = ctx_.transactionState == tsUpgrading;
+    const bool transferring = ex_.transactionState == tsUpgrading;
     if (transferring && upg_.upgradeStep == usEndSent) {
         endUnanswered();
         return;
@@ -309,14 +309,14 @@ void TaLink::tmUpgTimerTimer()
         tmUpgTimer_->setEnabled(true);
         return;
     }
-    if (ctx_.transactionState == tsRebooting && upg_.upgradeStep == usFinished)
+    if (ex_.transactionState == tsRebooting && upg_.upgradeStep == usFinished)
         AfterReboot();
 }
 
 void TaLink::tmTickTimerTimer()
 {
     tmTickTimer_->setEnabled(false);
-    if (ctx_.transactionState != tsRebooting)
+    if (ex_.transactionState != tsRebooting)
         return;
     if (tick_ > 0) {
         tmTickTimer_->setEnabled(true);
@@ -332,9 +332,9 @@ void TaLink::AfterReboot()
     screen_.showRebooting(false);
     screen_.setProgressCaption("Query setting progress status");
     screen_.setProgress(0);
-    ctx_.pendingOperation = poNone;
-    ctx_.transactionState = tsIdle;
-    ctx_.callDialled = false; // a remote TA's call dropped when it restarted
+    ex_.pendingOperation = poNone;
+    ex_.transactionState = tsIdle;
+    ex_.callDialled = false; // a remote TA's call dropped when it restarted
     startDiscovery(Caller::Reboot);
 }
 

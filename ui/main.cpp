@@ -118,16 +118,10 @@ TfMain::TfMain(ta::link::AppContext& ctx, const std::vector<std::string>& argume
 
 void TfMain::FormCreate(const std::vector<std::string>& arguments)
 {
-    ctx_.pendingOperation = ta::link::poNone;
     ctx_.switches = readSwitches(arguments);
     pcMain->setCurrentWidget(PG0);
-    ctx_.portPresent.fill(false);
     ctx_.taVariant = ctx_.switches.countryOption ? 2 : 3;
     ctx_.noPortPrefix = false;
-    ctx_.retryCount = 0;
-    ctx_.transactionState = ta::link::tsIdle;
-    ctx_.replyBuffer.clear();
-    ctx_.remoteChosen = false;
     ctx_.remoteNumber.clear();
     ctx_.chosenPort.clear();
     refreshPorts();

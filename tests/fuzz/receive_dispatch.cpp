@@ -7,6 +7,7 @@
 #include "tests/fuzz/FuzzSupport.h"
 #include "tests/fuzz/RawPort.h"
 
+#include "atcmd/ReplyDecoder.h"
 #include "link/TaLink.h"
 #include "link/VirtualClock.h"
 #include "tests/support/LinkProbe.h"
@@ -86,11 +87,12 @@ void setUp(Rig& rig, fuzz::FuzzInput& in)
     // The exchange variables as a long run may have left them; the list
     // indexes also a little outside their list.
     const uint8_t vars = in.byte();
-    rig.ctx.retryCount = vars % 9;
-    rig.ctx.pendingOperation = PendingOperation((vars >> 4) % 3);
-    const int listSize = int(rig.ctx.commandList.size());
-    rig.ctx.queryIndex = std::clamp(rig.ctx.queryIndex + int(int8_t(in.byte())), -2, listSize + 2);
-    rig.ctx.submitIndex = std::clamp(rig.ctx.submitIndex + int(int8_t(in.byte())), -2, listSize + 2);
+    ExchangeState& exchange = LinkProbe::exchange(*rig.link);
+    exchange.retryCount = vars % 9;
+    exchange.pendingOperation = PendingOperation((vars >> 4) % 3);
+    const int listSize = int(exchange.commandList.size());
+    exchange.queryIndex = std::clamp(exchange.queryIndex + int(int8_t(in.byte())), -2, listSize + 2);
+    exchange.submitIndex = std::clamp(exchange.submitIndex + int(int8_t(in.byte())), -2, listSize + 2);
 }
 
 // The bound applies as text arrives while the link is idle: text gathered
@@ -99,12 +101,13 @@ void setUp(Rig& rig, fuzz::FuzzInput& in)
 // before and after the event.
 void expectSound(Rig& rig, bool idleReceive)
 {
-    const auto state = rig.ctx.transactionState;
+    const ExchangeState& exchange = LinkProbe::exchange(*rig.link);
+    const auto state = exchange.transactionState;
     FUZZ_EXPECT(std::find(kStates.begin(), kStates.end(), state) != kStates.end(),
                 "state " + std::to_string(int(state)));
     if (idleReceive)
-        FUZZ_EXPECT(rig.link->busy() || rig.ctx.replyBuffer.size() <= kIdleBound,
-                    std::to_string(rig.ctx.replyBuffer.size()) + " bytes in the reply buffer in state " +
+        FUZZ_EXPECT(rig.link->busy() || exchange.replyBuffer.size() <= kIdleBound,
+                    std::to_string(exchange.replyBuffer.size()) + " bytes in the reply buffer in state " +
                         std::to_string(int(state)));
     const auto& calls = rig.screen.calls();
     for (; rig.callsSeen < calls.size(); ++rig.callsSeen) {
@@ -112,7 +115,7 @@ void expectSound(Rig& rig, bool idleReceive)
         if (call.rfind("message: ", 0) == 0)
             FUZZ_EXPECT(programMessages().count(call.substr(9)) == 1, call);
     }
-    FUZZ_EXPECT(rig.ctx.firmwareVersion.size() <= kFirmwareVersionMax, rig.ctx.firmwareVersion);
+    FUZZ_EXPECT(rig.ctx.firmwareVersion.size() <= atcmd::kFirmwareVersionMax, rig.ctx.firmwareVersion);
 }
 
 } // namespace

@@ -158,14 +158,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
     TaLink link(ctx, clock, backend, screen);
     LinkProbe::port(link).setPort(pnCOM1);
     LinkProbe::port(link).OpenPort();
-    ctx.transactionState = tsSubmitting; // a connection is open: the upload starts at once
+    LinkProbe::exchange(link).transactionState = tsSubmitting; // a connection is open: the upload starts at once
     link.requestUpgrade(path);
     if (image.empty()) {
         FUZZ_EXPECT(screen.lastMessage() == "Can not open file!", "an empty image was accepted");
         FUZZ_EXPECT(backend.written.empty(), "an empty image reached the TA");
         return 0;
     }
-    FUZZ_EXPECT(ctx.transactionState == tsUpgrading, "the upload did not start");
+    FUZZ_EXPECT(LinkProbe::state(link) == tsUpgrading, "the upload did not start");
     FUZZ_EXPECT(backend.written == "AT$D99\r", backend.written);
 
     WireCheck wire(image);
@@ -181,6 +181,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
             FUZZ_EXPECT(backend.written.size() == writtenBefore, "bytes sent after the transfer ended");
     }
     if (LinkProbe::upgrade(link).upgradeStep == usFinished)
-        FUZZ_EXPECT(wire.endSent() && ctx.transactionState == tsRebooting, "finished without EOT");
+        FUZZ_EXPECT(wire.endSent() && LinkProbe::state(link) == tsRebooting, "finished without EOT");
     return 0;
 }

@@ -26,6 +26,7 @@ struct LinkRig {
     }
     link::TransactionState state() const { return link::LinkProbe::state(*link); }
     link::TCommPortDriver& port() { return link::LinkProbe::port(*link); }
+    const link::ExchangeState& exchange() const { return link::LinkProbe::exchange(*link); }
     bool runUntil(const std::function<bool()>& pred, uint64_t limitMs = 120000)
     {
         return clock.runUntil(pred, limitMs);

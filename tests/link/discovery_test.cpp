@@ -145,8 +145,8 @@ TEST_F(DiscoveryTest, BusyPortIsNotPresent)
     rig.backend.com(2).respond = taAnswering("QM7A1-HXN");
     rig.link->requestIdentify();
     ASSERT_TRUE(rig.runUntil([&] { return identified(); }));
-    EXPECT_FALSE(rig.ctx.portPresent[0]);
-    EXPECT_TRUE(rig.ctx.portPresent[1]);
+    EXPECT_FALSE(rig.exchange().portPresent[0]);
+    EXPECT_TRUE(rig.exchange().portPresent[1]);
     EXPECT_EQ(rig.backend.com(2).sent.front().atMs, 0u);
 }
 
@@ -208,17 +208,17 @@ TEST_F(DiscoveryTest, UnansweredSessionEchoFailsTheQuery)
     EXPECT_EQ(rig.screen.lastMessage(), "Query Setting failed, please check the TA!");
 }
 
+// A failed query leaves the connection waiting to drop what comes next.
 TEST_F(DiscoveryTest, DiscardDropsTheNextDataEvenWithOk)
 {
-    rig.backend.com(1).respond = taAnswering("QM7A1-HXN");
-    rig.link->requestIdentify();
-    ASSERT_TRUE(rig.runUntil([&] { return identified(); }));
-    rig.ctx.transactionState = tsDiscard;
-    rig.ctx.nextState = tsIdentify;
+    rig.backend.com(1).respond = taAnswering("QM7A1-HXN"); // the queries go unanswered
+    rig.link->requestQuery();
+    ASSERT_TRUE(rig.runUntil([&] { return rig.state() == tsDiscard; }));
+    ASSERT_EQ(rig.screen.lastMessage(), "Query Setting failed, please check the TA!");
     rig.backend.inject(1, "Vela.Net Davo\r\nOK\r\n");
     rig.clock.advance(60);
     EXPECT_EQ(rig.state(), tsIdentify);
-    EXPECT_EQ(rig.ctx.replyBuffer, "");
+    EXPECT_EQ(rig.exchange().replyBuffer, "");
     EXPECT_EQ(rig.backend.com(1).countSent("AT1S0?"), 1);
 }
 
@@ -227,25 +227,11 @@ TEST_F(DiscoveryTest, NoCarrierInAnyCaseClosesThePort)
     rig.backend.com(1).respond = taAnswering("QM7A1-HXN");
     rig.link->requestIdentify();
     ASSERT_TRUE(rig.runUntil([&] { return identified(); }));
-    rig.ctx.transactionState = tsQuerying; // a finished query keeps its state
-    rig.ctx.replyBuffer.clear();           // ... and has emptied the buffer
     rig.backend.inject(1, "no carrier\r\n");
     rig.clock.advance(60);
     EXPECT_EQ(rig.state(), tsIdle);
     EXPECT_FALSE(rig.port().IsOpen());
     EXPECT_EQ(rig.screen.lastMessage(), "TA respones (No Carrier)");
-}
-
-TEST_F(DiscoveryTest, NoCarrierWhileRebootingIsIgnored)
-{
-    rig.backend.com(1).respond = taAnswering("QM7A1-HXN");
-    rig.link->requestIdentify();
-    ASSERT_TRUE(rig.runUntil([&] { return identified(); }));
-    rig.ctx.transactionState = tsRebooting;
-    rig.backend.inject(1, "NO CARRIER\r\n");
-    rig.clock.advance(60);
-    EXPECT_EQ(rig.state(), tsRebooting);
-    EXPECT_TRUE(rig.port().IsOpen());
 }
 
 TEST_F(DiscoveryTest, SubmitAfterFailedDiscoveryProbesTheFirstPortOnce)

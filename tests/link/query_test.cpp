@@ -162,7 +162,7 @@ TEST_P(ChatterQueryTest, EndsWithinTheRetryBudgetInBoundedMemory)
     std::size_t largest = 0;
     while (!rig.ended() && rig.clock.now() < firstSend + 20000) {
         rig.clock.advance(5);
-        largest = std::max(largest, rig.ctx.replyBuffer.size());
+        largest = std::max(largest, rig.exchange().replyBuffer.size());
     }
     EXPECT_EQ(rig.screen.messages(), std::vector<std::string>{"Query Setting failed, please check the TA!"});
     EXPECT_LE(rig.clock.now(), firstSend + 7010);
@@ -249,6 +249,13 @@ TEST_F(QueryTest, NoCarrierStopsTheSequenceForGood)
 TEST_F(QueryTest, OpenConnectionQueriesWithoutDiscoveryAndStrayOkIsIgnored)
 {
     ASSERT_TRUE(rig.runQuery());
+    rig.screen.clear();
+    rig.backend.clearWritten(COM1);
+    rig.link->requestQuery();
+    ASSERT_TRUE(rig.runUntil([&] { return rig.screen.contains("presentEditor"); }));
+    EXPECT_EQ(rig.backend.countWritten(COM1, "ATI0"), 0);
+    EXPECT_EQ(rig.backend.written(COM1).rfind("ATI3\r", 0), 0u);
+
     rig.backend.clearWritten(COM1);
     // An "OK" nobody asked for (here: the TA's answer to a line sent behind the link's back).
     ASSERT_TRUE(rig.port().WriteString("AT\r"));
@@ -257,15 +264,6 @@ TEST_F(QueryTest, OpenConnectionQueriesWithoutDiscoveryAndStrayOkIsIgnored)
     rig.ta->injectNoCarrier();
     rig.clock.advance(100);
     EXPECT_EQ(rig.screen.lastMessage(), "TA respones (No Carrier)") << "the stray OK hid nothing";
-    ASSERT_TRUE(rig.port().OpenPort());
-    rig.ctx.transactionState = tsQuerying; // as if the line had stayed up
-
-    rig.screen.clear();
-    rig.backend.clearWritten(COM1);
-    rig.link->requestQuery();
-    ASSERT_TRUE(rig.runUntil([&] { return rig.screen.contains("presentEditor"); }));
-    EXPECT_EQ(rig.backend.countWritten(COM1, "ATI0"), 0);
-    EXPECT_EQ(rig.backend.written(COM1).rfind("ATI3\r", 0), 0u);
 }
 
 TEST_F(QueryTest, OkChatterAfterTheQueryKeepsTheReplyBufferBounded)
@@ -274,7 +272,7 @@ TEST_F(QueryTest, OkChatterAfterTheQueryKeepsTheReplyBufferBounded)
     ASSERT_FALSE(rig.link->busy());
     for (int i = 0; i < 20000; ++i)
         LinkProbe::receive(*rig.link, "OK\r\n");
-    EXPECT_LE(rig.ctx.replyBuffer.size(), 4096u);
+    EXPECT_LE(rig.exchange().replyBuffer.size(), 4096u);
     EXPECT_EQ(rig.state(), tsQuerying) << "the connection stays open";
 }
 
@@ -327,11 +325,12 @@ TEST(QuerySkips, X25GroupNearTheEndFinishesWithFullGauge)
     rig.link->requestQuery();
     ASSERT_TRUE(rig.runUntil([&] { return rig.state() == tsQuerying; }));
     const int last = rig.link->queryCount();
-    rig.ctx.queryIndex = last - 4;
-    rig.ctx.commandList[std::size_t(last - 4)] = "1-X";
-    rig.ctx.retryCount = 7; // the budget is spent: the next timeout skips
+    ExchangeState& exchange = LinkProbe::exchange(*rig.link);
+    exchange.queryIndex = last - 4;
+    exchange.commandList[std::size_t(last - 4)] = "1-X";
+    exchange.retryCount = 7; // the budget is spent: the next timeout skips
     rig.clock.advance(1000);
-    EXPECT_EQ(rig.ctx.queryIndex, last);
+    EXPECT_EQ(exchange.queryIndex, last);
     EXPECT_EQ(rig.screen.progress, last);
     EXPECT_TRUE(rig.screen.contains("presentEditor"));
 }

@@ -135,7 +135,7 @@ void checkEnd(SoakRig& rig, int i)
 {
     SCOPED_TRACE("iteration " + std::to_string(i) + (rig.submit ? " submit" : " query"));
     ASSERT_TRUE(rig.runUntil([&] { return rig.ended(); }, kSequenceLimitMs)) << rig.screen.text();
-    EXPECT_LT(rig.ctx.replyBuffer.size(), kReplyBufferBound);
+    EXPECT_LT(rig.exchange().replyBuffer.size(), kReplyBufferBound);
     const auto messages = rig.screen.messages();
     if (messages.empty()) {
         if (!rig.garbageSeen) {

@@ -85,7 +85,7 @@ TEST(Submit, OkChatterAfterTheSubmitKeepsTheReplyBufferBounded)
     ASSERT_TRUE(rig.submit());
     for (int i = 0; i < 20000; ++i)
         LinkProbe::receive(*rig.link, "OK\r\n");
-    EXPECT_LE(rig.ctx.replyBuffer.size(), 4096u);
+    EXPECT_LE(rig.exchange().replyBuffer.size(), 4096u);
     EXPECT_EQ(rig.state(), tsSubmitting) << "the connection stays open";
 }
 
@@ -114,7 +114,7 @@ TEST(Submit, SevenUnansweredSendsFailAndTheNextDataIsDropped)
     ASSERT_TRUE(rig.runUntil([&] { return !rig.screen.messages().empty(); }));
     EXPECT_EQ(rig.screen.messages(), std::vector<std::string>{"Submit Setting failed, please check the TA!"});
     EXPECT_EQ(rig.state(), tsDiscard);
-    EXPECT_EQ(rig.ctx.nextState, tsIdentify);
+    EXPECT_EQ(rig.exchange().nextState, tsIdentify);
     EXPECT_EQ(rig.ta->profile().dataPort1.callType, 8) << "acknowledged commands stay applied";
     EXPECT_TRUE(rig.screen.editorEnabled);
     EXPECT_FALSE(rig.screen.progressShown);

@@ -83,6 +83,9 @@ TEST(Upgrade, UploadRebootRediscoveryAndSubmitOfTheEditorSettings)
     EXPECT_TRUE(rig.screen.rebootingShown);
     EXPECT_EQ(rig.screen.lastWith("tickText: "), "tickText: 30");
     EXPECT_FALSE(rig.screen.editorEnabled) << "the editor waits for the submit after the reboot";
+    LinkProbe::receive(*rig.link, "NO CARRIER\r\n"); // a remote TA's call would drop here
+    EXPECT_EQ(rig.state(), tsRebooting);
+    EXPECT_TRUE(rig.port().IsOpen());
 
     rig.clock.advance(10000);
     EXPECT_EQ(rig.screen.lastWith("tickText: "), "tickText: 20");
@@ -95,7 +98,7 @@ TEST(Upgrade, UploadRebootRediscoveryAndSubmitOfTheEditorSettings)
     EXPECT_EQ(rig.screen.lastWith("progressCaption"), "progressCaption: Query setting progress status");
     EXPECT_TRUE(rig.screen.editorEnabled);
     EXPECT_TRUE(rig.screen.messages().empty()) << rig.screen.lastMessage();
-    EXPECT_EQ(rig.ctx.pendingOperation, poNone);
+    EXPECT_EQ(rig.exchange().pendingOperation, poNone);
 }
 
 TEST(Upgrade, TaGoneAfterTheRebootGivesTheEditorBack)
@@ -246,7 +249,7 @@ TEST_F(TransferTest, CancelAfterTheFirstBlockAbortsAndGivesTheEditorBack)
     EXPECT_TRUE(rig.port().IsOpen());
     EXPECT_TRUE(rig.screen.editorEnabled);
     EXPECT_FALSE(rig.screen.progressShown);
-    EXPECT_EQ(rig.ctx.pendingOperation, poNone);
+    EXPECT_EQ(rig.exchange().pendingOperation, poNone);
 }
 
 TEST_F(TransferTest, WatchdogRecyclesThePortOnceThenGivesUp)
@@ -309,7 +312,7 @@ TEST(Upgrade, UnreadableOrEmptyFileIsRefusedBeforeAnyTaContact)
         rig.screen.clear();
         rig.link->requestUpgrade(path); // a blocking open or an endless read would hang here
         EXPECT_EQ(rig.screen.messages(), std::vector<std::string>{message});
-        EXPECT_EQ(rig.ctx.pendingOperation, poNone);
+        EXPECT_EQ(rig.exchange().pendingOperation, poNone);
         EXPECT_EQ(LinkProbe::upgrade(*rig.link).firmwareImage.size(), 0u);
     }
     std::remove(fifo.c_str());

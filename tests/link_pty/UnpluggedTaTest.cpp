@@ -85,7 +85,11 @@ protected:
         unsetenv(kSerialPortsVariable);
     }
 
-    bool queryRunning() const { return ctx_.transactionState == tsQuerying && ctx_.queryIndex >= 3; }
+    bool queryRunning() const
+    {
+        const ExchangeState& exchange = LinkProbe::exchange(*link_);
+        return exchange.transactionState == tsQuerying && exchange.queryIndex >= 3;
+    }
     bool queryEnded() { return screen_.contains("queryDone") || !screen_.messages().empty(); }
 
     PortAlias alias_;
@@ -108,7 +112,7 @@ TEST_F(UnpluggedTa, QueryEndsWithItsMessageTheLoopStaysIdleAndTheTaIsFoundAgain)
     ASSERT_TRUE(runEventsUntil([&] { return !screen_.messages().empty(); }, 5000)) << screen_.text();
     EXPECT_EQ(screen_.messages(), std::vector<std::string>{"Query Setting failed, please check the TA!"});
     EXPECT_FALSE(LinkProbe::port(*link_).IsOpen());
-    EXPECT_EQ(ctx_.transactionState, tsIdle);
+    EXPECT_EQ(LinkProbe::state(*link_), tsIdle);
     EXPECT_FALSE(link_->busy());
     EXPECT_TRUE(screen_.wizardEnabled);
 

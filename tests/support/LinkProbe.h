@@ -1,6 +1,7 @@
 // The tests' one way into the link beside its verbs: they read what the link
 // holds and use its port; the fuzzers also enter any state through the
-// state's own sender and feed the receive event directly.
+// state's own sender, feed the receive event directly and set the exchange
+// variables as a long run may have left them.
 #pragma once
 
 #include "link/TaLink.h"
@@ -10,7 +11,9 @@
 namespace ta::link {
 
 struct LinkProbe {
-    static TransactionState state(const TaLink& link) { return link.ctx_.transactionState; }
+    static TransactionState state(const TaLink& link) { return link.ex_.transactionState; }
+    static const ExchangeState& exchange(const TaLink& link) { return link.ex_; }
+    static ExchangeState& exchange(TaLink& link) { return link.ex_; }
     static TCommPortDriver& port(TaLink& link) { return *link.cCom_; }
     static const UpgradeState& upgrade(const TaLink& link) { return link.upg_; }
 
@@ -55,8 +58,8 @@ struct LinkProbe {
             receive(link, "C\x06\x06\x06"); // the start, two blocks and the end acknowledged
             break;
         case tsDiscard:
-            link.ctx_.transactionState = tsDiscard;
-            link.ctx_.nextState = tsIdentify;
+            link.ex_.transactionState = tsDiscard;
+            link.ex_.nextState = tsIdentify;
             break;
         }
     }

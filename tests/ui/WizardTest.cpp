@@ -6,6 +6,7 @@
 #include "link/VirtualClock.h"
 #include "profile/DefaultProfile.h"
 #include "profile/ProfileFile.h"
+#include "tests/support/LinkProbe.h"
 #include "tests/support/RecordingScreen.h"
 #include "tests/support/SimBackend.h"
 #include "tests/ui/support/UiTestSupport.h"
@@ -99,7 +100,6 @@ TEST_F(WizardTest, StartsOnTheFirstPageWithLocalTaAndQueryChosen)
     EXPECT_FALSE(wizard.btnPrev->isEnabled());
     EXPECT_EQ(wizard.eRemoteTel->maxLength(), 32);
     EXPECT_EQ(wizard.profileSource(), TfMain::psQueryTa);
-    EXPECT_EQ(ctx.transactionState, link::tsIdle);
 }
 
 TEST_F(WizardTest, EveryControlCarriesItsNameAndCaption)
@@ -124,18 +124,21 @@ TEST_F(WizardTest, EveryControlCarriesItsNameAndCaption)
 
 TEST_F(WizardTest, RemoteChoiceEnablesTheNumberAndResetsTheExchange)
 {
-    ctx.transactionState = link::tsQuerying;
+    backend.addTa(testsupport::SimBackend::comName(1));
+    link.requestIdentify(); // the first probe is out
+    ASSERT_EQ(link::LinkProbe::state(link), link::tsIdentify);
     wizard.rbRemoteTA->click();
     EXPECT_TRUE(wizard.eRemoteTel->isEnabled());
     EXPECT_TRUE(wizard.lbRemoteTel->isEnabled());
     EXPECT_TRUE(ctx.remoteChosen);
-    EXPECT_EQ(ctx.transactionState, link::tsIdle);
+    EXPECT_EQ(link::LinkProbe::state(link), link::tsIdle);
 
-    ctx.transactionState = link::tsQuerying;
+    link.requestIdentify();
+    ASSERT_EQ(link::LinkProbe::state(link), link::tsIdentify);
     wizard.rbLocalTA->click();
     EXPECT_FALSE(wizard.eRemoteTel->isEnabled());
     EXPECT_FALSE(ctx.remoteChosen);
-    EXPECT_EQ(ctx.transactionState, link::tsIdle);
+    EXPECT_EQ(link::LinkProbe::state(link), link::tsIdle);
 }
 
 TEST_F(WizardTest, TypedNumberKeepsOnlyDialCharactersAndReachesTheContext)
@@ -378,7 +381,7 @@ TEST(WizardQuery, QueryStartsDiscoveryFromTheWizard)
     wizard.btnNextClick();
     wizard.btnNextClick();
     EXPECT_EQ(screen.count("enableWizard 0"), 1);
-    EXPECT_EQ(ctx.transactionState, link::tsIdentify);
+    EXPECT_EQ(link::LinkProbe::state(link), link::tsIdentify);
     EXPECT_EQ(backend.countWritten(testsupport::SimBackend::comName(1), "ATI0\r"), 1);
 }
 
