@@ -2,7 +2,6 @@
 
 #include "link/PortList.h"
 #include "link/Screen.h"
-#include "link/TaLink.h"
 #include "profile/DefaultProfile.h"
 #include "profile/ProfileFile.h"
 #include "ui/GestEdit.h"
@@ -13,7 +12,6 @@
 #include <QButtonGroup>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QCoreApplication>
 #include <QFile>
 #include <QFrame>
 #include <QGridLayout>
@@ -122,7 +120,6 @@ void TfMain::FormCreate(const std::vector<std::string>& arguments)
     pcMain->setCurrentWidget(PG0);
     ctx_.taVariant = ctx_.switches.countryOption ? 2 : 3;
     ctx_.noPortPrefix = false;
-    ctx_.remoteNumber.clear();
     ctx_.chosenPort.clear();
     refreshPorts();
     setWindowTitle(mainCaption());
@@ -195,17 +192,12 @@ void TfMain::connectControls()
             rbRemoteTAClick();
     });
     connect(eRemoteTel, &QLineEdit::textChanged, this, [this](const QString& text) {
-        ctx_.remoteNumber = text.toLatin1().toStdString();
+        if (rbRemoteTA->isChecked())
+            emit remoteChosen(text);
     });
     connect(cbPort, &QComboBox::currentIndexChanged, this, [this] { ctx_.chosenPort = chosenPort(); });
     connect(btnNext, &QPushButton::clicked, this, &TfMain::btnNextClick);
     connect(btnCancel, &QPushButton::clicked, this, &TfMain::btnCancelClick);
-}
-
-void TfMain::attach(ta::link::TaLink* link, ta::link::Screen* screen)
-{
-    link_ = link;
-    screen_ = screen;
 }
 
 void TfMain::remoteTelEnabled(bool on)
@@ -217,15 +209,13 @@ void TfMain::remoteTelEnabled(bool on)
 void TfMain::rbLocalTAClick()
 {
     remoteTelEnabled(false);
-    if (link_)
-        link_->chooseLocal();
+    emit localChosen();
 }
 
 void TfMain::rbRemoteTAClick()
 {
     remoteTelEnabled(true);
-    if (link_)
-        link_->chooseRemote(ctx_.remoteNumber);
+    emit remoteChosen(eRemoteTel->text());
 }
 
 // Each item carries the path that is opened; a USB port is kept by its
@@ -292,8 +282,7 @@ void TfMain::btnNextClick()
         break;
     case psQueryTa:
         dialogs_.setCurrentFile(QString());
-        if (link_)
-            link_->requestQuery();
+        emit queryRequested();
         break;
     case psDefaults:
         loadDefaults();
@@ -345,15 +334,7 @@ void TfMain::handOver()
 
 // The program ends the orderly way: a call still up is hung up and the
 // local TA restored before the screen terminates.
-void TfMain::btnCancelClick()
-{
-    if (link_)
-        link_->endSession();
-    else if (screen_)
-        screen_->terminate();
-    else
-        QCoreApplication::exit(0);
-}
+void TfMain::btnCancelClick() { emit endRequested(); }
 
 // A close request (the window manager's, since the wizard has no close
 // button) stands for Cancel: a user who closes it wants the program to end.

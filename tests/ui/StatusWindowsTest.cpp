@@ -84,7 +84,7 @@ TEST(ConnectingWindow, ShowsWhatTheLinkSaysAndPassesCancelOn)
     EXPECT_EQ(window.lCalling->text(), QStringLiteral("..."));
     EXPECT_GT(window.lCalling->x(), window.label1->geometry().right());
 
-    QSignalSpy cancelled(&window, &TfCRemote::cancelClicked);
+    QSignalSpy cancelled(&window, &TfCRemote::cancelRequested);
     auto* cancel = window.findChild<QPushButton*>(QStringLiteral("btnCancel"));
     ASSERT_NE(cancel, nullptr);
     QTest::mouseClick(cancel, Qt::LeftButton);
