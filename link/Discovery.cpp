@@ -9,8 +9,6 @@ namespace {
 
 bool contains(const std::string& text, const char* word) { return text.find(word) != std::string::npos; }
 
-constexpr int kIdentifyTries = 3;
-
 } // namespace
 
 bool TaLink::scanPorts()
@@ -66,7 +64,7 @@ int TaLink::firstPresentPort() const
 void TaLink::startDiscovery(Caller caller)
 {
     if (!scanPorts()) {
-        screen_.showDetailedMessage("There is no free COM port!", passedOverPorts());
+        screen_.showDetailedMessage(failureMessage(Failure::NoFreePort), passedOverPorts());
         // After a reboot the editor may still be disabled from the upload.
         if (caller == Caller::Reboot)
             screen_.enableEditor(true);
@@ -110,16 +108,56 @@ void TaLink::onTaIdentified()
         sendPortProbe();
 }
 
-void TaLink::tmVerTimerTimer()
+// How often each step of discovery, identification, the call's set-up and
+// the hang-up goes out, and what its timer does once the sends are used up.
+const TaLink::RetryRule* TaLink::retryRuleFor(TransactionState state)
 {
-    tmVerTimer_->setEnabled(false);
-    if (ex_.transactionState != tsIdentify)
-        return;
-    ++ex_.retryCount;
-    if (ex_.retryCount < kIdentifyTries) {
-        sendIdentify();
+    static constexpr RetryRule kRules[] = {
+        {tsIdentify, 3, &TaLink::sendIdentify, GiveUp::NextPort, Failure::NoTa},
+        {tsRemoteEcho, 5, &TaLink::sendRemoteEcho, GiveUp::Message, Failure::NoTa},
+        {tsSessionEcho, 5, &TaLink::sendSessionEcho, GiveUp::Message, Failure::Sequence},
+        {tsPortProbe, 5, &TaLink::sendPortProbe, GiveUp::WithoutPrefix, Failure::None},
+        {tsInfo, 7, &TaLink::sendInfoQuery, GiveUp::Message, Failure::NoRemoteTa},
+        {tsRemoteQueryC0, 7, &TaLink::sendQueryC0, GiveUp::Message, Failure::NoRemoteTa},
+        {tsRemoteQueryP5, 7, &TaLink::sendQueryP5, GiveUp::Message, Failure::NoRemoteTa},
+        {tsRemoteSetup, 5, &TaLink::sendRemoteSetup, GiveUp::Message, Failure::NoRemoteTa},
+        {tsEscape, 5, &TaLink::sendEscape, GiveUp::HangUpFailed, Failure::None},
+        {tsHangUp, 5, &TaLink::sendHangUp, GiveUp::HangUpFailed, Failure::None},
+    };
+    for (const RetryRule& rule : kRules)
+        if (rule.state == state)
+            return &rule;
+    return nullptr;
+}
+
+void TaLink::retryOrGiveUp(const RetryRule& rule)
+{
+    if (ex_.retryCount < rule.limit) {
+        (this->*rule.resend)();
         return;
     }
+    switch (rule.then) {
+    case GiveUp::Message:
+        giveUp(rule.message);
+        break;
+    case GiveUp::NextPort:
+        if (!probeNextPort())
+            giveUp(rule.message, portsPassedOver() ? passedOverPorts() : std::string());
+        break;
+    case GiveUp::WithoutPrefix: // the sequence goes on
+        ctx_.noPortPrefix = true;
+        sendInfoQuery();
+        break;
+    case GiveUp::HangUpFailed:
+        hangUpFailed();
+        break;
+    }
+}
+
+// The identification probes of the current port are used up: the next
+// present port is tried, if there is one.
+bool TaLink::probeNextPort()
+{
     cCom_->ClosePort();
     for (++ex_.portIndex; ex_.portIndex < kPortCandidates; ++ex_.portIndex) {
         if (!ex_.portPresent[std::size_t(ex_.portIndex)])
@@ -130,9 +168,29 @@ void TaLink::tmVerTimerTimer()
         cCom_->OpenPort();
         ex_.retryCount = 0;
         sendIdentify();
-        return;
+        return true;
     }
-    giveUp("Cannot find a TA to config!", portsPassedOver() ? passedOverPorts() : std::string());
+    return false;
+}
+
+// Only identification: other states have timers of their own.
+void TaLink::tmVerTimerTimer()
+{
+    tmVerTimer_->setEnabled(false);
+    if (ex_.transactionState != tsIdentify)
+        return;
+    ++ex_.retryCount;
+    retryOrGiveUp(*retryRuleFor(tsIdentify));
+}
+
+// A state without a rule of this timer is left alone.
+void TaLink::tmInitTimerTimer()
+{
+    tmInitTimer_->setEnabled(false);
+    ++ex_.retryCount;
+    const RetryRule* rule = retryRuleFor(ex_.transactionState);
+    if (rule && rule->state != tsIdentify)
+        retryOrGiveUp(*rule);
 }
 
 void TaLink::classifyTa()
@@ -166,75 +224,6 @@ void TaLink::dropOptionalGroups()
     if (ctx_.switches.sysDateTime) {
         ctx_.switches.sysDateTime = false;
         screen_.hideSysDateTime();
-    }
-}
-
-// Re-send limits of the steps guarded by tmInitTimer, and what giving up means.
-void TaLink::tmInitTimerTimer()
-{
-    tmInitTimer_->setEnabled(false);
-    ++ex_.retryCount;
-    const int tries = ex_.retryCount;
-    switch (ex_.transactionState) {
-    case tsRemoteEcho:
-        if (tries < 5)
-            sendRemoteEcho();
-        else
-            giveUp("Cannot find a TA to config!");
-        break;
-    case tsSessionEcho:
-        if (tries < 5)
-            sendSessionEcho();
-        else
-            giveUp(screen_.editorVisible() ? "Submit Setting failed, please check the TA!"
-                                           : "Query Setting failed, please check the TA!");
-        break;
-    case tsPortProbe:
-        if (tries < 5) {
-            sendPortProbe();
-        } else {
-            ctx_.noPortPrefix = true;
-            sendInfoQuery();
-        }
-        break;
-    case tsInfo:
-        if (tries < 7)
-            sendInfoQuery();
-        else
-            giveUp("Cannot find a TA to make a remote call!");
-        break;
-    case tsRemoteQueryC0:
-        if (tries < 7)
-            sendQueryC0();
-        else
-            giveUp("Cannot find a TA to make a remote call!");
-        break;
-    case tsRemoteQueryP5:
-        if (tries < 7)
-            sendQueryP5();
-        else
-            giveUp("Cannot find a TA to make a remote call!");
-        break;
-    case tsRemoteSetup:
-        if (tries < 5)
-            sendRemoteSetup();
-        else
-            giveUp("Cannot find a TA to make a remote call!");
-        break;
-    case tsEscape:
-        if (tries < 5)
-            sendEscape();
-        else
-            hangUpFailed();
-        break;
-    case tsHangUp:
-        if (tries < 5)
-            sendHangUp();
-        else
-            hangUpFailed();
-        break;
-    default:
-        break;
     }
 }
 

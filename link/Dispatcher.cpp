@@ -277,7 +277,7 @@ void TaLink::handleNoCarrier()
         ex_.callDialled = false;
         return;
     case tsDialing:
-        callEnded("TA respones (No Carrier)", true);
+        callEnded(Failure::NoCarrier, true);
         return;
     case tsEscape:
     case tsHangUp:
@@ -296,7 +296,7 @@ void TaLink::handleNoCarrier()
     ex_.callDialled = false;
     restoreLocalTa();
     cCom_->ClosePort();
-    screen_.showMessage("TA respones (No Carrier)");
+    screen_.showMessage(failureMessage(Failure::NoCarrier));
     enableCallerWindow();
 }
 
@@ -305,9 +305,9 @@ void TaLink::handleDialOutcome(const std::string& upper)
     if (contains(upper, "CONNECT") && contains(upper, "\n"))
         callConnected();
     else if (contains(upper, "NO DIAL TONE\n"))
-        callEnded("TA respones (No Dial Tone)", false);
+        callEnded(Failure::NoDialTone, false);
     else if (contains(upper, "BUSY\n"))
-        callEnded("TA respones (Busy)", false);
+        callEnded(Failure::Busy, false);
 }
 
 void TaLink::passToUpgrade()

@@ -129,7 +129,7 @@ void TaLink::failQuery()
     ex_.nextState = tsIdentify;
     screen_.showProgress(false);
     buildDefaultProfile(ctx_.workingProfile, ctx_.switches.x25OnD, ctx_.switches.sysDateTime);
-    screen_.showMessage("Query Setting failed, please check the TA!");
+    screen_.showMessage(failureMessage(Failure::Query));
     screen_.enableWizard(true);
     screen_.focusWizard();
 }

@@ -59,7 +59,7 @@ void TaLink::callConnected()
 
 // The call attempt failed: there is no call to hang up, but the local TA
 // keeps the set-up for it until it is restored.
-void TaLink::callEnded(const std::string& message, bool closePort)
+void TaLink::callEnded(Failure failure, bool closePort)
 {
     tmCallTimer_->setEnabled(false);
     ex_.retryCount = 0;
@@ -70,7 +70,7 @@ void TaLink::callEnded(const std::string& message, bool closePort)
     restoreLocalTa();
     if (closePort)
         cCom_->ClosePort();
-    screen_.showMessage(message);
+    screen_.showMessage(failureMessage(failure));
     enableCallerWindow();
 }
 

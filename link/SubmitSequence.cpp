@@ -95,7 +95,7 @@ void TaLink::failSubmit()
     ex_.transactionState = tsDiscard;
     ex_.nextState = tsIdentify;
     screen_.showProgress(false);
-    screen_.showMessage("Submit Setting failed, please check the TA!");
+    screen_.showMessage(failureMessage(Failure::Submit));
     screen_.enableEditor(true);
     screen_.focusEditor();
 }

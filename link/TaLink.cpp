@@ -98,8 +98,9 @@ void TaLink::enableAndFocusCallerWindow()
 
 // A remote sequence that gives up takes its call down and puts the local TA
 // back as it was; the caller window comes back once that is done.
-void TaLink::giveUp(const std::string& message, const std::string& details)
+void TaLink::giveUp(Failure failure, const std::string& details)
 {
+    const std::string message = failureMessage(failure);
     ex_.transactionState = tsIdle;
     if (ctx_.remoteChosen && ex_.callDialled)
         releaseCall(CallEnd::StayIdle);
@@ -186,7 +187,7 @@ void TaLink::requestSubmit()
     identifyOnly_ = false;
     ex_.pendingOperation = poSubmit;
     if (!screen_.thresholdsValid()) {
-        screen_.showMessage("Drop threshold can not be bigger than Add threshold");
+        screen_.showMessage(failureMessage(Failure::Thresholds));
         return;
     }
     if (ex_.transactionState != tsIdle) {
@@ -247,17 +248,49 @@ void TaLink::stopExchange(bool tellUser)
     if (state == tsRebooting)
         screen_.showRebooting(false);
     if (tellUser)
-        screen_.showMessage(interruptedMessage(state));
+        screen_.showMessage(failureMessage(interruptedFailure(state)));
 }
 
-std::string TaLink::interruptedMessage(TransactionState state)
+std::string TaLink::failureMessage(Failure failure)
+{
+    switch (failure) {
+    case Failure::None: return {};
+    case Failure::NoFreePort: return kNoFreePortText;
+    case Failure::NoTa: return kNoTaText;
+    case Failure::NoRemoteTa: return kNoRemoteTaText;
+    case Failure::Sequence: return screen_.editorVisible() ? kSubmitFailedText : kQueryFailedText;
+    case Failure::Query: return kQueryFailedText;
+    case Failure::Submit: return kSubmitFailedText;
+    case Failure::NoCarrier: return kNoCarrierText;
+    case Failure::NoDialTone: return kNoDialToneText;
+    case Failure::Busy: return kBusyText;
+    case Failure::UpgradeAborted: return kUpgradeAbortedText;
+    case Failure::Thresholds: return kThresholdsText;
+    }
+    return {};
+}
+
+// What the user was doing when the program was told to end.
+Failure TaLink::interruptedFailure(TransactionState state) const
 {
     if (state == tsRebooting) // the firmware is in; the settings were not written back
-        return "Submit Setting failed, please check the TA!";
+        return Failure::Submit;
     if (ex_.pendingOperation == poUpgrade)
-        return "Firmware upgrade abort, please make sure firmware is correct!";
-    return screen_.editorVisible() ? "Submit Setting failed, please check the TA!"
-                                   : "Query Setting failed, please check the TA!";
+        return Failure::UpgradeAborted;
+    return Failure::Sequence;
+}
+
+// What the device took with it when it went away.
+Failure TaLink::lostFailure(TransactionState state)
+{
+    switch (state) {
+    case tsQuerying: return Failure::Query;
+    case tsSessionEcho: return Failure::Sequence;
+    case tsSubmitting: return Failure::Submit;
+    case tsUpgrading: return Failure::UpgradeAborted;
+    case tsDialing: return Failure::NoCarrier;
+    default: return Failure::NoTa;
+    }
 }
 
 } // namespace ta::link
@@ -292,16 +325,7 @@ void TaLink::portLost()
         // Nothing was under way: the user is editing; the next request rediscovers.
         return;
     }
-    std::string message = "Cannot find a TA to config!";
-    if (state == tsQuerying || (state == tsSessionEcho && !screen_.editorVisible()))
-        message = "Query Setting failed, please check the TA!";
-    else if (state == tsSubmitting || state == tsSessionEcho)
-        message = "Submit Setting failed, please check the TA!";
-    else if (state == tsUpgrading)
-        message = "Firmware upgrade abort, please make sure firmware is correct!";
-    else if (state == tsDialing)
-        message = "TA respones (No Carrier)";
-    screen_.showMessage(message);
+    screen_.showMessage(failureMessage(lostFailure(state)));
     enableAndFocusCallerWindow();
 }
 

@@ -7,6 +7,7 @@
 #include "Clock.h"
 #include "Context.h"
 #include "Exchange.h"
+#include "Failures.h"
 #include "Screen.h"
 #include "Xmodem.h"
 #include "atcmd/QueryList.h"
@@ -154,6 +155,24 @@ private:
     void tmUpgTimerTimer();
     void tmTickTimerTimer();
 
+    // A step's sends in all and what its timer does once they are used up.
+    enum class GiveUp : uint8_t { Message, NextPort, WithoutPrefix, HangUpFailed };
+    struct RetryRule {
+        TransactionState state;
+        int limit;
+        void (TaLink::*resend)();
+        GiveUp then;
+        Failure message;
+    };
+    static const RetryRule* retryRuleFor(TransactionState state);
+    void retryOrGiveUp(const RetryRule& rule);
+    bool probeNextPort();
+
+    // The text of every failure the user is told of.
+    std::string failureMessage(Failure failure);
+    static Failure lostFailure(TransactionState state);
+    Failure interruptedFailure(TransactionState state) const;
+
     // Sender pattern and shared helpers.
     void send(const std::string& command, TransactionState state, Timer& timer);
     void sendRaw(const std::string& line, const std::string& logText);
@@ -161,7 +180,7 @@ private:
     void stepDone();
     void enableCallerWindow();
     void enableAndFocusCallerWindow();
-    void giveUp(const std::string& message, const std::string& details = {});
+    void giveUp(Failure failure, const std::string& details = {});
     void dropOptionalGroups();
     void selectPort(int index);
     int firstPresentPort() const;
@@ -170,7 +189,6 @@ private:
     void stopSequenceTimers();
     void portLost();
     void stopExchange(bool tellUser);
-    std::string interruptedMessage(TransactionState state);
 
     // Receive dispatcher.
     void collectReceived(const uint8_t* data, uint32_t size);
@@ -201,7 +219,7 @@ private:
 
     // Remote call.
     void callConnected();
-    void callEnded(const std::string& message, bool closePort);
+    void callEnded(Failure failure, bool closePort);
     void hangUpFailed();
     void finishRelease();
     void restoreLocalTa();

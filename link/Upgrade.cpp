@@ -267,7 +267,7 @@ void TaLink::AbortUpgrade()
     // A remote TA's call is not needed any more.
     if (ctx_.remoteChosen && ex_.callDialled)
         releaseCall(CallEnd::StayIdle);
-    screen_.showMessage("Firmware upgrade abort, please make sure firmware is correct!");
+    screen_.showMessage(failureMessage(Failure::UpgradeAborted));
     // An upload that began with discovery left the editor disabled.
     if (callEnd_ == CallEnd::None && !sessionEnded_) {
         screen_.enableEditor(true);

@@ -29,6 +29,22 @@ ScriptedPort::Responder taAnswering(std::string info, bool prefix = true)
     };
 }
 
+// The same, and the local TA's part in a remote call: its set-up, the dial
+// and the hang-up.
+ScriptedPort::Responder taAndCall(std::string info, bool prefix = true)
+{
+    const auto ta = taAnswering(std::move(info), prefix);
+    return [ta](const std::string& line) -> std::string {
+        if (line == "ATC0?" || line == "AT%P5?")
+            return line + "\r\n0\r\nOK\r\n";
+        if (line.starts_with("ATC0=") || line == "+++" || line == "ATH")
+            return "OK\r\n";
+        if (line.starts_with("ATD"))
+            return "CONNECT 64000\r\n";
+        return ta(line);
+    };
+}
+
 struct DiscoveryTest : testing::Test {
     Rig rig;
     void SetUp() override { rig.start(); }
@@ -185,28 +201,55 @@ TEST_F(DiscoveryTest, BareLineFeedsWorkLikeCrLf)
     EXPECT_TRUE(rig.runUntil([&] { return identified(); }));
 }
 
-TEST_F(DiscoveryTest, UnansweredPortProbeGoesOnWithoutPrefixes)
+// Each step goes out as often as its rule says, then fails with its own
+// message or goes on without it; a step at the program's end ends it.
+struct RetryCase {
+    const char* name;
+    bool remote;
+    const char* silentTo; // the one command the TA does not answer
+    int sends;
+    const char* message;  // "" when the sequence goes on
+    bool atExit;          // the step belongs to the hang-up
+    friend void PrintTo(const RetryCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class RetryTest : public testing::TestWithParam<RetryCase> {};
+
+TEST_P(RetryTest, SendsThenGivesUpAsItsRuleSays)
 {
+    const RetryCase c = GetParam();
+    Rig rig;
+    rig.start();
     auto& port = rig.backend.com(1);
-    port.respond = taAnswering("QM7B2-HXN USB", false);
+    const auto ta = taAndCall("QM7A1-HXN");
+    port.respond = [&c, ta](const std::string& line) { return line == c.silentTo ? std::string() : ta(line); };
+    if (c.remote)
+        rig.link->chooseRemote("0301234");
     rig.link->requestIdentify();
-    ASSERT_TRUE(rig.runUntil([&] { return identified(); }));
-    EXPECT_EQ(port.countSent("AT1S0?"), 5);
-    EXPECT_TRUE(rig.ctx.noPortPrefix);
-    EXPECT_EQ(rig.ctx.taVariant, 2);
-    EXPECT_TRUE(rig.screen.messages().empty());
+    const auto ended = [&] { return rig.screen.contains("identifyDone") || !rig.screen.messages().empty(); };
+    ASSERT_TRUE(rig.runUntil(ended));
+    if (c.atExit) {
+        rig.link->requestExit();
+        ASSERT_TRUE(rig.runUntil([&] { return rig.screen.terminated; }));
+    }
+    EXPECT_EQ(port.countSent(c.silentTo), c.sends);
+    EXPECT_EQ(rig.screen.lastMessage(), c.message);
+    EXPECT_EQ(rig.screen.contains("identifyDone"), std::string(c.message).empty());
 }
 
-TEST_F(DiscoveryTest, UnansweredSessionEchoFailsTheQuery)
-{
-    auto& port = rig.backend.com(1);
-    auto ta = taAnswering("QM7A1-HXN");
-    port.respond = [ta](const std::string& line) { return line == "ATE1V1" ? std::string() : ta(line); };
-    rig.link->requestQuery();
-    ASSERT_TRUE(rig.runUntil([&] { return rig.state() == tsIdle; }));
-    EXPECT_EQ(port.countSent("ATE1V1"), 5);
-    EXPECT_EQ(rig.screen.lastMessage(), "Query Setting failed, please check the TA!");
-}
+INSTANTIATE_TEST_SUITE_P(
+    Steps, RetryTest,
+    testing::Values(RetryCase{"Identify", false, "ATI0", 3, "Cannot find a TA to config!", false},
+                    RetryCase{"PortProbeGoesOnWithoutPrefixes", false, "AT1S0?", 5, "", false},
+                    RetryCase{"Info", false, "ATI10I30", 7, "Cannot find a TA to make a remote call!", false},
+                    RetryCase{"SessionEcho", false, "ATE1V1", 5, "Query Setting failed, please check the TA!", false},
+                    RetryCase{"RemoteEcho", true, "ATE1V1", 5, "Cannot find a TA to config!", false},
+                    RetryCase{"RemoteC0", true, "ATC0?", 7, "Cannot find a TA to make a remote call!", false},
+                    RetryCase{"RemoteP5", true, "AT%P5?", 7, "Cannot find a TA to make a remote call!", false},
+                    RetryCase{"RemoteSetup", true, "ATC0=1%P5=95", 5, "Cannot find a TA to make a remote call!",
+                              false},
+                    RetryCase{"Escape", true, "+++", 5, "", true}, RetryCase{"HangUp", true, "ATH", 5, "", true}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 // A failed query leaves the connection waiting to drop what comes next.
 TEST_F(DiscoveryTest, DiscardDropsTheNextDataEvenWithOk)
@@ -270,16 +313,7 @@ TEST_P(ClassifyTest, VariantAndSwitches)
     rig.ctx.switches.x25OnD = true;
     rig.ctx.switches.sysDateTime = true;
     rig.start();
-    const auto ta = taAnswering(c.info, !c.noPrefix);
-    rig.backend.com(1).respond = [ta](const std::string& line) -> std::string {
-        if (line == "ATC0?" || line == "AT%P5?")
-            return line + "\r\n0\r\nOK\r\n";
-        if (line.starts_with("ATC0="))
-            return "OK\r\n";
-        if (line.starts_with("ATD"))
-            return "CONNECT 64000\r\n";
-        return ta(line);
-    };
+    rig.backend.com(1).respond = taAndCall(c.info, !c.noPrefix);
     const auto identify = [&] {
         rig.screen.clear();
         if (c.remote)
