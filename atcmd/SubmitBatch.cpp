@@ -69,7 +69,7 @@ class BatchBuilder {
 public:
     BatchBuilder(const TaProfile& profile, const Options& options) : profile_(profile), options_(options) {}
 
-    std::vector<std::string> build()
+    std::vector<BatchEntry> build()
     {
         if (options_.noPortPrefix)
             addBarePorts();
@@ -80,19 +80,26 @@ public:
     }
 
 private:
+    void assign(const Param& param, int port, std::string value)
+    {
+        const std::string key = keyOnPort(param, port, options_.noPortPrefix);
+        batch_.push_back({assignment(key, param, value), &param, port, value});
+    }
+
     void assign(int id, int port = 0)
     {
         const Param& param = *paramById(id);
-        const std::string key = keyOnPort(param, port, options_.noPortPrefix);
-        batch_.push_back(assignment(key, param, valueOf(profile_, param, port)));
+        assign(param, port, valueOf(profile_, param, port));
     }
+
+    void add(std::string command) { batch_.push_back({std::move(command), nullptr, 0, {}}); }
 
     void assignPortRow(const Param& param, int port)
     {
         const DataPortSettings& block = port == 1 ? profile_.dataPort1 : profile_.dataPort2;
         const char* fixed = block.fixedMp == 1 ? fixedMultilinkValue(param.id) : nullptr;
         if (fixed)
-            batch_.push_back(assignment(keyOnPort(param, port, options_.noPortPrefix), param, fixed));
+            assign(param, port, fixed);
         else
             assign(param.id, port);
     }
@@ -119,11 +126,11 @@ private:
             if (!(options_.taVariant & port))
                 continue;
             if (framed)
-                batch_.push_back(port == 1 ? "$P3=1" : "$P3=2");
+                add(port == 1 ? "$P3=1" : "$P3=2");
             addPortBlock(port);
-            batch_.push_back(kStoreKey);
+            add(kStoreKey);
             if (framed)
-                batch_.push_back("$P3=0");
+                add("$P3=0");
         }
     }
 
@@ -139,11 +146,11 @@ private:
             if (options_.countryOption)
                 for (int id : {48, 49, 50})
                     assign(id);
-            batch_.push_back(std::string("1") + kStoreKey);
+            add(std::string("1") + kStoreKey);
         }
         if (options_.taVariant & 2) {
             addPortBlock(2);
-            batch_.push_back(std::string("2") + kStoreKey);
+            add(std::string("2") + kStoreKey);
         }
     }
 
@@ -156,9 +163,9 @@ private:
                 assign(param.id);
         }
         if (options_.clearLastCharge)
-            batch_.push_back("$C0=0");
+            add("$C0=0");
         if (options_.clearAccCharge)
-            batch_.push_back("$C1=0");
+            add("$C1=0");
         if (options_.sysDateTime)
             for (int id : {133, 134, 135})
                 assign(id);
@@ -166,14 +173,22 @@ private:
 
     const TaProfile& profile_;
     const Options& options_;
-    std::vector<std::string> batch_;
+    std::vector<BatchEntry> batch_;
 };
 
 } // namespace
 
-std::vector<std::string> buildSubmitBatch(const TaProfile& profile, const Options& options)
+std::vector<BatchEntry> buildSubmitEntries(const TaProfile& profile, const Options& options)
 {
     return BatchBuilder(profile, options).build();
+}
+
+std::vector<std::string> buildSubmitBatch(const TaProfile& profile, const Options& options)
+{
+    std::vector<std::string> commands;
+    for (BatchEntry& entry : buildSubmitEntries(profile, options))
+        commands.push_back(std::move(entry.command));
+    return commands;
 }
 
 std::string valueText(const TaProfile& profile, int id)

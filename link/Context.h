@@ -42,6 +42,8 @@ struct AppContext {
     std::string chargeAcc = "0";
     bool clearLastCharge = false;
     bool clearAccCharge = false;
+    // A submit ends with a read-back of the TA and a list of what it did not take.
+    bool verifyAfterSubmit = false;
 };
 
 } // namespace ta::link

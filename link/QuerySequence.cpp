@@ -30,6 +30,7 @@ bool TaLink::isX25Entry(const std::string& entry) { return hasKey(entry, "-X"); 
 
 void TaLink::startQuery()
 {
+    readBack_.reset();
     screen_.enableWizard(false);
     ex_.queryIndex = 0;
     ex_.transactionState = tsQuerying;
@@ -91,7 +92,8 @@ void TaLink::onQueryReply()
         ex_.replyBuffer.clear();
         return;
     }
-    atcmd::DecodeTargets targets{ctx_.workingProfile, ctx_.firmwareVersion, ctx_.chargeLast, ctx_.chargeAcc};
+    TaProfile& into = readBack_ ? readBack_->ta : ctx_.workingProfile;
+    atcmd::DecodeTargets targets{into, ctx_.firmwareVersion, ctx_.chargeLast, ctx_.chargeAcc};
     const int id = ex_.commandIds[std::size_t(ex_.queryIndex)];
     if (!atcmd::decodeReply(id, ex_.replyBuffer, targets)) {
         // Not a number: the entry counts as unanswered. Its timer keeps
@@ -109,6 +111,10 @@ void TaLink::onQueryReply()
 
 void TaLink::finishQuery(bool clearReply)
 {
+    if (readBack_) {
+        finishReadBack(clearReply);
+        return;
+    }
     screen_.showProgress(false);
     screen_.showWizardProfilePage();
     screen_.enableWizard(true);
@@ -125,6 +131,10 @@ void TaLink::finishQuery(bool clearReply)
 
 void TaLink::failQuery()
 {
+    if (readBack_) {
+        failReadBack();
+        return;
+    }
     ex_.transactionState = tsDiscard;
     ex_.nextState = tsIdentify;
     screen_.showProgress(false);

@@ -2,7 +2,10 @@
 // windows, the command line with a terminal, the tests with a recorder.
 #pragma once
 
+#include "atcmd/WriteCheck.h"
+
 #include <string>
+#include <vector>
 
 namespace ta::link {
 
@@ -62,6 +65,9 @@ public:
     virtual void identifyDone() {}
     virtual void queryDone() {}
     virtual void submitDone() {}
+    // The read-back after a submit has ended: what the TA holds other than
+    // the batch sent, nothing when it took every value. submitDone follows.
+    virtual void readBackDone(const std::vector<atcmd::Difference>& differences) { (void)differences; }
 };
 
 } // namespace ta::link

@@ -15,6 +15,7 @@ constexpr int kX25GroupSize = 9;
 
 void TaLink::startSubmit()
 {
+    readBack_.reset();
     screen_.enableEditor(false);
     ex_.submitIndex = 0;
     ex_.retryCount = 0;
@@ -82,6 +83,10 @@ void TaLink::onSubmitReply()
 
 void TaLink::finishSubmit(bool clearReply)
 {
+    if (ctx_.verifyAfterSubmit) {
+        requestReadBack();
+        return;
+    }
     screen_.enableEditor(true);
     screen_.focusEditor();
     screen_.showProgress(false);

@@ -277,6 +277,8 @@ Failure TaLink::interruptedFailure(TransactionState state) const
         return Failure::Submit;
     if (ex_.pendingOperation == poUpgrade)
         return Failure::UpgradeAborted;
+    if (readBack_) // the settings are written; reading them back failed
+        return Failure::Query;
     return Failure::Sequence;
 }
 

@@ -13,6 +13,7 @@
 #include "atcmd/QueryList.h"
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -75,6 +76,12 @@ public:
     void requestQuery();
     // Writes the editor's settings to the TA.
     void requestSubmit();
+    // After a submit, on the connection it left open: reads the TA's
+    // settings into a record of their own, leaving the working profile as it
+    // was sent, and tells the screen what the TA holds other than the last
+    // batch wrote (readBackDone). A failed read ends with the query's
+    // message. A submit runs it by itself when verifyAfterSubmit is set.
+    void requestReadBack();
     // Sends the firmware file, waits for the restart and writes the editor's
     // settings back (the file dialog and the confirmation come before).
     void requestUpgrade(const std::string& path);
@@ -98,6 +105,7 @@ public:
     bool busy() const;
     // A TA was identified on the open port and its session is under way.
     bool identified() const;
+    bool readingBack() const { return readBack_.has_value(); }
     // The port the driver uses ("\\.\COM3", or the chosen device path).
     const std::string& portName() const;
     int queryCount() const { return queryCount_; }
@@ -216,6 +224,8 @@ private:
     void onSubmitReply();
     void finishSubmit(bool clearReply);
     void failSubmit();
+    void finishReadBack(bool clearReply);
+    void failReadBack();
 
     // Remote call.
     void callConnected();
@@ -258,6 +268,15 @@ private:
     uint64_t sendCount_ = 0;  // grows with every command sent
     CallEnd callEnd_ = CallEnd::None;
     bool sessionEnded_ = false;
+
+    // What a read-back under way compares: the record and the options the
+    // batch was built from, and what the TA answers.
+    struct ReadBack {
+        TaProfile written;
+        atcmd::Options options;
+        TaProfile ta;
+    };
+    std::optional<ReadBack> readBack_;
 };
 
 } // namespace ta::link

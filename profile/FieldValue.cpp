@@ -39,6 +39,24 @@ bool hasShape(std::string_view text, std::string_view shape)
     return true;
 }
 
+// Keeps each value on one line: backslashes and bytes outside printable
+// ASCII are written as escapes.
+std::string escaped(std::string_view text)
+{
+    static const char hex[] = "0123456789ABCDEF";
+    std::string out;
+    for (char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '\\')
+            out += "\\\\";
+        else if (byte >= 0x20 && byte < 0x7F)
+            out += c;
+        else
+            out += std::string("\\x") + hex[byte >> 4] + hex[byte & 0xF];
+    }
+    return out;
+}
+
 std::string formMismatch(const FieldInfo& field, std::string_view text)
 {
     switch (field.form) {
@@ -75,6 +93,15 @@ std::string textIn(const TaProfile& profile, const FieldInfo& field)
 {
     const char* at = reinterpret_cast<const char*>(bytesOf(profile) + field.offset);
     return std::string(at, strnlen(at, field.size));
+}
+
+std::string shownValue(const TaProfile& profile, const FieldInfo& field)
+{
+    if (field.kind == FieldKind::Text)
+        return escaped(textIn(profile, field));
+    const unsigned value = numberIn(profile, field);
+    const std::string label = labelOf(field, value);
+    return std::to_string(value) + (label.empty() ? "" : " (" + label + ")");
 }
 
 std::string labelOf(const FieldInfo& field, unsigned value)

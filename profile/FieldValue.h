@@ -16,6 +16,11 @@ unsigned numberIn(const TaProfile& profile, const FieldInfo& field);
 // A text field up to its terminator; all of its bytes when it has none.
 std::string textIn(const TaProfile& profile, const FieldInfo& field);
 
+// A field's value on one line, as listings and comparisons print it:
+// "216 (Other)" for a coded value, texts with backslashes and bytes outside
+// printable ASCII as escapes ("\\", "\x0A").
+std::string shownValue(const TaProfile& profile, const FieldInfo& field);
+
 // The label of a coded value without trailing blanks; empty when the field
 // is not coded or no item has the value.
 std::string labelOf(const FieldInfo& field, unsigned value);

@@ -39,6 +39,7 @@ struct SimTaOptions {
     int lateReplyLine = 0;         // the answer to this command line (1: the first) is later still
     uint64_t lateReplyMs = 1500;   // ... by this much
     std::string refusedKey;        // assignments to this bare key ("C0", "%M3") answer "ERROR"
+    std::string keptKey;           // assignments to this bare key answer "OK"; the TA keeps its own value
     std::string chatter;           // a line sent unprompted in command mode ("RING", "OK")
     uint64_t chatterMs = 100;      // ... this often
     bool loseEndAck = false;       // download: the ACK to the end of the transfer never arrives

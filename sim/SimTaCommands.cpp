@@ -126,6 +126,8 @@ SimTa::Result SimTa::executeParam(const AtCommand& cmd)
     }
     if (param.queryOnly || (!options_.refusedKey.empty() && param.key == options_.refusedKey))
         return Result::Error;
+    if (!options_.keptKey.empty() && param.key == options_.keptKey)
+        return Result::Ok;
     return storeValue(store_, charges_, param, port, cmd.value) ? Result::Ok : Result::Error;
 }
 

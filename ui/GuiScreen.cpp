@@ -9,6 +9,12 @@
 
 namespace ta::ui {
 
+namespace {
+
+constexpr int kDifferencesInText = 15; // more go below, behind the details button
+
+} // namespace
+
 QString fromLink(const std::string& text)
 {
     return QString::fromLatin1(text.data(), qsizetype(text.size()));
@@ -180,6 +186,25 @@ void GuiScreen::showRebooting(bool visible)
 }
 
 void GuiScreen::setTickText(const std::string& text) { w_.fRTick.setTickText(fromLink(text)); }
+
+void GuiScreen::readBackDone(const std::vector<ta::atcmd::Difference>& differences)
+{
+    if (differences.empty()) {
+        showMessageBox(messageOwner(), QStringLiteral("The TA took every value."));
+        return;
+    }
+    QStringList lines;
+    for (const ta::atcmd::Difference& difference : differences)
+        lines << fromLink(ta::atcmd::differenceLine(difference));
+    QString text = QStringLiteral("The TA did not take every value (name: sent -> TA has):\n\n");
+    if (lines.size() <= kDifferencesInText) {
+        showMessageBox(messageOwner(), text + lines.join(QLatin1Char('\n')));
+        return;
+    }
+    text += lines.mid(0, kDifferencesInText).join(QLatin1Char('\n')) +
+            QStringLiteral("\n... and %1 more").arg(lines.size() - kDifferencesInText);
+    showMessageBox(messageOwner(), text, lines.join(QLatin1Char('\n')));
+}
 
 void GuiScreen::terminate()
 {

@@ -89,6 +89,7 @@ public:
     void setTickText(const std::string& text) override;
 
     void terminate() override;
+    void readBackDone(const std::vector<ta::atcmd::Difference>& differences) override;
 
     // "QM7B2-HXN on /dev/ttyUSB0" while a TA is connected, else empty.
     QString connectionText() const;

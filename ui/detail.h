@@ -35,7 +35,7 @@ public:
     TfDetail(link::AppContext& ctx, ProfileDialogs& dialogs, QWidget* parent = nullptr);
 
     void showProfile();    // ctx.workingProfile -> every bound control
-    void collectProfile(); // every bound control -> ctx.workingProfile, and the charge clear boxes
+    void collectProfile(); // every bound control -> ctx.workingProfile, the charge clear and verify boxes
     void presentEditor();  // title, pruning, show
     void removeX25Support();
     void hideSysDateTime();

@@ -35,6 +35,7 @@ void TfDetail::collectProfile()
                          [this](const QString& name) { return control(name); });
     ctx_.clearLastCharge = control<QCheckBox>(QStringLiteral("ckCIClrLast"))->isChecked();
     ctx_.clearAccCharge = control<QCheckBox>(QStringLiteral("ckCIClrAcc"))->isChecked();
+    ctx_.verifyAfterSubmit = control<QCheckBox>(QStringLiteral("ckVerify"))->isChecked();
 }
 
 // Only a port whose pages the tree offers is checked: the user could not
@@ -82,11 +83,12 @@ void TfDetail::chargeTextsChanged()
 }
 
 // The TA keeps one charge record, whichever port it is reached through; the
-// USB page shows the same record and its boxes are the same two requests, so
-// a USB-only TA (whose RS232 pages are pruned) can still clear its charges.
+// USB page shows the same record and its boxes are the same requests, so a
+// USB-only TA (whose RS232 pages are pruned) can still clear its charges and
+// have a submit verified.
 void TfDetail::syncChargeBoxes()
 {
-    for (const char* name : {"ckCIClrLast", "ckCIClrAcc"}) {
+    for (const char* name : {"ckCIClrLast", "ckCIClrAcc", "ckVerify"}) {
         auto* rs232 = control<QCheckBox>(portName(name, false));
         auto* usb = control<QCheckBox>(portName(name, true));
         connect(rs232, &QCheckBox::toggled, usb, &QCheckBox::setChecked);

@@ -78,7 +78,7 @@ int runDiff(const CommandLine& line, std::ostream& out, std::ostream& err)
         return fail(err, error, kDiffTrouble);
     int exitCode = kExitOk;
     for (const FieldInfo& field : profileFields()) {
-        const std::string before = valueText(*a, field), after = valueText(*b, field);
+        const std::string before = shownValue(*a, field), after = shownValue(*b, field);
         if (before != after) {
             out << field.name << ": " << before << " -> " << after << '\n';
             exitCode = kDiffDifferent;

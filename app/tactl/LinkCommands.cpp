@@ -3,8 +3,11 @@
 #include "LinkSession.h"
 
 #include "CliOptions.h"
+#include "atcmd/WriteCheck.h"
 #include "profile/ProfileFile.h"
 
+#include <filesystem>
+#include <optional>
 #include <ostream>
 
 namespace ta::tactl {
@@ -80,62 +83,99 @@ int runQuery(const CommandLine& line, std::ostream& out, std::ostream& err)
     return saved ? kExitOk : kExitFailure;
 }
 
-bool loadInto(LinkSession& session, const std::string& path, std::ostream& err)
+// The backup must not replace the profile that is about to be written.
+std::string backupClash(const std::string& backup, const std::string& profile)
 {
-    std::string error;
-    const auto profile = loadProfileOrError(path, error, &err);
-    if (!profile) {
-        err << "tactl: " << error << '\n';
-        return false;
-    }
-    session.ctx().workingProfile = *profile;
-    return true;
+    std::error_code error;
+    if (!backup.empty() && !profile.empty() && !isStdio(profile) && std::filesystem::equivalent(backup, profile, error))
+        return "--backup names the profile to be written";
+    return {};
 }
 
-int runSubmit(const CommandLine& line, std::ostream&, std::ostream& err)
+std::optional<TaProfile> profileToWrite(const std::string& path, std::ostream& err)
+{
+    std::string error;
+    auto profile = loadProfileOrError(path, error, &err);
+    if (!profile)
+        err << "tactl: " << error << '\n';
+    return profile;
+}
+
+// The write under way runs to its end, with --verify its read-back too; the
+// values the TA did not take go to standard output.
+int finishWrite(LinkSession& session, std::ostream& out, std::ostream& err)
+{
+    if (!session.runUntil([&] { return session.screen().submitFinished(); }))
+        return sequenceFailed(session);
+    const auto& differences = session.screen().differences();
+    for (const atcmd::Difference& difference : differences)
+        out << atcmd::differenceLine(difference) << '\n';
+    out.flush();
+    session.hangUpIfRemote();
+    session.printStats(err);
+    return differences.empty() ? kExitOk : kExitDiffers;
+}
+
+void startWrite(LinkSession& session)
+{
+    session.screen().actAsEditor(true);
+    session.screen().resetOutcome();
+}
+
+int runSubmit(const CommandLine& line, std::ostream& out, std::ostream& err)
 {
     if (line.operands().size() != 1)
         return usageError(err, line, "submit needs one profile file");
-    LinkSession session(linkOptionsFrom(line), err);
-    if (!loadInto(session, line.operands()[0], err))
+    const LinkCliOptions options = linkOptionsFrom(line);
+    if (const std::string clash = backupClash(options.backup, line.operands()[0]); !clash.empty())
+        return usageError(err, line, clash);
+    const auto profile = profileToWrite(line.operands()[0], err);
+    if (!profile)
         return kExitFailure;
-    session.screen().actAsEditor(true);
-    session.link().requestSubmit();
-    if (!session.runUntil([&] { return session.screen().submitFinished(); }))
+    LinkSession session(options, err);
+    // Nothing is written unless the TA's own settings are safe in the backup.
+    if (!options.backup.empty() && !(queryTa(session) && saveQueried(session, options.backup, out, err)))
         return sequenceFailed(session);
-    session.hangUpIfRemote();
-    session.printStats(err);
-    return kExitOk;
+    session.ctx().workingProfile = *profile;
+    startWrite(session);
+    session.link().requestSubmit();
+    return finishWrite(session, out, err);
 }
 
-int runUpgrade(const CommandLine& line, std::ostream&, std::ostream& err)
+int runUpgrade(const CommandLine& line, std::ostream& out, std::ostream& err)
 {
     if (line.operands().size() != 1)
         return usageError(err, line, "upgrade needs one firmware file");
     const LinkCliOptions options = linkOptionsFrom(line);
-    LinkSession session(options, err);
+    if (const std::string clash = backupClash(options.backup, options.profile); !clash.empty())
+        return usageError(err, line, clash);
+    std::optional<TaProfile> profile;
     if (!options.profile.empty()) {
-        if (!loadInto(session, options.profile, err))
+        profile = profileToWrite(options.profile, err);
+        if (!profile)
             return kExitFailure;
-    } else if (!queryTa(session)) {
-        // Without a profile the TA's own settings are written back after the upload.
-        return sequenceFailed(session);
     }
-    session.screen().actAsEditor(true);
-    session.screen().resetOutcome();
-    session.link().requestUpgrade(line.operands()[0]);
-    if (!session.runUntil([&] { return session.screen().submitFinished(); }))
+    LinkSession session(options, err);
+    // Without a profile the TA's own settings, read first, are written back after the upload.
+    if ((!profile || !options.backup.empty()) && !queryTa(session))
         return sequenceFailed(session);
-    session.hangUpIfRemote();
-    session.printStats(err);
-    return kExitOk;
+    if (!options.backup.empty() && !saveQueried(session, options.backup, out, err))
+        return sequenceFailed(session);
+    if (profile)
+        session.ctx().workingProfile = *profile;
+    startWrite(session);
+    session.link().requestUpgrade(line.operands()[0]);
+    return finishWrite(session, out, err);
 }
 
 const CommandRegistrar identifyReg{
     {"identify", "", "find the TA on the serial ports and tell what it is", &runIdentify, {"link"}}};
 const CommandRegistrar queryReg{
     {"query", "-o FILE.CFG", "read every setting of the TA into a profile file", &runQuery, {"link"}}};
-const CommandRegistrar submitReg{{"submit", "FILE.CFG", "write a profile file to the TA", &runSubmit, {"link"}}};
+const CommandRegistrar submitReg{{"submit", "FILE.CFG",
+                                  "write a profile file to the TA; with --verify exit 3 when the TA did not take "
+                                  "every value",
+                                  &runSubmit, {"link"}}};
 const CommandRegistrar upgradeReg{{"upgrade", "FIRMWARE",
                                    "upload firmware, wait for the restart, then write the settings back",
                                    &runUpgrade, {"link"}}};

@@ -39,6 +39,8 @@ LinkCliOptions linkOptionsFrom(const CommandLine& line)
     o.output = line.value("output");
     o.profile = line.value("profile");
     o.port = line.value("port");
+    o.backup = line.value("backup");
+    o.verify = line.has("verify");
     return o;
 }
 
@@ -50,6 +52,7 @@ link::AppContext LinkSession::makeContext(const LinkCliOptions& options)
     ctx.chosenPort = options.port;
     ctx.clearLastCharge = options.clearLastCharge;
     ctx.clearAccCharge = options.clearAccCharge;
+    ctx.verifyAfterSubmit = options.verify;
     return ctx;
 }
 

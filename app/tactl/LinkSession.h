@@ -30,6 +30,8 @@ struct LinkCliOptions {
     std::string port;    // --port PATH: that port alone, no search
     bool clearLastCharge = false;
     bool clearAccCharge = false;
+    std::string backup; // --backup FILE.CFG
+    bool verify = false;
 };
 
 // The options of identify, query, submit and upgrade as the session takes them.

@@ -23,6 +23,13 @@ std::string checkRemoteNumber(const std::string& value)
     return {};
 }
 
+// The backup is a file of its own, never the terminal or a pipe that the
+// listing of differences shares.
+std::string checkBackupPath(const std::string& value)
+{
+    return value.empty() || value == "-" ? "takes the name of a file" : "";
+}
+
 const std::vector<Option> kOptions = {
     {"help", 'h', "", "show the options of the command", {"*"}},
     {"output", 'o', "FILE", "write the profile to FILE ('-': standard output)", {"defaults", "query", "import"}},
@@ -40,6 +47,10 @@ const std::vector<Option> kOptions = {
     {"no-prefix", 0, "", "the TA takes no port-number prefix on its keys", {"lists"}},
     {"clear-last-charge", 0, "", "clear the charge information of the last call", {"submit", "batch"}},
     {"clear-acc-charge", 0, "", "clear the accumulated charge information", {"submit", "batch"}},
+    {"backup", 0, "FILE", "before writing anything, save the TA's settings to FILE", {"submit", "upgrade"},
+     &checkBackupPath},
+    {"verify", 0, "", "read the settings back after the write and list what the TA did not take",
+     {"submit", "upgrade"}},
     {"debug", 0, "", "log every command and reply on standard error", {"link"}},
     {"poll-only", 0, "", "receive on the 50 ms poll alone", {"link"}},
     {"stats", 0, "", "print the time and the bytes of the exchange on standard error", {"link"}},

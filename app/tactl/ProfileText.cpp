@@ -20,23 +20,6 @@ std::string hexEscape(const char* format, unsigned char byte)
     return text;
 }
 
-// Keeps each value on one line: backslashes and bytes outside printable
-// ASCII are written as escapes.
-std::string escaped(std::string_view text)
-{
-    std::string out;
-    for (char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (c == '\\')
-            out += "\\\\";
-        else if (byte >= 0x20 && byte < 0x7F)
-            out += c;
-        else
-            out += hexEscape("\\x%02X", byte);
-    }
-    return out;
-}
-
 int hexDigit(char c)
 {
     if (c >= '0' && c <= '9')
@@ -216,20 +199,11 @@ int readJson(std::string_view text, TaProfile& profile, std::string& error)
 
 } // namespace
 
-std::string valueText(const TaProfile& profile, const FieldInfo& field)
-{
-    if (field.kind == FieldKind::Text)
-        return escaped(textIn(profile, field));
-    const unsigned value = numberIn(profile, field);
-    const std::string label = labelOf(field, value);
-    return std::to_string(value) + (label.empty() ? "" : " (" + label + ")");
-}
-
 std::string profileLines(const TaProfile& profile)
 {
     std::string text;
     for (const FieldInfo& field : profileFields())
-        text += field.name + " = " + valueText(profile, field) + "\n";
+        text += field.name + " = " + shownValue(profile, field) + "\n";
     return text;
 }
 

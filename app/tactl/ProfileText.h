@@ -11,10 +11,6 @@
 
 namespace ta::tactl {
 
-// A field's value on one line: "216 (Other)" for a coded value, texts with
-// backslashes and bytes outside printable ASCII as escapes ("\\", "\x0A").
-std::string valueText(const TaProfile& profile, const FieldInfo& field);
-
 // Every field as "name = value" lines, in record order.
 std::string profileLines(const TaProfile& profile);
 

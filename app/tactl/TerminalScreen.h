@@ -11,6 +11,7 @@
 #include <chrono>
 #include <iosfwd>
 #include <string>
+#include <vector>
 
 namespace ta::tactl {
 
@@ -77,6 +78,9 @@ public:
     void identifyDone() override { identifyFinished_ = true; }
     void queryDone() override { queryFinished_ = true; }
     void submitDone() override { submitFinished_ = true; }
+    void readBackDone(const std::vector<atcmd::Difference>& differences) override { differences_ = differences; }
+    // What the read-back after the last submit found.
+    const std::vector<atcmd::Difference>& differences() const { return differences_; }
 
 private:
     void drawBar();
@@ -100,6 +104,7 @@ private:
     bool lineOpen_ = false; // the bar or the reboot count ends the last line
     const ByteCounts* counts_ = nullptr;
     TransferTimes transfer_;
+    std::vector<atcmd::Difference> differences_;
 };
 
 } // namespace ta::tactl

@@ -119,6 +119,7 @@ const std::vector<TaOption>& taOptions()
         {"late-reply", true, setLateReply},
         {"late-reply-ms", true, setMs(&SimTaOptions::lateReplyMs)},
         {"refuse", true, setText(&SimTaOptions::refusedKey)},
+        {"keep", true, setText(&SimTaOptions::keptKey)},
         {"chatter", true, setText(&SimTaOptions::chatter)},
         {"chatter-ms", true, setMs(&SimTaOptions::chatterMs)},
         {"lose-end-ack", false, setFlag(&SimTaOptions::loseEndAck, true)},
@@ -251,6 +252,8 @@ The TA:
   --late-reply N        the answer to the Nth command line (1: the first) is late
   --late-reply-ms N     ... by N ms more (default 1500)
   --refuse KEY          assignments to the bare key KEY (e.g. C0, %M3) answer ERROR
+  --keep KEY            assignments to the bare key KEY answer OK, but the TA
+                        keeps its own value
   --chatter TEXT        send the line TEXT unprompted in command mode (RING, OK ...)
   --chatter-ms N        ... every N ms (default 100)
   --lose-end-ack        download: the ACK to the end of the transfer is lost

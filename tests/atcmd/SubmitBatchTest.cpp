@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "atcmd/SubmitBatch.h"
+#include "atcmd/WriteCheck.h"
 #include "profile/DefaultProfile.h"
 
 namespace ta::atcmd {
@@ -180,6 +181,69 @@ TEST(SubmitBatch, BareLocalAndSizeLimitsOverEveryCombination)
         }
     }
 }
+
+} // namespace
+} // namespace ta::atcmd
+
+namespace ta::atcmd {
+namespace {
+
+// What the TA read back after a write is compared with what the batch sent,
+// field by field, on the fields the batch assigns and nothing else.
+struct ReadBackCase {
+    const char* name;
+    void (*setUp)(Options& options, TaProfile& written, TaProfile& readBack);
+    Lines expected;
+    friend void PrintTo(const ReadBackCase& c, std::ostream* os) { *os << c.name; }
+};
+
+const ReadBackCase kReadBackCases[] = {
+    {"LabelsPairFieldsAndTheClockLeftOut",
+     [](Options&, TaProfile& sent, TaProfile& ta) {
+         ta.dataPort2.callType = 1;
+         setText(sent.dataPort1.inScreenSub[2], "12");
+         setText(ta.sysTime, "23:59:59");
+         ta.sendDateTime = 0; // not the clock: compared
+     },
+     {"dataPort1.inScreenSub[2]: 12 -> ", "dataPort2.callType: 8 (PPP or MLP) -> 1 (HDLC transparent)",
+      "sendDateTime: 1 -> 0"}},
+    {"WhatWasNotSentIsNotCompared",
+     [](Options& o, TaProfile&, TaProfile& ta) {
+         o.countryOption = false;
+         o.taVariant = 1;
+         ta.countryCode = 249;
+         ta.dataPort2.callType = 1;
+         setText(ta.dataPort1.outScreenSub[0], "9"); // no key carries it
+     },
+     {}},
+    {"ComparedAsSentAndAsARepliesCarriesIt",
+     [](Options&, TaProfile& sent, TaProfile& ta) {
+         sent.dataPort1.fixedMp = 1; // sends 1, 0, 0, 1 whatever the fields hold
+         ta.dataPort1.maxThroughput = 1;
+         ta.dataPort1.mpAddThreshold = ta.dataPort1.mpDropThreshold = 0;
+         ta.dataPort1.mpPersistTime = 1;
+         setText(sent.vp1OutScreenDn[1], " 555 ");
+         setText(ta.vp1OutScreenDn[1], "555");
+     },
+     {}},
+};
+
+class ReadBack : public testing::TestWithParam<ReadBackCase> {};
+
+TEST_P(ReadBack, ListsTheFieldsTheTaDidNotTake)
+{
+    Options options;
+    TaProfile written = defaults();
+    TaProfile readBack = written;
+    GetParam().setUp(options, written, readBack);
+    Lines lines;
+    for (const Difference& difference : differencesAfterWrite(written, options, readBack))
+        lines.push_back(differenceLine(difference));
+    EXPECT_EQ(lines, GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, ReadBack, testing::ValuesIn(kReadBackCases),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace
 } // namespace ta::atcmd

@@ -198,6 +198,28 @@ TEST(Submit, TaWithoutClockEndsAtTheDateCommand)
     EXPECT_TRUE(rig.screen.editorEnabled);
 }
 
+// The read-back after a write goes to a record of its own: failing half way,
+// it leaves the profile as it was sent.
+TEST(Submit, FailedReadBackKeepsTheProfileAsSent)
+{
+    SubmitRig rig;
+    rig.ctx.verifyAfterSubmit = true;
+    sim::SimTaOptions options;
+    options.keptKey = "%S"; // the TA's dn stays empty
+    rig.begin(options);
+    std::strcpy(rig.ctx.workingProfile.dataPort1.dn, "0301234");
+    const TaProfile sent = rig.ctx.workingProfile;
+    rig.link->requestSubmit();
+    ASSERT_TRUE(rig.runUntil([&] { return rig.link->readingBack() && rig.sent("AT1%P2?") > 0; }));
+    rig.ta->faults().silentCommands = 1000;
+    ASSERT_TRUE(rig.runUntil([&] { return !rig.screen.messages().empty(); }));
+    EXPECT_EQ(rig.screen.messages(), std::vector<std::string>{"Query Setting failed, please check the TA!"});
+    EXPECT_FALSE(rig.screen.contains("submitDone"));
+    EXPECT_EQ(std::memcmp(&sent, &rig.ctx.workingProfile, sizeof sent), 0) << "neither the defaults nor half a read";
+    EXPECT_EQ(rig.state(), tsDiscard);
+    EXPECT_TRUE(rig.screen.editorEnabled);
+}
+
 TEST(Submit, NoCarrierDuringSubmitEndsItOnce)
 {
     SubmitRig rig;

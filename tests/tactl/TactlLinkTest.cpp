@@ -239,6 +239,38 @@ TEST_F(TactlLinkTest, LateReplyDoesNotHideARefusal)
     EXPECT_EQ(refused.err, "tactl: Submit Setting failed, please check the TA!\n");
 }
 
+// --backup saves what the TA had before anything is written, --verify reads
+// the TA back and lists what it did not take; a backup that cannot be read
+// stops the write before it starts.
+TEST_F(TactlLinkTest, BackupAndVerifyMakeTheWriteSafe)
+{
+    ASSERT_EQ(tactl("", "defaults -o " + file("d.cfg")).exitCode, 0);
+    ASSERT_EQ(tactl("", "set " + file("d.cfg") + " dataPort1.callType=1 dataPort1.dn=0301234").exitCode, 0);
+    EXPECT_EQ(tactl("", "submit " + file("d.cfg") + " --backup " + file("d.cfg")).exitCode, 2);
+
+    Tasim keeping({"--keep", "C0"});
+    ASSERT_EQ(tactl(keeping.path(), "query -o " + file("before.cfg")).exitCode, 0);
+    const auto kept = tactl(keeping.path(), "submit " + file("d.cfg") + " --verify --backup " + file("b.cfg"));
+    EXPECT_EQ(kept.exitCode, 3) << kept.err;
+    EXPECT_EQ(kept.out, "dataPort1.callType: 1 (HDLC transparent) -> 8 (PPP or MLP)\n");
+    EXPECT_EQ(slurp(file("b.cfg")), slurp(file("before.cfg"))) << "taken before the new dn went in";
+
+    Tasim taking({});
+    const auto taken = tactl(taking.path(), "submit " + file("d.cfg") + " --verify");
+    EXPECT_EQ(taken.exitCode, 0) << taken.err;
+    EXPECT_EQ(taken.out, "");
+
+    // Every answer from the tenth command line on comes a minute late.
+    Tasim stalling({"--late-reply", "10", "--late-reply-ms", "60000", "--log"}, file("tasim.log"));
+    const auto stalled = tactl(stalling.path(), "submit " + file("d.cfg") + " --backup " + file("f.cfg"));
+    EXPECT_EQ(stalled.exitCode, 1);
+    EXPECT_EQ(stalled.err, "tactl: Query Setting failed, please check the TA!\n");
+    EXPECT_FALSE(fs::exists(file("f.cfg")));
+    const std::string log = slurp(file("tasim.log"));
+    EXPECT_NE(log.find("tasim: AT1C0?"), std::string::npos) << log;
+    EXPECT_EQ(log.find('='), std::string::npos) << "nothing was written:\n" << log;
+}
+
 // A line full of RING chatter neither keeps a query alive nor spoils its values.
 TEST_F(TactlLinkTest, ChatterDoesNotKeepAQueryAlive)
 {

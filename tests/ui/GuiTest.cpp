@@ -10,6 +10,7 @@
 #include "ui/GestEdit.h"
 #include "ui/Messages.h"
 
+#include <QCheckBox>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -130,6 +131,38 @@ TEST(GuiSession, ValuesTheEditorCannotShowReachTheTaUnchanged)
     EXPECT_EQ(stored.dataPort1.dtrMode, 3);
     EXPECT_EQ(stored.dataPort1.mpAddThreshold, 200);
     EXPECT_EQ(uint16_t(stored.x75TxFrameSize), 5000);
+}
+
+// "Verify after submit" (off at first) reads the TA back after the write and
+// tells what it kept of its own; the editor goes on showing what was sent.
+TEST(GuiSession, VerifyAfterSubmitTellsWhatTheTaDidNotTake)
+{
+    GuiRig rig;
+    sim::SimTaOptions options;
+    options.keptKey = "%S";
+    sim::SimTa& ta = rig.addTa(options);
+    rig.startQuery();
+    ASSERT_TRUE(rig.runUntil([&] { return rig.editorUp(); }));
+    auto* verify = rig.windows.fDetail.control<QCheckBox>(QStringLiteral("ckVerify"));
+    auto* usbVerify = rig.windows.fDetail.control<QCheckBox>(QStringLiteral("ckUsbVerify"));
+    ASSERT_TRUE(verify && usbVerify);
+    EXPECT_FALSE(verify->isChecked());
+    usbVerify->setChecked(true); // the USB page's box is the same choice
+    EXPECT_TRUE(verify->isChecked());
+
+    rig.field("eDPDN1")->setText(QStringLiteral("0897654321"));
+    rig.toolButton("tbSubmit")->click();
+    ASSERT_TRUE(rig.runUntil([&] { return !rig.messages.isEmpty(); }));
+    EXPECT_EQ(rig.messages, QStringList{QStringLiteral("The TA did not take every value (name: sent -> TA has):\n\n"
+                                                       "dataPort1.dn: 0897654321 -> 0301234567")});
+    EXPECT_EQ(rig.field("eDPDN1")->text(), QStringLiteral("0897654321"));
+
+    ta.options().keptKey.clear();
+    rig.messages.clear();
+    rig.toolButton("tbSubmit")->click();
+    ASSERT_TRUE(rig.runUntil([&] { return !rig.messages.isEmpty(); }));
+    EXPECT_EQ(rig.messages, QStringList{QStringLiteral("The TA took every value.")});
+    EXPECT_STREQ(ta.profile().dataPort1.dn, "0897654321");
 }
 
 TEST(GuiSession, UpgradeShowsTheTransferAndTheRebootThenWritesTheSettingsAgain)

@@ -1,0 +1,31 @@
+// What the TA holds after a submit, against what the batch wrote.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "atcmd/Options.h"
+#include "profile/TaProfile.h"
+
+namespace ta::atcmd {
+
+// A value the TA holds other than the one written, the field named and both
+// values printed as tactl show prints them.
+struct Difference {
+    std::string field; // "dataPort1.callType"
+    std::string sent;  // "8 (PPP)"
+    std::string taHas;
+};
+
+// Every field the batch for this profile and these options assigns, where
+// the record read back from the TA after the write holds another value. The
+// TA's date and time are left out: its clock runs on. Values are compared as
+// a query reads them back, so what a reply cannot carry (blanks around a
+// text) does not count as a difference.
+std::vector<Difference> differencesAfterWrite(const TaProfile& written, const Options& options,
+                                              const TaProfile& readBack);
+
+// "name: sent -> TA has"
+std::string differenceLine(const Difference& difference);
+
+} // namespace ta::atcmd

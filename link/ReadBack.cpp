@@ -1,0 +1,49 @@
+// Reading the TA's settings back after a submit: the query sequence runs
+// into a record of its own and its end compares that record with what the
+// batch wrote.
+#include "TaLink.h"
+
+#include "atcmd/WriteCheck.h"
+
+namespace ta::link {
+
+void TaLink::requestReadBack()
+{
+    ReadBack readBack{ctx_.workingProfile, commandOptions(ctx_), ctx_.workingProfile};
+    screen_.enableEditor(false);
+    screen_.setProgressCaption("Query setting progress status");
+    ex_.retryCount = 0; // a sequence of its own, with its own re-sends
+    startQuery();
+    readBack_ = std::move(readBack);
+    sendQuery();
+}
+
+void TaLink::finishReadBack(bool clearReply)
+{
+    const ReadBack done = std::move(*readBack_);
+    readBack_.reset();
+    screen_.showProgress(false);
+    screen_.setProgressCaption("Submit progress status");
+    if (clearReply)
+        ex_.replyBuffer.clear();
+    screen_.enableEditor(true);
+    screen_.focusEditor();
+    screen_.readBackDone(atcmd::differencesAfterWrite(done.written, done.options, done.ta));
+    screen_.submitDone();
+}
+
+// The working profile is still the one sent; the connection is dropped as
+// after any failed query.
+void TaLink::failReadBack()
+{
+    readBack_.reset();
+    ex_.transactionState = tsDiscard;
+    ex_.nextState = tsIdentify;
+    screen_.showProgress(false);
+    screen_.setProgressCaption("Submit progress status");
+    screen_.showMessage(failureMessage(Failure::Query));
+    screen_.enableEditor(true);
+    screen_.focusEditor();
+}
+
+} // namespace ta::link
