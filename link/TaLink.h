@@ -11,6 +11,7 @@
 #include "Screen.h"
 #include "Xmodem.h"
 #include "atcmd/QueryList.h"
+#include "profile/Result.h"
 
 #include <memory>
 #include <optional>
@@ -39,7 +40,6 @@ struct UpgradeState {
     std::vector<uint8_t> lastBlock; // what a NAK sends again
     bool watchdogRecycled = false;  // the port was recycled once without progress since
     int endSends = 0;               // ends of transfer sent without an answer
-    std::string loadError;          // why the last image could not be loaded
 };
 
 // What follows when a dialled call has been hung up (or none was up) and the
@@ -149,7 +149,7 @@ private:
     void releaseCall(CallEnd then);
 
     // --- Firmware upgrade ---
-    bool LoadFirmwareImage(const std::string& path);
+    Result<> LoadFirmwareImage(const std::string& path);
     void StartUpgrade();
     void OnUpgradeByte(uint8_t byte);
 

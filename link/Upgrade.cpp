@@ -41,29 +41,37 @@ bool readAtMost(int fd, std::size_t limit, std::vector<uint8_t>& bytes)
     return true;
 }
 
-// Reads a whole regular file of at most kFirmwareMaxBytes; anything else
-// (a folder, a pipe, a device, a file that is too big) is refused before it
-// is read, with the reason. The open never blocks.
-std::string readFirmware(const std::string& path, std::vector<uint8_t>& bytes)
+// The file, read whole once it is known to be a regular file of at most
+// kFirmwareMaxBytes.
+Result<std::vector<uint8_t>> readOpenFirmware(int fd, const std::string& path)
+{
+    const auto tooLarge = [&] { return unexpected("Firmware file is larger than 8 MiB: " + path); };
+    struct stat st {};
+    if (::fstat(fd, &st) != 0)
+        return unexpected(kCannotOpen);
+    if (!S_ISREG(st.st_mode))
+        return unexpected("Firmware file is not a regular file: " + path);
+    if (std::size_t(st.st_size) > kFirmwareMaxBytes)
+        return tooLarge();
+    std::vector<uint8_t> bytes;
+    if (!readAtMost(fd, kFirmwareMaxBytes, bytes))
+        return unexpected(kCannotOpen);
+    if (bytes.size() > kFirmwareMaxBytes)
+        return tooLarge(); // it grew while being read
+    return bytes;
+}
+
+// Anything but a regular file of at most kFirmwareMaxBytes (a folder, a
+// pipe, a device, a file that is too big) is refused before it is read,
+// with the reason. The open never blocks.
+Result<std::vector<uint8_t>> readFirmware(const std::string& path)
 {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0)
-        return kCannotOpen;
-    const std::string tooLarge = "Firmware file is larger than 8 MiB: " + path;
-    struct stat st {};
-    std::string error;
-    if (::fstat(fd, &st) != 0)
-        error = kCannotOpen;
-    else if (!S_ISREG(st.st_mode))
-        error = "Firmware file is not a regular file: " + path;
-    else if (std::size_t(st.st_size) > kFirmwareMaxBytes)
-        error = tooLarge;
-    else if (!readAtMost(fd, kFirmwareMaxBytes, bytes))
-        error = kCannotOpen;
-    else if (bytes.size() > kFirmwareMaxBytes)
-        error = tooLarge; // it grew while being read
+        return unexpected(kCannotOpen);
+    auto bytes = readOpenFirmware(fd, path);
     ::close(fd);
-    return error;
+    return bytes;
 }
 
 } // namespace
@@ -72,8 +80,8 @@ void TaLink::requestUpgrade(const std::string& path)
 {
     identifyOnly_ = false;
     upg_.firmwarePath = path;
-    if (!LoadFirmwareImage(path)) {
-        screen_.showMessage(upg_.loadError);
+    if (const auto loaded = LoadFirmwareImage(path); !loaded) {
+        screen_.showMessage(loaded.error());
         return;
     }
     ex_.pendingOperation = poUpgrade;
@@ -87,19 +95,18 @@ void TaLink::requestUpgrade(const std::string& path)
 
 // An empty file is not firmware: refusing it keeps the TA out of download
 // mode with nothing to send.
-bool TaLink::LoadFirmwareImage(const std::string& path)
+Result<> TaLink::LoadFirmwareImage(const std::string& path)
 {
     upg_.firmwareImage.clear();
     upg_.imageLength = 0;
-    std::vector<uint8_t> bytes;
-    upg_.loadError = readFirmware(path, bytes);
-    if (upg_.loadError.empty() && bytes.empty())
-        upg_.loadError = kCannotOpen;
-    if (!upg_.loadError.empty())
-        return false;
-    upg_.firmwareImage = xmodem::padImage(std::move(bytes));
+    auto bytes = readFirmware(path);
+    if (!bytes)
+        return unexpected(bytes.error());
+    if (bytes->empty())
+        return unexpected(kCannotOpen);
+    upg_.firmwareImage = xmodem::padImage(std::move(*bytes));
     upg_.imageLength = int(upg_.firmwareImage.size());
-    return true;
+    return {};
 }
 
 void TaLink::StartUpgrade()

@@ -304,10 +304,8 @@ void TfMain::loadFromFile()
 
 void TfMain::openProfile(const std::string& fileName)
 {
-    ta::LoadDetails details;
-    const ta::LoadResult result = ta::loadProfileFile(fileName, ctx_.workingProfile, &details);
-    if (result != ta::LoadResult::Ok) {
-        showMessageBox(this, QString::fromLocal8Bit(ta::loadErrorText(result, fileName, details)));
+    if (const auto loaded = ta::loadProfileFile(fileName, ctx_.workingProfile); !loaded) {
+        showMessageBox(this, QString::fromLocal8Bit(loaded.error()));
         return;
     }
     dialogs_.setCurrentFile(QFile::decodeName(QByteArray::fromStdString(fileName)));

@@ -27,7 +27,7 @@ struct LinkProbe {
     // that an upgrade started in this state sends.
     static void openFirstPort(TaLink& link, const std::string& firmwarePath)
     {
-        link.LoadFirmwareImage(firmwarePath);
+        (void)link.LoadFirmwareImage(firmwarePath);
         link.scanPorts();
         link.cCom_->setPort(pnCOM1);
         link.cCom_->OpenPort();
