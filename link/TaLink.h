@@ -1,6 +1,7 @@
 // The exchange machine with the TA: one receive handler, one transaction
 // state, and the chains of senders and timeout handlers that make up
-// discovery, query, submit, the remote call and the firmware upgrade.
+// discovery, query, submit, the remote call and the firmware upgrade. The
+// windows and the command line drive it through its verbs alone.
 #pragma once
 
 #include "CPDrv.h"
