@@ -48,34 +48,31 @@ private:
     std::size_t pos_ = 0;
 };
 
-// Forms whose value runs to the end of the line (it may hold any character).
-bool takesRestOfLine(atcmd::Form form)
+// Kinds whose value runs to the end of the line (it may hold any character).
+bool takesRestOfLine(ValueKind kind)
 {
-    using atcmd::Form;
-    return form == Form::Text || form == Form::Pair || form == Form::Date || form == Form::Time;
+    return kind == ValueKind::Text || kind == ValueKind::Pair || kind == ValueKind::Date || kind == ValueKind::Time;
 }
 
 struct KeyMatch {
-    const atcmd::Param* param = nullptr;
+    const TaKey* key = nullptr;
     int port = 0;
     std::size_t length = 0;
 };
 
-// The longest table key at the reader's position; data-port keys may carry
-// the port digit in front. Port-selection rows are read elsewhere.
-KeyMatch matchTableKey(std::string_view text)
+// The longest key at the reader's position; data-port keys may carry the
+// port digit in front.
+KeyMatch matchKey(std::string_view text)
 {
     KeyMatch best;
-    for (const atcmd::Param& param : atcmd::paramTable()) {
-        if (param.form == atcmd::Form::Command)
-            continue;
-        std::string_view key(param.key);
-        if (key.size() > best.length && text.starts_with(key))
-            best = {&param, 0, key.size()};
-        bool prefixed = param.scope == atcmd::Scope::DataPort && !text.empty() &&
-                        (text[0] == '1' || text[0] == '2') && text.substr(1).starts_with(key);
-        if (prefixed && key.size() + 1 > best.length)
-            best = {&param, text[0] - '0', key.size() + 1};
+    for (const TaKey& key : taKeys()) {
+        std::string_view name(key.name);
+        if (name.size() > best.length && text.starts_with(name))
+            best = {&key, 0, name.size()};
+        bool prefixed = key.perDataPort && !text.empty() && (text[0] == '1' || text[0] == '2') &&
+                        text.substr(1).starts_with(name);
+        if (prefixed && name.size() + 1 > best.length)
+            best = {&key, text[0] - '0', name.size() + 1};
     }
     return best;
 }
@@ -130,8 +127,6 @@ bool readDeviceCommand(Reader& in, AtCommand& cmd)
         cmd = simple(Kind::PortSelect, in.digits());
         if (cmd.value.size() != 1)
             cmd = AtCommand{};
-    } else if (in.take("%P5")) {
-        cmd = readOperation(in, simple(Kind::RemoteConfig), false, false);
     } else if (in.take("&W")) {
         cmd = simple(Kind::Store);
     } else if ((in.peek() == '1' || in.peek() == '2') && in.remaining().substr(1).starts_with("&W")) {
@@ -144,16 +139,16 @@ bool readDeviceCommand(Reader& in, AtCommand& cmd)
     return true;
 }
 
-AtCommand readTableCommand(Reader& in)
+AtCommand readKeyCommand(Reader& in)
 {
-    KeyMatch match = matchTableKey(in.remaining());
-    if (!match.param)
+    KeyMatch match = matchKey(in.remaining());
+    if (!match.key)
         return AtCommand{};
     in.advance(match.length);
     AtCommand cmd = simple(Kind::Param);
-    cmd.param = match.param;
+    cmd.key = match.key;
     cmd.port = match.port;
-    return readOperation(in, cmd, match.param->noEquals, takesRestOfLine(match.param->form));
+    return readOperation(in, cmd, match.key->noEquals, takesRestOfLine(match.key->kind));
 }
 
 AtCommand readCommand(Reader& in)
@@ -161,7 +156,7 @@ AtCommand readCommand(Reader& in)
     AtCommand cmd;
     if (readLetterCommand(in, cmd) || readDeviceCommand(in, cmd))
         return cmd;
-    return readTableCommand(in);
+    return readKeyCommand(in);
 }
 
 } // namespace

@@ -2,7 +2,7 @@
 // commands it carries, e.g. "C0=1%P5=95" or "E1V1" or "I10I30".
 #pragma once
 
-#include "atcmd/ParamTable.h"
+#include "sim/TaKeys.h"
 
 #include <string>
 #include <string_view>
@@ -12,7 +12,7 @@ namespace ta::sim {
 
 struct AtCommand {
     enum class Kind : uint8_t {
-        Param,        // a key of the parameter table
+        Param,        // a key the TA keeps a value for
         Info,         // "I" + number
         Echo,         // "E0" / "E1"
         Verbose,      // "V0" / "V1"
@@ -22,13 +22,12 @@ struct AtCommand {
         Dial,         // "D" + the rest of the line
         Store,        // "&W", "1&W", "2&W"
         PortSelect,   // "$P3=" + digit
-        RemoteConfig, // "%P5": the remote configuration setting
         Download,     // "$D99"
         Reboot,       // "$REBOOT"
         Invalid,      // nothing readable here; the rest of the line is not read
     };
     Kind kind = Kind::Invalid;
-    const atcmd::Param* param = nullptr;
+    const TaKey* key = nullptr;
     int port = 0;       // 1 or 2 from a prefix, 0 for a bare key
     bool query = false; // key + "?"
     std::string value;  // digits, or for text forms the rest of the line

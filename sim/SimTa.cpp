@@ -2,8 +2,6 @@
 // framing, time and faults.
 #include "sim/SimTa.h"
 
-#include "profile/DefaultProfile.h"
-
 #include <algorithm>
 #include <limits>
 
@@ -51,7 +49,11 @@ const char* modelName(Model model)
 
 SimTa::SimTa(SimTaOptions options) : options_(std::move(options))
 {
-    buildDefaultProfile(store_, true, true);
+    for (const TaKey& key : taKeys()) {
+        store_.emplace(slotName(key, 1), key.factory);
+        if (key.perDataPort)
+            store_.emplace(slotName(key, 2), key.factory);
+    }
 }
 
 SimTa::~SimTa() = default;

@@ -8,11 +8,11 @@
 #include "sim/SimOptions.h"
 #include "sim/ValueText.h"
 #include "sim/XmodemReceiver.h"
-#include "profile/TaProfile.h"
 
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <map>
 #include <memory>
 #include <random>
 #include <string>
@@ -40,9 +40,11 @@ public:
 
     // --- The store, for tests ---
     SimTaOptions& options() { return options_; }
-    TaProfile& profile() { return store_; }
-    ChargeTexts& charges() { return charges_; }
-    uint8_t& remoteConfig() { return remoteConfig_; } // "%P5"
+    // Every value under the name the TA keeps it by (slotName: "1C0", "2%S",
+    // "$P5", "%P5", "$C0"), as the text a query answers; unknown names throw.
+    const std::map<std::string, std::string>& store() const { return store_; }
+    const std::string& value(const std::string& slot) const { return store_.at(slot); }
+    void setValue(const std::string& slot, std::string text) { store_.at(slot) = std::move(text); } // unchecked
     const std::vector<std::string>& commandLog() const { return log_; } // lines without CR
     void clearLog() { log_.clear(); }
 
@@ -95,9 +97,9 @@ private:
     Result executeHangUp();
     Result executeOnline();
     Result executePortSelect(const std::string& digit);
-    Result executeRemoteConfig(const AtCommand& cmd);
     Result executeStore(int port);
-    bool keyKnown(const atcmd::Param& param, int port) const;
+    bool keyKnown(const TaKey& key, int prefixPort) const;
+    void undoLine();
     int resolvePort(int prefixPort) const;
     bool portExists(int port) const;
 
@@ -118,9 +120,8 @@ private:
 
     SimTaOptions options_;
     SimFaults faults_;
-    TaProfile store_{};
-    ChargeTexts charges_;
-    uint8_t remoteConfig_ = 0;
+    std::map<std::string, std::string> store_;
+    std::vector<std::pair<std::string, std::string>> lineUndo_; // slot and value before, this line
     std::vector<std::string> log_;
     std::string out_;
 

@@ -18,10 +18,7 @@ bool readSwitch(const std::string& value, bool& out)
     return true;
 }
 
-bool isNumberForm(const atcmd::Param& param)
-{
-    return param.form == atcmd::Form::Number || param.form == atcmd::Form::WideNumber;
-}
+bool isNumberKind(ValueKind kind) { return kind == ValueKind::Number || kind == ValueKind::WideNumber; }
 
 } // namespace
 
@@ -29,17 +26,13 @@ bool isNumberForm(const atcmd::Param& param)
 // commands before the faulty one had changed.
 void SimTa::runBody(std::string_view body, uint64_t nowMs)
 {
-    const TaProfile storeBefore = store_;
-    const ChargeTexts chargesBefore = charges_;
-    const uint8_t remoteConfigBefore = remoteConfig_;
+    lineUndo_.clear();
     const bool echoBefore = echo_, verboseBefore = verbose_;
     const int portBefore = selectedPort_;
     for (const AtCommand& cmd : parseAtBody(body)) {
         Result result = execute(cmd, nowMs);
         if (result == Result::Error) {
-            store_ = storeBefore;
-            charges_ = chargesBefore;
-            remoteConfig_ = remoteConfigBefore;
+            undoLine();
             echo_ = echoBefore;
             verbose_ = verboseBefore;
             selectedPort_ = portBefore;
@@ -66,7 +59,6 @@ SimTa::Result SimTa::execute(const AtCommand& cmd, uint64_t nowMs)
     case Kind::Dial: return executeDial(cmd.value, nowMs);
     case Kind::Store: return executeStore(cmd.port);
     case Kind::PortSelect: return executePortSelect(cmd.value);
-    case Kind::RemoteConfig: return executeRemoteConfig(cmd);
     case Kind::Download:
         if (options_.okToDownload)
             emitResult("OK");
@@ -81,14 +73,23 @@ SimTa::Result SimTa::execute(const AtCommand& cmd, uint64_t nowMs)
     return Result::Error;
 }
 
-bool SimTa::keyKnown(const atcmd::Param& param, int prefixPort) const
+void SimTa::undoLine()
 {
-    if (param.isX25() && !options_.x25)
-        return false;
-    if (param.isDateTime() && !options_.dateTime)
-        return false;
-    bool prefixed = prefixPort != 0 || (param.cond == atcmd::Cond::PrefixForm && param.key[0] == '1');
-    return !prefixed || options_.portPrefix;
+    for (auto it = lineUndo_.rbegin(); it != lineUndo_.rend(); ++it)
+        store_[it->first] = it->second;
+    lineUndo_.clear();
+}
+
+bool SimTa::keyKnown(const TaKey& key, int prefixPort) const
+{
+    bool has = true;
+    switch (key.need) {
+    case KeyNeed::Always: break;
+    case KeyNeed::X25: has = options_.x25; break;
+    case KeyNeed::Clock: has = options_.dateTime; break;
+    case KeyNeed::PortPrefix: has = options_.portPrefix; break;
+    }
+    return has && (prefixPort == 0 || options_.portPrefix);
 }
 
 int SimTa::defaultPort() const
@@ -110,25 +111,28 @@ int SimTa::resolvePort(int prefixPort) const
 
 SimTa::Result SimTa::executeParam(const AtCommand& cmd)
 {
-    const atcmd::Param& param = *cmd.param;
-    if (!keyKnown(param, cmd.port))
+    const TaKey& key = *cmd.key;
+    if (!keyKnown(key, cmd.port))
         return Result::Error;
-    int port = 0;
-    if (param.scope == atcmd::Scope::DataPort) {
-        port = resolvePort(cmd.port);
-        if (!portExists(port))
-            return Result::Error;
-    }
+    const int port = key.perDataPort ? resolvePort(cmd.port) : 0;
+    if (key.perDataPort && !portExists(port))
+        return Result::Error;
+    const std::string slot = slotName(key, port);
     if (cmd.query) {
-        bool bad = isNumberForm(param) && (badNumbersThisLine_ || faults_.badNumberKey == param.key);
-        emitInfo(bad ? "N/A" : valueLine(store_, charges_, param, port, options_.oneDigitDate));
+        bool bad = isNumberKind(key.kind) && (badNumbersThisLine_ || faults_.badNumberKey == key.name);
+        emitInfo(bad ? "N/A" : valueLine(key.kind, store_.at(slot), options_.oneDigitDate));
         return Result::Ok;
     }
-    if (param.queryOnly || (!options_.refusedKey.empty() && param.key == options_.refusedKey))
+    if (key.name == options_.refusedKey)
         return Result::Error;
-    if (!options_.keptKey.empty() && param.key == options_.keptKey)
+    if (key.name == options_.keptKey) // OK, and the TA goes on with its own value
         return Result::Ok;
-    return storeValue(store_, charges_, param, port, cmd.value) ? Result::Ok : Result::Error;
+    std::optional<std::string> stored = storedText(key.kind, cmd.value);
+    if (!stored)
+        return Result::Error;
+    lineUndo_.emplace_back(slot, store_.at(slot));
+    store_[slot] = std::move(*stored);
+    return Result::Ok;
 }
 
 SimTa::Result SimTa::executeInfo(const std::string& number)
@@ -158,19 +162,6 @@ SimTa::Result SimTa::executePortSelect(const std::string& digit)
     if (!portExists(port))
         return Result::Error;
     selectedPort_ = port;
-    return Result::Ok;
-}
-
-SimTa::Result SimTa::executeRemoteConfig(const AtCommand& cmd)
-{
-    if (cmd.query) {
-        emitInfo(std::to_string(remoteConfig_));
-        return Result::Ok;
-    }
-    unsigned value = 0;
-    if (!parseUnsigned(cmd.value, 255, value))
-        return Result::Error;
-    remoteConfig_ = uint8_t(value);
     return Result::Ok;
 }
 

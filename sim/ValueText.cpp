@@ -1,26 +1,16 @@
 #include "sim/ValueText.h"
 
 #include <cctype>
-#include <cstring>
 #include <vector>
 
 namespace ta::sim {
 namespace {
 
-using atcmd::Form;
+constexpr std::size_t kNumberWidth = 32, kSubAddressWidth = 20, kTextWidth = 32;
 
-std::string textIn(std::span<const char> field)
+bool textFits(std::string_view text, std::size_t width)
 {
-    return std::string(field.data(), strnlen(field.data(), field.size()));
-}
-
-bool putText(std::span<char> field, std::string_view text)
-{
-    if (text.size() >= field.size() || text.find('\0') != std::string_view::npos)
-        return false;
-    std::memcpy(field.data(), text.data(), text.size());
-    field[text.size()] = '\0';
-    return true;
+    return text.size() <= width && text.find('\0') == std::string_view::npos;
 }
 
 std::vector<std::string> split(std::string_view text, char sep)
@@ -65,79 +55,43 @@ std::string shortened(const std::string& text, char sep, int componentsToShorten
 }
 
 // Accepts one- or two-digit components (the last one of a date has four) and
-// stores them with two digits, the form the record keeps.
-bool normalised(std::string_view value, char sep, int lastWidth, std::string& out)
+// keeps them with two digits.
+std::optional<std::string> normalised(std::string_view value, char sep, int lastWidth)
 {
     std::vector<std::string> parts = split(value, sep);
     if (parts.size() != 3)
-        return false;
-    out.clear();
+        return std::nullopt;
+    std::string out;
     for (int i = 0; i < 3; ++i) {
         const std::string& part = parts[i];
         bool last = i == 2;
         std::size_t maxWidth = last ? std::size_t(lastWidth) : 2;
         if (!allDigits(part) || part.size() > maxWidth || (last && lastWidth == 4 && part.size() != 4))
-            return false;
+            return std::nullopt;
         if (i > 0)
             out += sep;
         out += part.size() == 1 ? "0" + part : part;
     }
-    return true;
+    return out;
 }
 
-std::string pairLine(const TaProfile& store, const atcmd::Param& param, int port)
-{
-    std::string number = textIn(atcmd::fieldOf(store, param, port));
-    std::string sub = textIn(atcmd::subFieldOf(store, param, port));
-    return sub.empty() ? number : number + "/" + sub;
-}
-
-bool storePair(TaProfile& store, const atcmd::Param& param, int port, std::string_view value)
+// The number, and "/" and the sub-address when there is one.
+std::optional<std::string> keptPair(std::string_view value)
 {
     std::size_t slash = value.find('/');
     std::string_view number = value.substr(0, slash);
     std::string_view sub = slash == std::string_view::npos ? std::string_view() : value.substr(slash + 1);
-    std::span<char> numberField = atcmd::fieldOf(store, param, port);
-    std::span<char> subField = atcmd::subFieldOf(store, param, port);
-    if (number.size() >= numberField.size() || sub.size() >= subField.size())
-        return false;
-    return putText(numberField, number) && putText(subField, sub);
+    if (!textFits(number, kNumberWidth) || !textFits(sub, kSubAddressWidth))
+        return std::nullopt;
+    return sub.empty() ? std::string(number) : std::string(number) + "/" + std::string(sub);
 }
 
-bool storeNumber(std::span<char> field, std::string_view value)
+std::optional<std::string> keptNumber(std::string_view value, unsigned max)
 {
     unsigned number = 0;
-    if (field.empty())
-        return false;
-    if (field.size() == 1) {
-        if (!parseUnsigned(value, 255, number))
-            return false;
-        field[0] = char(number);
-        return true;
-    }
-    if (!parseUnsigned(value, 65535, number))
-        return false;
-    field[0] = char(number & 0xFF); // the record keeps it little-endian
-    field[1] = char(number >> 8);
-    return true;
-}
-
-std::string numberLine(std::span<const char> field)
-{
-    if (field.empty())
-        return {};
-    unsigned number = uint8_t(field[0]);
-    if (field.size() == 2)
-        number |= unsigned(uint8_t(field[1])) << 8;
+    if (!parseUnsigned(value, max, number))
+        return std::nullopt;
     return std::to_string(number);
-}
-
-bool storeCharge(ChargeTexts& charges, const atcmd::Param& param, std::string_view value)
-{
-    if (value != "0") // the charge counters can only be cleared
-        return false;
-    (param.id == 131 ? charges.last : charges.accumulated) = "0";
-    return true;
 }
 
 } // namespace
@@ -155,45 +109,28 @@ bool parseUnsigned(std::string_view text, unsigned max, unsigned& out)
     return true;
 }
 
-std::string valueLine(const TaProfile& store, const ChargeTexts& charges, const atcmd::Param& param,
-                      int port, bool oneDigit)
+std::optional<std::string> storedText(ValueKind kind, std::string_view value)
 {
-    switch (param.form) {
-    case Form::Number:
-    case Form::WideNumber: return numberLine(atcmd::fieldOf(store, param, port));
-    case Form::Text: return textIn(atcmd::fieldOf(store, param, port));
-    case Form::Pair: return pairLine(store, param, port);
-    case Form::Date: {
-        std::string date = textIn(atcmd::fieldOf(store, param, port));
-        return oneDigit ? shortened(date, '-', 2) : date;
+    switch (kind) {
+    case ValueKind::Number: return keptNumber(value, 255);
+    case ValueKind::WideNumber: return keptNumber(value, 65535);
+    case ValueKind::Text: return textFits(value, kTextWidth) ? std::optional(std::string(value)) : std::nullopt;
+    case ValueKind::Pair: return keptPair(value);
+    case ValueKind::Date: return normalised(value, '-', 4);
+    case ValueKind::Time: return normalised(value, ':', 2);
+    case ValueKind::Charge: break;
     }
-    case Form::Time: {
-        std::string time = textIn(atcmd::fieldOf(store, param, port));
-        return oneDigit ? shortened(time, ':', 3) : time;
-    }
-    case Form::Charge: return param.id == 131 ? charges.last : charges.accumulated;
-    case Form::Command: break;
-    }
-    return {};
+    // The charge counters can only be cleared.
+    return value == "0" ? std::optional(std::string(value)) : std::nullopt;
 }
 
-bool storeValue(TaProfile& store, ChargeTexts& charges, const atcmd::Param& param, int port,
-                std::string_view value)
+std::string valueLine(ValueKind kind, const std::string& kept, bool oneDigit)
 {
-    std::string normal;
-    switch (param.form) {
-    case Form::Number:
-    case Form::WideNumber: return storeNumber(atcmd::fieldOf(store, param, port), value);
-    case Form::Text: return putText(atcmd::fieldOf(store, param, port), value);
-    case Form::Pair: return storePair(store, param, port, value);
-    case Form::Date:
-        return normalised(value, '-', 4, normal) && putText(atcmd::fieldOf(store, param, port), normal);
-    case Form::Time:
-        return normalised(value, ':', 2, normal) && putText(atcmd::fieldOf(store, param, port), normal);
-    case Form::Charge: return storeCharge(charges, param, value);
-    case Form::Command: break;
-    }
-    return false;
+    if (oneDigit && kind == ValueKind::Date)
+        return shortened(kept, '-', 2);
+    if (oneDigit && kind == ValueKind::Time)
+        return shortened(kept, ':', 3);
+    return kept;
 }
 
 } // namespace ta::sim

@@ -1,29 +1,22 @@
-// The TA's side of the value forms: the value line it answers to a query and
-// the reading of an assigned value into its store.
+// The TA's side of the value kinds: what it keeps of an assigned value and
+// the value line it answers to a query.
 #pragma once
 
-#include "atcmd/ParamTable.h"
-#include "profile/TaProfile.h"
+#include "sim/TaKeys.h"
 
+#include <optional>
 #include <string>
 #include <string_view>
 
 namespace ta::sim {
 
-struct ChargeTexts {
-    std::string last = "0";        // "$C0"
-    std::string accumulated = "0"; // "$C1"
-};
+// The text the TA keeps for an assigned value; nothing when the value does
+// not fit the kind (then nothing changes).
+std::optional<std::string> storedText(ValueKind kind, std::string_view value);
 
 // The value line of a query. oneDigit drops the leading zeros of the date's
 // day and month and of the time's components, as some firmware does.
-std::string valueLine(const TaProfile& store, const ChargeTexts& charges, const atcmd::Param& param,
-                      int port, bool oneDigit);
-
-// Stores an assigned value; false (and nothing changed) when the value does
-// not fit the key's form or its field.
-bool storeValue(TaProfile& store, ChargeTexts& charges, const atcmd::Param& param, int port,
-                std::string_view value);
+std::string valueLine(ValueKind kind, const std::string& kept, bool oneDigit);
 
 // A decimal number of at most max, digits only.
 bool parseUnsigned(std::string_view text, unsigned max, unsigned& out);

@@ -1,14 +1,12 @@
-// Distinct values in every field the TA exchanges, and a comparison of the
-// fields a query list covers, both driven by the parameter table.
+// Distinct values in every field of a profile the TA exchanges, driven by the
+// program's parameter table (the TA's side: tests/support/TaStore.h).
 #pragma once
 
 #include "atcmd/ParamTable.h"
-#include "atcmd/QueryList.h"
 #include "profile/TaProfile.h"
 
 #include <cstring>
 #include <string>
-#include <vector>
 
 namespace ta::linktest {
 
@@ -64,38 +62,6 @@ inline void fillDistinct(TaProfile& p, int seed = 0)
             }
         }
     }
-}
-
-inline bool sameField(const uint8_t* a, const uint8_t* b, std::size_t size, bool isText)
-{
-    if (!isText)
-        return std::memcmp(a, b, size) == 0;
-    const auto* ta = reinterpret_cast<const char*>(a);
-    const auto* tb = reinterpret_cast<const char*>(b);
-    return std::string(ta, strnlen(ta, size)) == std::string(tb, strnlen(tb, size));
-}
-
-// The fields named by a query list that differ between a and b (texts up to
-// their terminator, numbers byte for byte).
-inline std::vector<std::string> differingFields(TaProfile& a, TaProfile& b,
-                                                const std::vector<atcmd::QueryEntry>& list)
-{
-    std::vector<std::string> diffs;
-    for (const auto& entry : list) {
-        int port = 0;
-        const atcmd::Param* param = atcmd::paramById(entry.id, &port);
-        if (!param || param->size == 0)
-            continue;
-        const bool isText = param->form != atcmd::Form::Number && param->form != atcmd::Form::WideNumber;
-        bool same = sameField(fieldAt(a, *param, port, param->offset), fieldAt(b, *param, port, param->offset),
-                              param->size, isText);
-        if (param->subSize != 0)
-            same = same && sameField(fieldAt(a, *param, port, param->subOffset),
-                                     fieldAt(b, *param, port, param->subOffset), param->subSize, true);
-        if (!same)
-            diffs.push_back(std::to_string(entry.id) + " " + entry.key);
-    }
-    return diffs;
 }
 
 } // namespace ta::linktest

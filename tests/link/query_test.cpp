@@ -1,8 +1,8 @@
 // The query sequence against the in-process simulated TA, on virtual time.
 #include "LinkRig.h"
-#include "ProfileFill.h"
 #include "ScriptedPort.h"
 #include "tests/support/SimBackend.h"
+#include "tests/support/TaStore.h"
 
 #include "profile/DefaultProfile.h"
 
@@ -25,7 +25,7 @@ struct QueryRig : Rig {
     sim::SimTa& addTa(sim::SimTaOptions options = {})
     {
         ta = &backend.addTa(COM1, options);
-        ta::linktest::fillDistinct(ta->profile());
+        ta::testsupport::fillDistinct(*ta);
         return *ta;
     }
     bool ended() { return screen.contains("presentEditor") || !screen.messages().empty(); }
@@ -37,8 +37,7 @@ struct QueryRig : Rig {
     int sent(const std::string& line) const { return backend.countWritten(COM1, line + "\r"); }
     std::vector<std::string> differences()
     {
-        return ta::linktest::differingFields(ctx.workingProfile, ta->profile(),
-                                            atcmd::buildQueryList(commandOptions(ctx)));
+        return ta::testsupport::differingFields(ctx.workingProfile, *ta, atcmd::buildQueryList(commandOptions(ctx)));
     }
 };
 

@@ -1,8 +1,8 @@
 // The remote TA: set-up of the local TA, the call, the query through it, and
 // the hang-up at exit, on virtual time.
 #include "LinkRig.h"
-#include "ProfileFill.h"
 #include "tests/support/SimBackend.h"
+#include "tests/support/TaStore.h"
 
 #include <gtest/gtest.h>
 
@@ -28,7 +28,7 @@ struct RemoteRig : ta::linktest::LinkRig<SimBackend> {
         options.dial = outcome;
         local = &backend.addTa(COM1, options);
         remote = &local->setRemote({});
-        ta::linktest::fillDistinct(remote->profile(), 5);
+        ta::testsupport::fillDistinct(*remote, 5);
         link->chooseRemote("0301234");
     }
     bool logged(const std::string& line) const
@@ -56,7 +56,7 @@ TEST_P(DialTest, SetsUpTheLocalTaDialsAndQueriesTheRemoteOne)
     EXPECT_FALSE(rig.screen.connectingShown);
     auto options = atcmd::Options{};
     options.taVariant = rig.ctx.taVariant;
-    EXPECT_EQ(ta::linktest::differingFields(rig.ctx.workingProfile, rig.remote->profile(),
+    EXPECT_EQ(ta::testsupport::differingFields(rig.ctx.workingProfile, *rig.remote,
                                              atcmd::buildQueryList(options)),
               std::vector<std::string>{});
 }
@@ -127,8 +127,8 @@ TEST(Remote, CancelWhileDiallingHangsUpRestoresAndClosesThePort)
     rig.link->cancelCall();
     rig.clock.advance(10000);
     EXPECT_EQ(rig.backend.written(COM1), "ATH\rATC0=8%P5=0\r") << "the attempt hung up, the local TA as it was";
-    EXPECT_EQ(rig.local->profile().dataPort1.callType, 8);
-    EXPECT_EQ(rig.local->remoteConfig(), 0);
+    EXPECT_EQ(rig.local->value("1C0"), "8");
+    EXPECT_EQ(rig.local->value("%P5"), "0");
     EXPECT_FALSE(rig.port().IsOpen());
     EXPECT_EQ(rig.state(), tsIdle);
     EXPECT_FALSE(rig.screen.connectingShown);
@@ -140,7 +140,7 @@ TEST(Remote, ExitHangsUpRestoresTheLocalTaAndEnds)
 {
     RemoteRig rig;
     rig.begin();
-    rig.local->profile().dataPort1.callType = 4; // what the local TA answers to "ATC0?"
+    rig.local->setValue("1C0", "4"); // what the local TA answers to "ATC0?"
     rig.link->requestQuery();
     ASSERT_TRUE(rig.runUntil([&] { return rig.ended(); }));
     ASSERT_TRUE(rig.screen.messages().empty());
@@ -178,8 +178,8 @@ TEST_P(RemoteEndTest, HangsUpAndRestoresWhatWasRead)
     const EndCase c = GetParam();
     RemoteRig rig;
     rig.begin(c.dial);
-    rig.local->profile().dataPort1.callType = 4;
-    rig.local->remoteConfig() = 7;
+    rig.local->setValue("1C0", "4");
+    rig.local->setValue("%P5", "7");
     if (c.twist == Twist::FarTaSilentFromTheStart)
         rig.remote->faults().silentCommands = 1000;
     if (c.twist == Twist::LocalC0NotANumber)
@@ -202,8 +202,8 @@ TEST_P(RemoteEndTest, HangsUpAndRestoresWhatWasRead)
     ASSERT_TRUE(rig.runUntil([&] { return rig.screen.terminated; }));
     EXPECT_FALSE(rig.local->callUp());
     EXPECT_EQ(rig.backend.countWritten(COM1, "+++"), c.callUpAtTheEnd ? 1 : 0);
-    EXPECT_EQ(rig.local->profile().dataPort1.callType, 4);
-    EXPECT_EQ(rig.local->remoteConfig(), 7);
+    EXPECT_EQ(rig.local->value("1C0"), "4");
+    EXPECT_EQ(rig.local->value("%P5"), "7");
     const auto& log = rig.local->commandLog();
     EXPECT_EQ(std::count(log.begin(), log.end(), "ATC0=4%P5=7"), c.setUp ? 1 : 0) << "once, and only what was read";
     EXPECT_EQ(rig.backend.countWritten(COM1, "ATC0=0%P5=0"), 0);

@@ -5,6 +5,7 @@
 #include "LinkRig.h"
 #include "ProfileFill.h"
 #include "tests/support/SimBackend.h"
+#include "tests/support/TaStore.h"
 
 #include "profile/DefaultProfile.h"
 
@@ -59,7 +60,7 @@ struct SoakRig : ta::linktest::LinkRig<SimBackend> {
         options.usb = pick(2) == 0;
         options.oneDigitDate = pick(2) == 0;
         ta = &backend.addTa(COM1, options);
-        ta::linktest::fillDistinct(ta->profile(), pick(50));
+        ta::testsupport::fillDistinct(*ta, pick(50));
         submit = pick(2) == 0;
         if (submit) {
             buildDefaultProfile(ctx.workingProfile, false, true);
@@ -127,7 +128,7 @@ struct SoakRig : ta::linktest::LinkRig<SimBackend> {
 
     std::vector<std::string> profileDifferences()
     {
-        return ta::linktest::differingFields(ctx.workingProfile, ta->profile(), atcmd::buildQueryList(optionsNow()));
+        return ta::testsupport::differingFields(ctx.workingProfile, *ta, atcmd::buildQueryList(optionsNow()));
     }
 };
 

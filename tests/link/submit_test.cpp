@@ -3,6 +3,7 @@
 #include "LinkRig.h"
 #include "ProfileFill.h"
 #include "tests/support/SimBackend.h"
+#include "tests/support/TaStore.h"
 
 #include "profile/DefaultProfile.h"
 
@@ -52,10 +53,9 @@ TEST(Submit, WritesEveryCommandAndTheTaHoldsTheProfile)
     EXPECT_EQ(rig.screen.progress, rig.link->batchCount());
     EXPECT_FALSE(rig.screen.progressShown);
     EXPECT_TRUE(rig.screen.editorEnabled);
-    EXPECT_EQ(std::string(rig.ta->profile().dataPort2.preStoredDn[4]),
-              std::string(rig.ctx.workingProfile.dataPort2.preStoredDn[4]));
-    EXPECT_EQ(rig.ta->profile().x75TxFrameSize, rig.ctx.workingProfile.x75TxFrameSize);
-    EXPECT_EQ(std::string(rig.ta->profile().sysTime), std::string(rig.ctx.workingProfile.sysTime));
+    EXPECT_EQ(ta::testsupport::differingFields(rig.ctx.workingProfile, *rig.ta,
+                                               atcmd::buildQueryList(commandOptions(rig.ctx))),
+              std::vector<std::string>{});
 }
 
 TEST(Submit, QuerySubmitQueryGivesTheSameRecord)
@@ -63,13 +63,16 @@ TEST(Submit, QuerySubmitQueryGivesTheSameRecord)
     SubmitRig rig;
     rig.start();
     auto& ta = rig.backend.addTa(COM1);
-    ta::linktest::fillDistinct(ta.profile(), 11);
+    ta::testsupport::fillDistinct(ta, 11);
+    const auto held = ta.store();
     rig.link->requestQuery();
     ASSERT_TRUE(rig.runUntil([&] { return rig.screen.contains("presentEditor"); }));
     const TaProfile first = rig.ctx.workingProfile;
 
-    ta::linktest::fillDistinct(ta.profile(), 40); // the TA changes behind our back
-    ASSERT_TRUE(rig.submit());                   // ... and gets our record back
+    ta::testsupport::fillDistinct(ta, 40); // the TA changes behind our back
+    ASSERT_TRUE(rig.submit());             // ... and gets its own values back
+    EXPECT_EQ(ta::testsupport::differingSlots(ta.store(), held, atcmd::buildQueryList(commandOptions(rig.ctx))),
+              std::vector<std::string>{});
     rig.ctx.workingProfile = TaProfile{};
     rig.screen.editorShown = false;
     rig.screen.wizardShown = true;
@@ -115,7 +118,7 @@ TEST(Submit, SevenUnansweredSendsFailAndTheNextDataIsDropped)
     EXPECT_EQ(rig.screen.messages(), std::vector<std::string>{"Submit Setting failed, please check the TA!"});
     EXPECT_EQ(rig.state(), tsDiscard);
     EXPECT_EQ(rig.exchange().nextState, tsIdentify);
-    EXPECT_EQ(rig.ta->profile().dataPort1.callType, 8) << "acknowledged commands stay applied";
+    EXPECT_EQ(rig.ta->value("1C0"), "8") << "acknowledged commands stay applied";
     EXPECT_TRUE(rig.screen.editorEnabled);
     EXPECT_FALSE(rig.screen.progressShown);
     rig.port().WriteString("AT\r"); // some answer arrives
@@ -132,18 +135,16 @@ TEST(Submit, CountryOptionOffLeavesTheSettingsItGovernsAlone)
     rig.ctx.switches.countryOption = false;
     rig.start();
     auto& ta = rig.backend.addTa(COM1);
-    ta::linktest::fillDistinct(ta.profile(), 7);
-    const TaProfile before = ta.profile();
+    ta::testsupport::fillDistinct(ta, 7);
+    const auto before = ta.store();
     rig.link->requestQuery();
     ASSERT_TRUE(rig.runUntil([&] { return rig.screen.contains("presentEditor"); }));
     ASSERT_TRUE(rig.submit());
     EXPECT_TRUE(rig.screen.messages().empty());
-    EXPECT_EQ(ta.profile().countryCode, before.countryCode);
-    EXPECT_EQ(ta.profile().powerOnAssert, before.powerOnAssert);
-    EXPECT_EQ(ta.profile().redialCount, before.redialCount);
-    EXPECT_EQ(uint16_t(ta.profile().x75TxFrameSize), uint16_t(before.x75TxFrameSize));
-    for (const char* key : {"AT$P5", "AT1%D2", "AT1%D3", "AT1-P0"})
-        EXPECT_EQ(rig.backend.countWritten(COM1, key), 0) << key;
+    for (const char* key : {"$P5", "1%D2", "1%D3", "1-P0"}) {
+        EXPECT_EQ(ta.value(key), before.at(key)) << key;
+        EXPECT_EQ(rig.backend.countWritten(COM1, std::string("AT") + key), 0) << key;
+    }
     EXPECT_GT(rig.sent("AT1&W"), 0);
 }
 

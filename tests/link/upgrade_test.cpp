@@ -148,8 +148,8 @@ TEST_P(UpgradeQuirkTest, UploadRestartAndWriteBackGoThrough)
     const QuirkCase c = GetParam();
     UpgradeRig rig;
     rig.begin(c.remote);
-    rig.ta->profile().dataPort1.callType = 4;
-    rig.ta->remoteConfig() = 7;
+    rig.ta->setValue("1C0", "4");
+    rig.ta->setValue("%P5", "7");
     rig.target().options().loseEndAck = c.loseEndAck;
     rig.target().options().okToDownload = c.okToDownload;
     const auto image = pattern(2500);
@@ -169,8 +169,8 @@ TEST_P(UpgradeQuirkTest, UploadRestartAndWriteBackGoThrough)
     EXPECT_EQ(rig.backend.countWritten(COM1, "ATC0?\r"), 1);
     rig.link->endSession();
     ASSERT_TRUE(rig.runUntil([&] { return rig.screen.terminated; }));
-    EXPECT_EQ(rig.ta->profile().dataPort1.callType, 4);
-    EXPECT_EQ(rig.ta->remoteConfig(), 7);
+    EXPECT_EQ(rig.ta->value("1C0"), "4");
+    EXPECT_EQ(rig.ta->value("%P5"), "7");
 }
 
 INSTANTIATE_TEST_SUITE_P(

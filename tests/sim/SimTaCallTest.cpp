@@ -5,40 +5,6 @@
 namespace ta::sim::test {
 namespace {
 
-constexpr uint64_t kDelay = 2000;
-
-struct OutcomeCase {
-    DialOutcome outcome;
-    const char* result; // after the dial delay; "" for silence
-    bool callUp;
-    friend void PrintTo(const OutcomeCase& c, std::ostream* os) { *os << int(c.outcome); }
-};
-
-class DialOutcomes : public testing::TestWithParam<OutcomeCase> {};
-
-TEST_P(DialOutcomes, ResultComesAfterTheDialDelay)
-{
-    SimTaOptions options;
-    options.dial = GetParam().outcome;
-    options.dialDelayMs = kDelay;
-    SimTa ta(options);
-    ASSERT_TRUE(endsOk(talk(ta, "ATE1V1")));
-    EXPECT_EQ(talk(ta, "ATD0123456/53027146", 100), "ATD0123456/53027146") << "only the echo, no OK";
-    EXPECT_EQ(ta.lastDialled(), "0123456/53027146");
-    ta.tick(100 + kDelay - 1);
-    EXPECT_EQ(ta.takeOutput(), "");
-    ta.tick(100 + kDelay);
-    EXPECT_EQ(withoutCr(ta.takeOutput()), GetParam().result);
-    EXPECT_EQ(ta.callUp(), GetParam().callUp);
-}
-
-INSTANTIATE_TEST_SUITE_P(Call, DialOutcomes,
-                         testing::Values(OutcomeCase{DialOutcome::Connect, "\nCONNECT 64000\n", true},
-                                         OutcomeCase{DialOutcome::Busy, "\nBUSY\n", false},
-                                         OutcomeCase{DialOutcome::NoDialTone, "\nNO DIAL TONE\n", false},
-                                         OutcomeCase{DialOutcome::NoCarrier, "\nNO CARRIER\n", false},
-                                         OutcomeCase{DialOutcome::Silent, "", false}));
-
 class ConnectedCall : public testing::Test {
 protected:
     void SetUp() override
@@ -48,7 +14,7 @@ protected:
         far.model = Model::QM7A1;
         far.portPrefix = false;
         local = std::make_unique<SimTa>(options);
-        local->setRemote(far).profile().dataPort1.callType = 6;
+        local->setRemote(far).setValue("1C0", "6");
         ASSERT_EQ(talk(*local, "ATD123/53027146"), "\nCONNECT 64000\n");
     }
 

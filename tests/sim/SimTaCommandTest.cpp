@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 
 namespace ta::sim::test {
 namespace {
@@ -46,37 +45,20 @@ INSTANTIATE_TEST_SUITE_P(
         IdentCase{"IdentPelagrin", with([](auto& o) { o.ident = "Pelagrin10"; }), "ATI0", {"Pelagrin10"}, {}},
         IdentCase{"IdentVela", with([](auto& o) { o.ident = "Vela.Net Davo"; }), "ATI0", {"Vela.Net Davo"}, {}},
         IdentCase{"IdentNone", with([](auto& o) { o.ident = ""; }), "ATI0", {}, {kWords[0], kWords[1], kWords[2]}},
-        IdentCase{"B2Rs232", {}, "ATI10I30", {"QM7B2-HXN"}, {"USB", "QM7A1-HXN"}},
-        IdentCase{"B2Usb", with([](auto& o) { o.usb = true; }), "ATI10I30", {"QM7B2-HXN", "USB"}, {}},
-        IdentCase{"A1", with([](auto& o) { o.model = Model::QM7A1; }), "ATI10I30", {"QM7A1-HXN"}, {"QM7B2-HXN"}},
         IdentCase{"Other", with([](auto& o) { o.model = Model::Other; }), "ATI10I30", {}, {"QM7A1-HXN", "QM7B2-HXN"}},
         IdentCase{"Firmware", with([](auto& o) { o.firmware = "3.07b"; }), "ATI3", {"\n3.07b\n"}, {}},
-        IdentCase{"PortProbe", {}, "AT1S0?", {}, {"ERROR"}},
         IdentCase{"EmptyLine", {}, "AT", {}, {"ERROR"}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(SimTaEcho, OffUntilE1ThenEveryReplyStartsWithTheCommandLine)
 {
     SimTa ta;
-    ta.profile().dataPort1.callType = 4;
+    ta.setValue("1C0", "4");
     EXPECT_EQ(talk(ta, "ATC0?"), "\n4\n\nOK\n");
     EXPECT_EQ(talk(ta, "ATE1V1"), "\nOK\n");
     EXPECT_EQ(talk(ta, "ATC0?"), "ATC0?\n4\n\nOK\n");
     ta.receive("ATV0\r", 0);
     EXPECT_EQ(ta.takeOutput(), "ATV0\r0\r") << "short result codes end with CR alone";
-}
-
-TEST(SimTaLines, SeveralCommandsOnOneLine)
-{
-    SimTa ta;
-    EXPECT_TRUE(endsOk(talk(ta, "ATC0=1%P5=95")));
-    EXPECT_EQ(ta.profile().dataPort1.callType, 1);
-    EXPECT_EQ(ta.remoteConfig(), 95);
-    EXPECT_EQ(talk(ta, "AT%P5?"), "\n95\n\nOK\n");
-    // The restore line of the program puts both back.
-    EXPECT_TRUE(endsOk(talk(ta, "ATC0=0%P5=3")));
-    EXPECT_EQ(ta.profile().dataPort1.callType, 0);
-    EXPECT_EQ(ta.remoteConfig(), 3);
 }
 
 struct RefusedCase {
@@ -91,11 +73,11 @@ class Refused : public testing::TestWithParam<RefusedCase> {};
 TEST_P(Refused, AnswersErrorNeverOk)
 {
     SimTa ta(GetParam().options);
-    TaProfile before = ta.profile();
+    const auto before = ta.store();
     std::string reply = talk(ta, GetParam().line);
     EXPECT_NE(reply.find("ERROR"), std::string::npos) << reply;
     EXPECT_EQ(reply.find("OK"), std::string::npos) << reply;
-    EXPECT_EQ(std::memcmp(&before, &ta.profile(), sizeof before), 0) << "a refused line changed the store";
+    EXPECT_EQ(ta.store(), before) << "a refused line changed the store";
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -138,14 +120,14 @@ class PortAddressing : public testing::TestWithParam<PortCase> {};
 TEST_P(PortAddressing, BareKeysGoToTheSelectedOrDefaultPort)
 {
     SimTa ta(GetParam().options);
-    ta.profile().dataPort1.callType = 1;
-    ta.profile().dataPort2.callType = 2;
+    ta.setValue("1C0", "1");
+    ta.setValue("2C0", "2");
     for (const char* line : GetParam().lines)
         ASSERT_TRUE(endsOk(talk(ta, line))) << line;
     ASSERT_TRUE(endsOk(talk(ta, "ATC0=9")));
     int expected = GetParam().expectedPort;
-    EXPECT_EQ(ta.profile().dataPort1.callType, expected == 1 ? 9 : 1);
-    EXPECT_EQ(ta.profile().dataPort2.callType, expected == 2 ? 9 : 2);
+    EXPECT_EQ(ta.value("1C0"), expected == 1 ? "9" : "1");
+    EXPECT_EQ(ta.value("2C0"), expected == 2 ? "9" : "2");
     EXPECT_EQ(talk(ta, "ATC0?"), "\n9\n\nOK\n");
 }
 
@@ -172,8 +154,8 @@ TEST(PortAddressingPrefix, DigitSelectsThePort)
     SimTa ta;
     ASSERT_TRUE(endsOk(talk(ta, "AT1C0=5")));
     ASSERT_TRUE(endsOk(talk(ta, "AT2C0=7")));
-    EXPECT_EQ(ta.profile().dataPort1.callType, 5);
-    EXPECT_EQ(ta.profile().dataPort2.callType, 7);
+    EXPECT_EQ(ta.value("1C0"), "5");
+    EXPECT_EQ(ta.value("2C0"), "7");
     EXPECT_EQ(talk(ta, "AT2C0?"), "\n7\n\nOK\n");
     EXPECT_TRUE(endsOk(talk(ta, "AT2&W")));
 }
@@ -181,7 +163,7 @@ TEST(PortAddressingPrefix, DigitSelectsThePort)
 TEST(SimTaFaults, SilenceErrorGarbageAndBadNumbers)
 {
     SimTa ta;
-    ta.profile().dataPort1.callType = 0;
+    ta.setValue("1C0", "0");
     ta.faults().silentCommands = 2;
     EXPECT_EQ(talk(ta, "ATI0"), "");
     EXPECT_EQ(talk(ta, "ATI0"), "");
@@ -189,7 +171,7 @@ TEST(SimTaFaults, SilenceErrorGarbageAndBadNumbers)
 
     ta.faults().errorReplies = 1;
     EXPECT_EQ(talk(ta, "ATC0=4"), "\nERROR\n");
-    EXPECT_EQ(ta.profile().dataPort1.callType, 0);
+    EXPECT_EQ(ta.value("1C0"), "0");
 
     ta.faults().garbageReplies = 1;
     std::string garbled = talk(ta, "ATC0?");
@@ -219,7 +201,7 @@ TEST(SimTaFaults, RandomMixIsRepeatableBySeed)
 {
     auto run = [](uint32_t seed) {
         SimTa ta;
-        ta.profile().dataPort1.callType = 0;
+        ta.setValue("1C0", "0");
         ta.setRandomFaults(seed, 50);
         std::string all;
         for (int i = 0; i < 40; ++i)
@@ -260,7 +242,7 @@ TEST(SimTaDates, OneDigitComponentsOnRequest)
     ASSERT_TRUE(endsOk(talk(ta, "AT$T0=12-11-2001")));
     EXPECT_EQ(talk(ta, "AT$T0?"), "\n12-11-2001\n\nOK\n");
     ASSERT_TRUE(endsOk(talk(ta, "AT$T1=7:5:3"))) << "one-digit input is stored with two digits";
-    EXPECT_EQ(textOf(ta.profile().sysTime), "07:05:03");
+    EXPECT_EQ(ta.value("$T1"), "07:05:03");
 }
 
 } // namespace

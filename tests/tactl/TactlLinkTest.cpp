@@ -206,6 +206,9 @@ TEST_F(TactlLinkTest, QuerySubmitQueryGivesAByteIdenticalFile)
     ASSERT_EQ(first.exitCode, 0) << first.err;
     EXPECT_NE(first.out.find("firmwareVersion = V2.10"), std::string::npos) << first.out;
     ASSERT_EQ(fs::file_size(file("a.cfg")), 2928u);
+    ASSERT_EQ(tactl("", "defaults -o " + file("d.cfg")).exitCode, 0);
+    const auto fresh = tactl("", "diff " + file("a.cfg") + " " + file("d.cfg"));
+    EXPECT_EQ(fresh.exitCode, 0) << "a TA fresh from a reset holds the factory settings:\n" << fresh.out;
 
     const auto submit = tactl(ta.path(), "submit " + file("a.cfg"));
     ASSERT_EQ(submit.exitCode, 0) << submit.err;

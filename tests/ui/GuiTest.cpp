@@ -22,7 +22,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstring>
+#include <map>
 #include <memory>
 
 namespace ta::ui {
@@ -50,7 +50,7 @@ struct GuiRig {
     sim::SimTa& addTa(sim::SimTaOptions options = {})
     {
         sim::SimTa& ta = backend.addTa(COM1, options);
-        std::strcpy(ta.profile().dataPort1.dn, "0301234567");
+        ta.setValue("1%S", "0301234567");
         return ta;
     }
     // "Next>" on both pages with "&Query from TA" kept.
@@ -100,7 +100,7 @@ TEST(GuiSession, QueryEditAndSubmitReachTheTa)
     EXPECT_TRUE(rig.windows.fProgress.isVisible());
     ASSERT_TRUE(rig.runUntil([&] { return rig.windows.fDetail.isEnabled(); }));
     EXPECT_FALSE(rig.windows.fProgress.isVisible());
-    EXPECT_STREQ(ta.profile().dataPort1.dn, "0897654321");
+    EXPECT_EQ(ta.value("1%S"), "0897654321");
     EXPECT_EQ(rig.windows.fProgress.cgPrgs->GetPercentDone(), 100);
     EXPECT_EQ(link::LinkProbe::state(*rig.link), link::tsSubmitting); // the connection stays open
     EXPECT_TRUE(rig.messages.isEmpty()) << rig.messages.join('|').toStdString();
@@ -117,20 +117,17 @@ TEST(GuiSession, QueryEditAndSubmitReachTheTa)
 TEST(GuiSession, ValuesTheEditorCannotShowReachTheTaUnchanged)
 {
     GuiRig rig;
-    TaProfile& stored = rig.addTa().profile();
-    stored.countryCode = 1;
-    stored.dataPort1.dtrMode = 3;
-    stored.dataPort1.mpAddThreshold = 200;
-    stored.x75TxFrameSize = 5000;
+    sim::SimTa& ta = rig.addTa();
+    const std::map<std::string, std::string> unlisted{{"$P5", "1"}, {"1&D", "3"}, {"1%M3", "200"}, {"1-P0", "5000"}};
+    for (const auto& [slot, value] : unlisted)
+        ta.setValue(slot, value);
     rig.startQuery();
     ASSERT_TRUE(rig.runUntil([&] { return rig.editorUp(); }));
     rig.toolButton("tbSubmit")->click();
     ASSERT_TRUE(rig.runUntil([&] { return rig.windows.fDetail.isEnabled(); }));
     EXPECT_TRUE(rig.messages.isEmpty()) << rig.messages.join('|').toStdString();
-    EXPECT_EQ(stored.countryCode, 1);
-    EXPECT_EQ(stored.dataPort1.dtrMode, 3);
-    EXPECT_EQ(stored.dataPort1.mpAddThreshold, 200);
-    EXPECT_EQ(uint16_t(stored.x75TxFrameSize), 5000);
+    for (const auto& [slot, value] : unlisted)
+        EXPECT_EQ(ta.value(slot), value) << slot;
 }
 
 // "Verify after submit" (off at first) reads the TA back after the write and
@@ -162,7 +159,7 @@ TEST(GuiSession, VerifyAfterSubmitTellsWhatTheTaDidNotTake)
     rig.toolButton("tbSubmit")->click();
     ASSERT_TRUE(rig.runUntil([&] { return !rig.messages.isEmpty(); }));
     EXPECT_EQ(rig.messages, QStringList{QStringLiteral("The TA took every value.")});
-    EXPECT_STREQ(ta.profile().dataPort1.dn, "0897654321");
+    EXPECT_EQ(ta.value("1%S"), "0897654321");
 }
 
 TEST(GuiSession, UpgradeShowsTheTransferAndTheRebootThenWritesTheSettingsAgain)
@@ -254,8 +251,8 @@ TEST(GuiSession, CancelOfTheConnectingWindowEndsTheCall)
         ASSERT_TRUE(rig.runUntil([&] { return !rig.backend.isOpen(COM1); }));
         EXPECT_EQ(link::LinkProbe::state(*rig.link), link::tsIdle);
         EXPECT_EQ(rig.backend.countWritten(COM1, "ATH\r"), 1);
-        EXPECT_EQ(local.profile().dataPort1.callType, 8) << "the call set-up is undone";
-        EXPECT_EQ(local.remoteConfig(), 0);
+        EXPECT_EQ(local.value("1C0"), "8") << "the call set-up is undone";
+        EXPECT_EQ(local.value("%P5"), "0");
         EXPECT_TRUE(rig.windows.fMain.isEnabled());
         EXPECT_EQ(rig.terminations, 0);
     }
@@ -276,14 +273,14 @@ TEST(GuiSession, CancelOfTheWizardHangsUpACallThatIsStillUp)
     ASSERT_TRUE(rig.runUntil([&] { return !rig.messages.isEmpty(); }));
     EXPECT_EQ(rig.messages.last(), QStringLiteral("Query Setting failed, please check the TA!"));
     ASSERT_TRUE(local.callUp());
-    EXPECT_EQ(local.profile().dataPort1.callType, 1);
+    EXPECT_EQ(local.value("1C0"), "1");
 
     rig.windows.fMain.btnCancel->click();
     EXPECT_EQ(rig.terminations, 0) << "not before the call is down";
     ASSERT_TRUE(rig.runUntil([&] { return rig.terminations > 0; }));
     EXPECT_FALSE(local.callUp());
-    EXPECT_EQ(local.profile().dataPort1.callType, 8);
-    EXPECT_EQ(local.remoteConfig(), 0);
+    EXPECT_EQ(local.value("1C0"), "8");
+    EXPECT_EQ(local.value("%P5"), "0");
     EXPECT_EQ(rig.terminations, 1);
 }
 

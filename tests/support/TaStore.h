@@ -1,0 +1,97 @@
+// The simulated TA's store in the tests: a value of its own in every setting,
+// and the entries of a query list on which a profile and the TA disagree.
+#pragma once
+
+#include "atcmd/ParamTable.h"
+#include "atcmd/QueryList.h"
+#include "atcmd/SubmitBatch.h"
+#include "sim/SimTa.h"
+#include "sim/ValueText.h"
+
+#include <algorithm>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace ta::testsupport {
+
+inline std::string digitsFrom(int n, std::size_t width)
+{
+    std::string text = std::to_string(1000 + n);
+    while (text.size() < width)
+        text += char('0' + (text.size() * 7 + std::size_t(n)) % 10);
+    return text;
+}
+
+inline std::string twoDigits(int n) { return (n < 10 ? "0" : "") + std::to_string(n); }
+
+// As wide as the kind takes, so that a value cut short shows; numbers never
+// 0 or 1, so that no port reads as fixed multilink.
+inline std::string distinctValue(sim::ValueKind kind, int n)
+{
+    switch (kind) {
+    case sim::ValueKind::Number: return std::to_string(2 + n * 37 % 254);
+    case sim::ValueKind::WideNumber: return std::to_string(256 + n * 997 % 65000);
+    case sim::ValueKind::Text: return digitsFrom(n, 32);
+    case sim::ValueKind::Pair: return digitsFrom(n, 32) + "/" + digitsFrom(n + 500, 20);
+    case sim::ValueKind::Date:
+        return twoDigits(1 + n % 28) + "-" + twoDigits(1 + n % 12) + "-" + std::to_string(2000 + n);
+    case sim::ValueKind::Time: return twoDigits(n % 24) + ":" + twoDigits(n * 7 % 60) + ":" + twoDigits(n * 13 % 60);
+    case sim::ValueKind::Charge: break;
+    }
+    return std::to_string(n) + ".75";
+}
+
+// Every setting of the TA, on both data ports, gets a value no other has.
+inline void fillDistinct(sim::SimTa& ta, int seed = 0)
+{
+    int n = seed;
+    for (const sim::TaKey& key : sim::taKeys())
+        for (int port = 1; port <= (key.perDataPort ? 2 : 1); ++port)
+            ta.setValue(sim::slotName(key, port), distinctValue(key.kind, ++n));
+}
+
+// The TA's own key of a row of the program's table; nullptr when it has none.
+inline const sim::TaKey* taKeyOf(const atcmd::Param& param)
+{
+    auto keys = sim::taKeys();
+    auto it = std::find_if(keys.begin(), keys.end(), [&](const sim::TaKey& k) { return k.name == param.key; });
+    return it == keys.end() ? nullptr : &*it;
+}
+
+// The entries of a query list whose value in the profile is not what the TA
+// holds, compared in the form the TA keeps a value.
+inline std::vector<std::string> differingFields(const TaProfile& profile, const sim::SimTa& ta,
+                                                const std::vector<atcmd::QueryEntry>& list)
+{
+    std::vector<std::string> diffs;
+    for (const auto& entry : list) {
+        int port = 0;
+        const atcmd::Param* param = atcmd::paramById(entry.id, &port);
+        if (!param || param->size == 0)
+            continue; // port selection, firmware version, charges
+        const sim::TaKey* key = taKeyOf(*param);
+        const std::string slot = atcmd::keyOnPort(*param, port, false);
+        if (!key || sim::storedText(key->kind, atcmd::valueText(profile, entry.id)) != ta.value(slot))
+            diffs.push_back(std::to_string(entry.id) + " " + entry.key);
+    }
+    return diffs;
+}
+
+// The TA slots a query list reads whose values differ between two stores.
+inline std::vector<std::string> differingSlots(const std::map<std::string, std::string>& a,
+                                               const std::map<std::string, std::string>& b,
+                                               const std::vector<atcmd::QueryEntry>& list)
+{
+    std::vector<std::string> diffs;
+    for (const auto& entry : list) {
+        int port = 0;
+        const atcmd::Param* param = atcmd::paramById(entry.id, &port);
+        const std::string slot = param ? atcmd::keyOnPort(*param, port, false) : "";
+        if (param && param->size != 0 && a.at(slot) != b.at(slot))
+            diffs.push_back(slot);
+    }
+    return diffs;
+}
+
+} // namespace ta::testsupport
