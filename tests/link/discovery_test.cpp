@@ -265,6 +265,24 @@ TEST_F(DiscoveryTest, DiscardDropsTheNextDataEvenWithOk)
     EXPECT_EQ(rig.backend.com(1).countSent("AT1S0?"), 1);
 }
 
+// No list has an X.25 group this near its end; the skip stops at the end
+// all the same.
+TEST_F(DiscoveryTest, X25GroupNearTheEndOfAQueryFinishesWithFullGauge)
+{
+    rig.backend.com(1).respond = taAnswering("QM7B2-HXN"); // the queries go unanswered
+    rig.link->requestQuery();
+    ASSERT_TRUE(rig.runUntil([&] { return rig.state() == tsQuerying; }));
+    const int last = rig.link->queryCount();
+    ExchangeState& exchange = LinkProbe::exchange(*rig.link);
+    exchange.queryIndex = last - 4;
+    exchange.commandList[std::size_t(last - 4)] = "1-X";
+    exchange.retryCount = 7; // the budget is spent: the next timeout skips
+    rig.clock.advance(1000);
+    EXPECT_EQ(exchange.queryIndex, last);
+    EXPECT_EQ(rig.screen.progress, last);
+    EXPECT_TRUE(rig.screen.contains("presentEditor"));
+}
+
 TEST_F(DiscoveryTest, NoCarrierInAnyCaseClosesThePort)
 {
     rig.backend.com(1).respond = taAnswering("QM7A1-HXN");

@@ -1,6 +1,5 @@
 // The query sequence against the in-process simulated TA, on virtual time.
 #include "LinkRig.h"
-#include "ScriptedPort.h"
 #include "tests/support/SimBackend.h"
 #include "tests/support/TaStore.h"
 
@@ -306,31 +305,6 @@ TEST(QuerySkips, TaWithoutClockEndsAtTheDateEntry)
     EXPECT_EQ(rig.sent("AT$T1?"), 0);
     EXPECT_TRUE(rig.screen.contains("hideSysDateTime"));
     EXPECT_FALSE(rig.ctx.switches.sysDateTime);
-    EXPECT_TRUE(rig.screen.contains("presentEditor"));
-}
-
-// No list has an X.25 group this near its end; the skip stops at the end
-// all the same.
-TEST(QuerySkips, X25GroupNearTheEndFinishesWithFullGauge)
-{
-    ta::linktest::LinkRig<ta::linktest::ScriptedBackend> rig;
-    rig.start();
-    rig.backend.com(1).respond = [](const std::string& line) -> std::string {
-        if (line == "ATI0")
-            return "128000\r\nOK\r\n";
-        const bool identifying = line == "AT1S0?" || line == "ATI10I30" || line == "ATE1V1";
-        return identifying ? "QM7B2-HXN\r\nOK\r\n" : ""; // then silent
-    };
-    rig.link->requestQuery();
-    ASSERT_TRUE(rig.runUntil([&] { return rig.state() == tsQuerying; }));
-    const int last = rig.link->queryCount();
-    ExchangeState& exchange = LinkProbe::exchange(*rig.link);
-    exchange.queryIndex = last - 4;
-    exchange.commandList[std::size_t(last - 4)] = "1-X";
-    exchange.retryCount = 7; // the budget is spent: the next timeout skips
-    rig.clock.advance(1000);
-    EXPECT_EQ(exchange.queryIndex, last);
-    EXPECT_EQ(rig.screen.progress, last);
     EXPECT_TRUE(rig.screen.contains("presentEditor"));
 }
 
