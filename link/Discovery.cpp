@@ -9,8 +9,6 @@ namespace {
 
 bool contains(const std::string& text, const char* word) { return text.find(word) != std::string::npos; }
 
-constexpr int kIdentifyTries = 3;
-
 } // namespace
 
 bool TaLink::scanPorts()
@@ -22,7 +20,7 @@ bool TaLink::scanPorts()
     bool any = false;
     for (int i = 0; i < kPortCandidates; ++i) {
         const auto slot = std::size_t(i);
-        ctx_.portFailures[slot] = OpenFailure{};
+        ex_.portFailures[slot] = OpenFailure{};
         bool opened = false;
         if (i < candidates) {
             selectPort(i);
@@ -30,9 +28,9 @@ bool TaLink::scanPorts()
             if (opened)
                 cCom_->ClosePort();
             else
-                ctx_.portFailures[slot] = cCom_->openFailure();
+                ex_.portFailures[slot] = cCom_->openFailure();
         }
-        ctx_.portPresent[slot] = opened;
+        ex_.portPresent[slot] = opened;
         any = any || opened;
     }
     return any;
@@ -41,7 +39,7 @@ bool TaLink::scanPorts()
 // Why each port of the last scan was passed over, one line per port.
 std::string TaLink::passedOverPorts() const
 {
-    const auto& failures = ctx_.portFailures;
+    const auto& failures = ex_.portFailures;
     const bool chosen = !ctx_.chosenPort.empty();
     return passedOverReport({failures.begin(), chosen ? failures.begin() + 1 : failures.end()}, !chosen);
 }
@@ -49,7 +47,7 @@ std::string TaLink::passedOverPorts() const
 // A port passed over for a reason the user can do something about.
 bool TaLink::portsPassedOver() const
 {
-    for (const OpenFailure& failure : ctx_.portFailures)
+    for (const OpenFailure& failure : ex_.portFailures)
         if (failure.problem != PortProblem::None && failure.problem != PortProblem::NoDevice)
             return true;
     return false;
@@ -58,7 +56,7 @@ bool TaLink::portsPassedOver() const
 int TaLink::firstPresentPort() const
 {
     for (int i = 0; i < kPortCandidates; ++i)
-        if (ctx_.portPresent[std::size_t(i)])
+        if (ex_.portPresent[std::size_t(i)])
             return i;
     return -1;
 }
@@ -66,7 +64,7 @@ int TaLink::firstPresentPort() const
 void TaLink::startDiscovery(Caller caller)
 {
     if (!scanPorts()) {
-        screen_.showDetailedMessage("There is no free COM port!", passedOverPorts());
+        screen_.showDetailedMessage(failureMessage(Failure::NoFreePort), passedOverPorts());
         // After a reboot the editor may still be disabled from the upload.
         if (caller == Caller::Reboot)
             screen_.enableEditor(true);
@@ -76,12 +74,12 @@ void TaLink::startDiscovery(Caller caller)
         screen_.enableEditor(false);
     else
         screen_.enableWizard(false);
-    ctx_.portIndex = firstPresentPort();
-    selectPort(ctx_.portIndex);
+    ex_.portIndex = firstPresentPort();
+    selectPort(ex_.portIndex);
     // The editor's Submit and Upgrade leave handshake and counter as they are.
     if (caller != Caller::Editor) {
         cCom_->setHwFlow(hfNONE);
-        ctx_.retryCount = 0;
+        ex_.retryCount = 0;
     }
     cCom_->OpenPort();
     sendIdentify();
@@ -94,50 +92,110 @@ void TaLink::sendSessionEcho() { send("ATE1V1", tsSessionEcho, *tmInitTimer_); }
 
 void TaLink::onTaIdentified()
 {
-    const std::string& reply = ctx_.replyBuffer;
+    const std::string& reply = ex_.replyBuffer;
     if (!contains(reply, "128000") && !contains(reply, "Pelagrin10") && !contains(reply, "Vela.Net Davo"))
         return;
     tmVerTimer_->setEnabled(false);
     cCom_->ClosePort();
     cCom_->setHwFlow(hfRTSCTS);
     cCom_->OpenPort();
-    ctx_.retryCount = 0;
+    ex_.retryCount = 0;
     if (ctx_.remoteChosen)
         sendRemoteEcho();
-    else if (ctx_.pendingOperation == poUpgrade)
+    else if (ex_.pendingOperation == poUpgrade)
         StartUpgrade();
     else
         sendPortProbe();
 }
 
+// How often each step of discovery, identification, the call's set-up and
+// the hang-up goes out, and what its timer does once the sends are used up.
+const TaLink::RetryRule* TaLink::retryRuleFor(TransactionState state)
+{
+    static constexpr RetryRule kRules[] = {
+        {tsIdentify, 3, &TaLink::sendIdentify, GiveUp::NextPort, Failure::NoTa},
+        {tsRemoteEcho, 5, &TaLink::sendRemoteEcho, GiveUp::Message, Failure::NoTa},
+        {tsSessionEcho, 5, &TaLink::sendSessionEcho, GiveUp::Message, Failure::Sequence},
+        {tsPortProbe, 5, &TaLink::sendPortProbe, GiveUp::WithoutPrefix, Failure::None},
+        {tsInfo, 7, &TaLink::sendInfoQuery, GiveUp::Message, Failure::NoRemoteTa},
+        {tsRemoteQueryC0, 7, &TaLink::sendQueryC0, GiveUp::Message, Failure::NoRemoteTa},
+        {tsRemoteQueryP5, 7, &TaLink::sendQueryP5, GiveUp::Message, Failure::NoRemoteTa},
+        {tsRemoteSetup, 5, &TaLink::sendRemoteSetup, GiveUp::Message, Failure::NoRemoteTa},
+        {tsEscape, 5, &TaLink::sendEscape, GiveUp::HangUpFailed, Failure::None},
+        {tsHangUp, 5, &TaLink::sendHangUp, GiveUp::HangUpFailed, Failure::None},
+    };
+    for (const RetryRule& rule : kRules)
+        if (rule.state == state)
+            return &rule;
+    return nullptr;
+}
+
+void TaLink::retryOrGiveUp(const RetryRule& rule)
+{
+    if (ex_.retryCount < rule.limit) {
+        (this->*rule.resend)();
+        return;
+    }
+    switch (rule.then) {
+    case GiveUp::Message:
+        giveUp(rule.message);
+        break;
+    case GiveUp::NextPort:
+        if (!probeNextPort())
+            giveUp(rule.message, portsPassedOver() ? passedOverPorts() : std::string());
+        break;
+    case GiveUp::WithoutPrefix: // the sequence goes on
+        ctx_.noPortPrefix = true;
+        sendInfoQuery();
+        break;
+    case GiveUp::HangUpFailed:
+        hangUpFailed();
+        break;
+    }
+}
+
+// The identification probes of the current port are used up: the next
+// present port is tried, if there is one.
+bool TaLink::probeNextPort()
+{
+    cCom_->ClosePort();
+    for (++ex_.portIndex; ex_.portIndex < kPortCandidates; ++ex_.portIndex) {
+        if (!ex_.portPresent[std::size_t(ex_.portIndex)])
+            continue;
+        cCom_->ClosePort();
+        selectPort(ex_.portIndex);
+        cCom_->setHwFlow(hfNONE);
+        cCom_->OpenPort();
+        ex_.retryCount = 0;
+        sendIdentify();
+        return true;
+    }
+    return false;
+}
+
+// Only identification: other states have timers of their own.
 void TaLink::tmVerTimerTimer()
 {
     tmVerTimer_->setEnabled(false);
-    if (ctx_.transactionState != tsIdentify)
+    if (ex_.transactionState != tsIdentify)
         return;
-    ++ctx_.retryCount;
-    if (ctx_.retryCount < kIdentifyTries) {
-        sendIdentify();
-        return;
-    }
-    cCom_->ClosePort();
-    for (++ctx_.portIndex; ctx_.portIndex < kPortCandidates; ++ctx_.portIndex) {
-        if (!ctx_.portPresent[std::size_t(ctx_.portIndex)])
-            continue;
-        cCom_->ClosePort();
-        selectPort(ctx_.portIndex);
-        cCom_->setHwFlow(hfNONE);
-        cCom_->OpenPort();
-        ctx_.retryCount = 0;
-        sendIdentify();
-        return;
-    }
-    giveUp("Cannot find a TA to config!", portsPassedOver() ? passedOverPorts() : std::string());
+    ++ex_.retryCount;
+    retryOrGiveUp(*retryRuleFor(tsIdentify));
+}
+
+// A state without a rule of this timer is left alone.
+void TaLink::tmInitTimerTimer()
+{
+    tmInitTimer_->setEnabled(false);
+    ++ex_.retryCount;
+    const RetryRule* rule = retryRuleFor(ex_.transactionState);
+    if (rule && rule->state != tsIdentify)
+        retryOrGiveUp(*rule);
 }
 
 void TaLink::classifyTa()
 {
-    const std::string& reply = ctx_.replyBuffer;
+    const std::string& reply = ex_.replyBuffer;
     if (contains(reply, "QM7B2-HXN")) {
         ctx_.taModel = "QM7B2-HXN";
         if (!ctx_.noPortPrefix || ctx_.remoteChosen)
@@ -166,75 +224,6 @@ void TaLink::dropOptionalGroups()
     if (ctx_.switches.sysDateTime) {
         ctx_.switches.sysDateTime = false;
         screen_.hideSysDateTime();
-    }
-}
-
-// Re-send limits of the steps guarded by tmInitTimer, and what giving up means.
-void TaLink::tmInitTimerTimer()
-{
-    tmInitTimer_->setEnabled(false);
-    ++ctx_.retryCount;
-    const int tries = ctx_.retryCount;
-    switch (ctx_.transactionState) {
-    case tsRemoteEcho:
-        if (tries < 5)
-            sendRemoteEcho();
-        else
-            giveUp("Cannot find a TA to config!");
-        break;
-    case tsSessionEcho:
-        if (tries < 5)
-            sendSessionEcho();
-        else
-            giveUp(screen_.editorVisible() ? "Submit Setting failed, please check the TA!"
-                                           : "Query Setting failed, please check the TA!");
-        break;
-    case tsPortProbe:
-        if (tries < 5) {
-            sendPortProbe();
-        } else {
-            ctx_.noPortPrefix = true;
-            sendInfoQuery();
-        }
-        break;
-    case tsInfo:
-        if (tries < 7)
-            sendInfoQuery();
-        else
-            giveUp("Cannot find a TA to make a remote call!");
-        break;
-    case tsRemoteQueryC0:
-        if (tries < 7)
-            sendQueryC0();
-        else
-            giveUp("Cannot find a TA to make a remote call!");
-        break;
-    case tsRemoteQueryP5:
-        if (tries < 7)
-            sendQueryP5();
-        else
-            giveUp("Cannot find a TA to make a remote call!");
-        break;
-    case tsRemoteSetup:
-        if (tries < 5)
-            sendRemoteSetup();
-        else
-            giveUp("Cannot find a TA to make a remote call!");
-        break;
-    case tsEscape:
-        if (tries < 5)
-            sendEscape();
-        else
-            hangUpFailed();
-        break;
-    case tsHangUp:
-        if (tries < 5)
-            sendHangUp();
-        else
-            hangUpFailed();
-        break;
-    default:
-        break;
     }
 }
 

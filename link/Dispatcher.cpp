@@ -71,14 +71,14 @@ void TaLink::collectReceived(const uint8_t* data, uint32_t size)
         const char c = char(data[i]);
         if (c == '\r')
             continue;
-        ctx_.replyBuffer.push_back(c);
+        ex_.replyBuffer.push_back(c);
         if (!ctx_.switches.debugLog)
             continue;
         if (c == '\n') {
-            screen_.logLine(ctx_.debugLine);
-            ctx_.debugLine.clear();
+            screen_.logLine(ex_.debugLine);
+            ex_.debugLine.clear();
         } else {
-            ctx_.debugLine.push_back(c);
+            ex_.debugLine.push_back(c);
         }
     }
 }
@@ -86,42 +86,42 @@ void TaLink::collectReceived(const uint8_t* data, uint32_t size)
 bool TaLink::commandPending() const
 {
     return tmVerTimer_->enabled() || tmInitTimer_->enabled() || tmQryTimer_->enabled() ||
-           tmSmtTimer_->enabled() || ctx_.transactionState == tsDialing ||
-           ctx_.transactionState == tsUpgrading;
+           tmSmtTimer_->enabled() || ex_.transactionState == tsDialing ||
+           ex_.transactionState == tsUpgrading;
 }
 
 bool TaLink::busy() const
 {
-    return commandPending() || ctx_.transactionState == tsRebooting;
+    return commandPending() || ex_.transactionState == tsRebooting;
 }
 
 void TaLink::boundReplyBuffer()
 {
-    if (ctx_.replyBuffer.size() > kReplyLimit)
-        ctx_.replyBuffer.erase(0, ctx_.replyBuffer.size() - kReplyKeep);
+    if (ex_.replyBuffer.size() > kReplyLimit)
+        ex_.replyBuffer.erase(0, ex_.replyBuffer.size() - kReplyKeep);
 }
 
 void TaLink::cComReceiveData(const uint8_t* dataPtr, uint32_t dataSize)
 {
     collectReceived(dataPtr, dataSize);
 
-    if (ctx_.transactionState == tsDiscard) {
+    if (ex_.transactionState == tsDiscard) {
         cCom_->PurgeBuffers(true, true);
-        ctx_.transactionState = ctx_.nextState;
-        ctx_.replyBuffer.clear();
+        ex_.transactionState = ex_.nextState;
+        ex_.replyBuffer.clear();
         return;
     }
-    const bool upgrading = ctx_.transactionState == tsUpgrading;
+    const bool upgrading = ex_.transactionState == tsUpgrading;
     // A TA that says OK to the download command still starts it: during the
     // transfer every byte goes to the transfer.
     if (!upgrading && answerOks())
         return;
-    const std::string upper = upperCopy(ctx_.replyBuffer);
+    const std::string upper = upperCopy(ex_.replyBuffer);
     if (contains(upper, "NO CARRIER\n")) {
         handleNoCarrier();
         return;
     }
-    if (ctx_.transactionState == tsDialing) {
+    if (ex_.transactionState == tsDialing) {
         handleDialOutcome(upper);
         return;
     }
@@ -137,15 +137,15 @@ void TaLink::cComReceiveData(const uint8_t* dataPtr, uint32_t dataSize)
 // answer again at the next byte nor hide what follows it.
 bool TaLink::answerOks()
 {
-    while (contains(ctx_.replyBuffer, kOk)) {
+    while (contains(ex_.replyBuffer, kOk)) {
         const ReplyCheck check = checkFirstReply();
         if (check == ReplyCheck::Dropped)
             continue;
         if (check == ReplyCheck::CarrierLost)
             return false;
         const uint64_t sends = sendCount_;
-        const std::size_t okEnd = ctx_.replyBuffer.find(kOk) + 3;
-        const bool carrierLostAfter = contains(upperCopy(ctx_.replyBuffer.substr(okEnd)), "NO CARRIER\n");
+        const std::size_t okEnd = ex_.replyBuffer.find(kOk) + 3;
+        const bool carrierLostAfter = contains(upperCopy(ex_.replyBuffer.substr(okEnd)), "NO CARRIER\n");
         runOkAction();
         if (sendCount_ != sends) {
             // The next command's send clears the buffer; a lost call that
@@ -154,10 +154,10 @@ bool TaLink::answerOks()
                 handleNoCarrier();
             return true;
         }
-        const std::size_t ok = ctx_.replyBuffer.find(kOk);
+        const std::size_t ok = ex_.replyBuffer.find(kOk);
         if (ok == std::string::npos)
             return true;
-        ctx_.replyBuffer.erase(0, ok + 3);
+        ex_.replyBuffer.erase(0, ok + 3);
     }
     return false;
 }
@@ -170,46 +170,46 @@ bool TaLink::answerOks()
 // without an echo line is taken as it is.
 TaLink::ReplyCheck TaLink::checkFirstReply()
 {
-    const ReplyShape reply = shapeOfFirstReply(ctx_.replyBuffer);
+    const ReplyShape reply = shapeOfFirstReply(ex_.replyBuffer);
     if (reply.echoAt == std::string::npos)
         return ReplyCheck::Kept;
-    if (contains(upperCopy(ctx_.replyBuffer.substr(0, reply.echoAt)), "NO CARRIER\n"))
+    if (contains(upperCopy(ex_.replyBuffer.substr(0, reply.echoAt)), "NO CARRIER\n"))
         return ReplyCheck::CarrierLost;
     const bool ours = reply.echo == lastCommand_;
     if (ours && !reply.refused) {
-        ctx_.replyBuffer.erase(0, reply.echoAt);
+        ex_.replyBuffer.erase(0, reply.echoAt);
         return ReplyCheck::Kept;
     }
     logLine(ours ? "[OK after ERROR to " + lastCommand_ + " ignored]"
                  : "[stale reply to " + std::string(reply.echo) + " dropped]");
-    ctx_.replyBuffer.erase(0, reply.end);
+    ex_.replyBuffer.erase(0, reply.end);
     return ReplyCheck::Dropped;
 }
 
 void TaLink::runOkAction()
 {
-    switch (ctx_.transactionState) {
+    switch (ex_.transactionState) {
     case tsIdentify:
         onTaIdentified();
         break;
     case tsRemoteEcho:
         stepDone();
         // Read once a run: after a restart the TA holds what we wrote.
-        if (ctx_.localSettingsRead)
+        if (ex_.localSettingsRead)
             sendRemoteSetup();
         else
             sendQueryC0();
         break;
     case tsRemoteQueryC0:
-        if (takeReplyNumber(ctx_.savedC0)) {
+        if (takeReplyNumber(ex_.savedC0)) {
             stepDone();
             sendQueryP5();
         }
         break;
     case tsRemoteQueryP5:
-        if (takeReplyNumber(ctx_.savedP5)) {
+        if (takeReplyNumber(ex_.savedP5)) {
             stepDone();
-            ctx_.localSettingsRead = true;
+            ex_.localSettingsRead = true;
             sendRemoteSetup();
         }
         break;
@@ -219,8 +219,8 @@ void TaLink::runOkAction()
         break;
     case tsSessionEcho:
         stepDone();
-        if (sessionReadyHook_) {
-            sessionReadyHook_();
+        if (identifyOnly_) {
+            screen_.identifyDone();
         } else if (screen_.editorVisible()) {
             startSubmit();
             sendSubmitCommand();
@@ -262,7 +262,7 @@ void TaLink::runOkAction()
 // timer stays armed and re-sends it.
 bool TaLink::takeReplyNumber(uint8_t& target)
 {
-    const auto number = atcmd::replyNumber(ctx_.replyBuffer);
+    const auto number = atcmd::replyNumber(ex_.replyBuffer);
     if (!number)
         return false;
     target = uint8_t(*number & 0xFF);
@@ -271,13 +271,13 @@ bool TaLink::takeReplyNumber(uint8_t& target)
 
 void TaLink::handleNoCarrier()
 {
-    switch (ctx_.transactionState) {
+    switch (ex_.transactionState) {
     case tsRebooting:
         // A remote TA's call drops when it restarts.
-        ctx_.callDialled = false;
+        ex_.callDialled = false;
         return;
     case tsDialing:
-        callEnded("TA respones (No Carrier)", true);
+        callEnded(Failure::NoCarrier, true);
         return;
     case tsEscape:
     case tsHangUp:
@@ -291,12 +291,12 @@ void TaLink::handleNoCarrier()
     // The line is gone: nothing may go on re-sending into the closed port.
     stopSequenceTimers();
     screen_.showProgress(false);
-    ctx_.retryCount = 0;
-    ctx_.transactionState = tsIdle;
-    ctx_.callDialled = false;
+    ex_.retryCount = 0;
+    ex_.transactionState = tsIdle;
+    ex_.callDialled = false;
     restoreLocalTa();
     cCom_->ClosePort();
-    screen_.showMessage("TA respones (No Carrier)");
+    screen_.showMessage(failureMessage(Failure::NoCarrier));
     enableCallerWindow();
 }
 
@@ -305,20 +305,20 @@ void TaLink::handleDialOutcome(const std::string& upper)
     if (contains(upper, "CONNECT") && contains(upper, "\n"))
         callConnected();
     else if (contains(upper, "NO DIAL TONE\n"))
-        callEnded("TA respones (No Dial Tone)", false);
+        callEnded(Failure::NoDialTone, false);
     else if (contains(upper, "BUSY\n"))
-        callEnded("TA respones (Busy)", false);
+        callEnded(Failure::Busy, false);
 }
 
 void TaLink::passToUpgrade()
 {
-    const std::string received = std::move(ctx_.replyBuffer);
-    ctx_.replyBuffer.clear();
+    const std::string received = std::move(ex_.replyBuffer);
+    ex_.replyBuffer.clear();
     for (char c : received)
         OnUpgradeByte(uint8_t(c));
     if (ctx_.switches.debugLog) {
-        screen_.logLine(ctx_.debugLine);
-        ctx_.debugLine.clear();
+        screen_.logLine(ex_.debugLine);
+        ex_.debugLine.clear();
     }
 }
 

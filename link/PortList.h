@@ -17,6 +17,9 @@ struct PortCandidate {
     std::string label() const;
 };
 
+// Discovery searches the first eight: COM1..COM8.
+constexpr int kPortCandidates = 8;
+
 // Colon-separated device paths that replace the machine's own port list.
 inline constexpr const char* kSerialPortsVariable = "TA_SERIAL_PORTS";
 

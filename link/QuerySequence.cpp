@@ -32,14 +32,14 @@ void TaLink::startQuery()
 {
     readBack_.reset();
     screen_.enableWizard(false);
-    ctx_.queryIndex = 0;
-    ctx_.transactionState = tsQuerying;
-    const auto entries = atcmd::buildQueryList(commandOptions());
-    ctx_.commandList.clear();
-    ctx_.commandIds.clear();
+    ex_.queryIndex = 0;
+    ex_.transactionState = tsQuerying;
+    const auto entries = atcmd::buildQueryList(commandOptions(ctx_));
+    ex_.commandList.clear();
+    ex_.commandIds.clear();
     for (const auto& entry : entries) {
-        ctx_.commandList.push_back(entry.key);
-        ctx_.commandIds.push_back(entry.id);
+        ex_.commandList.push_back(entry.key);
+        ex_.commandIds.push_back(entry.id);
     }
     queryCount_ = int(entries.size());
     screen_.setProgressMax(queryCount_);
@@ -49,16 +49,16 @@ void TaLink::startQuery()
 
 bool TaLink::queryUnderWay() const
 {
-    return ctx_.queryIndex >= 0 && ctx_.queryIndex < queryCount_ &&
-           ctx_.queryIndex < int(ctx_.commandList.size());
+    return ex_.queryIndex >= 0 && ex_.queryIndex < queryCount_ &&
+           ex_.queryIndex < int(ex_.commandList.size());
 }
 
 void TaLink::sendQuery()
 {
     if (!queryUnderWay())
         return;
-    const std::string& entry = ctx_.commandList[std::size_t(ctx_.queryIndex)];
-    const int id = ctx_.commandIds[std::size_t(ctx_.queryIndex)];
+    const std::string& entry = ex_.commandList[std::size_t(ex_.queryIndex)];
+    const int id = ex_.commandIds[std::size_t(ex_.queryIndex)];
     const std::string command = atcmd::isPlainCommandId(id) ? "AT" + entry : "AT" + entry + "?";
     sendRaw(command + "\r", command);
     tmQryTimer_->setEnabled(true);
@@ -66,20 +66,20 @@ void TaLink::sendQuery()
 
 bool TaLink::advanceQuery()
 {
-    ++ctx_.queryIndex;
-    screen_.setProgress(ctx_.queryIndex);
-    return ctx_.queryIndex != queryCount_;
+    ++ex_.queryIndex;
+    screen_.setProgress(ex_.queryIndex);
+    return ex_.queryIndex != queryCount_;
 }
 
 bool TaLink::skipX25Group()
 {
-    ctx_.queryIndex += kX25GroupSize;
-    if (ctx_.queryIndex >= queryCount_) {
-        ctx_.queryIndex = queryCount_;
+    ex_.queryIndex += kX25GroupSize;
+    if (ex_.queryIndex >= queryCount_) {
+        ex_.queryIndex = queryCount_;
         screen_.setProgress(queryCount_);
         return false;
     }
-    screen_.setProgress(ctx_.queryIndex);
+    screen_.setProgress(ex_.queryIndex);
     return true;
 }
 
@@ -89,13 +89,13 @@ void TaLink::onQueryReply()
     // state) belongs to no entry. It is consumed, so that it cannot hide a
     // later "NO CARRIER" from the dispatcher.
     if (!queryUnderWay()) {
-        ctx_.replyBuffer.clear();
+        ex_.replyBuffer.clear();
         return;
     }
     TaProfile& into = readBack_ ? readBack_->ta : ctx_.workingProfile;
     atcmd::DecodeTargets targets{into, ctx_.firmwareVersion, ctx_.chargeLast, ctx_.chargeAcc};
-    const int id = ctx_.commandIds[std::size_t(ctx_.queryIndex)];
-    if (!atcmd::decodeReply(id, ctx_.replyBuffer, targets)) {
+    const int id = ex_.commandIds[std::size_t(ex_.queryIndex)];
+    if (!atcmd::decodeReply(id, ex_.replyBuffer, targets)) {
         // Not a number: the entry counts as unanswered. Its timer keeps
         // running from the send, so that later chatter cannot put it off.
         return;
@@ -125,7 +125,7 @@ void TaLink::finishQuery(bool clearReply)
     screen_.hideWizard();
     screen_.setProgressCaption("Submit progress status");
     if (clearReply)
-        ctx_.replyBuffer.clear();
+        ex_.replyBuffer.clear();
     screen_.queryDone();
 }
 
@@ -135,11 +135,11 @@ void TaLink::failQuery()
         failReadBack();
         return;
     }
-    ctx_.transactionState = tsDiscard;
-    ctx_.nextState = tsIdentify;
+    ex_.transactionState = tsDiscard;
+    ex_.nextState = tsIdentify;
     screen_.showProgress(false);
     buildDefaultProfile(ctx_.workingProfile, ctx_.switches.x25OnD, ctx_.switches.sysDateTime);
-    screen_.showMessage("Query Setting failed, please check the TA!");
+    screen_.showMessage(failureMessage(Failure::Query));
     screen_.enableWizard(true);
     screen_.focusWizard();
 }
@@ -147,14 +147,14 @@ void TaLink::failQuery()
 void TaLink::tmQryTimerTimer()
 {
     tmQryTimer_->setEnabled(false);
-    ++ctx_.retryCount;
+    ++ex_.retryCount;
     if (!queryUnderWay())
         return;
-    if (ctx_.retryCount < kQuerySends) {
+    if (ex_.retryCount < kQuerySends) {
         sendQuery();
         return;
     }
-    const std::string entry = ctx_.commandList[std::size_t(ctx_.queryIndex)];
+    const std::string entry = ex_.commandList[std::size_t(ex_.queryIndex)];
     if (ctx_.switches.sysDateTime && isDateTimeEntry(entry)) {
         // A TA without a clock: the date/time entries are the last ones.
         ctx_.switches.sysDateTime = false;

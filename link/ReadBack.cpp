@@ -9,10 +9,10 @@ namespace ta::link {
 
 void TaLink::requestReadBack()
 {
-    ReadBack readBack{ctx_.workingProfile, commandOptions(), ctx_.workingProfile};
+    ReadBack readBack{ctx_.workingProfile, commandOptions(ctx_), ctx_.workingProfile};
     screen_.enableEditor(false);
     screen_.setProgressCaption("Query setting progress status");
-    ctx_.retryCount = 0; // a sequence of its own, with its own re-sends
+    ex_.retryCount = 0; // a sequence of its own, with its own re-sends
     startQuery();
     readBack_ = std::move(readBack);
     sendQuery();
@@ -25,7 +25,7 @@ void TaLink::finishReadBack(bool clearReply)
     screen_.showProgress(false);
     screen_.setProgressCaption("Submit progress status");
     if (clearReply)
-        ctx_.replyBuffer.clear();
+        ex_.replyBuffer.clear();
     screen_.enableEditor(true);
     screen_.focusEditor();
     screen_.readBackDone(atcmd::differencesAfterWrite(done.written, done.options, done.ta));
@@ -37,11 +37,11 @@ void TaLink::finishReadBack(bool clearReply)
 void TaLink::failReadBack()
 {
     readBack_.reset();
-    ctx_.transactionState = tsDiscard;
-    ctx_.nextState = tsIdentify;
+    ex_.transactionState = tsDiscard;
+    ex_.nextState = tsIdentify;
     screen_.showProgress(false);
     screen_.setProgressCaption("Submit progress status");
-    screen_.showMessage("Query Setting failed, please check the TA!");
+    screen_.showMessage(failureMessage(Failure::Query));
     screen_.enableEditor(true);
     screen_.focusEditor();
 }

@@ -17,7 +17,7 @@ void TaLink::sendQueryP5() { send("AT%P5?", tsRemoteQueryP5, *tmInitTimer_); }
 void TaLink::sendRemoteSetup()
 {
     // Changed from now on: even a set-up whose OK is lost may have taken effect.
-    ctx_.localSettingsChanged = true;
+    ex_.localSettingsChanged = true;
     send(remoteSetupCommand(ctx_.switches.forceRemoteConfig), tsRemoteSetup, *tmInitTimer_);
 }
 
@@ -25,20 +25,20 @@ void TaLink::sendDial()
 {
     const std::string command = "ATD" + ctx_.remoteNumber + dialSuffix(ctx_.switches.forceRemoteConfig);
     sendRaw(command + "\r", command);
-    ctx_.transactionState = tsDialing;
+    ex_.transactionState = tsDialing;
     callingText_.clear();
     screen_.setCallingText(callingText_);
     screen_.showConnecting(true);
-    ctx_.callTicks = 0;
-    ctx_.callDialled = true;
+    ex_.callTicks = 0;
+    ex_.callDialled = true;
     tmCallTimer_->setEnabled(true);
 }
 
 // The connecting window's dots: one more each second, back to one every ten.
 void TaLink::tmCallTimerTimer()
 {
-    ++ctx_.callTicks;
-    if (ctx_.callTicks % 10 == 0)
+    ++ex_.callTicks;
+    if (ex_.callTicks % 10 == 0)
         callingText_ = ".";
     else
         callingText_ += ".";
@@ -48,10 +48,10 @@ void TaLink::tmCallTimerTimer()
 void TaLink::callConnected()
 {
     tmCallTimer_->setEnabled(false);
-    ctx_.retryCount = 0;
+    ex_.retryCount = 0;
     screen_.showConnecting(false);
     enableAndFocusCallerWindow();
-    if (ctx_.pendingOperation == poUpgrade)
+    if (ex_.pendingOperation == poUpgrade)
         StartUpgrade();
     else
         sendPortProbe();
@@ -59,32 +59,32 @@ void TaLink::callConnected()
 
 // The call attempt failed: there is no call to hang up, but the local TA
 // keeps the set-up for it until it is restored.
-void TaLink::callEnded(const std::string& message, bool closePort)
+void TaLink::callEnded(Failure failure, bool closePort)
 {
     tmCallTimer_->setEnabled(false);
-    ctx_.retryCount = 0;
-    ctx_.callDialled = false;
+    ex_.retryCount = 0;
+    ex_.callDialled = false;
     screen_.showConnecting(false);
     enableAndFocusCallerWindow();
-    ctx_.transactionState = tsIdle;
+    ex_.transactionState = tsIdle;
     restoreLocalTa();
     if (closePort)
         cCom_->ClosePort();
-    screen_.showMessage(message);
+    screen_.showMessage(failureMessage(failure));
     enableCallerWindow();
 }
 
-void TaLink::btnCancelClick()
+void TaLink::cancelCall()
 {
     tmCallTimer_->setEnabled(false);
     screen_.showConnecting(false);
-    if (ctx_.transactionState == tsDialing && ctx_.callDialled) {
+    if (ex_.transactionState == tsDialing && ex_.callDialled) {
         releaseCall(CallEnd::ClosePort);
         return;
     }
     cCom_->ClosePort();
-    ctx_.retryCount = 0;
-    ctx_.transactionState = tsIdle;
+    ex_.retryCount = 0;
+    ex_.transactionState = tsIdle;
     enableAndFocusCallerWindow();
 }
 
@@ -92,14 +92,14 @@ void TaLink::sendEscape()
 {
     // The escape has no carriage return: the TA watches for "+++" alone.
     sendRaw("+++", "+++");
-    ctx_.transactionState = tsEscape;
+    ex_.transactionState = tsEscape;
     tmInitTimer_->setEnabled(true);
 }
 
 void TaLink::sendHangUp()
 {
     sendRaw("ATH\r", "ATH");
-    ctx_.transactionState = tsHangUp;
+    ex_.transactionState = tsHangUp;
     tmInitTimer_->setEnabled(true);
 }
 
@@ -109,7 +109,7 @@ void TaLink::sendRestore()
     if (!cCom_->OpenPort())
         return;
     const std::string command =
-        "ATC0=" + std::to_string(ctx_.savedC0) + "%P5=" + std::to_string(ctx_.savedP5);
+        "ATC0=" + std::to_string(ex_.savedC0) + "%P5=" + std::to_string(ex_.savedP5);
     cCom_->WriteString(command + "\r");
     logLine("(" + command + ")");
 }
@@ -117,21 +117,21 @@ void TaLink::sendRestore()
 // Only values that were read go back, and only once for each set-up.
 void TaLink::restoreLocalTa()
 {
-    if (!ctx_.localSettingsChanged || !ctx_.localSettingsRead)
+    if (!ex_.localSettingsChanged || !ex_.localSettingsRead)
         return;
-    ctx_.localSettingsChanged = false;
+    ex_.localSettingsChanged = false;
     sendRestore();
 }
 
 void TaLink::releaseCall(CallEnd then)
 {
     callEnd_ = then;
-    if (!ctx_.callDialled) {
+    if (!ex_.callDialled) {
         finishRelease();
         return;
     }
-    ctx_.retryCount = 0;
-    if (ctx_.transactionState == tsDialing) {
+    ex_.retryCount = 0;
+    if (ex_.transactionState == tsDialing) {
         // The hang-up's first character already ends the attempt.
         tmCallTimer_->setEnabled(false);
         screen_.showConnecting(false);
@@ -145,8 +145,8 @@ void TaLink::finishRelease()
 {
     const CallEnd then = callEnd_;
     callEnd_ = CallEnd::None;
-    ctx_.callDialled = false;
-    ctx_.transactionState = tsIdle;
+    ex_.callDialled = false;
+    ex_.transactionState = tsIdle;
     restoreLocalTa();
     switch (then) {
     case CallEnd::EditorExit:
@@ -168,7 +168,7 @@ void TaLink::finishRelease()
 
 void TaLink::hangUpFailed()
 {
-    ctx_.transactionState = tsIdle;
+    ex_.transactionState = tsIdle;
     if (callEnd_ == CallEnd::EditorExit && !screen_.wizardVisible()) {
         // A dead line at the editor's Exit: the user keeps the editor, and
         // the local TA its call set-up while the call may still be up.

@@ -59,8 +59,10 @@ public:
     // The application terminates (after the hang-up of a remote TA).
     virtual void terminate() = 0;
 
-    // A query or a submit has ended well. The windows need nothing more than
-    // the calls above; a caller without windows waits for these.
+    // An identification, a query or a submit has ended well. The windows
+    // need nothing more than the calls above; a caller without windows waits
+    // for these.
+    virtual void identifyDone() {}
     virtual void queryDone() {}
     virtual void submitDone() {}
     // The read-back after a submit has ended: what the TA holds other than

@@ -17,29 +17,29 @@ void TaLink::startSubmit()
 {
     readBack_.reset();
     screen_.enableEditor(false);
-    ctx_.submitIndex = 0;
-    ctx_.retryCount = 0;
+    ex_.submitIndex = 0;
+    ex_.retryCount = 0;
     screen_.setProgress(0);
-    ctx_.transactionState = tsSubmitting;
+    ex_.transactionState = tsSubmitting;
     screen_.collectProfile();
-    ctx_.commandList = atcmd::buildSubmitBatch(ctx_.workingProfile, commandOptions());
-    ctx_.commandIds.clear();
-    batchCount_ = int(ctx_.commandList.size());
+    ex_.commandList = atcmd::buildSubmitBatch(ctx_.workingProfile, commandOptions(ctx_));
+    ex_.commandIds.clear();
+    batchCount_ = int(ex_.commandList.size());
     screen_.setProgressMax(batchCount_);
     screen_.showProgress(true);
 }
 
 bool TaLink::submitUnderWay() const
 {
-    return ctx_.submitIndex >= 0 && ctx_.submitIndex < batchCount_ &&
-           ctx_.submitIndex < int(ctx_.commandList.size());
+    return ex_.submitIndex >= 0 && ex_.submitIndex < batchCount_ &&
+           ex_.submitIndex < int(ex_.commandList.size());
 }
 
 void TaLink::sendSubmitCommand()
 {
     if (!submitUnderWay())
         return;
-    const std::string command = "AT" + ctx_.commandList[std::size_t(ctx_.submitIndex)];
+    const std::string command = "AT" + ex_.commandList[std::size_t(ex_.submitIndex)];
     sendRaw(command + "\r", command);
     tmSmtTimer_->setEnabled(true);
 }
@@ -47,23 +47,23 @@ void TaLink::sendSubmitCommand()
 bool TaLink::advanceSubmit()
 {
     tmSmtTimer_->setEnabled(false);
-    ++ctx_.submitIndex;
-    ctx_.retryCount = 0;
-    screen_.setProgress(ctx_.submitIndex);
-    return ctx_.submitIndex != batchCount_;
+    ++ex_.submitIndex;
+    ex_.retryCount = 0;
+    screen_.setProgress(ex_.submitIndex);
+    return ex_.submitIndex != batchCount_;
 }
 
 bool TaLink::skipSubmitX25Group()
 {
     tmSmtTimer_->setEnabled(false);
-    ctx_.submitIndex += kX25GroupSize;
-    ctx_.retryCount = 0;
-    if (ctx_.submitIndex >= batchCount_) {
-        ctx_.submitIndex = batchCount_;
+    ex_.submitIndex += kX25GroupSize;
+    ex_.retryCount = 0;
+    if (ex_.submitIndex >= batchCount_) {
+        ex_.submitIndex = batchCount_;
         screen_.setProgress(batchCount_);
         return false;
     }
-    screen_.setProgress(ctx_.submitIndex);
+    screen_.setProgress(ex_.submitIndex);
     return true;
 }
 
@@ -72,7 +72,7 @@ void TaLink::onSubmitReply()
     // An "OK" after the batch has ended belongs to no command; consumed as
     // after a query.
     if (!submitUnderWay()) {
-        ctx_.replyBuffer.clear();
+        ex_.replyBuffer.clear();
         return;
     }
     if (advanceSubmit())
@@ -91,16 +91,16 @@ void TaLink::finishSubmit(bool clearReply)
     screen_.focusEditor();
     screen_.showProgress(false);
     if (clearReply)
-        ctx_.replyBuffer.clear();
+        ex_.replyBuffer.clear();
     screen_.submitDone();
 }
 
 void TaLink::failSubmit()
 {
-    ctx_.transactionState = tsDiscard;
-    ctx_.nextState = tsIdentify;
+    ex_.transactionState = tsDiscard;
+    ex_.nextState = tsIdentify;
     screen_.showProgress(false);
-    screen_.showMessage("Submit Setting failed, please check the TA!");
+    screen_.showMessage(failureMessage(Failure::Submit));
     screen_.enableEditor(true);
     screen_.focusEditor();
 }
@@ -108,14 +108,14 @@ void TaLink::failSubmit()
 void TaLink::tmSmtTimerTimer()
 {
     tmSmtTimer_->setEnabled(false);
-    ++ctx_.retryCount;
+    ++ex_.retryCount;
     if (!submitUnderWay())
         return;
-    if (ctx_.retryCount < kSubmitSends) {
+    if (ex_.retryCount < kSubmitSends) {
         sendSubmitCommand();
         return;
     }
-    const std::string command = ctx_.commandList[std::size_t(ctx_.submitIndex)];
+    const std::string command = ex_.commandList[std::size_t(ex_.submitIndex)];
     if (ctx_.switches.sysDateTime && isDateTimeEntry(command)) {
         // A TA without a clock: the date/time commands are the last ones.
         finishSubmit(false);

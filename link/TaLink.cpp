@@ -38,13 +38,8 @@ TaLink::TaLink(AppContext& ctx, Clock& clock, SerialBackend& backend, Screen& sc
     tmTickTimer_ = makeTimer(clock, 1000, [this] { tmTickTimerTimer(); });
     tmTickTimer_->setEnabled(true);
 
-    ctx_.pendingOperation = poNone;
-    ctx_.portPresent.fill(false);
     ctx_.taVariant = ctx_.switches.countryOption ? 2 : 3;
     ctx_.noPortPrefix = false;
-    ctx_.retryCount = 0;
-    ctx_.transactionState = tsIdle;
-    ctx_.replyBuffer.clear();
 }
 
 TaLink::~TaLink()
@@ -62,7 +57,7 @@ void TaLink::logLine(const std::string& line)
 
 void TaLink::sendRaw(const std::string& line, const std::string& logText)
 {
-    ctx_.replyBuffer.clear();
+    ex_.replyBuffer.clear();
     lastCommand_ = logText;
     ++sendCount_;
     cCom_->WriteString(line);
@@ -72,14 +67,14 @@ void TaLink::sendRaw(const std::string& line, const std::string& logText)
 void TaLink::send(const std::string& command, TransactionState state, Timer& timer)
 {
     sendRaw(command + "\r", command);
-    ctx_.transactionState = state;
+    ex_.transactionState = state;
     timer.setEnabled(true);
 }
 
 void TaLink::stepDone()
 {
     tmInitTimer_->setEnabled(false);
-    ctx_.retryCount = 0;
+    ex_.retryCount = 0;
 }
 
 void TaLink::enableCallerWindow()
@@ -103,10 +98,11 @@ void TaLink::enableAndFocusCallerWindow()
 
 // A remote sequence that gives up takes its call down and puts the local TA
 // back as it was; the caller window comes back once that is done.
-void TaLink::giveUp(const std::string& message, const std::string& details)
+void TaLink::giveUp(Failure failure, const std::string& details)
 {
-    ctx_.transactionState = tsIdle;
-    if (ctx_.remoteChosen && ctx_.callDialled)
+    const std::string message = failureMessage(failure);
+    ex_.transactionState = tsIdle;
+    if (ctx_.remoteChosen && ex_.callDialled)
         releaseCall(CallEnd::StayIdle);
     else
         restoreLocalTa();
@@ -136,37 +132,49 @@ void TaLink::stopSequenceTimers()
     tmUpgTimer_->setEnabled(false);
 }
 
-atcmd::Options TaLink::commandOptions() const
+atcmd::Options commandOptions(const AppContext& ctx)
 {
     atcmd::Options options;
-    options.noPortPrefix = ctx_.noPortPrefix;
-    options.taVariant = ctx_.taVariant;
-    options.remote = ctx_.remoteChosen;
-    options.countryOption = ctx_.switches.countryOption;
-    options.x25OnD = ctx_.switches.x25OnD;
-    options.sysDateTime = ctx_.switches.sysDateTime;
-    options.clearLastCharge = ctx_.clearLastCharge;
-    options.clearAccCharge = ctx_.clearAccCharge;
+    options.noPortPrefix = ctx.noPortPrefix;
+    options.taVariant = ctx.taVariant;
+    options.remote = ctx.remoteChosen;
+    options.countryOption = ctx.switches.countryOption;
+    options.x25OnD = ctx.switches.x25OnD;
+    options.sysDateTime = ctx.switches.sysDateTime;
+    options.clearLastCharge = ctx.clearLastCharge;
+    options.clearAccCharge = ctx.clearAccCharge;
     return options;
 }
 
-// --- What the windows call ---
+// --- What the windows and the command line ask for ---
 
-void TaLink::rbLocalTAClick()
+void TaLink::chooseLocal()
 {
     ctx_.remoteChosen = false;
-    ctx_.transactionState = tsIdle;
+    ex_.transactionState = tsIdle;
 }
 
-void TaLink::rbRemoteTAClick()
+void TaLink::chooseRemote(const std::string& number)
 {
     ctx_.remoteChosen = true;
-    ctx_.transactionState = tsIdle;
+    ctx_.remoteNumber = number;
+    ex_.transactionState = tsIdle;
 }
 
-void TaLink::startQueryFromWizard()
+// A TA identified before is not searched again.
+void TaLink::requestIdentify()
 {
-    if (ctx_.transactionState != tsIdle) {
+    identifyOnly_ = true;
+    if (ex_.transactionState != tsIdle)
+        screen_.identifyDone();
+    else
+        startDiscovery(Caller::Wizard);
+}
+
+void TaLink::requestQuery()
+{
+    identifyOnly_ = false;
+    if (ex_.transactionState != tsIdle) {
         startQuery();
         sendQuery();
     } else {
@@ -174,14 +182,15 @@ void TaLink::startQueryFromWizard()
     }
 }
 
-void TaLink::tbSubmitClick()
+void TaLink::requestSubmit()
 {
-    ctx_.pendingOperation = poSubmit;
+    identifyOnly_ = false;
+    ex_.pendingOperation = poSubmit;
     if (!screen_.thresholdsValid()) {
-        screen_.showMessage("Drop threshold can not be bigger than Add threshold");
+        screen_.showMessage(failureMessage(Failure::Thresholds));
         return;
     }
-    if (ctx_.transactionState != tsIdle) {
+    if (ex_.transactionState != tsIdle) {
         startSubmit();
         sendSubmitCommand();
     } else {
@@ -189,7 +198,27 @@ void TaLink::tbSubmitClick()
     }
 }
 
-void TaLink::tbExitClick() { releaseCall(CallEnd::EditorExit); }
+void TaLink::requestExit() { releaseCall(CallEnd::EditorExit); }
+
+void TaLink::setReadinessWakeups(bool on) { cCom_->setReadinessWakeups(on); }
+
+// Only an identified TA counts; the ports tried during discovery do not.
+bool TaLink::identified() const
+{
+    if (!cCom_->IsOpen())
+        return false;
+    switch (ex_.transactionState) {
+    case tsSessionEcho:
+    case tsQuerying:
+    case tsSubmitting:
+    case tsUpgrading:
+        return true;
+    default:
+        return false;
+    }
+}
+
+const std::string& TaLink::portName() const { return cCom_->PortName(); }
 
 void TaLink::endSession(bool tellUser)
 {
@@ -207,7 +236,7 @@ void TaLink::endSession(bool tellUser)
 // cancelled on the line, and the status windows go.
 void TaLink::stopExchange(bool tellUser)
 {
-    const TransactionState state = ctx_.transactionState;
+    const TransactionState state = ex_.transactionState;
     const bool underWay = commandPending() || state == tsRebooting;
     if (state == tsUpgrading)
         cancelTransfer();
@@ -219,19 +248,51 @@ void TaLink::stopExchange(bool tellUser)
     if (state == tsRebooting)
         screen_.showRebooting(false);
     if (tellUser)
-        screen_.showMessage(interruptedMessage(state));
+        screen_.showMessage(failureMessage(interruptedFailure(state)));
 }
 
-std::string TaLink::interruptedMessage(TransactionState state)
+std::string TaLink::failureMessage(Failure failure)
+{
+    switch (failure) {
+    case Failure::None: return {};
+    case Failure::NoFreePort: return kNoFreePortText;
+    case Failure::NoTa: return kNoTaText;
+    case Failure::NoRemoteTa: return kNoRemoteTaText;
+    case Failure::Sequence: return screen_.editorVisible() ? kSubmitFailedText : kQueryFailedText;
+    case Failure::Query: return kQueryFailedText;
+    case Failure::Submit: return kSubmitFailedText;
+    case Failure::NoCarrier: return kNoCarrierText;
+    case Failure::NoDialTone: return kNoDialToneText;
+    case Failure::Busy: return kBusyText;
+    case Failure::UpgradeAborted: return kUpgradeAbortedText;
+    case Failure::Thresholds: return kThresholdsText;
+    }
+    return {};
+}
+
+// What the user was doing when the program was told to end.
+Failure TaLink::interruptedFailure(TransactionState state) const
 {
     if (state == tsRebooting) // the firmware is in; the settings were not written back
-        return "Submit Setting failed, please check the TA!";
-    if (ctx_.pendingOperation == poUpgrade)
-        return "Firmware upgrade abort, please make sure firmware is correct!";
+        return Failure::Submit;
+    if (ex_.pendingOperation == poUpgrade)
+        return Failure::UpgradeAborted;
     if (readBack_) // the settings are written; reading them back failed
-        return "Query Setting failed, please check the TA!";
-    return screen_.editorVisible() ? "Submit Setting failed, please check the TA!"
-                                   : "Query Setting failed, please check the TA!";
+        return Failure::Query;
+    return Failure::Sequence;
+}
+
+// What the device took with it when it went away.
+Failure TaLink::lostFailure(TransactionState state)
+{
+    switch (state) {
+    case tsQuerying: return Failure::Query;
+    case tsSessionEcho: return Failure::Sequence;
+    case tsSubmitting: return Failure::Submit;
+    case tsUpgrading: return Failure::UpgradeAborted;
+    case tsDialing: return Failure::NoCarrier;
+    default: return Failure::NoTa;
+    }
 }
 
 } // namespace ta::link
@@ -242,7 +303,7 @@ namespace ta::link {
 // own message, and go back to idle so that the next request rediscovers.
 void TaLink::portLost()
 {
-    const TransactionState state = ctx_.transactionState;
+    const TransactionState state = ex_.transactionState;
     const bool pending = commandPending();
     switch (state) {
     case tsIdentify:
@@ -253,9 +314,9 @@ void TaLink::portLost()
         break;
     }
     stopSequenceTimers();
-    ctx_.retryCount = 0;
-    ctx_.transactionState = tsIdle;
-    ctx_.callDialled = false; // nothing can reach it now
+    ex_.retryCount = 0;
+    ex_.transactionState = tsIdle;
+    ex_.callDialled = false; // nothing can reach it now
     if (callEnd_ != CallEnd::None) {
         finishRelease(); // a hang-up under way ends as if it had been answered
         return;
@@ -266,16 +327,7 @@ void TaLink::portLost()
         // Nothing was under way: the user is editing; the next request rediscovers.
         return;
     }
-    std::string message = "Cannot find a TA to config!";
-    if (state == tsQuerying || (state == tsSessionEcho && !screen_.editorVisible()))
-        message = "Query Setting failed, please check the TA!";
-    else if (state == tsSubmitting || state == tsSessionEcho)
-        message = "Submit Setting failed, please check the TA!";
-    else if (state == tsUpgrading)
-        message = "Firmware upgrade abort, please make sure firmware is correct!";
-    else if (state == tsDialing)
-        message = "TA respones (No Carrier)";
-    screen_.showMessage(message);
+    screen_.showMessage(failureMessage(lostFailure(state)));
     enableAndFocusCallerWindow();
 }
 

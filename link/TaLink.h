@@ -1,16 +1,19 @@
 // The exchange machine with the TA: one receive handler, one transaction
 // state, and the chains of senders and timeout handlers that make up
-// discovery, query, submit, the remote call and the firmware upgrade.
+// discovery, query, submit, the remote call and the firmware upgrade. The
+// windows and the command line drive it through its verbs alone.
 #pragma once
 
 #include "CPDrv.h"
 #include "Clock.h"
 #include "Context.h"
+#include "Exchange.h"
+#include "Failures.h"
 #include "Screen.h"
 #include "Xmodem.h"
 #include "atcmd/QueryList.h"
+#include "profile/Result.h"
 
-#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -38,7 +41,6 @@ struct UpgradeState {
     std::vector<uint8_t> lastBlock; // what a NAK sends again
     bool watchdogRecycled = false;  // the port was recycled once without progress since
     int endSends = 0;               // ends of transfer sent without an answer
-    std::string loadError;          // why the last image could not be loaded
 };
 
 // What follows when a dialled call has been hung up (or none was up) and the
@@ -51,6 +53,10 @@ enum class CallEnd : uint8_t {
     Terminate,  // the program ends whatever happens
 };
 
+// The key form, variant and switches the query list and the batch are
+// built for.
+atcmd::Options commandOptions(const AppContext& ctx);
+
 class TaLink {
 public:
     TaLink(AppContext& ctx, Clock& clock, SerialBackend& backend, Screen& screen);
@@ -58,28 +64,56 @@ public:
     TaLink(const TaLink&) = delete;
     TaLink& operator=(const TaLink&) = delete;
 
-    TCommPortDriver& cCom() { return *cCom_; }
-    AppContext& context() { return ctx_; }
-
-    // --- What the windows call ---
-    void rbLocalTAClick();
-    void rbRemoteTAClick();
-    // Wizard Next on "&Query from TA".
-    void startQueryFromWizard();
-    // Editor "Submit to TA".
-    void tbSubmitClick();
-    // Editor "Upgrade", after the file dialog and the confirmation.
-    void tbUpgradeClick(const std::string& path);
-    // Editor "Exit": hang up a remote TA first, else terminate at once.
-    void tbExitClick();
-    // Connecting window "Cancel": the call attempt is hung up.
-    void btnCancelClick();
+    // --- What the windows and the command line ask for ---
+    // Which TA the next discovery reaches: the local one, or the one behind
+    // a call to number. Either choice forgets the connection (the port stays
+    // as it is).
+    void chooseLocal();
+    void chooseRemote(const std::string& number);
+    // Finds and identifies the TA, then tells the screen (identifyDone)
+    // instead of going on to a query or a submit.
+    void requestIdentify();
+    // Reads every setting of the TA into the working profile.
+    void requestQuery();
+    // Writes the editor's settings to the TA.
+    void requestSubmit();
+    // After a submit, on the connection it left open: reads the TA's
+    // settings into a record of their own, leaving the working profile as it
+    // was sent, and tells the screen what the TA holds other than the last
+    // batch wrote (readBackDone). A failed read ends with the query's
+    // message. A submit runs it by itself when verifyAfterSubmit is set.
+    void requestReadBack();
+    // Sends the firmware file, waits for the restart and writes the editor's
+    // settings back (the file dialog and the confirmation come before).
+    void requestUpgrade(const std::string& path);
+    // The call attempt is hung up.
+    void cancelCall();
+    // The editor's end: a remote TA is hung up first, else the program
+    // terminates at once.
+    void requestExit();
     // The program ends (a signal, the wizard closed, the command line done):
     // what is under way stops, with its failure message when tellUser is
     // set; a dialled call is hung up and the local TA restored; then the
     // screen terminates. A second call while that runs changes nothing.
     void endSession(bool tellUser = false);
+    // Receive on the port's readiness as well as on the driver's poll.
+    void setReadinessWakeups(bool on);
+
+    // --- What they may look at ---
     bool ending() const { return callEnd_ == CallEnd::Terminate || sessionEnded_; }
+    // True while a command waits for its answer or a call, transfer or
+    // reboot is under way.
+    bool busy() const;
+    // A TA was identified on the open port and its session is under way.
+    bool identified() const;
+    bool readingBack() const { return readBack_.has_value(); }
+    // The port the driver uses ("\\.\COM3", or the chosen device path).
+    const std::string& portName() const;
+    int queryCount() const { return queryCount_; }
+    int batchCount() const { return batchCount_; }
+
+private:
+    friend struct LinkProbe; // the tests' way in: tests/support/LinkProbe.h
 
     // --- Discovery and identification ---
     bool scanPorts();
@@ -102,15 +136,6 @@ public:
     bool advanceSubmit();
     bool skipSubmitX25Group();
 
-    // --- Read-back after a submit ---
-    // Reads the TA's settings on the open connection into a record of their
-    // own, leaving the working profile as it was sent, and tells the screen
-    // what the TA holds other than the last batch wrote (readBackDone). A
-    // failed read ends with the query's message. A submit runs it by itself
-    // when verifyAfterSubmit is set.
-    void requestReadBack();
-    bool readingBack() const { return readBack_.has_value(); }
-
     // --- Remote call and hang-up ---
     void sendRemoteEcho();
     void sendQueryC0();
@@ -125,12 +150,11 @@ public:
     void releaseCall(CallEnd then);
 
     // --- Firmware upgrade ---
-    bool LoadFirmwareImage(const std::string& path);
+    Result<> LoadFirmwareImage(const std::string& path);
     void StartUpgrade();
     void OnUpgradeByte(uint8_t byte);
-    const UpgradeState& upgrade() const { return upg_; }
 
-    // --- Receive dispatcher and timer handlers (public for the tests) ---
+    // --- Receive event and timer handlers ---
     void cComReceiveData(const uint8_t* dataPtr, uint32_t dataSize);
     void tmVerTimerTimer();
     void tmInitTimerTimer();
@@ -140,29 +164,24 @@ public:
     void tmUpgTimerTimer();
     void tmTickTimerTimer();
 
-    Timer& tmVerTimer() { return *tmVerTimer_; }
-    Timer& tmInitTimer() { return *tmInitTimer_; }
-    Timer& tmQryTimer() { return *tmQryTimer_; }
-    Timer& tmSmtTimer() { return *tmSmtTimer_; }
-    Timer& tmCallTimer() { return *tmCallTimer_; }
-    Timer& tmUpgTimer() { return *tmUpgTimer_; }
-    Timer& tmTickTimer() { return *tmTickTimer_; }
+    // A step's sends in all and what its timer does once they are used up.
+    enum class GiveUp : uint8_t { Message, NextPort, WithoutPrefix, HangUpFailed };
+    struct RetryRule {
+        TransactionState state;
+        int limit;
+        void (TaLink::*resend)();
+        GiveUp then;
+        Failure message;
+    };
+    static const RetryRule* retryRuleFor(TransactionState state);
+    void retryOrGiveUp(const RetryRule& rule);
+    bool probeNextPort();
 
-    // The key form, variant and switches the query list and batch are built for.
-    atcmd::Options commandOptions() const;
+    // The text of every failure the user is told of.
+    std::string failureMessage(Failure failure);
+    static Failure lostFailure(TransactionState state);
+    Failure interruptedFailure(TransactionState state) const;
 
-    // When set, the identified TA is handed to this instead of a query or a
-    // submit (the command line's identification stops there).
-    void setSessionReadyHook(std::function<void()> hook) { sessionReadyHook_ = std::move(hook); }
-    // True while a command waits for its answer or a call, transfer or
-    // reboot is under way.
-    bool busy() const;
-
-    int queryCount() const { return queryCount_; }
-    int batchCount() const { return batchCount_; }
-    int tickValue() const { return tick_; }
-
-private:
     // Sender pattern and shared helpers.
     void send(const std::string& command, TransactionState state, Timer& timer);
     void sendRaw(const std::string& line, const std::string& logText);
@@ -170,7 +189,7 @@ private:
     void stepDone();
     void enableCallerWindow();
     void enableAndFocusCallerWindow();
-    void giveUp(const std::string& message, const std::string& details = {});
+    void giveUp(Failure failure, const std::string& details = {});
     void dropOptionalGroups();
     void selectPort(int index);
     int firstPresentPort() const;
@@ -179,7 +198,6 @@ private:
     void stopSequenceTimers();
     void portLost();
     void stopExchange(bool tellUser);
-    std::string interruptedMessage(TransactionState state);
 
     // Receive dispatcher.
     void collectReceived(const uint8_t* data, uint32_t size);
@@ -212,7 +230,7 @@ private:
 
     // Remote call.
     void callConnected();
-    void callEnded(const std::string& message, bool closePort);
+    void callEnded(Failure failure, bool closePort);
     void hangUpFailed();
     void finishRelease();
     void restoreLocalTa();
@@ -230,6 +248,7 @@ private:
     void recyclePort();
 
     AppContext& ctx_;
+    ExchangeState ex_;
     Clock& clock_;
     Screen& screen_;
     std::unique_ptr<TCommPortDriver> cCom_;
@@ -243,7 +262,7 @@ private:
     int queryCount_ = 0;
     int batchCount_ = 0;
     int tick_ = 0;
-    std::function<void()> sessionReadyHook_;
+    bool identifyOnly_ = false; // requestIdentify: the session ends at the TA's identification
     std::string callingText_;
     UpgradeState upg_;
     std::string lastCommand_; // the command line last sent, without its CR

@@ -41,42 +41,51 @@ bool readAtMost(int fd, std::size_t limit, std::vector<uint8_t>& bytes)
     return true;
 }
 
-// Reads a whole regular file of at most kFirmwareMaxBytes; anything else
-// (a folder, a pipe, a device, a file that is too big) is refused before it
-// is read, with the reason. The open never blocks.
-std::string readFirmware(const std::string& path, std::vector<uint8_t>& bytes)
+// The file, read whole once it is known to be a regular file of at most
+// kFirmwareMaxBytes.
+Result<std::vector<uint8_t>> readOpenFirmware(int fd, const std::string& path)
+{
+    const auto tooLarge = [&] { return unexpected("Firmware file is larger than 8 MiB: " + path); };
+    struct stat st {};
+    if (::fstat(fd, &st) != 0)
+        return unexpected(kCannotOpen);
+    if (!S_ISREG(st.st_mode))
+        return unexpected("Firmware file is not a regular file: " + path);
+    if (std::size_t(st.st_size) > kFirmwareMaxBytes)
+        return tooLarge();
+    std::vector<uint8_t> bytes;
+    if (!readAtMost(fd, kFirmwareMaxBytes, bytes))
+        return unexpected(kCannotOpen);
+    if (bytes.size() > kFirmwareMaxBytes)
+        return tooLarge(); // it grew while being read
+    return bytes;
+}
+
+// Anything but a regular file of at most kFirmwareMaxBytes (a folder, a
+// pipe, a device, a file that is too big) is refused before it is read,
+// with the reason. The open never blocks.
+Result<std::vector<uint8_t>> readFirmware(const std::string& path)
 {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0)
-        return kCannotOpen;
-    const std::string tooLarge = "Firmware file is larger than 8 MiB: " + path;
-    struct stat st {};
-    std::string error;
-    if (::fstat(fd, &st) != 0)
-        error = kCannotOpen;
-    else if (!S_ISREG(st.st_mode))
-        error = "Firmware file is not a regular file: " + path;
-    else if (std::size_t(st.st_size) > kFirmwareMaxBytes)
-        error = tooLarge;
-    else if (!readAtMost(fd, kFirmwareMaxBytes, bytes))
-        error = kCannotOpen;
-    else if (bytes.size() > kFirmwareMaxBytes)
-        error = tooLarge; // it grew while being read
+        return unexpected(kCannotOpen);
+    auto bytes = readOpenFirmware(fd, path);
     ::close(fd);
-    return error;
+    return bytes;
 }
 
 } // namespace
 
-void TaLink::tbUpgradeClick(const std::string& path)
+void TaLink::requestUpgrade(const std::string& path)
 {
+    identifyOnly_ = false;
     upg_.firmwarePath = path;
-    if (!LoadFirmwareImage(path)) {
-        screen_.showMessage(upg_.loadError);
+    if (const auto loaded = LoadFirmwareImage(path); !loaded) {
+        screen_.showMessage(loaded.error());
         return;
     }
-    ctx_.pendingOperation = poUpgrade;
-    if (ctx_.transactionState != tsIdle) {
+    ex_.pendingOperation = poUpgrade;
+    if (ex_.transactionState != tsIdle) {
         StartUpgrade();
         return;
     }
@@ -86,19 +95,18 @@ void TaLink::tbUpgradeClick(const std::string& path)
 
 // An empty file is not firmware: refusing it keeps the TA out of download
 // mode with nothing to send.
-bool TaLink::LoadFirmwareImage(const std::string& path)
+Result<> TaLink::LoadFirmwareImage(const std::string& path)
 {
     upg_.firmwareImage.clear();
     upg_.imageLength = 0;
-    std::vector<uint8_t> bytes;
-    upg_.loadError = readFirmware(path, bytes);
-    if (upg_.loadError.empty() && bytes.empty())
-        upg_.loadError = kCannotOpen;
-    if (!upg_.loadError.empty())
-        return false;
-    upg_.firmwareImage = xmodem::padImage(std::move(bytes));
+    auto bytes = readFirmware(path);
+    if (!bytes)
+        return unexpected(bytes.error());
+    if (bytes->empty())
+        return unexpected(kCannotOpen);
+    upg_.firmwareImage = xmodem::padImage(std::move(*bytes));
     upg_.imageLength = int(upg_.firmwareImage.size());
-    return true;
+    return {};
 }
 
 void TaLink::StartUpgrade()
@@ -121,7 +129,7 @@ void TaLink::StartUpgrade()
 
     cCom_->PurgeBuffers(true, true);
     sendRaw("AT$D99\r", "AT$D99");
-    ctx_.transactionState = tsUpgrading;
+    ex_.transactionState = tsUpgrading;
     upg_.upgradeStep = usWaitStart;
     tmUpgTimer_->setEnabled(false);
     tmUpgTimer_->setInterval(kWatchdogMs);
@@ -242,7 +250,7 @@ void TaLink::FinishUpgrade()
     screen_.showProgress(false);
     if (ctx_.remoteChosen)
         sendRaw("AT$REBOOT\r", "AT$REBOOT");
-    ctx_.transactionState = tsRebooting;
+    ex_.transactionState = tsRebooting;
     tick_ = kRebootCountdown;
     screen_.setTickText(std::to_string(tick_));
     tmTickTimer_->setInterval(1000);
@@ -258,15 +266,15 @@ void TaLink::AbortUpgrade()
     tmUpgTimer_->setEnabled(false);
     screen_.showProgress(false);
     screen_.setProgress(0);
-    ctx_.pendingOperation = poNone;
-    ctx_.transactionState = tsIdle;
+    ex_.pendingOperation = poNone;
+    ex_.transactionState = tsIdle;
     cCom_->ClosePort();
     cCom_->PurgeBuffers(true, true);
     cCom_->OpenPort();
     // A remote TA's call is not needed any more.
-    if (ctx_.remoteChosen && ctx_.callDialled)
+    if (ctx_.remoteChosen && ex_.callDialled)
         releaseCall(CallEnd::StayIdle);
-    screen_.showMessage("Firmware upgrade abort, please make sure firmware is correct!");
+    screen_.showMessage(failureMessage(Failure::UpgradeAborted));
     // An upload that began with discovery left the editor disabled.
     if (callEnd_ == CallEnd::None && !sessionEnded_) {
         screen_.enableEditor(true);
@@ -284,7 +292,7 @@ void TaLink::recyclePort()
 void TaLink::tmUpgTimerTimer()
 {
     tmUpgTimer_->setEnabled(false);
-    const bool transferring = ctx_.transactionState == tsUpgrading;
+    const bool transferring = ex_.transactionState == tsUpgrading;
     if (transferring && upg_.upgradeStep == usEndSent) {
         endUnanswered();
         return;
@@ -308,14 +316,14 @@ void TaLink::tmUpgTimerTimer()
         tmUpgTimer_->setEnabled(true);
         return;
     }
-    if (ctx_.transactionState == tsRebooting && upg_.upgradeStep == usFinished)
+    if (ex_.transactionState == tsRebooting && upg_.upgradeStep == usFinished)
         AfterReboot();
 }
 
 void TaLink::tmTickTimerTimer()
 {
     tmTickTimer_->setEnabled(false);
-    if (ctx_.transactionState != tsRebooting)
+    if (ex_.transactionState != tsRebooting)
         return;
     if (tick_ > 0) {
         tmTickTimer_->setEnabled(true);
@@ -331,9 +339,9 @@ void TaLink::AfterReboot()
     screen_.showRebooting(false);
     screen_.setProgressCaption("Query setting progress status");
     screen_.setProgress(0);
-    ctx_.pendingOperation = poNone;
-    ctx_.transactionState = tsIdle;
-    ctx_.callDialled = false; // a remote TA's call dropped when it restarted
+    ex_.pendingOperation = poNone;
+    ex_.transactionState = tsIdle;
+    ex_.callDialled = false; // a remote TA's call dropped when it restarted
     startDiscovery(Caller::Reboot);
 }
 

@@ -57,19 +57,20 @@ std::string escaped(std::string_view text)
     return out;
 }
 
-std::string formMismatch(const FieldInfo& field, std::string_view text)
+Result<> checkForm(const FieldInfo& field, std::string_view text)
 {
+    const auto refuse = [](bool fits, const char* reason) { return fits ? Result<>() : unexpected(reason); };
     switch (field.form) {
     case TextForm::Any:
         return {};
     case TextForm::Phone:
-        return isPhoneText(text) ? "" : "takes only the digits, '-', '*', '#', blank, '(', ')', '[' and ']'";
+        return refuse(isPhoneText(text), "takes only the digits, '-', '*', '#', blank, '(', ')', '[' and ']'");
     case TextForm::Date:
-        return text.empty() || hasShape(text, "NN-NN-NNNN") ? "" : "takes a date as NN-NN-NNNN";
+        return refuse(text.empty() || hasShape(text, "NN-NN-NNNN"), "takes a date as NN-NN-NNNN");
     case TextForm::Time:
-        return text.empty() || hasShape(text, "NN:NN:NN") ? "" : "takes a time as HH:MM:SS";
+        return refuse(text.empty() || hasShape(text, "NN:NN:NN"), "takes a time as HH:MM:SS");
     case TextForm::Fixed:
-        return "is fixed: every save writes it";
+        return unexpected("is fixed: every save writes it");
     }
     return {};
 }
@@ -130,13 +131,13 @@ std::optional<unsigned> parseDecimal(std::string_view text)
     return value;
 }
 
-std::string storeNumber(TaProfile& profile, const FieldInfo& field, unsigned value)
+Result<> storeNumber(TaProfile& profile, const FieldInfo& field, unsigned value)
 {
     const unsigned widest = field.kind == FieldKind::Word ? 65535 : 255;
     if (field.kind == FieldKind::Text)
-        return "is a text, not a number";
+        return unexpected("is a text, not a number");
     if (value > widest)
-        return "takes 0 to " + std::to_string(widest);
+        return unexpected("takes 0 to " + std::to_string(widest));
     unsigned char* at = bytesOf(profile) + field.offset;
     at[0] = uint8_t(value & 0xFF);
     if (field.kind == FieldKind::Word)
@@ -144,12 +145,12 @@ std::string storeNumber(TaProfile& profile, const FieldInfo& field, unsigned val
     return {};
 }
 
-std::string storeText(TaProfile& profile, const FieldInfo& field, std::string_view text)
+Result<> storeText(TaProfile& profile, const FieldInfo& field, std::string_view text)
 {
     if (field.kind != FieldKind::Text)
-        return "is a number, not a text";
+        return unexpected("is a number, not a text");
     if (text.size() > field.size)
-        return "holds at most " + std::to_string(field.size) + " characters";
+        return unexpected("holds at most " + std::to_string(field.size) + " characters");
     char* at = reinterpret_cast<char*>(bytesOf(profile) + field.offset);
     std::memcpy(at, text.data(), text.size());
     if (text.size() < field.size)
@@ -157,30 +158,30 @@ std::string storeText(TaProfile& profile, const FieldInfo& field, std::string_vi
     return {};
 }
 
-std::string checkEditedNumber(const FieldInfo& field, unsigned value)
+Result<> checkEditedNumber(const FieldInfo& field, unsigned value)
 {
     if (field.kind == FieldKind::Text)
-        return "is a text, not a number";
+        return unexpected("is a text, not a number");
     if (!field.codes.empty()) {
         if (value <= 255 && positionOfCode(field.codes, uint8_t(value)) >= 0)
             return {};
         std::string known;
         for (const CodeItem& item : field.codes)
             known += (known.empty() ? "" : ", ") + std::to_string(item.code) + " (" + std::string(trimmed(item.name)) + ")";
-        return "takes one of " + known;
+        return unexpected("takes one of " + known);
     }
     if (value < field.min || value > field.max)
-        return "takes " + std::to_string(field.min) + " to " + std::to_string(field.max);
+        return unexpected("takes " + std::to_string(field.min) + " to " + std::to_string(field.max));
     return {};
 }
 
-std::string checkEditedText(const FieldInfo& field, std::string_view text)
+Result<> checkEditedText(const FieldInfo& field, std::string_view text)
 {
     if (field.kind != FieldKind::Text)
-        return "is a number, not a text";
+        return unexpected("is a number, not a text");
     if (field.form != TextForm::Fixed && text.size() >= field.size)
-        return "holds at most " + std::to_string(field.size - 1) + " characters";
-    return formMismatch(field, text);
+        return unexpected("holds at most " + std::to_string(field.size - 1) + " characters");
+    return checkForm(field, text);
 }
 
 } // namespace ta

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "profile/FieldList.h"
+#include "profile/Result.h"
 
 namespace ta {
 
@@ -38,14 +39,14 @@ bool isPhoneText(std::string_view text);
 // Store whatever fits the field's width, exactly as given: a number up to
 // 255 (byte) or 65535 (word); a text up to the whole array, followed by a
 // terminator when there is room (the bytes after it are left as they were).
-// Return "" or why the value does not fit.
-std::string storeNumber(TaProfile& profile, const FieldInfo& field, unsigned value);
-std::string storeText(TaProfile& profile, const FieldInfo& field, std::string_view text);
+// A value that does not fit is refused with the reason.
+Result<> storeNumber(TaProfile& profile, const FieldInfo& field, unsigned value);
+Result<> storeText(TaProfile& profile, const FieldInfo& field, std::string_view text);
 
 // What an edit must pass besides the width: a number lies in the field's
 // range or is one of its codes; a text leaves room for its terminator and
-// has only the characters of its form. Return "" or the reason.
-std::string checkEditedNumber(const FieldInfo& field, unsigned value);
-std::string checkEditedText(const FieldInfo& field, std::string_view text);
+// has only the characters of its form.
+Result<> checkEditedNumber(const FieldInfo& field, unsigned value);
+Result<> checkEditedText(const FieldInfo& field, std::string_view text);
 
 } // namespace ta

@@ -82,9 +82,21 @@ mode_t modeFor(const std::string& path)
     return 0666 & ~mask;
 }
 
-std::string saveError(const std::string& path, int error)
+Unexpected saveError(const std::string& path, int error)
 {
-    return "Cannot save profile file " + path + ": " + std::strerror(error);
+    return unexpected("Cannot save profile file " + path + ": " + std::strerror(error));
+}
+
+Unexpected noSuchFile(const std::string& path) { return unexpected("No such profile file: " + path); }
+
+Unexpected cannotRead(const std::string& name, int error)
+{
+    return unexpected("Cannot read profile file " + name + (error != 0 ? std::string(": ") + std::strerror(error) : ""));
+}
+
+Unexpected notRegular(const std::string& path, mode_t mode)
+{
+    return unexpected("Not a profile file: " + path + " is " + kindOf(mode));
 }
 
 // Fills the open temporary file; returns 0 or the errno of the failed step.
@@ -100,70 +112,38 @@ int writeTemp(int fd, const std::string& path, const TaProfile& profile)
 
 } // namespace
 
-LoadResult loadProfileFile(const std::string& path, TaProfile& profile, LoadDetails* details)
+Result<std::size_t> loadProfileFile(const std::string& path, TaProfile& profile)
 {
-    LoadDetails local;
-    LoadDetails& found = details ? *details : local;
-    found = LoadDetails{};
     if (path.empty())
-        return LoadResult::NoFile;
+        return unexpected("No profile file given");
     struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) {
-        found.error = errno;
-        return errno == ENOENT || errno == ENOTDIR ? LoadResult::NoFile : LoadResult::CannotOpen;
-    }
-    if (!S_ISREG(st.st_mode)) {
-        found.kind = kindOf(st.st_mode);
-        return LoadResult::NotRegular;
-    }
+    if (::stat(path.c_str(), &st) != 0)
+        return errno == ENOENT || errno == ENOTDIR ? noSuchFile(path) : cannotRead(path, errno);
+    if (!S_ISREG(st.st_mode))
+        return notRegular(path, st.st_mode);
     // Not blocking: the name may have been replaced by a pipe since the look.
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-    if (fd < 0) {
-        found.error = errno;
-        return errno == ENOENT ? LoadResult::NoFile : LoadResult::CannotOpen;
-    }
+    if (fd < 0)
+        return errno == ENOENT ? noSuchFile(path) : cannotRead(path, errno);
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        found.kind = kindOf(st.st_mode);
         ::close(fd);
-        return LoadResult::NotRegular;
+        return notRegular(path, st.st_mode);
     }
-    const LoadResult result = loadProfileFrom(fd, profile, &found);
+    auto loaded = loadProfileFrom(fd, profile, path);
     ::close(fd);
-    return result;
+    return loaded;
 }
 
-LoadResult loadProfileFrom(int fd, TaProfile& profile, LoadDetails* details)
+Result<std::size_t> loadProfileFrom(int fd, TaProfile& profile, const std::string& name)
 {
-    LoadDetails local;
-    LoadDetails& found = details ? *details : local;
     std::array<char, kProfileSize> buffer{};
     const ssize_t got = readFully(fd, buffer.data(), buffer.size());
-    found.error = got < 0 ? errno : 0;
     if (got < 0)
-        return LoadResult::CannotOpen;
-    found.bytesRead = std::size_t(got);
+        return cannotRead(name, errno);
     if (!hasMagic(buffer.data(), std::size_t(got)))
-        return LoadResult::WrongMagic;
+        return unexpected("Not a TA profile file (no TAPRF1.0 header): " + name);
     std::memcpy(reinterpret_cast<char*>(&profile), buffer.data(), std::size_t(got));
-    return LoadResult::Ok;
-}
-
-std::string loadErrorText(LoadResult result, const std::string& path, const LoadDetails& details)
-{
-    const std::string reason = details.error != 0 ? std::string(": ") + std::strerror(details.error) : "";
-    switch (result) {
-    case LoadResult::Ok:
-        return {};
-    case LoadResult::NoFile:
-        return path.empty() ? "No profile file given" : "No such profile file: " + path;
-    case LoadResult::CannotOpen:
-        return "Cannot read profile file " + path + reason;
-    case LoadResult::WrongMagic:
-        return "Not a TA profile file (no TAPRF1.0 header): " + path;
-    case LoadResult::NotRegular:
-        return "Not a profile file: " + path + " is " + (details.kind.empty() ? "not a regular file" : details.kind);
-    }
-    return "Cannot load profile file " + path + reason;
+    return std::size_t(got);
 }
 
 // A link to a profile stays a link: the file it points to is replaced.
@@ -176,10 +156,10 @@ static std::string followLinks(const std::string& path)
     return ec ? path : target.string();
 }
 
-std::string saveProfileFile(const std::string& requested, TaProfile& profile)
+Result<> saveProfileFile(const std::string& requested, TaProfile& profile)
 {
     if (requested.empty())
-        return "No profile file name given";
+        return unexpected("No profile file name given");
     const std::string path = followLinks(requested);
     std::memcpy(profile.magic, kProfileMagic, sizeof profile.magic);
     std::string temp = folderOf(path) + "/.taprofile-XXXXXX";

@@ -4,43 +4,27 @@
 
 #include <string>
 
+#include "profile/Result.h"
 #include "profile/TaProfile.h"
 
 namespace ta {
 
-enum class LoadResult {
-    Ok,
-    NoFile,     // no name given, or no such file
-    CannotOpen, // the file exists but cannot be read
-    WrongMagic, // not a profile file; also a file too short to hold the magic
-    NotRegular, // a folder, device, pipe or socket: never opened for reading
-};
-
-// What a load found besides its result.
-struct LoadDetails {
-    std::size_t bytesRead = 0; // below the record's size: the rest kept its contents
-    int error = 0;             // errno of a failed open or read
-    std::string kind;          // what a NotRegular path is ("a folder", "a pipe" ...)
-};
-
 // Reads at most the record's size from the start of the file. Only when the
 // bytes begin with the zero-terminated "TAPRF1.0" are they copied over the
-// start of the record: a shorter file replaces only its first bytes. On any
-// other result the record is left exactly as it was. Anything but a regular
-// file is refused before it is opened, so a pipe or a device cannot block.
-LoadResult loadProfileFile(const std::string& path, TaProfile& profile, LoadDetails* details = nullptr);
+// start of the record: a shorter file replaces only its first bytes, and the
+// count of bytes read tells so. Otherwise the record is left exactly as it
+// was, and the reason names the file. Anything but a regular file is
+// refused before it is opened, so a pipe or a device cannot block.
+Result<std::size_t> loadProfileFile(const std::string& path, TaProfile& profile);
 
 // The same from an open descriptor (a pipe, standard input), read from where
-// it stands; the descriptor stays open.
-LoadResult loadProfileFrom(int fd, TaProfile& profile, LoadDetails* details = nullptr);
-
-// A one-line English text for a load result, naming the file and the reason.
-std::string loadErrorText(LoadResult result, const std::string& path, const LoadDetails& details = {});
+// it stands; the descriptor stays open. name is what a reason calls it.
+Result<std::size_t> loadProfileFrom(int fd, TaProfile& profile, const std::string& name);
 
 // Sets the record's magic and writes the record to the file. The bytes go to
 // a temporary file in the same folder that replaces the target only once
 // they are all written and flushed, so a failed save leaves an existing file
-// intact. Returns an empty text on success, else a one-line error.
-std::string saveProfileFile(const std::string& path, TaProfile& profile);
+// intact.
+Result<> saveProfileFile(const std::string& path, TaProfile& profile);
 
 } // namespace ta

@@ -34,6 +34,7 @@ void GuiWindows::show()
 GuiScreen::GuiScreen(GuiWindows& windows)
     : w_(windows), terminate_([] { QCoreApplication::exit(0); })
 {
+    w_.fMain.setScreen(this);
 }
 
 QString portShownAs(const std::string& portName)
@@ -42,16 +43,36 @@ QString portShownAs(const std::string& portName)
     return fromLink(port.path.empty() ? portName : port.path);
 }
 
+void connectWizard(TfMain& wizard, ta::link::TaLink& link)
+{
+    QObject::connect(&wizard, &TfMain::localChosen, &wizard, [&link] { link.chooseLocal(); });
+    QObject::connect(&wizard, &TfMain::remoteChosen, &wizard, [&link](const QString& number) {
+        link.chooseRemote(number.toLatin1().toStdString());
+    });
+    QObject::connect(&wizard, &TfMain::queryRequested, &wizard, [&link] { link.requestQuery(); });
+    QObject::connect(&wizard, &TfMain::endRequested, &wizard, [&link] { link.endSession(); });
+}
+
+void connectEditor(TfDetail& editor, ta::link::TaLink& link)
+{
+    QObject::connect(&editor, &TfDetail::submitRequested, &editor, [&link] { link.requestSubmit(); });
+    QObject::connect(&editor, &TfDetail::upgradeRequested, &editor, [&link](const QString& path) {
+        link.requestUpgrade(QFile::encodeName(path).toStdString());
+    });
+    QObject::connect(&editor, &TfDetail::exitRequested, &editor, [&link] { link.requestExit(); });
+}
+
+void connectCallWindow(TfCRemote& window, ta::link::TaLink& link)
+{
+    QObject::connect(&window, &TfCRemote::cancelRequested, &window, [&link] { link.cancelCall(); });
+}
+
 void GuiScreen::connectLink(ta::link::TaLink& link)
 {
     link_ = &link;
-    w_.fMain.attach(&link, this);
-    QObject::connect(&w_.fCRemote, &TfCRemote::cancelClicked, &w_.fCRemote, [&link] { link.btnCancelClick(); });
-    QObject::connect(&w_.fDetail, &TfDetail::submitRequested, &w_.fDetail, [&link] { link.tbSubmitClick(); });
-    QObject::connect(&w_.fDetail, &TfDetail::upgradeRequested, &w_.fDetail, [&link](const QString& path) {
-        link.tbUpgradeClick(QFile::encodeName(path).toStdString());
-    });
-    QObject::connect(&w_.fDetail, &TfDetail::exitRequested, &w_.fDetail, [&link] { link.tbExitClick(); });
+    connectWizard(w_.fMain, link);
+    connectEditor(w_.fDetail, link);
+    connectCallWindow(w_.fCRemote, link);
 }
 
 // A box belongs to the window the user is working in, so that it stays on
@@ -75,24 +96,13 @@ void GuiScreen::showDetailedMessage(const std::string& text, const std::string& 
 
 void GuiScreen::logLine(const std::string& line) { w_.fDBG.appendLine(std::string_view(line)); }
 
-// Only an identified TA counts; the ports tried during discovery do not.
 QString GuiScreen::connectionText() const
 {
-    using namespace ta::link;
-    if (!link_ || !link_->cCom().IsOpen())
+    if (!link_ || !link_->identified())
         return {};
-    const AppContext& ctx = link_->context();
-    switch (ctx.transactionState) {
-    case tsSessionEcho:
-    case tsQuerying:
-    case tsSubmitting:
-    case tsUpgrading:
-        break;
-    default:
-        return {};
-    }
+    const ta::link::AppContext& ctx = w_.context();
     const QString model = ctx.taModel.empty() ? QStringLiteral("TA") : fromLink(ctx.taModel);
-    const QString port = portShownAs(link_->cCom().PortName());
+    const QString port = portShownAs(link_->portName());
     if (ctx.remoteChosen)
         return model + QStringLiteral(" at ") + fromLink(ctx.remoteNumber) + QStringLiteral(" via ") + port;
     return model + QStringLiteral(" on ") + port;

@@ -1,6 +1,7 @@
 // The link's screen on the program's six windows: what a sequence asks for
 // (a message, a log line, a window shown, enabled or filled) is done to the
-// window it concerns, and the windows' buttons are passed on to the link.
+// window it concerns. The windows reach the link one way: their signals,
+// connected here to its verbs.
 #pragma once
 
 #include "link/Context.h"
@@ -31,6 +32,7 @@ public:
     // The wizard, then the debug window with its first line when the debug
     // switch is on (the wizard keeps the focus).
     void show();
+    const ta::link::AppContext& context() const { return ctx_; }
 
     TfMain fMain;
     TfDetail fDetail;
@@ -48,7 +50,7 @@ public:
     explicit GuiScreen(GuiWindows& windows);
 
     // The wizard, the editor's toolbar and the connecting window's Cancel
-    // talk to this link from now on.
+    // talk to this link from now on; the status line describes its TA.
     void connectLink(ta::link::TaLink& link);
 
     // What ends the program; the default leaves the event loop.
@@ -101,6 +103,11 @@ private:
     TerminateHandler terminate_;
     ta::link::TaLink* link_ = nullptr;
 };
+
+// Each window's requests to the link's verbs.
+void connectWizard(TfMain& wizard, ta::link::TaLink& link);
+void connectEditor(TfDetail& editor, ta::link::TaLink& link);
+void connectCallWindow(TfCRemote& window, ta::link::TaLink& link);
 
 // Texts from the TA and the link are 8-bit characters, one to one.
 QString fromLink(const std::string& text);

@@ -47,14 +47,13 @@ TfDBG::TfDBG(QWidget* parent)
     meDBG->viewport()->installEventFilter(this);
 }
 
-void TfDBG::FormCreate(ta::link::AppContext& context, QWidget* mainWindow)
+void TfDBG::FormCreate(const ta::link::AppContext& context, QWidget* mainWindow)
 {
     if (!context.switches.debugLog) {
         hide();
         return;
     }
     show();
-    context.debugLine.clear();
     appendLine(debugHeaderLine(context.switches));
     if (mainWindow) {
         mainWindow->raise();

@@ -21,7 +21,7 @@ public:
 
     // Shows the window and writes its first line only when the debug switch
     // is on; then hands the focus to mainWindow (if any).
-    void FormCreate(ta::link::AppContext& context, QWidget* mainWindow = nullptr);
+    void FormCreate(const ta::link::AppContext& context, QWidget* mainWindow = nullptr);
 
     void appendLine(const QString& line);
     // Bytes from the TA: 8-bit characters, one to one.

@@ -182,11 +182,9 @@ void TfDetail::ToolButton1Click()
     if (path.isEmpty())
         return;
     const std::string file = QFile::encodeName(path).toStdString();
-    LoadDetails details;
-    const LoadResult result = loadProfileFile(file, ctx_.workingProfile, &details);
-    if (result != LoadResult::Ok) {
+    if (const auto loaded = loadProfileFile(file, ctx_.workingProfile); !loaded) {
         // The record and the controls are untouched; say why nothing changed.
-        showMessageBox(this, QString::fromLocal8Bit(loadErrorText(result, file, details).c_str()));
+        showMessageBox(this, QString::fromLocal8Bit(loaded.error()));
         return;
     }
     QWidget* shown = visiblePage();
@@ -212,11 +210,11 @@ void TfDetail::tbSaveClick()
     const QString path = dialogs_.chooseSave(this);
     if (path.isEmpty())
         return;
-    const std::string error = saveProfileFile(QFile::encodeName(path).toStdString(), ctx_.workingProfile);
+    const auto saved = saveProfileFile(QFile::encodeName(path).toStdString(), ctx_.workingProfile);
     // The save goes through a temporary file, so a failure leaves any older
     // file as it was; the user must learn that this one was not written.
-    if (!error.empty())
-        showMessageBox(this, QString::fromLocal8Bit(error.c_str()));
+    if (!saved)
+        showMessageBox(this, QString::fromLocal8Bit(saved.error()));
     else
         setProfileFile(path);
 }

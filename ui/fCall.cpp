@@ -32,7 +32,7 @@ TfCRemote::TfCRemote(QWidget* parent)
     bold.setBold(true);
     lCalling->setFont(bold);
     placeAfter(lCalling, 137, label1);
-    connect(btnCancel, &QPushButton::clicked, this, &TfCRemote::cancelClicked);
+    connect(btnCancel, &QPushButton::clicked, this, &TfCRemote::cancelRequested);
 }
 
 void TfCRemote::setCallingText(const QString& text)
@@ -44,7 +44,7 @@ void TfCRemote::setCallingText(const QString& text)
 void TfCRemote::closeEvent(QCloseEvent* event)
 {
     event->ignore();
-    emit cancelClicked();
+    emit cancelRequested();
 }
 
 void TfCRemote::showEvent(QShowEvent* event)

@@ -21,7 +21,7 @@ public:
     QPushButton* const btnCancel;
 
 signals:
-    void cancelClicked();
+    void cancelRequested();
 
 protected:
     void showEvent(QShowEvent* event) override;

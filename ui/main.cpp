@@ -2,7 +2,6 @@
 
 #include "link/PortList.h"
 #include "link/Screen.h"
-#include "link/TaLink.h"
 #include "profile/DefaultProfile.h"
 #include "profile/ProfileFile.h"
 #include "ui/GestEdit.h"
@@ -13,7 +12,6 @@
 #include <QButtonGroup>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QCoreApplication>
 #include <QFile>
 #include <QFrame>
 #include <QGridLayout>
@@ -118,17 +116,10 @@ TfMain::TfMain(ta::link::AppContext& ctx, const std::vector<std::string>& argume
 
 void TfMain::FormCreate(const std::vector<std::string>& arguments)
 {
-    ctx_.pendingOperation = ta::link::poNone;
     ctx_.switches = readSwitches(arguments);
     pcMain->setCurrentWidget(PG0);
-    ctx_.portPresent.fill(false);
     ctx_.taVariant = ctx_.switches.countryOption ? 2 : 3;
     ctx_.noPortPrefix = false;
-    ctx_.retryCount = 0;
-    ctx_.transactionState = ta::link::tsIdle;
-    ctx_.replyBuffer.clear();
-    ctx_.remoteChosen = false;
-    ctx_.remoteNumber.clear();
     ctx_.chosenPort.clear();
     refreshPorts();
     setWindowTitle(mainCaption());
@@ -201,17 +192,12 @@ void TfMain::connectControls()
             rbRemoteTAClick();
     });
     connect(eRemoteTel, &QLineEdit::textChanged, this, [this](const QString& text) {
-        ctx_.remoteNumber = text.toLatin1().toStdString();
+        if (rbRemoteTA->isChecked())
+            emit remoteChosen(text);
     });
     connect(cbPort, &QComboBox::currentIndexChanged, this, [this] { ctx_.chosenPort = chosenPort(); });
     connect(btnNext, &QPushButton::clicked, this, &TfMain::btnNextClick);
     connect(btnCancel, &QPushButton::clicked, this, &TfMain::btnCancelClick);
-}
-
-void TfMain::attach(ta::link::TaLink* link, ta::link::Screen* screen)
-{
-    link_ = link;
-    screen_ = screen;
 }
 
 void TfMain::remoteTelEnabled(bool on)
@@ -223,19 +209,13 @@ void TfMain::remoteTelEnabled(bool on)
 void TfMain::rbLocalTAClick()
 {
     remoteTelEnabled(false);
-    ctx_.remoteChosen = false;
-    ctx_.transactionState = ta::link::tsIdle;
-    if (link_)
-        link_->rbLocalTAClick();
+    emit localChosen();
 }
 
 void TfMain::rbRemoteTAClick()
 {
     remoteTelEnabled(true);
-    ctx_.remoteChosen = true;
-    ctx_.transactionState = ta::link::tsIdle;
-    if (link_)
-        link_->rbRemoteTAClick();
+    emit remoteChosen(eRemoteTel->text());
 }
 
 // Each item carries the path that is opened; a USB port is kept by its
@@ -302,8 +282,7 @@ void TfMain::btnNextClick()
         break;
     case psQueryTa:
         dialogs_.setCurrentFile(QString());
-        if (link_)
-            link_->startQueryFromWizard();
+        emit queryRequested();
         break;
     case psDefaults:
         loadDefaults();
@@ -325,10 +304,8 @@ void TfMain::loadFromFile()
 
 void TfMain::openProfile(const std::string& fileName)
 {
-    ta::LoadDetails details;
-    const ta::LoadResult result = ta::loadProfileFile(fileName, ctx_.workingProfile, &details);
-    if (result != ta::LoadResult::Ok) {
-        showMessageBox(this, QString::fromLocal8Bit(ta::loadErrorText(result, fileName, details)));
+    if (const auto loaded = ta::loadProfileFile(fileName, ctx_.workingProfile); !loaded) {
+        showMessageBox(this, QString::fromLocal8Bit(loaded.error()));
         return;
     }
     dialogs_.setCurrentFile(QFile::decodeName(QByteArray::fromStdString(fileName)));
@@ -355,15 +332,7 @@ void TfMain::handOver()
 
 // The program ends the orderly way: a call still up is hung up and the
 // local TA restored before the screen terminates.
-void TfMain::btnCancelClick()
-{
-    if (link_)
-        link_->endSession();
-    else if (screen_)
-        screen_->terminate();
-    else
-        QCoreApplication::exit(0);
-}
+void TfMain::btnCancelClick() { emit endRequested(); }
 
 // A close request (the window manager's, since the wizard has no close
 // button) stands for Cancel: a user who closes it wants the program to end.

@@ -1,7 +1,7 @@
 // TfMain: the main wizard. Two pages ask which TA to configure and where the
 // profile comes from; then the profile is loaded and the detail editor takes
-// over for the rest of the run. The link and the screen are attached after
-// every window exists.
+// over for the rest of the run. What needs the TA goes out as signals; the
+// screen that hands over to the editor is set after every window exists.
 #pragma once
 
 #include "link/Context.h"
@@ -22,7 +22,6 @@ class QStackedWidget;
 
 namespace ta::link {
 class Screen;
-class TaLink;
 } // namespace ta::link
 
 namespace ta::ui {
@@ -40,7 +39,7 @@ public:
     // Reads the switches from the arguments (without the program name).
     TfMain(ta::link::AppContext& ctx, const std::vector<std::string>& arguments, QWidget* parent = nullptr);
 
-    void attach(ta::link::TaLink* link, ta::link::Screen* screen);
+    void setScreen(ta::link::Screen* screen) { screen_ = screen; }
     ProfileDialogs& dialogs() { return dialogs_; }
 
     // "Read from file" without the dialog: a loaded file goes straight to the
@@ -78,6 +77,14 @@ public:
     QPushButton* const btnNext;
     QPushButton* const btnCancel;
 
+signals:
+    // The TA choice; the remote one again whenever its number changes.
+    void localChosen();
+    void remoteChosen(const QString& number);
+    void queryRequested();
+    // Cancel, or a close request: the program ends the orderly way.
+    void endRequested();
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
@@ -94,7 +101,6 @@ private:
 
     ta::link::AppContext& ctx_;
     ProfileDialogs dialogs_;
-    ta::link::TaLink* link_ = nullptr;
     ta::link::Screen* screen_ = nullptr;
 };
 

@@ -11,10 +11,9 @@ int runBatch(const CommandLine& line, std::ostream& out, std::ostream& err)
 {
     if (line.operands().size() != 1)
         return usageError(err, line, "batch needs one profile file");
-    std::string error;
-    const auto profile = loadProfileOrError(line.operands()[0], error, &err);
+    const auto profile = readProfile(line.operands()[0], &err);
     if (!profile)
-        return fail(err, error);
+        return fail(err, profile.error());
     for (const std::string& command : atcmd::buildSubmitBatch(*profile, listOptionsFrom(line)))
         out << command << '\n';
     return kExitOk;

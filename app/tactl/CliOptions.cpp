@@ -45,43 +45,44 @@ atcmd::Options listOptionsFrom(const CommandLine& line)
     return options;
 }
 
-std::optional<TaProfile> loadProfileOrError(const std::string& path, std::string& error, std::ostream* warnings)
+int exitCode(const Result<>& done, std::ostream& err) { return done ? kExitOk : fail(err, done.error()); }
+
+Result<TaProfile> readProfile(const std::string& path, std::ostream* warnings)
 {
     TaProfile profile{};
-    LoadDetails details;
     const std::string name = isStdio(path) ? "standard input" : path;
-    const LoadResult result =
-        isStdio(path) ? loadProfileFrom(STDIN_FILENO, profile, &details) : loadProfileFile(path, profile, &details);
-    if (result != LoadResult::Ok) {
-        error = loadErrorText(result, name, details);
-        return std::nullopt;
-    }
-    if (warnings && details.bytesRead < kProfileSize)
-        *warnings << "tactl: warning: " << name << " holds " << details.bytesRead << " of the " << kProfileSize
+    const auto bytesRead =
+        isStdio(path) ? loadProfileFrom(STDIN_FILENO, profile, name) : loadProfileFile(path, profile);
+    if (!bytesRead)
+        return unexpected(bytesRead.error());
+    if (warnings && *bytesRead < kProfileSize)
+        *warnings << "tactl: warning: " << name << " holds " << *bytesRead << " of the " << kProfileSize
                   << " bytes of a profile; the settings after them are zero\n";
     return profile;
 }
 
-std::string outputRefusal(const std::string& path)
+Result<> checkOutput(const std::string& path)
 {
     if (isStdio(path) && ::isatty(STDOUT_FILENO) == 1)
-        return "will not write a binary profile to a terminal; redirect standard output";
+        return unexpected("will not write a binary profile to a terminal; redirect standard output");
     return {};
 }
 
-std::string writeProfile(const std::string& path, TaProfile& profile, std::ostream& out)
+Result<> writeProfile(const std::string& path, TaProfile& profile, std::ostream& out)
 {
     if (!isStdio(path))
         return saveProfileFile(path, profile);
-    if (std::string refusal = outputRefusal(path); !refusal.empty())
-        return refusal;
+    if (auto output = checkOutput(path); !output)
+        return output;
     std::memcpy(profile.magic, kProfileMagic, sizeof profile.magic);
     out.write(reinterpret_cast<const char*>(&profile), std::streamsize(sizeof profile));
     out.flush();
-    return out ? "" : "Cannot write the profile to standard output";
+    if (!out)
+        return unexpected("Cannot write the profile to standard output");
+    return {};
 }
 
-std::optional<std::string> readTextOrError(const std::string& path, std::string& error)
+Result<std::string> readText(const std::string& path)
 {
     const std::string name = isStdio(path) ? "standard input" : path;
     const int fd = isStdio(path) ? STDIN_FILENO : ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
@@ -90,14 +91,10 @@ std::optional<std::string> readTextOrError(const std::string& path, std::string&
     const int readError = errno;
     if (fd >= 0 && !isStdio(path))
         ::close(fd);
-    if (!read) {
-        error = "Cannot read " + name + ": " + std::strerror(readError);
-        return std::nullopt;
-    }
-    if (text.size() > kMaxTextSize) {
-        error = name + " is larger than any profile text (" + std::to_string(kMaxTextSize) + " bytes)";
-        return std::nullopt;
-    }
+    if (!read)
+        return unexpected("Cannot read " + name + ": " + std::strerror(readError));
+    if (text.size() > kMaxTextSize)
+        return unexpected(name + " is larger than any profile text (" + std::to_string(kMaxTextSize) + " bytes)");
     return text;
 }
 

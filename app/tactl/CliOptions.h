@@ -4,11 +4,11 @@
 #pragma once
 
 #include <iosfwd>
-#include <optional>
 #include <string>
 
 #include "OptionTable.h"
 #include "atcmd/Options.h"
+#include "profile/Result.h"
 #include "profile/TaProfile.h"
 
 namespace ta::tactl {
@@ -20,22 +20,23 @@ inline bool isStdio(const std::string& path) { return path == "-"; }
 // the two --clear-*-charge flags as the query list and the batch take them.
 atcmd::Options listOptionsFrom(const CommandLine& line);
 
-// Loads a profile file ("-": standard input) into a zeroed record; on
-// failure returns nullopt with a one-line reason in error. A file shorter
-// than the record loads, with a warning on warnings when given.
-std::optional<TaProfile> loadProfileOrError(const std::string& path, std::string& error,
-                                            std::ostream* warnings = nullptr);
+// kExitOk, or the reason on err and kExitFailure.
+int exitCode(const Result<>& done, std::ostream& err);
+
+// Loads a profile file ("-": standard input) into a zeroed record. A file
+// shorter than the record loads, with a warning on warnings when given.
+Result<TaProfile> readProfile(const std::string& path, std::ostream* warnings = nullptr);
 
 // Sets the magic and writes the record to the file, replacing it in one
-// step, or to out for "-" (never to a terminal). "" or a one-line error.
-std::string writeProfile(const std::string& path, TaProfile& profile, std::ostream& out);
+// step, or to out for "-" (never to a terminal).
+Result<> writeProfile(const std::string& path, TaProfile& profile, std::ostream& out);
 
-// Why the profile cannot go to path ("-" on a terminal), or "": asked
+// Whether the profile can go to path ("-" on a terminal cannot): asked
 // before a long exchange rather than after it.
-std::string outputRefusal(const std::string& path);
+Result<> checkOutput(const std::string& path);
 
 // The whole of a text file ("-": standard input), at most kMaxTextSize bytes.
 constexpr std::size_t kMaxTextSize = 1 << 20;
-std::optional<std::string> readTextOrError(const std::string& path, std::string& error);
+Result<std::string> readText(const std::string& path);
 
 } // namespace ta::tactl

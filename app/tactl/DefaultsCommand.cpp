@@ -12,8 +12,7 @@ int runDefaults(const CommandLine& line, std::ostream& out, std::ostream& err)
         return usageError(err, line, "defaults needs an output file: -o FILE.CFG, and nothing else");
     TaProfile profile{};
     buildDefaultProfile(profile, line.has("x25"), !line.has("no-datetime"));
-    const std::string error = writeProfile(line.value("output"), profile, out);
-    return error.empty() ? kExitOk : fail(err, error);
+    return exitCode(writeProfile(line.value("output"), profile, out), err);
 }
 
 const CommandRegistrar reg{{"defaults", "-o FILE.CFG",

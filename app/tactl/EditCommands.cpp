@@ -13,35 +13,38 @@ constexpr int kDiffDifferent = 1;
 constexpr int kDiffTrouble = 2;
 
 // A number, or for a coded field also its label ("countryCode=UK").
-std::string setNumber(TaProfile& profile, const FieldInfo& field, const std::string& text)
+Result<> setNumber(TaProfile& profile, const FieldInfo& field, const std::string& text)
 {
     auto value = parseDecimal(text);
     if (!value)
         value = codeOfLabel(field, text);
     if (!value)
-        return field.codes.empty() ? "takes a number" : "takes a code or the label of one";
-    const std::string problem = checkEditedNumber(field, *value);
-    return problem.empty() ? storeNumber(profile, field, *value) : problem;
+        return unexpected(field.codes.empty() ? "takes a number" : "takes a code or the label of one");
+    if (auto edit = checkEditedNumber(field, *value); !edit)
+        return edit;
+    return storeNumber(profile, field, *value);
 }
 
-std::string assign(TaProfile& profile, const std::string& assignment)
+Result<> setText(TaProfile& profile, const FieldInfo& field, const std::string& text)
+{
+    if (auto edit = checkEditedText(field, text); !edit)
+        return edit;
+    return storeText(profile, field, text);
+}
+
+Result<> assign(TaProfile& profile, const std::string& assignment)
 {
     const auto equals = assignment.find('=');
     if (equals == std::string::npos)
-        return "'" + assignment + "' is not name=value";
+        return unexpected("'" + assignment + "' is not name=value");
     const std::string name = assignment.substr(0, equals), value = assignment.substr(equals + 1);
     const FieldInfo* field = findField(name);
     if (!field)
-        return "no such field: '" + name + "' (tactl show lists them)";
-    std::string problem;
-    if (field->kind == FieldKind::Text) {
-        problem = checkEditedText(*field, value);
-        if (problem.empty())
-            problem = storeText(profile, *field, value);
-    } else {
-        problem = setNumber(profile, *field, value);
-    }
-    return problem.empty() ? "" : name + " " + problem + ", not '" + value + "'";
+        return unexpected("no such field: '" + name + "' (tactl show lists them)");
+    const auto set = field->kind == FieldKind::Text ? setText(profile, *field, value) : setNumber(profile, *field, value);
+    if (!set)
+        return unexpected(name + " " + set.error() + ", not '" + value + "'");
+    return {};
 }
 
 // Every assignment is checked before the file is touched: one refusal
@@ -53,15 +56,13 @@ int runSet(const CommandLine& line, std::ostream& out, std::ostream& err)
         return usageError(err, line, "set needs a profile file and at least one name=value");
     if (isStdio(operands[0]))
         return usageError(err, line, "set edits a file in place; '-' is none");
-    std::string error;
-    auto profile = loadProfileOrError(operands[0], error);
+    auto profile = readProfile(operands[0]);
     if (!profile)
-        return fail(err, error);
+        return fail(err, profile.error());
     for (std::size_t i = 1; i < operands.size(); ++i)
-        if (const std::string problem = assign(*profile, operands[i]); !problem.empty())
-            return fail(err, problem, kExitUsage);
-    error = writeProfile(operands[0], *profile, out);
-    return error.empty() ? kExitOk : fail(err, error);
+        if (const auto assigned = assign(*profile, operands[i]); !assigned)
+            return fail(err, assigned.error(), kExitUsage);
+    return exitCode(writeProfile(operands[0], *profile, out), err);
 }
 
 int runDiff(const CommandLine& line, std::ostream& out, std::ostream& err)
@@ -71,11 +72,12 @@ int runDiff(const CommandLine& line, std::ostream& out, std::ostream& err)
         return fail(err, "diff needs two profile files (see tactl diff --help)", kDiffTrouble);
     if (isStdio(operands[0]) && isStdio(operands[1]))
         return fail(err, "only one of the two files can be standard input", kDiffTrouble);
-    std::string error;
-    const auto a = loadProfileOrError(operands[0], error);
-    const auto b = a ? loadProfileOrError(operands[1], error) : std::nullopt;
-    if (!a || !b)
-        return fail(err, error, kDiffTrouble);
+    const auto a = readProfile(operands[0]);
+    if (!a)
+        return fail(err, a.error(), kDiffTrouble);
+    const auto b = readProfile(operands[1]);
+    if (!b)
+        return fail(err, b.error(), kDiffTrouble);
     int exitCode = kExitOk;
     for (const FieldInfo& field : profileFields()) {
         const std::string before = shownValue(*a, field), after = shownValue(*b, field);
@@ -94,20 +96,18 @@ int runImport(const CommandLine& line, std::ostream& out, std::ostream& err)
         return usageError(err, line, "import needs one text file and -o FILE.CFG");
     if (isStdio(operands[0]) && isStdio(line.value("base")))
         return usageError(err, line, "the text and --base cannot both be standard input");
-    std::string error;
-    std::optional<TaProfile> profile = TaProfile{};
-    if (line.has("base"))
-        profile = loadProfileOrError(line.value("base"), error);
-    const auto text = profile ? readTextOrError(operands[0], error) : std::nullopt;
+    auto profile = line.has("base") ? readProfile(line.value("base")) : Result<TaProfile>(TaProfile{});
+    if (!profile)
+        return fail(err, profile.error());
+    const auto text = readText(operands[0]);
     if (!text)
-        return fail(err, error);
-    const int fields = readProfileText(*text, *profile, error);
-    if (fields < 0)
-        return fail(err, operands[0] + ": " + error);
-    if (fields == 0)
+        return fail(err, text.error());
+    const auto fields = readProfileText(*text, *profile);
+    if (!fields)
+        return fail(err, operands[0] + ": " + fields.error());
+    if (*fields == 0)
         return fail(err, operands[0] + ": no fields to import");
-    error = writeProfile(line.value("output"), *profile, out);
-    return error.empty() ? kExitOk : fail(err, error);
+    return exitCode(writeProfile(line.value("output"), *profile, out), err);
 }
 
 const CommandRegistrar setReg{{"set", "FILE.CFG NAME=VALUE...",

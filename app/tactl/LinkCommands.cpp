@@ -27,10 +27,8 @@ int runIdentify(const CommandLine& line, std::ostream& out, std::ostream& err)
     if (!line.operands().empty())
         return usageError(err, line, "unexpected argument '" + line.operands()[0] + "'");
     LinkSession session(linkOptionsFrom(line), err);
-    bool identified = false;
-    session.link().setSessionReadyHook([&] { identified = true; });
-    session.link().startQueryFromWizard();
-    if (!session.runUntil([&] { return identified; }))
+    session.link().requestIdentify();
+    if (!session.runUntil([&] { return session.screen().identifyFinished(); }))
         return sequenceFailed(session);
     const auto& ctx = session.ctx();
     out << "port = " << session.portText() << '\n'
@@ -44,12 +42,10 @@ int runIdentify(const CommandLine& line, std::ostream& out, std::ostream& err)
 
 bool saveQueried(LinkSession& session, const std::string& path, std::ostream& out, std::ostream& err)
 {
-    const std::string error = writeProfile(path, session.ctx().workingProfile, out);
-    if (!error.empty()) {
-        err << "tactl: " << error << '\n';
-        return false;
-    }
-    return true;
+    const auto written = writeProfile(path, session.ctx().workingProfile, out);
+    if (!written)
+        err << "tactl: " << written.error() << '\n';
+    return bool(written);
 }
 
 void printTaTexts(const link::AppContext& ctx, std::ostream& out)
@@ -63,7 +59,7 @@ void printTaTexts(const link::AppContext& ctx, std::ostream& out)
 bool queryTa(LinkSession& session)
 {
     session.screen().actAsEditor(false);
-    session.link().startQueryFromWizard();
+    session.link().requestQuery();
     return session.runUntil([&] { return session.screen().queryFinished(); });
 }
 
@@ -73,8 +69,8 @@ int runQuery(const CommandLine& line, std::ostream& out, std::ostream& err)
     const LinkCliOptions options = linkOptionsFrom(line);
     if (options.output.empty() || !line.operands().empty())
         return usageError(err, line, "query needs -o FILE.CFG and nothing else");
-    if (const std::string refusal = outputRefusal(options.output); !refusal.empty())
-        return fail(err, refusal);
+    if (const auto output = checkOutput(options.output); !output)
+        return fail(err, output.error());
     LinkSession session(options, err);
     if (!queryTa(session))
         return sequenceFailed(session);
@@ -86,21 +82,22 @@ int runQuery(const CommandLine& line, std::ostream& out, std::ostream& err)
 }
 
 // The backup must not replace the profile that is about to be written.
-std::string backupClash(const std::string& backup, const std::string& profile)
+Result<> checkBackup(const std::string& backup, const std::string& profile)
 {
     std::error_code error;
     if (!backup.empty() && !profile.empty() && !isStdio(profile) && std::filesystem::equivalent(backup, profile, error))
-        return "--backup names the profile to be written";
+        return unexpected("--backup names the profile to be written");
     return {};
 }
 
 std::optional<TaProfile> profileToWrite(const std::string& path, std::ostream& err)
 {
-    std::string error;
-    auto profile = loadProfileOrError(path, error, &err);
-    if (!profile)
-        err << "tactl: " << error << '\n';
-    return profile;
+    auto profile = readProfile(path, &err);
+    if (!profile) {
+        err << "tactl: " << profile.error() << '\n';
+        return std::nullopt;
+    }
+    return *profile;
 }
 
 // The write under way runs to its end, with --verify its read-back too; the
@@ -129,8 +126,8 @@ int runSubmit(const CommandLine& line, std::ostream& out, std::ostream& err)
     if (line.operands().size() != 1)
         return usageError(err, line, "submit needs one profile file");
     const LinkCliOptions options = linkOptionsFrom(line);
-    if (const std::string clash = backupClash(options.backup, line.operands()[0]); !clash.empty())
-        return usageError(err, line, clash);
+    if (const auto backup = checkBackup(options.backup, line.operands()[0]); !backup)
+        return usageError(err, line, backup.error());
     const auto profile = profileToWrite(line.operands()[0], err);
     if (!profile)
         return kExitFailure;
@@ -140,7 +137,7 @@ int runSubmit(const CommandLine& line, std::ostream& out, std::ostream& err)
         return sequenceFailed(session);
     session.ctx().workingProfile = *profile;
     startWrite(session);
-    session.link().tbSubmitClick();
+    session.link().requestSubmit();
     return finishWrite(session, out, err);
 }
 
@@ -149,8 +146,8 @@ int runUpgrade(const CommandLine& line, std::ostream& out, std::ostream& err)
     if (line.operands().size() != 1)
         return usageError(err, line, "upgrade needs one firmware file");
     const LinkCliOptions options = linkOptionsFrom(line);
-    if (const std::string clash = backupClash(options.backup, options.profile); !clash.empty())
-        return usageError(err, line, clash);
+    if (const auto backup = checkBackup(options.backup, options.profile); !backup)
+        return usageError(err, line, backup.error());
     std::optional<TaProfile> profile;
     if (!options.profile.empty()) {
         profile = profileToWrite(options.profile, err);
@@ -166,7 +163,7 @@ int runUpgrade(const CommandLine& line, std::ostream& out, std::ostream& err)
     if (profile)
         session.ctx().workingProfile = *profile;
     startWrite(session);
-    session.link().tbUpgradeClick(line.operands()[0]);
+    session.link().requestUpgrade(line.operands()[0]);
     return finishWrite(session, out, err);
 }
 

@@ -49,8 +49,6 @@ link::AppContext LinkSession::makeContext(const LinkCliOptions& options)
     application();
     link::AppContext ctx;
     ctx.switches = options.switches;
-    ctx.remoteChosen = !options.remoteNumber.empty();
-    ctx.remoteNumber = options.remoteNumber;
     ctx.chosenPort = options.port;
     ctx.clearLastCharge = options.clearLastCharge;
     ctx.clearAccCharge = options.clearAccCharge;
@@ -63,13 +61,15 @@ LinkSession::LinkSession(const LinkCliOptions& options, std::ostream& err)
       screen_(ctx_, err, options.debug, TerminalScreen::stderrIsTerminal()), link_(ctx_, clock_, counting_, screen_),
       stats_(options.stats), stopSignals_(clock_, [this](int signal) { stopSignalled(signal); })
 {
-    link_.cCom().setReadinessWakeups(!options.pollOnly);
+    link_.setReadinessWakeups(!options.pollOnly);
+    if (!options.remoteNumber.empty())
+        link_.chooseRemote(options.remoteNumber);
     screen_.watchBytes(&counting_.counts());
 }
 
 std::string LinkSession::portText() const
 {
-    const std::string& name = const_cast<link::TaLink&>(link_).cCom().PortName();
+    const std::string& name = link_.portName();
     const int number = link::comNumberOf(name);
     const std::string label = link::describePort(backend_.resolve(name)).label();
     return number == 0 ? label : "COM" + std::to_string(number) + " " + label;

@@ -9,25 +9,29 @@
 namespace ta::tactl {
 namespace {
 
-std::string checkVariant(const std::string& value)
+Result<> checkVariant(const std::string& value)
 {
-    return value == "1" || value == "2" || value == "3" ? "" : "takes 1 (RS232 port), 2 (USB port) or 3 (both)";
+    if (value == "1" || value == "2" || value == "3")
+        return {};
+    return unexpected("takes 1 (RS232 port), 2 (USB port) or 3 (both)");
 }
 
 // The number goes into the dial command as it is: only what the wizard's
 // number field takes may pass.
-std::string checkRemoteNumber(const std::string& value)
+Result<> checkRemoteNumber(const std::string& value)
 {
     if (value.empty() || value.size() >= kNumberLen || !isPhoneText(value))
-        return "takes a telephone number of 1 to 32 digits, '-', '*', '#', blanks, '(', ')', '[' or ']'";
+        return unexpected("takes a telephone number of 1 to 32 digits, '-', '*', '#', blanks, '(', ')', '[' or ']'");
     return {};
 }
 
 // The backup is a file of its own, never the terminal or a pipe that the
 // listing of differences shares.
-std::string checkBackupPath(const std::string& value)
+Result<> checkBackupPath(const std::string& value)
 {
-    return value.empty() || value == "-" ? "takes the name of a file" : "";
+    if (value.empty() || value == "-")
+        return unexpected("takes the name of a file");
+    return {};
 }
 
 const std::vector<Option> kOptions = {
@@ -96,7 +100,7 @@ std::string CommandLine::value(std::string_view name) const
     return found == values_.end() || found->second.empty() ? std::string() : found->second.back();
 }
 
-std::optional<CommandLine> parseCommandLine(const Command& command, Args args, std::string& error)
+Result<CommandLine> parseCommandLine(const Command& command, Args args)
 {
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsCompactedShortOptions);
@@ -107,10 +111,10 @@ std::optional<CommandLine> parseCommandLine(const Command& command, Args args, s
     for (const std::string& arg : args)
         arguments << qt(arg);
     if (!parser.parse(arguments)) {
-        error = bytes(parser.errorText());
+        std::string error = bytes(parser.errorText());
         if (error.ends_with('.'))
             error.pop_back();
-        return std::nullopt;
+        return unexpected(error);
     }
     CommandLine line;
     line.command_ = &command;
@@ -120,11 +124,9 @@ std::optional<CommandLine> parseCommandLine(const Command& command, Args args, s
         auto& values = line.values_[option->name];
         for (const QString& value : parser.values(qt(option->name))) {
             values.push_back(bytes(value));
-            const std::string problem = option->check ? option->check(values.back()) : "";
-            if (!problem.empty()) {
-                error = "--" + option->name + " " + problem + ", not '" + values.back() + "'";
-                return std::nullopt;
-            }
+            const Result<> fits = option->check ? option->check(values.back()) : Result<>();
+            if (!fits)
+                return unexpected("--" + option->name + " " + fits.error() + ", not '" + values.back() + "'");
         }
     }
     for (const QString& operand : parser.positionalArguments())

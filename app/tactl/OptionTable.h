@@ -5,9 +5,9 @@
 #pragma once
 
 #include "CommandTable.h"
+#include "profile/Result.h"
 
 #include <map>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -20,7 +20,7 @@ struct Option {
     std::string valueName;          // "FILE", "1|2|3" (the choices); empty for a flag
     std::string help;               // one line
     std::vector<std::string> scope; // commands and option sets that take it; "*": all
-    std::string (*check)(const std::string& value) = nullptr; // "" when the value will do
+    Result<> (*check)(const std::string& value) = nullptr; // refuses a value that will not do
 };
 
 // Every option, in the order help lists them.
@@ -40,7 +40,7 @@ public:
     const Command& command() const { return *command_; }
 
 private:
-    friend std::optional<CommandLine> parseCommandLine(const Command&, Args, std::string&);
+    friend Result<CommandLine> parseCommandLine(const Command&, Args);
     const Command* command_ = nullptr;
     std::map<std::string, std::vector<std::string>> values_;
     std::vector<std::string> operands_;
@@ -49,8 +49,8 @@ private:
 // Parses the arguments after the command name: "--name value",
 // "--name=value", "-o value", "-ovalue", flags, "--" (all that follows is
 // an operand) and "-" (an operand: standard input or output). Options may
-// follow operands. On error returns nullopt with the reason in error.
-std::optional<CommandLine> parseCommandLine(const Command& command, Args args, std::string& error);
+// follow operands.
+Result<CommandLine> parseCommandLine(const Command& command, Args args);
 
 // "tactl NAME [OPTIONS] OPERANDS", the summary and every option with its help.
 std::string commandHelp(const Command& command);

@@ -3,7 +3,6 @@
 // there now.
 #include "OptionTable.h"
 
-#include "link/Context.h"
 #include "link/PortList.h"
 #include "link/PortReport.h"
 #include "link/PosixSerial.h"

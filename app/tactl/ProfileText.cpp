@@ -73,36 +73,38 @@ std::string trimmed(std::string_view text)
 }
 
 // "216" or "216 (Other)": the label, when given, must be the value's own.
-std::string storeByteText(TaProfile& profile, const FieldInfo& field, std::string_view text)
+Result<> storeByteText(TaProfile& profile, const FieldInfo& field, std::string_view text)
 {
     const auto space = text.find(' ');
     const auto number = parseDecimal(text.substr(0, space));
     if (!number)
-        return "is not a number: '" + std::string(text) + "'";
+        return unexpected("is not a number: '" + std::string(text) + "'");
     if (space != std::string_view::npos) {
         const std::string_view label = text.substr(space + 1);
         if (label.size() < 2 || label.front() != '(' || label.back() != ')' ||
             labelOf(field, *number) != trimmed(label.substr(1, label.size() - 2)))
-            return "has '" + std::string(label) + "', which is not the label of " + std::to_string(*number);
+            return unexpected("has '" + std::string(label) + "', which is not the label of " + std::to_string(*number));
     }
     return storeNumber(profile, field, *number);
 }
 
-std::string storeLineValue(TaProfile& profile, const FieldInfo& field, std::string_view text)
+Result<> storeLineValue(TaProfile& profile, const FieldInfo& field, std::string_view text)
 {
     if (field.kind == FieldKind::Byte)
         return storeByteText(profile, field, text);
     if (field.kind == FieldKind::Word) {
         const auto number = parseDecimal(text);
-        return number ? storeNumber(profile, field, *number) : "is not a number: '" + std::string(text) + "'";
+        if (!number)
+            return unexpected("is not a number: '" + std::string(text) + "'");
+        return storeNumber(profile, field, *number);
     }
     std::string bytes;
     if (!unescape(text, bytes))
-        return "has a backslash that is neither \\\\ nor \\xNN";
+        return unexpected("has a backslash that is neither \\\\ nor \\xNN");
     return storeText(profile, field, bytes);
 }
 
-int readLines(std::string_view text, TaProfile& profile, std::string& error)
+Result<int> readLines(std::string_view text, TaProfile& profile)
 {
     std::set<std::string> seen;
     int lineNumber = 0;
@@ -118,55 +120,50 @@ int readLines(std::string_view text, TaProfile& profile, std::string& error)
             continue;
         const std::string where = "line " + std::to_string(lineNumber) + ": ";
         const auto equals = line.find('=');
-        if (equals == std::string_view::npos) {
-            error = where + "expected 'name = value'";
-            return -1;
-        }
+        if (equals == std::string_view::npos)
+            return unexpected(where + "expected 'name = value'");
         const std::string name = trimmed(line.substr(0, equals));
         std::string_view value = line.substr(equals + 1);
         if (value.starts_with(' '))
             value.remove_prefix(1);
         const FieldInfo* field = findField(name);
-        std::string problem = !field                        ? "no such field"
-                              : !seen.insert(name).second ? "given twice"
-                                                          : storeLineValue(profile, *field, value);
-        if (!problem.empty()) {
-            error = where + name + " " + problem;
-            return -1;
-        }
+        const Result<> stored = !field                        ? unexpected("no such field")
+                                : !seen.insert(name).second ? unexpected("given twice")
+                                                            : storeLineValue(profile, *field, value);
+        if (!stored)
+            return unexpected(where + name + " " + stored.error());
     }
     return int(seen.size());
 }
 
-std::string storeJsonValue(TaProfile& profile, const FieldInfo& field, const QJsonValue& value)
+Result<> storeJsonValue(TaProfile& profile, const FieldInfo& field, const QJsonValue& value)
 {
     if (field.kind == FieldKind::Text) {
         if (!value.isString())
-            return "takes a string";
+            return unexpected("takes a string");
         std::string bytes;
         for (const QChar c : value.toString()) {
             if (c.unicode() > 0xFF)
-                return "has a character beyond U+00FF";
+                return unexpected("has a character beyond U+00FF");
             bytes += char(c.unicode());
         }
         return storeText(profile, field, bytes);
     }
     const double number = value.toDouble(-1);
     if (!value.isDouble() || number < 0 || number > 1e9 || number != std::floor(number))
-        return "takes a whole number";
+        return unexpected("takes a whole number");
     return storeNumber(profile, field, unsigned(number));
 }
 
-int readJson(std::string_view text, TaProfile& profile, std::string& error)
+Result<int> readJson(std::string_view text, TaProfile& profile)
 {
     QJsonParseError parseError{};
     const auto document = QJsonDocument::fromJson(QByteArray(text.data(), qsizetype(text.size())), &parseError);
-    if (!document.isObject()) {
-        error = "JSON: " + (parseError.error == QJsonParseError::NoError ? std::string("not an object")
-                                                                          : parseError.errorString().toStdString()) +
-                " (at byte " + std::to_string(parseError.offset) + ")";
-        return -1;
-    }
+    if (!document.isObject())
+        return unexpected("JSON: " +
+                          (parseError.error == QJsonParseError::NoError ? std::string("not an object")
+                                                                         : parseError.errorString().toStdString()) +
+                          " (at byte " + std::to_string(parseError.offset) + ")");
     const QJsonObject object = document.object();
     std::map<const FieldInfo*, std::string> labels;
     int count = 0;
@@ -174,25 +171,18 @@ int readJson(std::string_view text, TaProfile& profile, std::string& error)
         std::string name = it.key().toStdString();
         const bool isLabel = name.ends_with(".label");
         const FieldInfo* field = findField(isLabel ? name.substr(0, name.size() - 6) : name);
-        std::string problem;
         if (!field || (isLabel && field->codes.empty()))
-            problem = "no such field";
-        else if (isLabel)
+            return unexpected(name + " no such field");
+        if (isLabel)
             labels[field] = it.value().toString().toStdString();
-        else
-            problem = storeJsonValue(profile, *field, it.value());
-        if (!problem.empty()) {
-            error = name + " " + problem;
-            return -1;
-        }
+        else if (const auto stored = storeJsonValue(profile, *field, it.value()); !stored)
+            return unexpected(name + " " + stored.error());
         count += isLabel ? 0 : 1;
     }
     for (const auto& [field, label] : labels) {
         const unsigned value = numberIn(profile, *field);
-        if (labelOf(*field, value) != label) {
-            error = field->name + ".label '" + label + "' is not the label of " + std::to_string(value);
-            return -1;
-        }
+        if (labelOf(*field, value) != label)
+            return unexpected(field->name + ".label '" + label + "' is not the label of " + std::to_string(value));
     }
     return count;
 }
@@ -226,12 +216,12 @@ std::string profileJson(const TaProfile& profile)
     return text + "\n}\n";
 }
 
-int readProfileText(std::string_view text, TaProfile& profile, std::string& error)
+Result<int> readProfileText(std::string_view text, TaProfile& profile)
 {
     const auto first = text.find_first_not_of(" \t\r\n");
     if (first != std::string_view::npos && text[first] == '{')
-        return readJson(text, profile, error);
-    return readLines(text, profile, error);
+        return readJson(text, profile);
+    return readLines(text, profile);
 }
 
 } // namespace ta::tactl

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "profile/FieldList.h"
+#include "profile/Result.h"
 
 namespace ta::tactl {
 
@@ -22,7 +23,7 @@ std::string profileJson(const TaProfile& profile);
 // Reads either form (JSON when the text begins with "{") into the record:
 // the fields named there change, every other byte stays. A value must fit
 // its field's width; labels must match their values. Returns the number of
-// fields read, or -1 with the reason in error ("line 3: ...").
-int readProfileText(std::string_view text, TaProfile& profile, std::string& error);
+// fields read, or the reason ("line 3: ...").
+Result<int> readProfileText(std::string_view text, TaProfile& profile);
 
 } // namespace ta::tactl

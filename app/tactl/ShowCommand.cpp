@@ -10,10 +10,9 @@ int runShow(const CommandLine& line, std::ostream& out, std::ostream& err)
 {
     if (line.operands().size() != 1)
         return usageError(err, line, "show needs one profile file");
-    std::string error;
-    const auto profile = loadProfileOrError(line.operands()[0], error, &err);
+    const auto profile = readProfile(line.operands()[0], &err);
     if (!profile)
-        return fail(err, error);
+        return fail(err, profile.error());
     out << (line.has("json") ? profileJson(*profile) : profileLines(*profile));
     return kExitOk;
 }

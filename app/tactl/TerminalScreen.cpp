@@ -42,6 +42,7 @@ void TerminalScreen::resetOutcome()
 {
     failed_ = false;
     failure_.clear();
+    identifyFinished_ = false;
     queryFinished_ = false;
     submitFinished_ = false;
 }

@@ -40,6 +40,7 @@ public:
 
     bool failed() const { return failed_; }
     const std::string& failure() const { return failure_; }
+    bool identifyFinished() const { return identifyFinished_; }
     bool queryFinished() const { return queryFinished_; }
     bool submitFinished() const { return submitFinished_; }
     bool terminated() const { return terminated_; }
@@ -74,6 +75,7 @@ public:
     void showRebooting(bool visible) override;
     void setTickText(const std::string& text) override;
     void terminate() override { terminated_ = true; }
+    void identifyDone() override { identifyFinished_ = true; }
     void queryDone() override { queryFinished_ = true; }
     void submitDone() override { submitFinished_ = true; }
     void readBackDone(const std::vector<atcmd::Difference>& differences) override { differences_ = differences; }
@@ -91,6 +93,7 @@ private:
     bool editorShown_ = false;
     bool failed_ = false;
     std::string failure_;
+    bool identifyFinished_ = false;
     bool queryFinished_ = false;
     bool submitFinished_ = false;
     bool terminated_ = false;

@@ -33,10 +33,9 @@ const CommandRegistrar helpCommand{{"help", "[COMMAND]", "list the commands, or 
 
 int runCommand(const Command& command, Args args)
 {
-    std::string error;
-    const auto line = parseCommandLine(command, args, error);
+    const auto line = parseCommandLine(command, args);
     if (!line)
-        return usageError(std::cerr, command, error);
+        return usageError(std::cerr, command, line.error());
     if (line->has("help")) {
         std::cout << commandHelp(command);
         return kExitOk;

@@ -40,17 +40,16 @@ bool isSwitch(const std::string& argument)
     return ui::switchOfArgument(upper) >= 0;
 }
 
-TautilArguments only(TautilArguments::Action action, std::string error = {})
+TautilArguments only(TautilArguments::Action action)
 {
     TautilArguments result;
     result.action = action;
-    result.error = std::move(error);
     return result;
 }
 
 } // namespace
 
-TautilArguments readTautilArguments(const std::vector<std::string>& arguments)
+Result<TautilArguments> readTautilArguments(const std::vector<std::string>& arguments)
 {
     TautilArguments result;
     bool operandsOnly = false;
@@ -69,10 +68,9 @@ TautilArguments readTautilArguments(const std::vector<std::string>& arguments)
             if (qt->takesValue && argument.find('=') == std::string::npos && i + 1 < arguments.size())
                 ++i;
         } else if (option) {
-            return only(TautilArguments::Action::Refuse, "unknown option '" + argument + "'");
+            return unexpected("unknown option '" + argument + "'");
         } else if (!result.profileFile.empty()) {
-            return only(TautilArguments::Action::Refuse,
-                        "one profile file at a time, not '" + result.profileFile + "' and '" + argument + "'");
+            return unexpected("one profile file at a time, not '" + result.profileFile + "' and '" + argument + "'");
         } else {
             result.profileFile = argument;
         }

@@ -3,20 +3,21 @@
 // --version and at most one profile file to open in the editor.
 #pragma once
 
+#include "profile/Result.h"
+
 #include <string>
 #include <vector>
 
 namespace ta::app {
 
 struct TautilArguments {
-    enum class Action { Run, Help, Version, Refuse };
+    enum class Action { Run, Help, Version };
     Action action = Action::Run;
     std::string profileFile; // empty: start with the wizard
-    std::string error;       // why the arguments were refused
 };
 
 // The first of --help, --version or a refusal decides; anything else that
 // begins with "-" and is neither a switch nor one of Qt's options is refused.
-TautilArguments readTautilArguments(const std::vector<std::string>& arguments);
+Result<TautilArguments> readTautilArguments(const std::vector<std::string>& arguments);
 
 } // namespace ta::app

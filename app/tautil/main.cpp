@@ -62,23 +62,24 @@ int run(ta::app::TautilApplication& app, const std::string& profileFile)
 int main(int argc, char** argv)
 {
     using ta::app::TautilArguments;
-    const TautilArguments arguments = ta::app::readTautilArguments(std::vector<std::string>(argv + 1, argv + argc));
-    switch (arguments.action) {
+    const auto arguments = ta::app::readTautilArguments(std::vector<std::string>(argv + 1, argv + argc));
+    if (!arguments) {
+        std::cerr << "tautil: " << arguments.error() << '\n' << ta::app::kUsageLine << "\nTry 'tautil --help'.\n";
+        return 2;
+    }
+    switch (arguments->action) {
     case TautilArguments::Action::Help:
         std::cout << ta::app::helpText();
         return 0;
     case TautilArguments::Action::Version:
         std::cout << "tautil " << ta::kProgramVersion << '\n';
         return 0;
-    case TautilArguments::Action::Refuse:
-        std::cerr << "tautil: " << arguments.error << '\n' << ta::app::kUsageLine << "\nTry 'tautil --help'.\n";
-        return 2;
     case TautilArguments::Action::Run:
         break;
     }
     ta::app::TautilApplication app(argc, argv);
     try {
-        return run(app, arguments.profileFile);
+        return run(app, arguments->profileFile);
     } catch (const std::exception& error) {
         ta::app::reportFatal(QString::fromLocal8Bit(error.what()));
     } catch (...) {

@@ -7,8 +7,10 @@
 #include "tests/fuzz/FuzzSupport.h"
 #include "tests/fuzz/RawPort.h"
 
+#include "atcmd/ReplyDecoder.h"
 #include "link/TaLink.h"
 #include "link/VirtualClock.h"
+#include "tests/support/LinkProbe.h"
 #include "tests/support/RecordingScreen.h"
 
 #include <algorithm>
@@ -66,44 +68,6 @@ struct Rig {
     std::size_t callsSeen = 0; // screen calls already checked
 };
 
-void runUpgradeToReboot(TaLink& link)
-{
-    link.StartUpgrade();
-    link.OnUpgradeByte('C');
-    link.OnUpgradeByte(0x06);
-    link.OnUpgradeByte(0x06);
-    link.OnUpgradeByte(0x06); // the EOT's acknowledgement
-}
-
-// Brings the link into a state the way the program gets there: through the
-// state's own sender.
-void enterState(Rig& rig, TransactionState state)
-{
-    TaLink& link = *rig.link;
-    switch (state) {
-    case tsIdle: break;
-    case tsIdentify: link.sendIdentify(); break;
-    case tsRemoteEcho: link.sendRemoteEcho(); break;
-    case tsRemoteQueryC0: link.sendQueryC0(); break;
-    case tsRemoteQueryP5: link.sendQueryP5(); break;
-    case tsRemoteSetup: link.sendRemoteSetup(); break;
-    case tsDialing: link.sendDial(); break;
-    case tsSessionEcho: link.sendSessionEcho(); break;
-    case tsQuerying: link.startQuery(); link.sendQuery(); break;
-    case tsSubmitting: link.startSubmit(); link.sendSubmitCommand(); break;
-    case tsEscape: link.sendEscape(); break;
-    case tsHangUp: link.sendHangUp(); break;
-    case tsInfo: link.sendInfoQuery(); break;
-    case tsPortProbe: link.sendPortProbe(); break;
-    case tsUpgrading: link.StartUpgrade(); break;
-    case tsRebooting: runUpgradeToReboot(link); break;
-    case tsDiscard:
-        rig.ctx.transactionState = tsDiscard;
-        rig.ctx.nextState = tsIdentify;
-        break;
-    }
-}
-
 void setUp(Rig& rig, fuzz::FuzzInput& in)
 {
     const uint8_t switches = in.byte();
@@ -118,22 +82,17 @@ void setUp(Rig& rig, fuzz::FuzzInput& in)
     rig.ctx.remoteNumber = "5551234";
 
     rig.link = std::make_unique<TaLink>(rig.ctx, rig.clock, rig.backend, rig.screen);
-    TaLink& link = *rig.link;
-    link.LoadFirmwareImage(firmwareFile());
-    link.scanPorts();
-    rig.ctx.portIndex = 0;
-    link.cCom().setPort(pnCOM1);
-    link.cCom().OpenPort();
-
-    enterState(rig, kStates[in.byte() % kStates.size()]);
+    LinkProbe::openFirstPort(*rig.link, firmwareFile());
+    LinkProbe::enter(*rig.link, kStates[in.byte() % kStates.size()]);
     // The exchange variables as a long run may have left them; the list
     // indexes also a little outside their list.
     const uint8_t vars = in.byte();
-    rig.ctx.retryCount = vars % 9;
-    rig.ctx.pendingOperation = PendingOperation((vars >> 4) % 3);
-    const int listSize = int(rig.ctx.commandList.size());
-    rig.ctx.queryIndex = std::clamp(rig.ctx.queryIndex + int(int8_t(in.byte())), -2, listSize + 2);
-    rig.ctx.submitIndex = std::clamp(rig.ctx.submitIndex + int(int8_t(in.byte())), -2, listSize + 2);
+    ExchangeState& exchange = LinkProbe::exchange(*rig.link);
+    exchange.retryCount = vars % 9;
+    exchange.pendingOperation = PendingOperation((vars >> 4) % 3);
+    const int listSize = int(exchange.commandList.size());
+    exchange.queryIndex = std::clamp(exchange.queryIndex + int(int8_t(in.byte())), -2, listSize + 2);
+    exchange.submitIndex = std::clamp(exchange.submitIndex + int(int8_t(in.byte())), -2, listSize + 2);
 }
 
 // The bound applies as text arrives while the link is idle: text gathered
@@ -142,12 +101,13 @@ void setUp(Rig& rig, fuzz::FuzzInput& in)
 // before and after the event.
 void expectSound(Rig& rig, bool idleReceive)
 {
-    const auto state = rig.ctx.transactionState;
+    const ExchangeState& exchange = LinkProbe::exchange(*rig.link);
+    const auto state = exchange.transactionState;
     FUZZ_EXPECT(std::find(kStates.begin(), kStates.end(), state) != kStates.end(),
                 "state " + std::to_string(int(state)));
     if (idleReceive)
-        FUZZ_EXPECT(rig.link->busy() || rig.ctx.replyBuffer.size() <= kIdleBound,
-                    std::to_string(rig.ctx.replyBuffer.size()) + " bytes in the reply buffer in state " +
+        FUZZ_EXPECT(rig.link->busy() || exchange.replyBuffer.size() <= kIdleBound,
+                    std::to_string(exchange.replyBuffer.size()) + " bytes in the reply buffer in state " +
                         std::to_string(int(state)));
     const auto& calls = rig.screen.calls();
     for (; rig.callsSeen < calls.size(); ++rig.callsSeen) {
@@ -155,7 +115,7 @@ void expectSound(Rig& rig, bool idleReceive)
         if (call.rfind("message: ", 0) == 0)
             FUZZ_EXPECT(programMessages().count(call.substr(9)) == 1, call);
     }
-    FUZZ_EXPECT(rig.ctx.firmwareVersion.size() <= kFirmwareVersionMax, rig.ctx.firmwareVersion);
+    FUZZ_EXPECT(rig.ctx.firmwareVersion.size() <= atcmd::kFirmwareVersionMax, rig.ctx.firmwareVersion);
 }
 
 } // namespace
@@ -172,9 +132,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
         const uint8_t header = in.byte();
         const std::string_view chunk = in.take((header & 0x1F) + 1u);
         const int repeats = (header & 0x20) ? 150 : 1;
-        for (int i = 0; i < repeats && rig.link->cCom().IsOpen(); ++i) {
+        for (int i = 0; i < repeats && LinkProbe::port(*rig.link).IsOpen(); ++i) {
             const bool idleBefore = !rig.link->busy();
-            rig.link->cComReceiveData(reinterpret_cast<const uint8_t*>(chunk.data()), uint32_t(chunk.size()));
+            LinkProbe::receive(*rig.link, chunk);
             expectSound(rig, idleBefore);
         }
         rig.clock.advance(kPauses[header >> 6]);

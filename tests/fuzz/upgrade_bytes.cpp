@@ -9,6 +9,7 @@
 
 #include "link/TaLink.h"
 #include "link/VirtualClock.h"
+#include "tests/support/LinkProbe.h"
 #include "tests/support/RecordingScreen.h"
 
 #include <algorithm>
@@ -155,31 +156,31 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
     screen.editorShown = true;
     AppContext ctx;
     TaLink link(ctx, clock, backend, screen);
-    link.cCom().setPort(pnCOM1);
-    link.cCom().OpenPort();
-    ctx.transactionState = tsSubmitting; // a connection is open: the upload starts at once
-    link.tbUpgradeClick(path);
+    LinkProbe::port(link).setPort(pnCOM1);
+    LinkProbe::port(link).OpenPort();
+    LinkProbe::exchange(link).transactionState = tsSubmitting; // a connection is open: the upload starts at once
+    link.requestUpgrade(path);
     if (image.empty()) {
         FUZZ_EXPECT(screen.lastMessage() == "Can not open file!", "an empty image was accepted");
         FUZZ_EXPECT(backend.written.empty(), "an empty image reached the TA");
         return 0;
     }
-    FUZZ_EXPECT(ctx.transactionState == tsUpgrading, "the upload did not start");
+    FUZZ_EXPECT(LinkProbe::state(link) == tsUpgrading, "the upload did not start");
     FUZZ_EXPECT(backend.written == "AT$D99\r", backend.written);
 
     WireCheck wire(image);
     wire.skip(backend.written.size());
     for (char c : in.rest()) {
         const auto byte = uint8_t(c);
-        const UpgradeStep step = link.upgrade().upgradeStep;
+        const UpgradeStep step = LinkProbe::upgrade(link).upgradeStep;
         const std::size_t writtenBefore = backend.written.size();
-        link.OnUpgradeByte(byte);
+        LinkProbe::receive(link, std::string_view(&c, 1));
         wire.look(backend.written, byte);
-        FUZZ_EXPECT(link.upgrade().blocksLeft >= 0, "blocksLeft " + std::to_string(link.upgrade().blocksLeft));
+        FUZZ_EXPECT(LinkProbe::upgrade(link).blocksLeft >= 0, "blocksLeft " + std::to_string(LinkProbe::upgrade(link).blocksLeft));
         if (step == usFinished || step == usAborted)
             FUZZ_EXPECT(backend.written.size() == writtenBefore, "bytes sent after the transfer ended");
     }
-    if (link.upgrade().upgradeStep == usFinished)
-        FUZZ_EXPECT(wire.endSent() && ctx.transactionState == tsRebooting, "finished without EOT");
+    if (LinkProbe::upgrade(link).upgradeStep == usFinished)
+        FUZZ_EXPECT(wire.endSent() && LinkProbe::state(link) == tsRebooting, "finished without EOT");
     return 0;
 }

@@ -3,6 +3,7 @@
 
 #include "link/TaLink.h"
 #include "link/VirtualClock.h"
+#include "tests/support/LinkProbe.h"
 #include "tests/support/RecordingScreen.h"
 
 #include <memory>
@@ -23,7 +24,9 @@ struct LinkRig {
         link = std::make_unique<link::TaLink>(ctx, clock, backend, screen);
         return *link;
     }
-    link::TransactionState state() const { return ctx.transactionState; }
+    link::TransactionState state() const { return link::LinkProbe::state(*link); }
+    link::TCommPortDriver& port() { return link::LinkProbe::port(*link); }
+    const link::ExchangeState& exchange() const { return link::LinkProbe::exchange(*link); }
     bool runUntil(const std::function<bool()>& pred, uint64_t limitMs = 120000)
     {
         return clock.runUntil(pred, limitMs);

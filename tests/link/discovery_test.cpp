@@ -29,24 +29,36 @@ ScriptedPort::Responder taAnswering(std::string info, bool prefix = true)
     };
 }
 
+// The same, and the local TA's part in a remote call: its set-up, the dial
+// and the hang-up.
+ScriptedPort::Responder taAndCall(std::string info, bool prefix = true)
+{
+    const auto ta = taAnswering(std::move(info), prefix);
+    return [ta](const std::string& line) -> std::string {
+        if (line == "ATC0?" || line == "AT%P5?")
+            return line + "\r\n0\r\nOK\r\n";
+        if (line.starts_with("ATC0=") || line == "+++" || line == "ATH")
+            return "OK\r\n";
+        if (line.starts_with("ATD"))
+            return "CONNECT 64000\r\n";
+        return ta(line);
+    };
+}
+
 struct DiscoveryTest : testing::Test {
     Rig rig;
-    void SetUp() override
-    {
-        rig.start();
-        rig.link->setSessionReadyHook([this] { sessionReady = true; });
-    }
-    bool sessionReady = false;
+    void SetUp() override { rig.start(); }
+    bool identified() const { return rig.screen.contains("identifyDone"); }
 };
 
 TEST_F(DiscoveryTest, ProbesEachPresentPortThreeTimesThenMovesOn)
 {
     rig.backend.com(1);                                        // silent
     rig.backend.com(3).respond = taAnswering("QM7B2-HXN");     // the TA
-    rig.link->startDiscovery(Caller::Wizard);
+    rig.link->requestIdentify();
     rig.settle();
 
-    ASSERT_TRUE(rig.runUntil([&] { return sessionReady; }));
+    ASSERT_TRUE(rig.runUntil([&] { return identified(); }));
     const auto& com1 = rig.backend.com(1).sent;
     ASSERT_EQ(com1.size(), 3u);
     EXPECT_EQ(com1[0].atMs, 0u);
@@ -58,7 +70,7 @@ TEST_F(DiscoveryTest, ProbesEachPresentPortThreeTimesThenMovesOn)
     EXPECT_EQ(com3[0].atMs, 1500u);
     EXPECT_EQ(rig.backend.com(3).linesSent(),
               (std::vector<std::string>{"ATI0", "AT1S0?", "ATI10I30", "ATE1V1"}));
-    EXPECT_EQ(rig.link->cCom().HwFlow(), hfRTSCTS);
+    EXPECT_EQ(rig.port().HwFlow(), hfRTSCTS);
     EXPECT_EQ(rig.ctx.taVariant, 3);
     EXPECT_FALSE(rig.ctx.noPortPrefix);
     EXPECT_EQ(rig.screen.lastMessage(), "");
@@ -67,17 +79,17 @@ TEST_F(DiscoveryTest, ProbesEachPresentPortThreeTimesThenMovesOn)
 TEST_F(DiscoveryTest, OkWithoutIdentificationWordIsPassedOver)
 {
     rig.backend.com(1).respond = [](const std::string&) { return std::string("SOME MODEM\r\nOK\r\n"); };
-    rig.link->startDiscovery(Caller::Wizard);
+    rig.link->requestIdentify();
     ASSERT_TRUE(rig.runUntil([&] { return rig.state() == tsIdle; }));
     EXPECT_EQ(rig.backend.com(1).countSent("ATI0"), 3);
     EXPECT_EQ(rig.screen.lastMessage(), "Cannot find a TA to config!");
-    EXPECT_FALSE(rig.link->cCom().IsOpen());
+    EXPECT_FALSE(rig.port().IsOpen());
     EXPECT_TRUE(rig.screen.wizardEnabled);
 }
 
 TEST_F(DiscoveryTest, NoPortAtAllLeavesEverythingAsItWas)
 {
-    rig.link->startDiscovery(Caller::Wizard);
+    rig.link->requestIdentify();
     EXPECT_EQ(rig.screen.messages(), std::vector<std::string>{"There is no free COM port!"});
     EXPECT_EQ(rig.state(), tsIdle);
     EXPECT_EQ(rig.screen.count("enableWizard 0"), 0);
@@ -97,7 +109,7 @@ TEST_F(DiscoveryTest, NoFreePortTellsWhyEachPortWasPassedOver)
     passOver(2, PortProblem::InUse, "/dev/ttyUSB0", 812, "minicom");
     passOver(3, PortProblem::Exclusive, "/dev/ttyUSB1");
     passOver(5, PortProblem::Missing, "/dev/ttyACM0");
-    rig.link->startDiscovery(Caller::Wizard);
+    rig.link->requestIdentify();
     EXPECT_EQ(rig.screen.messages(), std::vector<std::string>{"There is no free COM port!"});
     EXPECT_EQ(rig.screen.lastDetails(),
               "COM1 /nonexistent/ttyS0: permission denied; add the user to the 'dialout' group "
@@ -112,13 +124,13 @@ TEST_F(DiscoveryTest, NoFreePortTellsWhyEachPortWasPassedOver)
 TEST_F(DiscoveryTest, NoTaFoundNamesThePortsPassedOverOnlyWhenThereWereAny)
 {
     rig.backend.com(1);
-    rig.link->startDiscovery(Caller::Wizard);
+    rig.link->requestIdentify();
     ASSERT_TRUE(rig.runUntil([&] { return rig.state() == tsIdle; }));
     EXPECT_EQ(rig.screen.lastDetails(), "") << "ports without a device are no news";
 
     rig.backend.com(2).busy = true;
     rig.backend.com(2).failure = OpenFailure(PortProblem::InUse, "/dev/ttyACM0", 0, 4711);
-    rig.link->startDiscovery(Caller::Wizard);
+    rig.link->requestIdentify();
     ASSERT_TRUE(rig.runUntil([&] { return rig.state() == tsIdle; }));
     EXPECT_EQ(rig.screen.lastMessage(), "Cannot find a TA to config!");
     EXPECT_EQ(rig.screen.lastDetails(), "COM2 /dev/ttyACM0: in use by another program (PID 4711)\nCOM3 to COM8: no serial port\n");
@@ -131,14 +143,14 @@ TEST_F(DiscoveryTest, ChosenPortIsTheOnlyOneOpened)
     rig.backend.com(1).respond = taAnswering("QM7A1-HXN");
     auto& chosen = rig.backend.named("/dev/ttyTA");
     rig.ctx.chosenPort = "/dev/ttyTA";
-    rig.link->startDiscovery(Caller::Wizard);
+    rig.link->requestIdentify();
     ASSERT_TRUE(rig.runUntil([&] { return rig.state() == tsIdle; }));
     EXPECT_EQ(rig.screen.lastMessage(), "Cannot find a TA to config!");
     EXPECT_EQ(chosen.countSent("ATI0"), 3);
 
     chosen.respond = taAnswering("QM7B2-HXN");
-    rig.link->startDiscovery(Caller::Wizard);
-    ASSERT_TRUE(rig.runUntil([&] { return sessionReady; }));
+    rig.link->requestIdentify();
+    ASSERT_TRUE(rig.runUntil([&] { return identified(); }));
     EXPECT_EQ(rig.ctx.taVariant, 3);
     EXPECT_EQ(rig.backend.com(1).opens, 0);
 }
@@ -147,10 +159,10 @@ TEST_F(DiscoveryTest, BusyPortIsNotPresent)
 {
     rig.backend.com(1).busy = true;
     rig.backend.com(2).respond = taAnswering("QM7A1-HXN");
-    rig.link->startDiscovery(Caller::Wizard);
-    ASSERT_TRUE(rig.runUntil([&] { return sessionReady; }));
-    EXPECT_FALSE(rig.ctx.portPresent[0]);
-    EXPECT_TRUE(rig.ctx.portPresent[1]);
+    rig.link->requestIdentify();
+    ASSERT_TRUE(rig.runUntil([&] { return identified(); }));
+    EXPECT_FALSE(rig.exchange().portPresent[0]);
+    EXPECT_TRUE(rig.exchange().portPresent[1]);
     EXPECT_EQ(rig.backend.com(2).sent.front().atMs, 0u);
 }
 
@@ -159,8 +171,8 @@ TEST_F(DiscoveryTest, ReplySplitByteByByteActsOnceWhenTheLineFeedArrives)
     auto& port = rig.backend.com(1);
     port.respond = taAnswering("QM7B2-HXN");
     port.chunk = 1;
-    rig.link->startDiscovery(Caller::Wizard);
-    ASSERT_TRUE(rig.runUntil([&] { return sessionReady; }));
+    rig.link->requestIdentify();
+    ASSERT_TRUE(rig.runUntil([&] { return identified(); }));
     EXPECT_EQ(port.countSent("ATI0"), 1);
     EXPECT_EQ(port.countSent("AT1S0?"), 1);
     EXPECT_EQ(port.countSent("ATI10I30"), 1);
@@ -173,7 +185,7 @@ TEST_F(DiscoveryTest, OkMustEndWithLineFeedAndBeUpperCase)
     for (const char* reply : {"Vela.Net Davo\r\nOK\r", "Vela.Net Davo\nok\n"}) {
         port.respond = [reply](const std::string&) { return std::string(reply); };
         port.sent.clear();
-        rig.link->startDiscovery(Caller::Wizard);
+        rig.link->requestIdentify();
         rig.runUntil([&] { return rig.state() == tsIdle; });
         EXPECT_EQ(port.countSent("ATI0"), 3) << reply;
         EXPECT_EQ(port.countSent("AT1S0?"), 0) << reply;
@@ -185,72 +197,102 @@ TEST_F(DiscoveryTest, BareLineFeedsWorkLikeCrLf)
     rig.backend.com(1).respond = [](const std::string& line) -> std::string {
         return line == "ATI0" ? "128000\nOK\n" : "x\nOK\n";
     };
-    rig.link->startDiscovery(Caller::Wizard);
-    EXPECT_TRUE(rig.runUntil([&] { return sessionReady; }));
+    rig.link->requestIdentify();
+    EXPECT_TRUE(rig.runUntil([&] { return identified(); }));
 }
 
-TEST_F(DiscoveryTest, UnansweredPortProbeGoesOnWithoutPrefixes)
+// Each step goes out as often as its rule says, then fails with its own
+// message or goes on without it; a step at the program's end ends it.
+struct RetryCase {
+    const char* name;
+    bool remote;
+    const char* silentTo; // the one command the TA does not answer
+    int sends;
+    const char* message;  // "" when the sequence goes on
+    bool atExit;          // the step belongs to the hang-up
+    friend void PrintTo(const RetryCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class RetryTest : public testing::TestWithParam<RetryCase> {};
+
+TEST_P(RetryTest, SendsThenGivesUpAsItsRuleSays)
 {
+    const RetryCase c = GetParam();
+    Rig rig;
+    rig.start();
     auto& port = rig.backend.com(1);
-    port.respond = taAnswering("QM7B2-HXN USB", false);
-    rig.link->startDiscovery(Caller::Wizard);
-    ASSERT_TRUE(rig.runUntil([&] { return sessionReady; }));
-    EXPECT_EQ(port.countSent("AT1S0?"), 5);
-    EXPECT_TRUE(rig.ctx.noPortPrefix);
-    EXPECT_EQ(rig.ctx.taVariant, 2);
-    EXPECT_TRUE(rig.screen.messages().empty());
+    const auto ta = taAndCall("QM7A1-HXN");
+    port.respond = [&c, ta](const std::string& line) { return line == c.silentTo ? std::string() : ta(line); };
+    if (c.remote)
+        rig.link->chooseRemote("0301234");
+    rig.link->requestIdentify();
+    const auto ended = [&] { return rig.screen.contains("identifyDone") || !rig.screen.messages().empty(); };
+    ASSERT_TRUE(rig.runUntil(ended));
+    if (c.atExit) {
+        rig.link->requestExit();
+        ASSERT_TRUE(rig.runUntil([&] { return rig.screen.terminated; }));
+    }
+    EXPECT_EQ(port.countSent(c.silentTo), c.sends);
+    EXPECT_EQ(rig.screen.lastMessage(), c.message);
+    EXPECT_EQ(rig.screen.contains("identifyDone"), std::string(c.message).empty());
 }
 
-TEST_F(DiscoveryTest, UnansweredSessionEchoFailsTheQuery)
-{
-    auto& port = rig.backend.com(1);
-    auto ta = taAnswering("QM7A1-HXN");
-    port.respond = [ta](const std::string& line) { return line == "ATE1V1" ? std::string() : ta(line); };
-    rig.link->setSessionReadyHook(nullptr);
-    rig.link->startDiscovery(Caller::Wizard);
-    ASSERT_TRUE(rig.runUntil([&] { return rig.state() == tsIdle; }));
-    EXPECT_EQ(port.countSent("ATE1V1"), 5);
-    EXPECT_EQ(rig.screen.lastMessage(), "Query Setting failed, please check the TA!");
-}
+INSTANTIATE_TEST_SUITE_P(
+    Steps, RetryTest,
+    testing::Values(RetryCase{"Identify", false, "ATI0", 3, "Cannot find a TA to config!", false},
+                    RetryCase{"PortProbeGoesOnWithoutPrefixes", false, "AT1S0?", 5, "", false},
+                    RetryCase{"Info", false, "ATI10I30", 7, "Cannot find a TA to make a remote call!", false},
+                    RetryCase{"SessionEcho", false, "ATE1V1", 5, "Query Setting failed, please check the TA!", false},
+                    RetryCase{"RemoteEcho", true, "ATE1V1", 5, "Cannot find a TA to config!", false},
+                    RetryCase{"RemoteC0", true, "ATC0?", 7, "Cannot find a TA to make a remote call!", false},
+                    RetryCase{"RemoteP5", true, "AT%P5?", 7, "Cannot find a TA to make a remote call!", false},
+                    RetryCase{"RemoteSetup", true, "ATC0=1%P5=95", 5, "Cannot find a TA to make a remote call!",
+                              false},
+                    RetryCase{"Escape", true, "+++", 5, "", true}, RetryCase{"HangUp", true, "ATH", 5, "", true}),
+    [](const auto& info) { return std::string(info.param.name); });
 
+// A failed query leaves the connection waiting to drop what comes next.
 TEST_F(DiscoveryTest, DiscardDropsTheNextDataEvenWithOk)
 {
-    rig.backend.com(1).respond = taAnswering("QM7A1-HXN");
-    rig.link->startDiscovery(Caller::Wizard);
-    ASSERT_TRUE(rig.runUntil([&] { return sessionReady; }));
-    rig.ctx.transactionState = tsDiscard;
-    rig.ctx.nextState = tsIdentify;
+    rig.backend.com(1).respond = taAnswering("QM7A1-HXN"); // the queries go unanswered
+    rig.link->requestQuery();
+    ASSERT_TRUE(rig.runUntil([&] { return rig.state() == tsDiscard; }));
+    ASSERT_EQ(rig.screen.lastMessage(), "Query Setting failed, please check the TA!");
     rig.backend.inject(1, "Vela.Net Davo\r\nOK\r\n");
     rig.clock.advance(60);
     EXPECT_EQ(rig.state(), tsIdentify);
-    EXPECT_EQ(rig.ctx.replyBuffer, "");
+    EXPECT_EQ(rig.exchange().replyBuffer, "");
     EXPECT_EQ(rig.backend.com(1).countSent("AT1S0?"), 1);
+}
+
+// No list has an X.25 group this near its end; the skip stops at the end
+// all the same.
+TEST_F(DiscoveryTest, X25GroupNearTheEndOfAQueryFinishesWithFullGauge)
+{
+    rig.backend.com(1).respond = taAnswering("QM7B2-HXN"); // the queries go unanswered
+    rig.link->requestQuery();
+    ASSERT_TRUE(rig.runUntil([&] { return rig.state() == tsQuerying; }));
+    const int last = rig.link->queryCount();
+    ExchangeState& exchange = LinkProbe::exchange(*rig.link);
+    exchange.queryIndex = last - 4;
+    exchange.commandList[std::size_t(last - 4)] = "1-X";
+    exchange.retryCount = 7; // the budget is spent: the next timeout skips
+    rig.clock.advance(1000);
+    EXPECT_EQ(exchange.queryIndex, last);
+    EXPECT_EQ(rig.screen.progress, last);
+    EXPECT_TRUE(rig.screen.contains("presentEditor"));
 }
 
 TEST_F(DiscoveryTest, NoCarrierInAnyCaseClosesThePort)
 {
     rig.backend.com(1).respond = taAnswering("QM7A1-HXN");
-    rig.link->startDiscovery(Caller::Wizard);
-    ASSERT_TRUE(rig.runUntil([&] { return sessionReady; }));
-    rig.ctx.transactionState = tsQuerying; // a finished query keeps its state
-    rig.ctx.replyBuffer.clear();           // ... and has emptied the buffer
+    rig.link->requestIdentify();
+    ASSERT_TRUE(rig.runUntil([&] { return identified(); }));
     rig.backend.inject(1, "no carrier\r\n");
     rig.clock.advance(60);
     EXPECT_EQ(rig.state(), tsIdle);
-    EXPECT_FALSE(rig.link->cCom().IsOpen());
+    EXPECT_FALSE(rig.port().IsOpen());
     EXPECT_EQ(rig.screen.lastMessage(), "TA respones (No Carrier)");
-}
-
-TEST_F(DiscoveryTest, NoCarrierWhileRebootingIsIgnored)
-{
-    rig.backend.com(1).respond = taAnswering("QM7A1-HXN");
-    rig.link->startDiscovery(Caller::Wizard);
-    ASSERT_TRUE(rig.runUntil([&] { return sessionReady; }));
-    rig.ctx.transactionState = tsRebooting;
-    rig.backend.inject(1, "NO CARRIER\r\n");
-    rig.clock.advance(60);
-    EXPECT_EQ(rig.state(), tsRebooting);
-    EXPECT_TRUE(rig.link->cCom().IsOpen());
 }
 
 TEST_F(DiscoveryTest, SubmitAfterFailedDiscoveryProbesTheFirstPortOnce)
@@ -259,14 +301,14 @@ TEST_F(DiscoveryTest, SubmitAfterFailedDiscoveryProbesTheFirstPortOnce)
     rig.backend.com(1);
     rig.backend.com(2).respond = taAnswering("QM7A1-HXN");
     rig.backend.com(2).busy = true;
-    rig.link->startDiscovery(Caller::Wizard);
+    rig.link->requestIdentify();
     ASSERT_TRUE(rig.runUntil([&] { return rig.state() == tsIdle; }));
     ASSERT_EQ(rig.screen.lastMessage(), "Cannot find a TA to config!");
     rig.backend.com(1).sent.clear();
     rig.backend.com(2).busy = false;
     rig.screen.editorShown = true;
-    rig.link->tbSubmitClick();
-    ASSERT_TRUE(rig.runUntil([&] { return sessionReady; }));
+    rig.link->requestSubmit();
+    ASSERT_TRUE(rig.runUntil([&] { return rig.state() == tsSubmitting; }));
     EXPECT_EQ(rig.backend.com(1).countSent("ATI0"), 1);
 }
 
@@ -281,6 +323,7 @@ struct ClassifyCase {
 
 class ClassifyTest : public testing::TestWithParam<ClassifyCase> {};
 
+// The identification chain on a local TA, or on a remote one behind a call.
 TEST_P(ClassifyTest, VariantAndSwitches)
 {
     const auto c = GetParam();
@@ -288,10 +331,18 @@ TEST_P(ClassifyTest, VariantAndSwitches)
     rig.ctx.switches.x25OnD = true;
     rig.ctx.switches.sysDateTime = true;
     rig.start();
-    rig.ctx.noPortPrefix = c.noPrefix;
-    rig.ctx.remoteChosen = c.remote;
-    rig.ctx.replyBuffer = std::string(c.info) + "\nOK\n";
-    rig.link->classifyTa();
+    rig.backend.com(1).respond = taAndCall(c.info, !c.noPrefix);
+    const auto identify = [&] {
+        rig.screen.clear();
+        if (c.remote)
+            rig.link->chooseRemote("0301234");
+        else
+            rig.link->chooseLocal();
+        rig.link->requestIdentify();
+        return rig.runUntil([&] { return rig.screen.contains("identifyDone"); });
+    };
+    ASSERT_TRUE(identify());
+    EXPECT_EQ(rig.ctx.noPortPrefix, c.noPrefix);
     EXPECT_EQ(rig.ctx.taVariant, c.variant);
     EXPECT_EQ(rig.ctx.switches.x25OnD, c.keepsSwitches);
     EXPECT_EQ(rig.ctx.switches.sysDateTime, c.keepsSwitches);
@@ -299,8 +350,8 @@ TEST_P(ClassifyTest, VariantAndSwitches)
     // The editor stops offering the groups the TA lacks.
     EXPECT_EQ(rig.screen.count("removeX25Support"), c.keepsSwitches ? 0 : 1);
     EXPECT_EQ(rig.screen.count("hideSysDateTime"), c.keepsSwitches ? 0 : 1);
-    rig.link->classifyTa(); // a second identification finds them gone already
-    EXPECT_EQ(rig.screen.count("removeX25Support"), c.keepsSwitches ? 0 : 1);
+    ASSERT_TRUE(identify()); // a second identification finds them gone already
+    EXPECT_EQ(rig.screen.count("removeX25Support"), 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(

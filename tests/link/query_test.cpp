@@ -30,14 +30,13 @@ struct QueryRig : Rig {
     bool ended() { return screen.contains("presentEditor") || !screen.messages().empty(); }
     bool runQuery()
     {
-        link->startQueryFromWizard();
+        link->requestQuery();
         return runUntil([this] { return ended(); });
     }
     int sent(const std::string& line) const { return backend.countWritten(COM1, line + "\r"); }
     std::vector<std::string> differences()
     {
-        return ta::testsupport::differingFields(ctx.workingProfile, *ta,
-                                               atcmd::buildQueryList(link->commandOptions()));
+        return ta::testsupport::differingFields(ctx.workingProfile, *ta, atcmd::buildQueryList(commandOptions(ctx)));
     }
 };
 
@@ -78,7 +77,7 @@ TEST_P(FullQueryTest, DecodedProfileEqualsTheTaStore)
     EXPECT_EQ(rig.screen.progress, rig.link->queryCount());
     EXPECT_EQ(rig.differences(), std::vector<std::string>{});
     EXPECT_EQ(rig.state(), tsQuerying) << "the connection stays open";
-    EXPECT_TRUE(rig.link->cCom().IsOpen());
+    EXPECT_TRUE(rig.port().IsOpen());
     EXPECT_EQ(rig.screen.lastWith("progressCaption"), "progressCaption: Submit progress status");
     EXPECT_FALSE(rig.screen.wizardShown);
     if (c.countryOption && c.prefix) {
@@ -154,14 +153,14 @@ TEST_P(ChatterQueryTest, EndsWithinTheRetryBudgetInBoundedMemory)
     options.chatterMs = c.everyMs;
     sim::SimTa& ta = rig.addTa(options);
     ta.faults().badNumberKey = c.badNumber ? "C0" : "";
-    rig.link->startQueryFromWizard();
+    rig.link->requestQuery();
     ASSERT_TRUE(rig.runUntil([&] { return rig.sent("AT1C0?") > 0; }));
     const uint64_t firstSend = rig.clock.now();
     ta.faults().silentCommands = c.badNumber ? 0 : 1000;
     std::size_t largest = 0;
     while (!rig.ended() && rig.clock.now() < firstSend + 20000) {
         rig.clock.advance(5);
-        largest = std::max(largest, rig.ctx.replyBuffer.size());
+        largest = std::max(largest, rig.exchange().replyBuffer.size());
     }
     EXPECT_EQ(rig.screen.messages(), std::vector<std::string>{"Query Setting failed, please check the TA!"});
     EXPECT_LE(rig.clock.now(), firstSend + 7010);
@@ -191,7 +190,7 @@ struct QueryTest : testing::Test {
 
 TEST_F(QueryTest, SevenTimeoutsOnOneEntryFailWithTheDefaults)
 {
-    rig.link->startQueryFromWizard();
+    rig.link->requestQuery();
     runUntilQueried("1C0");
     rig.ta->faults().silentCommands = 100;
     ASSERT_TRUE(rig.runUntil([&] { return rig.ended(); }));
@@ -210,7 +209,7 @@ TEST_F(QueryTest, SevenTimeoutsOnOneEntryFailWithTheDefaults)
 
 TEST_F(QueryTest, TheRetryBudgetIsSharedAcrossEntries)
 {
-    rig.link->startQueryFromWizard();
+    rig.link->requestQuery();
     runUntilQueried("1%S");
     rig.ta->faults().silentCommands = 2; // two timeouts on "1%P2"
     runUntilQueried("1%M5");
@@ -231,7 +230,7 @@ TEST_F(QueryTest, NumberLineThatIsNotANumberDoesNotStallTheQuery)
 
 TEST_F(QueryTest, NoCarrierStopsTheSequenceForGood)
 {
-    rig.link->startQueryFromWizard();
+    rig.link->requestQuery();
     runUntilQueried("1%M2");
     rig.ta->faults().silentCommands = 1; // the call drops while "1-X" waits
     ASSERT_TRUE(rig.runUntil([&] { return rig.sent("AT1&C?") > 0; }));
@@ -239,7 +238,7 @@ TEST_F(QueryTest, NoCarrierStopsTheSequenceForGood)
     rig.clock.advance(20000);
     EXPECT_EQ(rig.screen.messages(), std::vector<std::string>{"TA respones (No Carrier)"});
     EXPECT_EQ(rig.state(), tsIdle);
-    EXPECT_FALSE(rig.link->cCom().IsOpen());
+    EXPECT_FALSE(rig.port().IsOpen());
     EXPECT_FALSE(rig.screen.progressShown);
     EXPECT_TRUE(rig.screen.wizardEnabled);
     EXPECT_FALSE(rig.link->busy());
@@ -248,33 +247,30 @@ TEST_F(QueryTest, NoCarrierStopsTheSequenceForGood)
 TEST_F(QueryTest, OpenConnectionQueriesWithoutDiscoveryAndStrayOkIsIgnored)
 {
     ASSERT_TRUE(rig.runQuery());
+    rig.screen.clear();
+    rig.backend.clearWritten(COM1);
+    rig.link->requestQuery();
+    ASSERT_TRUE(rig.runUntil([&] { return rig.screen.contains("presentEditor"); }));
+    EXPECT_EQ(rig.backend.countWritten(COM1, "ATI0"), 0);
+    EXPECT_EQ(rig.backend.written(COM1).rfind("ATI3\r", 0), 0u);
+
     rig.backend.clearWritten(COM1);
     // An "OK" nobody asked for (here: the TA's answer to a line sent behind the link's back).
-    ASSERT_TRUE(rig.link->cCom().WriteString("AT\r"));
+    ASSERT_TRUE(rig.port().WriteString("AT\r"));
     rig.clock.advance(5000);
     EXPECT_EQ(rig.backend.written(COM1), "AT\r") << "an OK after the list belongs to no entry";
     rig.ta->injectNoCarrier();
     rig.clock.advance(100);
     EXPECT_EQ(rig.screen.lastMessage(), "TA respones (No Carrier)") << "the stray OK hid nothing";
-    ASSERT_TRUE(rig.link->cCom().OpenPort());
-    rig.ctx.transactionState = tsQuerying; // as if the line had stayed up
-
-    rig.screen.clear();
-    rig.backend.clearWritten(COM1);
-    rig.link->startQueryFromWizard();
-    ASSERT_TRUE(rig.runUntil([&] { return rig.screen.contains("presentEditor"); }));
-    EXPECT_EQ(rig.backend.countWritten(COM1, "ATI0"), 0);
-    EXPECT_EQ(rig.backend.written(COM1).rfind("ATI3\r", 0), 0u);
 }
 
 TEST_F(QueryTest, OkChatterAfterTheQueryKeepsTheReplyBufferBounded)
 {
     ASSERT_TRUE(rig.runQuery());
     ASSERT_FALSE(rig.link->busy());
-    const std::string line = "OK\r\n";
     for (int i = 0; i < 20000; ++i)
-        rig.link->cComReceiveData(reinterpret_cast<const uint8_t*>(line.data()), uint32_t(line.size()));
-    EXPECT_LE(rig.ctx.replyBuffer.size(), 4096u);
+        LinkProbe::receive(*rig.link, "OK\r\n");
+    EXPECT_LE(rig.exchange().replyBuffer.size(), 4096u);
     EXPECT_EQ(rig.state(), tsQuerying) << "the connection stays open";
 }
 
@@ -312,19 +308,6 @@ TEST(QuerySkips, TaWithoutClockEndsAtTheDateEntry)
     EXPECT_TRUE(rig.screen.contains("presentEditor"));
 }
 
-TEST(QuerySkips, X25GroupNearTheEndFinishesWithFullGauge)
-{
-    QueryRig rig;
-    rig.start();
-    rig.addTa();
-    rig.link->startQueryFromWizard();
-    ASSERT_TRUE(rig.runUntil([&] { return rig.state() == tsQuerying; }));
-    rig.ctx.queryIndex = rig.link->queryCount() - 4;
-    EXPECT_FALSE(rig.link->skipX25Group());
-    EXPECT_EQ(rig.ctx.queryIndex, rig.link->queryCount());
-    EXPECT_EQ(rig.screen.progress, rig.link->queryCount());
-}
-
 } // namespace
 
 namespace {
@@ -334,12 +317,12 @@ TEST(QueryUnplug, DeviceGoneEndsTheQueryAndALaterAttemptFindsItAgain)
     QueryRig rig;
     rig.start();
     rig.addTa();
-    rig.link->startQueryFromWizard();
+    rig.link->requestQuery();
     ASSERT_TRUE(rig.runUntil([&] { return rig.sent("AT1%M3?") > 0; }));
     rig.backend.unplug(COM1);
     ASSERT_TRUE(rig.runUntil([&] { return !rig.screen.messages().empty(); }, 10000));
     EXPECT_EQ(rig.screen.messages(), std::vector<std::string>{"Query Setting failed, please check the TA!"});
-    EXPECT_FALSE(rig.link->cCom().IsOpen());
+    EXPECT_FALSE(rig.port().IsOpen());
     EXPECT_EQ(rig.state(), tsIdle);
     EXPECT_TRUE(rig.screen.wizardEnabled);
     EXPECT_FALSE(rig.link->busy());

@@ -1,7 +1,6 @@
 // The remote TA: set-up of the local TA, the call, the query through it, and
 // the hang-up at exit, on virtual time.
 #include "LinkRig.h"
-#include "ScriptedPort.h"
 #include "tests/support/SimBackend.h"
 #include "tests/support/TaStore.h"
 
@@ -30,8 +29,7 @@ struct RemoteRig : ta::linktest::LinkRig<SimBackend> {
         local = &backend.addTa(COM1, options);
         remote = &local->setRemote({});
         ta::testsupport::fillDistinct(*remote, 5);
-        link->rbRemoteTAClick();
-        ctx.remoteNumber = "0301234";
+        link->chooseRemote("0301234");
     }
     bool logged(const std::string& line) const
     {
@@ -48,7 +46,7 @@ TEST_P(DialTest, SetsUpTheLocalTaDialsAndQueriesTheRemoteOne)
     const bool force = GetParam();
     RemoteRig rig;
     rig.begin(sim::DialOutcome::Connect, force);
-    rig.link->startQueryFromWizard();
+    rig.link->requestQuery();
     ASSERT_TRUE(rig.runUntil([&] { return rig.ended(); }));
     ASSERT_TRUE(rig.screen.messages().empty()) << rig.screen.lastMessage();
 
@@ -69,7 +67,7 @@ TEST(Remote, ConnectingDotsCountSecondsAndStartOverEveryTen)
 {
     RemoteRig rig;
     rig.begin(sim::DialOutcome::Silent);
-    rig.link->startQueryFromWizard();
+    rig.link->requestQuery();
     ASSERT_TRUE(rig.runUntil([&] { return rig.state() == tsDialing; }));
     const auto dots = [&] { return rig.screen.lastWith("callingText: ").substr(13); };
     EXPECT_EQ(dots(), "");
@@ -97,17 +95,17 @@ TEST_P(CallOutcomeTest, EndsTheCallWithItsMessage)
     const auto c = GetParam();
     RemoteRig rig;
     rig.begin(c.outcome);
-    rig.link->startQueryFromWizard();
+    rig.link->requestQuery();
     ASSERT_TRUE(rig.runUntil([&] { return !rig.screen.messages().empty(); }));
     EXPECT_EQ(rig.screen.messages(), std::vector<std::string>{c.message});
     EXPECT_EQ(rig.state(), tsIdle);
-    EXPECT_EQ(rig.link->cCom().IsOpen(), c.portStaysOpen);
+    EXPECT_EQ(rig.port().IsOpen(), c.portStaysOpen);
     EXPECT_FALSE(rig.screen.connectingShown);
     EXPECT_TRUE(rig.screen.wizardEnabled);
 
     // The next attempt starts with a new discovery.
     rig.backend.clearWritten(COM1);
-    rig.link->startQueryFromWizard();
+    rig.link->requestQuery();
     rig.clock.advance(10);
     EXPECT_EQ(rig.backend.written(COM1).rfind("ATI0\r", 0), 0u);
 }
@@ -122,16 +120,16 @@ TEST(Remote, CancelWhileDiallingHangsUpRestoresAndClosesThePort)
 {
     RemoteRig rig;
     rig.begin(sim::DialOutcome::Silent);
-    rig.link->startQueryFromWizard();
+    rig.link->requestQuery();
     ASSERT_TRUE(rig.runUntil([&] { return rig.state() == tsDialing; }));
     rig.clock.advance(3000);
     rig.backend.clearWritten(COM1);
-    rig.link->btnCancelClick();
+    rig.link->cancelCall();
     rig.clock.advance(10000);
     EXPECT_EQ(rig.backend.written(COM1), "ATH\rATC0=8%P5=0\r") << "the attempt hung up, the local TA as it was";
     EXPECT_EQ(rig.local->value("1C0"), "8");
     EXPECT_EQ(rig.local->value("%P5"), "0");
-    EXPECT_FALSE(rig.link->cCom().IsOpen());
+    EXPECT_FALSE(rig.port().IsOpen());
     EXPECT_EQ(rig.state(), tsIdle);
     EXPECT_FALSE(rig.screen.connectingShown);
     EXPECT_TRUE(rig.screen.wizardEnabled);
@@ -143,13 +141,13 @@ TEST(Remote, ExitHangsUpRestoresTheLocalTaAndEnds)
     RemoteRig rig;
     rig.begin();
     rig.local->setValue("1C0", "4"); // what the local TA answers to "ATC0?"
-    rig.link->startQueryFromWizard();
+    rig.link->requestQuery();
     ASSERT_TRUE(rig.runUntil([&] { return rig.ended(); }));
     ASSERT_TRUE(rig.screen.messages().empty());
-    const uint8_t c0 = rig.ctx.savedC0;
-    const uint8_t p5 = rig.ctx.savedP5;
+    const uint8_t c0 = rig.exchange().savedC0;
+    const uint8_t p5 = rig.exchange().savedP5;
 
-    rig.link->tbExitClick();
+    rig.link->requestExit();
     ASSERT_TRUE(rig.runUntil([&] { return rig.screen.terminated; }));
     EXPECT_TRUE(rig.logged("ATH"));
     EXPECT_TRUE(rig.logged("ATC0=" + std::to_string(c0) + "%P5=" + std::to_string(p5)));
@@ -186,9 +184,9 @@ TEST_P(RemoteEndTest, HangsUpAndRestoresWhatWasRead)
         rig.remote->faults().silentCommands = 1000;
     if (c.twist == Twist::LocalC0NotANumber)
         rig.local->faults().badNumberKey = "C0";
-    rig.link->startQueryFromWizard();
+    rig.link->requestQuery();
     if (c.twist == Twist::FarTaFallsSilent || c.twist == Twist::CallDrops) {
-        ASSERT_TRUE(rig.runUntil([&] { return rig.state() == tsQuerying && rig.ctx.queryIndex > 5; }));
+        ASSERT_TRUE(rig.runUntil([&] { return rig.state() == tsQuerying && rig.exchange().queryIndex > 5; }));
         if (c.twist == Twist::CallDrops)
             rig.local->dropCall();
         else
@@ -229,46 +227,39 @@ INSTANTIATE_TEST_SUITE_P(
                 "Cannot find a TA to make a remote call!", false, false}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(Remote, DeadLineAtExitGivesTheEditorBackAfterFiveEscapes)
-{
-    ta::linktest::LinkRig<ta::linktest::ScriptedBackend> rig;
-    rig.start();
-    rig.backend.com(1); // present, never answers
-    rig.link->rbRemoteTAClick();
-    rig.link->cCom().setPort(pnCOM1);
-    ASSERT_TRUE(rig.link->cCom().OpenPort());
-    rig.ctx.callDialled = true; // the call was up when the line died
-    rig.screen.wizardShown = false;
-    rig.screen.editorShown = true;
+// The line died with the call up: the escape goes out five times, 1.5 s
+// apart; then the editor comes back (the call may still be up), or, from
+// the wizard, the program ends.
+class DeadLineAtExitTest : public testing::TestWithParam<bool> {};
 
-    rig.link->tbExitClick();
+TEST_P(DeadLineAtExitTest, FiveEscapesThenTheEditorOrTheEnd)
+{
+    const bool fromEditor = GetParam();
+    RemoteRig rig;
+    rig.begin();
+    rig.link->requestQuery();
+    ASSERT_TRUE(rig.runUntil([&] { return rig.ended(); }));
+    ASSERT_TRUE(rig.screen.messages().empty()) << rig.screen.lastMessage();
+    rig.local->options().escapeGuardMs = 3600000; // "+++" is never taken for the escape
+    rig.screen.wizardShown = !fromEditor;
+    rig.screen.editorShown = fromEditor;
+    rig.backend.clearWritten(COM1);
+
+    rig.link->requestExit();
     rig.clock.advance(7400);
-    EXPECT_EQ(rig.backend.com(1).countSent("+++"), 5);
+    EXPECT_EQ(rig.backend.countWritten(COM1, "+++"), 5);
     EXPECT_EQ(rig.state(), tsEscape);
     rig.clock.advance(200);
-    EXPECT_EQ(rig.state(), tsIdle);
-    EXPECT_FALSE(rig.screen.terminated);
-    EXPECT_TRUE(rig.screen.editorEnabled);
-    EXPECT_TRUE(rig.link->cCom().IsOpen());
+    EXPECT_EQ(rig.screen.terminated, !fromEditor);
+    if (fromEditor) {
+        EXPECT_EQ(rig.state(), tsIdle);
+        EXPECT_TRUE(rig.screen.editorEnabled);
+        EXPECT_TRUE(rig.port().IsOpen());
+    }
     rig.clock.advance(10000);
-    EXPECT_EQ(rig.backend.com(1).countSent("+++"), 5);
+    EXPECT_EQ(rig.backend.countWritten(COM1, "+++"), 5);
 }
 
-TEST(Remote, DeadLineAtExitFromTheWizardEndsWithoutRestoringUnreadValues)
-{
-    ta::linktest::LinkRig<ta::linktest::ScriptedBackend> rig;
-    rig.start();
-    rig.backend.com(1);
-    rig.link->rbRemoteTAClick();
-    rig.link->cCom().setPort(pnCOM1);
-    ASSERT_TRUE(rig.link->cCom().OpenPort());
-    rig.ctx.callDialled = true;
-    rig.ctx.localSettingsChanged = true; // set up, but C0 and %P5 were never read
-    rig.link->tbExitClick();
-    rig.clock.advance(8000);
-    EXPECT_TRUE(rig.screen.terminated);
-    EXPECT_EQ(rig.backend.com(1).countSent("+++"), 5);
-    EXPECT_EQ(rig.backend.com(1).countSent("ATC0=0%P5=0"), 0);
-}
+INSTANTIATE_TEST_SUITE_P(Windows, DeadLineAtExitTest, testing::Bool());
 
 } // namespace

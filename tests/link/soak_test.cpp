@@ -111,9 +111,9 @@ struct SoakRig : ta::linktest::LinkRig<SimBackend> {
     {
         screen.clear();
         if (submit)
-            link->tbSubmitClick();
+            link->requestSubmit();
         else
-            link->startQueryFromWizard();
+            link->requestQuery();
     }
 
     atcmd::Options optionsNow() const
@@ -136,7 +136,7 @@ void checkEnd(SoakRig& rig, int i)
 {
     SCOPED_TRACE("iteration " + std::to_string(i) + (rig.submit ? " submit" : " query"));
     ASSERT_TRUE(rig.runUntil([&] { return rig.ended(); }, kSequenceLimitMs)) << rig.screen.text();
-    EXPECT_LT(rig.ctx.replyBuffer.size(), kReplyBufferBound);
+    EXPECT_LT(rig.exchange().replyBuffer.size(), kReplyBufferBound);
     const auto messages = rig.screen.messages();
     if (messages.empty()) {
         if (!rig.garbageSeen) {

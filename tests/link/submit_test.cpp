@@ -36,7 +36,7 @@ struct SubmitRig : Rig {
     bool submit()
     {
         screen.clear();
-        link->tbSubmitClick();
+        link->requestSubmit();
         return runUntil([this] { return screen.count("focusEditor") > 0 && !link->busy(); });
     }
 };
@@ -54,7 +54,7 @@ TEST(Submit, WritesEveryCommandAndTheTaHoldsTheProfile)
     EXPECT_FALSE(rig.screen.progressShown);
     EXPECT_TRUE(rig.screen.editorEnabled);
     EXPECT_EQ(ta::testsupport::differingFields(rig.ctx.workingProfile, *rig.ta,
-                                               atcmd::buildQueryList(rig.link->commandOptions())),
+                                               atcmd::buildQueryList(commandOptions(rig.ctx))),
               std::vector<std::string>{});
 }
 
@@ -65,18 +65,18 @@ TEST(Submit, QuerySubmitQueryGivesTheSameRecord)
     auto& ta = rig.backend.addTa(COM1);
     ta::testsupport::fillDistinct(ta, 11);
     const auto held = ta.store();
-    rig.link->startQueryFromWizard();
+    rig.link->requestQuery();
     ASSERT_TRUE(rig.runUntil([&] { return rig.screen.contains("presentEditor"); }));
     const TaProfile first = rig.ctx.workingProfile;
 
     ta::testsupport::fillDistinct(ta, 40); // the TA changes behind our back
     ASSERT_TRUE(rig.submit());             // ... and gets its own values back
-    EXPECT_EQ(ta::testsupport::differingSlots(ta.store(), held, atcmd::buildQueryList(rig.link->commandOptions())),
+    EXPECT_EQ(ta::testsupport::differingSlots(ta.store(), held, atcmd::buildQueryList(commandOptions(rig.ctx))),
               std::vector<std::string>{});
     rig.ctx.workingProfile = TaProfile{};
     rig.screen.editorShown = false;
     rig.screen.wizardShown = true;
-    rig.link->startQueryFromWizard();
+    rig.link->requestQuery();
     ASSERT_TRUE(rig.runUntil([&] { return rig.screen.contains("presentEditor"); }));
     EXPECT_EQ(std::memcmp(&first, &rig.ctx.workingProfile, sizeof first), 0);
 }
@@ -86,10 +86,9 @@ TEST(Submit, OkChatterAfterTheSubmitKeepsTheReplyBufferBounded)
     SubmitRig rig;
     rig.begin();
     ASSERT_TRUE(rig.submit());
-    const std::string line = "OK\r\n";
     for (int i = 0; i < 20000; ++i)
-        rig.link->cComReceiveData(reinterpret_cast<const uint8_t*>(line.data()), uint32_t(line.size()));
-    EXPECT_LE(rig.ctx.replyBuffer.size(), 4096u);
+        LinkProbe::receive(*rig.link, "OK\r\n");
+    EXPECT_LE(rig.exchange().replyBuffer.size(), 4096u);
     EXPECT_EQ(rig.state(), tsSubmitting) << "the connection stays open";
 }
 
@@ -97,7 +96,7 @@ TEST(Submit, CommandAnsweredOnTheSeventhSendGoesOn)
 {
     SubmitRig rig;
     rig.begin();
-    rig.link->tbSubmitClick();
+    rig.link->requestSubmit();
     ASSERT_TRUE(rig.runUntil([&] { return rig.sent("AT1C0=8") > 0; }));
     rig.ta->faults().silentCommands = 6; // "1C1=0" six times unanswered
     ASSERT_TRUE(rig.runUntil([&] { return rig.sent("AT1%M3=35") > 0; }));
@@ -112,17 +111,17 @@ TEST(Submit, SevenUnansweredSendsFailAndTheNextDataIsDropped)
 {
     SubmitRig rig;
     rig.begin();
-    rig.link->tbSubmitClick();
+    rig.link->requestSubmit();
     ASSERT_TRUE(rig.runUntil([&] { return rig.sent("AT1C0=8") > 0; }));
     rig.ta->faults().silentCommands = 7;
     ASSERT_TRUE(rig.runUntil([&] { return !rig.screen.messages().empty(); }));
     EXPECT_EQ(rig.screen.messages(), std::vector<std::string>{"Submit Setting failed, please check the TA!"});
     EXPECT_EQ(rig.state(), tsDiscard);
-    EXPECT_EQ(rig.ctx.nextState, tsIdentify);
+    EXPECT_EQ(rig.exchange().nextState, tsIdentify);
     EXPECT_EQ(rig.ta->value("1C0"), "8") << "acknowledged commands stay applied";
     EXPECT_TRUE(rig.screen.editorEnabled);
     EXPECT_FALSE(rig.screen.progressShown);
-    rig.link->cCom().WriteString("AT\r"); // some answer arrives
+    rig.port().WriteString("AT\r"); // some answer arrives
     rig.clock.advance(200);
     EXPECT_EQ(rig.state(), tsIdentify);
 }
@@ -138,7 +137,7 @@ TEST(Submit, CountryOptionOffLeavesTheSettingsItGovernsAlone)
     auto& ta = rig.backend.addTa(COM1);
     ta::testsupport::fillDistinct(ta, 7);
     const auto before = ta.store();
-    rig.link->startQueryFromWizard();
+    rig.link->requestQuery();
     ASSERT_TRUE(rig.runUntil([&] { return rig.screen.contains("presentEditor"); }));
     ASSERT_TRUE(rig.submit());
     EXPECT_TRUE(rig.screen.messages().empty());
@@ -165,7 +164,7 @@ TEST(Submit, RefusedThresholdsSendNothing)
     SubmitRig rig;
     rig.begin();
     rig.screen.thresholdsOk = false;
-    rig.link->tbSubmitClick();
+    rig.link->requestSubmit();
     rig.clock.advance(5000);
     EXPECT_EQ(rig.screen.messages(), std::vector<std::string>{"Drop threshold can not be bigger than Add threshold"});
     EXPECT_EQ(rig.backend.written(COM1), "");
@@ -211,7 +210,7 @@ TEST(Submit, FailedReadBackKeepsTheProfileAsSent)
     rig.begin(options);
     std::strcpy(rig.ctx.workingProfile.dataPort1.dn, "0301234");
     const TaProfile sent = rig.ctx.workingProfile;
-    rig.link->tbSubmitClick();
+    rig.link->requestSubmit();
     ASSERT_TRUE(rig.runUntil([&] { return rig.link->readingBack() && rig.sent("AT1%P2?") > 0; }));
     rig.ta->faults().silentCommands = 1000;
     ASSERT_TRUE(rig.runUntil([&] { return !rig.screen.messages().empty(); }));
@@ -226,7 +225,7 @@ TEST(Submit, NoCarrierDuringSubmitEndsItOnce)
 {
     SubmitRig rig;
     rig.begin();
-    rig.link->tbSubmitClick();
+    rig.link->requestSubmit();
     ASSERT_TRUE(rig.runUntil([&] { return rig.sent("AT1C0=8") > 0; }));
     rig.ta->faults().silentCommands = 1;
     ASSERT_TRUE(rig.runUntil([&] { return rig.sent("AT1C1=0") > 0; }));

@@ -57,8 +57,7 @@ struct UpgradeRig : ta::linktest::LinkRig<SimBackend> {
         ta = &backend.addTa(COM1);
         if (remote) {
             ta->setRemote({});
-            link->rbRemoteTAClick();
-            ctx.remoteNumber = "5551234";
+            link->chooseRemote("5551234");
         }
         screen.wizardShown = false;
         screen.editorShown = true; // Upgrade is a button of the editor
@@ -74,7 +73,7 @@ TEST(Upgrade, UploadRebootRediscoveryAndSubmitOfTheEditorSettings)
     rig.begin();
     const auto image = pattern(3000);
     TempFile file(image);
-    rig.link->tbUpgradeClick(file.path);
+    rig.link->requestUpgrade(file.path);
     EXPECT_TRUE(rig.screen.contains("enableEditor 0"));
     ASSERT_TRUE(rig.runUntil([&] { return rig.state() == tsRebooting; }));
     EXPECT_EQ(rig.ta->receivedImage(), padded(image));
@@ -84,6 +83,9 @@ TEST(Upgrade, UploadRebootRediscoveryAndSubmitOfTheEditorSettings)
     EXPECT_TRUE(rig.screen.rebootingShown);
     EXPECT_EQ(rig.screen.lastWith("tickText: "), "tickText: 30");
     EXPECT_FALSE(rig.screen.editorEnabled) << "the editor waits for the submit after the reboot";
+    LinkProbe::receive(*rig.link, "NO CARRIER\r\n"); // a remote TA's call would drop here
+    EXPECT_EQ(rig.state(), tsRebooting);
+    EXPECT_TRUE(rig.port().IsOpen());
 
     rig.clock.advance(10000);
     EXPECT_EQ(rig.screen.lastWith("tickText: "), "tickText: 20");
@@ -96,7 +98,7 @@ TEST(Upgrade, UploadRebootRediscoveryAndSubmitOfTheEditorSettings)
     EXPECT_EQ(rig.screen.lastWith("progressCaption"), "progressCaption: Query setting progress status");
     EXPECT_TRUE(rig.screen.editorEnabled);
     EXPECT_TRUE(rig.screen.messages().empty()) << rig.screen.lastMessage();
-    EXPECT_EQ(rig.ctx.pendingOperation, poNone);
+    EXPECT_EQ(rig.exchange().pendingOperation, poNone);
 }
 
 TEST(Upgrade, TaGoneAfterTheRebootGivesTheEditorBack)
@@ -104,7 +106,7 @@ TEST(Upgrade, TaGoneAfterTheRebootGivesTheEditorBack)
     UpgradeRig rig;
     rig.begin();
     TempFile file(pattern(200));
-    rig.link->tbUpgradeClick(file.path);
+    rig.link->requestUpgrade(file.path);
     ASSERT_TRUE(rig.runUntil([&] { return rig.state() == tsRebooting; }));
     rig.backend.unplug(COM1); // a USB TA re-enumerates while it restarts... and never returns
     rig.clock.advance(31000);
@@ -120,7 +122,7 @@ TEST(Upgrade, RemoteTaIsToldToRebootAfterTheEndIsAcknowledged)
     rig.begin(true);
     const auto image = pattern(1100);
     TempFile file(image);
-    rig.link->tbUpgradeClick(file.path);
+    rig.link->requestUpgrade(file.path);
     ASSERT_TRUE(rig.runUntil([&] { return rig.state() == tsRebooting; }));
     EXPECT_EQ(rig.ta->remote().receivedImage(), padded(image));
     EXPECT_EQ(rig.backend.countWritten(COM1, "AT$REBOOT\r"), 1);
@@ -153,13 +155,13 @@ TEST_P(UpgradeQuirkTest, UploadRestartAndWriteBackGoThrough)
     const auto image = pattern(2500);
     TempFile file(image);
     const uint64_t start = rig.clock.now();
-    rig.link->tbUpgradeClick(file.path);
+    rig.link->requestUpgrade(file.path);
     ASSERT_TRUE(rig.runUntil([&] { return rig.screen.contains("submitDone") || !rig.screen.messages().empty(); }));
     EXPECT_TRUE(rig.screen.messages().empty()) << rig.screen.lastMessage();
     EXPECT_EQ(rig.target().receivedImage(), padded(image));
     EXPECT_LT(rig.clock.now() - start, 60000u) << "a lost answer costs seconds, not the watchdog's minutes";
     EXPECT_EQ(rig.backend.countWritten(COM1, "AT1&W\r"), 1) << "the settings are written back";
-    EXPECT_EQ(rig.link->upgrade().endSends, c.loseEndAck ? 5 : 1);
+    EXPECT_EQ(LinkProbe::upgrade(*rig.link).endSends, c.loseEndAck ? 5 : 1);
     if (!c.remote)
         return;
     // The call set up again after the restart did not read back what the
@@ -178,8 +180,8 @@ INSTANTIATE_TEST_SUITE_P(
                     QuirkCase{"BothRemote", true, true, true}),
     [](const auto& info) { return std::string(info.param.name); });
 
-// The byte handler against a TA that never answers by itself: the test plays
-// the receiver.
+// The transfer on the connection a submit left open, against a TA that has
+// fallen silent: the test plays the receiver.
 struct TransferTest : testing::Test {
     UpgradeRig rig;
     std::vector<uint8_t> image = pattern(2500); // two big blocks, four small
@@ -187,22 +189,21 @@ struct TransferTest : testing::Test {
 
     void SetUp() override
     {
-        rig.start();
-        rig.backend.addSilent(COM1);
-        rig.screen.wizardShown = false;
-        rig.screen.editorShown = true;
+        rig.begin();
         file = std::make_unique<TempFile>(image);
-        rig.link->cCom().setPort(pnCOM1);
-        ASSERT_TRUE(rig.link->cCom().OpenPort());
-        rig.ctx.transactionState = tsQuerying; // a connection is open
-        rig.link->tbUpgradeClick(file->path);
+        rig.link->requestSubmit();
+        ASSERT_TRUE(rig.runUntil([&] { return rig.screen.contains("submitDone"); }));
+        rig.ta->faults().silentCommands = 1 << 30;
+        rig.backend.clearWritten(COM1);
+        rig.link->requestUpgrade(file->path);
         ASSERT_EQ(rig.state(), tsUpgrading);
+        ASSERT_EQ(rig.backend.written(COM1), "AT$D99\r") << "the open connection is used as it is";
         rig.backend.clearWritten(COM1);
     }
     std::string answer(uint8_t byte)
     {
         rig.backend.clearWritten(COM1);
-        rig.link->OnUpgradeByte(byte);
+        LinkProbe::receive(*rig.link, std::string(1, char(byte)));
         return rig.backend.written(COM1);
     }
 };
@@ -212,7 +213,7 @@ TEST_F(TransferTest, OnlyTheStartCharacterStartsTheTransfer)
     EXPECT_EQ(answer(xm::CAN), "");
     EXPECT_EQ(answer(xm::NAK), "");
     EXPECT_EQ(answer('A'), "");
-    EXPECT_EQ(rig.link->upgrade().upgradeStep, usWaitStart);
+    EXPECT_EQ(LinkProbe::upgrade(*rig.link).upgradeStep, usWaitStart);
     EXPECT_EQ(answer(xm::START).size(), 1029u);
     EXPECT_EQ(answer(xm::START), "") << "a repeated C is ignored";
 }
@@ -231,7 +232,7 @@ TEST_F(TransferTest, NakResendsTheSameBlockAndTheEnd)
     EXPECT_EQ(answer(xm::ACK), std::string(1, char(xm::EOT)));
     EXPECT_EQ(answer(xm::NAK), std::string(1, char(xm::EOT)));
     EXPECT_EQ(answer(xm::ACK), "");
-    EXPECT_EQ(rig.link->upgrade().upgradeStep, usFinished);
+    EXPECT_EQ(LinkProbe::upgrade(*rig.link).upgradeStep, usFinished);
     EXPECT_EQ(rig.screen.progress, rig.screen.progressMax);
     EXPECT_EQ(rig.state(), tsRebooting);
 }
@@ -241,21 +242,21 @@ TEST_F(TransferTest, CancelAfterTheFirstBlockAbortsAndGivesTheEditorBack)
     answer(xm::START);
     rig.screen.enableEditor(false);
     EXPECT_EQ(answer(xm::CAN), "");
-    EXPECT_EQ(rig.link->upgrade().upgradeStep, usAborted);
+    EXPECT_EQ(LinkProbe::upgrade(*rig.link).upgradeStep, usAborted);
     EXPECT_EQ(rig.state(), tsIdle);
     EXPECT_EQ(rig.screen.messages(),
               std::vector<std::string>{"Firmware upgrade abort, please make sure firmware is correct!"});
-    EXPECT_TRUE(rig.link->cCom().IsOpen());
+    EXPECT_TRUE(rig.port().IsOpen());
     EXPECT_TRUE(rig.screen.editorEnabled);
     EXPECT_FALSE(rig.screen.progressShown);
-    EXPECT_EQ(rig.ctx.pendingOperation, poNone);
+    EXPECT_EQ(rig.exchange().pendingOperation, poNone);
 }
 
 TEST_F(TransferTest, WatchdogRecyclesThePortOnceThenGivesUp)
 {
     rig.clock.advance(90000);
     EXPECT_EQ(rig.state(), tsUpgrading);
-    EXPECT_TRUE(rig.link->cCom().IsOpen());
+    EXPECT_TRUE(rig.port().IsOpen());
     EXPECT_TRUE(rig.screen.messages().empty());
     rig.clock.advance(90000);
     EXPECT_EQ(rig.state(), tsIdle);
@@ -279,15 +280,15 @@ TEST(Upgrade, AnEmptyImageIsOnlyItsEnd)
     UpgradeRig rig;
     rig.start();
     rig.backend.addSilent(COM1);
-    rig.link->cCom().setPort(pnCOM1);
-    ASSERT_TRUE(rig.link->cCom().OpenPort());
-    rig.link->StartUpgrade(); // no image was ever loaded
+    rig.port().setPort(pnCOM1);
+    ASSERT_TRUE(rig.port().OpenPort());
+    LinkProbe::enter(*rig.link, tsUpgrading); // no image was ever loaded
     rig.backend.clearWritten(COM1);
-    rig.link->OnUpgradeByte(xm::START);
+    LinkProbe::receive(*rig.link, std::string(1, char(xm::START)));
     EXPECT_EQ(rig.backend.written(COM1), std::string(1, char(xm::EOT)));
-    rig.link->OnUpgradeByte(xm::ACK);
-    EXPECT_EQ(rig.link->upgrade().upgradeStep, usFinished);
-    EXPECT_EQ(rig.link->upgrade().blocksLeft, 0);
+    LinkProbe::receive(*rig.link, std::string(1, char(xm::ACK)));
+    EXPECT_EQ(LinkProbe::upgrade(*rig.link).upgradeStep, usFinished);
+    EXPECT_EQ(LinkProbe::upgrade(*rig.link).blocksLeft, 0);
 }
 
 TEST(Upgrade, UnreadableOrEmptyFileIsRefusedBeforeAnyTaContact)
@@ -309,10 +310,10 @@ TEST(Upgrade, UnreadableOrEmptyFileIsRefusedBeforeAnyTaContact)
         {big.path, "Firmware file is larger than 8 MiB: " + big.path}};
     for (const auto& [path, message] : refused) {
         rig.screen.clear();
-        rig.link->tbUpgradeClick(path); // a blocking open or an endless read would hang here
+        rig.link->requestUpgrade(path); // a blocking open or an endless read would hang here
         EXPECT_EQ(rig.screen.messages(), std::vector<std::string>{message});
-        EXPECT_EQ(rig.ctx.pendingOperation, poNone);
-        EXPECT_EQ(rig.link->upgrade().firmwareImage.size(), 0u);
+        EXPECT_EQ(rig.exchange().pendingOperation, poNone);
+        EXPECT_EQ(LinkProbe::upgrade(*rig.link).firmwareImage.size(), 0u);
     }
     std::remove(fifo.c_str());
     EXPECT_EQ(rig.backend.written(COM1), "");

@@ -7,6 +7,7 @@
 #include "link/PortList.h"
 #include "link/PosixSerial.h"
 #include "link/TaLink.h"
+#include "tests/support/LinkProbe.h"
 #include "link/qt/QtClock.h"
 #include "tests/support/RecordingScreen.h"
 
@@ -84,7 +85,11 @@ protected:
         unsetenv(kSerialPortsVariable);
     }
 
-    bool queryRunning() const { return ctx_.transactionState == tsQuerying && ctx_.queryIndex >= 3; }
+    bool queryRunning() const
+    {
+        const ExchangeState& exchange = LinkProbe::exchange(*link_);
+        return exchange.transactionState == tsQuerying && exchange.queryIndex >= 3;
+    }
     bool queryEnded() { return screen_.contains("queryDone") || !screen_.messages().empty(); }
 
     PortAlias alias_;
@@ -100,14 +105,14 @@ TEST_F(UnpluggedTa, QueryEndsWithItsMessageTheLoopStaysIdleAndTheTaIsFoundAgain)
     TasimProcess first(kSlowTa);
     ASSERT_FALSE(first.ptyPath().empty());
     ASSERT_TRUE(alias_.pointAt(first.ptyPath()));
-    link_->startQueryFromWizard();
+    link_->requestQuery();
     ASSERT_TRUE(runEventsUntil([&] { return queryRunning(); }, 10000)) << screen_.text();
 
     first.pullCable();
     ASSERT_TRUE(runEventsUntil([&] { return !screen_.messages().empty(); }, 5000)) << screen_.text();
     EXPECT_EQ(screen_.messages(), std::vector<std::string>{"Query Setting failed, please check the TA!"});
-    EXPECT_FALSE(link_->cCom().IsOpen());
-    EXPECT_EQ(ctx_.transactionState, tsIdle);
+    EXPECT_FALSE(LinkProbe::port(*link_).IsOpen());
+    EXPECT_EQ(LinkProbe::state(*link_), tsIdle);
     EXPECT_FALSE(link_->busy());
     EXPECT_TRUE(screen_.wizardEnabled);
 
@@ -120,12 +125,12 @@ TEST_F(UnpluggedTa, QueryEndsWithItsMessageTheLoopStaysIdleAndTheTaIsFoundAgain)
     ASSERT_FALSE(second.ptyPath().empty());
     ASSERT_TRUE(alias_.pointAt(second.ptyPath()));
     screen_.clear();
-    link_->startQueryFromWizard();
+    link_->requestQuery();
     ASSERT_TRUE(runEventsUntil([&] { return queryEnded(); }, 20000)) << screen_.text();
     EXPECT_TRUE(screen_.messages().empty()) << screen_.text();
     EXPECT_TRUE(screen_.contains("queryDone"));
     EXPECT_EQ(ctx_.firmwareVersion, "V2.10");
-    EXPECT_TRUE(link_->cCom().IsOpen()) << "the connection stays open after a query";
+    EXPECT_TRUE(LinkProbe::port(*link_).IsOpen()) << "the connection stays open after a query";
 }
 
 } // namespace

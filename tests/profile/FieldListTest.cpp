@@ -3,6 +3,7 @@
 #include <set>
 
 #include "profile/FieldList.h"
+#include "profile/Result.h"
 
 namespace ta {
 namespace {
@@ -17,6 +18,20 @@ TEST(FieldList, CoversEveryByteOnceInOrderWithUniqueNames)
         next += field.size;
     }
     EXPECT_EQ(next, kProfileSize);
+}
+
+// A value of the reason's own type, even an empty one, is a value; a reason,
+// even an empty one, is a failure.
+TEST(Result, HoldsTheValueOrTheReasonEvenWhenBothAreTexts)
+{
+    const Result<std::string> empty(std::string{});
+    ASSERT_TRUE(empty);
+    EXPECT_EQ(*empty, "");
+    const Result<std::string> refused = unexpected("no");
+    ASSERT_FALSE(refused);
+    EXPECT_EQ(refused.error(), "no");
+    EXPECT_TRUE(Result<>());
+    EXPECT_FALSE(Result<>(unexpected("")));
 }
 
 } // namespace

@@ -78,7 +78,7 @@ TEST_F(ProfileFileTest, FullFileReplacesTheWholeRecordAndExtraBytesAreIgnored)
     Bytes content = patternedRecord(kProfileSize + 50);
     write(path("a.cfg"), content);
     TaProfile profile = filled(0);
-    ASSERT_EQ(loadProfileFile(path("a.cfg"), profile), LoadResult::Ok);
+    ASSERT_TRUE(loadProfileFile(path("a.cfg"), profile));
     content.resize(kProfileSize);
     EXPECT_EQ(bytesOf(profile), content);
 }
@@ -87,7 +87,7 @@ TEST_F(ProfileFileTest, ShortFileReplacesOnlyItsFirstBytes)
 {
     write(path("short.cfg"), patternedRecord(100));
     TaProfile profile = filled(char(0xEE));
-    ASSERT_EQ(loadProfileFile(path("short.cfg"), profile), LoadResult::Ok);
+    ASSERT_EQ(*loadProfileFile(path("short.cfg"), profile), 100u) << "the caller can tell a short file";
     const Bytes loaded = bytesOf(profile);
     EXPECT_EQ(Bytes(loaded.begin(), loaded.begin() + 100), patternedRecord(100));
     for (std::size_t i = 100; i < kProfileSize; ++i)
@@ -97,7 +97,6 @@ TEST_F(ProfileFileTest, ShortFileReplacesOnlyItsFirstBytes)
 struct RejectedFile {
     const char* name;
     Bytes content;
-    LoadResult expected;
 };
 
 class RejectedFileTest : public ProfileFileTest, public ::testing::WithParamInterface<RejectedFile> {};
@@ -106,7 +105,9 @@ TEST_P(RejectedFileTest, LeavesTheRecordUnchanged)
 {
     write(path("bad.cfg"), GetParam().content);
     TaProfile profile = filled(0x11);
-    EXPECT_EQ(loadProfileFile(path("bad.cfg"), profile), GetParam().expected);
+    const auto loaded = loadProfileFile(path("bad.cfg"), profile);
+    ASSERT_FALSE(loaded);
+    EXPECT_EQ(loaded.error(), "Not a TA profile file (no TAPRF1.0 header): " + path("bad.cfg"));
     EXPECT_EQ(bytesOf(profile), bytesOf(filled(0x11)));
 }
 
@@ -120,23 +121,17 @@ Bytes withByte8(char value)
 
 INSTANTIATE_TEST_SUITE_P(
     Files, RejectedFileTest,
-    ::testing::Values(RejectedFile{"LetterAfterMagic", withByte8('X'), LoadResult::WrongMagic},
-                      RejectedFile{"Empty", {}, LoadResult::WrongMagic},
-                      RejectedFile{"MagicWithoutTerminator", Bytes{'T', 'A', 'P', 'R', 'F', '1', '.', '0'},
-                                   LoadResult::WrongMagic},
-                      RejectedFile{"OtherVersion", Bytes{'T', 'A', 'P', 'R', 'F', '1', '.', '1', 0},
-                                   LoadResult::WrongMagic}),
+    ::testing::Values(RejectedFile{"LetterAfterMagic", withByte8('X')}, RejectedFile{"Empty", {}},
+                      RejectedFile{"MagicWithoutTerminator", Bytes{'T', 'A', 'P', 'R', 'F', '1', '.', '0'}},
+                      RejectedFile{"OtherVersion", Bytes{'T', 'A', 'P', 'R', 'F', '1', '.', '1', 0}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(ProfileFileTest, MissingOrUnreadableFilesAreToldApart)
 {
     TaProfile profile = filled(0x22);
-    EXPECT_EQ(loadProfileFile(path("none.cfg"), profile), LoadResult::NoFile);
-    EXPECT_EQ(loadProfileFile("", profile), LoadResult::NoFile);
-    fs::create_directory(path("folder.cfg"));
-    EXPECT_EQ(loadProfileFile(path("folder.cfg"), profile), LoadResult::NotRegular);
+    EXPECT_EQ(loadProfileFile(path("none.cfg"), profile).error(), "No such profile file: " + path("none.cfg"));
+    EXPECT_EQ(loadProfileFile("", profile).error(), "No profile file given");
     EXPECT_EQ(bytesOf(profile), bytesOf(filled(0x22)));
-    EXPECT_NE(loadErrorText(LoadResult::WrongMagic, "x.cfg").find("x.cfg"), std::string::npos);
 }
 
 // A path that is no regular file is refused at once with the reason, before
@@ -148,21 +143,16 @@ TEST_F(ProfileFileTest, NonRegularPathsAreRefusedAtOnceWithTheReason)
     for (const auto& [file, kind] : std::vector<std::pair<std::string, std::string>>{
              {path("folder.cfg"), "a folder"}, {path("pipe.cfg"), "a pipe"}, {"/dev/zero", "a device"}}) {
         TaProfile profile = filled(0x44);
-        LoadDetails details;
-        auto loading = std::async(std::launch::async, [&] { return loadProfileFile(file, profile, &details); });
+        auto loading = std::async(std::launch::async, [&] { return loadProfileFile(file, profile); });
         if (loading.wait_for(std::chrono::seconds(5)) != std::future_status::ready) {
             ::close(::open(path("pipe.cfg").c_str(), O_RDWR)); // lets a blocked open go
             FAIL() << file << " blocked the load";
         }
-        EXPECT_EQ(loading.get(), LoadResult::NotRegular) << file;
+        const auto loaded = loading.get();
+        ASSERT_FALSE(loaded) << file;
+        EXPECT_EQ(loaded.error(), "Not a profile file: " + file + " is " + kind);
         EXPECT_EQ(bytesOf(profile), bytesOf(filled(0x44))) << file;
-        EXPECT_EQ(loadErrorText(LoadResult::NotRegular, file, details), "Not a profile file: " + file + " is " + kind);
     }
-    write(path("short.cfg"), patternedRecord(100));
-    TaProfile profile{};
-    LoadDetails details;
-    ASSERT_EQ(loadProfileFile(path("short.cfg"), profile, &details), LoadResult::Ok);
-    EXPECT_EQ(details.bytesRead, 100u) << "the caller can tell a short file";
 }
 
 TEST_F(ProfileFileTest, SaveWritesTheExactRecordWithMagicAndKeepsReservedBytes)
@@ -175,7 +165,7 @@ TEST_F(ProfileFileTest, SaveWritesTheExactRecordWithMagicAndKeepsReservedBytes)
     profile.reserved2906 = 0x29;
     profile.x75TxFrameSize = 2048;
 
-    ASSERT_EQ(saveProfileFile(path("out.cfg"), profile), "");
+    ASSERT_TRUE(saveProfileFile(path("out.cfg"), profile));
 
     EXPECT_EQ(0, std::memcmp(profile.magic, "TAPRF1.0", 9));
     const Bytes file = read(path("out.cfg"));
@@ -186,7 +176,7 @@ TEST_F(ProfileFileTest, SaveWritesTheExactRecordWithMagicAndKeepsReservedBytes)
     EXPECT_EQ(file[833], 0x08);
 
     TaProfile loaded = filled(0);
-    ASSERT_EQ(loadProfileFile(path("out.cfg"), loaded), LoadResult::Ok);
+    ASSERT_TRUE(loadProfileFile(path("out.cfg"), loaded));
     EXPECT_EQ(loaded.reserved9, 0x91);
     EXPECT_EQ(loaded.reserved831, 0x83);
     EXPECT_EQ(loaded.reserved2906, 0x29);
@@ -197,7 +187,7 @@ TEST_F(ProfileFileTest, SaveOverAnExistingFileReplacesIt)
 {
     write(path("old.cfg"), Bytes(5000, 'x'));
     TaProfile profile{};
-    ASSERT_EQ(saveProfileFile(path("old.cfg"), profile), "");
+    ASSERT_TRUE(saveProfileFile(path("old.cfg"), profile));
     EXPECT_EQ(read(path("old.cfg")), bytesOf(profile));
 }
 
@@ -206,7 +196,7 @@ TEST_F(ProfileFileTest, SaveThroughALinkReplacesTheFileItPointsTo)
     write(path("real.cfg"), Bytes(10, 'x'));
     std::filesystem::create_symlink(path("real.cfg"), path("link.cfg"));
     TaProfile profile{};
-    ASSERT_EQ(saveProfileFile(path("link.cfg"), profile), "");
+    ASSERT_TRUE(saveProfileFile(path("link.cfg"), profile));
     EXPECT_TRUE(std::filesystem::is_symlink(path("link.cfg")));
     EXPECT_EQ(read(path("real.cfg")), bytesOf(profile));
 }
@@ -218,9 +208,9 @@ TEST_F(ProfileFileTest, SaveFailsWithAMessageWhenTheTargetCannotBeWritten)
     write(path("plain"), Bytes{'a'});
     for (const std::string& target : {path("taken.cfg"), path("missing/x.cfg"), path("plain/x.cfg")}) {
         SCOPED_TRACE(target);
-        const std::string error = saveProfileFile(target, profile);
-        EXPECT_FALSE(error.empty());
-        EXPECT_EQ(error.find('\n'), std::string::npos);
+        const auto saved = saveProfileFile(target, profile);
+        ASSERT_FALSE(saved);
+        EXPECT_EQ(saved.error().find('\n'), std::string::npos);
     }
     EXPECT_TRUE(fs::is_directory(path("taken.cfg")));
     EXPECT_EQ(entries(), 2u);
@@ -240,11 +230,11 @@ TEST_F(ProfileFileTest, FailedWriteKeepsTheOldFileIntact)
     ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
 
     TaProfile profile{};
-    const std::string error = saveProfileFile(path("keep.cfg"), profile);
+    const auto written = saveProfileFile(path("keep.cfg"), profile);
 
     ::setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, previousHandler);
-    EXPECT_FALSE(error.empty());
+    EXPECT_FALSE(written);
     EXPECT_EQ(read(path("keep.cfg")), old);
     EXPECT_EQ(entries(), 1u);
 }

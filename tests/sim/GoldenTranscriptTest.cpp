@@ -196,12 +196,14 @@ bool Player::setUp(const Step& step)
         buildDefaultProfile(profile_, program_.x25OnD, program_.sysDateTime);
     } else if (step.verb == "set") {
         const FieldInfo* field = findField(step.name);
-        if (!field)
+        if (!field) {
             ADD_FAILURE() << "no field " << step.name;
-        else if (field->kind == FieldKind::Text)
-            EXPECT_EQ(storeText(profile_, *field, step.value), "");
-        else
-            EXPECT_EQ(storeNumber(profile_, *field, unsigned(std::stoul(step.value))), "");
+            return true;
+        }
+        const Result<> stored = field->kind == FieldKind::Text
+                                    ? storeText(profile_, *field, step.value)
+                                    : storeNumber(profile_, *field, unsigned(std::stoul(step.value)));
+        EXPECT_TRUE(stored) << step.name << ": " << (stored ? std::string() : stored.error());
     } else if (step.verb == "store") {
         ta_->setValue(step.name, step.value);
     } else {

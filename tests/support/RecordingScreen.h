@@ -10,8 +10,8 @@
 // "showRebooting 0|1", "progressMax N", "progress N"; and the bare names
 // "focusWizard", "showWizardProfilePage", "hideWizard", "focusEditor",
 // "showProfile", "collectProfile", "presentEditor", "removeX25Support",
-// "hideSysDateTime", "chargeTextsChanged", "terminate", "queryDone",
-// "submitDone".
+// "hideSysDateTime", "chargeTextsChanged", "terminate", "identifyDone",
+// "queryDone", "submitDone".
 #pragma once
 
 #include "link/Screen.h"
@@ -84,6 +84,7 @@ public:
     void showRebooting(bool visible) override;
     void setTickText(const std::string& text) override { record("tickText: " + text); }
     void terminate() override;
+    void identifyDone() override { record("identifyDone"); }
     void queryDone() override { record("queryDone"); }
     void submitDone() override { record("submitDone"); }
 

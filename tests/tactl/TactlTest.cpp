@@ -67,7 +67,7 @@ protected:
         return testsupport::runShell("T='" + std::string(TACTL_PATH) + "'; cd '" + dir.string() + "' && " + script, dir);
     }
 
-    void save(const std::string& name, TaProfile profile) const { ASSERT_EQ(saveProfileFile(path(name), profile), ""); }
+    void save(const std::string& name, TaProfile profile) const { ASSERT_TRUE(saveProfileFile(path(name), profile)); }
 
     void expectOneLineError(const Outcome& run) const
     {
@@ -101,7 +101,7 @@ TEST_F(TactlTest, ShowListsEveryFieldAsNameValueLines)
     setText(profile.dataPort1.dn, "12345");
     setText(profile.vp1InScreenDn[2], "0049 (89)");
     setText(profile.dataPort2.subAddr, "a\nb\\c\xff");
-    ASSERT_EQ(saveProfileFile(path("p.cfg"), profile), "");
+    ASSERT_TRUE(saveProfileFile(path("p.cfg"), profile));
 
     const Outcome run = tactl({"show", path("p.cfg")});
     ASSERT_EQ(run.exitCode, 0) << run.err;
@@ -146,7 +146,7 @@ TEST_F(TactlTest, BatchPrintsTheSubmitBatch)
 {
     TaProfile profile{};
     buildDefaultProfile(profile, false, true);
-    ASSERT_EQ(saveProfileFile(path("p.cfg"), profile), "");
+    ASSERT_TRUE(saveProfileFile(path("p.cfg"), profile));
 
     const Outcome run = tactl({"batch", path("p.cfg"), "--variant", "1"});
     ASSERT_EQ(run.exitCode, 0) << run.err;

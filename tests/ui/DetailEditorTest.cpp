@@ -204,7 +204,7 @@ TEST_F(DetailFiles, LoadFillsTheControlsAndKeepsThePage)
     TaProfile stored{};
     setText(stored.vp2Dn, "0301234");
     stored.dataPort1.dcdMode = 1;
-    ASSERT_EQ(saveProfileFile(file("a.CFG").toStdString(), stored), "");
+    ASSERT_TRUE(saveProfileFile(file("a.CFG").toStdString(), stored));
     h.editor->tree()->setCurrentItem(h.editor->nodeOf(h.editor->page(9)));
     choose(file("a.CFG"));
     clickTool(h, "ToolButton1");
@@ -252,7 +252,7 @@ TEST_F(DetailFiles, SaveWritesTheRecord)
     clickTool(h, "tbSave");
     EXPECT_TRUE(h.messages.isEmpty());
     TaProfile back{};
-    ASSERT_EQ(loadProfileFile(file("out.CFG").toStdString(), back), LoadResult::Ok);
+    ASSERT_TRUE(loadProfileFile(file("out.CFG").toStdString(), back));
     EXPECT_EQ(textOf(back.vp1Dn), "555");
     EXPECT_EQ(0, std::memcmp(&back, &h.ctx.workingProfile, sizeof back));
     EXPECT_EQ(fileShown(h), "out.CFG");

@@ -5,6 +5,7 @@
 
 #include "link/TaLink.h"
 #include "link/VirtualClock.h"
+#include "tests/support/LinkProbe.h"
 #include "tests/support/SimBackend.h"
 #include "ui/GestEdit.h"
 #include "ui/Messages.h"
@@ -101,7 +102,7 @@ TEST(GuiSession, QueryEditAndSubmitReachTheTa)
     EXPECT_FALSE(rig.windows.fProgress.isVisible());
     EXPECT_EQ(ta.value("1%S"), "0897654321");
     EXPECT_EQ(rig.windows.fProgress.cgPrgs->GetPercentDone(), 100);
-    EXPECT_EQ(rig.ctx.transactionState, link::tsSubmitting); // the connection stays open
+    EXPECT_EQ(link::LinkProbe::state(*rig.link), link::tsSubmitting); // the connection stays open
     EXPECT_TRUE(rig.messages.isEmpty()) << rig.messages.join('|').toStdString();
     rig.backend.unplug(COM1);
     rig.clock.advance(200);
@@ -197,7 +198,7 @@ TEST(GuiSession, UpgradeShowsTheTransferAndTheRebootThenWritesTheSettingsAgain)
     EXPECT_FALSE(rig.windows.fRTick.isVisible());
     EXPECT_EQ(rig.windows.fProgress.windowTitle(), QStringLiteral("Query setting progress status"));
     ASSERT_TRUE(rig.runUntil([&] { return !rig.windows.fProgress.isVisible() && rig.windows.fDetail.isEnabled(); }));
-    EXPECT_EQ(rig.ctx.transactionState, link::tsSubmitting);
+    EXPECT_EQ(link::LinkProbe::state(*rig.link), link::tsSubmitting);
     EXPECT_EQ(rig.messages, QStringList{QStringLiteral("Upgrade firmware! Are you sure?")});
 }
 
@@ -248,7 +249,7 @@ TEST(GuiSession, CancelOfTheConnectingWindowEndsTheCall)
             rig.windows.fCRemote.btnCancel->click();
         EXPECT_FALSE(rig.windows.fCRemote.isVisible());
         ASSERT_TRUE(rig.runUntil([&] { return !rig.backend.isOpen(COM1); }));
-        EXPECT_EQ(rig.ctx.transactionState, link::tsIdle);
+        EXPECT_EQ(link::LinkProbe::state(*rig.link), link::tsIdle);
         EXPECT_EQ(rig.backend.countWritten(COM1, "ATH\r"), 1);
         EXPECT_EQ(local.value("1C0"), "8") << "the call set-up is undone";
         EXPECT_EQ(local.value("%P5"), "0");
@@ -267,7 +268,7 @@ TEST(GuiSession, CancelOfTheWizardHangsUpACallThatIsStillUp)
     rig.windows.fMain.rbRemoteTA->click();
     rig.windows.fMain.eRemoteTel->setText(QStringLiteral("0401234"));
     rig.startQuery();
-    ASSERT_TRUE(rig.runUntil([&] { return rig.ctx.transactionState == link::tsQuerying; }));
+    ASSERT_TRUE(rig.runUntil([&] { return link::LinkProbe::state(*rig.link) == link::tsQuerying; }));
     remote.faults().silentCommands = 1000;
     ASSERT_TRUE(rig.runUntil([&] { return !rig.messages.isEmpty(); }));
     EXPECT_EQ(rig.messages.last(), QStringLiteral("Query Setting failed, please check the TA!"));

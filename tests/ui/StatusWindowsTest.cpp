@@ -25,12 +25,10 @@ TEST(DebugWindow, DebugSwitchShowsItWithTheSwitchesLine)
 {
     ta::link::AppContext context;
     context.switches.debugLog = true; // "/B:1", the rest at their defaults
-    context.debugLine = "stale";
     TfDBG window;
     window.FormCreate(context);
     EXPECT_TRUE(window.isVisible());
     EXPECT_EQ(window.lines(), QStringList{QStringLiteral(", X25_D: 0, USB Spt: 1, Force RCFG: 1")});
-    EXPECT_TRUE(context.debugLine.empty());
 }
 
 TEST(DebugWindow, HeaderLineFollowsEachSwitch)
@@ -86,7 +84,7 @@ TEST(ConnectingWindow, ShowsWhatTheLinkSaysAndPassesCancelOn)
     EXPECT_EQ(window.lCalling->text(), QStringLiteral("..."));
     EXPECT_GT(window.lCalling->x(), window.label1->geometry().right());
 
-    QSignalSpy cancelled(&window, &TfCRemote::cancelClicked);
+    QSignalSpy cancelled(&window, &TfCRemote::cancelRequested);
     auto* cancel = window.findChild<QPushButton*>(QStringLiteral("btnCancel"));
     ASSERT_NE(cancel, nullptr);
     QTest::mouseClick(cancel, Qt::LeftButton);

@@ -6,10 +6,12 @@
 #include "link/VirtualClock.h"
 #include "profile/DefaultProfile.h"
 #include "profile/ProfileFile.h"
+#include "tests/support/LinkProbe.h"
 #include "tests/support/RecordingScreen.h"
 #include "tests/support/SimBackend.h"
 #include "tests/ui/support/UiTestSupport.h"
 #include "ui/GestEdit.h"
+#include "ui/GuiScreen.h"
 #include "ui/Messages.h"
 
 #include <QButtonGroup>
@@ -17,6 +19,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSignalSpy>
 #include <QStackedWidget>
 #include <QTemporaryDir>
 #include <QWindow>
@@ -43,7 +46,8 @@ protected:
             return true;
         });
         ProfileDialogs::setChooser([this](ProfileDialogs::Kind) { return chosenFile; });
-        wizard.attach(nullptr, &screen);
+        wizard.setScreen(&screen);
+        connectWizard(wizard, link);
     }
     void TearDown() override
     {
@@ -77,6 +81,9 @@ protected:
     link::AppContext ctx;
     TfMain wizard{ctx, {}};
     RecordingScreen screen;
+    link::VirtualClock clock;
+    testsupport::SimBackend backend{clock};
+    link::TaLink link{ctx, clock, backend, screen};
     QStringList messages;
     QString chosenFile;
     QTemporaryDir dir;
@@ -96,7 +103,6 @@ TEST_F(WizardTest, StartsOnTheFirstPageWithLocalTaAndQueryChosen)
     EXPECT_FALSE(wizard.btnPrev->isEnabled());
     EXPECT_EQ(wizard.eRemoteTel->maxLength(), 32);
     EXPECT_EQ(wizard.profileSource(), TfMain::psQueryTa);
-    EXPECT_EQ(ctx.transactionState, link::tsIdle);
 }
 
 TEST_F(WizardTest, EveryControlCarriesItsNameAndCaption)
@@ -121,18 +127,21 @@ TEST_F(WizardTest, EveryControlCarriesItsNameAndCaption)
 
 TEST_F(WizardTest, RemoteChoiceEnablesTheNumberAndResetsTheExchange)
 {
-    ctx.transactionState = link::tsQuerying;
+    backend.addTa(testsupport::SimBackend::comName(1));
+    link.requestIdentify(); // the first probe is out
+    ASSERT_EQ(link::LinkProbe::state(link), link::tsIdentify);
     wizard.rbRemoteTA->click();
     EXPECT_TRUE(wizard.eRemoteTel->isEnabled());
     EXPECT_TRUE(wizard.lbRemoteTel->isEnabled());
     EXPECT_TRUE(ctx.remoteChosen);
-    EXPECT_EQ(ctx.transactionState, link::tsIdle);
+    EXPECT_EQ(link::LinkProbe::state(link), link::tsIdle);
 
-    ctx.transactionState = link::tsQuerying;
+    link.requestIdentify();
+    ASSERT_EQ(link::LinkProbe::state(link), link::tsIdentify);
     wizard.rbLocalTA->click();
     EXPECT_FALSE(wizard.eRemoteTel->isEnabled());
     EXPECT_FALSE(ctx.remoteChosen);
-    EXPECT_EQ(ctx.transactionState, link::tsIdle);
+    EXPECT_EQ(link::LinkProbe::state(link), link::tsIdle);
 }
 
 TEST_F(WizardTest, TypedNumberKeepsOnlyDialCharactersAndReachesTheContext)
@@ -261,12 +270,14 @@ TEST_F(WizardTest, NoSourceChosenDoesNothing)
 
 TEST_F(WizardTest, CancelAndTheWindowManagersCloseEndTheProgram)
 {
+    QSignalSpy ends(&wizard, &TfMain::endRequested);
     wizard.btnCancel->click();
     EXPECT_EQ(screen.count("terminate"), 1);
 
     ASSERT_TRUE(testing::showActive(wizard));
     wizard.windowHandle()->close();
-    EXPECT_EQ(screen.count("terminate"), 2);
+    EXPECT_EQ(ends.count(), 2);
+    EXPECT_TRUE(wizard.isVisible()) << "the program's end, not the close, takes the wizard down";
 }
 
 // Keys: Enter presses Next> wherever the focus is, except on another button,
@@ -336,7 +347,8 @@ TEST(WizardPort, ChoiceReachesTheLinkAndSurvivesARelisting)
 
     RecordingScreen screen;
     link::TaLink link(ctx, clock, backend, screen);
-    wizard.attach(&link, &screen);
+    wizard.setScreen(&screen);
+    connectWizard(wizard, link);
     wizard.btnNextClick();
     wizard.btnNextClick();
     EXPECT_EQ(backend.countWritten("/dev/ttyTA1", "ATI0\r"), 1);
@@ -370,11 +382,12 @@ TEST(WizardQuery, QueryStartsDiscoveryFromTheWizard)
     TfMain wizard(ctx, {});
     RecordingScreen screen;
     link::TaLink link(ctx, clock, backend, screen);
-    wizard.attach(&link, &screen);
+    wizard.setScreen(&screen);
+    connectWizard(wizard, link);
     wizard.btnNextClick();
     wizard.btnNextClick();
     EXPECT_EQ(screen.count("enableWizard 0"), 1);
-    EXPECT_EQ(ctx.transactionState, link::tsIdentify);
+    EXPECT_EQ(link::LinkProbe::state(link), link::tsIdentify);
     EXPECT_EQ(backend.countWritten(testsupport::SimBackend::comName(1), "ATI0\r"), 1);
 }
 
