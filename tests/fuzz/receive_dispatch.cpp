@@ -5,11 +5,11 @@
 // the reply buffer stays bounded while no command waits for an answer, and
 // the user sees only the program's own messages.
 #include "tests/fuzz/FuzzSupport.h"
-#include "tests/fuzz/RawPort.h"
 
 #include "atcmd/ReplyDecoder.h"
 #include "link/TaLink.h"
 #include "link/VirtualClock.h"
+#include "tests/support/FakeSerial.h"
 #include "tests/support/LinkProbe.h"
 #include "tests/support/RecordingScreen.h"
 
@@ -61,7 +61,7 @@ const std::string& firmwareFile()
 
 struct Rig {
     VirtualClock clock;
-    fuzz::RawBackend backend;
+    testsupport::FakeSerial backend{clock};
     testsupport::RecordingScreen screen;
     AppContext ctx;
     std::unique_ptr<TaLink> link;
@@ -81,6 +81,7 @@ void setUp(Rig& rig, fuzz::FuzzInput& in)
     rig.screen.wizardShown = !rig.screen.editorShown;
     rig.ctx.remoteNumber = "5551234";
 
+    rig.backend.com(1); // takes every byte, never has any to read
     rig.link = std::make_unique<TaLink>(rig.ctx, rig.clock, rig.backend, rig.screen);
     LinkProbe::openFirstPort(*rig.link, firmwareFile());
     LinkProbe::enter(*rig.link, kStates[in.byte() % kStates.size()]);

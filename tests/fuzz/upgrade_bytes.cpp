@@ -5,10 +5,10 @@
 // sent again only after a NAK, and EOT only once every block is out. The
 // count of blocks still to go never drops below zero.
 #include "tests/fuzz/FuzzSupport.h"
-#include "tests/fuzz/RawPort.h"
 
 #include "link/TaLink.h"
 #include "link/VirtualClock.h"
+#include "tests/support/FakeSerial.h"
 #include "tests/support/LinkProbe.h"
 #include "tests/support/RecordingScreen.h"
 
@@ -150,7 +150,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
     fuzz::writeFile(path, image);
 
     VirtualClock clock;
-    fuzz::RawBackend backend;
+    testsupport::FakeSerial backend{clock};
+    const std::string& written = backend.com(1).written;
     testsupport::RecordingScreen screen;
     screen.wizardShown = false;
     screen.editorShown = true;
@@ -162,23 +163,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
     link.requestUpgrade(path);
     if (image.empty()) {
         FUZZ_EXPECT(screen.lastMessage() == "Can not open file!", "an empty image was accepted");
-        FUZZ_EXPECT(backend.written.empty(), "an empty image reached the TA");
+        FUZZ_EXPECT(written.empty(), "an empty image reached the TA");
         return 0;
     }
     FUZZ_EXPECT(LinkProbe::state(link) == tsUpgrading, "the upload did not start");
-    FUZZ_EXPECT(backend.written == "AT$D99\r", backend.written);
+    FUZZ_EXPECT(written == "AT$D99\r", written);
 
     WireCheck wire(image);
-    wire.skip(backend.written.size());
+    wire.skip(written.size());
     for (char c : in.rest()) {
         const auto byte = uint8_t(c);
         const UpgradeStep step = LinkProbe::upgrade(link).upgradeStep;
-        const std::size_t writtenBefore = backend.written.size();
+        const std::size_t writtenBefore = written.size();
         LinkProbe::receive(link, std::string_view(&c, 1));
-        wire.look(backend.written, byte);
+        wire.look(written, byte);
         FUZZ_EXPECT(LinkProbe::upgrade(link).blocksLeft >= 0, "blocksLeft " + std::to_string(LinkProbe::upgrade(link).blocksLeft));
         if (step == usFinished || step == usAborted)
-            FUZZ_EXPECT(backend.written.size() == writtenBefore, "bytes sent after the transfer ended");
+            FUZZ_EXPECT(written.size() == writtenBefore, "bytes sent after the transfer ended");
     }
     if (LinkProbe::upgrade(link).upgradeStep == usFinished)
         FUZZ_EXPECT(wire.endSent() && LinkProbe::state(link) == tsRebooting, "finished without EOT");

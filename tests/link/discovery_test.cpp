@@ -1,20 +1,18 @@
 // Discovery, identification and the dispatcher's recognition of result words,
 // against scripted ports on virtual time.
-#include "LinkRig.h"
-#include "ScriptedPort.h"
+#include "tests/support/LinkRig.h"
 
 #include <gtest/gtest.h>
 
 using namespace ta::link;
-using ta::linktest::ScriptedBackend;
-using ta::linktest::ScriptedPort;
 
 namespace {
 
-using Rig = ta::linktest::LinkRig<ScriptedBackend>;
+using Rig = ta::testsupport::LinkRig;
+using Responder = std::function<std::string(const std::string&)>;
 
 // A TA that answers the identification chain; info is the "ATI10I30" text.
-ScriptedPort::Responder taAnswering(std::string info, bool prefix = true)
+Responder taAnswering(std::string info, bool prefix = true)
 {
     return [info, prefix](const std::string& line) -> std::string {
         if (line == "ATI0")
@@ -31,7 +29,7 @@ ScriptedPort::Responder taAnswering(std::string info, bool prefix = true)
 
 // The same, and the local TA's part in a remote call: its set-up, the dial
 // and the hang-up.
-ScriptedPort::Responder taAndCall(std::string info, bool prefix = true)
+Responder taAndCall(std::string info, bool prefix = true)
 {
     const auto ta = taAnswering(std::move(info), prefix);
     return [ta](const std::string& line) -> std::string {
@@ -68,7 +66,7 @@ TEST_F(DiscoveryTest, ProbesEachPresentPortThreeTimesThenMovesOn)
     ASSERT_FALSE(com3.empty());
     EXPECT_EQ(com3[0].text, "ATI0");
     EXPECT_EQ(com3[0].atMs, 1500u);
-    EXPECT_EQ(rig.backend.com(3).linesSent(),
+    EXPECT_EQ(rig.backend.com(3).sentLines(),
               (std::vector<std::string>{"ATI0", "AT1S0?", "ATI10I30", "ATE1V1"}));
     EXPECT_EQ(rig.port().HwFlow(), hfRTSCTS);
     EXPECT_EQ(rig.ctx.taVariant, 3);
@@ -81,7 +79,7 @@ TEST_F(DiscoveryTest, OkWithoutIdentificationWordIsPassedOver)
     rig.backend.com(1).respond = [](const std::string&) { return std::string("SOME MODEM\r\nOK\r\n"); };
     rig.link->requestIdentify();
     ASSERT_TRUE(rig.runUntil([&] { return rig.state() == tsIdle; }));
-    EXPECT_EQ(rig.backend.com(1).countSent("ATI0"), 3);
+    EXPECT_EQ(rig.backend.com(1).countLine("ATI0"), 3);
     EXPECT_EQ(rig.screen.lastMessage(), "Cannot find a TA to config!");
     EXPECT_FALSE(rig.port().IsOpen());
     EXPECT_TRUE(rig.screen.wizardEnabled);
@@ -100,10 +98,9 @@ TEST_F(DiscoveryTest, NoPortAtAllLeavesEverythingAsItWas)
 TEST_F(DiscoveryTest, NoFreePortTellsWhyEachPortWasPassedOver)
 {
     const auto passOver = [&](int n, PortProblem problem, const char* path, int pid = 0, const char* name = "") {
-        auto& port = rig.backend.com(n);
-        port.busy = true;
-        port.failure = OpenFailure(problem, path, 0, pid);
-        port.failure.holderName = name;
+        OpenFailure failure(problem, path, 0, pid);
+        failure.holderName = name;
+        rig.backend.com(n).refused = failure;
     };
     passOver(1, PortProblem::PermissionDenied, "/nonexistent/ttyS0");
     passOver(2, PortProblem::InUse, "/dev/ttyUSB0", 812, "minicom");
@@ -128,8 +125,7 @@ TEST_F(DiscoveryTest, NoTaFoundNamesThePortsPassedOverOnlyWhenThereWereAny)
     ASSERT_TRUE(rig.runUntil([&] { return rig.state() == tsIdle; }));
     EXPECT_EQ(rig.screen.lastDetails(), "") << "ports without a device are no news";
 
-    rig.backend.com(2).busy = true;
-    rig.backend.com(2).failure = OpenFailure(PortProblem::InUse, "/dev/ttyACM0", 0, 4711);
+    rig.backend.com(2).refused = OpenFailure(PortProblem::InUse, "/dev/ttyACM0", 0, 4711);
     rig.link->requestIdentify();
     ASSERT_TRUE(rig.runUntil([&] { return rig.state() == tsIdle; }));
     EXPECT_EQ(rig.screen.lastMessage(), "Cannot find a TA to config!");
@@ -141,12 +137,12 @@ TEST_F(DiscoveryTest, NoTaFoundNamesThePortsPassedOverOnlyWhenThereWereAny)
 TEST_F(DiscoveryTest, ChosenPortIsTheOnlyOneOpened)
 {
     rig.backend.com(1).respond = taAnswering("QM7A1-HXN");
-    auto& chosen = rig.backend.named("/dev/ttyTA");
+    auto& chosen = rig.backend.port("/dev/ttyTA");
     rig.ctx.chosenPort = "/dev/ttyTA";
     rig.link->requestIdentify();
     ASSERT_TRUE(rig.runUntil([&] { return rig.state() == tsIdle; }));
     EXPECT_EQ(rig.screen.lastMessage(), "Cannot find a TA to config!");
-    EXPECT_EQ(chosen.countSent("ATI0"), 3);
+    EXPECT_EQ(chosen.countLine("ATI0"), 3);
 
     chosen.respond = taAnswering("QM7B2-HXN");
     rig.link->requestIdentify();
@@ -157,7 +153,7 @@ TEST_F(DiscoveryTest, ChosenPortIsTheOnlyOneOpened)
 
 TEST_F(DiscoveryTest, BusyPortIsNotPresent)
 {
-    rig.backend.com(1).busy = true;
+    rig.backend.com(1).refused = OpenFailure();
     rig.backend.com(2).respond = taAnswering("QM7A1-HXN");
     rig.link->requestIdentify();
     ASSERT_TRUE(rig.runUntil([&] { return identified(); }));
@@ -173,10 +169,10 @@ TEST_F(DiscoveryTest, ReplySplitByteByByteActsOnceWhenTheLineFeedArrives)
     port.chunk = 1;
     rig.link->requestIdentify();
     ASSERT_TRUE(rig.runUntil([&] { return identified(); }));
-    EXPECT_EQ(port.countSent("ATI0"), 1);
-    EXPECT_EQ(port.countSent("AT1S0?"), 1);
-    EXPECT_EQ(port.countSent("ATI10I30"), 1);
-    EXPECT_EQ(port.countSent("ATE1V1"), 1);
+    EXPECT_EQ(port.countLine("ATI0"), 1);
+    EXPECT_EQ(port.countLine("AT1S0?"), 1);
+    EXPECT_EQ(port.countLine("ATI10I30"), 1);
+    EXPECT_EQ(port.countLine("ATE1V1"), 1);
 }
 
 TEST_F(DiscoveryTest, OkMustEndWithLineFeedAndBeUpperCase)
@@ -187,8 +183,8 @@ TEST_F(DiscoveryTest, OkMustEndWithLineFeedAndBeUpperCase)
         port.sent.clear();
         rig.link->requestIdentify();
         rig.runUntil([&] { return rig.state() == tsIdle; });
-        EXPECT_EQ(port.countSent("ATI0"), 3) << reply;
-        EXPECT_EQ(port.countSent("AT1S0?"), 0) << reply;
+        EXPECT_EQ(port.countLine("ATI0"), 3) << reply;
+        EXPECT_EQ(port.countLine("AT1S0?"), 0) << reply;
     }
 }
 
@@ -232,7 +228,7 @@ TEST_P(RetryTest, SendsThenGivesUpAsItsRuleSays)
         rig.link->requestExit();
         ASSERT_TRUE(rig.runUntil([&] { return rig.screen.terminated; }));
     }
-    EXPECT_EQ(port.countSent(c.silentTo), c.sends);
+    EXPECT_EQ(port.countLine(c.silentTo), c.sends);
     EXPECT_EQ(rig.screen.lastMessage(), c.message);
     EXPECT_EQ(rig.screen.contains("identifyDone"), std::string(c.message).empty());
 }
@@ -258,11 +254,11 @@ TEST_F(DiscoveryTest, DiscardDropsTheNextDataEvenWithOk)
     rig.link->requestQuery();
     ASSERT_TRUE(rig.runUntil([&] { return rig.state() == tsDiscard; }));
     ASSERT_EQ(rig.screen.lastMessage(), "Query Setting failed, please check the TA!");
-    rig.backend.inject(1, "Vela.Net Davo\r\nOK\r\n");
+    rig.backend.com(1).feed("Vela.Net Davo\r\nOK\r\n");
     rig.clock.advance(60);
     EXPECT_EQ(rig.state(), tsIdentify);
     EXPECT_EQ(rig.exchange().replyBuffer, "");
-    EXPECT_EQ(rig.backend.com(1).countSent("AT1S0?"), 1);
+    EXPECT_EQ(rig.backend.com(1).countLine("AT1S0?"), 1);
 }
 
 // No list has an X.25 group this near its end; the skip stops at the end
@@ -288,7 +284,7 @@ TEST_F(DiscoveryTest, NoCarrierInAnyCaseClosesThePort)
     rig.backend.com(1).respond = taAnswering("QM7A1-HXN");
     rig.link->requestIdentify();
     ASSERT_TRUE(rig.runUntil([&] { return identified(); }));
-    rig.backend.inject(1, "no carrier\r\n");
+    rig.backend.com(1).feed("no carrier\r\n");
     rig.clock.advance(60);
     EXPECT_EQ(rig.state(), tsIdle);
     EXPECT_FALSE(rig.port().IsOpen());
@@ -300,16 +296,16 @@ TEST_F(DiscoveryTest, SubmitAfterFailedDiscoveryProbesTheFirstPortOnce)
     // The editor's Submit keeps the counter the failed discovery left at 3.
     rig.backend.com(1);
     rig.backend.com(2).respond = taAnswering("QM7A1-HXN");
-    rig.backend.com(2).busy = true;
+    rig.backend.com(2).refused = OpenFailure();
     rig.link->requestIdentify();
     ASSERT_TRUE(rig.runUntil([&] { return rig.state() == tsIdle; }));
     ASSERT_EQ(rig.screen.lastMessage(), "Cannot find a TA to config!");
     rig.backend.com(1).sent.clear();
-    rig.backend.com(2).busy = false;
+    rig.backend.com(2).refused.reset();
     rig.screen.editorShown = true;
     rig.link->requestSubmit();
     ASSERT_TRUE(rig.runUntil([&] { return rig.state() == tsSubmitting; }));
-    EXPECT_EQ(rig.backend.com(1).countSent("ATI0"), 1);
+    EXPECT_EQ(rig.backend.com(1).countLine("ATI0"), 1);
 }
 
 struct ClassifyCase {

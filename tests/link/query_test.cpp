@@ -1,6 +1,5 @@
 // The query sequence against the in-process simulated TA, on virtual time.
-#include "LinkRig.h"
-#include "tests/support/SimBackend.h"
+#include "tests/support/LinkRig.h"
 #include "tests/support/TaStore.h"
 
 #include "profile/DefaultProfile.h"
@@ -11,19 +10,18 @@
 
 using namespace ta;
 using namespace ta::link;
-using ta::testsupport::SimBackend;
+using ta::testsupport::kCom1;
 
 namespace {
 
-using Rig = ta::linktest::LinkRig<SimBackend>;
-const std::string COM1 = SimBackend::comName(1);
+using Rig = ta::testsupport::LinkRig;
 
 struct QueryRig : Rig {
     sim::SimTa* ta = nullptr;
 
     sim::SimTa& addTa(sim::SimTaOptions options = {})
     {
-        ta = &backend.addTa(COM1, options);
+        ta = &backend.addTa(kCom1, options);
         ta::testsupport::fillDistinct(*ta);
         return *ta;
     }
@@ -33,7 +31,7 @@ struct QueryRig : Rig {
         link->requestQuery();
         return runUntil([this] { return ended(); });
     }
-    int sent(const std::string& line) const { return backend.countWritten(COM1, line + "\r"); }
+    int sent(const std::string& line) { return com1().count(line + "\r"); }
     std::vector<std::string> differences()
     {
         return ta::testsupport::differingFields(ctx.workingProfile, *ta, atcmd::buildQueryList(commandOptions(ctx)));
@@ -248,17 +246,17 @@ TEST_F(QueryTest, OpenConnectionQueriesWithoutDiscoveryAndStrayOkIsIgnored)
 {
     ASSERT_TRUE(rig.runQuery());
     rig.screen.clear();
-    rig.backend.clearWritten(COM1);
+    rig.com1().written.clear();
     rig.link->requestQuery();
     ASSERT_TRUE(rig.runUntil([&] { return rig.screen.contains("presentEditor"); }));
-    EXPECT_EQ(rig.backend.countWritten(COM1, "ATI0"), 0);
-    EXPECT_EQ(rig.backend.written(COM1).rfind("ATI3\r", 0), 0u);
+    EXPECT_EQ(rig.com1().count("ATI0"), 0);
+    EXPECT_EQ(rig.com1().written.rfind("ATI3\r", 0), 0u);
 
-    rig.backend.clearWritten(COM1);
+    rig.com1().written.clear();
     // An "OK" nobody asked for (here: the TA's answer to a line sent behind the link's back).
     ASSERT_TRUE(rig.port().WriteString("AT\r"));
     rig.clock.advance(5000);
-    EXPECT_EQ(rig.backend.written(COM1), "AT\r") << "an OK after the list belongs to no entry";
+    EXPECT_EQ(rig.com1().written, "AT\r") << "an OK after the list belongs to no entry";
     rig.ta->injectNoCarrier();
     rig.clock.advance(100);
     EXPECT_EQ(rig.screen.lastMessage(), "TA respones (No Carrier)") << "the stray OK hid nothing";
@@ -319,7 +317,7 @@ TEST(QueryUnplug, DeviceGoneEndsTheQueryAndALaterAttemptFindsItAgain)
     rig.addTa();
     rig.link->requestQuery();
     ASSERT_TRUE(rig.runUntil([&] { return rig.sent("AT1%M3?") > 0; }));
-    rig.backend.unplug(COM1);
+    rig.com1().unplug();
     ASSERT_TRUE(rig.runUntil([&] { return !rig.screen.messages().empty(); }, 10000));
     EXPECT_EQ(rig.screen.messages(), std::vector<std::string>{"Query Setting failed, please check the TA!"});
     EXPECT_FALSE(rig.port().IsOpen());
@@ -327,12 +325,12 @@ TEST(QueryUnplug, DeviceGoneEndsTheQueryAndALaterAttemptFindsItAgain)
     EXPECT_TRUE(rig.screen.wizardEnabled);
     EXPECT_FALSE(rig.link->busy());
 
-    rig.backend.replug(COM1);
+    rig.com1().replug();
     rig.screen.clear();
-    rig.backend.clearWritten(COM1);
+    rig.com1().written.clear();
     ASSERT_TRUE(rig.runQuery());
     EXPECT_TRUE(rig.screen.messages().empty());
-    EXPECT_EQ(rig.backend.written(COM1).rfind("ATI0\r", 0), 0u) << "rediscovered";
+    EXPECT_EQ(rig.com1().written.rfind("ATI0\r", 0), 0u) << "rediscovered";
 }
 
 } // namespace

@@ -1,7 +1,6 @@
 // The remote TA: set-up of the local TA, the call, the query through it, and
 // the hang-up at exit, on virtual time.
-#include "LinkRig.h"
-#include "tests/support/SimBackend.h"
+#include "tests/support/LinkRig.h"
 #include "tests/support/TaStore.h"
 
 #include <gtest/gtest.h>
@@ -10,13 +9,12 @@
 
 using namespace ta;
 using namespace ta::link;
-using ta::testsupport::SimBackend;
+using ta::testsupport::kCom1;
 
 namespace {
 
-const std::string COM1 = SimBackend::comName(1);
 
-struct RemoteRig : ta::linktest::LinkRig<SimBackend> {
+struct RemoteRig : ta::testsupport::LinkRig {
     sim::SimTa* local = nullptr;
     sim::SimTa* remote = nullptr;
 
@@ -26,7 +24,7 @@ struct RemoteRig : ta::linktest::LinkRig<SimBackend> {
         start();
         sim::SimTaOptions options;
         options.dial = outcome;
-        local = &backend.addTa(COM1, options);
+        local = &backend.addTa(kCom1, options);
         remote = &local->setRemote({});
         ta::testsupport::fillDistinct(*remote, 5);
         link->chooseRemote("0301234");
@@ -104,10 +102,10 @@ TEST_P(CallOutcomeTest, EndsTheCallWithItsMessage)
     EXPECT_TRUE(rig.screen.wizardEnabled);
 
     // The next attempt starts with a new discovery.
-    rig.backend.clearWritten(COM1);
+    rig.com1().written.clear();
     rig.link->requestQuery();
     rig.clock.advance(10);
-    EXPECT_EQ(rig.backend.written(COM1).rfind("ATI0\r", 0), 0u);
+    EXPECT_EQ(rig.com1().written.rfind("ATI0\r", 0), 0u);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -123,10 +121,10 @@ TEST(Remote, CancelWhileDiallingHangsUpRestoresAndClosesThePort)
     rig.link->requestQuery();
     ASSERT_TRUE(rig.runUntil([&] { return rig.state() == tsDialing; }));
     rig.clock.advance(3000);
-    rig.backend.clearWritten(COM1);
+    rig.com1().written.clear();
     rig.link->cancelCall();
     rig.clock.advance(10000);
-    EXPECT_EQ(rig.backend.written(COM1), "ATH\rATC0=8%P5=0\r") << "the attempt hung up, the local TA as it was";
+    EXPECT_EQ(rig.com1().written, "ATH\rATC0=8%P5=0\r") << "the attempt hung up, the local TA as it was";
     EXPECT_EQ(rig.local->value("1C0"), "8");
     EXPECT_EQ(rig.local->value("%P5"), "0");
     EXPECT_FALSE(rig.port().IsOpen());
@@ -151,9 +149,9 @@ TEST(Remote, ExitHangsUpRestoresTheLocalTaAndEnds)
     ASSERT_TRUE(rig.runUntil([&] { return rig.screen.terminated; }));
     EXPECT_TRUE(rig.logged("ATH"));
     EXPECT_TRUE(rig.logged("ATC0=" + std::to_string(c0) + "%P5=" + std::to_string(p5)));
-    EXPECT_EQ(rig.backend.countWritten(COM1, "+++"), 1);
+    EXPECT_EQ(rig.com1().count("+++"), 1);
     rig.clock.advance(5000); // the TA answers the restore line with OK
-    EXPECT_EQ(rig.backend.countWritten(COM1, "ATC0="), 2) << "the set-up and one restore";
+    EXPECT_EQ(rig.com1().count("ATC0="), 2) << "the set-up and one restore";
 }
 
 // However a remote sequence ends, once the program ends the call is down and
@@ -197,16 +195,16 @@ TEST_P(RemoteEndTest, HangsUpAndRestoresWhatWasRead)
     rig.clock.advance(20000); // a failure that ended the sequence takes its call down by itself
     EXPECT_EQ(rig.local->callUp(), c.callUpAtTheEnd);
 
-    rig.backend.clearWritten(COM1);
+    rig.com1().written.clear();
     rig.link->endSession();
     ASSERT_TRUE(rig.runUntil([&] { return rig.screen.terminated; }));
     EXPECT_FALSE(rig.local->callUp());
-    EXPECT_EQ(rig.backend.countWritten(COM1, "+++"), c.callUpAtTheEnd ? 1 : 0);
+    EXPECT_EQ(rig.com1().count("+++"), c.callUpAtTheEnd ? 1 : 0);
     EXPECT_EQ(rig.local->value("1C0"), "4");
     EXPECT_EQ(rig.local->value("%P5"), "7");
     const auto& log = rig.local->commandLog();
     EXPECT_EQ(std::count(log.begin(), log.end(), "ATC0=4%P5=7"), c.setUp ? 1 : 0) << "once, and only what was read";
-    EXPECT_EQ(rig.backend.countWritten(COM1, "ATC0=0%P5=0"), 0);
+    EXPECT_EQ(rig.com1().count("ATC0=0%P5=0"), 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -243,11 +241,11 @@ TEST_P(DeadLineAtExitTest, FiveEscapesThenTheEditorOrTheEnd)
     rig.local->options().escapeGuardMs = 3600000; // "+++" is never taken for the escape
     rig.screen.wizardShown = !fromEditor;
     rig.screen.editorShown = fromEditor;
-    rig.backend.clearWritten(COM1);
+    rig.com1().written.clear();
 
     rig.link->requestExit();
     rig.clock.advance(7400);
-    EXPECT_EQ(rig.backend.countWritten(COM1, "+++"), 5);
+    EXPECT_EQ(rig.com1().count("+++"), 5);
     EXPECT_EQ(rig.state(), tsEscape);
     rig.clock.advance(200);
     EXPECT_EQ(rig.screen.terminated, !fromEditor);
@@ -257,7 +255,7 @@ TEST_P(DeadLineAtExitTest, FiveEscapesThenTheEditorOrTheEnd)
         EXPECT_TRUE(rig.port().IsOpen());
     }
     rig.clock.advance(10000);
-    EXPECT_EQ(rig.backend.countWritten(COM1, "+++"), 5);
+    EXPECT_EQ(rig.com1().count("+++"), 5);
 }
 
 INSTANTIATE_TEST_SUITE_P(Windows, DeadLineAtExitTest, testing::Bool());

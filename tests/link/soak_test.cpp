@@ -2,9 +2,8 @@
 // against the simulated TA while faults are thrown in at random moments.
 // Every sequence must end in bounded time, either with the right profile or
 // with its own message, and leave a state from which the next attempt works.
-#include "LinkRig.h"
 #include "ProfileFill.h"
-#include "tests/support/SimBackend.h"
+#include "tests/support/LinkRig.h"
 #include "tests/support/TaStore.h"
 
 #include "profile/DefaultProfile.h"
@@ -18,11 +17,10 @@
 
 using namespace ta;
 using namespace ta::link;
-using ta::testsupport::SimBackend;
+using ta::testsupport::kCom1;
 
 namespace {
 
-const std::string COM1 = SimBackend::comName(1);
 constexpr uint64_t kSequenceLimitMs = 30 * 60 * 1000; // virtual
 constexpr std::size_t kReplyBufferBound = 64 * 1024;
 
@@ -39,7 +37,7 @@ int iterations()
 
 enum class Fault { Silence, Error, BadNumber, NoCarrier, Split, Unplug, Garbage };
 
-struct SoakRig : ta::linktest::LinkRig<SimBackend> {
+struct SoakRig : ta::testsupport::LinkRig {
     std::mt19937 rng;
     sim::SimTa* ta = nullptr;
     std::unique_ptr<Timer> faultTimer;
@@ -59,7 +57,7 @@ struct SoakRig : ta::linktest::LinkRig<SimBackend> {
         options.portPrefix = pick(3) != 0;
         options.usb = pick(2) == 0;
         options.oneDigitDate = pick(2) == 0;
-        ta = &backend.addTa(COM1, options);
+        ta = &backend.addTa(kCom1, options);
         ta::testsupport::fillDistinct(*ta, pick(50));
         submit = pick(2) == 0;
         if (submit) {
@@ -83,8 +81,8 @@ struct SoakRig : ta::linktest::LinkRig<SimBackend> {
         case Fault::Error: ta->faults().errorReplies += 1 + pick(8); break;
         case Fault::BadNumber: ta->faults().badNumberKey = pick(2) ? "C0" : "%M3"; break;
         case Fault::NoCarrier: ta->injectNoCarrier(); break;
-        case Fault::Split: backend.setSplitReplies(COM1, pick(2) == 0); break;
-        case Fault::Unplug: backend.unplug(COM1); break;
+        case Fault::Split: com1().chunk = pick(2) == 0 ? 1 : 0; break;
+        case Fault::Unplug: com1().unplug(); break;
         case Fault::Garbage:
             ta->faults().garbageReplies += 1;
             garbageSeen = true;
@@ -96,8 +94,8 @@ struct SoakRig : ta::linktest::LinkRig<SimBackend> {
     {
         faultTimer->setEnabled(false);
         ta->faults() = sim::SimFaults{};
-        backend.setSplitReplies(COM1, false);
-        backend.replug(COM1);
+        com1().chunk = false ? 1 : 0;
+        com1().replug();
     }
 
     bool ended()

@@ -1,8 +1,7 @@
 // The submit sequence, and the round trip query - submit - query, against the
 // in-process simulated TA on virtual time.
-#include "LinkRig.h"
 #include "ProfileFill.h"
-#include "tests/support/SimBackend.h"
+#include "tests/support/LinkRig.h"
 #include "tests/support/TaStore.h"
 
 #include "profile/DefaultProfile.h"
@@ -13,12 +12,11 @@
 
 using namespace ta;
 using namespace ta::link;
-using ta::testsupport::SimBackend;
+using ta::testsupport::kCom1;
 
 namespace {
 
-using Rig = ta::linktest::LinkRig<SimBackend>;
-const std::string COM1 = SimBackend::comName(1);
+using Rig = ta::testsupport::LinkRig;
 
 struct SubmitRig : Rig {
     sim::SimTa* ta = nullptr;
@@ -27,12 +25,12 @@ struct SubmitRig : Rig {
     {
         start();
         buildDefaultProfile(ctx.workingProfile, ctx.switches.x25OnD, ctx.switches.sysDateTime);
-        ta = &backend.addTa(COM1, options);
+        ta = &backend.addTa(kCom1, options);
         screen.editorShown = true; // the user works in the editor
         screen.wizardShown = false;
     }
     bool submitEnded() { return screen.contains("submitDone") || !screen.messages().empty(); }
-    int sent(const std::string& line) const { return backend.countWritten(COM1, line + "\r"); }
+    int sent(const std::string& line) { return com1().count(line + "\r"); }
     bool submit()
     {
         screen.clear();
@@ -62,7 +60,7 @@ TEST(Submit, QuerySubmitQueryGivesTheSameRecord)
 {
     SubmitRig rig;
     rig.start();
-    auto& ta = rig.backend.addTa(COM1);
+    auto& ta = rig.backend.addTa(kCom1);
     ta::testsupport::fillDistinct(ta, 11);
     const auto held = ta.store();
     rig.link->requestQuery();
@@ -134,7 +132,7 @@ TEST(Submit, CountryOptionOffLeavesTheSettingsItGovernsAlone)
     SubmitRig rig;
     rig.ctx.switches.countryOption = false;
     rig.start();
-    auto& ta = rig.backend.addTa(COM1);
+    auto& ta = rig.backend.addTa(kCom1);
     ta::testsupport::fillDistinct(ta, 7);
     const auto before = ta.store();
     rig.link->requestQuery();
@@ -143,7 +141,7 @@ TEST(Submit, CountryOptionOffLeavesTheSettingsItGovernsAlone)
     EXPECT_TRUE(rig.screen.messages().empty());
     for (const char* key : {"$P5", "1%D2", "1%D3", "1-P0"}) {
         EXPECT_EQ(ta.value(key), before.at(key)) << key;
-        EXPECT_EQ(rig.backend.countWritten(COM1, std::string("AT") + key), 0) << key;
+        EXPECT_EQ(rig.com1().count(std::string("AT") + key), 0) << key;
     }
     EXPECT_GT(rig.sent("AT1&W"), 0);
 }
@@ -153,10 +151,10 @@ TEST(Submit, SubmitOnAnOpenConnectionSkipsDiscovery)
     SubmitRig rig;
     rig.begin();
     ASSERT_TRUE(rig.submit());
-    rig.backend.clearWritten(COM1);
+    rig.com1().written.clear();
     ASSERT_TRUE(rig.submit());
-    EXPECT_EQ(rig.backend.countWritten(COM1, "ATI0"), 0);
-    EXPECT_EQ(rig.backend.written(COM1).rfind("AT$P5=", 0), 0u);
+    EXPECT_EQ(rig.com1().count("ATI0"), 0);
+    EXPECT_EQ(rig.com1().written.rfind("AT$P5=", 0), 0u);
 }
 
 TEST(Submit, RefusedThresholdsSendNothing)
@@ -167,7 +165,7 @@ TEST(Submit, RefusedThresholdsSendNothing)
     rig.link->requestSubmit();
     rig.clock.advance(5000);
     EXPECT_EQ(rig.screen.messages(), std::vector<std::string>{"Drop threshold can not be bigger than Add threshold"});
-    EXPECT_EQ(rig.backend.written(COM1), "");
+    EXPECT_EQ(rig.com1().written, "");
 }
 
 TEST(Submit, TaWithoutX25SkipsTheGroup)
@@ -179,9 +177,9 @@ TEST(Submit, TaWithoutX25SkipsTheGroup)
     rig.begin(options);
     ASSERT_TRUE(rig.submit());
     EXPECT_TRUE(rig.screen.messages().empty());
-    EXPECT_EQ(rig.backend.countWritten(COM1, "AT1-X="), 7);
-    EXPECT_EQ(rig.backend.countWritten(COM1, "AT1-B3="), 0);
-    EXPECT_EQ(rig.backend.countWritten(COM1, "AT2-X="), 7) << "each command has its own seven sends";
+    EXPECT_EQ(rig.com1().count("AT1-X="), 7);
+    EXPECT_EQ(rig.com1().count("AT1-B3="), 0);
+    EXPECT_EQ(rig.com1().count("AT2-X="), 7) << "each command has its own seven sends";
     EXPECT_TRUE(rig.screen.contains("removeX25Support"));
     EXPECT_GT(rig.sent("AT2&W"), 0);
 }
@@ -194,8 +192,8 @@ TEST(Submit, TaWithoutClockEndsAtTheDateCommand)
     rig.begin(options);
     ASSERT_TRUE(rig.submit());
     EXPECT_TRUE(rig.screen.messages().empty());
-    EXPECT_EQ(rig.backend.countWritten(COM1, "AT$T0="), 7);
-    EXPECT_EQ(rig.backend.countWritten(COM1, "AT$T1="), 0);
+    EXPECT_EQ(rig.com1().count("AT$T0="), 7);
+    EXPECT_EQ(rig.com1().count("AT$T1="), 0);
     EXPECT_TRUE(rig.screen.editorEnabled);
 }
 

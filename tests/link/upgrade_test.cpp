@@ -1,7 +1,6 @@
 // Firmware upload with XMODEM-1K, the reboot wait and the rediscovery that
 // ends in a submit, on virtual time.
-#include "LinkRig.h"
-#include "tests/support/SimBackend.h"
+#include "tests/support/LinkRig.h"
 
 #include "profile/DefaultProfile.h"
 
@@ -14,12 +13,11 @@
 
 using namespace ta;
 using namespace ta::link;
-using ta::testsupport::SimBackend;
+using ta::testsupport::kCom1;
 namespace xm = ta::link::xmodem;
 
 namespace {
 
-const std::string COM1 = SimBackend::comName(1);
 
 std::vector<uint8_t> pattern(std::size_t size)
 {
@@ -47,14 +45,14 @@ struct TempFile {
     }
 };
 
-struct UpgradeRig : ta::linktest::LinkRig<SimBackend> {
+struct UpgradeRig : ta::testsupport::LinkRig {
     sim::SimTa* ta = nullptr;
 
     void begin(bool remote = false)
     {
         start();
         buildDefaultProfile(ctx.workingProfile, false, true);
-        ta = &backend.addTa(COM1);
+        ta = &backend.addTa(kCom1);
         if (remote) {
             ta->setRemote({});
             link->chooseRemote("5551234");
@@ -77,7 +75,7 @@ TEST(Upgrade, UploadRebootRediscoveryAndSubmitOfTheEditorSettings)
     EXPECT_TRUE(rig.screen.contains("enableEditor 0"));
     ASSERT_TRUE(rig.runUntil([&] { return rig.state() == tsRebooting; }));
     EXPECT_EQ(rig.ta->receivedImage(), padded(image));
-    EXPECT_EQ(rig.backend.countWritten(COM1, "AT$REBOOT"), 0) << "a local TA restarts by itself";
+    EXPECT_EQ(rig.com1().count("AT$REBOOT"), 0) << "a local TA restarts by itself";
     EXPECT_EQ(rig.screen.progressMax, 3);
     EXPECT_EQ(rig.screen.progress, 3);
     EXPECT_TRUE(rig.screen.rebootingShown);
@@ -89,12 +87,12 @@ TEST(Upgrade, UploadRebootRediscoveryAndSubmitOfTheEditorSettings)
 
     rig.clock.advance(10000);
     EXPECT_EQ(rig.screen.lastWith("tickText: "), "tickText: 20");
-    rig.backend.clearWritten(COM1);
+    rig.com1().written.clear();
     ASSERT_TRUE(rig.runUntil([&] { return rig.screen.contains("submitDone"); }, 60000));
     EXPECT_FALSE(rig.screen.rebootingShown);
-    EXPECT_EQ(rig.backend.written(COM1).rfind("ATI0\r", 0), 0u) << "found again by discovery";
-    EXPECT_EQ(rig.backend.countWritten(COM1, "AT1&W\r"), 1) << "the editor's settings are written";
-    EXPECT_EQ(rig.backend.countWritten(COM1, "AT1%S?"), 0) << "no query after the upgrade";
+    EXPECT_EQ(rig.com1().written.rfind("ATI0\r", 0), 0u) << "found again by discovery";
+    EXPECT_EQ(rig.com1().count("AT1&W\r"), 1) << "the editor's settings are written";
+    EXPECT_EQ(rig.com1().count("AT1%S?"), 0) << "no query after the upgrade";
     EXPECT_EQ(rig.screen.lastWith("progressCaption"), "progressCaption: Query setting progress status");
     EXPECT_TRUE(rig.screen.editorEnabled);
     EXPECT_TRUE(rig.screen.messages().empty()) << rig.screen.lastMessage();
@@ -108,7 +106,7 @@ TEST(Upgrade, TaGoneAfterTheRebootGivesTheEditorBack)
     TempFile file(pattern(200));
     rig.link->requestUpgrade(file.path);
     ASSERT_TRUE(rig.runUntil([&] { return rig.state() == tsRebooting; }));
-    rig.backend.unplug(COM1); // a USB TA re-enumerates while it restarts... and never returns
+    rig.com1().unplug(); // a USB TA re-enumerates while it restarts... and never returns
     rig.clock.advance(31000);
     EXPECT_EQ(rig.screen.messages(), std::vector<std::string>{"There is no free COM port!"});
     EXPECT_EQ(rig.state(), tsIdle);
@@ -125,7 +123,7 @@ TEST(Upgrade, RemoteTaIsToldToRebootAfterTheEndIsAcknowledged)
     rig.link->requestUpgrade(file.path);
     ASSERT_TRUE(rig.runUntil([&] { return rig.state() == tsRebooting; }));
     EXPECT_EQ(rig.ta->remote().receivedImage(), padded(image));
-    EXPECT_EQ(rig.backend.countWritten(COM1, "AT$REBOOT\r"), 1);
+    EXPECT_EQ(rig.com1().count("AT$REBOOT\r"), 1);
     EXPECT_TRUE(rig.screen.messages().empty()) << rig.screen.lastMessage();
 }
 
@@ -160,13 +158,13 @@ TEST_P(UpgradeQuirkTest, UploadRestartAndWriteBackGoThrough)
     EXPECT_TRUE(rig.screen.messages().empty()) << rig.screen.lastMessage();
     EXPECT_EQ(rig.target().receivedImage(), padded(image));
     EXPECT_LT(rig.clock.now() - start, 60000u) << "a lost answer costs seconds, not the watchdog's minutes";
-    EXPECT_EQ(rig.backend.countWritten(COM1, "AT1&W\r"), 1) << "the settings are written back";
+    EXPECT_EQ(rig.com1().count("AT1&W\r"), 1) << "the settings are written back";
     EXPECT_EQ(LinkProbe::upgrade(*rig.link).endSends, c.loseEndAck ? 5 : 1);
     if (!c.remote)
         return;
     // The call set up again after the restart did not read back what the
     // program had written: the end restores the values from before.
-    EXPECT_EQ(rig.backend.countWritten(COM1, "ATC0?\r"), 1);
+    EXPECT_EQ(rig.com1().count("ATC0?\r"), 1);
     rig.link->endSession();
     ASSERT_TRUE(rig.runUntil([&] { return rig.screen.terminated; }));
     EXPECT_EQ(rig.ta->value("1C0"), "4");
@@ -194,17 +192,17 @@ struct TransferTest : testing::Test {
         rig.link->requestSubmit();
         ASSERT_TRUE(rig.runUntil([&] { return rig.screen.contains("submitDone"); }));
         rig.ta->faults().silentCommands = 1 << 30;
-        rig.backend.clearWritten(COM1);
+        rig.com1().written.clear();
         rig.link->requestUpgrade(file->path);
         ASSERT_EQ(rig.state(), tsUpgrading);
-        ASSERT_EQ(rig.backend.written(COM1), "AT$D99\r") << "the open connection is used as it is";
-        rig.backend.clearWritten(COM1);
+        ASSERT_EQ(rig.com1().written, "AT$D99\r") << "the open connection is used as it is";
+        rig.com1().written.clear();
     }
     std::string answer(uint8_t byte)
     {
-        rig.backend.clearWritten(COM1);
+        rig.com1().written.clear();
         LinkProbe::receive(*rig.link, std::string(1, char(byte)));
-        return rig.backend.written(COM1);
+        return rig.com1().written;
     }
 };
 
@@ -279,13 +277,13 @@ TEST(Upgrade, AnEmptyImageIsOnlyItsEnd)
 {
     UpgradeRig rig;
     rig.start();
-    rig.backend.addSilent(COM1);
+    rig.com1();
     rig.port().setPort(pnCOM1);
     ASSERT_TRUE(rig.port().OpenPort());
     LinkProbe::enter(*rig.link, tsUpgrading); // no image was ever loaded
-    rig.backend.clearWritten(COM1);
+    rig.com1().written.clear();
     LinkProbe::receive(*rig.link, std::string(1, char(xm::START)));
-    EXPECT_EQ(rig.backend.written(COM1), std::string(1, char(xm::EOT)));
+    EXPECT_EQ(rig.com1().written, std::string(1, char(xm::EOT)));
     LinkProbe::receive(*rig.link, std::string(1, char(xm::ACK)));
     EXPECT_EQ(LinkProbe::upgrade(*rig.link).upgradeStep, usFinished);
     EXPECT_EQ(LinkProbe::upgrade(*rig.link).blocksLeft, 0);
@@ -316,7 +314,7 @@ TEST(Upgrade, UnreadableOrEmptyFileIsRefusedBeforeAnyTaContact)
         EXPECT_EQ(LinkProbe::upgrade(*rig.link).firmwareImage.size(), 0u);
     }
     std::remove(fifo.c_str());
-    EXPECT_EQ(rig.backend.written(COM1), "");
+    EXPECT_EQ(rig.com1().written, "");
 }
 
 } // namespace

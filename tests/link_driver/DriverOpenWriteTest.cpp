@@ -1,6 +1,6 @@
 // Opening, closing, line settings and timed writes of the driver, on a
 // scripted device in virtual time.
-#include "FakeSerial.h"
+#include "tests/support/FakeSerial.h"
 #include "link/CPDrv.h"
 
 #include <gtest/gtest.h>
@@ -10,12 +10,15 @@
 namespace ta::link::test {
 namespace {
 
+using testsupport::FakePort;
+using testsupport::FakeSerial;
+
 class DriverOpen : public ::testing::Test {
 protected:
-    FakeLine& line() { return *backend.line; }
 
     VirtualClock clock;
-    FakeBackend backend;
+    FakeSerial backend{clock};
+    FakePort& port = backend.anyName();
     TCommPortDriver drv{clock, backend};
 };
 
@@ -25,14 +28,14 @@ TEST_F(DriverOpen, OpenProgramsLinePurgesAndSizesQueuesOnce)
     ASSERT_TRUE(drv.OpenPort());
     EXPECT_TRUE(drv.IsOpen());
     EXPECT_EQ(backend.opened.back(), "\\\\.\\COM3");
-    EXPECT_EQ(line().applyCount, 1);
-    ASSERT_EQ(line().purges.size(), 1u);
-    EXPECT_EQ(line().purges[0], std::make_pair(true, true));
-    EXPECT_EQ(line().inQueueSize, 2048u);
-    EXPECT_EQ(line().outQueueSize, 2048u);
+    EXPECT_EQ(port.applyCount, 1);
+    ASSERT_EQ(port.purges.size(), 1u);
+    EXPECT_EQ(port.purges[0], std::make_pair(true, true));
+    EXPECT_EQ(port.inQueueSize, 2048u);
+    EXPECT_EQ(port.outQueueSize, 2048u);
 
     EXPECT_TRUE(drv.OpenPort()); // already open: no second programming
-    EXPECT_EQ(line().applyCount, 1);
+    EXPECT_EQ(port.applyCount, 1);
     EXPECT_EQ(backend.opened.size(), 1u);
 }
 
@@ -41,29 +44,29 @@ TEST_F(DriverOpen, CloseReleasesTheDeviceAndReopenOpensItAgain)
     ASSERT_TRUE(drv.OpenPort());
     drv.ClosePort();
     EXPECT_FALSE(drv.IsOpen());
-    EXPECT_FALSE(line().deviceAlive);
-    EXPECT_TRUE(line().purges.size() == 1u) << "closing purges nothing";
+    EXPECT_FALSE(port.isOpen());
+    EXPECT_TRUE(port.purges.size() == 1u) << "closing purges nothing";
     ASSERT_TRUE(drv.OpenPort());
-    EXPECT_TRUE(line().deviceAlive);
-    EXPECT_EQ(line().applyCount, 2);
+    EXPECT_TRUE(port.isOpen());
+    EXPECT_EQ(port.applyCount, 2);
 }
 
 TEST_F(DriverOpen, BusyOrUnprogrammableDeviceLeavesTheDriverClosed)
 {
-    backend.busy = true;
+    port.refused = OpenFailure();
     EXPECT_FALSE(drv.OpenPort());
     EXPECT_FALSE(drv.IsOpen());
     EXPECT_EQ(drv.openFailure().problem, PortProblem::Failed) << "a backend that cannot tell why";
     EXPECT_EQ(drv.openFailure().path, "\\\\.\\COM2");
 
-    backend.busy = false;
-    line().applyFails = true;
+    port.refused.reset();
+    port.applyFails = true;
     EXPECT_FALSE(drv.OpenPort());
     EXPECT_FALSE(drv.IsOpen());
-    EXPECT_FALSE(line().deviceAlive) << "a device that cannot be programmed is closed again";
+    EXPECT_FALSE(port.isOpen()) << "a device that cannot be programmed is closed again";
     EXPECT_EQ(drv.openFailure().problem, PortProblem::SetupFailed);
 
-    line().applyFails = false;
+    port.applyFails = false;
     EXPECT_TRUE(drv.OpenPort());
     EXPECT_EQ(drv.openFailure().problem, PortProblem::None);
 }
@@ -78,7 +81,7 @@ TEST_F(DriverOpen, ClosedDriverDoesNothing)
     EXPECT_EQ(drv.WriteTimed(&byte, 1, 100), 0u);
     EXPECT_FALSE(drv.WriteString("AT\r"));
     drv.PollReceive();
-    EXPECT_EQ(line().inQueueCalls, 0);
+    EXPECT_EQ(port.inQueueCalls, 0);
 }
 
 struct LineCase {
@@ -92,13 +95,13 @@ class LineSetting : public DriverOpen, public ::testing::WithParamInterface<Line
 TEST_P(LineSetting, ChangeWhileOpenReprogramsAndPurgesBothQueues)
 {
     ASSERT_TRUE(drv.OpenPort());
-    line().receive("stale");
+    port.feed("stale");
     GetParam().set(drv);
-    EXPECT_EQ(line().applyCount, 2);
-    ASSERT_EQ(line().purges.size(), 2u);
-    EXPECT_EQ(line().purges[1], std::make_pair(true, true));
-    EXPECT_TRUE(line().rx.empty());
-    EXPECT_TRUE(GetParam().holds(line().lastLine));
+    EXPECT_EQ(port.applyCount, 2);
+    ASSERT_EQ(port.purges.size(), 2u);
+    EXPECT_EQ(port.purges[1], std::make_pair(true, true));
+    EXPECT_TRUE(port.rx.empty());
+    EXPECT_TRUE(GetParam().holds(port.line));
 }
 
 INSTANTIATE_TEST_SUITE_P(Settings, LineSetting,
@@ -121,17 +124,17 @@ TEST_F(DriverOpen, LineCarriesDtrAndFlowLimitsFromTheProperties)
     drv.setEnableDTROnOpen(false);
     drv.setInBufSize(4000);
     ASSERT_TRUE(drv.OpenPort());
-    EXPECT_FALSE(line().lastLine.dtrOn);
-    EXPECT_EQ(line().lastLine.rts, RtsMode::On);
-    EXPECT_EQ(line().lastLine.xonLimit, 1000u);
-    EXPECT_EQ(line().lastLine.xoffLimit, 1000u);
-    EXPECT_EQ(line().lastLine.dataBits, 8);
+    EXPECT_FALSE(port.line.dtrOn);
+    EXPECT_EQ(port.line.rts, RtsMode::On);
+    EXPECT_EQ(port.line.xonLimit, 1000u);
+    EXPECT_EQ(port.line.xoffLimit, 1000u);
+    EXPECT_EQ(port.line.dataBits, 8);
 }
 
 TEST_F(DriverOpen, ModemLinesAreTheFourStatusBits)
 {
     ASSERT_TRUE(drv.OpenPort());
-    line().modem = mlCTS | mlRLSD | 0x01;
+    port.modem = mlCTS | mlRLSD | 0x01;
     EXPECT_EQ(drv.GetModemLines(), unsigned(mlCTS | mlRLSD));
 }
 
@@ -145,7 +148,7 @@ class OutputRoom : public DriverOpen, public ::testing::WithParamInterface<RoomC
 TEST_P(OutputRoom, IsQueueSizeLessWhatWaits)
 {
     ASSERT_TRUE(drv.OpenPort());
-    line().outQueued = GetParam().queued;
+    port.outQueued = GetParam().queued;
     EXPECT_EQ(drv.OutputRoom(), GetParam().room);
 }
 
@@ -158,28 +161,27 @@ TEST_F(DriverOpen, EmptyTextIsWrittenWithoutTouchingTheDevice)
 {
     ASSERT_TRUE(drv.OpenPort());
     EXPECT_TRUE(drv.WriteString(""));
-    EXPECT_EQ(line().writeCalls, 0);
+    EXPECT_EQ(port.writeCalls, 0);
 }
 
 TEST_F(DriverOpen, WriteStringSendsTheBytesAsTheyAre)
 {
     ASSERT_TRUE(drv.OpenPort());
-    line().acceptPerWrite = 2; // the device takes a little at a time
+    port.acceptPerWrite = 2; // the device takes a little at a time
     EXPECT_TRUE(drv.WriteString(std::string("ATI0\r\0x", 7)));
-    EXPECT_EQ(line().tx, std::string("ATI0\r\0x", 7));
+    EXPECT_EQ(port.written, std::string("ATI0\r\0x", 7));
 }
 
 TEST_F(DriverOpen, StalledWriteGivesUpAfterTheTimeoutWithoutProgress)
 {
     ASSERT_TRUE(drv.OpenPort());
-    line().clock = &clock;
-    line().acceptLimit = 3; // the receiver takes three bytes and never drains
+        port.acceptLimit = 3; // the receiver takes three bytes and never drains
     const std::string text = "AT&F0\r";
     const auto* bytes = reinterpret_cast<const uint8_t*>(text.data());
     EXPECT_EQ(drv.WriteData(bytes, uint32_t(text.size())), 3u);
     EXPECT_GT(clock.now(), 500u);
     EXPECT_LE(clock.now(), 520u);
-    EXPECT_EQ(line().tx, "AT&");
+    EXPECT_EQ(port.written, "AT&");
 
     drv.setOutputTimeout(200);
     const uint64_t before = clock.now();
@@ -191,27 +193,25 @@ TEST_F(DriverOpen, StalledWriteGivesUpAfterTheTimeoutWithoutProgress)
 TEST_F(DriverOpen, NoProgressLimitCountsFromTheLastProgress)
 {
     ASSERT_TRUE(drv.OpenPort());
-    line().clock = &clock;
-    line().waitAdvanceMs = 100;
-    line().acceptEvery = 5; // one byte after every 400 ms of stalling
-    line().acceptPerWrite = 1;
+        port.waitAdvanceMs = 100;
+    port.acceptEvery = 5; // one byte after every 400 ms of stalling
+    port.acceptPerWrite = 1;
     const std::string text = "ATH\r";
     EXPECT_TRUE(drv.WriteString(text)) << "1.6 s in all, but never 500 ms without progress";
-    EXPECT_EQ(line().tx, text);
+    EXPECT_EQ(port.written, text);
     EXPECT_GE(clock.now(), 1600u);
 }
 
 TEST_F(DriverOpen, NoRoomMeansWaitingNotWriting)
 {
     ASSERT_TRUE(drv.OpenPort());
-    line().clock = &clock;
-    line().outQueued = 2048;
+        port.outQueued = 2048;
     const uint8_t byte = 'x';
     const uint64_t start = clock.now();
     EXPECT_EQ(drv.WriteData(&byte, 1), 0u);
-    EXPECT_EQ(line().writeCalls, 0);
+    EXPECT_EQ(port.writeCalls, 0);
     EXPECT_GT(clock.now() - start, 500u);
-    EXPECT_LE(line().waitCalls, 52) << "one short wait per attempt, no spinning";
+    EXPECT_LE(port.waitCalls, 52) << "one short wait per attempt, no spinning";
 }
 
 TEST_F(DriverOpen, LineStatusCheckStopsAWriteWithNoModemLineOn)
@@ -219,8 +219,8 @@ TEST_F(DriverOpen, LineStatusCheckStopsAWriteWithNoModemLineOn)
     ASSERT_TRUE(drv.OpenPort());
     drv.setCheckLineStatus(true);
     EXPECT_FALSE(drv.WriteString("AT\r"));
-    EXPECT_EQ(line().writeCalls, 0);
-    line().modem = mlCTS;
+    EXPECT_EQ(port.writeCalls, 0);
+    port.modem = mlCTS;
     EXPECT_TRUE(drv.WriteString("AT\r"));
 }
 
@@ -229,7 +229,7 @@ TEST_F(DriverOpen, WriteToAVanishedDeviceClosesThePortAndTellsTheOwnerLater)
     int hangUps = 0;
     drv.setOnHangUp([&] { ++hangUps; });
     ASSERT_TRUE(drv.OpenPort());
-    line().gone = true;
+    port.unplug();
     EXPECT_FALSE(drv.WriteString("AT\r"));
     EXPECT_FALSE(drv.IsOpen());
     EXPECT_EQ(hangUps, 0) << "not from inside the writer";

@@ -1,5 +1,5 @@
 // The driver's properties: defaults, the setter rules and their clamps.
-#include "FakeSerial.h"
+#include "tests/support/FakeSerial.h"
 #include "link/CPDrv.h"
 
 #include <gtest/gtest.h>
@@ -7,10 +7,14 @@
 namespace ta::link::test {
 namespace {
 
+using testsupport::FakePort;
+using testsupport::FakeSerial;
+
 class DriverProperties : public ::testing::Test {
 protected:
     VirtualClock clock;
-    FakeBackend backend;
+    FakeSerial backend{clock};
+    FakePort& port = backend.anyName();
     TCommPortDriver drv{clock, backend};
 };
 

@@ -1,6 +1,6 @@
 // The receive poll: stream and packet delivery, handlers that close the
 // port or re-enter the poll, readiness wakeups and a vanished device.
-#include "FakeSerial.h"
+#include "tests/support/FakeSerial.h"
 #include "link/CPDrv.h"
 
 #include <gtest/gtest.h>
@@ -10,6 +10,9 @@
 
 namespace ta::link::test {
 namespace {
+
+using testsupport::FakePort;
+using testsupport::FakeSerial;
 
 class DriverReceive : public ::testing::Test {
 protected:
@@ -22,7 +25,6 @@ protected:
             packets.emplace_back(reinterpret_cast<const char*>(p), n);
         });
     }
-    FakeLine& line() { return *backend.line; }
     std::string joined() const
     {
         std::string all;
@@ -32,7 +34,8 @@ protected:
     }
 
     VirtualClock clock;
-    FakeBackend backend;
+    FakeSerial backend{clock};
+    FakePort& port = backend.anyName();
     TCommPortDriver drv{clock, backend};
     std::vector<std::string> batches;
     std::vector<std::string> packets;
@@ -41,7 +44,7 @@ protected:
 TEST_F(DriverReceive, StreamDeliversEverythingQueuedAtTheNextPoll)
 {
     ASSERT_TRUE(drv.OpenPort());
-    line().receive("ATI0\r\nOK\r\n");
+    port.feed("ATI0\r\nOK\r\n");
     clock.advance(49);
     EXPECT_TRUE(batches.empty());
     clock.advance(1);
@@ -54,7 +57,7 @@ TEST_F(DriverReceive, StreamDeliversEverythingQueuedAtTheNextPoll)
 TEST_F(DriverReceive, StreamReadsAtMostOneBufferPerPoll)
 {
     ASSERT_TRUE(drv.OpenPort());
-    line().receive(std::string(3000, 'x'));
+    port.feed(std::string(3000, 'x'));
     clock.advance(50);
     ASSERT_EQ(batches.size(), 1u);
     EXPECT_EQ(batches[0].size(), 2048u);
@@ -67,9 +70,9 @@ TEST_F(DriverReceive, StreamWithoutHandlerReadsAndDrops)
 {
     drv.setOnReceiveData(nullptr);
     ASSERT_TRUE(drv.OpenPort());
-    line().receive("RING\r\n");
+    port.feed("RING\r\n");
     clock.advance(50);
-    EXPECT_TRUE(line().rx.empty());
+    EXPECT_TRUE(port.rx.empty());
     drv.setOnReceiveData([this](TCommPortDriver&, const uint8_t* p, uint32_t n) {
         batches.emplace_back(reinterpret_cast<const char*>(p), n);
     });
@@ -82,7 +85,7 @@ TEST_F(DriverReceive, PollingDelayChangeWhileOpenRestartsThePoll)
     ASSERT_TRUE(drv.OpenPort());
     clock.advance(30);
     drv.setPollingDelay(200);
-    line().receive("OK\r\n");
+    port.feed("OK\r\n");
     clock.advance(199);
     EXPECT_TRUE(batches.empty());
     clock.advance(1);
@@ -93,9 +96,9 @@ TEST_F(DriverReceive, ClosedPortIsNotPolled)
 {
     ASSERT_TRUE(drv.OpenPort());
     drv.ClosePort();
-    const int calls = line().inQueueCalls;
+    const int calls = port.inQueueCalls;
     clock.advance(1000);
-    EXPECT_EQ(line().inQueueCalls, calls);
+    EXPECT_EQ(port.inQueueCalls, calls);
 }
 
 TEST_F(DriverReceive, HandlerMayWriteAndCloseAndNothingTouchesTheDeviceAfter)
@@ -107,11 +110,11 @@ TEST_F(DriverReceive, HandlerMayWriteAndCloseAndNothingTouchesTheDeviceAfter)
         sender.ClosePort();
     });
     ASSERT_TRUE(drv.OpenPort());
-    line().receive("aabbcc");
+    port.feed("aabbcc");
     clock.advance(50);
     EXPECT_EQ(packets, std::vector<std::string>{"aa"}) << "no event of this poll after the close";
-    EXPECT_EQ(line().tx, "ATH\r");
-    EXPECT_FALSE(line().deviceAlive);
+    EXPECT_EQ(port.written, "ATH\r");
+    EXPECT_FALSE(port.isOpen());
 }
 
 TEST_F(DriverReceive, HandlerThatReopensEndsThePollOfTheOldPort)
@@ -124,7 +127,7 @@ TEST_F(DriverReceive, HandlerThatReopensEndsThePollOfTheOldPort)
         sender.OpenPort();
     });
     ASSERT_TRUE(drv.OpenPort());
-    line().receive("aabbcc");
+    port.feed("aabbcc");
     clock.advance(50);
     EXPECT_EQ(calls, 1);
     EXPECT_TRUE(drv.IsOpen());
@@ -141,16 +144,16 @@ TEST_F(DriverReceive, NestedPollDeliversNothingAndLosesNothing)
         if (nested)
             return;
         nested = true;
-        line().receive("second");
+        port.feed("second");
         sender.PollReceive(); // as from a timer message of the nested loop
-        EXPECT_FALSE(line().readyHandler) << "readiness is paused, it would only spin";
+        EXPECT_FALSE(port.readyHandler()) << "readiness is paused, it would only spin";
         EXPECT_EQ(std::string(reinterpret_cast<const char*>(p), n), "first") << "buffer untouched";
     });
     ASSERT_TRUE(drv.OpenPort());
-    line().receive("first");
+    port.feed("first");
     clock.advance(50);
     EXPECT_EQ(batches, std::vector<std::string>{"first"});
-    EXPECT_TRUE(line().readyHandler) << "readiness back once the poll is over";
+    EXPECT_TRUE(port.readyHandler()) << "readiness back once the poll is over";
     clock.advance(50);
     EXPECT_EQ(batches, (std::vector<std::string>{"first", "second"}));
 }
@@ -166,9 +169,9 @@ TEST_F(DriverReceive, ExceptionFromAHandlerDoesNotWedgeThePoll)
         batches.emplace_back(reinterpret_cast<const char*>(p), n);
     });
     ASSERT_TRUE(drv.OpenPort());
-    line().receive("one");
+    port.feed("one");
     EXPECT_THROW(drv.PollReceive(), std::runtime_error);
-    line().receive("two");
+    port.feed("two");
     drv.PollReceive();
     EXPECT_EQ(batches, std::vector<std::string>{"two"});
 }
@@ -176,18 +179,18 @@ TEST_F(DriverReceive, ExceptionFromAHandlerDoesNotWedgeThePoll)
 TEST_F(DriverReceive, ReadinessRunsThePollAtOnceAndCanBeSwitchedOff)
 {
     ASSERT_TRUE(drv.OpenPort());
-    ASSERT_TRUE(line().readyHandler);
-    line().receive("CONNECT\r\n");
-    line().readyHandler();
+    ASSERT_TRUE(port.readyHandler());
+    port.feed("CONNECT\r\n");
+    port.readyHandler()();
     EXPECT_EQ(joined(), "CONNECT\r\n");
 
     drv.setReadinessWakeups(false);
-    EXPECT_FALSE(line().readyHandler);
+    EXPECT_FALSE(port.readyHandler());
     drv.ClosePort();
     ASSERT_TRUE(drv.OpenPort());
-    EXPECT_FALSE(line().readyHandler);
+    EXPECT_FALSE(port.readyHandler());
     drv.setReadinessWakeups(true);
-    EXPECT_TRUE(line().readyHandler);
+    EXPECT_TRUE(port.readyHandler());
 }
 
 TEST_F(DriverReceive, VanishedDeviceIsClosedAndReportedOnce)
@@ -195,13 +198,13 @@ TEST_F(DriverReceive, VanishedDeviceIsClosedAndReportedOnce)
     int hangUps = 0;
     drv.setOnHangUp([&] { ++hangUps; });
     ASSERT_TRUE(drv.OpenPort());
-    line().gone = true;
+    port.unplug();
     clock.advance(50);
     EXPECT_FALSE(drv.IsOpen());
-    EXPECT_FALSE(line().deviceAlive);
+    EXPECT_FALSE(port.isOpen());
     clock.advance(1000);
     EXPECT_EQ(hangUps, 1);
-    EXPECT_EQ(line().inQueueCalls, 1) << "no polling after the close";
+    EXPECT_EQ(port.inQueueCalls, 1) << "no polling after the close";
 }
 
 TEST_F(DriverReceive, HangUpReportIsDroppedWithTheDriver)
@@ -211,7 +214,7 @@ TEST_F(DriverReceive, HangUpReportIsDroppedWithTheDriver)
         TCommPortDriver other(clock, backend);
         other.setOnHangUp([&] { ++hangUps; });
         ASSERT_TRUE(other.OpenPort());
-        line().gone = true;
+        port.unplug();
         other.PollReceive();
     }
     clock.runDue();
@@ -233,12 +236,12 @@ protected:
 TEST_F(PacketReceive, WholePacketsComeOutOneEventEachAndTheRestWaits)
 {
     open(4, 200, pmPass);
-    line().receive("AAAABBBBCC");
+    port.feed("AAAABBBBCC");
     clock.advance(50);
     EXPECT_EQ(packets, (std::vector<std::string>{"AAAA", "BBBB"}));
-    EXPECT_EQ(line().rx.size(), 2u);
+    EXPECT_EQ(port.rx.size(), 2u);
     EXPECT_TRUE(batches.empty());
-    line().receive("CC");
+    port.feed("CC");
     clock.advance(50);
     EXPECT_EQ(packets.back(), "CCCC");
 }
@@ -253,14 +256,14 @@ class PartialPacket : public PacketReceive, public ::testing::WithParamInterface
 TEST_P(PartialPacket, TimesOutFromWhenItWasFirstSeen)
 {
     open(8, 120, GetParam().mode);
-    line().receive("ABC");
+    port.feed("ABC");
     clock.advance(50); // seen at 50
     clock.advance(100); // 100 ms: not yet over 120
     EXPECT_TRUE(packets.empty());
-    EXPECT_EQ(line().rx.size(), 3u);
+    EXPECT_EQ(port.rx.size(), 3u);
     clock.advance(50); // 150 ms since first seen
     EXPECT_EQ(packets, GetParam().delivered);
-    EXPECT_TRUE(line().rx.empty()) << "read in either mode";
+    EXPECT_TRUE(port.rx.empty()) << "read in either mode";
 }
 
 INSTANTIATE_TEST_SUITE_P(Modes, PartialPacket,
@@ -269,19 +272,19 @@ INSTANTIATE_TEST_SUITE_P(Modes, PartialPacket,
 TEST_F(PacketReceive, WithoutTimeoutAPartialPacketWaitsForever)
 {
     open(8, 0, pmPass);
-    line().receive("ABC");
+    port.feed("ABC");
     clock.advance(10000);
     EXPECT_TRUE(packets.empty());
-    EXPECT_EQ(line().rx.size(), 3u);
+    EXPECT_EQ(port.rx.size(), 3u);
 }
 
 TEST_F(PacketReceive, PurgeForgetsThePartialPacket)
 {
     open(8, 120, pmPass);
-    line().receive("ABC");
+    port.feed("ABC");
     clock.advance(100);
     drv.PurgeBuffers(true, true);
-    line().receive("DE");
+    port.feed("DE");
     clock.advance(100); // DE first seen at 150, 50 ms ago
     EXPECT_TRUE(packets.empty());
     clock.advance(100);
@@ -293,10 +296,10 @@ TEST_F(PacketReceive, PurgeForgetsThePartialPacket)
 TEST_F(PacketReceive, RestAfterWholePacketsIsTimedOnePacketLater)
 {
     open(60, 600, pmPass, 1200);
-    line().receive(std::string(30, 'a'));
+    port.feed(std::string(30, 'a'));
     clock.advance(50); // partial packet first seen at 50
     clock.advance(450);
-    line().receive(std::string(40, 'b')); // one packet and 10 bytes at 500
+    port.feed(std::string(40, 'b')); // one packet and 10 bytes at 500
     clock.advance(50);                    // packet out at 550; rest counted from 550
     ASSERT_EQ(packets.size(), 1u);
     clock.advance(550); // 1100: 550 ms after

@@ -1,5 +1,5 @@
 // The driver on real pseudo-terminals through the POSIX serial layer.
-#include "FakeSerial.h"
+#include "tests/support/FakeSerial.h"
 #include "PtyHarness.h"
 #include "link/CPDrv.h"
 #include "link/PortList.h"
@@ -28,6 +28,9 @@
 
 namespace ta::link::test {
 namespace {
+
+using testsupport::FakePort;
+using testsupport::FakeSerial;
 
 class PosixPort : public ::testing::Test {
 protected:
@@ -209,14 +212,15 @@ class LineMapping : public ::testing::TestWithParam<TermiosCase> {};
 TEST_P(LineMapping, PropertiesBecomeTermiosFlags)
 {
     VirtualClock clock;
-    FakeBackend fake;
+    FakeSerial fake{clock};
+    FakePort& line = fake.anyName();
     TCommPortDriver drv(clock, fake);
     GetParam().set(drv);
     ASSERT_TRUE(drv.OpenPort());
     termios tio{};
     tio.c_lflag = ICANON | ECHO;
     tio.c_iflag = ICRNL | IXANY | INPCK;
-    programLine(tio, fake.line->lastLine);
+    programLine(tio, line.line);
     EXPECT_EQ(tio.c_cflag & GetParam().cflagMask, GetParam().cflag);
     EXPECT_EQ(tio.c_iflag & GetParam().iflagMask, GetParam().iflag);
     expectRawWithFlowCharacters(tio);

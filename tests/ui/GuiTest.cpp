@@ -30,7 +30,7 @@ namespace {
 
 using testsupport::SimBackend;
 
-const std::string COM1 = SimBackend::comName(1);
+const std::string COM1 = testsupport::FakeSerial::comName(1);
 constexpr uint64_t kLimitMs = 300000;
 
 struct GuiRig {
@@ -104,7 +104,7 @@ TEST(GuiSession, QueryEditAndSubmitReachTheTa)
     EXPECT_EQ(rig.windows.fProgress.cgPrgs->GetPercentDone(), 100);
     EXPECT_EQ(link::LinkProbe::state(*rig.link), link::tsSubmitting); // the connection stays open
     EXPECT_TRUE(rig.messages.isEmpty()) << rig.messages.join('|').toStdString();
-    rig.backend.unplug(COM1);
+    rig.backend.port(COM1).unplug();
     rig.clock.advance(200);
     EXPECT_EQ(connection->text(), QStringLiteral("Not connected"));
 
@@ -205,7 +205,7 @@ TEST(GuiSession, UpgradeShowsTheTransferAndTheRebootThenWritesTheSettingsAgain)
 TEST(GuiSession, NoTaFoundIsToldAndTheWizardComesBack)
 {
     GuiRig rig;
-    rig.backend.addSilent(COM1);
+    rig.backend.port(COM1);
     rig.startQuery();
     ASSERT_TRUE(rig.runUntil([&] { return !rig.messages.isEmpty(); }));
     EXPECT_EQ(rig.messages, QStringList{QStringLiteral("Cannot find a TA to config!")});
@@ -218,7 +218,7 @@ TEST(GuiSession, NoTaFoundIsToldAndTheWizardComesBack)
 TEST(GuiSession, NoFreePortIsToldWithTheReasonsAsDetails)
 {
     GuiRig rig;
-    rig.backend.addBusy(COM1);
+    rig.backend.port(COM1).refused = link::OpenFailure(link::PortProblem::InUse);
     rig.startQuery();
     EXPECT_EQ(rig.messages, QStringList{QStringLiteral("There is no free COM port!")});
     EXPECT_EQ(lastMessageDetails(), QStringLiteral("COM1: in use by another program\nCOM2 to COM8: no serial port\n"));
@@ -239,7 +239,7 @@ TEST(GuiSession, CancelOfTheConnectingWindowEndsTheCall)
         rig.windows.fMain.eRemoteTel->setText(QStringLiteral("0401234"));
         rig.startQuery();
         ASSERT_TRUE(rig.runUntil([&] { return rig.windows.fCRemote.isVisible(); }));
-        EXPECT_EQ(rig.backend.countWritten(COM1, "ATD0401234"), 1);
+        EXPECT_EQ(rig.backend.port(COM1).count("ATD0401234"), 1);
         rig.clock.advance(3500);
         EXPECT_EQ(rig.windows.fCRemote.lCalling->text(), QStringLiteral("..."));
 
@@ -248,9 +248,9 @@ TEST(GuiSession, CancelOfTheConnectingWindowEndsTheCall)
         else
             rig.windows.fCRemote.btnCancel->click();
         EXPECT_FALSE(rig.windows.fCRemote.isVisible());
-        ASSERT_TRUE(rig.runUntil([&] { return !rig.backend.isOpen(COM1); }));
+        ASSERT_TRUE(rig.runUntil([&] { return !rig.backend.port(COM1).isOpen(); }));
         EXPECT_EQ(link::LinkProbe::state(*rig.link), link::tsIdle);
-        EXPECT_EQ(rig.backend.countWritten(COM1, "ATH\r"), 1);
+        EXPECT_EQ(rig.backend.port(COM1).count("ATH\r"), 1);
         EXPECT_EQ(local.value("1C0"), "8") << "the call set-up is undone";
         EXPECT_EQ(local.value("%P5"), "0");
         EXPECT_TRUE(rig.windows.fMain.isEnabled());

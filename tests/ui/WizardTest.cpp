@@ -127,7 +127,7 @@ TEST_F(WizardTest, EveryControlCarriesItsNameAndCaption)
 
 TEST_F(WizardTest, RemoteChoiceEnablesTheNumberAndResetsTheExchange)
 {
-    backend.addTa(testsupport::SimBackend::comName(1));
+    backend.addTa(testsupport::FakeSerial::comName(1));
     link.requestIdentify(); // the first probe is out
     ASSERT_EQ(link::LinkProbe::state(link), link::tsIdentify);
     wizard.rbRemoteTA->click();
@@ -334,7 +334,7 @@ TEST(WizardPort, ChoiceReachesTheLinkAndSurvivesARelisting)
     qputenv("TA_SERIAL_PORTS", "/dev/ttyTA0:/dev/ttyTA1");
     link::VirtualClock clock;
     testsupport::SimBackend backend(clock);
-    backend.addTa(testsupport::SimBackend::comName(1));
+    backend.addTa(testsupport::FakeSerial::comName(1));
     backend.addTa("/dev/ttyTA1");
     link::AppContext ctx;
     TfMain wizard(ctx, {});
@@ -351,8 +351,8 @@ TEST(WizardPort, ChoiceReachesTheLinkAndSurvivesARelisting)
     connectWizard(wizard, link);
     wizard.btnNextClick();
     wizard.btnNextClick();
-    EXPECT_EQ(backend.countWritten("/dev/ttyTA1", "ATI0\r"), 1);
-    EXPECT_EQ(backend.openCount(testsupport::SimBackend::comName(1)), 0);
+    EXPECT_EQ(backend.port("/dev/ttyTA1").count("ATI0\r"), 1);
+    EXPECT_EQ(backend.com(1).opens, 0);
 
     qputenv("TA_SERIAL_PORTS", "/dev/ttyNEW"); // the chosen one unplugged
     wizard.refreshPorts();
@@ -377,7 +377,7 @@ TEST(WizardQuery, QueryStartsDiscoveryFromTheWizard)
 {
     link::VirtualClock clock;
     testsupport::SimBackend backend(clock);
-    backend.addTa(testsupport::SimBackend::comName(1));
+    backend.addTa(testsupport::FakeSerial::comName(1));
     link::AppContext ctx;
     TfMain wizard(ctx, {});
     RecordingScreen screen;
@@ -388,7 +388,7 @@ TEST(WizardQuery, QueryStartsDiscoveryFromTheWizard)
     wizard.btnNextClick();
     EXPECT_EQ(screen.count("enableWizard 0"), 1);
     EXPECT_EQ(link::LinkProbe::state(link), link::tsIdentify);
-    EXPECT_EQ(backend.countWritten(testsupport::SimBackend::comName(1), "ATI0\r"), 1);
+    EXPECT_EQ(backend.port(testsupport::FakeSerial::comName(1)).count("ATI0\r"), 1);
 }
 
 } // namespace

@@ -1,3 +1,5 @@
+// The serial fake and the simulated TA behind it, as the link's tests rely on
+// them; and the recording screen.
 #include "tests/support/RecordingScreen.h"
 #include "tests/support/SimBackend.h"
 
@@ -6,15 +8,14 @@
 namespace ta::testsupport {
 namespace {
 
-const std::string kCom1 = SimBackend::comName(1);
-const std::string kCom2 = SimBackend::comName(2);
+const std::string kCom1 = FakeSerial::comName(1);
 
 std::string readAll(link::SerialDevice& device)
 {
     std::string text;
     uint8_t buf[256];
     for (long n; (n = device.read(buf, sizeof buf)) > 0;)
-        text.append(reinterpret_cast<char*>(buf), std::size_t(n));
+        text.append(reinterpret_cast<char*>(buf), static_cast<std::size_t>(n));
     return text;
 }
 
@@ -23,57 +24,53 @@ long writeText(link::SerialDevice& device, const std::string& text)
     return device.write(reinterpret_cast<const uint8_t*>(text.data()), text.size());
 }
 
-class Backend : public testing::Test {
-protected:
+struct FakeSerialTest : testing::Test {
     link::VirtualClock clock;
     SimBackend backend{clock};
 };
 
-TEST_F(Backend, PortKinds)
+TEST_F(FakeSerialTest, PortsOpenOnceAndFailAsTold)
 {
-    backend.addTa(kCom1);
-    backend.addSilent(kCom2);
-    backend.addBusy(SimBackend::comName(3));
-    EXPECT_EQ(kCom1, "\\\\.\\COM1");
+    backend.com(2).refused = link::OpenFailure(link::PortProblem::InUse, "/dev/ttyS1");
+    auto device = backend.open(kCom1);
+    EXPECT_FALSE(device);
+    EXPECT_EQ(backend.lastOpenFailure().problem, link::PortProblem::NoDevice) << "never named: absent";
+    EXPECT_FALSE(backend.open(FakeSerial::comName(2)));
+    EXPECT_EQ(backend.lastOpenFailure().path, "/dev/ttyS1");
 
-    auto ta = backend.open(kCom1);
-    ASSERT_TRUE(ta);
-    EXPECT_FALSE(backend.open(kCom1)) << "a port is opened by one holder at a time";
-    EXPECT_FALSE(backend.open(SimBackend::comName(3)));
-    EXPECT_FALSE(backend.open(SimBackend::comName(4)));
-
-    auto silent = backend.open(kCom2);
-    ASSERT_TRUE(silent);
-    EXPECT_EQ(writeText(*silent, "ATI0\r"), 5);
-    clock.advance(1000);
-    EXPECT_EQ(silent->inQueue(), 0);
-    EXPECT_EQ(backend.written(kCom2), "ATI0\r");
-
-    ta.reset();
-    EXPECT_FALSE(backend.isOpen(kCom1));
+    backend.com(1).respond = [](const std::string& line) { return line == "AT" ? "\r\nOK\r\n" : ""; };
+    device = backend.open(kCom1);
+    ASSERT_TRUE(device);
+    EXPECT_FALSE(backend.open(kCom1)) << "one holder at a time";
+    EXPECT_EQ(backend.lastOpenFailure().problem, link::PortProblem::InUse);
+    EXPECT_EQ(writeText(*device, "ATI0\rAT\r+++"), 11);
+    EXPECT_EQ(readAll(*device), "\r\nOK\r\n");
+    EXPECT_EQ(backend.com(1).sentLines(), (std::vector<std::string>{"ATI0", "AT", "+++"}));
+    device.reset();
     EXPECT_TRUE(backend.open(kCom1));
-    EXPECT_EQ(backend.openCount(kCom1), 2);
-    EXPECT_EQ(backend.events().front(), "open " + kCom1);
+    EXPECT_EQ(backend.com(1).opens, 2);
 }
 
-TEST_F(Backend, AnswerIsReadableAtOnceAndAnnouncedThroughTheClock)
+TEST_F(FakeSerialTest, TaAnswersAreReadableAtOnceAndAnnouncedThroughTheClock)
 {
     backend.addTa(kCom1);
+    backend.com(1).chunk = 1;
     auto device = backend.open(kCom1);
+    std::string received;
     int calls = 0;
-    device->setReadyHandler([&] { ++calls; });
+    device->setReadyHandler([&] {
+        ++calls;
+        uint8_t byte = 0;
+        EXPECT_EQ(device->read(&byte, 8), 1) << "one byte per read";
+        received += static_cast<char>(byte);
+    });
     writeText(*device, "ATI0\r");
     EXPECT_EQ(calls, 0) << "never from inside write()";
-    EXPECT_GT(device->inQueue(), 0);
     clock.runDue();
-    EXPECT_EQ(calls, 1);
-    EXPECT_EQ(readAll(*device), "\r\n128000\r\n\r\nOK\r\n");
-    writeText(*device, "ATI0\r");
-    writeText(*device, "ATI0\r");
-    EXPECT_EQ(backend.countWritten(kCom1, "ATI0\r"), 3);
+    EXPECT_EQ(received, "\r\n128000\r\n\r\nOK\r\n");
 }
 
-TEST_F(Backend, TimedAnswersComeInVirtualTime)
+TEST_F(FakeSerialTest, TimedAnswersComeInVirtualTimeAndAreLostWhileNobodyListens)
 {
     sim::SimTaOptions options;
     options.dialDelayMs = 2500;
@@ -86,37 +83,23 @@ TEST_F(Backend, TimedAnswersComeInVirtualTime)
     EXPECT_EQ(received, "");
     clock.advance(1);
     EXPECT_EQ(received, "\r\nCONNECT 64000\r\n");
-    EXPECT_TRUE(device->modemLines() & link::mlRLSD);
+
+    writeText(*device, "ATH\r");
+    writeText(*device, "ATD1\r");
+    device.reset();
+    clock.advance(3000);
+    EXPECT_TRUE(backend.ta(kCom1)->callUp());
+    device = backend.open(kCom1);
+    EXPECT_EQ(device->inQueue(), 0);
 }
 
-TEST_F(Backend, SplitRepliesArriveOneByteAtATime)
-{
-    backend.addTa(kCom1);
-    backend.setSplitReplies(kCom1, true);
-    auto device = backend.open(kCom1);
-    std::vector<std::string> chunks;
-    device->setReadyHandler([&] {
-        uint8_t buf[64];
-        long n = device->read(buf, sizeof buf);
-        chunks.emplace_back(reinterpret_cast<char*>(buf), std::size_t(n));
-    });
-    writeText(*device, "AT\r");
-    clock.runDue();
-    std::string joined;
-    for (const std::string& chunk : chunks) {
-        EXPECT_EQ(chunk.size(), 1u);
-        joined += chunk;
-    }
-    EXPECT_EQ(joined, "\r\nOK\r\n");
-}
-
-TEST_F(Backend, UnpluggedDeviceHangsUpAndComesBackOnlyWhenReplugged)
+TEST_F(FakeSerialTest, UnpluggedDeviceHangsUpAndComesBackOnlyWhenReplugged)
 {
     backend.addTa(kCom1);
     auto device = backend.open(kCom1);
     int calls = 0;
     device->setReadyHandler([&] { ++calls; });
-    backend.unplug(kCom1);
+    backend.com(1).unplug();
     clock.runDue();
     EXPECT_EQ(calls, 1) << "the driver must hear of it";
     EXPECT_TRUE(device->hungUp());
@@ -125,26 +108,12 @@ TEST_F(Backend, UnpluggedDeviceHangsUpAndComesBackOnlyWhenReplugged)
     EXPECT_EQ(writeText(*device, "AT\r"), -1);
     EXPECT_FALSE(backend.open(kCom1));
 
-    backend.replug(kCom1);
+    backend.com(1).replug();
     auto again = backend.open(kCom1);
     ASSERT_TRUE(again);
     EXPECT_TRUE(device->hungUp()) << "the old handle stays dead";
     writeText(*again, "AT\r");
     EXPECT_EQ(readAll(*again), "\r\nOK\r\n");
-}
-
-TEST_F(Backend, WhatTheTaSaysWhileNobodyListensIsLost)
-{
-    sim::SimTaOptions options;
-    options.dialDelayMs = 1000;
-    backend.addTa(kCom1, options);
-    auto device = backend.open(kCom1);
-    writeText(*device, "ATD1\r");
-    device.reset();
-    clock.advance(2000);
-    EXPECT_TRUE(backend.ta(kCom1)->callUp());
-    device = backend.open(kCom1);
-    EXPECT_EQ(device->inQueue(), 0);
 }
 
 TEST(RecordingScreenTest, RecordsCallsInOrderAndKeepsTheFlags)
