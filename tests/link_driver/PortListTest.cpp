@@ -155,14 +155,14 @@ INSTANTIATE_TEST_SUITE_P(Kinds, PortDescription, ::testing::Values(
 TEST(PortCandidates, PortInUseFollowsComNumbersAndLinks)
 {
     Pty pty;
-    const std::string list = "/tmp/no-such-port:" + pty.slavePath();
+    const std::string list = "/tmp/no-such-port:" + pty.path();
     ScopedEnv ports(kSerialPortsVariable, list.c_str());
-    EXPECT_EQ(portInUse("\\\\.\\COM2").label(), pty.slavePath() + " (pseudo-terminal)");
+    EXPECT_EQ(portInUse("\\\\.\\COM2").label(), pty.path() + " (pseudo-terminal)");
     EXPECT_EQ(portInUse("\\\\.\\COM3").path, "");
     ScratchTree tree;
     const std::string link = tree.dev() + "/ttyTA";
-    std::filesystem::create_symlink(pty.slavePath(), link);
-    EXPECT_EQ(portInUse(link).path, pty.slavePath()) << "a link is shown as the device it names";
+    std::filesystem::create_symlink(pty.path(), link);
+    EXPECT_EQ(portInUse(link).path, pty.path()) << "a link is shown as the device it names";
 }
 
 struct NameCase {

@@ -36,7 +36,7 @@ class PosixPort : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        drv.setPortName(pty.slavePath());
+        drv.setPortName(pty.path());
         drv.setBaudRateValue(115200);
         drv.setOnReceiveData([this](TCommPortDriver&, const uint8_t* p, uint32_t n) {
             received.append(reinterpret_cast<const char*>(p), n);
@@ -65,7 +65,7 @@ TEST_F(PosixPort, BytesTravelBothWaysOnAPortOpenedByPath)
 
 TEST_F(PosixPort, ComNameOpensTheCandidateFromTheVariable)
 {
-    ScopedEnv ports(kSerialPortsVariable, pty.slavePath().c_str());
+    ScopedEnv ports(kSerialPortsVariable, pty.path().c_str());
     drv.setPort(pnCOM1);
     ASSERT_TRUE(drv.OpenPort());
     pty.send("OK\r\n");
@@ -86,7 +86,7 @@ TEST_F(PosixPort, MissingOrNonTerminalDevicesDoNotOpen)
 
 TEST_F(PosixPort, PortHeldByAnotherProgramIsRefusedUntilReleased)
 {
-    const int holder = ::open(pty.slavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    const int holder = ::open(pty.path().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
     ASSERT_GE(holder, 0);
     ASSERT_EQ(::flock(holder, LOCK_EX | LOCK_NB), 0);
     EXPECT_FALSE(drv.OpenPort());
@@ -99,7 +99,7 @@ TEST_F(PosixPort, SecondDriverCannotTakeAnOpenPortAndGetsItAfterClose)
 {
     ASSERT_TRUE(drv.OpenPort());
     TCommPortDriver second(clock, backend);
-    second.setPortName(pty.slavePath());
+    second.setPortName(pty.path());
     EXPECT_FALSE(second.OpenPort());
     drv.ClosePort();
     EXPECT_TRUE(second.OpenPort()) << "closing releases the port at once";
@@ -143,7 +143,7 @@ protected:
     termios applied()
     {
         termios tio{};
-        const int fd = ::open(pty.slavePath().c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK);
+        const int fd = ::open(pty.path().c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK);
         if (fd < 0)
             return tio;
         ::tcgetattr(fd, &tio);
@@ -152,7 +152,7 @@ protected:
     }
     uint32_t bitRate()
     {
-        const int fd = ::open(pty.slavePath().c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK);
+        const int fd = ::open(pty.path().c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK);
         const uint32_t rate = fd < 0 ? 0 : currentBitRate(fd);
         if (fd >= 0)
             ::close(fd);
@@ -271,7 +271,7 @@ class QtPosixPort : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        drv.setPortName(pty.slavePath());
+        drv.setPortName(pty.path());
         drv.setBaudRateValue(115200);
     }
 
@@ -329,7 +329,7 @@ protected:
         backend.setLockDirectory(lockDir);
     }
     void TearDown() override { std::filesystem::remove_all(lockDir); }
-    std::string lockFile() const { return lockDir + "/" + uucpLockName(pty.slavePath()); }
+    std::string lockFile() const { return lockDir + "/" + uucpLockName(pty.path()); }
     std::string readLock() const
     {
         std::ifstream in(lockFile(), std::ios::binary);
@@ -356,11 +356,11 @@ class PortHeldElsewhere : public PassedOver, public ::testing::WithParamInterfac
 TEST_P(PortHeldElsewhere, IsRefusedAndTheHolderNamed)
 {
     const bool byLockFile = !GetParam().hold;
-    HoldingProcess holder(pty.slavePath(), byLockFile ? [](int) { return true; } : GetParam().hold);
+    HoldingProcess holder(pty.path(), byLockFile ? [](int) { return true; } : GetParam().hold);
     ASSERT_TRUE(holder.ready());
     if (byLockFile)
         std::ofstream(lockFile()) << lockText(holder.pid());
-    EXPECT_EQ(backend.open(pty.slavePath()), nullptr);
+    EXPECT_EQ(backend.open(pty.path()), nullptr);
     const OpenFailure failure = backend.lastOpenFailure();
     EXPECT_EQ(failure.problem, GetParam().problem);
     EXPECT_EQ(failure.holderPid, holder.pid());
@@ -380,10 +380,10 @@ TEST_F(PassedOver, ExclusiveFlagLeftBehindOnAPseudoTerminalIsNoHolderForRoot)
 {
     if (::geteuid() != 0)
         GTEST_SKIP() << "only root may open a terminal in exclusive mode";
-    const int gone = ::open(pty.slavePath().c_str(), O_RDWR | O_NOCTTY);
+    const int gone = ::open(pty.path().c_str(), O_RDWR | O_NOCTTY);
     ASSERT_EQ(::ioctl(gone, TIOCEXCL), 0);
     ::close(gone); // without TIOCNXCL: the flag stays while the master is open
-    EXPECT_NE(backend.open(pty.slavePath()), nullptr);
+    EXPECT_NE(backend.open(pty.path()), nullptr);
 }
 
 // A lock file that names no live program is replaced by ours while the port
@@ -396,7 +396,7 @@ TEST_P(IgnoredLockFile, IsReplacedWhileThePortIsHeld)
     if (!text.empty())
         std::ofstream(lockFile()) << text;
     {
-        auto device = backend.open(pty.slavePath());
+        auto device = backend.open(pty.path());
         ASSERT_NE(device, nullptr);
         EXPECT_EQ(readLock(), lockText(::getpid()));
     }
@@ -420,12 +420,12 @@ TEST_P(UnprivilegedOpen, MeetsTheSameReasons)
 {
     std::optional<HoldingProcess> holder;
     if (GetParam().exclusiveHolder) {
-        holder.emplace(pty.slavePath(), [](int fd) { return ::ioctl(fd, TIOCEXCL) == 0; });
+        holder.emplace(pty.path(), [](int fd) { return ::ioctl(fd, TIOCEXCL) == 0; });
         ASSERT_TRUE(holder->ready());
     }
-    ASSERT_EQ(::chmod(pty.slavePath().c_str(), GetParam().mode), 0);
+    ASSERT_EQ(::chmod(pty.path().c_str(), GetParam().mode), 0);
     const int problem = runUnprivileged([&] {
-        const auto device = backend.open(pty.slavePath());
+        const auto device = backend.open(pty.path());
         return int(device ? PortProblem::None : backend.lastOpenFailure().problem);
     });
     EXPECT_EQ(problem, int(GetParam().problem));

@@ -13,45 +13,6 @@
 
 namespace ta::link::test {
 
-Pty::Pty()
-{
-    master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (master_ < 0 || ::grantpt(master_) != 0 || ::unlockpt(master_) != 0)
-        throw std::runtime_error("no pseudo-terminal");
-    slavePath_ = ::ptsname(master_);
-}
-
-Pty::~Pty() { closeMaster(); }
-
-void Pty::closeMaster()
-{
-    if (master_ >= 0)
-        ::close(master_);
-    master_ = -1;
-}
-
-void Pty::send(const std::string& bytes)
-{
-    if (::write(master_, bytes.data(), bytes.size()) != ssize_t(bytes.size()))
-        throw std::runtime_error("pty write failed");
-}
-
-std::string Pty::receive(std::size_t count, int timeoutMs)
-{
-    std::string got;
-    const int rounds = std::max(1, timeoutMs / 10);
-    for (int i = 0; i < rounds && got.size() < count; ++i) {
-        pollfd pfd{master_, POLLIN, 0};
-        if (::poll(&pfd, 1, 10) <= 0)
-            continue;
-        char buf[256];
-        const ssize_t n = ::read(master_, buf, sizeof buf);
-        if (n > 0)
-            got.append(buf, std::size_t(n));
-    }
-    return got;
-}
-
 class PollLoopClock::Watch : public ReadWatch {
 public:
     explicit Watch(std::shared_ptr<Entry> entry) : entry_(std::move(entry)) {}
@@ -138,24 +99,6 @@ int runUnprivileged(const std::function<int()>& work)
     if (child < 0 || ::waitpid(child, &status, 0) != child || !WIFEXITED(status))
         return -1;
     return WEXITSTATUS(status);
-}
-
-ScopedEnv::ScopedEnv(const char* name, const char* value) : name_(name)
-{
-    if (const char* old = std::getenv(name))
-        saved_ = old;
-    if (value)
-        ::setenv(name, value, 1);
-    else
-        ::unsetenv(name);
-}
-
-ScopedEnv::~ScopedEnv()
-{
-    if (saved_)
-        ::setenv(name_.c_str(), saved_->c_str(), 1);
-    else
-        ::unsetenv(name_.c_str());
 }
 
 } // namespace ta::link::test

@@ -1,37 +1,21 @@
-// Real pseudo-terminals for the POSIX serial tests, and a clock whose
-// descriptor watches run from a poll() loop the test drives (timers and the
-// tick stay on virtual time).
+// For the POSIX serial tests: a clock whose descriptor watches run from a
+// poll() loop the test drives (timers and the tick stay on virtual time),
+// and other programs holding a port.
 #pragma once
 
 #include "link/Clock.h"
 #include "link/VirtualClock.h"
+#include "tests/support/Processes.h"
 
 #include <functional>
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
 namespace ta::link::test {
 
-// The master side stays with the test; the slave path is the "serial port".
-class Pty {
-public:
-    Pty();
-    ~Pty();
-    Pty(const Pty&) = delete;
-    Pty& operator=(const Pty&) = delete;
-
-    const std::string& slavePath() const { return slavePath_; }
-    void send(const std::string& bytes);
-    // What the driver wrote, waiting at most timeoutMs for `count` bytes.
-    std::string receive(std::size_t count, int timeoutMs = 1000);
-    void closeMaster();
-
-private:
-    int master_ = -1;
-    std::string slavePath_;
-};
+using testsupport::Pty;
+using testsupport::ScopedEnv;
 
 class PollLoopClock : public Clock {
 public:
@@ -82,18 +66,5 @@ private:
 // root (whom file modes and TIOCEXCL do not stop), else as the user itself;
 // returns the child's exit code, -1 when it did not exit normally.
 int runUnprivileged(const std::function<int()>& work);
-
-// Sets or clears an environment variable for one scope.
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const char* value);
-    ~ScopedEnv();
-    ScopedEnv(const ScopedEnv&) = delete;
-    ScopedEnv& operator=(const ScopedEnv&) = delete;
-
-private:
-    std::string name_;
-    std::optional<std::string> saved_;
-};
 
 } // namespace ta::link::test

@@ -2,13 +2,12 @@
 // POSIX driver on Qt's event loop against tasim on a pseudo-terminal, reached
 // through a path listed in TA_SERIAL_PORTS. The waits are real but short, and
 // every one polls the event loop against a generous deadline.
-#include "tests/link_pty/TasimProcess.h"
-
 #include "link/PortList.h"
 #include "link/PosixSerial.h"
 #include "link/TaLink.h"
 #include "tests/support/LinkProbe.h"
 #include "link/qt/QtClock.h"
+#include "tests/support/Processes.h"
 #include "tests/support/RecordingScreen.h"
 
 #include <QCoreApplication>
@@ -20,14 +19,33 @@
 
 #include <cstdlib>
 #include <ctime>
+#include <filesystem>
 #include <functional>
+#include <unistd.h>
 
 namespace {
 
 using namespace ta;
 using namespace ta::link;
-using ta::ptytest::PortAlias;
-using ta::ptytest::TasimProcess;
+using testsupport::Tasim;
+
+// A path that stands for the serial port, always pointing at the current TA,
+// so that a TA that comes back is found under the same name.
+class PortAlias {
+public:
+    const std::string& path() const { return path_; }
+    // Replaces the link in one step (rename), never leaving the name absent.
+    bool pointAt(const std::string& target) const
+    {
+        const std::string fresh = dir_.file("ttyTA.new");
+        std::filesystem::remove(fresh);
+        return ::symlink(target.c_str(), fresh.c_str()) == 0 && ::rename(fresh.c_str(), path_.c_str()) == 0;
+    }
+
+private:
+    testsupport::ScratchDir dir_{"ta-pty"};
+    std::string path_ = dir_.file("ttyTA");
+};
 
 // Slow enough that the query is surely still running when the cable goes.
 const std::vector<std::string> kSlowTa{"--baud", "2400"};
@@ -76,14 +94,9 @@ class UnpluggedTa : public testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_EQ(setenv(kSerialPortsVariable, alias_.path().c_str(), 1), 0);
         link_ = std::make_unique<TaLink>(ctx_, clock_, backend_, screen_);
     }
-    void TearDown() override
-    {
-        link_.reset();
-        unsetenv(kSerialPortsVariable);
-    }
+    void TearDown() override { link_.reset(); }
 
     bool queryRunning() const
     {
@@ -93,6 +106,7 @@ protected:
     bool queryEnded() { return screen_.contains("queryDone") || !screen_.messages().empty(); }
 
     PortAlias alias_;
+    testsupport::ScopedEnv ports_{kSerialPortsVariable, alias_.path().c_str()};
     QtClock clock_;
     PosixSerialBackend backend_{clock_};
     testsupport::RecordingScreen screen_;
@@ -102,9 +116,9 @@ protected:
 
 TEST_F(UnpluggedTa, QueryEndsWithItsMessageTheLoopStaysIdleAndTheTaIsFoundAgain)
 {
-    TasimProcess first(kSlowTa);
-    ASSERT_FALSE(first.ptyPath().empty());
-    ASSERT_TRUE(alias_.pointAt(first.ptyPath()));
+    Tasim first(kSlowTa);
+    ASSERT_FALSE(first.path().empty());
+    ASSERT_TRUE(alias_.pointAt(first.path()));
     link_->requestQuery();
     ASSERT_TRUE(runEventsUntil([&] { return queryRunning(); }, 10000)) << screen_.text();
 
@@ -121,9 +135,9 @@ TEST_F(UnpluggedTa, QueryEndsWithItsMessageTheLoopStaysIdleAndTheTaIsFoundAgain)
     std::printf("CPU while idle after the hang-up: %.2f %% of one core\n", cpuShare * 100);
     EXPECT_LT(cpuShare, 0.2) << "the event loop spins on the dead port";
 
-    TasimProcess second;
-    ASSERT_FALSE(second.ptyPath().empty());
-    ASSERT_TRUE(alias_.pointAt(second.ptyPath()));
+    Tasim second;
+    ASSERT_FALSE(second.path().empty());
+    ASSERT_TRUE(alias_.pointAt(second.path()));
     screen_.clear();
     link_->requestQuery();
     ASSERT_TRUE(runEventsUntil([&] { return queryEnded(); }, 20000)) << screen_.text();

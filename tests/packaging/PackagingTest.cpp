@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "ta/Version.h"
-#include "tests/support/ShellRun.h"
+#include "tests/support/Processes.h"
 
 namespace {
 
@@ -46,24 +46,14 @@ std::vector<std::string> split(const std::string& text, char separator)
 
 class PackagingTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        std::string pattern = (fs::temp_directory_path() / "packaging-test-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        dir = pattern;
-    }
-    void TearDown() override { fs::remove_all(dir); }
-
     // A shell command line run without a display, in the scratch folder.
     Outcome sh(const std::string& command) const
     {
-        return ta::testsupport::runShell("cd " + quoted(dir.string()) +
-                                             " && env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM sh -c " +
-                                             quoted(command),
-                                         dir);
+        return scratch.shell("env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM sh -c " + quoted(command));
     }
 
-    fs::path dir;
+    ta::testsupport::ScratchDir scratch{"packaging-test"};
+    const fs::path& dir = scratch.path();
 };
 
 struct Program {

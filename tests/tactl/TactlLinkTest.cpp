@@ -1,141 +1,47 @@
 // tactl against tasim over real pseudo-terminals: the POSIX serial layer, the
 // Qt event loop and the simulated TA, end to end.
+#include "tests/support/Processes.h"
+
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
-#include <sys/file.h>
 #include <signal.h>
-#include <stdlib.h>
-#include <sys/wait.h>
+#include <sys/file.h>
 #include <unistd.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <string>
-#include <vector>
 
 namespace {
 
 namespace fs = std::filesystem;
-
-struct Outcome {
-    int exitCode = -1;
-    std::string out, err;
-};
-
-std::string slurp(const fs::path& file)
-{
-    std::ifstream in(file, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-// A tasim child; its pseudo-terminal path is the first line it prints. With
-// a log file, its --log lines (the command lines it took) go there.
-class Tasim {
-public:
-    explicit Tasim(const std::vector<std::string>& options, const std::string& logFile = "")
-    {
-        int fds[2];
-        if (pipe(fds) != 0)
-            return;
-        pid_ = fork();
-        if (pid_ == 0) {
-            if (!logFile.empty()) {
-                const int log = open(logFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-                dup2(log, STDERR_FILENO);
-            }
-            dup2(fds[1], STDOUT_FILENO);
-            close(fds[0]);
-            close(fds[1]);
-            std::vector<char*> argv{const_cast<char*>(TASIM_PATH)};
-            for (const auto& o : options)
-                argv.push_back(const_cast<char*>(o.c_str()));
-            argv.push_back(nullptr);
-            execv(TASIM_PATH, argv.data());
-            _exit(127);
-        }
-        close(fds[1]);
-        FILE* out = fdopen(fds[0], "r");
-        char line[256] = {};
-        if (out && fgets(line, sizeof line, out))
-            path_ = std::string(line, strcspn(line, "\n"));
-        out_ = out;
-    }
-    ~Tasim()
-    {
-        if (pid_ > 0) {
-            kill(pid_, SIGTERM);
-            waitpid(pid_, nullptr, 0);
-        }
-        if (out_)
-            fclose(out_);
-    }
-    const std::string& path() const { return path_; }
-
-private:
-    pid_t pid_ = -1;
-    FILE* out_ = nullptr;
-    std::string path_;
-};
-
-// A pseudo-terminal nobody answers on.
-class SilentPty {
-public:
-    SilentPty()
-    {
-        master_ = posix_openpt(O_RDWR | O_NOCTTY);
-        if (master_ >= 0 && grantpt(master_) == 0 && unlockpt(master_) == 0)
-            path_ = ptsname(master_);
-    }
-    ~SilentPty()
-    {
-        if (master_ >= 0)
-            close(master_);
-    }
-    const std::string& path() const { return path_; }
-
-private:
-    int master_ = -1;
-    std::string path_;
-};
+using ta::testsupport::Outcome;
+using ta::testsupport::slurp;
+using SilentPty = ta::testsupport::Pty;
+using ta::testsupport::Tasim;
 
 class TactlLinkTest : public testing::Test {
 protected:
-    void SetUp() override
-    {
-        std::string pattern = (fs::temp_directory_path() / "tactl-link-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        dir_ = pattern;
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-    std::string file(const std::string& name) const { return (dir_ / name).string(); }
+    std::string file(const std::string& name) const { return dir_.file(name); }
 
     Outcome tactl(const std::string& ports, const std::string& args) const
     {
-        const std::string out = file("out.txt"), err = file("err.txt");
         // A hang fails the test instead of stopping the suite.
-        const std::string command = "TA_SERIAL_PORTS='" + ports + "' timeout 100 " + TACTL_PATH + " " + args +
-                                    " >" + out + " 2>" + err;
-        const int status = std::system(command.c_str());
-        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, slurp(out), slurp(err)};
+        return dir_.shell("TA_SERIAL_PORTS='" + ports + "' timeout 100 " + TACTL_PATH + " " + args);
     }
     // tactl --debug in the background, sent the signal once its exchange has
     // reached waitFor (a line of its debug output).
     Outcome tactlInterrupted(const std::string& ports, const std::string& args, const std::string& waitFor,
                              const std::string& signal) const
     {
-        const std::string out = file("out.txt"), err = file("err.txt");
-        const std::string command = "TA_SERIAL_PORTS='" + ports + "' " + TACTL_PATH + " " + args + " --debug >" +
-                                    out + " 2>" + err + " & p=$!; for i in $(seq 600); do grep -qF '" + waitFor +
-                                    "' " + err + " && break; sleep 0.05; done; kill -" + signal + " $p; wait $p";
-        const int status = std::system(command.c_str());
-        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, slurp(out), slurp(err)};
+        return dir_.shell("TA_SERIAL_PORTS='" + ports + "' " + TACTL_PATH + " " + args + " --debug 2>err.txt & p=$!; " +
+                          "for i in $(seq 600); do grep -qF '" + waitFor + "' err.txt && break; sleep 0.05; done; " +
+                          "kill -" + signal + " $p; wait $p; s=$?; cat err.txt >&2; exit $s");
     }
 
 private:
-    fs::path dir_;
+    ta::testsupport::ScratchDir dir_{"tactl-link"};
 };
 
 TEST_F(TactlLinkTest, IdentifyFindsTheTaBehindTwoSilentPorts)
@@ -188,7 +94,7 @@ TEST_F(TactlLinkTest, PortsListsEveryCandidateWithItsState)
 
 TEST_F(TactlLinkTest, PortOptionOpensThatPortAloneWithoutTheSearch)
 {
-    Tasim ta({});
+    Tasim ta;
     ASSERT_FALSE(ta.path().empty());
     const auto found = tactl("", "identify --port " + ta.path());
     EXPECT_EQ(found.exitCode, 0) << found.err;
@@ -258,7 +164,7 @@ TEST_F(TactlLinkTest, BackupAndVerifyMakeTheWriteSafe)
     EXPECT_EQ(kept.out, "dataPort1.callType: 1 (HDLC transparent) -> 8 (PPP or MLP)\n");
     EXPECT_EQ(slurp(file("b.cfg")), slurp(file("before.cfg"))) << "taken before the new dn went in";
 
-    Tasim taking({});
+    Tasim taking;
     const auto taken = tactl(taking.path(), "submit " + file("d.cfg") + " --verify");
     EXPECT_EQ(taken.exitCode, 0) << taken.err;
     EXPECT_EQ(taken.out, "");
@@ -277,7 +183,7 @@ TEST_F(TactlLinkTest, BackupAndVerifyMakeTheWriteSafe)
 // A line full of RING chatter neither keeps a query alive nor spoils its values.
 TEST_F(TactlLinkTest, ChatterDoesNotKeepAQueryAlive)
 {
-    Tasim prompt({});
+    Tasim prompt;
     // Every answer comes 5 ms late, so that RING lands before most echoes.
     Tasim chatty({"--reply-latency-ms", "5", "--chatter", "RING", "--chatter-ms", "2"});
     ASSERT_FALSE(chatty.path().empty());

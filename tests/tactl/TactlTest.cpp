@@ -21,7 +21,7 @@
 #include "profile/DefaultProfile.h"
 #include "profile/FieldList.h"
 #include "profile/ProfileFile.h"
-#include "tests/support/ShellRun.h"
+#include "tests/support/Processes.h"
 
 namespace ta {
 namespace {
@@ -42,15 +42,7 @@ std::vector<std::string> lines(const std::string& text)
 
 class TactlTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        std::string pattern = (fs::temp_directory_path() / "tactl-test-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        dir = pattern;
-    }
-    void TearDown() override { fs::remove_all(dir); }
-
-    std::string path(const std::string& name) const { return (dir / name).string(); }
+    std::string path(const std::string& name) const { return scratch.file(name); }
 
     // Arguments are passed through the shell in single quotes.
     Outcome tactl(const std::vector<std::string>& args) const
@@ -58,14 +50,11 @@ protected:
         std::string command = TACTL_PATH;
         for (const std::string& arg : args)
             command += " '" + arg + "'";
-        return testsupport::runShell(command, dir);
+        return scratch.shell(command);
     }
 
     // A shell command line in the test's folder; "$T" is tactl.
-    Outcome sh(const std::string& script) const
-    {
-        return testsupport::runShell("T='" + std::string(TACTL_PATH) + "'; cd '" + dir.string() + "' && " + script, dir);
-    }
+    Outcome sh(const std::string& script) const { return scratch.shell("T='" + std::string(TACTL_PATH) + "'; " + script); }
 
     void save(const std::string& name, TaProfile profile) const { ASSERT_TRUE(saveProfileFile(path(name), profile)); }
 
@@ -76,7 +65,8 @@ protected:
         EXPECT_TRUE(run.out.empty()) << run.out;
     }
 
-    fs::path dir;
+    testsupport::ScratchDir scratch{"tactl-test"};
+    const fs::path& dir = scratch.path();
 };
 
 TEST_F(TactlTest, DefaultsWritesTheFactoryProfile)
