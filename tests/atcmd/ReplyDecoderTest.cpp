@@ -10,6 +10,9 @@
 namespace ta::atcmd {
 namespace {
 
+// The replies of a TA and what becomes of them are golden transcripts
+// (tests/sim/transcripts/reply-formats.txt); here the replies no TA gives.
+
 // The reply as the decoder sees it: echo, value line, an empty line and OK.
 std::string reply(const std::string& value) { return "ATX?\n" + value + "\n\nOK\n"; }
 
@@ -22,72 +25,12 @@ protected:
     DecodeTargets targets{profile, firmware, chargeLast, chargeAcc};
 };
 
-struct PairCase {
-    const char* value;
-    const char* number;
-    const char* sub;
-};
-
-class PairDecoderTest : public ReplyDecoderTest, public ::testing::WithParamInterface<PairCase> {};
-
-TEST_P(PairDecoderTest, SplitsNumberAndSubAddress)
-{
-    setText(profile.dataPort1.dn, "old");
-    setText(profile.dataPort1.subAddr, "old");
-    ASSERT_TRUE(decode(4, reply(GetParam().value)));
-    EXPECT_EQ(textOf(profile.dataPort1.dn), GetParam().number);
-    EXPECT_EQ(textOf(profile.dataPort1.subAddr), GetParam().sub);
-}
-
-INSTANTIATE_TEST_SUITE_P(Values, PairDecoderTest,
-                         ::testing::Values(PairCase{"12345/67", "12345", "67"}, PairCase{" 1234567 ", "1234567", ""},
-                                           PairCase{"12345/", "12345", ""}, PairCase{"", "", ""},
-                                           PairCase{" 12 / 34 ", "12", "34"}, PairCase{"/99", "", "99"},
-                                           PairCase{"1/2/3", "1", "2/3"}));
-
 TEST_F(ReplyDecoderTest, PairSlashOnALaterLineDoesNotLeakIntoTheNumber)
 {
     ASSERT_TRUE(decode(97, "AT!2S?\n777\n1/2\nOK\n"));
     EXPECT_EQ(textOf(profile.vp2Dn), "777");
     EXPECT_EQ(textOf(profile.vp2SubAddr), "");
 }
-
-TEST_F(ReplyDecoderTest, UsbIdsWriteTheUsbBlock)
-{
-    ASSERT_TRUE(decode(4 + 48, reply("555/1")));
-    ASSERT_TRUE(decode(6 + 48, reply("5")));
-    EXPECT_EQ(textOf(profile.dataPort2.dn), "555");
-    EXPECT_EQ(profile.dataPort2.callType, 5);
-    EXPECT_EQ(textOf(profile.dataPort1.dn), "");
-    EXPECT_EQ(profile.dataPort1.callType, 0);
-}
-
-struct NumberCase {
-    int id;
-    const char* value;
-    unsigned stored; // low byte, or the 16-bit value for id 50
-};
-
-class NumberDecoderTest : public ReplyDecoderTest, public ::testing::WithParamInterface<NumberCase> {};
-
-TEST_P(NumberDecoderTest, StoresTheLowBits)
-{
-    const NumberCase c = GetParam();
-    ASSERT_TRUE(decode(c.id, reply(c.value)));
-    if (c.id == 50) {
-        EXPECT_EQ(uint16_t(profile.x75TxFrameSize), c.stored);
-    } else {
-        int port = 0;
-        const Param* param = paramById(c.id, &port);
-        EXPECT_EQ(uint8_t(fieldOf(profile, *param, port)[0]), c.stored);
-    }
-}
-
-INSTANTIATE_TEST_SUITE_P(Values, NumberDecoderTest,
-                         ::testing::Values(NumberCase{5, "1", 1}, NumberCase{41, "300", 44}, NumberCase{41, "-1", 255},
-                                           NumberCase{2, "216", 216}, NumberCase{90, "+60", 60},
-                                           NumberCase{50, "1000", 1000}, NumberCase{50, "70000", 70000 % 65536},
-                                           NumberCase{135, "007", 7}, NumberCase{130, "2147483647", 255}));
 
 class BadNumberTest : public ReplyDecoderTest, public ::testing::WithParamInterface<const char*> {};
 
@@ -134,28 +77,6 @@ TEST_F(ReplyDecoderTest, OkAfterTheEchoIsNoValue)
         EXPECT_EQ(uint16_t(profile.x75TxFrameSize), 0x3737);
     }
 }
-
-struct DateTimeCase {
-    int id;
-    const char* value;
-    const char* stored;
-};
-
-class DateTimeDecoderTest : public ReplyDecoderTest, public ::testing::WithParamInterface<DateTimeCase> {};
-
-TEST_P(DateTimeDecoderTest, PadsOneDigitComponents)
-{
-    ASSERT_TRUE(decode(GetParam().id, reply(GetParam().value)));
-    EXPECT_EQ(GetParam().id == 133 ? textOf(profile.sysDate) : textOf(profile.sysTime), GetParam().stored);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Values, DateTimeDecoderTest,
-    ::testing::Values(DateTimeCase{133, "3-1-2000", "03-01-2000"}, DateTimeCase{133, "12-11-2001", "12-11-2001"},
-                      DateTimeCase{133, "3-11-2001", "03-11-2001"}, DateTimeCase{133, "12-1-2001", "12-01-2001"},
-                      DateTimeCase{133, "2001-12-310000", "2001-12-31"}, DateTimeCase{134, "9:5:7", "09:05:07"},
-                      DateTimeCase{134, "23:59:59", "23:59:59"}, DateTimeCase{134, "0:00:5", "00:00:05"},
-                      DateTimeCase{134, "123:456:789", "123:456:"}));
 
 TEST_F(ReplyDecoderTest, TextsAreTrimmedClearedAndCut)
 {

@@ -1,26 +1,23 @@
-// Golden transcripts: the worked examples of the TA dialogue, the query
-// lists, the submit batches and the reply formats, played between the
-// program's command set and the simulated TA. One file per group in
-// transcripts/, one line per step:
+// Golden transcripts: the TA dialogue, the query lists, the submit batches
+// and the reply formats, played between the program's command set and the
+// simulated TA. One file per group in transcripts/, one step per line
+// ("#" lines and blank lines are comments):
 //
-//   # text                  a comment (blank lines too)
-//   ta OPTION...            a TA fresh from a reset (prefix=0 usb=1 model=A1 x25=0 clock=0
-//                           p3Zero=0 oneDigitDate=1 dial=busy|noDialTone|noCarrier|silent dialDelay=MS)
-//   program OPTION...       the program's switches (prefix=0 variant=N remote=1 x25=1 clock=0
-//                           country=0 clearLast=1 clearAcc=1), its profile the defaults
-//   set FIELD VALUE         a field of the program's profile (the names of tactl show)
-//   store SLOT VALUE        what the TA holds under a key ("1%S", "$T0"); VALUE runs to the end
-//   query | submit          the program's query list or batch: the ">" lines that follow
-//                           must be its lines, in order, and all of them
-//   > LINE                  LINE and CR go to the TA
-//   >> TEXT                 TEXT goes to the TA as it is
-//   wait MS                 time passes
-//   < TEXT                  the TA's answer to the step before, CRs dropped, "\n" a line feed;
-//                           without it a ">" line must be answered with OK
-//   ... N                   N further lines of the program's list, each answered OK
-//   decode ID               the answer so far is decoded under a parameter id
-//   field FIELD VALUE       a field of the profile the answers were decoded into
-//   holds SLOT VALUE        what the TA holds under a key
+//   ta OPTION...       a TA fresh from a reset, with tasim's options
+//   program OPTION...  the program's switches (prefix=0 variant=N remote=1 x25=1 clock=0
+//                      country=0 clearLast=1 clearAcc=1), its profile the defaults
+//   set FIELD VALUE    a field of the program's profile (the names of tactl show)
+//   store SLOT VALUE   what the TA holds under a key ("1%S", "$T0"); VALUE runs to the end
+//   query | submit     the program's query list or batch: the ">" lines that follow must
+//                      be its lines, in order, and all of them
+//   > LINE             LINE and CR go to the TA; without a "<" after it, it must answer OK
+//   >> TEXT            TEXT goes to the TA as it is
+//   ... N              N further lines of the program's list, each answered OK
+//   wait MS            time passes
+//   < TEXT             the TA's answer to the step before, CRs dropped, "\n" a line feed
+//   decode ID          the answer is decoded under a parameter id
+//   field FIELD VALUE  a field of the profile the answers were decoded into
+//   holds SLOT VALUE   what the TA holds under a key
 #include "tests/sim/SimTestUtil.h"
 
 #include "atcmd/QueryList.h"
@@ -28,15 +25,15 @@
 #include "atcmd/SubmitBatch.h"
 #include "profile/DefaultProfile.h"
 #include "profile/FieldValue.h"
+#include "sim/tasim/TasimArgs.h"
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cctype>
 #include <deque>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <iomanip>
 #include <map>
 #include <sstream>
 
@@ -45,109 +42,152 @@ namespace {
 
 namespace fs = std::filesystem;
 
-template <typename Options>
-using Setters = std::map<std::string, std::function<void(Options&, const std::string&)>>;
-
-const Setters<SimTaOptions> kTaOptions = {
-    {"prefix", [](auto& o, auto& v) { o.portPrefix = v == "1"; }},
-    {"usb", [](auto& o, auto& v) { o.usb = v == "1"; }},
-    {"model", [](auto& o, auto& v) { o.model = v == "A1" ? Model::QM7A1 : v == "B2" ? Model::QM7B2 : Model::Other; }},
-    {"x25", [](auto& o, auto& v) { o.x25 = v == "1"; }},
-    {"clock", [](auto& o, auto& v) { o.dateTime = v == "1"; }},
-    {"oneDigitDate", [](auto& o, auto& v) { o.oneDigitDate = v == "1"; }},
-    {"p3Zero", [](auto& o, auto& v) { o.p3Zero = v == "1"; }},
-    {"dialDelay", [](auto& o, auto& v) { o.dialDelayMs = std::stoull(v); }},
-    {"dial", [](auto& o, auto& v) {
-         const std::map<std::string, DialOutcome> outcomes{{"busy", DialOutcome::Busy},
-                                                           {"noDialTone", DialOutcome::NoDialTone},
-                                                           {"noCarrier", DialOutcome::NoCarrier},
-                                                           {"silent", DialOutcome::Silent}};
-         o.dial = outcomes.contains(v) ? outcomes.at(v) : DialOutcome::Connect;
-     }},
-};
-
-const Setters<atcmd::Options> kProgramOptions = {
-    {"prefix", [](auto& o, auto& v) { o.noPortPrefix = v != "1"; }},
-    {"variant", [](auto& o, auto& v) { o.taVariant = uint8_t(std::stoi(v)); }},
-    {"remote", [](auto& o, auto& v) { o.remote = v == "1"; }},
-    {"x25", [](auto& o, auto& v) { o.x25OnD = v == "1"; }},
-    {"clock", [](auto& o, auto& v) { o.sysDateTime = v == "1"; }},
-    {"country", [](auto& o, auto& v) { o.countryOption = v == "1"; }},
-    {"clearLast", [](auto& o, auto& v) { o.clearLastCharge = v == "1"; }},
-    {"clearAcc", [](auto& o, auto& v) { o.clearAccCharge = v == "1"; }},
-};
-
-template <typename Options>
-Options parseOptions(std::istringstream& words, const Setters<Options>& setters)
+// Blank-separated, or in double quotes.
+std::vector<std::string> words(const std::string& text)
 {
-    Options options;
-    for (std::string word; words >> word;) {
-        const std::size_t eq = word.find('=');
-        auto it = setters.find(word.substr(0, eq));
-        if (eq == std::string::npos || it == setters.end())
-            ADD_FAILURE() << "unknown option " << word;
+    std::vector<std::string> out;
+    std::istringstream in(text);
+    for (std::string word; in >> std::quoted(word);)
+        out.push_back(word);
+    return out;
+}
+
+atcmd::Options programOptions(const std::string& text)
+{
+    using Set = std::function<void(atcmd::Options&, bool)>;
+    const std::map<std::string, Set> setters{
+        {"prefix", [](auto& o, bool on) { o.noPortPrefix = !on; }}, {"remote", [](auto& o, bool on) { o.remote = on; }},
+        {"x25", [](auto& o, bool on) { o.x25OnD = on; }},          {"clock", [](auto& o, bool on) { o.sysDateTime = on; }},
+        {"country", [](auto& o, bool on) { o.countryOption = on; }},
+        {"clearLast", [](auto& o, bool on) { o.clearLastCharge = on; }},
+        {"clearAcc", [](auto& o, bool on) { o.clearAccCharge = on; }}};
+    atcmd::Options options;
+    for (const std::string& word : words(text)) {
+        const std::string name = word.substr(0, word.find('=')), value = word.substr(name.size() + 1);
+        if (name == "variant")
+            options.taVariant = static_cast<uint8_t>(std::stoi(value));
+        else if (setters.contains(name))
+            setters.at(name)(options, value == "1");
         else
-            it->second(options, word.substr(eq + 1));
+            ADD_FAILURE() << "unknown option " << word;
     }
     return options;
 }
 
-std::string unescaped(const std::string& text)
+std::string unescaped(std::string text)
 {
-    std::string out;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const bool lineFeed = text[i] == '\\' && i + 1 < text.size() && text[i + 1] == 'n';
-        out += lineFeed ? '\n' : text[i];
-        i += lineFeed ? 1 : 0;
-    }
-    return out;
-}
-
-std::string fieldText(const TaProfile& profile, const FieldInfo& field)
-{
-    return field.kind == FieldKind::Text ? textIn(profile, field) : std::to_string(numberIn(profile, field));
-}
-
-// One line of a transcript: the verb, the rest of the line, and the rest
-// split into its first word and what follows that word.
-struct Step {
-    std::string verb, rest, name, value;
-};
-
-Step parseStep(const std::string& line)
-{
-    Step step;
-    std::istringstream(line) >> step.verb;
-    const std::size_t restAt = line.find_first_not_of(' ', step.verb.size());
-    step.rest = restAt == std::string::npos ? "" : line.substr(restAt);
-    std::istringstream(step.rest) >> step.name;
-    step.value = step.rest.substr(std::min(step.rest.size(), step.name.size() + 1));
-    return step;
+    for (std::size_t at; (at = text.find("\\n")) != std::string::npos;)
+        text.replace(at, 2, "\n");
+    return text;
 }
 
 class Player {
 public:
-    void play(const Step& step)
+    // verb, the rest of the line, its first word and what follows that word.
+    void play(const std::string& verb, const std::string& rest, const std::string& name, const std::string& value)
     {
-        if (!setUp(step) && !exchange(step) && !check(step))
-            ADD_FAILURE() << "unknown step " << step.verb;
+        const std::map<std::string, std::function<void()>> steps{
+            {"ta", [&] { newTa(rest); }},
+            {"program", [&] {
+                 program_ = programOptions(rest);
+                 profile_ = read_ = TaProfile{};
+                 buildDefaultProfile(profile_, program_.x25OnD, program_.sysDateTime);
+             }},
+            {"set", [&] {
+                 const FieldInfo* field = findField(name);
+                 ASSERT_TRUE(field) << name;
+                 const Result<> stored = field->kind == FieldKind::Text
+                                             ? storeText(profile_, *field, value)
+                                             : storeNumber(profile_, *field, static_cast<unsigned>(std::stoul(value)));
+                 EXPECT_TRUE(stored) << name << ": " << (stored ? std::string() : stored.error());
+             }},
+            {"store", [&] { ta_->setValue(name, value); }},
+            {"query", [&] { expectList(true); }},
+            {"submit", [&] { expectList(false); }},
+            {">", [&] { sendNext(rest); }},
+            {">>", [&] { send(rest, false); }},
+            {"...", [&] {
+                 for (int n = std::stoi(rest); n > 0; --n)
+                     sendNext("");
+             }},
+            {"wait", [&] {
+                 settle();
+                 nowMs_ += std::stoull(rest);
+                 ta_->tick(nowMs_);
+                 answer_ = withoutCr(ta_->takeOutput());
+             }},
+            {"<", [&] {
+                 EXPECT_EQ(answer_, unescaped(rest));
+                 answerChecked_ = true;
+             }},
+            {"decode", [&] { EXPECT_TRUE(decode(std::stoi(rest))) << answer_; }},
+            {"holds", [&] { EXPECT_EQ(ta_->value(name), value) << name; }},
+            {"field", [&] {
+                 const FieldInfo* field = findField(name);
+                 ASSERT_TRUE(field) << name;
+                 const bool text = field->kind == FieldKind::Text;
+                 EXPECT_EQ(text ? textIn(read_, *field) : std::to_string(numberIn(read_, *field)), value) << name;
+             }},
+        };
+        const auto step = steps.find(verb);
+        ASSERT_NE(step, steps.end()) << "unknown step " << verb;
+        step->second();
     }
     void finish()
     {
+        settle();
         EXPECT_TRUE(pending_.empty()) << "the program sends " << pending_.size() << " lines more";
         pending_.clear();
     }
 
 private:
-    struct Sent {
-        std::string line;
-        int id = 0; // the entry of a query list the line asks for
-    };
-    bool setUp(const Step& step);
-    bool exchange(const Step& step);
-    bool check(const Step& step);
-    void send(const std::string& text, bool withCr, int id = 0);
-    void settle();
+    void newTa(const std::string& options)
+    {
+        finish();
+        TasimConfig config;
+        EXPECT_EQ(parseTasimArgs(words(options), config), "");
+        ta_ = std::make_unique<SimTa>(config.local);
+        ta_->setRemote(config.remote);
+    }
+    // The lines the program sends, with the query list's parameter ids.
+    void expectList(bool query)
+    {
+        finish();
+        if (query)
+            for (const atcmd::QueryEntry& entry : atcmd::buildQueryList(program_))
+                pending_.emplace_back("AT" + atcmd::queryBody(entry), entry.id);
+        else
+            for (const std::string& body : atcmd::buildSubmitBatch(profile_, program_))
+                pending_.emplace_back("AT" + body, 0);
+    }
+    // The line the program sends next, which must be `line` unless that is
+    // empty; `line` itself outside a list.
+    void sendNext(const std::string& line)
+    {
+        std::pair<std::string, int> next{line, 0};
+        if (!pending_.empty()) {
+            next = pending_.front();
+            pending_.pop_front();
+            EXPECT_TRUE(line.empty() || next.first == line) << "the program sends " << next.first;
+        }
+        EXPECT_FALSE(next.first.empty()) << "the program's list ends sooner";
+        send(next.first, true);
+        if (next.second != 0) {
+            EXPECT_TRUE(decode(next.second)) << next.first << " -> " << answer_;
+        }
+    }
+    void send(const std::string& text, bool withCr)
+    {
+        settle();
+        ta_->receive(withCr ? text + "\r" : text, nowMs_);
+        answer_ = withoutCr(ta_->takeOutput());
+        answerChecked_ = !withCr;
+    }
+    void settle()
+    {
+        EXPECT_TRUE(answerChecked_ || endsOk(answer_)) << answer_;
+        answerChecked_ = true;
+    }
     bool decode(int id)
     {
         atcmd::DecodeTargets targets{read_, firmware_, lastCharge_, accCharge_};
@@ -158,113 +198,11 @@ private:
     atcmd::Options program_;
     TaProfile profile_{}, read_{};
     std::string firmware_, lastCharge_, accCharge_;
-    std::deque<Sent> pending_;
+    std::deque<std::pair<std::string, int>> pending_;
     std::string answer_;
     bool answerChecked_ = true;
     uint64_t nowMs_ = 0;
 };
-
-void Player::settle()
-{
-    if (!answerChecked_) {
-        EXPECT_TRUE(endsOk(answer_)) << answer_;
-    }
-    answerChecked_ = true;
-}
-
-void Player::send(const std::string& text, bool withCr, int id)
-{
-    settle();
-    ta_->receive(withCr ? text + "\r" : text, nowMs_);
-    answer_ = withoutCr(ta_->takeOutput());
-    answerChecked_ = !withCr;
-    if (id != 0) {
-        EXPECT_TRUE(decode(id)) << text << " -> " << answer_;
-    }
-}
-
-bool Player::setUp(const Step& step)
-{
-    std::istringstream options(step.rest);
-    if (step.verb == "ta") {
-        settle();
-        finish();
-        ta_ = std::make_unique<SimTa>(parseOptions(options, kTaOptions));
-    } else if (step.verb == "program") {
-        program_ = parseOptions(options, kProgramOptions);
-        profile_ = read_ = TaProfile{};
-        buildDefaultProfile(profile_, program_.x25OnD, program_.sysDateTime);
-    } else if (step.verb == "set") {
-        const FieldInfo* field = findField(step.name);
-        if (!field) {
-            ADD_FAILURE() << "no field " << step.name;
-            return true;
-        }
-        const Result<> stored = field->kind == FieldKind::Text
-                                    ? storeText(profile_, *field, step.value)
-                                    : storeNumber(profile_, *field, unsigned(std::stoul(step.value)));
-        EXPECT_TRUE(stored) << step.name << ": " << (stored ? std::string() : stored.error());
-    } else if (step.verb == "store") {
-        ta_->setValue(step.name, step.value);
-    } else {
-        return false;
-    }
-    return true;
-}
-
-bool Player::exchange(const Step& step)
-{
-    if (step.verb == "query" || step.verb == "submit") {
-        finish();
-        if (step.verb == "query")
-            for (const atcmd::QueryEntry& entry : atcmd::buildQueryList(program_))
-                pending_.push_back({"AT" + atcmd::queryBody(entry), entry.id});
-        else
-            for (const std::string& body : atcmd::buildSubmitBatch(profile_, program_))
-                pending_.push_back({"AT" + body});
-    } else if (step.verb == ">") {
-        Sent sent{step.rest};
-        if (!pending_.empty()) {
-            EXPECT_EQ(pending_.front().line, step.rest) << "the program sends another line";
-            sent = pending_.front();
-            pending_.pop_front();
-        }
-        send(sent.line, true, sent.id);
-    } else if (step.verb == "...") {
-        int n = std::stoi(step.rest);
-        for (; n > 0 && !pending_.empty(); --n, pending_.pop_front())
-            send(pending_.front().line, true, pending_.front().id);
-        EXPECT_EQ(n, 0) << "the program's list ends sooner";
-    } else if (step.verb == ">>") {
-        send(step.rest, false);
-    } else if (step.verb == "wait") {
-        settle();
-        nowMs_ += std::stoull(step.rest);
-        ta_->tick(nowMs_);
-        answer_ = withoutCr(ta_->takeOutput());
-    } else {
-        return false;
-    }
-    return true;
-}
-
-bool Player::check(const Step& step)
-{
-    if (step.verb == "<") {
-        EXPECT_EQ(answer_, unescaped(step.rest));
-        answerChecked_ = true;
-    } else if (step.verb == "decode") {
-        EXPECT_TRUE(decode(std::stoi(step.rest))) << answer_;
-    } else if (step.verb == "holds") {
-        EXPECT_EQ(ta_->value(step.name), step.value) << step.name;
-    } else if (step.verb == "field") {
-        const FieldInfo* field = findField(step.name);
-        EXPECT_EQ(field ? fieldText(read_, *field) : "no such field", step.value) << step.name;
-    } else {
-        return false;
-    }
-    return true;
-}
 
 std::vector<std::string> transcripts()
 {
@@ -285,19 +223,20 @@ TEST_P(GoldenTranscript, PlaysAsWritten)
     Player player;
     int number = 0;
     for (std::string line; std::getline(in, line);) {
-        const Step step = parseStep(line);
-        ++number;
-        if (step.verb.empty() || step.verb[0] == '#')
-            continue;
-        SCOPED_TRACE(GetParam() + ".txt:" + std::to_string(number) + ": " + line);
-        player.play(step);
+        SCOPED_TRACE(GetParam() + ".txt:" + std::to_string(++number) + ": " + line);
+        std::string verb, name;
+        std::istringstream(line) >> verb;
+        const std::string rest = line.substr(std::min(line.size(), verb.size() + 1));
+        std::istringstream(rest) >> name;
+        if (!verb.empty() && verb[0] != '#')
+            player.play(verb, rest, name, rest.substr(std::min(rest.size(), name.size() + 1)));
     }
     player.finish();
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, GoldenTranscript, testing::ValuesIn(transcripts()), [](const auto& info) {
     std::string name = info.param;
-    std::replace_if(name.begin(), name.end(), [](char c) { return !std::isalnum(static_cast<unsigned char>(c)); }, '_');
+    std::replace(name.begin(), name.end(), '-', '_');
     return name;
 });
 

@@ -121,17 +121,5 @@ TEST(RoundTripFactory, FreshTaReadsAsTheDefaultProfile)
     EXPECT_EQ(differingRecordFields(read, defaults), std::vector<std::string>{});
 }
 
-TEST(RoundTripCharges, QueriedAndCleared)
-{
-    SimTa ta;
-    ta.setValue("$C0", "12.50");
-    ta.setValue("$C1", "1034.75");
-    ASSERT_TRUE(endsOk(talk(ta, "ATE1V1")));
-    EXPECT_EQ(talk(ta, "AT$C0?"), "AT$C0?\n12.50\n\nOK\n");
-    EXPECT_TRUE(endsOk(talk(ta, "AT$C1=0")));
-    EXPECT_EQ(ta.value("$C1"), "0");
-    EXPECT_EQ(ta.value("$C0"), "12.50");
-}
-
 } // namespace
 } // namespace ta::sim::test

@@ -159,20 +159,6 @@ TEST_F(Download, CancelNow)
     EXPECT_EQ(ta.mode(), SimTa::Mode::Command);
 }
 
-TEST(Reboot, CommandRestartsAfterItsOk)
-{
-    SimTaOptions options;
-    options.rebootMs = 5000;
-    SimTa ta(options);
-    talk(ta, "ATE1V1");
-    EXPECT_EQ(talk(ta, "AT$REBOOT", 1000), "AT$REBOOT\nOK\n");
-    EXPECT_EQ(ta.nextWakeMs(), 6000u);
-    EXPECT_EQ(talk(ta, "ATI0", 5999), "");
-    ta.tick(6000);
-    EXPECT_TRUE(endsOk(talk(ta, "ATI0", 6000)));
-    EXPECT_EQ(ta.reboots(), 1);
-}
-
 TEST(Reboot, FarTaWaitsForTheRebootCommandAfterItsDownload)
 {
     SimTaOptions options;
