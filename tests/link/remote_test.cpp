@@ -134,29 +134,10 @@ TEST(Remote, CancelWhileDiallingHangsUpRestoresAndClosesThePort)
     EXPECT_TRUE(rig.screen.messages().empty());
 }
 
-TEST(Remote, ExitHangsUpRestoresTheLocalTaAndEnds)
-{
-    RemoteRig rig;
-    rig.begin();
-    rig.local->setValue("1C0", "4"); // what the local TA answers to "ATC0?"
-    rig.link->requestQuery();
-    ASSERT_TRUE(rig.runUntil([&] { return rig.ended(); }));
-    ASSERT_TRUE(rig.screen.messages().empty());
-    const uint8_t c0 = rig.exchange().savedC0;
-    const uint8_t p5 = rig.exchange().savedP5;
-
-    rig.link->requestExit();
-    ASSERT_TRUE(rig.runUntil([&] { return rig.screen.terminated; }));
-    EXPECT_TRUE(rig.logged("ATH"));
-    EXPECT_TRUE(rig.logged("ATC0=" + std::to_string(c0) + "%P5=" + std::to_string(p5)));
-    EXPECT_EQ(rig.com1().count("+++"), 1);
-    rig.clock.advance(5000); // the TA answers the restore line with OK
-    EXPECT_EQ(rig.com1().count("ATC0="), 2) << "the set-up and one restore";
-}
-
-// However a remote sequence ends, once the program ends the call is down and
-// the local TA holds the C0 and %P5 values it had before the call. Values
-// that were never read are never "restored".
+// However a remote sequence ends, once the program ends (by the editor's
+// Exit or the end of the program) the call is down and the local TA holds
+// the C0 and %P5 values it had before the call. Values that were never read
+// are never "restored".
 enum class Twist { None, FarTaSilentFromTheStart, FarTaFallsSilent, CallDrops, LocalC0NotANumber };
 
 struct EndCase {
@@ -169,11 +150,11 @@ struct EndCase {
     friend void PrintTo(const EndCase& c, std::ostream* os) { *os << c.name; }
 };
 
-class RemoteEndTest : public testing::TestWithParam<EndCase> {};
+class RemoteEndTest : public testing::TestWithParam<std::tuple<EndCase, bool>> {};
 
 TEST_P(RemoteEndTest, HangsUpAndRestoresWhatWasRead)
 {
-    const EndCase c = GetParam();
+    const auto& [c, byExit] = GetParam();
     RemoteRig rig;
     rig.begin(c.dial);
     rig.local->setValue("1C0", "4");
@@ -196,7 +177,7 @@ TEST_P(RemoteEndTest, HangsUpAndRestoresWhatWasRead)
     EXPECT_EQ(rig.local->callUp(), c.callUpAtTheEnd);
 
     rig.com1().written.clear();
-    rig.link->endSession();
+    byExit ? rig.link->requestExit() : rig.link->endSession();
     ASSERT_TRUE(rig.runUntil([&] { return rig.screen.terminated; }));
     EXPECT_FALSE(rig.local->callUp());
     EXPECT_EQ(rig.com1().count("+++"), c.callUpAtTheEnd ? 1 : 0);
@@ -209,7 +190,7 @@ TEST_P(RemoteEndTest, HangsUpAndRestoresWhatWasRead)
 
 INSTANTIATE_TEST_SUITE_P(
     Ends, RemoteEndTest,
-    testing::Values(
+    testing::Combine(testing::Values(
         EndCase{"QueryDone", sim::DialOutcome::Connect, Twist::None, "", true, true},
         EndCase{"Busy", sim::DialOutcome::Busy, Twist::None, "TA respones (Busy)", false, true},
         EndCase{"NoDialTone", sim::DialOutcome::NoDialTone, Twist::None, "TA respones (No Dial Tone)", false, true},
@@ -223,7 +204,8 @@ INSTANTIATE_TEST_SUITE_P(
                 false, true},
         EndCase{"LocalC0Unreadable", sim::DialOutcome::Connect, Twist::LocalC0NotANumber,
                 "Cannot find a TA to make a remote call!", false, false}),
-    [](const auto& info) { return std::string(info.param.name); });
+                     testing::Bool()),
+    [](const auto& info) { return std::string(std::get<0>(info.param).name) + (std::get<1>(info.param) ? "Exit" : "End"); });
 
 // The line died with the call up: the escape goes out five times, 1.5 s
 // apart; then the editor comes back (the call may still be up), or, from

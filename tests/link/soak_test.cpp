@@ -2,11 +2,8 @@
 // against the simulated TA while faults are thrown in at random moments.
 // Every sequence must end in bounded time, either with the right profile or
 // with its own message, and leave a state from which the next attempt works.
-#include "ProfileFill.h"
 #include "tests/support/LinkRig.h"
 #include "tests/support/TaStore.h"
-
-#include "profile/DefaultProfile.h"
 
 #include <gtest/gtest.h>
 
@@ -61,8 +58,11 @@ struct SoakRig : ta::testsupport::LinkRig {
         ta::testsupport::fillDistinct(*ta, pick(50));
         submit = pick(2) == 0;
         if (submit) {
-            buildDefaultProfile(ctx.workingProfile, false, true);
-            ta::linktest::fillDistinct(ctx.workingProfile, 60 + pick(50));
+            sim::SimTa other; // the editor holds what another TA had
+            ta::testsupport::fillDistinct(other, 60 + pick(50));
+            atcmd::Options everything;
+            everything.x25OnD = true;
+            ctx.workingProfile = ta::testsupport::profileOf(other, everything);
             screen.wizardShown = false;
             screen.editorShown = true;
         }

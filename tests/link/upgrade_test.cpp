@@ -1,12 +1,12 @@
 // Firmware upload with XMODEM-1K, the reboot wait and the rediscovery that
 // ends in a submit, on virtual time.
 #include "tests/support/LinkRig.h"
+#include "tests/support/Processes.h"
 
 #include "profile/DefaultProfile.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sys/stat.h>
@@ -27,24 +27,6 @@ std::vector<uint8_t> pattern(std::size_t size)
     return bytes;
 }
 
-struct TempFile {
-    std::string path;
-    explicit TempFile(const std::vector<uint8_t>& bytes)
-    {
-        path = (std::filesystem::temp_directory_path() /
-                ("fw-" + std::to_string(::getpid()) + "-" + std::to_string(counter()++) + ".bin"))
-                   .string();
-        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                     std::streamsize(bytes.size()));
-    }
-    ~TempFile() { std::remove(path.c_str()); }
-    static int& counter()
-    {
-        static int n = 0;
-        return n;
-    }
-};
-
 struct UpgradeRig : ta::testsupport::LinkRig {
     sim::SimTa* ta = nullptr;
 
@@ -61,6 +43,16 @@ struct UpgradeRig : ta::testsupport::LinkRig {
         screen.editorShown = true; // Upgrade is a button of the editor
     }
     sim::SimTa& target() { return ctx.remoteChosen ? ta->remote() : *ta; }
+    // A firmware file with these bytes.
+    std::string imageFile(const std::vector<uint8_t>& bytes)
+    {
+        const std::string path = dir.file("fw-" + std::to_string(++files) + ".bin");
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        return path;
+    }
+    testsupport::ScratchDir dir{"fw"};
+    int files = 0;
 };
 
 std::vector<uint8_t> padded(std::vector<uint8_t> bytes) { return xm::padImage(std::move(bytes)); }
@@ -70,8 +62,8 @@ TEST(Upgrade, UploadRebootRediscoveryAndSubmitOfTheEditorSettings)
     UpgradeRig rig;
     rig.begin();
     const auto image = pattern(3000);
-    TempFile file(image);
-    rig.link->requestUpgrade(file.path);
+    const std::string file = rig.imageFile(image);
+    rig.link->requestUpgrade(file);
     EXPECT_TRUE(rig.screen.contains("enableEditor 0"));
     ASSERT_TRUE(rig.runUntil([&] { return rig.state() == tsRebooting; }));
     EXPECT_EQ(rig.ta->receivedImage(), padded(image));
@@ -103,8 +95,8 @@ TEST(Upgrade, TaGoneAfterTheRebootGivesTheEditorBack)
 {
     UpgradeRig rig;
     rig.begin();
-    TempFile file(pattern(200));
-    rig.link->requestUpgrade(file.path);
+    const std::string file = rig.imageFile(pattern(200));
+    rig.link->requestUpgrade(file);
     ASSERT_TRUE(rig.runUntil([&] { return rig.state() == tsRebooting; }));
     rig.com1().unplug(); // a USB TA re-enumerates while it restarts... and never returns
     rig.clock.advance(31000);
@@ -119,8 +111,8 @@ TEST(Upgrade, RemoteTaIsToldToRebootAfterTheEndIsAcknowledged)
     UpgradeRig rig;
     rig.begin(true);
     const auto image = pattern(1100);
-    TempFile file(image);
-    rig.link->requestUpgrade(file.path);
+    const std::string file = rig.imageFile(image);
+    rig.link->requestUpgrade(file);
     ASSERT_TRUE(rig.runUntil([&] { return rig.state() == tsRebooting; }));
     EXPECT_EQ(rig.ta->remote().receivedImage(), padded(image));
     EXPECT_EQ(rig.com1().count("AT$REBOOT\r"), 1);
@@ -151,9 +143,9 @@ TEST_P(UpgradeQuirkTest, UploadRestartAndWriteBackGoThrough)
     rig.target().options().loseEndAck = c.loseEndAck;
     rig.target().options().okToDownload = c.okToDownload;
     const auto image = pattern(2500);
-    TempFile file(image);
+    const std::string file = rig.imageFile(image);
     const uint64_t start = rig.clock.now();
-    rig.link->requestUpgrade(file.path);
+    rig.link->requestUpgrade(file);
     ASSERT_TRUE(rig.runUntil([&] { return rig.screen.contains("submitDone") || !rig.screen.messages().empty(); }));
     EXPECT_TRUE(rig.screen.messages().empty()) << rig.screen.lastMessage();
     EXPECT_EQ(rig.target().receivedImage(), padded(image));
@@ -183,17 +175,17 @@ INSTANTIATE_TEST_SUITE_P(
 struct TransferTest : testing::Test {
     UpgradeRig rig;
     std::vector<uint8_t> image = pattern(2500); // two big blocks, four small
-    std::unique_ptr<TempFile> file;
+    std::string file;
 
     void SetUp() override
     {
         rig.begin();
-        file = std::make_unique<TempFile>(image);
+        file = rig.imageFile(image);
         rig.link->requestSubmit();
         ASSERT_TRUE(rig.runUntil([&] { return rig.screen.contains("submitDone"); }));
         rig.ta->faults().silentCommands = 1 << 30;
         rig.com1().written.clear();
-        rig.link->requestUpgrade(file->path);
+        rig.link->requestUpgrade(file);
         ASSERT_EQ(rig.state(), tsUpgrading);
         ASSERT_EQ(rig.com1().written, "AT$D99\r") << "the open connection is used as it is";
         rig.com1().written.clear();
@@ -293,19 +285,19 @@ TEST(Upgrade, UnreadableOrEmptyFileIsRefusedBeforeAnyTaContact)
 {
     UpgradeRig rig;
     rig.begin();
-    TempFile empty({});
-    TempFile big({});
-    std::filesystem::resize_file(big.path, (8u << 20) + 1); // sparse: one byte over the limit
-    const std::string fifo = empty.path + ".fifo";
+    const std::string empty = rig.imageFile({});
+    const std::string big = rig.imageFile({});
+    std::filesystem::resize_file(big, (8u << 20) + 1); // sparse: one byte over the limit
+    const std::string fifo = empty + ".fifo";
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     const std::vector<std::pair<std::string, std::string>> refused = {
         {"/nonexistent/fw.bin", "Can not open file!"},
-        {empty.path, "Can not open file!"},
+        {empty, "Can not open file!"},
         {fifo, "Firmware file is not a regular file: " + fifo},
         {"/dev/zero", "Firmware file is not a regular file: /dev/zero"},
         {std::filesystem::temp_directory_path().string(),
          "Firmware file is not a regular file: " + std::filesystem::temp_directory_path().string()},
-        {big.path, "Firmware file is larger than 8 MiB: " + big.path}};
+        {big, "Firmware file is larger than 8 MiB: " + big}};
     for (const auto& [path, message] : refused) {
         rig.screen.clear();
         rig.link->requestUpgrade(path); // a blocking open or an endless read would hang here
@@ -313,7 +305,6 @@ TEST(Upgrade, UnreadableOrEmptyFileIsRefusedBeforeAnyTaContact)
         EXPECT_EQ(rig.exchange().pendingOperation, poNone);
         EXPECT_EQ(LinkProbe::upgrade(*rig.link).firmwareImage.size(), 0u);
     }
-    std::remove(fifo.c_str());
     EXPECT_EQ(rig.com1().written, "");
 }
 

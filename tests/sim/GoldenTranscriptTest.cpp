@@ -25,7 +25,7 @@
 #include "atcmd/SubmitBatch.h"
 #include "profile/DefaultProfile.h"
 #include "profile/FieldValue.h"
-#include "sim/tasim/TasimArgs.h"
+#include "tests/support/TaStore.h"
 
 #include <gtest/gtest.h>
 
@@ -33,7 +33,6 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <iomanip>
 #include <map>
 #include <sstream>
 
@@ -41,16 +40,6 @@ namespace ta::sim::test {
 namespace {
 
 namespace fs = std::filesystem;
-
-// Blank-separated, or in double quotes.
-std::vector<std::string> words(const std::string& text)
-{
-    std::vector<std::string> out;
-    std::istringstream in(text);
-    for (std::string word; in >> std::quoted(word);)
-        out.push_back(word);
-    return out;
-}
 
 atcmd::Options programOptions(const std::string& text)
 {
@@ -62,7 +51,8 @@ atcmd::Options programOptions(const std::string& text)
         {"clearLast", [](auto& o, bool on) { o.clearLastCharge = on; }},
         {"clearAcc", [](auto& o, bool on) { o.clearAccCharge = on; }}};
     atcmd::Options options;
-    for (const std::string& word : words(text)) {
+    std::istringstream in(text);
+    for (std::string word; in >> word;) {
         const std::string name = word.substr(0, word.find('=')), value = word.substr(name.size() + 1);
         if (name == "variant")
             options.taVariant = static_cast<uint8_t>(std::stoi(value));
@@ -144,8 +134,7 @@ private:
     void newTa(const std::string& options)
     {
         finish();
-        TasimConfig config;
-        EXPECT_EQ(parseTasimArgs(words(options), config), "");
+        const TasimConfig config = testsupport::tasimConfig(options);
         ta_ = std::make_unique<SimTa>(config.local);
         ta_->setRemote(config.remote);
     }

@@ -34,30 +34,16 @@ void submit(SimTa& ta, const TaProfile& profile, const atcmd::Options& options)
     }
 }
 
-TaProfile queryBack(SimTa& ta, const atcmd::Options& options, std::string& firmware)
-{
-    TaProfile read{};
-    std::string last, acc;
-    atcmd::DecodeTargets targets{read, firmware, last, acc};
-    for (const atcmd::QueryEntry& entry : atcmd::buildQueryList(options)) {
-        std::string reply = talk(ta, "AT" + atcmd::queryBody(entry));
-        EXPECT_TRUE(endsOk(reply)) << entry.key << " -> " << reply;
-        EXPECT_TRUE(atcmd::decodeReply(entry.id, reply, targets)) << entry.key << " -> " << reply;
-    }
-    return read;
-}
-
 TEST_P(RoundTrip, QueryReadsWhatTheTaHoldsAndSubmitWritesItBack)
 {
     const TripCase& c = GetParam();
     SimTa source(c.ta), target(c.ta);
     testsupport::fillDistinct(source, 3);
-    ASSERT_TRUE(endsOk(talk(source, "ATE1V1")));
     ASSERT_TRUE(endsOk(talk(target, "ATE1V1")));
     const std::vector<atcmd::QueryEntry> list = atcmd::buildQueryList(c.program);
 
     std::string firmware;
-    const TaProfile read = queryBack(source, c.program, firmware);
+    const TaProfile read = testsupport::profileOf(source, c.program, &firmware);
     EXPECT_EQ(testsupport::differingFields(read, source, list), std::vector<std::string>{});
     submit(target, read, c.program);
     EXPECT_EQ(testsupport::differingSlots(target.store(), source.store(), list), std::vector<std::string>{});
@@ -113,9 +99,7 @@ TEST(RoundTripFactory, FreshTaReadsAsTheDefaultProfile)
     SimTa ta;
     atcmd::Options options;
     options.x25OnD = true;
-    ASSERT_TRUE(endsOk(talk(ta, "ATE1V1")));
-    std::string firmware;
-    const TaProfile read = queryBack(ta, options, firmware);
+    const TaProfile read = testsupport::profileOf(ta, options);
     TaProfile defaults{};
     buildDefaultProfile(defaults, true, true);
     EXPECT_EQ(differingRecordFields(read, defaults), std::vector<std::string>{});

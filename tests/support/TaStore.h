@@ -4,16 +4,37 @@
 
 #include "atcmd/ParamTable.h"
 #include "atcmd/QueryList.h"
+#include "atcmd/ReplyDecoder.h"
 #include "atcmd/SubmitBatch.h"
 #include "sim/SimTa.h"
+#include "sim/tasim/TasimArgs.h"
 #include "sim/ValueText.h"
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
+#include <iomanip>
+#include <sstream>
 #include <map>
 #include <string>
 #include <vector>
 
 namespace ta::testsupport {
+
+// A TA described with tasim's options ("--no-prefix --usb"; a word with a
+// blank in double quotes).
+inline sim::TasimConfig tasimConfig(const std::string& options)
+{
+    std::vector<std::string> words;
+    std::istringstream in(options);
+    for (std::string word; in >> std::quoted(word);)
+        words.push_back(word);
+    sim::TasimConfig config;
+    const std::string error = sim::parseTasimArgs(words, config);
+    if (!error.empty())
+        ADD_FAILURE() << options << ": " << error;
+    return config;
+}
 
 inline std::string digitsFrom(int n, std::size_t width)
 {
@@ -49,6 +70,30 @@ inline void fillDistinct(sim::SimTa& ta, int seed = 0)
     for (const sim::TaKey& key : sim::taKeys())
         for (int port = 1; port <= (key.perDataPort ? 2 : 1); ++port)
             ta.setValue(sim::slotName(key, port), distinctValue(key.kind, ++n));
+}
+
+// The record the program reads from the TA with the query list of these
+// options, talked to directly; every answer must decode.
+inline TaProfile profileOf(sim::SimTa& ta, const atcmd::Options& options, std::string* firmware = nullptr)
+{
+    TaProfile read{};
+    std::string version, lastCharge, accCharge;
+    atcmd::DecodeTargets targets{read, version, lastCharge, accCharge};
+    const auto talk = [&ta](const std::string& body) {
+        ta.receive("AT" + body + "\r", 0);
+        std::string reply = ta.takeOutput();
+        std::erase(reply, '\r');
+        return reply;
+    };
+    talk("E1V1");
+    for (const atcmd::QueryEntry& entry : atcmd::buildQueryList(options)) {
+        const std::string reply = talk(atcmd::queryBody(entry));
+        if (!reply.ends_with("\nOK\n") || !atcmd::decodeReply(entry.id, reply, targets))
+            ADD_FAILURE() << entry.key << " -> " << reply;
+    }
+    if (firmware)
+        *firmware = version;
+    return read;
 }
 
 // The TA's own key of a row of the program's table; nullptr when it has none.
