@@ -119,25 +119,20 @@ TEST_F(FakeSerialTest, UnpluggedDeviceHangsUpAndComesBackOnlyWhenReplugged)
 TEST(RecordingScreenTest, RecordsCallsInOrderAndKeepsTheFlags)
 {
     RecordingScreen screen;
-    std::string seen;
-    screen.onMessage = [&](const std::string& text) { seen = text; };
     screen.enableWizard(false);
     screen.setProgressMax(135);
     screen.showMessage("Cannot find a TA to config!");
     screen.presentEditor();
     screen.hideWizard();
-    screen.thresholdsOk = false;
-    EXPECT_FALSE(screen.thresholdsValid());
+    screen.terminate();
     EXPECT_EQ(screen.calls(), (std::vector<std::string>{"enableWizard 0", "progressMax 135",
-                                                         "message: Cannot find a TA to config!",
-                                                         "presentEditor", "hideWizard"}));
-    EXPECT_EQ(seen, "Cannot find a TA to config!");
+                                                         "message: Cannot find a TA to config!", "presentEditor",
+                                                         "hideWizard", "terminate"}));
     EXPECT_EQ(screen.lastMessage(), "Cannot find a TA to config!");
     EXPECT_TRUE(screen.editorVisible());
     EXPECT_FALSE(screen.wizardVisible());
     EXPECT_FALSE(screen.wizardEnabled);
-    EXPECT_EQ(screen.indexOf("presentEditor"), 3);
-    EXPECT_EQ(screen.countPrefix("message: "), 1);
+    EXPECT_TRUE(screen.terminated);
 }
 
 } // namespace

@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 
 using ta::ui::TCSpinEdit;
-using ta::ui::TTimerSpeedButton;
 
 class SpinEditTest : public ::testing::Test {
 protected:
@@ -83,16 +82,6 @@ TEST_F(SpinEditTest, ReadOnlyFieldBeepsInsteadOfStepping)
     spin.DownClick();
     EXPECT_EQ(spin.text(), QStringLiteral("3"));
     EXPECT_EQ(beeps, 2);
-}
-
-TEST_F(SpinEditTest, ButtonsRepeatAfter400msThenEvery100ms)
-{
-    for (TTimerSpeedButton* button : {spin.Button()->UpButton(), spin.Button()->DownButton()}) {
-        EXPECT_TRUE(button->autoRepeat());
-        EXPECT_EQ(button->autoRepeatDelay(), 400);
-        EXPECT_EQ(button->autoRepeatInterval(), 100);
-        EXPECT_EQ(button->focusPolicy(), Qt::NoFocus);
-    }
 }
 
 class SpinEditFocusTest : public SpinEditTest {

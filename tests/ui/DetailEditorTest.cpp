@@ -280,18 +280,6 @@ TEST_F(DetailFiles, FailedSaveIsReportedAndLeavesTheOldContentAlone)
     EXPECT_EQ(QDir(file("taken.CFG")).entryList(QDir::Files | QDir::Hidden), QStringList{"keep"});
 }
 
-TEST(DetailEditor, SubmitAndExitRaiseTheirSignals)
-{
-    EditorHarness h;
-    QSignalSpy submit(h.editor.get(), &TfDetail::submitRequested);
-    QSignalSpy exit(h.editor.get(), &TfDetail::exitRequested);
-    clickTool(h, "tbSubmit");
-    EXPECT_EQ(submit.count(), 1);
-    clickTool(h, "tbExit");
-    EXPECT_EQ(exit.count(), 1);
-    EXPECT_TRUE(h.confirmations.isEmpty());
-}
-
 TEST(DetailEditor, UpgradeNeedsAFileAndAConfirmation)
 {
     EditorHarness h;

@@ -89,30 +89,22 @@ protected:
     QStringList warnings;
 };
 
+// An empty required field warns and keeps the focus; two of them do not
+// pass it back and forth; one with text is left normally.
 TEST_F(RequiredFieldTest, EmptyFieldWarnsAndKeepsTheFocus)
-{
-    first.setRequiredField(true);
-    tabOutOf(&first);
-    EXPECT_EQ(warnings, QStringList{QString::fromUtf8(" ¡Es obligatorio rellenar este campo! ")});
-    EXPECT_EQ(QApplication::focusWidget(), &first);
-}
-
-TEST_F(RequiredFieldTest, FieldWithTextIsLeftNormally)
-{
-    first.setRequiredField(true);
-    first.setText(QStringLiteral("5"));
-    tabOutOf(&first);
-    EXPECT_TRUE(warnings.isEmpty());
-    EXPECT_EQ(QApplication::focusWidget(), &second);
-}
-
-TEST_F(RequiredFieldTest, TwoEmptyRequiredFieldsDoNotPassTheFocusBackAndForth)
 {
     first.setRequiredField(true);
     second.setRequiredField(true);
     tabOutOf(&first);
+    EXPECT_EQ(warnings, QStringList{QString::fromUtf8(" ¡Es obligatorio rellenar este campo! ")});
     EXPECT_EQ(warnedFields, QList<QWidget*>{&first});
     EXPECT_EQ(QApplication::focusWidget(), &first);
+
+    first.setText(QStringLiteral("5"));
+    second.setText(QStringLiteral("6"));
+    tabOutOf(&first);
+    EXPECT_EQ(warnings.size(), 1);
+    EXPECT_EQ(QApplication::focusWidget(), &second);
 }
 
 } // namespace

@@ -17,6 +17,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QToolButton>
 
 #include <gtest/gtest.h>
@@ -347,6 +348,32 @@ TEST(GuiScreenWindows, ProgressMaximumBelowTheMinimumIsIgnored)
     EXPECT_EQ(rig.windows.fProgress.cgPrgs->MaxValue(), 100);
     EXPECT_NO_THROW(rig.screen.setProgressMax(-3));
     EXPECT_EQ(rig.windows.fProgress.cgPrgs->MaxValue(), 100);
+}
+
+TEST(StatusWindows, NoneKeepsTheProgramRunningOnItsOwnAndTheLogEmptiesOnADoubleClick)
+{
+    GuiRig rig;
+    for (QWidget* window : std::initializer_list<QWidget*>{&rig.windows.fProgress, &rig.windows.fCRemote,
+                                                           &rig.windows.fRTick, &rig.windows.fDBG}) {
+        EXPECT_FALSE(window->testAttribute(Qt::WA_QuitOnClose)) << window->objectName().toStdString();
+    }
+    TfDBG& log = rig.windows.fDBG;
+    log.appendLine(QStringLiteral("(ATI0)"));
+    log.appendLine(std::string_view("OK\xB0"));
+    EXPECT_EQ(log.lines(), (QStringList{QStringLiteral("(ATI0)"), QString::fromUtf8("OK°")}));
+    QTest::mouseDClick(log.meDBG->viewport(), Qt::LeftButton);
+    EXPECT_TRUE(log.lines().isEmpty());
+    log.appendLine(QStringLiteral("(ATH)"));
+    EXPECT_EQ(log.lines(), QStringList{QStringLiteral("(ATH)")});
+}
+
+TEST(StatusWindows, DebugHeaderLineFollowsEachSwitch)
+{
+    link::Switches switches;
+    switches.x25OnD = true;
+    switches.usbSupport = false;
+    switches.forceRemoteConfig = false;
+    EXPECT_EQ(debugHeaderLine(switches), QStringLiteral(", X25_D: 1, USB Spt: 0, Force RCFG: 0"));
 }
 
 } // namespace

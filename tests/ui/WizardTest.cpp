@@ -14,7 +14,6 @@
 #include "ui/GuiScreen.h"
 #include "ui/Messages.h"
 
-#include <QButtonGroup>
 #include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
@@ -91,38 +90,11 @@ protected:
 
 TEST_F(WizardTest, StartsOnTheFirstPageWithLocalTaAndQueryChosen)
 {
-    EXPECT_EQ(wizard.windowTitle(), QStringLiteral("Brimo Vela.Net Davo ISDN TA Utility Ver 1.2"));
-    EXPECT_EQ(wizard.size(), QSize(712, 565));
-    EXPECT_TRUE(wizard.font().bold());
-    EXPECT_EQ(wizard.font().pointSize(), 8);
-    EXPECT_FALSE(wizard.windowFlags() & (Qt::WindowCloseButtonHint | Qt::WindowMinMaxButtonsHint | Qt::WindowSystemMenuHint));
     EXPECT_EQ(wizard.pcMain->currentWidget(), wizard.PG0);
     EXPECT_TRUE(wizard.rbLocalTA->isChecked());
     EXPECT_FALSE(wizard.eRemoteTel->isEnabled());
-    EXPECT_FALSE(wizard.lbRemoteTel->isEnabled());
     EXPECT_FALSE(wizard.btnPrev->isEnabled());
-    EXPECT_EQ(wizard.eRemoteTel->maxLength(), 32);
     EXPECT_EQ(wizard.profileSource(), TfMain::psQueryTa);
-}
-
-TEST_F(WizardTest, EveryControlCarriesItsNameAndCaption)
-{
-    const std::pair<const char*, const char*> captions[] = {
-        {"rbLocalTA", "Local TA"}, {"rbRemoteTA", "Remote TA"}, {"btnPrev", "<Prev"},
-        {"btnNext", "Next>"},      {"btnCancel", "Cancel"},     {"lbRemoteTel", "Remote TEL:"},
-    };
-    for (auto [name, caption] : captions) {
-        auto* w = wizard.findChild<QWidget*>(QLatin1String(name));
-        ASSERT_NE(w, nullptr) << name;
-        const QString text = w->property("text").toString();
-        EXPECT_EQ(text, QLatin1String(caption)) << name;
-    }
-    for (const char* name : {"pcMain", "PG0", "PG2", "rgTASel", "rgPrfSrc", "eRemoteTel"})
-        EXPECT_NE(wizard.findChild<QWidget*>(QLatin1String(name)), nullptr) << name;
-    QStringList items;
-    for (QAbstractButton* b : wizard.profileSources->buttons())
-        items << b->text();
-    EXPECT_EQ(items, (QStringList{"&Read from file", "&Query from TA", "&Default Settings"}));
 }
 
 TEST_F(WizardTest, RemoteChoiceEnablesTheNumberAndResetsTheExchange)
@@ -170,13 +142,6 @@ TEST_F(WizardTest, RemoteWithoutNumberKeepsTheFirstPageAndFocusesTheField)
     wizard.btnNextClick();
     EXPECT_TRUE(wizard.onProfilePage());
     EXPECT_TRUE(screen.calls().empty());
-}
-
-TEST_F(WizardTest, LocalTaGoesToTheProfilePageWithoutANumber)
-{
-    wizard.btnNext->click();
-    EXPECT_TRUE(wizard.onProfilePage());
-    EXPECT_FALSE(wizard.btnPrev->isEnabled());
 }
 
 TEST_F(WizardTest, CancelledOpenDialogLoadsNothingEvenAfterAnEarlierChoice)
@@ -369,26 +334,6 @@ TEST(WizardSwitches, ArgumentsAreReadAtCreation)
     EXPECT_FALSE(ctx.switches.countryOption);
     EXPECT_TRUE(ctx.switches.debugLog);
     EXPECT_EQ(ctx.taVariant, 3);
-}
-
-// Query from TA hands the work to the link: the wizard is disabled and the
-// first port is probed.
-TEST(WizardQuery, QueryStartsDiscoveryFromTheWizard)
-{
-    link::VirtualClock clock;
-    testsupport::SimBackend backend(clock);
-    backend.addTa(testsupport::FakeSerial::comName(1));
-    link::AppContext ctx;
-    TfMain wizard(ctx, {});
-    RecordingScreen screen;
-    link::TaLink link(ctx, clock, backend, screen);
-    wizard.setScreen(&screen);
-    connectWizard(wizard, link);
-    wizard.btnNextClick();
-    wizard.btnNextClick();
-    EXPECT_EQ(screen.count("enableWizard 0"), 1);
-    EXPECT_EQ(link::LinkProbe::state(link), link::tsIdentify);
-    EXPECT_EQ(backend.port(testsupport::FakeSerial::comName(1)).count("ATI0\r"), 1);
 }
 
 } // namespace
