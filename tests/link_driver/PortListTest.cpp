@@ -5,12 +5,10 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <functional>
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <unistd.h>
 
 namespace ta::link::test {
 namespace {
@@ -21,13 +19,9 @@ class ScratchTree {
 public:
     ScratchTree()
     {
-        root_ = fs::temp_directory_path() / ("portlist-" + std::to_string(::getpid()) + "-" + std::to_string(counter_++));
         fs::create_directories(dev());
         fs::create_directories(sys());
     }
-    ~ScratchTree() { fs::remove_all(root_); }
-    ScratchTree(const ScratchTree&) = delete;
-    ScratchTree& operator=(const ScratchTree&) = delete;
 
     std::string dev() const { return (root_ / "dev").string(); }
     std::string sys() const { return (root_ / "sys").string(); }
@@ -59,8 +53,8 @@ public:
     }
 
 private:
-    static inline int counter_ = 0;
-    fs::path root_;
+    testsupport::ScratchDir dir_{"portlist"};
+    const fs::path& root_ = dir_.path();
 };
 
 TEST(PortScan, UsbThenAcmThenRealUartsEachInNumericOrder)

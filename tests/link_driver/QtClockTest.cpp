@@ -1,6 +1,6 @@
 // The Qt binding of the clock: timers, posted calls, the tick and the
 // descriptor watch, on a real event loop with short waits.
-#include "QtEventLoop.h"
+#include "tests/support/QtEventLoop.h"
 #include "link/qt/QtClock.h"
 
 #include <gtest/gtest.h>
@@ -10,6 +10,8 @@
 
 namespace ta::link::test {
 namespace {
+
+using testsupport::runEventLoop;
 
 class Pipe {
 public:

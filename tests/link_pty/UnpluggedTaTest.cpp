@@ -1,23 +1,20 @@
 // The TA unplugged in the middle of a query, on the real serial layer: the
 // POSIX driver on Qt's event loop against tasim on a pseudo-terminal, reached
 // through a path listed in TA_SERIAL_PORTS. The waits are real but short, and
-// every one polls the event loop against a generous deadline.
+// every one runs the event loop against a generous deadline.
 #include "link/PortList.h"
 #include "link/PosixSerial.h"
 #include "link/TaLink.h"
 #include "tests/support/LinkProbe.h"
 #include "link/qt/QtClock.h"
 #include "tests/support/Processes.h"
+#include "tests/support/QtEventLoop.h"
 #include "tests/support/RecordingScreen.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
-#include <QEventLoop>
-#include <QTimer>
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <ctime>
 #include <filesystem>
 #include <functional>
@@ -50,29 +47,6 @@ private:
 // Slow enough that the query is surely still running when the cable goes.
 const std::vector<std::string> kSlowTa{"--baud", "2400"};
 
-// Sleeps in the event loop until something happens; a 20 ms tick makes
-// sure the condition is looked at even when nothing does.
-bool runEventsUntil(const std::function<bool()>& done, int limitMs)
-{
-    QTimer tick;
-    tick.start(20);
-    QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-        if (clock.elapsed() > limitMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    }
-    return true;
-}
-
-void runEventsFor(int ms)
-{
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
-}
-
 double secondsOf(clockid_t which)
 {
     timespec now{};
@@ -85,7 +59,7 @@ double secondsOf(clockid_t which)
 double idleCpuShare(int wallMs)
 {
     const double cpu0 = secondsOf(CLOCK_PROCESS_CPUTIME_ID), wall0 = secondsOf(CLOCK_MONOTONIC);
-    runEventsFor(wallMs);
+    testsupport::runEventLoop(wallMs);
     const double cpu = secondsOf(CLOCK_PROCESS_CPUTIME_ID) - cpu0, wall = secondsOf(CLOCK_MONOTONIC) - wall0;
     return cpu / wall;
 }
@@ -120,10 +94,10 @@ TEST_F(UnpluggedTa, QueryEndsWithItsMessageTheLoopStaysIdleAndTheTaIsFoundAgain)
     ASSERT_FALSE(first.path().empty());
     ASSERT_TRUE(alias_.pointAt(first.path()));
     link_->requestQuery();
-    ASSERT_TRUE(runEventsUntil([&] { return queryRunning(); }, 10000)) << screen_.text();
+    ASSERT_TRUE(testsupport::runEventLoop(10000, [&] { return queryRunning(); })) << screen_.text();
 
     first.pullCable();
-    ASSERT_TRUE(runEventsUntil([&] { return !screen_.messages().empty(); }, 5000)) << screen_.text();
+    ASSERT_TRUE(testsupport::runEventLoop(5000, [&] { return !screen_.messages().empty(); })) << screen_.text();
     EXPECT_EQ(screen_.messages(), std::vector<std::string>{"Query Setting failed, please check the TA!"});
     EXPECT_FALSE(LinkProbe::port(*link_).IsOpen());
     EXPECT_EQ(LinkProbe::state(*link_), tsIdle);
@@ -140,7 +114,7 @@ TEST_F(UnpluggedTa, QueryEndsWithItsMessageTheLoopStaysIdleAndTheTaIsFoundAgain)
     ASSERT_TRUE(alias_.pointAt(second.path()));
     screen_.clear();
     link_->requestQuery();
-    ASSERT_TRUE(runEventsUntil([&] { return queryEnded(); }, 20000)) << screen_.text();
+    ASSERT_TRUE(testsupport::runEventLoop(20000, [&] { return queryEnded(); })) << screen_.text();
     EXPECT_TRUE(screen_.messages().empty()) << screen_.text();
     EXPECT_TRUE(screen_.contains("queryDone"));
     EXPECT_EQ(ctx_.firmwareVersion, "V2.10");

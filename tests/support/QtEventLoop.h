@@ -1,4 +1,5 @@
-// Runs Qt's event loop for a bounded time, or until a condition holds.
+// Runs Qt's event loop for a bounded time, or until a condition holds (looked
+// at every few milliseconds); true when it holds, or when there is none.
 #pragma once
 
 #include <QEventLoop>
@@ -6,7 +7,7 @@
 
 #include <functional>
 
-namespace ta::link::test {
+namespace ta::testsupport {
 
 inline bool runEventLoop(int maxMs, const std::function<bool()>& done = {})
 {
@@ -28,4 +29,4 @@ inline bool runEventLoop(int maxMs, const std::function<bool()>& done = {})
     return !done || done();
 }
 
-} // namespace ta::link::test
+} // namespace ta::testsupport
