@@ -74,17 +74,6 @@ TEST_F(DiscoveryTest, ProbesEachPresentPortThreeTimesThenMovesOn)
     EXPECT_EQ(rig.screen.lastMessage(), "");
 }
 
-TEST_F(DiscoveryTest, OkWithoutIdentificationWordIsPassedOver)
-{
-    rig.backend.com(1).respond = [](const std::string&) { return std::string("SOME MODEM\r\nOK\r\n"); };
-    rig.link->requestIdentify();
-    ASSERT_TRUE(rig.runUntil([&] { return rig.state() == tsIdle; }));
-    EXPECT_EQ(rig.backend.com(1).countLine("ATI0"), 3);
-    EXPECT_EQ(rig.screen.lastMessage(), "Cannot find a TA to config!");
-    EXPECT_FALSE(rig.port().IsOpen());
-    EXPECT_TRUE(rig.screen.wizardEnabled);
-}
-
 TEST_F(DiscoveryTest, NoPortAtAllLeavesEverythingAsItWas)
 {
     rig.link->requestIdentify();
@@ -162,40 +151,54 @@ TEST_F(DiscoveryTest, BusyPortIsNotPresent)
     EXPECT_EQ(rig.backend.com(2).sent.front().atMs, 0u);
 }
 
-TEST_F(DiscoveryTest, ReplySplitByteByByteActsOnceWhenTheLineFeedArrives)
-{
-    auto& port = rig.backend.com(1);
-    port.respond = taAnswering("QM7B2-HXN");
-    port.chunk = 1;
-    rig.link->requestIdentify();
-    ASSERT_TRUE(rig.runUntil([&] { return identified(); }));
-    EXPECT_EQ(port.countLine("ATI0"), 1);
-    EXPECT_EQ(port.countLine("AT1S0?"), 1);
-    EXPECT_EQ(port.countLine("ATI10I30"), 1);
-    EXPECT_EQ(port.countLine("ATE1V1"), 1);
-}
+// What counts as an answer: a line ending in a line feed (CR LF or LF alone,
+// however the reply is split), "OK" in capitals, and an identification word.
+struct ReplyCase {
+    const char* name;
+    Responder respond;
+    std::size_t chunk; // bytes per read
+    bool identified;
+    friend void PrintTo(const ReplyCase& c, std::ostream* os) { *os << c.name; }
+};
 
-TEST_F(DiscoveryTest, OkMustEndWithLineFeedAndBeUpperCase)
+class ReplyTest : public testing::TestWithParam<ReplyCase> {};
+
+TEST_P(ReplyTest, IsTakenOnceOrPassedOver)
 {
+    const ReplyCase& c = GetParam();
+    Rig rig;
+    rig.start();
     auto& port = rig.backend.com(1);
-    for (const char* reply : {"Vela.Net Davo\r\nOK\r", "Vela.Net Davo\nok\n"}) {
-        port.respond = [reply](const std::string&) { return std::string(reply); };
-        port.sent.clear();
-        rig.link->requestIdentify();
-        rig.runUntil([&] { return rig.state() == tsIdle; });
-        EXPECT_EQ(port.countLine("ATI0"), 3) << reply;
-        EXPECT_EQ(port.countLine("AT1S0?"), 0) << reply;
+    port.respond = c.respond;
+    port.chunk = c.chunk;
+    rig.link->requestIdentify();
+    ASSERT_TRUE(rig.runUntil([&] { return rig.screen.contains("identifyDone") || !rig.screen.messages().empty(); }));
+    if (c.identified) {
+        EXPECT_EQ(port.sentLines(), (std::vector<std::string>{"ATI0", "AT1S0?", "ATI10I30", "ATE1V1"}));
+        return;
     }
+    EXPECT_EQ(port.sentLines(), (std::vector<std::string>{"ATI0", "ATI0", "ATI0"}));
+    EXPECT_EQ(rig.screen.lastMessage(), "Cannot find a TA to config!");
+    EXPECT_FALSE(rig.port().IsOpen());
+    EXPECT_TRUE(rig.screen.wizardEnabled);
 }
 
-TEST_F(DiscoveryTest, BareLineFeedsWorkLikeCrLf)
+Responder always(std::string reply)
 {
-    rig.backend.com(1).respond = [](const std::string& line) -> std::string {
-        return line == "ATI0" ? "128000\nOK\n" : "x\nOK\n";
-    };
-    rig.link->requestIdentify();
-    EXPECT_TRUE(rig.runUntil([&] { return identified(); }));
+    return [reply](const std::string&) { return reply; };
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Replies, ReplyTest,
+    testing::Values(
+        ReplyCase{"SplitByteByByte", taAnswering("QM7B2-HXN"), 1, true},
+        ReplyCase{"BareLineFeeds",
+                  [](const std::string& line) -> std::string { return line == "ATI0" ? "128000\nOK\n" : "x\nOK\n"; },
+                  0, true},
+        ReplyCase{"NoIdentificationWord", always("SOME MODEM\r\nOK\r\n"), 0, false},
+        ReplyCase{"OkWithoutLineFeed", always("Vela.Net Davo\r\nOK\r"), 0, false},
+        ReplyCase{"LowerCaseOk", always("Vela.Net Davo\nok\n"), 0, false}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 // Each step goes out as often as its rule says, then fails with its own
 // message or goes on without it; a step at the program's end ends it.

@@ -45,51 +45,46 @@ link::Switches switches(bool countryOption, bool x25OnD = false, bool sysDateTim
 
 bool hiddenGroup(const EditorHarness& h, const char* name) { return h.control<QWidget>(name)->isHidden(); }
 
-TEST(DetailTree, CountryOptionKeepsSystemAndRs232WhateverTheVariant)
-{
-    for (uint8_t variant : {1, 2, 3}) {
-        EditorHarness h(switches(true), variant);
-        h.editor->presentEditor();
-        EXPECT_EQ(treeOutline(h.editor->tree()), outline({"TA", " System"}, branch(" RS232 Port")))
-            << "variant " << int(variant);
-        EXPECT_TRUE(hiddenGroup(h, "gbSysDT"));
-        EXPECT_FALSE(hiddenGroup(h, "gbX75Setup"));
-        EXPECT_FALSE(hiddenGroup(h, "gbAdvanceVela"));
-        EXPECT_EQ(h.editor->visiblePage(), h.editor->page(2));
-    }
-}
-
+// With the country option the tree keeps the system page and the RS232
+// port whatever the variant; without it the variant chooses the branches.
+// A pruned page is never left showing: the first remaining page takes over.
 struct VariantCase {
+    bool countryOption;
     uint8_t variant;
-    QStringList branches;
+    QStringList head, branches;
     int firstPage;
 };
 
-void PrintTo(const VariantCase& c, std::ostream* os) { *os << "taVariant " << int(c.variant); }
+void PrintTo(const VariantCase& c, std::ostream* os) { *os << "country " << c.countryOption << " variant " << int(c.variant); }
 
 class DetailTreeVariant : public ::testing::TestWithParam<VariantCase> {};
 
-TEST_P(DetailTreeVariant, WithoutCountryOptionTheVariantChoosesTheBranches)
+TEST_P(DetailTreeVariant, SwitchesAndVariantChooseTheBranches)
 {
     const VariantCase& c = GetParam();
-    EditorHarness h(switches(false), c.variant);
+    EditorHarness h(switches(c.countryOption), c.variant);
     h.editor->presentEditor();
-    EXPECT_EQ(treeOutline(h.editor->tree()), outline({"TA"}, c.branches));
-    EXPECT_TRUE(hiddenGroup(h, "gbX75Setup"));
-    EXPECT_TRUE(hiddenGroup(h, "gbAdvanceVela"));
-    EXPECT_FALSE(hiddenGroup(h, "gbSysDT"));
-    // A pruned page is never left showing: the first remaining page takes over.
+    EXPECT_EQ(treeOutline(h.editor->tree()), outline(c.head, c.branches));
+    EXPECT_EQ(hiddenGroup(h, "gbX75Setup"), !c.countryOption);
+    EXPECT_EQ(hiddenGroup(h, "gbAdvanceVela"), !c.countryOption);
+    EXPECT_EQ(hiddenGroup(h, "gbSysDT"), c.countryOption);
     QWidget* first = h.editor->page(c.firstPage);
     EXPECT_EQ(h.editor->visiblePage(), first);
     EXPECT_EQ(h.editor->tree()->currentItem(), h.editor->nodeOf(first));
 }
 
 INSTANTIATE_TEST_SUITE_P(Variants, DetailTreeVariant,
-                         ::testing::Values(VariantCase{1, branch(" RS232 Port"), 2},
-                                           VariantCase{2, branch(" USB Port"), 22},
-                                           VariantCase{3, branch(" RS232 Port") + branch(" USB Port"), 2},
-                                           VariantCase{0, {}, 12}),
-                         [](const auto& info) { return "Variant" + std::to_string(info.param.variant); });
+                         ::testing::Values(VariantCase{true, 1, {"TA", " System"}, branch(" RS232 Port"), 2},
+                                           VariantCase{true, 2, {"TA", " System"}, branch(" RS232 Port"), 2},
+                                           VariantCase{true, 3, {"TA", " System"}, branch(" RS232 Port"), 2},
+                                           VariantCase{false, 1, {"TA"}, branch(" RS232 Port"), 2},
+                                           VariantCase{false, 2, {"TA"}, branch(" USB Port"), 22},
+                                           VariantCase{false, 3, {"TA"}, branch(" RS232 Port") + branch(" USB Port"), 2},
+                                           VariantCase{false, 0, {"TA"}, {}, 12}),
+                         [](const auto& info) {
+                             return std::string(info.param.countryOption ? "Country" : "Variant") +
+                                    std::to_string(info.param.variant);
+                         });
 
 TEST(DetailTree, RepeatedPruningChangesNothingMore)
 {

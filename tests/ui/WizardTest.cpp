@@ -159,57 +159,48 @@ TEST_F(WizardTest, CancelledOpenDialogLoadsNothingEvenAfterAnEarlierChoice)
     EXPECT_TRUE(messages.isEmpty());
 }
 
-TEST_F(WizardTest, RefusedFileIsReportedAndChangesNothing)
+// A profile file chosen on the page "Read from file", or named on the
+// command line (loaded from the first page, without the dialog): a refused
+// or missing file is told and changes nothing, a good one goes to the editor.
+class WizardFileLoad : public WizardTest, public ::testing::WithParamInterface<bool> {
+protected:
+    void load(const QString& path)
+    {
+        chosenFile = path;
+        messages.clear();
+        if (GetParam())
+            wizard.openProfile(QFile::encodeName(path).toStdString());
+        else
+            wizard.btnNextClick();
+    }
+};
+
+TEST_P(WizardFileLoad, RefusesWhatIsNoProfileAndHandsOverWhatIs)
 {
     std::memset(&ctx.workingProfile, 0x5a, sizeof ctx.workingProfile);
     const TaProfile before = ctx.workingProfile;
     TaProfile wrong = markedProfile(7);
     wrong.magic[8] = 'X';
-    toProfilePage(TfMain::psReadFile);
+    if (!GetParam())
+        toProfilePage(TfMain::psReadFile);
     for (const QString& path : {writeFile("wrong.CFG", wrong), dir.filePath("missing.CFG")}) {
-        chosenFile = path;
-        messages.clear();
-        wizard.btnNextClick();
-        EXPECT_TRUE(wizard.onProfilePage());
+        load(path);
+        EXPECT_EQ(wizard.onProfilePage(), !GetParam());
         EXPECT_TRUE(profileIs(before)) << path.toStdString();
         ASSERT_EQ(messages.size(), 1);
         EXPECT_TRUE(messages.first().contains(QFileInfo(path).fileName())) << messages.first().toStdString();
     }
     EXPECT_TRUE(screen.calls().empty());
-}
 
-TEST_F(WizardTest, ReadFileLoadsTheProfileAndHandsOver)
-{
     const TaProfile stored = markedProfile(0x33);
-    chosenFile = writeFile("good.CFG", stored);
-    toProfilePage(TfMain::psReadFile);
-    wizard.btnNextClick();
+    load(writeFile("good \xe9.CFG", stored));
     EXPECT_TRUE(profileIs(stored));
     EXPECT_EQ(screen.calls(), kHandOver);
     EXPECT_EQ(wizard.dialogs().currentFile(), chosenFile); // for the editor's status line
 }
 
-// A file named on the command line: the same load, from the first page,
-// without the dialog.
-TEST_F(WizardTest, FileFromTheCommandLineOpensInTheEditorOrIsReported)
-{
-    std::memset(&ctx.workingProfile, 0x5a, sizeof ctx.workingProfile);
-    const TaProfile before = ctx.workingProfile;
-    TaProfile wrong = markedProfile(7);
-    wrong.magic[8] = 'X';
-    for (const QString& path : {writeFile("wrong.CFG", wrong), dir.filePath("missing.CFG")}) {
-        messages.clear();
-        wizard.openProfile(QFile::encodeName(path).toStdString());
-        EXPECT_TRUE(profileIs(before)) << path.toStdString();
-        EXPECT_EQ(messages.size(), 1);
-    }
-    EXPECT_TRUE(screen.calls().empty());
-
-    const TaProfile stored = markedProfile(0x33);
-    wizard.openProfile(QFile::encodeName(writeFile("good \xe9.CFG", stored)).toStdString());
-    EXPECT_TRUE(profileIs(stored));
-    EXPECT_EQ(screen.calls(), kHandOver);
-}
+INSTANTIATE_TEST_SUITE_P(Doors, WizardFileLoad, ::testing::Bool(),
+                         [](const auto& info) { return info.param ? "CommandLine" : "ReadFromFilePage"; });
 
 TEST_F(WizardTest, DefaultSettingsHandOverWithTheDefaultProfile)
 {
