@@ -1,6 +1,5 @@
 // The serial fake and the simulated TA behind it, as the link's tests rely on
-// them; and the recording screen.
-#include "tests/support/RecordingScreen.h"
+// them.
 #include "tests/support/SimBackend.h"
 
 #include <gtest/gtest.h>
@@ -114,25 +113,6 @@ TEST_F(FakeSerialTest, UnpluggedDeviceHangsUpAndComesBackOnlyWhenReplugged)
     EXPECT_TRUE(device->hungUp()) << "the old handle stays dead";
     writeText(*again, "AT\r");
     EXPECT_EQ(readAll(*again), "\r\nOK\r\n");
-}
-
-TEST(RecordingScreenTest, RecordsCallsInOrderAndKeepsTheFlags)
-{
-    RecordingScreen screen;
-    screen.enableWizard(false);
-    screen.setProgressMax(135);
-    screen.showMessage("Cannot find a TA to config!");
-    screen.presentEditor();
-    screen.hideWizard();
-    screen.terminate();
-    EXPECT_EQ(screen.calls(), (std::vector<std::string>{"enableWizard 0", "progressMax 135",
-                                                         "message: Cannot find a TA to config!", "presentEditor",
-                                                         "hideWizard", "terminate"}));
-    EXPECT_EQ(screen.lastMessage(), "Cannot find a TA to config!");
-    EXPECT_TRUE(screen.editorVisible());
-    EXPECT_FALSE(screen.wizardVisible());
-    EXPECT_FALSE(screen.wizardEnabled);
-    EXPECT_TRUE(screen.terminated);
 }
 
 } // namespace

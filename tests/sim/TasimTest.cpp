@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <fcntl.h>
 #include <poll.h>
 #include <string>
@@ -43,21 +42,6 @@ TEST(TasimProgram, AnswersOnItsPseudoTerminalAndStopsCleanly)
         close(fd);
     }
     EXPECT_EQ(tasim.stop(), 0);
-}
-
-TEST(TasimProgram, PacesAtTheGivenLineRate)
-{
-    Tasim tasim({"--baud", "1200"});
-    const int fd = open(tasim.path().c_str(), O_RDWR | O_NOCTTY);
-    ASSERT_GE(fd, 0);
-    const auto start = std::chrono::steady_clock::now();
-    ASSERT_EQ(write(fd, "ATI0\r", 5), 5);
-    EXPECT_NE(readUntil(fd, "OK\r\n").find("OK\r\n"), std::string::npos);
-    const auto elapsed = std::chrono::steady_clock::now() - start;
-    // 10 bits a byte at 1200 bit/s: the 5 bytes in take 41.7 ms, and the last
-    // of the 16 bytes out leaves 15 byte times (125 ms) after the first.
-    EXPECT_GE(std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count(), 160);
-    close(fd);
 }
 
 TEST(TasimProgram, RefusesUnknownOptions)

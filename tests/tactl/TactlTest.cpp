@@ -105,24 +105,8 @@ TEST_F(TactlTest, ShowListsEveryFieldAsNameValueLines)
         EXPECT_NE(std::find(shown.begin(), shown.end(), std::string(line)), shown.end()) << line;
 }
 
-TEST_F(TactlTest, ShowRefusesFilesThatAreNoProfile)
+TEST_F(TactlTest, ShortProfileFileLoadsWithAWarning)
 {
-    std::ofstream(path("bad.cfg")) << "TAPRF1.0X and more";
-    expectOneLineError(tactl({"show", path("bad.cfg")}));
-    expectOneLineError(tactl({"show", path("missing.cfg")}));
-    expectOneLineError(tactl({"show"}));
-}
-
-// A pipe, a device or a folder is refused with the reason; a short file
-// loads with a warning.
-TEST_F(TactlTest, ProfileFilesThatAreNoRecordSayWhy)
-{
-    ASSERT_EQ(::mkfifo(path("pipe.cfg").c_str(), 0600), 0);
-    for (const std::string& notAFile : {path("pipe.cfg"), std::string("/dev/zero"), dir.string()}) {
-        const Outcome run = tactl({"batch", notAFile});
-        expectOneLineError(run);
-        EXPECT_NE(run.err.find("Not a profile file: " + notAFile + " is a"), std::string::npos) << run.err;
-    }
     TaProfile profile{};
     buildDefaultProfile(profile, false, true);
     std::ofstream(path("short.cfg"), std::ios::binary).write(reinterpret_cast<const char*>(&profile), 100);
@@ -163,9 +147,17 @@ TEST_F(TactlTest, QueryListPrintsIdAndKey)
     EXPECT_EQ(lines(tactl({"querylist", "--no-datetime", "--no-country"}).out).size(), 135u - 18 - 5 - 3);
 }
 
+// Among them files that are no profile: a record of another kind, none at
+// all, a pipe, a device or a folder (refused with the reason).
 TEST_F(TactlTest, BadArgumentsGiveOneLineErrors)
 {
+    std::ofstream(path("bad.cfg")) << "TAPRF1.0X and more";
+    ASSERT_EQ(::mkfifo(path("pipe.cfg").c_str(), 0600), 0);
+    EXPECT_NE(tactl({"batch", dir.string()}).err.find("Not a profile file: " + dir.string() + " is a folder"),
+              std::string::npos);
     for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {"show", path("bad.cfg")}, {"show", path("missing.cfg")}, {"show"}, {"batch", path("pipe.cfg")},
+             {"batch", "/dev/zero"}, {"batch", dir.string()},
              {"frobnicate"}, {"querylist", "--variant", "4"}, {"querylist", "--bogus"}, {"querylist", "extra"},
              {"batch"}, {"batch", path("none.cfg")}, {"defaults"}, {"defaults", "-o", path("no/such/dir.cfg")},
              {"querylist", "--x25=1"}, {"querylist", "--variant"}, {"defaults", "-o"}, {"show", "--json=yes", "a"},
@@ -176,22 +168,6 @@ TEST_F(TactlTest, BadArgumentsGiveOneLineErrors)
         expectOneLineError(tactl(args));
     }
 }
-
-TEST_F(TactlTest, HelpListsTheCommands)
-{
-    for (const std::string flag : {"--help", "help"}) {
-        const Outcome run = tactl({flag});
-        EXPECT_EQ(run.exitCode, 0);
-        for (const char* command : {"defaults", "show", "batch", "querylist"})
-            EXPECT_NE(run.out.find(command), std::string::npos) << command;
-    }
-}
-
-} // namespace
-} // namespace ta
-
-namespace ta {
-namespace {
 
 // A record whose every byte is some value: texts without terminators, bytes
 // above 0x7F, backslashes and control characters, reserved bytes set.

@@ -23,7 +23,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <map>
 #include <memory>
 
 namespace ta::ui {
@@ -111,24 +110,6 @@ TEST(GuiSession, QueryEditAndSubmitReachTheTa)
 
     rig.toolButton("tbExit")->click();
     EXPECT_EQ(rig.terminations, 1);
-}
-
-// What the TA holds beyond the editor's lists and ranges goes back to it
-// unchanged when the user did not touch it.
-TEST(GuiSession, ValuesTheEditorCannotShowReachTheTaUnchanged)
-{
-    GuiRig rig;
-    sim::SimTa& ta = rig.addTa();
-    const std::map<std::string, std::string> unlisted{{"$P5", "1"}, {"1&D", "3"}, {"1%M3", "200"}, {"1-P0", "5000"}};
-    for (const auto& [slot, value] : unlisted)
-        ta.setValue(slot, value);
-    rig.startQuery();
-    ASSERT_TRUE(rig.runUntil([&] { return rig.editorUp(); }));
-    rig.toolButton("tbSubmit")->click();
-    ASSERT_TRUE(rig.runUntil([&] { return rig.windows.fDetail.isEnabled(); }));
-    EXPECT_TRUE(rig.messages.isEmpty()) << rig.messages.join('|').toStdString();
-    for (const auto& [slot, value] : unlisted)
-        EXPECT_EQ(ta.value(slot), value) << slot;
 }
 
 // "Verify after submit" (off at first) reads the TA back after the write and
@@ -307,36 +288,6 @@ TEST(GuiSession, DefaultSwitchesKeepTheLogHiddenAndEmpty)
     ASSERT_TRUE(rig.runUntil([&] { return rig.editorUp(); }));
     EXPECT_FALSE(rig.windows.fDBG.isVisible());
     EXPECT_TRUE(rig.windows.fDBG.lines().isEmpty());
-}
-
-TEST(GuiScreenWindows, StatusWindowsShowWhatTheLinkSays)
-{
-    GuiRig rig;
-    GuiScreen& s = rig.screen;
-    s.setProgressCaption("Firmware upgrade progress status");
-    s.setProgressMax(40);
-    s.setProgress(10);
-    s.showProgress(true);
-    EXPECT_EQ(rig.windows.fProgress.windowTitle(), QStringLiteral("Firmware upgrade progress status"));
-    EXPECT_EQ(rig.windows.fProgress.cgPrgs->GetPercentDone(), 25);
-    EXPECT_TRUE(rig.windows.fProgress.isVisible());
-
-    s.showRebooting(true);
-    s.setTickText("29");
-    EXPECT_TRUE(rig.windows.fRTick.isVisible());
-    EXPECT_EQ(rig.windows.fRTick.lTick->text(), QStringLiteral("29"));
-
-    s.enableWizard(false);
-    EXPECT_FALSE(rig.windows.fMain.isEnabled());
-    s.showWizardProfilePage();
-    EXPECT_TRUE(rig.windows.fMain.onProfilePage());
-    s.hideWizard();
-    EXPECT_FALSE(s.wizardVisible());
-
-    s.showMessage("TA respones (No Carrier)");
-    EXPECT_EQ(rig.messages, QStringList{QStringLiteral("TA respones (No Carrier)")});
-    s.terminate();
-    EXPECT_EQ(rig.terminations, 1);
 }
 
 // A maximum of 0 is how the progress window starts (the gauge keeps 100); a
