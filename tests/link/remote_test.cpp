@@ -114,26 +114,6 @@ INSTANTIATE_TEST_SUITE_P(
                     OutcomeCase{sim::DialOutcome::NoDialTone, "TA respones (No Dial Tone)", true},
                     OutcomeCase{sim::DialOutcome::NoCarrier, "TA respones (No Carrier)", false}));
 
-TEST(Remote, CancelWhileDiallingHangsUpRestoresAndClosesThePort)
-{
-    RemoteRig rig;
-    rig.begin(sim::DialOutcome::Silent);
-    rig.link->requestQuery();
-    ASSERT_TRUE(rig.runUntil([&] { return rig.state() == tsDialing; }));
-    rig.clock.advance(3000);
-    rig.com1().written.clear();
-    rig.link->cancelCall();
-    rig.clock.advance(10000);
-    EXPECT_EQ(rig.com1().written, "ATH\rATC0=8%P5=0\r") << "the attempt hung up, the local TA as it was";
-    EXPECT_EQ(rig.local->value("1C0"), "8");
-    EXPECT_EQ(rig.local->value("%P5"), "0");
-    EXPECT_FALSE(rig.port().IsOpen());
-    EXPECT_EQ(rig.state(), tsIdle);
-    EXPECT_FALSE(rig.screen.connectingShown);
-    EXPECT_TRUE(rig.screen.wizardEnabled);
-    EXPECT_TRUE(rig.screen.messages().empty());
-}
-
 // However a remote sequence ends, once the program ends (by the editor's
 // Exit or the end of the program) the call is down and the local TA holds
 // the C0 and %P5 values it had before the call. Values that were never read

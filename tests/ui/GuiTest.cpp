@@ -237,58 +237,29 @@ TEST(GuiSession, CancelOfTheConnectingWindowEndsTheCall)
         EXPECT_EQ(local.value("%P5"), "0");
         EXPECT_TRUE(rig.windows.fMain.isEnabled());
         EXPECT_EQ(rig.terminations, 0);
+        EXPECT_TRUE(rig.messages.isEmpty());
     }
 }
 
-// A remote query that failed leaves the call up; the wizard's Cancel, like
-// its close, hangs it up and restores the local TA before the program ends.
-TEST(GuiSession, CancelOfTheWizardHangsUpACallThatIsStillUp)
-{
-    GuiRig rig;
-    sim::SimTa& local = rig.addTa();
-    sim::SimTa& remote = local.setRemote({});
-    rig.windows.fMain.rbRemoteTA->click();
-    rig.windows.fMain.eRemoteTel->setText(QStringLiteral("0401234"));
-    rig.startQuery();
-    ASSERT_TRUE(rig.runUntil([&] { return link::LinkProbe::state(*rig.link) == link::tsQuerying; }));
-    remote.faults().silentCommands = 1000;
-    ASSERT_TRUE(rig.runUntil([&] { return !rig.messages.isEmpty(); }));
-    EXPECT_EQ(rig.messages.last(), QStringLiteral("Query Setting failed, please check the TA!"));
-    ASSERT_TRUE(local.callUp());
-    EXPECT_EQ(local.value("1C0"), "1");
+// The debug switch shows the log, with the switches' line and every
+// exchange; without it the log stays hidden and empty.
+class GuiDebugLog : public ::testing::TestWithParam<bool> {};
 
-    rig.windows.fMain.btnCancel->click();
-    EXPECT_EQ(rig.terminations, 0) << "not before the call is down";
-    ASSERT_TRUE(rig.runUntil([&] { return rig.terminations > 0; }));
-    EXPECT_FALSE(local.callUp());
-    EXPECT_EQ(local.value("1C0"), "8");
-    EXPECT_EQ(local.value("%P5"), "0");
-    EXPECT_EQ(rig.terminations, 1);
-}
-
-TEST(GuiSession, DebugSwitchShowsTheLogWithEveryExchange)
+TEST_P(GuiDebugLog, FollowsTheDebugSwitch)
 {
-    GuiRig rig({"/b:1"});
+    const bool on = GetParam();
+    GuiRig rig(on ? std::vector<std::string>{"/b:1"} : std::vector<std::string>{});
     rig.addTa();
-    ASSERT_TRUE(rig.windows.fDBG.isVisible());
-    ASSERT_FALSE(rig.windows.fDBG.lines().isEmpty());
-    EXPECT_EQ(rig.windows.fDBG.lines().first(), QStringLiteral(", X25_D: 0, USB Spt: 1, Force RCFG: 1"));
     rig.startQuery();
     ASSERT_TRUE(rig.runUntil([&] { return rig.editorUp(); }));
     const QStringList log = rig.windows.fDBG.lines();
-    EXPECT_TRUE(log.contains(QStringLiteral("(ATI0)")));
-    EXPECT_TRUE(log.contains(QStringLiteral("OK")));
+    EXPECT_EQ(rig.windows.fDBG.isVisible(), on);
+    EXPECT_EQ(log.isEmpty(), !on);
+    EXPECT_EQ(log.value(0), on ? QStringLiteral(", X25_D: 0, USB Spt: 1, Force RCFG: 1") : QString());
+    EXPECT_EQ(log.contains(QStringLiteral("(ATI0)")) && log.contains(QStringLiteral("OK")), on);
 }
 
-TEST(GuiSession, DefaultSwitchesKeepTheLogHiddenAndEmpty)
-{
-    GuiRig rig;
-    rig.addTa();
-    rig.startQuery();
-    ASSERT_TRUE(rig.runUntil([&] { return rig.editorUp(); }));
-    EXPECT_FALSE(rig.windows.fDBG.isVisible());
-    EXPECT_TRUE(rig.windows.fDBG.lines().isEmpty());
-}
+INSTANTIATE_TEST_SUITE_P(Switch, GuiDebugLog, ::testing::Bool());
 
 // A maximum of 0 is how the progress window starts (the gauge keeps 100); a
 // negative one must not end the program with the gauge's range error.
