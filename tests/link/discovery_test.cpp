@@ -74,18 +74,16 @@ TEST_F(DiscoveryTest, ProbesEachPresentPortThreeTimesThenMovesOn)
     EXPECT_EQ(rig.screen.lastMessage(), "");
 }
 
-TEST_F(DiscoveryTest, NoPortAtAllLeavesEverythingAsItWas)
+// Without any port everything stays as it was; every port that could not be
+// opened is named after the message, with its reason; the numbers without a
+// device are folded into one line.
+TEST_F(DiscoveryTest, NoFreePortTellsWhyEachPortWasPassedOver)
 {
-    rig.link->requestIdentify();
+    rig.link->requestIdentify(); // no port at all: everything stays as it was
     EXPECT_EQ(rig.screen.messages(), std::vector<std::string>{"There is no free COM port!"});
     EXPECT_EQ(rig.state(), tsIdle);
     EXPECT_EQ(rig.screen.count("enableWizard 0"), 0);
-}
 
-// Every port that could not be opened is named after the message, with its
-// reason; the numbers without a device are folded into one line.
-TEST_F(DiscoveryTest, NoFreePortTellsWhyEachPortWasPassedOver)
-{
     const auto passOver = [&](int n, PortProblem problem, const char* path, int pid = 0, const char* name = "") {
         OpenFailure failure(problem, path, 0, pid);
         failure.holderName = name;
@@ -95,6 +93,7 @@ TEST_F(DiscoveryTest, NoFreePortTellsWhyEachPortWasPassedOver)
     passOver(2, PortProblem::InUse, "/dev/ttyUSB0", 812, "minicom");
     passOver(3, PortProblem::Exclusive, "/dev/ttyUSB1");
     passOver(5, PortProblem::Missing, "/dev/ttyACM0");
+    rig.screen.clear();
     rig.link->requestIdentify();
     EXPECT_EQ(rig.screen.messages(), std::vector<std::string>{"There is no free COM port!"});
     EXPECT_EQ(rig.screen.lastDetails(),

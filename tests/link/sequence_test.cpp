@@ -105,9 +105,10 @@ INSTANTIATE_TEST_SUITE_P(
                     VariantCase{"UnknownModelLosesGroups", "--model OTHER", true, true, true, 1, 78}),
     [](const auto& info) { return std::string(info.param.name); });
 
-// A slow TA, or one that answers once after the step's timeout, gives the
-// same profile as a prompt one: a late answer to an earlier command is told
-// by its echo, dropped with a log line and never taken for the next answer.
+// A slow TA, one that answers once after the step's timeout, or one that
+// chatters, gives the same profile as a prompt one: a late answer to an
+// earlier command is told by its echo, dropped with a log line and never
+// taken for the next answer.
 struct LateCase {
     const char* name;
     const char* ta;
@@ -135,7 +136,10 @@ INSTANTIATE_TEST_SUITE_P(Tas, LateReplyQueryTest,
                          testing::Values(LateCase{"Slow", "--reply-latency-ms 15", false},
                                          LateCase{"SlowAndOneLate", "--reply-latency-ms 15 --late-reply 20", true},
                                          LateCase{"OneLate", "--late-reply 9", false},
-                                         LateCase{"FirstEntryLate", "--reply-latency-ms 30 --late-reply 5", true}),
+                                         LateCase{"FirstEntryLate", "--reply-latency-ms 30 --late-reply 5", true},
+                                         // RING lands before most echoes.
+                                         LateCase{"SlowAndChatty", "--reply-latency-ms 5 --chatter RING --chatter-ms 2",
+                                                  false}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 // Chatter can neither keep a step from timing out nor grow the reply buffer:

@@ -180,19 +180,6 @@ TEST_F(TactlLinkTest, BackupAndVerifyMakeTheWriteSafe)
     EXPECT_EQ(log.find('='), std::string::npos) << "nothing was written:\n" << log;
 }
 
-// A line full of RING chatter neither keeps a query alive nor spoils its values.
-TEST_F(TactlLinkTest, ChatterDoesNotKeepAQueryAlive)
-{
-    Tasim prompt;
-    // Every answer comes 5 ms late, so that RING lands before most echoes.
-    Tasim chatty({"--reply-latency-ms", "5", "--chatter", "RING", "--chatter-ms", "2"});
-    ASSERT_FALSE(chatty.path().empty());
-    ASSERT_EQ(tactl(prompt.path(), "query -o " + file("prompt.cfg")).exitCode, 0);
-    const auto result = tactl(chatty.path(), "query -o " + file("chatty.cfg"));
-    ASSERT_EQ(result.exitCode, 0) << result.err;
-    EXPECT_EQ(slurp(file("prompt.cfg")), slurp(file("chatty.cfg")));
-}
-
 // SIGTERM during a remote submit ends it with the program's own message, the
 // call hung up and the local TA restored; SIGINT during an upload cancels the
 // transfer, so the TA leaves download mode and answers again at once.

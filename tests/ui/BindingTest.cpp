@@ -29,15 +29,6 @@ using binding::Kind;
 using binding::Row;
 using testing::EditorHarness;
 
-link::Switches allOn()
-{
-    link::Switches s;
-    s.countryOption = true;
-    s.x25OnD = true;
-    s.sysDateTime = true;
-    return s;
-}
-
 int listCount(QWidget* control)
 {
     if (auto* combo = qobject_cast<QComboBox*>(control))
@@ -85,7 +76,7 @@ class BindingRoundTrip : public ::testing::TestWithParam<bool> {};
 TEST_P(BindingRoundTrip, EveryRowRoundTripsIntoAnotherRecord)
 {
     const bool convertOnly = GetParam();
-    EditorHarness h(allOn(), 3);
+    EditorHarness h(testing::switchesWith(true, true), 3);
     TaProfile source{};
     auto* bytes = reinterpret_cast<uint8_t*>(&source);
     int i = 0;
@@ -127,7 +118,7 @@ INSTANTIATE_TEST_SUITE_P(Collect, BindingRoundTrip, ::testing::Bool(),
 
 TEST(Binding, RowsCoverEveryControlOnceAndStayInsideTheRecord)
 {
-    EditorHarness h(allOn(), 3);
+    EditorHarness h(testing::switchesWith(true, true), 3);
     QSet<QString> seen;
     for (const Row& row : binding::rows()) {
         EXPECT_TRUE(h.editor->control(row.control)) << row.control.toStdString();
@@ -141,7 +132,7 @@ TEST(Binding, RowsCoverEveryControlOnceAndStayInsideTheRecord)
 
 TEST(Binding, CodedListsSelectByCode)
 {
-    EditorHarness h(allOn(), 3);
+    EditorHarness h(testing::switchesWith(true, true), 3);
     TaProfile& p = h.ctx.workingProfile;
     p.dataPort1.callType = 8;
     p.dataPort1.flowControl = 3;
@@ -158,7 +149,7 @@ TEST(Binding, CodedListsSelectByCode)
 
 TEST(Binding, AnUnlistedValueIsNamedUntilTheNextLoad)
 {
-    EditorHarness h(allOn(), 3);
+    EditorHarness h(testing::switchesWith(true, true), 3);
     TaProfile& p = h.ctx.workingProfile;
     auto* list = h.control<QComboBox>("cbFlowCtrl");
     p.dataPort1.flowControl = 9;
@@ -179,7 +170,7 @@ TEST(Binding, AnUnlistedValueIsNamedUntilTheNextLoad)
 
 TEST(Binding, UsbBaudRatesBelow9600CannotBeChosen)
 {
-    EditorHarness h(allOn(), 3);
+    EditorHarness h(testing::switchesWith(true, true), 3);
     TaProfile& p = h.ctx.workingProfile;
     p.dataPort2.portBaudRate = 8;
     h.editor->showProfile();
@@ -232,7 +223,7 @@ class BindingKeptValue : public ::testing::TestWithParam<KeptValue> {};
 TEST_P(BindingKeptValue, UntouchedGoesBackAsStoredChangedAsChosen)
 {
     const KeptValue& c = GetParam();
-    EditorHarness h(allOn(), 3);
+    EditorHarness h(testing::switchesWith(true, true), 3);
     const Row& row = rowOf(c.name);
     uint8_t* field = reinterpret_cast<uint8_t*>(&h.ctx.workingProfile) + row.offset;
     field[0] = uint8_t(c.stored);
@@ -280,7 +271,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(Binding, OutOfRangeSpinSurvivesBeingTabbedThrough)
 {
-    EditorHarness h(allOn(), 3);
+    EditorHarness h(testing::switchesWith(true, true), 3);
     h.ctx.workingProfile.dataPort1.mpAddThreshold = 200;
     h.editor->showProfile();
     QFocusEvent left(QEvent::FocusOut, Qt::TabFocusReason);
@@ -291,7 +282,7 @@ TEST(Binding, OutOfRangeSpinSurvivesBeingTabbedThrough)
 
 TEST(Binding, CallWaitingBoxesAreInverted)
 {
-    EditorHarness h(allOn(), 3);
+    EditorHarness h(testing::switchesWith(true, true), 3);
     TaProfile& p = h.ctx.workingProfile;
     p.vp1CallWaiting = 1;
     p.vp2CallWaiting = 0;
@@ -306,7 +297,7 @@ TEST(Binding, CallWaitingBoxesAreInverted)
 
 TEST(Binding, CallTypeWithdrawnWithX25IsNamedAndKept)
 {
-    EditorHarness h(allOn(), 3);
+    EditorHarness h(testing::switchesWith(true, true), 3);
     h.editor->removeX25Support();
     TaProfile& p = h.ctx.workingProfile;
     p.dataPort1.callType = 6;
@@ -329,7 +320,7 @@ TEST(Binding, CallTypeWithdrawnWithX25IsNamedAndKept)
 
 TEST(Binding, TextsAreCutToTheirFieldAndNeverReadPastIt)
 {
-    EditorHarness h(allOn(), 3);
+    EditorHarness h(testing::switchesWith(true, true), 3);
     TaProfile& p = h.ctx.workingProfile;
     std::memset(p.dataPort1.dn, '7', sizeof p.dataPort1.dn); // no terminator
     setText(p.vp1SubAddr, "12345678901234567890");
@@ -349,7 +340,7 @@ TEST(Binding, TextsAreCutToTheirFieldAndNeverReadPastIt)
 
 TEST(Binding, SpinTypedBeyondItsRangeIsSettledNotWrapped)
 {
-    EditorHarness h(allOn(), 3);
+    EditorHarness h(testing::switchesWith(true, true), 3);
     TaProfile& p = h.ctx.workingProfile;
     h.control<TCSpinEdit>("seWaitForConn")->setText("300");
     h.control<TCSpinEdit>("seUsbAutoAnswer")->setText("70000");
@@ -367,11 +358,7 @@ TEST(Binding, SpinTypedBeyondItsRangeIsSettledNotWrapped)
 
 TEST(Binding, SwitchedOffRowsAreNeitherShownNorCollected)
 {
-    link::Switches off;
-    off.countryOption = false;
-    off.x25OnD = false;
-    off.sysDateTime = false;
-    EditorHarness h(off, 3);
+    EditorHarness h(testing::switchesWith(false, false, false), 3);
     TaProfile& p = h.ctx.workingProfile;
     buildDefaultProfile(p, true, true);
     p.countryCode = 249;
@@ -397,7 +384,7 @@ TEST(Binding, SwitchedOffRowsAreNeitherShownNorCollected)
 
 TEST(Binding, SwitchesAreReadAtEachCall)
 {
-    EditorHarness h(allOn(), 3);
+    EditorHarness h(testing::switchesWith(true, true), 3);
     TaProfile& p = h.ctx.workingProfile;
     setText(p.sysTime, "11:22:33");
     h.ctx.switches.sysDateTime = false;
@@ -410,7 +397,7 @@ TEST(Binding, SwitchesAreReadAtEachCall)
 
 TEST(Binding, MaskedFieldsKeepEmptyPositionsAsBlanks)
 {
-    EditorHarness h(allOn(), 3);
+    EditorHarness h(testing::switchesWith(true, true), 3);
     TaProfile& p = h.ctx.workingProfile;
     setText(p.sysDate, " 3- 1-2000");
     setText(p.sysTime, " 9:05:00");
@@ -424,7 +411,7 @@ TEST(Binding, MaskedFieldsKeepEmptyPositionsAsBlanks)
 
 TEST(Binding, ChargeBoxesReachTheContextFromEitherPage)
 {
-    EditorHarness h(allOn(), 3);
+    EditorHarness h(testing::switchesWith(true, true), 3);
     h.control<QCheckBox>("ckUsbCIClrLast")->setChecked(true);
     EXPECT_TRUE(h.control<QCheckBox>("ckCIClrLast")->isChecked());
     h.editor->collectProfile();

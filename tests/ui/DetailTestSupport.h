@@ -16,6 +16,16 @@
 
 namespace ta::ui::testing {
 
+// The switches the editor is built for.
+inline link::Switches switchesWith(bool countryOption, bool x25OnD = false, bool sysDateTime = true)
+{
+    link::Switches s;
+    s.countryOption = countryOption;
+    s.x25OnD = x25OnD;
+    s.sysDateTime = sysDateTime;
+    return s;
+}
+
 struct EditorHarness {
     explicit EditorHarness(link::Switches switches = {}, uint8_t taVariant = 2)
     {

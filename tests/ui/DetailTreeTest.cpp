@@ -34,15 +34,6 @@ QStringList outline(const QStringList& head, const QStringList& branches, bool w
 
 QStringList branch(const char* caption) { return QStringList{QLatin1String(caption)} + kRs232Pages; }
 
-link::Switches switches(bool countryOption, bool x25OnD = false, bool sysDateTime = true)
-{
-    link::Switches s;
-    s.countryOption = countryOption;
-    s.x25OnD = x25OnD;
-    s.sysDateTime = sysDateTime;
-    return s;
-}
-
 bool hiddenGroup(const EditorHarness& h, const char* name) { return h.control<QWidget>(name)->isHidden(); }
 
 // With the country option the tree keeps the system page and the RS232
@@ -62,7 +53,7 @@ class DetailTreeVariant : public ::testing::TestWithParam<VariantCase> {};
 TEST_P(DetailTreeVariant, SwitchesAndVariantChooseTheBranches)
 {
     const VariantCase& c = GetParam();
-    EditorHarness h(switches(c.countryOption), c.variant);
+    EditorHarness h(testing::switchesWith(c.countryOption), c.variant);
     h.editor->presentEditor();
     EXPECT_EQ(treeOutline(h.editor->tree()), outline(c.head, c.branches));
     EXPECT_EQ(hiddenGroup(h, "gbX75Setup"), !c.countryOption);
@@ -88,7 +79,7 @@ INSTANTIATE_TEST_SUITE_P(Variants, DetailTreeVariant,
 
 TEST(DetailTree, RepeatedPruningChangesNothingMore)
 {
-    EditorHarness h(switches(false), 2);
+    EditorHarness h(testing::switchesWith(false), 2);
     h.editor->presentEditor();
     const QStringList once = treeOutline(h.editor->tree());
     h.editor->presentEditor();
@@ -102,9 +93,9 @@ TEST(DetailTree, RepeatedPruningChangesNothingMore)
 
 TEST(DetailTree, SysDateTimeOffHidesTheDateGroupAtCreation)
 {
-    EditorHarness h(switches(false, false, false), 3);
+    EditorHarness h(testing::switchesWith(false, false, false), 3);
     EXPECT_TRUE(hiddenGroup(h, "gbSysDT"));
-    EditorHarness later(switches(false), 3);
+    EditorHarness later(testing::switchesWith(false), 3);
     EXPECT_FALSE(hiddenGroup(later, "gbSysDT"));
     later.editor->hideSysDateTime();
     EXPECT_TRUE(hiddenGroup(later, "gbSysDT"));
@@ -112,7 +103,7 @@ TEST(DetailTree, SysDateTimeOffHidesTheDateGroupAtCreation)
 
 TEST(DetailTree, WithoutX25OnDBothCallTypeListsOfferFiveEntries)
 {
-    EditorHarness h(switches(false), 3);
+    EditorHarness h(testing::switchesWith(false), 3);
     const QStringList five = {"HDLC transparent", "PPP or MLP", "V.120", "X.75", "V.110"};
     EXPECT_EQ(h.control<TRadioGroup>("rgCallType")->items(), five);
     EXPECT_EQ(h.control<TRadioGroup>("rgUsbCallType")->items(), five);
@@ -123,7 +114,7 @@ TEST(DetailTree, WithoutX25OnDBothCallTypeListsOfferFiveEntries)
 
 TEST(DetailTree, RemoveX25SupportRemovesOnce)
 {
-    EditorHarness h(switches(false, true), 3);
+    EditorHarness h(testing::switchesWith(false, true), 3);
     ASSERT_TRUE(h.editor->nodeOf(h.editor->page(5)));
     ASSERT_EQ(h.control<TRadioGroup>("rgCallType")->count(), 6);
     h.editor->removeX25Support();
@@ -140,7 +131,7 @@ TEST(DetailTree, RemoveX25SupportRemovesOnce)
 
 TEST(DetailTree, RemovingTheShownX25PageMovesToTheFirstPage)
 {
-    EditorHarness h(switches(false, true), 3);
+    EditorHarness h(testing::switchesWith(false, true), 3);
     h.editor->tree()->setCurrentItem(h.editor->nodeOf(h.editor->page(25)));
     ASSERT_EQ(h.editor->visiblePage(), h.editor->page(25));
     h.editor->removeX25Support();
@@ -150,7 +141,7 @@ TEST(DetailTree, RemovingTheShownX25PageMovesToTheFirstPage)
 
 TEST(DetailTree, BranchNodesKeepTheVisiblePage)
 {
-    EditorHarness h(switches(true), 1);
+    EditorHarness h(testing::switchesWith(true), 1);
     QTreeWidget* tree = h.editor->tree();
     tree->setCurrentItem(h.editor->nodeOf(h.editor->page(7)));
     EXPECT_EQ(h.editor->visiblePage(), h.editor->page(7));
@@ -164,7 +155,7 @@ TEST(DetailTree, BranchNodesKeepTheVisiblePage)
 
 TEST(DetailTree, PruningAnotherBranchLeavesTheChoiceAlone)
 {
-    EditorHarness h(switches(false), 1);
+    EditorHarness h(testing::switchesWith(false), 1);
     QTreeWidget* tree = h.editor->tree();
     tree->setCurrentItem(h.editor->nodeOf(h.editor->page(13)));
     h.editor->presentEditor();
