@@ -22,7 +22,6 @@ TEST(ParamTable, EveryIdHasExactlyOneRowAndPort)
     }
     EXPECT_EQ(paramById(0), nullptr);
     EXPECT_EQ(paramById(136), nullptr);
-    EXPECT_EQ(paramTable().size(), 135u - 43u);
 }
 
 TEST(ParamTable, FieldsLieInsideTheirBlockAndMatchTheirForm)
@@ -42,20 +41,8 @@ TEST(ParamTable, FieldsLieInsideTheirBlockAndMatchTheirForm)
     }
 }
 
-TEST(ParamTable, RowsPointAtTheRightFields)
-{
-    TaProfile profile{};
-    int port = 0;
-    const Param* usbSub = paramById(4 + kUsbIdOffset, &port);
-    EXPECT_EQ(subFieldOf(profile, *usbSub, port).data(), profile.dataPort2.subAddr);
-    EXPECT_EQ(fieldOf(profile, *paramById(28), 1).data(), profile.dataPort1.inScreenDn[2]);
-    EXPECT_EQ(fieldOf(profile, *paramById(122), 0).data(), profile.vp2OutScreenDn[2]);
-    EXPECT_EQ(subFieldOf(profile, *paramById(128), 0).data(), profile.voicePreStoredSub[4]);
-    EXPECT_EQ(fieldOf(profile, *paramById(50), 0).data(), reinterpret_cast<char*>(&profile.x75TxFrameSize));
-    EXPECT_TRUE(fieldOf(profile, *paramById(4), 0).empty()); // data-port row needs a port
-    EXPECT_TRUE(fieldOf(profile, *paramById(1), 0).empty()); // firmware version lives outside
-}
-
+// Which field each key is bound to is the round trip's to check, against
+// the simulated TA's own key table (sim/SimTaRoundTripTest).
 TEST(ParamTable, KeysAsSentResolveBackToTheirRow)
 {
     for (int id = 1; id <= kMaxParamId; ++id) {

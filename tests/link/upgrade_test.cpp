@@ -106,21 +106,9 @@ TEST(Upgrade, TaGoneAfterTheRebootGivesTheEditorBack)
     EXPECT_FALSE(rig.screen.rebootingShown);
 }
 
-TEST(Upgrade, RemoteTaIsToldToRebootAfterTheEndIsAcknowledged)
-{
-    UpgradeRig rig;
-    rig.begin(true);
-    const auto image = pattern(1100);
-    const std::string file = rig.imageFile(image);
-    rig.link->requestUpgrade(file);
-    ASSERT_TRUE(rig.runUntil([&] { return rig.state() == tsRebooting; }));
-    EXPECT_EQ(rig.ta->remote().receivedImage(), padded(image));
-    EXPECT_EQ(rig.com1().count("AT$REBOOT\r"), 1);
-    EXPECT_TRUE(rig.screen.messages().empty()) << rig.screen.lastMessage();
-}
-
-// TAs that end the transfer in their own way still get their firmware, and
-// the upgrade goes on to the restart and the write-back: one that loses its
+// TAs, local or at the far end of a call (which is told to restart), get
+// their firmware and the upgrade goes on to the restart and the write-back,
+// also when they end the transfer in their own way: one that loses its
 // answer to the end of the transfer, one that says OK to the download command.
 // The local TA's C0 and %P5 are read once a run.
 struct QuirkCase {
@@ -152,6 +140,7 @@ TEST_P(UpgradeQuirkTest, UploadRestartAndWriteBackGoThrough)
     EXPECT_LT(rig.clock.now() - start, 60000u) << "a lost answer costs seconds, not the watchdog's minutes";
     EXPECT_EQ(rig.com1().count("AT1&W\r"), 1) << "the settings are written back";
     EXPECT_EQ(LinkProbe::upgrade(*rig.link).endSends, c.loseEndAck ? 5 : 1);
+    EXPECT_EQ(rig.com1().count("AT$REBOOT\r"), c.remote ? 1 : 0) << "a remote TA is told to restart";
     if (!c.remote)
         return;
     // The call set up again after the restart did not read back what the
@@ -166,6 +155,7 @@ TEST_P(UpgradeQuirkTest, UploadRestartAndWriteBackGoThrough)
 INSTANTIATE_TEST_SUITE_P(
     Tas, UpgradeQuirkTest,
     testing::Values(QuirkCase{"LostEndAnswer", false, true, false}, QuirkCase{"LostEndAnswerRemote", true, true, false},
+                    QuirkCase{"Remote", true, false, false},
                     QuirkCase{"OkToTheDownloadCommand", false, false, true},
                     QuirkCase{"BothRemote", true, true, true}),
     [](const auto& info) { return std::string(info.param.name); });

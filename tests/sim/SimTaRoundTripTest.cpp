@@ -19,7 +19,7 @@ namespace {
 
 struct TripCase {
     const char* name;
-    SimTaOptions ta;
+    const char* ta; // tasim's options
     atcmd::Options program;
     friend void PrintTo(const TripCase& c, std::ostream* os) { *os << c.name; }
 };
@@ -37,7 +37,8 @@ void submit(SimTa& ta, const TaProfile& profile, const atcmd::Options& options)
 TEST_P(RoundTrip, QueryReadsWhatTheTaHoldsAndSubmitWritesItBack)
 {
     const TripCase& c = GetParam();
-    SimTa source(c.ta), target(c.ta);
+    const SimTaOptions options = testsupport::tasimConfig(c.ta).local;
+    SimTa source(options), target(options);
     testsupport::fillDistinct(source, 3);
     ASSERT_TRUE(endsOk(talk(target, "ATE1V1")));
     const std::vector<atcmd::QueryEntry> list = atcmd::buildQueryList(c.program);
@@ -48,17 +49,8 @@ TEST_P(RoundTrip, QueryReadsWhatTheTaHoldsAndSubmitWritesItBack)
     submit(target, read, c.program);
     EXPECT_EQ(testsupport::differingSlots(target.store(), source.store(), list), std::vector<std::string>{});
     if (c.program.countryOption && !c.program.noPortPrefix) {
-        EXPECT_EQ(firmware, c.ta.firmware);
+        EXPECT_EQ(firmware, options.firmware);
     }
-}
-
-SimTaOptions taWith(bool prefix, bool usb, bool oneDigit)
-{
-    SimTaOptions o;
-    o.portPrefix = prefix;
-    o.usb = usb;
-    o.oneDigitDate = oneDigit;
-    return o;
 }
 
 atcmd::Options programWith(bool noPrefix, uint8_t variant, bool remote, bool x25)
@@ -68,16 +60,15 @@ atcmd::Options programWith(bool noPrefix, uint8_t variant, bool remote, bool x25
     o.taVariant = variant;
     o.remote = remote;
     o.x25OnD = x25;
-    o.sysDateTime = true;
     return o;
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Forms, RoundTrip,
-    testing::Values(TripCase{"PrefixBothPortsX25", taWith(true, false, false), programWith(false, 3, false, true)},
-                    TripCase{"PrefixOneDigitDate", taWith(true, false, true), programWith(false, 1, false, false)},
-                    TripCase{"BareRemoteFramed", taWith(false, false, false), programWith(true, 3, true, true)},
-                    TripCase{"BareLocalUsb", taWith(false, true, true), programWith(true, 2, false, false)}),
+    testing::Values(TripCase{"PrefixBothPortsX25", "", programWith(false, 3, false, true)},
+                    TripCase{"PrefixOneDigitDate", "--one-digit-date", programWith(false, 1, false, false)},
+                    TripCase{"BareRemoteFramed", "--no-prefix", programWith(true, 3, true, true)},
+                    TripCase{"BareLocalUsb", "--no-prefix --usb --one-digit-date", programWith(true, 2, false, false)}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // Every field of the record by name, the magic aside: texts up to their
