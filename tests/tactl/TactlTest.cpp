@@ -17,6 +17,7 @@
 #include <QJsonObject>
 
 #include "TerminalScreen.h"
+#include "atcmd/QueryList.h"
 #include "atcmd/SubmitBatch.h"
 #include "profile/DefaultProfile.h"
 #include "profile/FieldList.h"
@@ -116,35 +117,35 @@ TEST_F(TactlTest, ShortProfileFileLoadsWithAWarning)
                            " holds 100 of the 2928 bytes of a profile; the settings after them are zero\n");
 }
 
-TEST_F(TactlTest, BatchPrintsTheSubmitBatch)
+// The list options reach the query list ("ID KEY" lines) and the batch as
+// the program's own builders take them.
+TEST_F(TactlTest, ListOptionsReachTheQueryListAndTheBatch)
 {
     TaProfile profile{};
     buildDefaultProfile(profile, false, true);
-    ASSERT_TRUE(saveProfileFile(path("p.cfg"), profile));
-
-    const Outcome run = tactl({"batch", path("p.cfg"), "--variant", "1"});
-    ASSERT_EQ(run.exitCode, 0) << run.err;
-    atcmd::Options options;
-    options.taVariant = 1;
-    EXPECT_EQ(lines(run.out), atcmd::buildSubmitBatch(profile, options));
-    EXPECT_EQ(lines(run.out).size(), 77u);
-
-    const Outcome remote = tactl({"batch", "--no-prefix", "--remote=0301234", "--clear-acc-charge", path("p.cfg")});
-    ASSERT_EQ(remote.exitCode, 0) << remote.err;
-    EXPECT_EQ(lines(remote.out).front(), "$P3=1");
-    EXPECT_NE(remote.out.find("\n$C1=0\n"), std::string::npos);
-}
-
-TEST_F(TactlTest, QueryListPrintsIdAndKey)
-{
-    const Outcome run = tactl({"querylist", "--x25"});
-    ASSERT_EQ(run.exitCode, 0) << run.err;
-    const auto shown = lines(run.out);
-    ASSERT_EQ(shown.size(), 135u);
-    EXPECT_EQ(shown[0], "1 I3");
-    EXPECT_EQ(shown[2], "3");
-    EXPECT_EQ(shown[3], "4 1%S");
-    EXPECT_EQ(lines(tactl({"querylist", "--no-datetime", "--no-country"}).out).size(), 135u - 18 - 5 - 3);
+    save("p.cfg", profile);
+    const auto with = [](auto change) {
+        atcmd::Options o;
+        change(o);
+        return o;
+    };
+    const std::vector<std::pair<std::vector<std::string>, atcmd::Options>> cases{
+        {{"--variant", "1"}, with([](auto& o) { o.taVariant = 1; })},
+        {{"--x25"}, with([](auto& o) { o.x25OnD = true; })},
+        {{"--no-datetime", "--no-country"}, with([](auto& o) { o.sysDateTime = o.countryOption = false; })},
+        {{"--no-prefix", "--remote=0301234"}, with([](auto& o) { o.noPortPrefix = o.remote = true; })}};
+    for (auto [flags, options] : cases) {
+        SCOPED_TRACE(flags[0]);
+        std::vector<std::string> list, args{"querylist"};
+        for (const atcmd::QueryEntry& entry : atcmd::buildQueryList(options))
+            list.push_back(std::to_string(entry.id) + (entry.key.empty() ? "" : " " + entry.key));
+        args.insert(args.end(), flags.begin(), flags.end());
+        EXPECT_EQ(lines(tactl(args).out), list);
+        args[0] = "batch";
+        args.insert(args.end(), {"--clear-acc-charge", "--clear-last-charge", path("p.cfg")});
+        options.clearAccCharge = options.clearLastCharge = true;
+        EXPECT_EQ(lines(tactl(args).out), atcmd::buildSubmitBatch(profile, options));
+    }
 }
 
 // Among them files that are no profile: a record of another kind, none at

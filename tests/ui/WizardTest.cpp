@@ -7,6 +7,7 @@
 #include "profile/DefaultProfile.h"
 #include "profile/ProfileFile.h"
 #include "tests/support/LinkProbe.h"
+#include "tests/support/Processes.h"
 #include "tests/support/RecordingScreen.h"
 #include "tests/support/SimBackend.h"
 #include "tests/ui/support/UiTestSupport.h"
@@ -285,34 +286,29 @@ TEST_F(WizardTest, TheKeyboardAloneChoosesTheSourceAndLoads)
 
 // "Automatic" first; a chosen port is the only one a query opens, and the
 // choice survives a relisting as long as the port is there.
-TEST(WizardPort, ChoiceReachesTheLinkAndSurvivesARelisting)
+TEST_F(WizardTest, PortChoiceReachesTheLinkAndSurvivesARelisting)
 {
-    qputenv("TA_SERIAL_PORTS", "/dev/ttyTA0:/dev/ttyTA1");
-    link::VirtualClock clock;
-    testsupport::SimBackend backend(clock);
     backend.addTa(testsupport::FakeSerial::comName(1));
     backend.addTa("/dev/ttyTA1");
-    link::AppContext ctx;
-    TfMain wizard(ctx, {});
+    {
+        testsupport::ScopedEnv ports("TA_SERIAL_PORTS", "/dev/ttyTA0:/dev/ttyTA1");
+        wizard.refreshPorts();
+    }
     ASSERT_EQ(wizard.cbPort->count(), 3);
     EXPECT_EQ(wizard.cbPort->currentText(), QStringLiteral("Automatic"));
     wizard.cbPort->setCurrentIndex(2);
-    qputenv("TA_SERIAL_PORTS", "/dev/ttyNEW:/dev/ttyTA1"); // a port plugged in before it
-    wizard.refreshPorts();
+    {
+        testsupport::ScopedEnv ports("TA_SERIAL_PORTS", "/dev/ttyNEW:/dev/ttyTA1"); // a port plugged in before it
+        wizard.refreshPorts();
+    }
     EXPECT_EQ(wizard.cbPort->currentText(), QStringLiteral("COM2  /dev/ttyTA1"));
-
-    RecordingScreen screen;
-    link::TaLink link(ctx, clock, backend, screen);
-    wizard.setScreen(&screen);
-    connectWizard(wizard, link);
     wizard.btnNextClick();
     wizard.btnNextClick();
     EXPECT_EQ(backend.port("/dev/ttyTA1").count("ATI0\r"), 1);
     EXPECT_EQ(backend.com(1).opens, 0);
 
-    qputenv("TA_SERIAL_PORTS", "/dev/ttyNEW"); // the chosen one unplugged
+    testsupport::ScopedEnv ports("TA_SERIAL_PORTS", "/dev/ttyNEW"); // the chosen one unplugged
     wizard.refreshPorts();
-    qunsetenv("TA_SERIAL_PORTS");
     EXPECT_EQ(wizard.cbPort->currentIndex(), 0);
     EXPECT_EQ(ctx.chosenPort, "");
 }
