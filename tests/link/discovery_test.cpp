@@ -249,20 +249,6 @@ INSTANTIATE_TEST_SUITE_P(
                     RetryCase{"Escape", true, "+++", 5, "", true}, RetryCase{"HangUp", true, "ATH", 5, "", true}),
     [](const auto& info) { return std::string(info.param.name); });
 
-// A failed query leaves the connection waiting to drop what comes next.
-TEST_F(DiscoveryTest, DiscardDropsTheNextDataEvenWithOk)
-{
-    rig.backend.com(1).respond = taAnswering("QM7A1-HXN"); // the queries go unanswered
-    rig.link->requestQuery();
-    ASSERT_TRUE(rig.runUntil([&] { return rig.state() == tsDiscard; }));
-    ASSERT_EQ(rig.screen.lastMessage(), "Query Setting failed, please check the TA!");
-    rig.backend.com(1).feed("Vela.Net Davo\r\nOK\r\n");
-    rig.clock.advance(60);
-    EXPECT_EQ(rig.state(), tsIdentify);
-    EXPECT_EQ(rig.exchange().replyBuffer, "");
-    EXPECT_EQ(rig.backend.com(1).countLine("AT1S0?"), 1);
-}
-
 // No list has an X.25 group this near its end; the skip stops at the end
 // all the same.
 TEST_F(DiscoveryTest, X25GroupNearTheEndOfAQueryFinishesWithFullGauge)

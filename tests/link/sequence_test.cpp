@@ -224,9 +224,10 @@ TEST_P(EitherSequence, SevenUnansweredSendsFailAndTheNextDataIsDropped)
         EXPECT_EQ(textOf(rig.ctx.workingProfile.magic), "TAPRF1.0");
         EXPECT_EQ(textOf(rig.ctx.workingProfile.dataPort1.dn), "");
     }
-    rig.port().WriteString("AT\r"); // some answer arrives
+    rig.port().WriteString("AT\r"); // some answer arrives, OK and all
     rig.clock.advance(200);
     EXPECT_EQ(rig.state(), tsIdentify);
+    EXPECT_EQ(rig.exchange().replyBuffer, "");
 }
 
 TEST_P(EitherSequence, NoCarrierEndsItForGood)

@@ -85,16 +85,5 @@ INSTANTIATE_TEST_SUITE_P(AllSwitches, DefaultProfileTest,
                          ::testing::Values(Switches{false, false}, Switches{false, true}, Switches{true, false},
                                            Switches{true, true}));
 
-TEST(DefaultProfile, FreshRecordWithoutDateTimeKeepsEmptyDateAndZeroFlag)
-{
-    TaProfile profile{};
-    buildDefaultProfile(profile, false, false);
-    EXPECT_EQ(textOf(profile.sysDate), "");
-    EXPECT_EQ(profile.sendDateTime, 0);
-    EXPECT_EQ(profile.dataPort1.x25WindowSize, 0);
-    EXPECT_EQ(profile.dataPort2.mpAddThreshold, 35);
-    EXPECT_EQ(profile.dataPort2.mpDropThreshold, 25);
-}
-
 } // namespace
 } // namespace ta
