@@ -271,6 +271,7 @@ struct MissingGroupCase {
     std::vector<std::pair<const char*, int>> sends;
     std::pair<const char*, int> screenCalls;
     bool clockSwitchAfter;
+    friend void PrintTo(const MissingGroupCase& c, std::ostream* os) { *os << c.name; }
 };
 
 class MissingGroupTest : public testing::TestWithParam<MissingGroupCase> {};

@@ -18,6 +18,11 @@ using link::Switches;
 struct SwitchCase {
     std::vector<std::string> arguments;
     bool Switches::*flag;
+    friend void PrintTo(const SwitchCase& c, std::ostream* os)
+    {
+        for (const std::string& argument : c.arguments)
+            *os << '[' << argument << ']';
+    }
 };
 
 class SwitchParsing : public ::testing::TestWithParam<SwitchCase> {};
