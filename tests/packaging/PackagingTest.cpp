@@ -70,8 +70,11 @@ TEST_F(PackagingTest, ProgramsAnswerVersionAndBadArgumentsWithoutADisplay)
         const Outcome run = sh(quoted(program.path) + " --version");
         EXPECT_EQ(run.exitCode, 0) << program.name << ": " << run.err;
         EXPECT_EQ(run.out, std::string(program.name) + " " + ta::kProgramVersion + "\n");
+        const Outcome refused = sh(quoted(program.path) + " --bogus");
+        EXPECT_EQ(refused.exitCode, 2) << program.name;
+        EXPECT_EQ(refused.err.rfind(std::string(program.name) + ": ", 0), 0u) << refused.err;
     }
-    for (const char* arguments : {"--bogus", "a.cfg b.cfg", "-x /B:1"}) {
+    for (const char* arguments : {"a.cfg b.cfg", "-x /B:1"}) {
         const Outcome run = sh(quoted(TAUTIL_PATH) + " " + arguments);
         EXPECT_EQ(run.exitCode, 2) << arguments << ": " << run.err;
         EXPECT_NE(run.err.find("Usage: tautil"), std::string::npos) << run.err;

@@ -44,11 +44,4 @@ TEST(TasimProgram, AnswersOnItsPseudoTerminalAndStopsCleanly)
     EXPECT_EQ(tasim.stop(), 0);
 }
 
-TEST(TasimProgram, RefusesUnknownOptions)
-{
-    Tasim tasim({"--remote-colour", "red"});
-    EXPECT_EQ(tasim.path(), "");
-    EXPECT_EQ(tasim.wait(), 2);
-}
-
 } // namespace
