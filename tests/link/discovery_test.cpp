@@ -197,7 +197,7 @@ INSTANTIATE_TEST_SUITE_P(
         ReplyCase{"NoIdentificationWord", always("SOME MODEM\r\nOK\r\n"), 0, false},
         ReplyCase{"OkWithoutLineFeed", always("Vela.Net Davo\r\nOK\r"), 0, false},
         ReplyCase{"LowerCaseOk", always("Vela.Net Davo\nok\n"), 0, false}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& test) { return std::string(test.param.name); });
 
 // Each step goes out as often as its rule says, then fails with its own
 // message or goes on without it; a step at the program's end ends it.
@@ -247,7 +247,7 @@ INSTANTIATE_TEST_SUITE_P(
                     RetryCase{"RemoteSetup", true, "ATC0=1%P5=95", 5, "Cannot find a TA to make a remote call!",
                               false},
                     RetryCase{"Escape", true, "+++", 5, "", true}, RetryCase{"HangUp", true, "ATH", 5, "", true}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& test) { return std::string(test.param.name); });
 
 // No list has an X.25 group this near its end; the skip stops at the end
 // all the same.

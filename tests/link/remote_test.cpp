@@ -185,7 +185,7 @@ INSTANTIATE_TEST_SUITE_P(
         EndCase{"LocalC0Unreadable", sim::DialOutcome::Connect, Twist::LocalC0NotANumber,
                 "Cannot find a TA to make a remote call!", false, false}),
                      testing::Bool()),
-    [](const auto& info) { return std::string(std::get<0>(info.param).name) + (std::get<1>(info.param) ? "Exit" : "End"); });
+    [](const auto& test) { return std::string(std::get<0>(test.param).name) + (std::get<1>(test.param) ? "Exit" : "End"); });
 
 // The line died with the call up: the escape goes out five times, 1.5 s
 // apart; then the editor comes back (the call may still be up), or, from

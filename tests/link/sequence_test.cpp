@@ -103,7 +103,7 @@ INSTANTIATE_TEST_SUITE_P(
                     VariantCase{"Rs232NoPrefix", "--no-prefix", false, false, false, 1, 73},
                     VariantCase{"BasicModel", "--model QM7A1-HXN --one-digit-date", true, false, true, 1, 81},
                     VariantCase{"UnknownModelLosesGroups", "--model OTHER", true, true, true, 1, 78}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& test) { return std::string(test.param.name); });
 
 // A slow TA, one that answers once after the step's timeout, or one that
 // chatters, gives the same profile as a prompt one: a late answer to an
@@ -140,7 +140,7 @@ INSTANTIATE_TEST_SUITE_P(Tas, LateReplyQueryTest,
                                          // RING lands before most echoes.
                                          LateCase{"SlowAndChatty", "--reply-latency-ms 5 --chatter RING --chatter-ms 2",
                                                   false}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& test) { return std::string(test.param.name); });
 
 // Chatter can neither keep a step from timing out nor grow the reply buffer:
 // the query ends within its retry budget (seven sends, a second apart).
@@ -180,7 +180,7 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(ChatterCase{"RingAfterANonNumber", "--chatter RING --chatter-ms 100", true},
                     ChatterCase{"OkFloodAfterANonNumber", "--chatter OK --chatter-ms 20", true},
                     ChatterCase{"NoiseWhileSilent", "--chatter " + std::string(200, '~') + " --chatter-ms 2", false}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& test) { return std::string(test.param.name); });
 
 // What holds for the query and the submit alike.
 class EitherSequence : public testing::TestWithParam<bool> {
@@ -197,7 +197,7 @@ protected:
 };
 
 INSTANTIATE_TEST_SUITE_P(Sequences, EitherSequence, testing::Bool(),
-                         [](const auto& info) { return info.param ? "Submit" : "Query"; });
+                         [](const auto& test) { return test.param ? "Submit" : "Query"; });
 
 // Seven sends without an answer end the sequence with its message; the
 // connection then drops the next data it receives and starts over.
@@ -308,7 +308,7 @@ INSTANTIATE_TEST_SUITE_P(
                          false},
         MissingGroupCase{"SubmitClock", true, "--no-datetime", {{"AT$T0=", 7}, {"AT$T1=", 0}}, {"hideSysDateTime", 0},
                          true}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& test) { return std::string(test.param.name); });
 
 TEST(QuerySequence, TheRetryBudgetIsSharedAcrossEntries)
 {

@@ -289,7 +289,7 @@ INSTANTIATE_TEST_SUITE_P(Settings, LineSetting,
         LineCase{"StopBits", [](auto& d) { d.setStopBits(sb1HALFBITS); },
                  [](const auto& l) { return l.stopBits == StopBits::OneHalf; }},
         LineCase{"Parity", [](auto& d) { d.setParity(ptMARK); }, [](const auto& l) { return l.parity == Parity::Mark; }}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& test) { return std::string(test.param.name); });
 
 TEST_F(DriverOpen, LineCarriesDtrAndFlowLimitsFromTheProperties)
 {

@@ -223,8 +223,8 @@ TEST_P(GoldenTranscript, PlaysAsWritten)
     player.finish();
 }
 
-INSTANTIATE_TEST_SUITE_P(Files, GoldenTranscript, testing::ValuesIn(transcripts()), [](const auto& info) {
-    std::string name = info.param;
+INSTANTIATE_TEST_SUITE_P(Files, GoldenTranscript, testing::ValuesIn(transcripts()), [](const auto& test) {
+    std::string name = test.param;
     std::replace(name.begin(), name.end(), '-', '_');
     return name;
 });

@@ -169,9 +169,9 @@ int FakePort::count(std::string_view text) const
     return n;
 }
 
-int FakePort::countLine(std::string_view line) const
+int FakePort::countLine(std::string_view text) const
 {
-    return static_cast<int>(std::count_if(sent.begin(), sent.end(), [line](const SentLine& s) { return s.text == line; }));
+    return static_cast<int>(std::count_if(sent.begin(), sent.end(), [text](const SentLine& s) { return s.text == text; }));
 }
 
 std::vector<std::string> FakePort::sentLines() const

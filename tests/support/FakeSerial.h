@@ -62,7 +62,7 @@ public:
     int opens = 0, applyCount = 0, writeCalls = 0, waitCalls = 0, inQueueCalls = 0;
     bool isOpen() const { return open_; }
     int count(std::string_view text) const;     // occurrences in written
-    int countLine(std::string_view line) const; // in sent
+    int countLine(std::string_view text) const; // in sent
     std::vector<std::string> sentLines() const;
     // The open device's ready handler; empty when there is none.
     std::function<void()> readyHandler() const

@@ -72,9 +72,9 @@ INSTANTIATE_TEST_SUITE_P(Variants, DetailTreeVariant,
                                            VariantCase{false, 2, {"TA"}, branch(" USB Port"), 22},
                                            VariantCase{false, 3, {"TA"}, branch(" RS232 Port") + branch(" USB Port"), 2},
                                            VariantCase{false, 0, {"TA"}, {}, 12}),
-                         [](const auto& info) {
-                             return std::string(info.param.countryOption ? "Country" : "Variant") +
-                                    std::to_string(info.param.variant);
+                         [](const auto& test) {
+                             return std::string(test.param.countryOption ? "Country" : "Variant") +
+                                    std::to_string(test.param.variant);
                          });
 
 TEST(DetailTree, RepeatedPruningChangesNothingMore)

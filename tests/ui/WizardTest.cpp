@@ -201,7 +201,7 @@ TEST_P(WizardFileLoad, RefusesWhatIsNoProfileAndHandsOverWhatIs)
 }
 
 INSTANTIATE_TEST_SUITE_P(Doors, WizardFileLoad, ::testing::Bool(),
-                         [](const auto& info) { return info.param ? "CommandLine" : "ReadFromFilePage"; });
+                         [](const auto& test) { return test.param ? "CommandLine" : "ReadFromFilePage"; });
 
 TEST_F(WizardTest, DefaultSettingsHandOverWithTheDefaultProfile)
 {
@@ -268,9 +268,9 @@ INSTANTIATE_TEST_SUITE_P(Keys, WizardKeys,
                                            WizardKey{"eRemoteTel", Qt::Key_Enter, true, false},
                                            WizardKey{"btnCancel", Qt::Key_Return, false, true},
                                            WizardKey{"eRemoteTel", Qt::Key_Escape, false, true}),
-                         [](const auto& info) {
-                             const bool escape = info.param.key == Qt::Key_Escape;
-                             return std::string(info.param.focus) + (escape ? "Escape" : "Enter");
+                         [](const auto& test) {
+                             const bool escape = test.param.key == Qt::Key_Escape;
+                             return std::string(test.param.focus) + (escape ? "Escape" : "Enter");
                          });
 
 TEST_F(WizardTest, TheKeyboardAloneChoosesTheSourceAndLoads)
