@@ -101,13 +101,6 @@ TEST_F(Download, BlockNumbersWrapAfter255)
     EXPECT_EQ(ta.receivedImage().size(), 257u * 128);
 }
 
-TEST_F(Download, OutOfStepBlockCancels)
-{
-    enterDownload();
-    EXPECT_EQ(send(block(2, pattern(128, 0))), one(X::CAN));
-    EXPECT_EQ(ta.mode(), SimTa::Mode::Command);
-}
-
 TEST_F(Download, StartRequestRepeatsUntilTheFirstBlock)
 {
     enterDownload();
@@ -124,40 +117,45 @@ TEST_F(Download, StartRequestRepeatsUntilTheFirstBlock)
     EXPECT_EQ(ta.takeOutput(), one(X::NAK)) << "a block that stalls is asked for again";
 }
 
+// The TA cancels: told to after N good blocks, at a block out of step, or
+// at once; then it answers commands again.
 struct CancelCase {
-    int after;
+    const char* name;
+    int after;    // -1: not told to
+    int outOfStep; // the block number sent after the first good ones, 0: none
+    bool now;
     int acks;
+    friend void PrintTo(const CancelCase& c, std::ostream* os) { *os << c.name; }
 };
 
 class DownloadCancel : public testing::TestWithParam<CancelCase> {};
 
-TEST_P(DownloadCancel, CanAfterNBlocks)
+TEST_P(DownloadCancel, SendsCanAndGoesBackToCommands)
 {
+    const CancelCase& c = GetParam();
     SimTaOptions options;
-    options.cancelAfterBlocks = GetParam().after;
+    options.cancelAfterBlocks = c.after;
     SimTa ta(options);
     ta.receive("AT$D99\r", 0);
     EXPECT_EQ(ta.takeOutput(), "C");
     std::string answers;
+    if (c.now)
+        ta.cancelDownloadNow();
     for (int n = 1; n <= 3 && ta.mode() == SimTa::Mode::Download; ++n) {
-        ta.receive(block(uint8_t(n), pattern(128, 0)), 0);
+        ta.receive(block(static_cast<uint8_t>(n == 1 && c.outOfStep ? c.outOfStep : n), pattern(128, 0)), 0);
         answers += ta.takeOutput();
     }
-    EXPECT_EQ(answers, std::string(std::size_t(GetParam().acks), char(X::ACK)) + one(X::CAN));
+    answers += ta.takeOutput();
+    EXPECT_EQ(answers, std::string(static_cast<std::size_t>(c.acks), static_cast<char>(X::ACK)) + one(X::CAN));
     EXPECT_EQ(ta.mode(), SimTa::Mode::Command);
     EXPECT_EQ(ta.downloadsCompleted(), 0);
     EXPECT_TRUE(endsOk(talk(ta, "AT")));
 }
 
-INSTANTIATE_TEST_SUITE_P(Blocks, DownloadCancel, testing::Values(CancelCase{0, 0}, CancelCase{2, 2}));
-
-TEST_F(Download, CancelNow)
-{
-    enterDownload();
-    ta.cancelDownloadNow();
-    EXPECT_EQ(ta.takeOutput(), one(X::CAN));
-    EXPECT_EQ(ta.mode(), SimTa::Mode::Command);
-}
+INSTANTIATE_TEST_SUITE_P(Ways, DownloadCancel,
+                         testing::Values(CancelCase{"AtOnce", 0, 0, false, 0}, CancelCase{"AfterTwo", 2, 0, false, 2},
+                                         CancelCase{"OutOfStep", -1, 2, false, 0}, CancelCase{"Now", -1, 0, true, 0}),
+                         [](const auto& test) { return std::string(test.param.name); });
 
 TEST(Reboot, FarTaWaitsForTheRebootCommandAfterItsDownload)
 {
