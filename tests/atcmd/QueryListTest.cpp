@@ -31,8 +31,8 @@ TEST(QueryList, LongestListAsksForEveryIdInOrder)
     options.x25OnD = true;
     const auto list = buildQueryList(options);
     ASSERT_EQ(list.size(), 135u);
-    for (int i = 0; i < 135; ++i)
-        EXPECT_EQ(list[i].id, i + 1);
+    for (std::size_t i = 0; i < list.size(); ++i)
+        EXPECT_EQ(list[i].id, static_cast<int>(i + 1));
     EXPECT_EQ(bodies(list, 5), (std::vector<std::string>{"I3", "$P5?", "", "1%S?", "1%P2?"}));
     EXPECT_EQ(list[51].key, "2%S");
     EXPECT_EQ(list[49].key, "1-P0");
@@ -87,7 +87,7 @@ TEST(QueryList, UsbOnlyPrefixedTaStartsWithItsOwnBlock)
 TEST(QueryList, EveryCombinationIsOrderedAndConsistent)
 {
     for (int bits = 0; bits < 32; ++bits) {
-        for (uint8_t variant : {1, 2, 3}) {
+        for (uint8_t variant = 1; variant <= 3; ++variant) {
             Options o;
             o.noPortPrefix = bits & 1;
             o.remote = bits & 2;

@@ -1,12 +1,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstddef>
 #include <string>
 #include <vector>
 
 #include "atcmd/SubmitBatch.h"
 #include "atcmd/WriteCheck.h"
 #include "profile/DefaultProfile.h"
+#include "tests/support/CaseName.h"
 
 namespace ta::atcmd {
 namespace {
@@ -39,6 +41,13 @@ Lines joined(std::initializer_list<Lines> parts)
 std::size_t indexOf(const Lines& batch, const std::string& line)
 {
     return std::size_t(std::find(batch.begin(), batch.end(), line) - batch.begin());
+}
+
+// The count lines of the batch from index at on.
+Lines linesFrom(const Lines& batch, std::size_t at, std::size_t count)
+{
+    const auto first = batch.begin() + static_cast<std::ptrdiff_t>(at);
+    return Lines(first, first + static_cast<std::ptrdiff_t>(count));
 }
 
 TEST(SubmitBatch, DefaultProfileOnPrefixedRs232Ta)
@@ -82,7 +91,7 @@ TEST(SubmitBatch, FixedMultilinkSendsFixedValuesWhateverIsStored)
     const Lines batch = buildSubmitBatch(profile, Options{});
     const std::size_t at = indexOf(batch, "2C1=1");
     ASSERT_LT(at + 3, batch.size());
-    EXPECT_EQ(Lines(batch.begin() + at, batch.begin() + at + 4), (Lines{"2C1=1", "2%M3=0", "2%M4=0", "2%M5=1"}));
+    EXPECT_EQ(linesFrom(batch, at, 4), (Lines{"2C1=1", "2%M3=0", "2%M4=0", "2%M5=1"}));
     EXPECT_LT(indexOf(batch, "1C1=0"), batch.size()); // port 1 keeps its stored values
     EXPECT_LT(indexOf(batch, "1%M3=35"), batch.size());
 }
@@ -117,7 +126,7 @@ TEST(SubmitBatch, X25RunFollowsChapAndChargeClearsPrecedeDateTime)
     const Lines batch = buildSubmitBatch(profile, options);
     const std::size_t chap = indexOf(batch, "2%M1=0");
     ASSERT_LT(chap + 9, batch.size());
-    EXPECT_EQ(Lines(batch.begin() + chap + 1, batch.begin() + chap + 10),
+    EXPECT_EQ(linesFrom(batch, chap + 1, 9),
               (Lines{"2-X=", "2-B3=0", "2-B0=2", "2-B1=7", "2-B5=0", "2-B6=7", "2-B4=0", "2-B2=0", "2-B7=0"}));
     EXPECT_EQ(batch[chap + 10], "2&C1");
     EXPECT_EQ(indexOf(batch, "$C0=0") + 1, indexOf(batch, "$C1=0"));
@@ -157,7 +166,7 @@ TEST(SubmitBatch, BareLocalAndSizeLimitsOverEveryCombination)
 {
     const TaProfile profile = defaults();
     for (int bits = 0; bits < 64; ++bits) {
-        for (uint8_t variant : {1, 2, 3}) {
+        for (uint8_t variant = 1; variant <= 3; ++variant) {
             Options o;
             o.noPortPrefix = bits & 1;
             o.remote = bits & 2;
@@ -243,7 +252,7 @@ TEST_P(ReadBack, ListsTheFieldsTheTaDidNotTake)
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, ReadBack, testing::ValuesIn(kReadBackCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         ta::testsupport::CaseName());
 
 } // namespace
 } // namespace ta::atcmd

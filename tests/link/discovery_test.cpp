@@ -2,6 +2,7 @@
 // against scripted ports on virtual time.
 #include "LinkRig.h"
 #include "ScriptedPort.h"
+#include "tests/support/CaseName.h"
 
 #include <gtest/gtest.h>
 
@@ -249,7 +250,7 @@ INSTANTIATE_TEST_SUITE_P(
                     RetryCase{"RemoteSetup", true, "ATC0=1%P5=95", 5, "Cannot find a TA to make a remote call!",
                               false},
                     RetryCase{"Escape", true, "+++", 5, "", true}, RetryCase{"HangUp", true, "ATH", 5, "", true}),
-    [](const auto& info) { return std::string(info.param.name); });
+    ta::testsupport::CaseName());
 
 // A failed query leaves the connection waiting to drop what comes next.
 TEST_F(DiscoveryTest, DiscardDropsTheNextDataEvenWithOk)

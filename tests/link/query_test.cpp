@@ -4,6 +4,7 @@
 #include "tests/support/TaStore.h"
 
 #include "profile/DefaultProfile.h"
+#include "tests/support/CaseName.h"
 
 #include <gtest/gtest.h>
 
@@ -94,7 +95,7 @@ INSTANTIATE_TEST_SUITE_P(
         VariantCase{"Rs232NoPrefix", sim::Model::QM7B2, false, false, false, false, false, false, 1, 73},
         VariantCase{"BasicModel", sim::Model::QM7A1, true, false, true, false, true, true, 1, 81},
         VariantCase{"UnknownModelLosesGroups", sim::Model::Other, true, false, true, true, true, false, 1, 78}),
-    [](const auto& info) { return std::string(info.param.name); });
+    ta::testsupport::CaseName());
 
 // A slow TA, or one that answers once after the step's timeout, gives the
 // same profile as a prompt one: a late answer to an earlier command is told
@@ -129,7 +130,7 @@ TEST_P(LateReplyQueryTest, GivesTheSameProfileAsAPromptTa)
 INSTANTIATE_TEST_SUITE_P(Tas, LateReplyQueryTest,
                          testing::Values(LateCase{"Slow", 15, 0, false}, LateCase{"SlowAndOneLate", 15, 20, true},
                                          LateCase{"OneLate", 0, 9, false}, LateCase{"FirstEntryLate", 30, 5, true}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         ta::testsupport::CaseName());
 
 // Chatter can neither keep a step from timing out nor grow the reply buffer:
 // the query ends within its retry budget (seven sends, a second apart).
@@ -172,7 +173,7 @@ INSTANTIATE_TEST_SUITE_P(Lines, ChatterQueryTest,
                          testing::Values(ChatterCase{"RingAfterANonNumber", "RING", 100, true},
                                          ChatterCase{"OkFloodAfterANonNumber", "OK", 20, true},
                                          ChatterCase{"NoiseWhileSilent", std::string(200, '~'), 2, false}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         ta::testsupport::CaseName());
 
 struct QueryTest : testing::Test {
     QueryRig rig;

@@ -1,6 +1,7 @@
 // The remote TA: set-up of the local TA, the call, the query through it, and
 // the hang-up at exit, on virtual time.
 #include "LinkRig.h"
+#include "tests/support/CaseName.h"
 #include "tests/support/SimBackend.h"
 #include "tests/support/TaStore.h"
 
@@ -225,7 +226,7 @@ INSTANTIATE_TEST_SUITE_P(
                 false, true},
         EndCase{"LocalC0Unreadable", sim::DialOutcome::Connect, Twist::LocalC0NotANumber,
                 "Cannot find a TA to make a remote call!", false, false}),
-    [](const auto& info) { return std::string(info.param.name); });
+    ta::testsupport::CaseName());
 
 // The line died with the call up: the escape goes out five times, 1.5 s
 // apart; then the editor comes back (the call may still be up), or, from

@@ -4,6 +4,7 @@
 #include "tests/support/SimBackend.h"
 
 #include "profile/DefaultProfile.h"
+#include "tests/support/CaseName.h"
 
 #include <gtest/gtest.h>
 
@@ -178,7 +179,7 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(QuirkCase{"LostEndAnswer", false, true, false}, QuirkCase{"LostEndAnswerRemote", true, true, false},
                     QuirkCase{"OkToTheDownloadCommand", false, false, true},
                     QuirkCase{"BothRemote", true, true, true}),
-    [](const auto& info) { return std::string(info.param.name); });
+    ta::testsupport::CaseName());
 
 // The transfer on the connection a submit left open, against a TA that has
 // fallen silent: the test plays the receiver.

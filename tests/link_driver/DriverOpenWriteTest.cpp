@@ -2,6 +2,7 @@
 // scripted device in virtual time.
 #include "FakeSerial.h"
 #include "link/CPDrv.h"
+#include "tests/support/CaseName.h"
 
 #include <gtest/gtest.h>
 
@@ -114,7 +115,7 @@ INSTANTIATE_TEST_SUITE_P(Settings, LineSetting,
         LineCase{"StopBits", [](auto& d) { d.setStopBits(sb1HALFBITS); },
                  [](const auto& l) { return l.stopBits == StopBits::OneHalf; }},
         LineCase{"Parity", [](auto& d) { d.setParity(ptMARK); }, [](const auto& l) { return l.parity == Parity::Mark; }}),
-    [](const auto& info) { return std::string(info.param.name); });
+    ta::testsupport::CaseName());
 
 TEST_F(DriverOpen, LineCarriesDtrAndFlowLimitsFromTheProperties)
 {

@@ -8,6 +8,7 @@
 #include "link/qt/QtClock.h"
 
 #include "QtEventLoop.h"
+#include "tests/support/CaseName.h"
 
 #include <QElapsedTimer>
 #include <gtest/gtest.h>
@@ -190,8 +191,6 @@ const auto kTermiosCases = ::testing::Values(
     TermiosCase{"XonXoff", [](auto& d) { d.setSwFlow(sfXONXOFF); }, CRTSCTS, 0, IXON | IXOFF | IXANY,
                 IXON | IXOFF});
 
-std::string caseName(const ::testing::TestParamInfo<TermiosCase>& info) { return info.param.name; }
-
 void expectRawWithFlowCharacters(const termios& tio)
 {
     EXPECT_EQ(tio.c_lflag & (ICANON | ECHO | ISIG | IEXTEN), 0u);
@@ -222,7 +221,7 @@ TEST_P(LineMapping, PropertiesBecomeTermiosFlags)
     expectRawWithFlowCharacters(tio);
 }
 
-INSTANTIATE_TEST_SUITE_P(Settings, LineMapping, kTermiosCases, caseName);
+INSTANTIATE_TEST_SUITE_P(Settings, LineMapping, kTermiosCases, ta::testsupport::CaseName());
 
 class LineFlags : public LineOnTheTerminal, public ::testing::WithParamInterface<TermiosCase> {};
 
@@ -239,7 +238,7 @@ TEST_P(LineFlags, ReachThePseudoTerminal)
     expectRawWithFlowCharacters(tio);
 }
 
-INSTANTIATE_TEST_SUITE_P(Settings, LineFlags, kTermiosCases, caseName);
+INSTANTIATE_TEST_SUITE_P(Settings, LineFlags, kTermiosCases, ta::testsupport::CaseName());
 
 TEST_F(LineOnTheTerminal, TableAndCustomRatesReachTheKernel)
 {
@@ -370,7 +369,7 @@ INSTANTIATE_TEST_SUITE_P(Ways, PortHeldElsewhere, ::testing::Values(
     HolderCase{"Flock", [](int fd) { return ::flock(fd, LOCK_EX | LOCK_NB) == 0; }, PortProblem::InUse},
     HolderCase{"ExclusiveMode", [](int fd) { return ::ioctl(fd, TIOCEXCL) == 0; }, PortProblem::Exclusive},
     HolderCase{"LockFile", nullptr, PortProblem::InUse}),
-    [](const auto& info) { return std::string(info.param.name); });
+    ta::testsupport::CaseName());
 
 TEST_F(PassedOver, ExclusiveFlagLeftBehindOnAPseudoTerminalIsNoHolderForRoot)
 {
@@ -431,7 +430,7 @@ INSTANTIATE_TEST_SUITE_P(Kinds, UnprivilegedOpen, ::testing::Values(
     UnprivilegedCase{"NoAccess", 0, false, PortProblem::PermissionDenied},
     UnprivilegedCase{"ExclusiveHolder", 0666, true, PortProblem::Exclusive},
     UnprivilegedCase{"Free", 0666, false, PortProblem::None}),
-    [](const auto& info) { return std::string(info.param.name); });
+    ta::testsupport::CaseName());
 
 } // namespace
 } // namespace ta::link::test

@@ -295,8 +295,8 @@ TEST_P(GoldenTranscript, PlaysAsWritten)
     player.finish();
 }
 
-INSTANTIATE_TEST_SUITE_P(Files, GoldenTranscript, testing::ValuesIn(transcripts()), [](const auto& info) {
-    std::string name = info.param;
+INSTANTIATE_TEST_SUITE_P(Files, GoldenTranscript, testing::ValuesIn(transcripts()), [](const auto& testCase) {
+    std::string name = testCase.param;
     std::replace_if(name.begin(), name.end(), [](char c) { return !std::isalnum(static_cast<unsigned char>(c)); }, '_');
     return name;
 });

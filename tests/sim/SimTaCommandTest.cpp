@@ -1,4 +1,5 @@
 #include "tests/sim/SimTestUtil.h"
+#include "tests/support/CaseName.h"
 
 #include <gtest/gtest.h>
 
@@ -48,7 +49,7 @@ INSTANTIATE_TEST_SUITE_P(
         IdentCase{"Other", with([](auto& o) { o.model = Model::Other; }), "ATI10I30", {}, {"QM7A1-HXN", "QM7B2-HXN"}},
         IdentCase{"Firmware", with([](auto& o) { o.firmware = "3.07b"; }), "ATI3", {"\n3.07b\n"}, {}},
         IdentCase{"EmptyLine", {}, "AT", {}, {"ERROR"}}),
-    [](const auto& info) { return std::string(info.param.name); });
+    ta::testsupport::CaseName());
 
 TEST(SimTaEcho, OffUntilE1ThenEveryReplyStartsWithTheCommandLine)
 {
@@ -105,7 +106,7 @@ INSTANTIATE_TEST_SUITE_P(
         RefusedCase{"ChargeSetToValue", SimTaOptions{}, "AT$C0=5"},
         RefusedCase{"FirmwareAssigned", SimTaOptions{}, "ATI3=1"},
         RefusedCase{"UnknownInfo", SimTaOptions{}, "ATI7"}),
-    [](const auto& info) { return std::string(info.param.name); });
+    ta::testsupport::CaseName());
 
 struct PortCase {
     const char* name;
@@ -147,7 +148,7 @@ INSTANTIATE_TEST_SUITE_P(
                     PortCase{"SelectOneOverUsb", bare(true), {"AT$P3=1"}, 1},
                     PortCase{"BackToDefault", bare(true), {"AT$P3=1", "AT$P3=0"}, 2},
                     PortCase{"PrefixTaBareKey", SimTaOptions{}, {}, 1}),
-    [](const auto& info) { return std::string(info.param.name); });
+    ta::testsupport::CaseName());
 
 TEST(PortAddressingPrefix, DigitSelectsThePort)
 {

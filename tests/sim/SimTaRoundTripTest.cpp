@@ -11,6 +11,7 @@
 #include "atcmd/SubmitBatch.h"
 #include "profile/DefaultProfile.h"
 #include "profile/FieldValue.h"
+#include "tests/support/CaseName.h"
 
 #include <gtest/gtest.h>
 
@@ -92,7 +93,7 @@ INSTANTIATE_TEST_SUITE_P(
                     TripCase{"PrefixOneDigitDate", taWith(true, false, true), programWith(false, 1, false, false)},
                     TripCase{"BareRemoteFramed", taWith(false, false, false), programWith(true, 3, true, true)},
                     TripCase{"BareLocalUsb", taWith(false, true, true), programWith(true, 2, false, false)}),
-    [](const auto& info) { return std::string(info.param.name); });
+    ta::testsupport::CaseName());
 
 // Every field of the record by name, the magic aside: texts up to their
 // terminator, numbers as they are.

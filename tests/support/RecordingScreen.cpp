@@ -130,7 +130,7 @@ int RecordingScreen::countPrefix(std::string_view prefix) const
 int RecordingScreen::indexOf(std::string_view call, int from) const
 {
     for (int i = std::max(from, 0); i < int(calls_.size()); ++i)
-        if (calls_[i] == call)
+        if (calls_[static_cast<std::size_t>(i)] == call)
             return i;
     return -1;
 }

@@ -42,7 +42,7 @@ TEST(GaugeValues, ProgressIsClampedToTheRange)
     values.setProgress(500);
     EXPECT_EQ(values.Progress(), 100);
     values.setMaxValue(INT_MAX);
-    values.setProgress((long long)INT_MAX + 10);
+    values.setProgress(static_cast<long long>(INT_MAX) + 10);
     EXPECT_EQ(values.Progress(), INT_MAX);
 }
 

@@ -113,8 +113,8 @@ INSTANTIATE_TEST_SUITE_P(Pairs, DetailThresholds,
                                            ThresholdCase{false, 2, 25, 25, 35, 25, true},
                                            ThresholdCase{false, 2, 35, 25, 25, 25, false},
                                            ThresholdCase{false, 1, 35, 25, 25, 25, true}),
-                         [](const auto& info) {
-                             const ThresholdCase& c = info.param;
+                         [](const auto& testCase) {
+                             const ThresholdCase& c = testCase.param;
                              return std::string(c.countryOption ? "Country" : "Variant") + std::to_string(c.variant) +
                                     "Add" + std::to_string(c.add) + "Drop" + std::to_string(c.drop) + "UsbAdd" +
                                     std::to_string(c.usbAdd) + "UsbDrop" + std::to_string(c.usbDrop);
@@ -427,7 +427,7 @@ TEST_P(DetailLayout, NothingIsCutAtTheFirstShowing)
 }
 
 INSTANTIATE_TEST_SUITE_P(Switches, DetailLayout, ::testing::Bool(),
-                         [](const auto& info) { return info.param ? "CountryOption" : "BothPorts"; });
+                         [](const auto& testCase) { return testCase.param ? "CountryOption" : "BothPorts"; });
 
 // What a screen reader reads as a field's label: its name, or for a list
 // (named by its current item on some systems) the labels linked to it.

@@ -47,7 +47,7 @@ bool hiddenGroup(const EditorHarness& h, const char* name) { return h.control<QW
 
 TEST(DetailTree, CountryOptionKeepsSystemAndRs232WhateverTheVariant)
 {
-    for (uint8_t variant : {1, 2, 3}) {
+    for (uint8_t variant = 1; variant <= 3; ++variant) {
         EditorHarness h(switches(true), variant);
         h.editor->presentEditor();
         EXPECT_EQ(treeOutline(h.editor->tree()), outline({"TA", " System"}, branch(" RS232 Port")))
@@ -89,7 +89,7 @@ INSTANTIATE_TEST_SUITE_P(Variants, DetailTreeVariant,
                                            VariantCase{2, branch(" USB Port"), 22},
                                            VariantCase{3, branch(" RS232 Port") + branch(" USB Port"), 2},
                                            VariantCase{0, {}, 12}),
-                         [](const auto& info) { return "Variant" + std::to_string(info.param.variant); });
+                         [](const auto& testCase) { return "Variant" + std::to_string(testCase.param.variant); });
 
 TEST(DetailTree, RepeatedPruningChangesNothingMore)
 {

@@ -311,9 +311,9 @@ INSTANTIATE_TEST_SUITE_P(Keys, WizardKeys,
                                            WizardKey{"eRemoteTel", Qt::Key_Enter, true, false},
                                            WizardKey{"btnCancel", Qt::Key_Return, false, true},
                                            WizardKey{"eRemoteTel", Qt::Key_Escape, false, true}),
-                         [](const auto& info) {
-                             const bool escape = info.param.key == Qt::Key_Escape;
-                             return std::string(info.param.focus) + (escape ? "Escape" : "Enter");
+                         [](const auto& testCase) {
+                             const bool escape = testCase.param.key == Qt::Key_Escape;
+                             return std::string(testCase.param.focus) + (escape ? "Escape" : "Enter");
                          });
 
 TEST_F(WizardTest, TheKeyboardAloneChoosesTheSourceAndLoads)
