@@ -10,8 +10,12 @@ all: build
 deps:
 	@tools/install-deps.sh
 
-$(BUILD)/build.ninja: CMakeLists.txt
-	cmake -S . -B $(BUILD) -G Ninja
+# Warnings in the project's own code are errors here and in CI (.ci/run);
+# `make TA_WERROR=OFF` builds with a compiler the code has not met yet.
+TA_WERROR ?= ON
+
+$(BUILD)/build.ninja: CMakeLists.txt Makefile
+	cmake -S . -B $(BUILD) -G Ninja -DTA_WERROR=$(TA_WERROR)
 
 build: deps $(BUILD)/build.ninja
 	cmake --build $(BUILD) -j $(JOBS)
@@ -35,11 +39,13 @@ package: build
 clean:
 	rm -rf $(BUILD)
 
-# Every test under AddressSanitizer and UBSan, in a build of its own.
+# Every test under AddressSanitizer and UBSan, in a build of its own. Its
+# warnings stay warnings: with the sanitizers gcc 12 warns falsely inside the
+# standard library (std::regex, maybe-uninitialized).
 ASAN_BUILD ?= build-asan
 .PHONY: sanitize
 sanitize: deps
-	cmake -S . -B $(ASAN_BUILD) -G Ninja -DTA_SANITIZE=ON
+	cmake -S . -B $(ASAN_BUILD) -G Ninja -DTA_SANITIZE=ON -DTA_WERROR=OFF
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	QT_QPA_PLATFORM=offscreen \
 	ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:strict_string_checks=1 \

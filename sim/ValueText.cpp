@@ -40,13 +40,13 @@ std::string withoutLeadingZero(const std::string& part)
 
 // "DD-MM-YYYY" or "HH:MM:SS" with the chosen components written without their
 // leading zero; text that is not of that shape is answered as stored.
-std::string shortened(const std::string& text, char sep, int componentsToShorten)
+std::string shortened(const std::string& text, char sep, std::size_t componentsToShorten)
 {
     std::vector<std::string> parts = split(text, sep);
     if (parts.size() != 3)
         return text;
     std::string out;
-    for (int i = 0; i < 3; ++i) {
+    for (std::size_t i = 0; i < 3; ++i) {
         if (i > 0)
             out += sep;
         out += i < componentsToShorten ? withoutLeadingZero(parts[i]) : parts[i];
@@ -56,16 +56,16 @@ std::string shortened(const std::string& text, char sep, int componentsToShorten
 
 // Accepts one- or two-digit components (the last one of a date has four) and
 // keeps them with two digits.
-std::optional<std::string> normalised(std::string_view value, char sep, int lastWidth)
+std::optional<std::string> normalised(std::string_view value, char sep, std::size_t lastWidth)
 {
     std::vector<std::string> parts = split(value, sep);
     if (parts.size() != 3)
         return std::nullopt;
     std::string out;
-    for (int i = 0; i < 3; ++i) {
+    for (std::size_t i = 0; i < 3; ++i) {
         const std::string& part = parts[i];
         bool last = i == 2;
-        std::size_t maxWidth = last ? std::size_t(lastWidth) : 2;
+        std::size_t maxWidth = last ? lastWidth : 2;
         if (!allDigits(part) || part.size() > maxWidth || (last && lastWidth == 4 && part.size() != 4))
             return std::nullopt;
         if (i > 0)

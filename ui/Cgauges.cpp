@@ -62,10 +62,10 @@ GaugeRangeError::GaugeRangeError(long long low, long long high)
 // 64-bit arithmetic: the span of two 32-bit limits does not fit in 32 bits.
 int GaugeValues::percentDone() const
 {
-    const long long span = (long long)max_ - min_;
+    const long long span = static_cast<long long>(max_) - min_;
     if (span == 0)
         return 0;
-    return int(((long long)progress_ - min_) * 100 / span);
+    return int((static_cast<long long>(progress_) - min_) * 100 / span);
 }
 
 bool GaugeValues::setProgress(long long value)
@@ -83,7 +83,7 @@ void GaugeValues::setMaxValue(int value)
     if (value == 0)
         return;
     if (value < min_)
-        throw GaugeRangeError((long long)min_ + 1, INT_MAX);
+        throw GaugeRangeError(static_cast<long long>(min_) + 1, INT_MAX);
     max_ = value;
     progress_ = std::min(progress_, max_);
 }
@@ -93,7 +93,7 @@ void GaugeValues::setMinValue(int value)
     if (value == min_)
         return;
     if (value > max_)
-        throw GaugeRangeError(-INT_MAX, (long long)max_ - 1);
+        throw GaugeRangeError(-INT_MAX, static_cast<long long>(max_) - 1);
     min_ = value;
     progress_ = std::max(progress_, min_);
 }
@@ -101,7 +101,7 @@ void GaugeValues::setMinValue(int value)
 int barLength(int percent, int span)
 {
     // Integer arithmetic: 29 * 0.01 * 100 is 28.999... in floating point.
-    return std::clamp(int((long long)percent * span / 100), 0, std::max(span, 0));
+    return std::clamp(int(static_cast<long long>(percent) * span / 100), 0, std::max(span, 0));
 }
 
 TCGauge::TCGauge(QWidget* parent) : QWidget(parent)
@@ -123,7 +123,7 @@ void TCGauge::SetProgress(int value)
 
 void TCGauge::AddProgress(int delta)
 {
-    values_.setProgress((long long)values_.Progress() + delta);
+    values_.setProgress(static_cast<long long>(values_.Progress()) + delta);
     update();
 }
 

@@ -53,9 +53,9 @@ void applySwitchText(link::Switches& switches, SwitchId id, std::string_view upp
 int switchOfArgument(std::string_view upperArgument)
 {
     const auto& table = switchTable();
-    for (int id = 0; id < kSwitchCount; ++id) {
+    for (std::size_t id = 0; id < kSwitchCount; ++id) {
         if (upperArgument.find(table[id].tag) != std::string_view::npos)
-            return id;
+            return static_cast<int>(id);
     }
     return -1;
 }
@@ -64,7 +64,7 @@ link::Switches readSwitches(const std::vector<std::string>& arguments)
 {
     link::Switches switches;
     const auto& table = switchTable();
-    for (int id = 0; id < kSwitchCount; ++id)
+    for (std::size_t id = 0; id < kSwitchCount; ++id)
         applySwitchText(switches, SwitchId(id), table[id].defaultText);
     for (const std::string& argument : arguments) {
         const std::string upper = upperAscii(argument);
@@ -79,7 +79,7 @@ std::string switchesHelpText()
 {
     link::Switches defaults = readSwitches({});
     std::string text;
-    for (int id = 0; id < kSwitchCount; ++id) {
+    for (std::size_t id = 0; id < kSwitchCount; ++id) {
         const SwitchInfo& info = switchTable()[id];
         text += "  ";
         text += info.tag;

@@ -5,6 +5,7 @@
 #include "link/Context.h"
 
 #include <array>
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -12,7 +13,7 @@
 namespace ta::ui {
 
 enum SwitchId { swDebugLog, swCountryOption, swX25OnD, swSysDateTime, swUsbSupport, swForceRemoteConfig };
-inline constexpr int kSwitchCount = 6;
+inline constexpr std::size_t kSwitchCount = 6;
 
 struct SwitchInfo {
     const char* tag;         // what an argument must contain, "/B:"

@@ -23,7 +23,7 @@ const QueryEntry* entryWithId(const std::vector<QueryEntry>& list, int id)
 TEST(QueryList, EveryCombinationIsOrderedAndConsistent)
 {
     for (int bits = 0; bits < 32; ++bits) {
-        for (uint8_t variant : {1, 2, 3}) {
+        for (uint8_t variant : {uint8_t{1}, uint8_t{2}, uint8_t{3}}) {
             Options o;
             o.noPortPrefix = bits & 1;
             o.remote = bits & 2;

@@ -6,6 +6,7 @@
 #include "atcmd/SubmitBatch.h"
 #include "atcmd/WriteCheck.h"
 #include "profile/DefaultProfile.h"
+#include "tests/support/CaseName.h"
 
 namespace ta::atcmd {
 namespace {
@@ -39,7 +40,7 @@ TEST(SubmitBatch, BareLocalAndSizeLimitsOverEveryCombination)
 {
     const TaProfile profile = defaults();
     for (int bits = 0; bits < 64; ++bits) {
-        for (uint8_t variant : {1, 2, 3}) {
+        for (uint8_t variant : {uint8_t{1}, uint8_t{2}, uint8_t{3}}) {
             Options o;
             o.noPortPrefix = bits & 1;
             o.remote = bits & 2;
@@ -125,7 +126,7 @@ TEST_P(ReadBack, ListsTheFieldsTheTaDidNotTake)
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, ReadBack, testing::ValuesIn(kReadBackCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         ta::testsupport::CaseName());
 
 } // namespace
 } // namespace ta::atcmd

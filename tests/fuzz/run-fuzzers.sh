@@ -4,8 +4,9 @@
 #
 #   run-fuzzers.sh --built DIR [--seconds N]
 #       the fuzz programs are already built in DIR (a TA_BUILD_FUZZERS build)
-#   run-fuzzers.sh --source SRC --build DIR --cc CLANG --cxx CLANG++ [--seconds N]
-#       configures and builds them first in DIR, a clang build of its own
+#   run-fuzzers.sh --source SRC --build DIR --cc CLANG --cxx CLANG++ [--werror ON|OFF] [--seconds N]
+#       configures and builds them first in DIR, a clang build of its own;
+#       --werror sets its TA_WERROR (otherwise DIR keeps the one it has)
 #
 # Exit status: 0 all ran clean, 1 a target failed (its log is printed),
 # 77 clang cannot build libFuzzer programs here (the run is skipped).
@@ -13,7 +14,7 @@ set -euo pipefail
 
 here="$(cd "$(dirname "$0")" && pwd)"
 targets=(profile_load reply_decode receive_dispatch upgrade_bytes valid_chars)
-seconds=3 built="" source="" build="" cc=clang cxx=clang++
+seconds=3 built="" source="" build="" cc=clang cxx=clang++ werror=""
 
 while [ $# -gt 0 ]; do
     case "$1" in
@@ -22,6 +23,7 @@ while [ $# -gt 0 ]; do
     --build) build="$2"; shift 2 ;;
     --cc) cc="$2"; shift 2 ;;
     --cxx) cxx="$2"; shift 2 ;;
+    --werror) werror="$2"; shift 2 ;;
     --seconds) seconds="$2"; shift 2 ;;
     *) echo "run-fuzzers.sh: unknown argument $1" >&2; exit 2 ;;
     esac
@@ -45,9 +47,11 @@ build_fuzzers() {
         exit 77
     fi
     mkdir -p "$build"
-    if [ ! -f "$build/build.ninja" ]; then
+    if [ ! -f "$build/build.ninja" ] ||
+        { [ -n "$werror" ] && ! grep -qx "TA_WERROR:BOOL=$werror" "$build/CMakeCache.txt"; }; then
         cmake -S "$source" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-            -DCMAKE_C_COMPILER="$cc" -DCMAKE_CXX_COMPILER="$cxx" -DTA_BUILD_FUZZERS=ON >"$build/configure.log" 2>&1 ||
+            -DCMAKE_C_COMPILER="$cc" -DCMAKE_CXX_COMPILER="$cxx" -DTA_BUILD_FUZZERS=ON \
+            ${werror:+-DTA_WERROR="$werror"} >"$build/configure.log" 2>&1 ||
             { cat "$build/configure.log" >&2; exit 1; }
     fi
     cmake --build "$build" --target fuzzers

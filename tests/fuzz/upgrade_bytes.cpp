@@ -41,8 +41,8 @@ uint16_t crcOf(std::string_view data)
         return t;
     }();
     uint16_t crc = 0;
-    for (unsigned char c : data)
-        crc = uint16_t((crc << 8) ^ table[((crc >> 8) ^ c) & 0xFF]);
+    for (const char c : data)
+        crc = uint16_t((crc << 8) ^ table[((crc >> 8) ^ static_cast<unsigned char>(c)) & 0xFF]);
     return crc;
 }
 

@@ -4,6 +4,7 @@
 #include "tests/support/Processes.h"
 
 #include "profile/DefaultProfile.h"
+#include "tests/support/CaseName.h"
 
 #include <gtest/gtest.h>
 
@@ -158,7 +159,7 @@ INSTANTIATE_TEST_SUITE_P(
                     QuirkCase{"Remote", true, false, false},
                     QuirkCase{"OkToTheDownloadCommand", false, false, true},
                     QuirkCase{"BothRemote", true, true, true}),
-    [](const auto& info) { return std::string(info.param.name); });
+    ta::testsupport::CaseName());
 
 // The transfer on the connection a submit left open, against a TA that has
 // fallen silent: the test plays the receiver.

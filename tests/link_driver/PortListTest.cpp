@@ -2,6 +2,7 @@
 // looked at: the scan runs over a made-up /dev and /sys tree.
 #include "PtyHarness.h"
 #include "link/PortList.h"
+#include "tests/support/CaseName.h"
 
 #include <gtest/gtest.h>
 
@@ -127,23 +128,23 @@ TEST_P(PortDescription, ComesFromSysfsAndTheByIdFolder)
 }
 
 INSTANTIATE_TEST_SUITE_P(Kinds, PortDescription, ::testing::Values(
-    DescriptionCase{"UsbSerial", [](const ScratchTree& t) {
-        t.node("ttyUSB0");
-        t.usbTty("ttyUSB0", {{"idVendor", "0403"}, {"idProduct", "6001"}, {"manufacturer", "FTDI"},
+    DescriptionCase{"UsbSerial", [](const ScratchTree& tree) {
+        tree.node("ttyUSB0");
+        tree.usbTty("ttyUSB0", {{"idVendor", "0403"}, {"idProduct", "6001"}, {"manufacturer", "FTDI"},
                              {"product", "FT232R USB UART"}, {"serial", "A50285BI"}});
-        t.byId("usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0", "ttyUSB0");
-        t.byId("usb-Other-if00", "ttyACM9"); // another device's name
+        tree.byId("usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0", "ttyUSB0");
+        tree.byId("usb-Other-if00", "ttyACM9"); // another device's name
     }, "ttyUSB0", "FTDI FT232R USB UART, serial A50285BI (0403:6001)", "usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0"},
-    DescriptionCase{"AcmProductNamesItsMaker", [](const ScratchTree& t) {
-        t.node("ttyACM0");
-        t.usbTty("ttyACM0", {{"idVendor", "1d6b"}, {"idProduct", "0104"}, {"manufacturer", "Acme"},
+    DescriptionCase{"AcmProductNamesItsMaker", [](const ScratchTree& tree) {
+        tree.node("ttyACM0");
+        tree.usbTty("ttyACM0", {{"idVendor", "1d6b"}, {"idProduct", "0104"}, {"manufacturer", "Acme"},
                              {"product", "Acme ISDN TA"}}, false);
     }, "ttyACM0", "Acme ISDN TA (1d6b:0104)", ""},
-    DescriptionCase{"AcmWithoutSysfs", [](const ScratchTree& t) { t.node("ttyACM2"); },
+    DescriptionCase{"AcmWithoutSysfs", [](const ScratchTree& tree) { tree.node("ttyACM2"); },
                     "ttyACM2", "USB modem (CDC-ACM)", ""},
-    DescriptionCase{"Uart", [](const ScratchTree& t) { t.uart("ttyS1", "4"); },
+    DescriptionCase{"Uart", [](const ScratchTree& tree) { tree.uart("ttyS1", "4"); },
                     "ttyS1", "on-board serial port (16550A)", ""}),
-    [](const auto& info) { return std::string(info.param.name); });
+    ta::testsupport::CaseName());
 
 // The port a driver's name stands for, as the editor shows it.
 TEST(PortCandidates, PortInUseFollowsComNumbersAndLinks)

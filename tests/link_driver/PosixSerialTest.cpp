@@ -6,6 +6,7 @@
 #include "link/PortLock.h"
 #include "link/PosixSerial.h"
 #include "link/qt/QtClock.h"
+#include "tests/support/CaseName.h"
 
 
 #include <QElapsedTimer>
@@ -332,7 +333,7 @@ INSTANTIATE_TEST_SUITE_P(Ways, PortHeldElsewhere, ::testing::Values(
     HolderCase{"Flock", [](int fd) { return ::flock(fd, LOCK_EX | LOCK_NB) == 0; }, PortProblem::InUse},
     HolderCase{"ExclusiveMode", [](int fd) { return ::ioctl(fd, TIOCEXCL) == 0; }, PortProblem::Exclusive},
     HolderCase{"LockFile", nullptr, PortProblem::InUse}),
-    [](const auto& info) { return std::string(info.param.name); });
+    ta::testsupport::CaseName());
 
 TEST_F(PassedOver, ExclusiveFlagLeftBehindOnAPseudoTerminalIsNoHolderForRoot)
 {
@@ -393,7 +394,7 @@ INSTANTIATE_TEST_SUITE_P(Kinds, UnprivilegedOpen, ::testing::Values(
     UnprivilegedCase{"NoAccess", 0, false, PortProblem::PermissionDenied},
     UnprivilegedCase{"ExclusiveHolder", 0666, true, PortProblem::Exclusive},
     UnprivilegedCase{"Free", 0666, false, PortProblem::None}),
-    [](const auto& info) { return std::string(info.param.name); });
+    ta::testsupport::CaseName());
 
 } // namespace
 } // namespace ta::link::test

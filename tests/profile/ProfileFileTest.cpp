@@ -15,6 +15,7 @@
 
 #include "profile/DefaultProfile.h"
 #include "profile/ProfileFile.h"
+#include "tests/support/CaseName.h"
 
 namespace ta {
 namespace {
@@ -68,7 +69,10 @@ protected:
         return profile;
     }
 
-    std::size_t entries() const { return std::distance(fs::directory_iterator(dir), fs::directory_iterator()); }
+    std::size_t entries() const
+    {
+        return static_cast<std::size_t>(std::distance(fs::directory_iterator(dir), fs::directory_iterator()));
+    }
 
     fs::path dir;
 };
@@ -124,7 +128,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(RejectedFile{"LetterAfterMagic", withByte8('X')}, RejectedFile{"Empty", {}},
                       RejectedFile{"MagicWithoutTerminator", Bytes{'T', 'A', 'P', 'R', 'F', '1', '.', '0'}},
                       RejectedFile{"OtherVersion", Bytes{'T', 'A', 'P', 'R', 'F', '1', '.', '1', 0}}),
-    [](const auto& info) { return std::string(info.param.name); });
+    ta::testsupport::CaseName());
 
 TEST_F(ProfileFileTest, MissingOrUnreadableFilesAreToldApart)
 {
@@ -143,7 +147,7 @@ TEST_F(ProfileFileTest, NonRegularPathsAreRefusedAtOnceWithTheReason)
     for (const auto& [file, kind] : std::vector<std::pair<std::string, std::string>>{
              {path("folder.cfg"), "a folder"}, {path("pipe.cfg"), "a pipe"}, {"/dev/zero", "a device"}}) {
         TaProfile profile = filled(0x44);
-        auto loading = std::async(std::launch::async, [&] { return loadProfileFile(file, profile); });
+        auto loading = std::async(std::launch::async, [&target = file, &profile] { return loadProfileFile(target, profile); });
         if (loading.wait_for(std::chrono::seconds(5)) != std::future_status::ready) {
             ::close(::open(path("pipe.cfg").c_str(), O_RDWR)); // lets a blocked open go
             FAIL() << file << " blocked the load";

@@ -11,6 +11,7 @@
 #include "atcmd/SubmitBatch.h"
 #include "profile/DefaultProfile.h"
 #include "profile/FieldValue.h"
+#include "tests/support/CaseName.h"
 
 #include <gtest/gtest.h>
 
@@ -69,7 +70,7 @@ INSTANTIATE_TEST_SUITE_P(
                     TripCase{"PrefixOneDigitDate", "--one-digit-date", programWith(false, 1, false, false)},
                     TripCase{"BareRemoteFramed", "--no-prefix", programWith(true, 3, true, true)},
                     TripCase{"BareLocalUsb", "--no-prefix --usb --one-digit-date", programWith(true, 2, false, false)}),
-    [](const auto& info) { return std::string(info.param.name); });
+    ta::testsupport::CaseName());
 
 // Every field of the record by name, the magic aside: texts up to their
 // terminator, numbers as they are.

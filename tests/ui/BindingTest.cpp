@@ -114,7 +114,7 @@ TEST_P(BindingRoundTrip, EveryRowRoundTripsIntoAnotherRecord)
 }
 
 INSTANTIATE_TEST_SUITE_P(Collect, BindingRoundTrip, ::testing::Bool(),
-                         [](const auto& info) { return info.param ? "ByConversion" : "AsTheEditorDoes"; });
+                         [](const auto& testCase) { return testCase.param ? "ByConversion" : "AsTheEditorDoes"; });
 
 TEST(Binding, RowsCoverEveryControlOnceAndStayInsideTheRecord)
 {
@@ -267,7 +267,9 @@ INSTANTIATE_TEST_SUITE_P(
                       KeptValue{"sePerTime", 0, "0", -1, "300", 255},
                       KeptValue{"seUsbWinSize", 200, "200", -1, "5", 5},
                       KeptValue{"seX75TxFrameSize", 5000, "5000", -1, "100", 128}),
-    [](const auto& info) { return std::string(info.param.name) + "_" + std::to_string(info.param.stored); });
+    [](const auto& testCase) {
+        return std::string(testCase.param.name) + "_" + std::to_string(testCase.param.stored);
+    });
 
 TEST(Binding, OutOfRangeSpinSurvivesBeingTabbedThrough)
 {

@@ -389,7 +389,7 @@ TEST_P(DetailLayout, NothingIsCutAtTheFirstShowing)
 }
 
 INSTANTIATE_TEST_SUITE_P(Switches, DetailLayout, ::testing::Bool(),
-                         [](const auto& info) { return info.param ? "CountryOption" : "BothPorts"; });
+                         [](const auto& testCase) { return testCase.param ? "CountryOption" : "BothPorts"; });
 
 // What a screen reader reads as a field's label: its name, or for a list
 // (named by its current item on some systems) the labels linked to it.
