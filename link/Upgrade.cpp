@@ -2,8 +2,8 @@
 // in XMODEM-1K blocks, the TA reboots and is found again, and the editor's
 // settings are written back to it.
 #include "TaLink.h"
+#include "profile/FileIo.h"
 
-#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -24,23 +24,6 @@ constexpr int kEndSends = 5;
 constexpr std::size_t kFirmwareMaxBytes = 8u << 20;
 constexpr char kCannotOpen[] = "Can not open file!";
 
-// Reads to the end of the file, but never more than limit + 1 bytes.
-bool readAtMost(int fd, std::size_t limit, std::vector<uint8_t>& bytes)
-{
-    uint8_t chunk[65536];
-    while (bytes.size() <= limit) {
-        const ssize_t n = ::read(fd, chunk, std::min(sizeof chunk, limit + 1 - bytes.size()));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return false;
-        if (n == 0)
-            break;
-        bytes.insert(bytes.end(), chunk, chunk + n);
-    }
-    return true;
-}
-
 // The file, read whole once it is known to be a regular file of at most
 // kFirmwareMaxBytes.
 Result<std::vector<uint8_t>> readOpenFirmware(int fd, const std::string& path)
@@ -53,9 +36,12 @@ Result<std::vector<uint8_t>> readOpenFirmware(int fd, const std::string& path)
         return unexpected("Firmware file is not a regular file: " + path);
     if (std::size_t(st.st_size) > kFirmwareMaxBytes)
         return tooLarge();
-    std::vector<uint8_t> bytes;
-    if (!readAtMost(fd, kFirmwareMaxBytes, bytes))
+    // One byte more than the limit, so that a file that grows shows itself.
+    std::vector<uint8_t> bytes(kFirmwareMaxBytes + 1);
+    const ssize_t got = readFully(fd, bytes.data(), bytes.size());
+    if (got < 0)
         return unexpected(kCannotOpen);
+    bytes.resize(std::size_t(got));
     if (bytes.size() > kFirmwareMaxBytes)
         return tooLarge(); // it grew while being read
     return bytes;

@@ -1,4 +1,5 @@
 #include "profile/ProfileFile.h"
+#include "profile/FileIo.h"
 
 #include <array>
 #include <cerrno>
@@ -13,37 +14,6 @@ namespace ta {
 namespace {
 
 constexpr std::size_t kMagicSize = sizeof kProfileMagic; // with its terminator
-
-// Reads until the buffer is full or the file ends; -1 on a read error.
-ssize_t readFully(int fd, char* buffer, std::size_t size)
-{
-    std::size_t done = 0;
-    while (done < size) {
-        const ssize_t n = ::read(fd, buffer + done, size - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return -1;
-        if (n == 0)
-            break;
-        done += std::size_t(n);
-    }
-    return ssize_t(done);
-}
-
-bool writeFully(int fd, const char* data, std::size_t size)
-{
-    std::size_t done = 0;
-    while (done < size) {
-        const ssize_t n = ::write(fd, data + done, size - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        done += std::size_t(n);
-    }
-    return true;
-}
 
 std::string kindOf(mode_t mode)
 {

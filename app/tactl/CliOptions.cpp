@@ -6,29 +6,10 @@
 #include <ostream>
 #include <unistd.h>
 
+#include "profile/FileIo.h"
 #include "profile/ProfileFile.h"
 
 namespace ta::tactl {
-namespace {
-
-// Reads up to limit + 1 bytes, so that a longer input shows itself.
-bool readUpTo(int fd, std::size_t limit, std::string& text)
-{
-    char chunk[65536];
-    while (text.size() <= limit) {
-        const ssize_t n = ::read(fd, chunk, sizeof chunk);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return false;
-        if (n == 0)
-            break;
-        text.append(chunk, std::size_t(n));
-    }
-    return true;
-}
-
-} // namespace
 
 atcmd::Options listOptionsFrom(const CommandLine& line)
 {
@@ -86,9 +67,12 @@ Result<std::string> readText(const std::string& path)
 {
     const std::string name = isStdio(path) ? "standard input" : path;
     const int fd = isStdio(path) ? STDIN_FILENO : ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    std::string text;
-    const bool read = fd >= 0 && readUpTo(fd, kMaxTextSize, text);
+    // One byte more than the limit, so that a longer input shows itself.
+    std::string text(kMaxTextSize + 1, '\0');
+    const ssize_t got = fd >= 0 ? readFully(fd, text.data(), text.size()) : -1;
     const int readError = errno;
+    const bool read = got >= 0;
+    text.resize(read ? std::size_t(got) : 0);
     if (fd >= 0 && !isStdio(path))
         ::close(fd);
     if (!read)
