@@ -1,8 +1,15 @@
 #include "VirtualClock.h"
 
 #include <limits>
+#include <stdexcept>
+#include <string>
 
 namespace ta::link {
+
+namespace {
+// Far more than any exchange does at one moment; beyond it, time stands still.
+constexpr uint64_t kMaxRunsAtOneMoment = 100000;
+} // namespace
 
 class VirtualClock::VTimer : public Timer {
 public:
@@ -87,6 +94,10 @@ bool VirtualClock::runOne(uint64_t limit)
     if (events_.empty() || events_.begin()->first.first > limit)
         return false;
     auto it = events_.begin();
+    runsAtThisMoment_ = it->first.first == now_ ? runsAtThisMoment_ + 1 : 0;
+    if (runsAtThisMoment_ > kMaxRunsAtOneMoment)
+        throw std::runtime_error("virtual time stands still at " + std::to_string(now_) +
+                                 " ms: the same moment keeps scheduling work");
     now_ = it->first.first;
     Event ev = std::move(it->second);
     events_.erase(it);

@@ -28,6 +28,8 @@ public:
     // Runs what is due now (posted calls and timers at the current time).
     void runDue();
     // Advances until pred() holds or limitMs have passed; true if it held.
+    // An exchange that keeps scheduling work at one moment, so that time
+    // never moves on, throws std::runtime_error instead of spinning for ever.
     bool runUntil(const std::function<bool()>& pred, uint64_t limitMs);
     // Time of the next scheduled event, or UINT64_MAX when nothing is pending.
     uint64_t nextDue() const;
@@ -46,6 +48,7 @@ private:
 
     uint64_t now_ = 0;
     uint64_t seq_ = 0;
+    uint64_t runsAtThisMoment_ = 0;
     std::map<Key, Event> events_;
     std::shared_ptr<bool> alive_;
 };

@@ -1,11 +1,15 @@
 // The Qt binding of the clock: timers, posted calls, the tick and the
-// descriptor watch, on a real event loop with short waits.
+// descriptor watch, on a real event loop with short waits. And the one
+// guard of the tests' virtual clock.
 #include "tests/support/QtEventLoop.h"
+#include "link/VirtualClock.h"
 #include "link/qt/QtClock.h"
 
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <functional>
+#include <stdexcept>
 #include <unistd.h>
 
 namespace ta::link::test {
@@ -137,6 +141,16 @@ TEST(QtClock, WatchMayBeDestroyedFromItsOwnCallback)
     EXPECT_TRUE(runEventLoop(80, [&] { return calls > 0; }));
     runEventLoop(20);
     EXPECT_EQ(calls, 1);
+}
+
+// An exchange caught in a loop at one moment (a block resent on every NAK
+// that comes at once) fails the test instead of spinning in memory.
+TEST(VirtualClock, WorkThatNeverLetsTimeMoveOnFails)
+{
+    VirtualClock clock;
+    std::function<void()> again = [&] { clock.post(again); };
+    clock.post(again);
+    EXPECT_THROW(clock.runUntil([] { return false; }, 1000), std::runtime_error);
 }
 
 } // namespace
