@@ -4,7 +4,6 @@
 #include "TaLink.h"
 #include "profile/FileIo.h"
 
-#include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
