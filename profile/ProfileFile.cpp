@@ -70,10 +70,9 @@ Unexpected notRegular(const std::string& path, mode_t mode)
 }
 
 // Fills the open temporary file; returns 0 or the errno of the failed step.
-int writeTemp(int fd, const std::string& path, const TaProfile& profile)
+int writeTemp(int fd, const std::string& path, std::string_view bytes)
 {
-    const auto* bytes = reinterpret_cast<const char*>(&profile);
-    if (!writeFully(fd, bytes, kProfileSize))
+    if (!writeFully(fd, bytes.data(), bytes.size()))
         return errno ? errno : EIO;
     if (::fchmod(fd, modeFor(path)) != 0 || ::fsync(fd) != 0)
         return errno;
@@ -126,18 +125,23 @@ static std::string followLinks(const std::string& path)
     return ec ? path : target.string();
 }
 
-Result<> saveProfileFile(const std::string& requested, TaProfile& profile)
+Result<> saveProfileFile(const std::string& path, TaProfile& profile)
+{
+    std::memcpy(profile.magic, kProfileMagic, sizeof profile.magic);
+    return saveProfileText(path, std::string_view(reinterpret_cast<const char*>(&profile), kProfileSize));
+}
+
+Result<> saveProfileText(const std::string& requested, std::string_view bytes)
 {
     if (requested.empty())
         return unexpected("No profile file name given");
     const std::string path = followLinks(requested);
-    std::memcpy(profile.magic, kProfileMagic, sizeof profile.magic);
     std::string temp = folderOf(path) + "/.taprofile-XXXXXX";
     const int fd = ::mkstemp(temp.data());
     if (fd < 0)
         return saveError(path, errno);
     errno = 0;
-    int error = writeTemp(fd, path, profile);
+    int error = writeTemp(fd, path, bytes);
     if (::close(fd) != 0 && error == 0)
         error = errno;
     if (error == 0 && ::rename(temp.c_str(), path.c_str()) != 0)

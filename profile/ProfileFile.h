@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "profile/Result.h"
 #include "profile/TaProfile.h"
@@ -26,5 +27,8 @@ Result<std::size_t> loadProfileFrom(int fd, TaProfile& profile, const std::strin
 // they are all written and flushed, so a failed save leaves an existing file
 // intact.
 Result<> saveProfileFile(const std::string& path, TaProfile& profile);
+
+// A text form of a profile, replacing the file in the same safe way.
+Result<> saveProfileText(const std::string& path, std::string_view text);
 
 } // namespace ta

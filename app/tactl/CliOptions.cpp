@@ -63,6 +63,17 @@ Result<> writeProfile(const std::string& path, TaProfile& profile, std::ostream&
     return {};
 }
 
+Result<> writeProfileText(const std::string& path, const std::string& text, std::ostream& out)
+{
+    if (!isStdio(path))
+        return saveProfileText(path, text);
+    out << text;
+    out.flush();
+    if (!out)
+        return unexpected("Cannot write the profile to standard output");
+    return {};
+}
+
 Result<std::string> readText(const std::string& path)
 {
     const std::string name = isStdio(path) ? "standard input" : path;

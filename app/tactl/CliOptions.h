@@ -31,6 +31,9 @@ Result<TaProfile> readProfile(const std::string& path, std::ostream* warnings = 
 // step, or to out for "-" (never to a terminal).
 Result<> writeProfile(const std::string& path, TaProfile& profile, std::ostream& out);
 
+// A text form of a profile to the file, replacing it in one step, or to out for "-".
+Result<> writeProfileText(const std::string& path, const std::string& text, std::ostream& out);
+
 // Whether the profile can go to path ("-" on a terminal cannot): asked
 // before a long exchange rather than after it.
 Result<> checkOutput(const std::string& path);

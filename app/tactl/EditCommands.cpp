@@ -1,16 +1,16 @@
 // The commands that edit and compare profile files as text: set, diff and
 // import. They name fields as show prints them.
+#include <algorithm>
 #include <ostream>
 
 #include "CliOptions.h"
+#include "LinkCommands.h"
 #include "ProfileText.h"
+#include "profile/DefaultProfile.h"
 #include "profile/FieldValue.h"
 
 namespace ta::tactl {
 namespace {
-
-constexpr int kDiffDifferent = 1;
-constexpr int kDiffTrouble = 2;
 
 // A number, or for a coded field also its label ("countryCode=UK").
 Result<> setNumber(TaProfile& profile, const FieldInfo& field, const std::string& text)
@@ -65,8 +65,25 @@ int runSet(const CommandLine& line, std::ostream& out, std::ostream& err)
     return exitCode(writeProfile(operands[0], *profile, out), err);
 }
 
+// The options that only a comparison with the TA takes.
+std::string optionNeedingTa(const CommandLine& line)
+{
+    if (line.has("all"))
+        return "all";
+    for (const Option* option : optionsOf(line.command())) {
+        const bool linkOption = std::find(option->scope.begin(), option->scope.end(), "link") != option->scope.end();
+        if (linkOption && line.has(option->name))
+            return option->name;
+    }
+    return {};
+}
+
 int runDiff(const CommandLine& line, std::ostream& out, std::ostream& err)
 {
+    if (line.has("ta"))
+        return runDiffWithTa(line, out, err);
+    if (const std::string option = optionNeedingTa(line); !option.empty())
+        return fail(err, "--" + option + " needs --ta (see tactl diff --help)", kDiffTrouble);
     const auto& operands = line.operands();
     if (operands.size() != 2)
         return fail(err, "diff needs two profile files (see tactl diff --help)", kDiffTrouble);
@@ -89,6 +106,17 @@ int runDiff(const CommandLine& line, std::ostream& out, std::ostream& err)
     return exitCode;
 }
 
+// What the text leaves out (a stable text: the TA's date and time) comes
+// from --base, or from the factory settings as tactl defaults writes them.
+Result<TaProfile> importBase(const CommandLine& line)
+{
+    if (line.has("base"))
+        return readProfile(line.value("base"));
+    TaProfile profile{};
+    buildDefaultProfile(profile, false, true);
+    return profile;
+}
+
 int runImport(const CommandLine& line, std::ostream& out, std::ostream& err)
 {
     const auto& operands = line.operands();
@@ -96,7 +124,7 @@ int runImport(const CommandLine& line, std::ostream& out, std::ostream& err)
         return usageError(err, line, "import needs one text file and -o FILE.CFG");
     if (isStdio(operands[0]) && isStdio(line.value("base")))
         return usageError(err, line, "the text and --base cannot both be standard input");
-    auto profile = line.has("base") ? readProfile(line.value("base")) : Result<TaProfile>(TaProfile{});
+    auto profile = importBase(line);
     if (!profile)
         return fail(err, profile.error());
     const auto text = readText(operands[0]);
@@ -113,9 +141,10 @@ int runImport(const CommandLine& line, std::ostream& out, std::ostream& err)
 const CommandRegistrar setReg{{"set", "FILE.CFG NAME=VALUE...",
                                "change fields of a profile file in place; each value is checked against its field",
                                &runSet}};
-const CommandRegistrar diffReg{{"diff", "A.CFG B.CFG",
-                                "print the fields that differ as 'name: a -> b'; exit 0 equal, 1 different, 2 trouble",
-                                &runDiff}};
+const CommandRegistrar diffReg{{"diff", "A.CFG B.CFG | --ta FILE.CFG",
+                                "print the fields that differ as 'name: a -> b', with --ta 'name: TA -> file'; exit 0 "
+                                "equal, 1 different, 2 trouble",
+                                &runDiff, {"link"}}};
 const CommandRegistrar importReg{{"import", "-o FILE.CFG TEXT",
                                   "make a profile file from the text of show or show --json ('-': standard input)",
                                   &runImport}};

@@ -1,14 +1,22 @@
 // The commands that talk to a TA: identify, query, submit and upgrade, each
 // one sequence of the exchange machine run to its end.
+#include "LinkCommands.h"
 #include "LinkSession.h"
 
 #include "CliOptions.h"
+#include "ProfileText.h"
+#include "VolatileFields.h"
 #include "atcmd/WriteCheck.h"
+#include "profile/FieldValue.h"
 #include "profile/ProfileFile.h"
 
+#include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <optional>
 #include <ostream>
+#include <utility>
+#include <vector>
 
 namespace ta::tactl {
 namespace {
@@ -32,6 +40,7 @@ int runIdentify(const CommandLine& line, std::ostream& out, std::ostream& err)
         return sequenceFailed(session);
     const auto& ctx = session.ctx();
     out << "port = " << session.portText() << '\n'
+        << "model = " << ctx.taModel << '\n'
         << "taVariant = " << int(ctx.taVariant) << '\n'
         << "noPortPrefix = " << yesNo(ctx.noPortPrefix) << '\n'
         << "x25OnD = " << yesNo(ctx.switches.x25OnD) << '\n'
@@ -40,19 +49,33 @@ int runIdentify(const CommandLine& line, std::ostream& out, std::ostream& err)
     return kExitOk;
 }
 
-bool saveQueried(LinkSession& session, const std::string& path, std::ostream& out, std::ostream& err)
+// The settings read, as a profile file or, with a format, as the stable
+// text of show --stable (which a nightly backup can keep in git).
+bool saveQueried(LinkSession& session, const std::string& path, std::ostream& out, std::ostream& err,
+                 const std::string& format = {})
 {
-    const auto written = writeProfile(path, session.ctx().workingProfile, out);
+    TaProfile& profile = session.ctx().workingProfile;
+    std::memcpy(profile.magic, kProfileMagic, sizeof profile.magic);
+    const auto written =
+        format.empty() ? writeProfile(path, profile, out)
+                       : writeProfileText(path,
+                                          format == "json" ? profileJson(profile, TextScope::Stable)
+                                                           : profileLines(profile, TextScope::Stable),
+                                          out);
     if (!written)
         err << "tactl: " << written.error() << '\n';
     return bool(written);
 }
 
-void printTaTexts(const link::AppContext& ctx, std::ostream& out)
+// What the TA tells besides its settings.
+void printTaTexts(LinkSession& session, std::ostream& out)
 {
-    out << "firmwareVersion = " << ctx.firmwareVersion << '\n'
-        << "lastCallCharge = " << ctx.chargeLast << '\n'
-        << "accumulatedCharge = " << ctx.chargeAcc << '\n';
+    const link::AppContext& ctx = session.ctx();
+    out << "port = " << session.portText() << '\n'
+        << "model = " << ctx.taModel << '\n'
+        << kFirmwareVersion << " = " << ctx.firmwareVersion << '\n'
+        << kLastCallCharge << " = " << ctx.chargeLast << '\n'
+        << kAccumulatedCharge << " = " << ctx.chargeAcc << '\n';
 }
 
 // Reads the TA into the working profile, from the fresh all-zero record.
@@ -69,13 +92,14 @@ int runQuery(const CommandLine& line, std::ostream& out, std::ostream& err)
     const LinkCliOptions options = linkOptionsFrom(line);
     if (options.output.empty() || !line.operands().empty())
         return usageError(err, line, "query needs -o FILE.CFG and nothing else");
-    if (const auto output = checkOutput(options.output); !output)
+    const std::string format = line.value("format");
+    if (const auto output = checkOutput(options.output); format.empty() && !output)
         return fail(err, output.error());
     LinkSession session(options, err);
     if (!queryTa(session))
         return sequenceFailed(session);
-    const bool saved = saveQueried(session, options.output, out, err);
-    printTaTexts(session.ctx(), isStdio(options.output) ? err : out);
+    const bool saved = saveQueried(session, options.output, out, err, format);
+    printTaTexts(session, isStdio(options.output) ? err : out);
     session.hangUpIfRemote();
     session.printStats(err);
     return saved ? kExitOk : kExitFailure;
@@ -166,6 +190,56 @@ int runUpgrade(const CommandLine& line, std::ostream& out, std::ostream& err)
     session.link().requestUpgrade(line.operands()[0]);
     return finishWrite(session, out, err);
 }
+
+// What a submit of the file would change on the TA, in record order: each
+// field the batch assigns whose value the TA holds otherwise, compared as a
+// query reads it back; with all, the TA's date and time too.
+std::vector<std::string> differencesWithTa(const TaProfile& wanted, const link::AppContext& ctx, bool all)
+{
+    const atcmd::Options options = link::commandOptions(ctx);
+    const TaProfile& ta = ctx.workingProfile;
+    std::vector<std::pair<uint16_t, std::string>> found;
+    for (const atcmd::Difference& difference : atcmd::differencesAfterWrite(wanted, options, ta))
+        if (const FieldInfo* field = findField(difference.field); field && !isVolatile(field->name))
+            found.emplace_back(field->offset, field->name + ": " + difference.taHas + " -> " + difference.sent);
+    for (const std::string_view name : kClockFields) {
+        const FieldInfo* field = findField(name);
+        if (!all || !options.sysDateTime || !field)
+            continue;
+        const std::string taText = shownValue(ta, *field), fileText = shownValue(wanted, *field);
+        if (taText != fileText)
+            found.emplace_back(field->offset, field->name + ": " + taText + " -> " + fileText);
+    }
+    std::sort(found.begin(), found.end());
+    std::vector<std::string> lines;
+    for (auto& [offset, text] : found)
+        lines.push_back(std::move(text));
+    return lines;
+}
+
+} // namespace
+
+int runDiffWithTa(const CommandLine& line, std::ostream& out, std::ostream& err)
+{
+    if (line.operands().size() != 1)
+        return fail(err, "diff --ta needs one profile file (see tactl diff --help)", kDiffTrouble);
+    const auto wanted = readProfile(line.operands()[0], &err);
+    if (!wanted)
+        return fail(err, wanted.error(), kDiffTrouble);
+    LinkSession session(linkOptionsFrom(line), err);
+    if (!queryTa(session)) {
+        const int code = sequenceFailed(session);
+        return code == kExitFailure ? kDiffTrouble : code;
+    }
+    session.hangUpIfRemote();
+    const auto differences = differencesWithTa(*wanted, session.ctx(), line.has("all"));
+    for (const std::string& difference : differences)
+        out << difference << '\n';
+    session.printStats(err);
+    return differences.empty() ? kExitOk : kDiffDifferent;
+}
+
+namespace {
 
 const CommandRegistrar identifyReg{
     {"identify", "", "find the TA on the serial ports and tell what it is", &runIdentify, {"link"}}};

@@ -25,6 +25,13 @@ Result<> checkRemoteNumber(const std::string& value)
     return {};
 }
 
+Result<> checkTextFormat(const std::string& value)
+{
+    if (value == "text" || value == "json")
+        return {};
+    return unexpected("takes text or json");
+}
+
 // The backup is a file of its own, never the terminal or a pipe that the
 // listing of differences shares.
 Result<> checkBackupPath(const std::string& value)
@@ -38,7 +45,12 @@ const std::vector<Option> kOptions = {
     {"help", 'h', "", "show the options of the command", {"*"}},
     {"output", 'o', "FILE", "write the profile to FILE ('-': standard output)", {"defaults", "query", "import"}},
     {"json", 0, "", "print the fields as one JSON object", {"show"}},
-    {"base", 0, "FILE", "start from this profile instead of zero bytes", {"import"}},
+    {"stable", 0, "", "leave out what is no setting: the TA's date and time", {"show"}},
+    {"format", 0, "text|json", "write the settings as show --stable prints them instead of a profile file",
+     {"query"}, &checkTextFormat},
+    {"ta", 0, "", "compare the file with the settings the TA holds", {"diff"}},
+    {"all", 0, "", "with --ta, compare the TA's date and time too", {"diff"}},
+    {"base", 0, "FILE", "take the fields the text leaves out from this profile instead of the defaults", {"import"}},
     {"profile", 0, "FILE", "write these settings after the restart instead of the TA's own", {"upgrade"}},
     {"port", 0, "PATH", "open this serial port alone instead of searching COM1 to COM8", {"link"}},
     {"remote", 0, "NUMBER", "configure the TA at the far end of a call to NUMBER", {"link", "lists"},

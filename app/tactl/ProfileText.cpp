@@ -8,6 +8,7 @@
 #include <map>
 #include <set>
 
+#include "VolatileFields.h"
 #include "profile/FieldValue.h"
 
 namespace ta::tactl {
@@ -187,21 +188,26 @@ Result<int> readJson(std::string_view text, TaProfile& profile)
     return count;
 }
 
+bool inScope(const FieldInfo& field, TextScope scope) { return scope == TextScope::Every || !isVolatile(field.name); }
+
 } // namespace
 
-std::string profileLines(const TaProfile& profile)
+std::string profileLines(const TaProfile& profile, TextScope scope)
 {
     std::string text;
     for (const FieldInfo& field : profileFields())
-        text += field.name + " = " + shownValue(profile, field) + "\n";
+        if (inScope(field, scope))
+            text += field.name + " = " + shownValue(profile, field) + "\n";
     return text;
 }
 
-std::string profileJson(const TaProfile& profile)
+std::string profileJson(const TaProfile& profile, TextScope scope)
 {
     std::string text = "{";
     const char* separator = "\n";
     for (const FieldInfo& field : profileFields()) {
+        if (!inScope(field, scope))
+            continue;
         text += separator;
         separator = ",\n";
         if (field.kind == FieldKind::Text) {

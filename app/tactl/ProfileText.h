@@ -12,13 +12,17 @@
 
 namespace ta::tactl {
 
+// Which fields a text form holds: every one, or all but the volatile ones
+// (VolatileFields.h), which a stable text leaves out.
+enum class TextScope { Every, Stable };
+
 // Every field as "name = value" lines, in record order.
-std::string profileLines(const TaProfile& profile);
+std::string profileLines(const TaProfile& profile, TextScope scope = TextScope::Every);
 
 // Every field as one JSON object in record order: numbers as numbers, texts
 // as strings (each byte one character, U+0000 to U+00FF), and beside each
-// coded value its label as "name.label".
-std::string profileJson(const TaProfile& profile);
+// coded value its label as "name.label". docs/profile.schema.json describes it.
+std::string profileJson(const TaProfile& profile, TextScope scope = TextScope::Every);
 
 // Reads either form (JSON when the text begins with "{") into the record:
 // the fields named there change, every other byte stays. A value must fit

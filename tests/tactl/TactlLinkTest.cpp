@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -135,6 +136,71 @@ TEST_F(TactlLinkTest, RemoteTaIsQueriedThroughACallAndBusyIsReported)
     const auto refused = tactl(busy.path(), "identify --remote 0301234");
     EXPECT_NE(refused.exitCode, 0);
     EXPECT_NE(refused.err.find("tactl: TA respones (Busy)\n"), std::string::npos) << refused.err;
+}
+
+struct DiffWithTaCase {
+    const char* name;
+    std::string edits;   // set on a copy of what the TA holds
+    std::string options; // of diff --ta
+    int exitCode;
+    std::string out;
+};
+
+// diff --ta lists what a submit of the file would change, "name: TA -> file";
+// the clock only when asked, and never what the TA does not hold or the
+// submit does not send.
+TEST_F(TactlLinkTest, DiffWithTaListsWhatASubmitWouldChange)
+{
+    Tasim ta;
+    ASSERT_FALSE(ta.path().empty());
+    ASSERT_EQ(tactl(ta.path(), "query --x25 -o " + file("ta.cfg")).exitCode, 0);
+    for (const DiffWithTaCase& c : std::vector<DiffWithTaCase>{
+             {"the TA's own", "", "", 0, ""},
+             {"two settings", "redialCount=3 dataPort1.dn=0301234", "", 1, "dataPort1.dn:  -> 0301234\nredialCount: 0 -> 3\n"},
+             {"the clock", "sysDate=24-12-2030 sysTime=11:11:11", "", 0, ""},
+             {"the clock, asked for", "sysTime=11:11:11", "--all", 1, "sysTime: 00:00:00 -> 11:11:11\n"},
+             {"X.25 left alone", "dataPort1.x25WindowSize=5", "", 0, ""},
+             {"X.25 handled", "dataPort1.x25WindowSize=5", "--x25", 1, "dataPort1.x25WindowSize: 2 -> 5\n"},
+             {"never sent", "dataPort1.outScreenSub[0]=5 reserved831=7", "--all", 0, ""},
+         }) {
+        SCOPED_TRACE(c.name);
+        fs::copy_file(file("ta.cfg"), file("want.cfg"), fs::copy_options::overwrite_existing);
+        if (!c.edits.empty()) {
+            ASSERT_EQ(tactl("", "set " + file("want.cfg") + " " + c.edits).exitCode, 0);
+        }
+        const auto run = tactl("", "diff --ta " + file("want.cfg") + " --port " + ta.path() + " " + c.options);
+        EXPECT_EQ(run.exitCode, c.exitCode) << run.err;
+        EXPECT_EQ(run.out, c.out);
+    }
+    SilentPty silent;
+    const auto trouble = tactl(silent.path(), "diff --ta " + file("ta.cfg"));
+    EXPECT_EQ(trouble.exitCode, 2);
+    EXPECT_EQ(trouble.err, "tactl: Cannot find a TA to config!\n");
+}
+
+// A backup as text or JSON changes only when a setting does: the clock the
+// TA was given in between leaves it as it was, and it restores over a base.
+TEST_F(TactlLinkTest, QueryFormatsAreStableBackups)
+{
+    Tasim ta;
+    ASSERT_FALSE(ta.path().empty());
+    ASSERT_EQ(tactl(ta.path(), "query -o " + file("ta.cfg")).exitCode, 0);
+    for (const std::string format : {"text", "json"}) {
+        SCOPED_TRACE(format);
+        const auto first = tactl(ta.path(), "query --format " + format + " -o " + file("first"));
+        ASSERT_EQ(first.exitCode, 0) << first.err;
+        EXPECT_NE(first.out.find("model = QM7B2-HXN\nfirmwareVersion = V2.10\n"), std::string::npos) << first.out;
+        ASSERT_EQ(tactl("", "set " + file("ta.cfg") + " sysTime=12:34:56").exitCode, 0);
+        ASSERT_EQ(tactl(ta.path(), "submit " + file("ta.cfg")).exitCode, 0);
+        const auto second = tactl(ta.path(), "query --format " + format + " -o - 2>/dev/null > " + file("second"));
+        ASSERT_EQ(second.exitCode, 0) << second.err;
+        EXPECT_EQ(slurp(file("first")), slurp(file("second")));
+        EXPECT_EQ(slurp(file("first")).find("sysTime"), std::string::npos);
+
+        ASSERT_EQ(tactl("", "import --base " + file("ta.cfg") + " -o " + file("back.cfg") + " " + file("first")).exitCode, 0);
+        EXPECT_EQ(slurp(file("back.cfg")), slurp(file("ta.cfg")));
+        ASSERT_EQ(tactl("", "set " + file("ta.cfg") + " sysTime=00:00:00").exitCode, 0);
+    }
 }
 
 // A refused setting behind a late answer fails the submit: the late OK of

@@ -157,7 +157,8 @@ TEST_F(TactlTest, BadArgumentsGiveOneLineErrors)
              {"querylist", "--x25=1"}, {"querylist", "--variant"}, {"defaults", "-o"}, {"show", "--json=yes", "a"},
              {"batch", "--remote", "0301;ATZ", path("p.cfg")}, {"batch", "--remote=", path("p.cfg")},
              {"querylist", "--remote"}, {"show", "--output", "x", "a"}, {"identify", "--variant=1"},
-             {"help", "nosuch"}, {"completion", "zsh"}, {"--bogus"}}) {
+             {"help", "nosuch"}, {"completion", "zsh"}, {"--bogus"}, {"query", "--format", "xml", "-o", "x"},
+             {"show", "--format=json", "a"}}) {
         SCOPED_TRACE(args[0]);
         expectOneLineError(tactl(args));
     }
@@ -278,23 +279,62 @@ TEST_F(TactlTest, ImportRestoresEveryFieldFromEitherForm)
     }
 }
 
-TEST_F(TactlTest, ImportBuildsTheRestFromZeroOrTheBase)
+std::string bytesOf(TaProfile profile)
 {
-    TaProfile base{};
-    buildDefaultProfile(base, false, true);
+    std::memcpy(profile.magic, kProfileMagic, sizeof profile.magic);
+    return std::string(reinterpret_cast<const char*>(&profile), sizeof profile);
+}
+
+TEST_F(TactlTest, ImportBuildsTheRestFromTheDefaultsOrTheBase)
+{
+    const TaProfile base = scrambledProfile();
     save("base.cfg", base);
     std::ofstream(path("t")) << "# two fields\n\ncountryCode = 249 (UK)\r\ndataPort1.dn=0301\n";
     ASSERT_EQ(tactl({"import", path("t"), "-o", path("z.cfg")}).exitCode, 0);
     TaProfile expected{};
-    std::memcpy(expected.magic, kProfileMagic, sizeof expected.magic);
+    buildDefaultProfile(expected, false, true);
     expected.countryCode = 249;
     setText(expected.dataPort1.dn, "0301");
-    EXPECT_EQ(slurp(path("z.cfg")), std::string(reinterpret_cast<const char*>(&expected), sizeof expected));
+    EXPECT_EQ(slurp(path("z.cfg")), bytesOf(expected));
 
     ASSERT_EQ(tactl({"import", "--base", path("base.cfg"), path("t"), "-o", path("b.cfg")}).exitCode, 0);
-    base.countryCode = 249;
-    setText(base.dataPort1.dn, "0301");
-    EXPECT_EQ(slurp(path("b.cfg")), std::string(reinterpret_cast<const char*>(&base), sizeof base));
+    expected = base;
+    expected.countryCode = 249;
+    setText(expected.dataPort1.dn, "0301");
+    EXPECT_EQ(slurp(path("b.cfg")), bytesOf(expected));
+}
+
+// A stable text holds every field but the TA's clock; imported, the clock
+// comes from the base or the defaults and every other byte from the text.
+TEST_F(TactlTest, StableTextsLeaveOutTheClockAndComeBackOverTheBase)
+{
+    TaProfile profile = scrambledProfile();
+    setText(profile.sysDate, "24-12-2030");
+    setText(profile.sysTime, "11:11:11");
+    save("p.cfg", profile);
+    TaProfile base{};
+    buildDefaultProfile(base, true, true);
+    setText(base.sysDate, "01-02-2003");
+    save("base.cfg", base);
+    for (const char* form : {"", "--json"}) {
+        SCOPED_TRACE(form);
+        const Outcome run = sh(std::string("\"$T\" show --stable ") + form + " p.cfg > t");
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        const std::string stable = slurp(path("t"));
+        EXPECT_EQ(stable.find("sysDate"), std::string::npos) << stable;
+        EXPECT_EQ(stable.find("sysTime"), std::string::npos) << stable;
+
+        ASSERT_EQ(tactl({"import", path("t"), "--base", path("base.cfg"), "-o", path("b.cfg")}).exitCode, 0);
+        TaProfile expected = profile;
+        std::memcpy(expected.sysDate, base.sysDate, sizeof base.sysDate);
+        std::memcpy(expected.sysTime, base.sysTime, sizeof base.sysTime);
+        save("e.cfg", expected);
+        EXPECT_EQ(tactl({"show", path("b.cfg")}).out, tactl({"show", path("e.cfg")}).out);
+
+        ASSERT_EQ(tactl({"import", path("t"), "-o", path("d.cfg")}).exitCode, 0);
+        const Outcome fromDefaults = tactl({"diff", path("p.cfg"), path("d.cfg")});
+        EXPECT_EQ(fromDefaults.out, "sysDate: 24-12-2030 -> 03-01-2000\nsysTime: 11:11:11 -> 00:00:00\n");
+    }
 }
 
 TEST_F(TactlTest, ImportRefusesTextsItCannotRestore)
@@ -379,7 +419,9 @@ TEST_F(TactlTest, DiffListsTheFieldsThatDifferAndTellsByItsExitCode)
     EXPECT_EQ(different.out, "dataPort2.callType: 8 (PPP or MLP) -> 5 (X.75)\nvp1InScreenDn[2]:  -> 0\\\\1\n");
     for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
              {"diff", path("a.cfg")}, {"diff", path("a.cfg"), path("none.cfg")}, {"diff", "-", "-"},
-             {"diff", path("a.cfg"), path("b.cfg"), path("b.cfg")}, {"diff", "--bogus", path("a.cfg"), path("b.cfg")}}) {
+             {"diff", path("a.cfg"), path("b.cfg"), path("b.cfg")}, {"diff", "--bogus", path("a.cfg"), path("b.cfg")},
+             {"diff", "--port", "/dev/null", path("a.cfg"), path("b.cfg")}, {"diff", "--all", path("a.cfg"), path("b.cfg")},
+             {"diff", "--ta", path("a.cfg"), path("b.cfg")}, {"diff", "--ta", path("none.cfg"), "--port", "/dev/null"}}) {
         SCOPED_TRACE(args.back());
         const Outcome run = tactl(args);
         EXPECT_EQ(run.exitCode, 2);
@@ -412,7 +454,7 @@ TEST_F(TactlTest, BashCompletionOffersCommandsOptionsFieldsAndFiles)
     std::ofstream(path("site.cfg")) << "x";
     for (const CompletionCase& c : std::vector<CompletionCase>{
              {"tactl su", {"submit"}},
-             {"tactl show --", {"--help", "--json"}},
+             {"tactl show --", {"--help", "--json", "--stable"}},
              {"tactl querylist --var", {"--variant"}},
              {"tactl querylist --variant \"\"", {"1", "2", "3"}},
              {"tactl querylist --variant = \"\"", {"1", "2", "3"}},
