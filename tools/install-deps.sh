@@ -5,7 +5,9 @@ set -euo pipefail
 packages=(cmake g++ make ninja-build pkg-config qt6-base-dev libgl-dev
           libgtest-dev libgmock-dev clang libclang-rt-14-dev
           # the package and the checks of what it installs (tests/packaging)
-          dpkg-dev appstream desktop-file-utils shared-mime-info groff-base)
+          dpkg-dev appstream desktop-file-utils shared-mime-info groff-base
+          # the JSON Schema of tactl show --json, the Ansible collection (tests/ansible)
+          python3-jsonschema ansible-core)
 
 missing=()
 for p in "${packages[@]}"; do
