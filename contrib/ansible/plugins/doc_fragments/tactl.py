@@ -1,0 +1,32 @@
+# The options every module of this collection passes to tactl.
+from __future__ import absolute_import, division, print_function
+
+__metaclass__ = type
+
+
+class ModuleDocFragment(object):
+    DOCUMENTATION = r"""
+options:
+  port:
+    description:
+      - The TA's serial port as tactl's C(--port) takes it, a device path such as C(/dev/ttyUSB0) or a
+        network port such as C(rfc2217://ts1.example.net:4001).
+      - Without it tactl searches the machine's serial ports COM1 to COM8 for the TA.
+    type: str
+  remote:
+    description:
+      - Reach the TA at the far end of an ISDN call of the local TA to this number (tactl's C(--remote)).
+      - The call is hung up and the local TA restored when the module ends, whatever happens.
+    type: str
+  tactl:
+    description:
+      - The tactl program to run, a name looked up in C(PATH) or a path.
+    type: str
+    default: tactl
+requirements:
+  - tactl (from the tautil package) on the host the module runs on, which must reach the TA's port
+notes:
+  - The modules run tactl for every exchange with the TA; they talk to no TA themselves.
+  - One TA is one port; tasks for several TAs run in parallel as Ansible's hosts do, one host per TA
+    (several hosts may share a jump host through C(ansible_host)).
+"""
