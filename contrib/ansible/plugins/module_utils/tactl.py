@@ -81,10 +81,10 @@ class Tactl(object):
         model, firmwareVersion and the charge texts) as a dict."""
         return name_value_lines(self.run(["query", "-o", profile] + self.link)[1])
 
-    def differences(self, profile):
+    def differences(self, profile, volatile_too=False):
         """What a submit of the profile would change on the TA, as
-        "name: TA -> file" lines."""
-        rc, stdout = self.run(["diff", "--ta", profile] + self.link, ok=(0, 1))
+        "name: TA -> file" lines; the clock only when asked."""
+        rc, stdout = self.run(["diff", "--ta", profile] + (["--all"] if volatile_too else []) + self.link, ok=(0, 1))
         return stdout.splitlines() if rc == 1 else []
 
     def submit(self, profile, verify):
@@ -100,6 +100,11 @@ class Tactl(object):
 
     def json_fields(self, profile, stable=True):
         return json.loads(self.run(["show", "--json"] + (["--stable"] if stable else []) + [profile])[1])
+
+    def volatile_fields(self, profile):
+        """The fields that are no setting (the clock), as tactl names them:
+        those show --stable leaves out."""
+        return set(self.json_fields(profile, stable=False)) - set(self.json_fields(profile))
 
     def wanted_profile(self, current, src, settings):
         """The profile to bring the TA to: the fields of src (a profile file,

@@ -11,9 +11,10 @@ version_added: 1.2.0
 description:
   - Reads the TA's settings with tactl, builds the wanted settings from C(src) and C(settings) over them,
     and writes them to the TA only when the TA holds other values (C(tactl diff --ta)).
-  - What is no setting, the TA's clock, its charge information and its firmware version, never makes a
+  - What is no setting, the TA's clock, its charge information and its firmware version, makes no
     difference; when the settings are written, the clock goes back as the TA had it unless C(src) or
-    C(settings) give one.
+    C(settings) give one. Only a clock named in C(settings) (C(sysDate), C(sysTime)) is compared, and so
+    written whenever the TA's differs.
   - The TA's own settings can be saved first (C(backup)) and read back after the write (C(verify)).
 options:
   src:
@@ -185,7 +186,9 @@ def bring_to_state(module, tactl, result):
     current = tactl.path("current.cfg")
     told = tactl.query(current)
     wanted = tactl.wanted_profile(current, params["src"], params["settings"])
-    differences = tactl.differences(wanted)
+    # The clock counts only when the settings name it.
+    asked = set(params["settings"] or {})
+    differences = tactl.differences(wanted, volatile_too=bool(asked & tactl.volatile_fields(current)))
     result.update(differences=differences, changed=bool(differences))
     if module._diff:
         before = tactl.stable_text(current)
