@@ -202,12 +202,12 @@ std::vector<std::string> differencesWithTa(const TaProfile& wanted, const link::
     for (const atcmd::Difference& difference : atcmd::differencesAfterWrite(wanted, options, ta))
         if (const FieldInfo* field = findField(difference.field); field && !isVolatile(field->name))
             found.emplace_back(field->offset, field->name + ": " + difference.taHas + " -> " + difference.sent);
+    // A TA without a clock (its query ended at the date) has none to compare.
+    const bool clockCompared = all && options.sysDateTime;
     for (const std::string_view name : kClockFields) {
         const FieldInfo* field = findField(name);
-        if (!all || !options.sysDateTime || !field)
-            continue;
         const std::string taText = shownValue(ta, *field), fileText = shownValue(wanted, *field);
-        if (taText != fileText)
+        if (clockCompared && taText != fileText)
             found.emplace_back(field->offset, field->name + ": " + taText + " -> " + fileText);
     }
     std::sort(found.begin(), found.end());
