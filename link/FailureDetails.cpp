@@ -86,7 +86,7 @@ std::string TaLink::refusedDetails()
     else
         text += " did not answer " + command + " (" + sends + "):\n";
     text += settingLines(entry, ctx_.workingProfile);
-    return text + settingsWrittenText(written_, settingsInBatch()) + "\n";
+    return text + "\n" + settingsWrittenText(written_, settingsInBatch()) + "\n";
 }
 
 // The entry the query gave up on, and where.

@@ -255,6 +255,7 @@ void TfMain::showProfilePage()
     if (auto* portRow = PG2->findChild<QWidget*>(QStringLiteral("portRow")); portRow && !portRow->isAncestorOf(cbPort)) {
         portRow->layout()->addWidget(lbPort);
         portRow->layout()->addWidget(cbPort);
+        setTabOrder(profileSources->button(psDefaults), cbPort); // Tab goes on from the source to the port
     }
     pcMain->setCurrentWidget(PG2);
     QAbstractButton* chosen = profileSources->checkedButton();

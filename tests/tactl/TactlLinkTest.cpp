@@ -148,7 +148,7 @@ TEST_F(TactlLinkTest, LateReplyDoesNotHideARefusal)
     EXPECT_EQ(refused.exitCode, 1);
     EXPECT_EQ(refused.err.rfind("tactl: Submit Setting failed, please check the TA!\n", 0), 0u) << refused.err;
     EXPECT_NE(refused.err.find(" refused AT1C0=8 (ERROR to each of 7 sends):\n  dataPort1.callType = 8 (PPP or MLP)\n"
-                               "  3 of 110 settings were written."),
+                               "  \n  3 of 110 settings were written."),
               std::string::npos)
         << refused.err;
 }
