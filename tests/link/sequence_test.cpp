@@ -544,37 +544,4 @@ INSTANTIATE_TEST_SUITE_P(
         CancelCase{"ReadBack", true, true, "1C0?", nullptr, kReadBackCancelledText, tsQuerying}),
     [](const auto& test) { return std::string(test.param.name); });
 
-// Nothing to stop: no exchange, and the firmware transfer (tests/link/upgrade_test.cpp).
-TEST(CancelExchange, WithNothingUnderWayChangesNothing)
-{
-    SequenceRig rig;
-    rig.start();
-    rig.addTa();
-    EXPECT_FALSE(rig.link->cancelExchange());
-    ASSERT_TRUE(rig.run(false));
-    EXPECT_FALSE(rig.link->cancelExchange());
-    rig.clock.advance(5000);
-    EXPECT_TRUE(rig.screen.messages().empty());
-    EXPECT_EQ(rig.state(), tsQuerying);
-}
-
-// The program's end during a submit waits for the command on the line, tells
-// what the TA took, and only then terminates.
-TEST(CancelExchange, ExitDuringASubmitEndsAtTheBoundaryWithTheMessage)
-{
-    SequenceRig rig;
-    rig.start();
-    rig.addTa();
-    rig.inEditor();
-    rig.link->requestSubmit();
-    ASSERT_TRUE(rig.runUntilSent("1C0=8"));
-    rig.com1().written.clear();
-    rig.link->requestExit();
-    EXPECT_FALSE(rig.screen.terminated);
-    ASSERT_TRUE(rig.runUntil([&] { return rig.screen.terminated; }));
-    EXPECT_EQ(rig.com1().written, "");
-    EXPECT_EQ(rig.screen.messages(), std::vector<std::string>{"Submit cancelled after 4 of 110 settings." + kMix});
-    EXPECT_EQ(rig.screen.calls().back(), "terminate");
-}
-
 } // namespace

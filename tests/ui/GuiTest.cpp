@@ -74,6 +74,17 @@ struct GuiRig {
     }
     bool runUntil(const std::function<bool()>& done) { return clock.runUntil(done, kLimitMs); }
     QString statusText() const { return windows.fDetail.statusBar()->currentMessage(); }
+    // "Upgrade" with a firmware file of that many bytes, confirmed.
+    void upgradeWith(const QString& image, int size)
+    {
+        QFile file(image);
+        if (file.open(QIODevice::WriteOnly))
+            file.write(QByteArray(size, 'x'));
+        file.close();
+        TfDetail::setUpgradeFileChooser([&] { return image; });
+        toolButton("tbUpgrade")->click();
+        TfDetail::setUpgradeFileChooser(nullptr);
+    }
     bool editorUp() const { return windows.fDetail.isVisible() && !windows.fProgress.isVisible(); }
     QToolButton* toolButton(const char* name) const
     {
@@ -169,14 +180,7 @@ TEST(GuiSession, UpgradeShowsTheTransferAndTheRebootThenWritesTheSettingsAgain)
     ASSERT_TRUE(rig.runUntil([&] { return rig.editorUp(); }));
 
     QTemporaryDir dir;
-    const QString image = dir.filePath(QStringLiteral("fw.bin"));
-    QFile file(image);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(QByteArray(3000, 'x'));
-    file.close();
-    TfDetail::setUpgradeFileChooser([&] { return image; });
-    rig.toolButton("tbUpgrade")->click();
-    TfDetail::setUpgradeFileChooser(nullptr);
+    rig.upgradeWith(dir.filePath(QStringLiteral("fw.bin")), 3000);
 
     ASSERT_TRUE(rig.runUntil([&] { return rig.windows.fRTick.isVisible(); }));
     EXPECT_EQ(rig.windows.fProgress.windowTitle(), QStringLiteral("Firmware upgrade progress status"));
@@ -391,96 +395,59 @@ INSTANTIATE_TEST_SUITE_P(
 
 // --- Closing a window during an exchange, and Cancel ---
 
-// The progress window's Cancel, Escape and close all stop a submit at its
-// next command, and the user learns what the TA took; the settings stay
-// unsaved, so Exit still asks about them.
-class GuiCancel : public ::testing::TestWithParam<const char*> {};
+// The progress window's Cancel, Escape and close stop the exchange at its
+// next command, and the user learns what the TA took. Ending the program
+// while the TA is worked with asks first, and agreeing stops the same way
+// before the end; during the firmware transfer both are refused with the
+// reason.
+enum class Phase { Query, Submit, Transfer };
+enum class Door { CancelButton, Escape, ProgressClose, EditorClose, WizardClose };
 
-TEST_P(GuiCancel, StopsTheSubmitAndSaysWhatTheTaHolds)
-{
-    const std::string door = GetParam();
-    GuiRig rig;
-    sim::SimTa& ta = rig.addTa();
-    rig.startQuery();
-    ASSERT_TRUE(rig.runUntil([&] { return rig.editorUp(); }));
-    rig.field("eDPDN1")->setText(QStringLiteral("0897654321"));
-    rig.toolButton("tbSubmit")->click();
-    ASSERT_TRUE(rig.runUntil([&] { return rig.backend.port(COM1).count("AT1C0=") > 0; }));
-    TfProgress& progress = rig.windows.fProgress;
-    ASSERT_TRUE(progress.isVisible());
-    ASSERT_TRUE(progress.btnCancel->isEnabled());
-    if (door == "Button")
-        progress.btnCancel->click();
-    else if (door == "Escape")
-        QTest::keyClick(&progress, Qt::Key_Escape);
-    else
-        progress.close();
-    EXPECT_FALSE(progress.btnCancel->isEnabled()) << "asked once";
-    ASSERT_TRUE(rig.runUntil([&] { return !rig.link->busy(); }));
-    ASSERT_EQ(rig.messages.size(), 1);
-    EXPECT_TRUE(rig.messages.first().startsWith(QStringLiteral("Submit cancelled after 4 of 110 settings. The TA now "
-                                                               "holds a mix")))
-        << rig.messages.first().toStdString();
-    EXPECT_EQ(ta.value("1%S"), "0897654321") << "what went before stays";
-    EXPECT_FALSE(progress.isVisible());
-    EXPECT_TRUE(rig.windows.fDetail.isEnabled());
-    EXPECT_TRUE(rig.windows.fDetail.hasUnsavedChanges());
-}
-
-INSTANTIATE_TEST_SUITE_P(Doors, GuiCancel, ::testing::Values("Button", "Escape", "Close"));
-
-// Ending the program while the TA is worked with: during the firmware
-// transfer it is refused with the reason; otherwise the user is asked, and
-// agreeing stops at the next command, tells what was done, and only then
-// ends. From the wizard the query ends the same way.
-struct EndCase {
+struct StopCase {
     const char* name;
-    bool upgrade;   // else a submit from the editor, or with fromWizard the query
-    bool fromWizard;
-    bool agree;
+    Phase phase;
+    Door door;
+    bool agree; // to the question before the end
     const char* firstMessage;
     bool ends;
-    friend void PrintTo(const EndCase& c, std::ostream* os) { *os << c.name; }
+    friend void PrintTo(const StopCase& c, std::ostream* os) { *os << c.name; }
 };
 
-class GuiEndDuringExchange : public ::testing::TestWithParam<EndCase> {};
+class GuiStop : public ::testing::TestWithParam<StopCase> {};
 
-TEST_P(GuiEndDuringExchange, WaitsForASafePointOrRefuses)
+TEST_P(GuiStop, WaitsForTheNextCommandOrRefuses)
 {
-    const EndCase& c = GetParam();
+    const StopCase& c = GetParam();
     GuiRig rig;
     rig.addTa();
     rig.startQuery();
-    if (!c.fromWizard) {
-        ASSERT_TRUE(rig.runUntil([&] { return rig.editorUp(); }));
-        if (c.upgrade) {
-            QTemporaryDir dir;
-            const QString image = dir.filePath(QStringLiteral("fw.bin"));
-            QFile fw(image);
-            ASSERT_TRUE(fw.open(QIODevice::WriteOnly));
-            fw.write(QByteArray(30000, 'x'));
-            fw.close();
-            TfDetail::setUpgradeFileChooser([&] { return image; });
-            rig.toolButton("tbUpgrade")->click();
-            TfDetail::setUpgradeFileChooser(nullptr);
-            ASSERT_TRUE(rig.runUntil([&] { return rig.link->transferring(); }));
-            EXPECT_FALSE(rig.windows.fProgress.btnCancel->isEnabled());
-        } else {
-            rig.toolButton("tbSubmit")->click();
-            ASSERT_TRUE(rig.runUntil([&] { return rig.backend.port(COM1).count("AT1C0=") > 0; }));
-        }
-    } else {
+    QTemporaryDir dir;
+    if (c.phase == Phase::Query) {
         ASSERT_TRUE(rig.runUntil([&] { return rig.backend.port(COM1).count("AT1C0?") > 0; }));
+    } else {
+        ASSERT_TRUE(rig.runUntil([&] { return rig.editorUp(); }));
+        if (c.phase == Phase::Transfer)
+            rig.upgradeWith(dir.filePath(QStringLiteral("fw.bin")), 30000);
+        else
+            rig.toolButton("tbSubmit")->click();
+        ASSERT_TRUE(rig.runUntil([&] {
+            return c.phase == Phase::Transfer ? rig.link->transferring() : rig.backend.port(COM1).count("AT1C0=") > 0;
+        }));
     }
+    TfProgress& progress = rig.windows.fProgress;
+    EXPECT_EQ(progress.btnCancel->isEnabled(), c.phase != Phase::Transfer);
     rig.messages.clear();
     setMessageHandler([&](const QString& text, bool) {
         rig.messages << text;
         return c.agree;
     });
-    if (c.fromWizard)
-        rig.windows.fMain.close();
-    else
-        rig.windows.fDetail.close();
+    switch (c.door) {
+    case Door::CancelButton: progress.btnCancel->click(); break;
+    case Door::Escape: QTest::keyClick(&progress, Qt::Key_Escape); break;
+    case Door::ProgressClose: progress.close(); break;
+    case Door::EditorClose: rig.windows.fDetail.close(); break;
+    case Door::WizardClose: rig.windows.fMain.close(); break;
+    }
     ASSERT_TRUE(rig.runUntil([&] { return !rig.link->busy() || rig.link->transferring(); }));
     rig.clock.advance(100);
     ASSERT_FALSE(rig.messages.isEmpty());
@@ -489,14 +456,26 @@ TEST_P(GuiEndDuringExchange, WaitsForASafePointOrRefuses)
     if (c.ends) {
         EXPECT_TRUE(rig.messages.last().contains(QStringLiteral("cancelled"))) << rig.messages.last().toStdString();
     }
+    if (c.phase != Phase::Transfer) {
+        EXPECT_FALSE(progress.isVisible());
+    }
 }
 
+const char* const kAskEnd = "The TA is still being worked with.";
+const char* const kCancelled = "Submit cancelled after 4 of 110 settings. The TA now holds a mix";
+const char* const kTransferRuns = "The firmware is being sent to the TA.";
+
 INSTANTIATE_TEST_SUITE_P(
-    Moments, GuiEndDuringExchange,
-    ::testing::Values(EndCase{"SubmitKept", false, false, false, "The TA is still being worked with.", false},
-                      EndCase{"SubmitStopped", false, false, true, "The TA is still being worked with.", true},
-                      EndCase{"QueryStopped", false, true, true, "The TA is still being worked with.", true},
-                      EndCase{"TransferRefused", true, false, true, "The firmware is being sent to the TA.", false}),
+    Doors, GuiStop,
+    ::testing::Values(StopCase{"CancelButton", Phase::Submit, Door::CancelButton, true, kCancelled, false},
+                      StopCase{"Escape", Phase::Submit, Door::Escape, true, kCancelled, false},
+                      StopCase{"ProgressClosed", Phase::Submit, Door::ProgressClose, true, kCancelled, false},
+                      StopCase{"EditorClosedAndKept", Phase::Submit, Door::EditorClose, false, kAskEnd, false},
+                      StopCase{"EditorClosedAndStopped", Phase::Submit, Door::EditorClose, true, kAskEnd, true},
+                      StopCase{"WizardClosedAndStopped", Phase::Query, Door::WizardClose, true, kAskEnd, true},
+                      StopCase{"TransferNotCancelled", Phase::Transfer, Door::ProgressClose, true, kTransferRuns,
+                               false},
+                      StopCase{"TransferNotLeft", Phase::Transfer, Door::EditorClose, true, kTransferRuns, false}),
     [](const auto& test) { return std::string(test.param.name); });
 
 // --- Failures name the setting and the port ---
