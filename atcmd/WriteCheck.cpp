@@ -33,6 +33,11 @@ const FieldInfo* fieldAt(const TaProfile& profile, std::span<const char> bytes)
     return nullptr;
 }
 
+std::string bytesOf(const TaProfile& profile, const FieldInfo& field)
+{
+    return std::string(reinterpret_cast<const char*>(&profile) + field.offset, field.size);
+}
+
 } // namespace
 
 std::vector<Difference> differencesAfterWrite(const TaProfile& written, const Options& options,
@@ -52,7 +57,8 @@ std::vector<Difference> differencesAfterWrite(const TaProfile& written, const Op
                 continue;
             std::string sentText = shownValue(sent, *field), taText = shownValue(readBack, *field);
             if (sentText != taText)
-                differences.push_back({field->name, std::move(sentText), std::move(taText)});
+                differences.push_back({field->name, std::move(sentText), std::move(taText), field->offset,
+                                       bytesOf(sent, *field), bytesOf(readBack, *field)});
         }
     }
     return differences;

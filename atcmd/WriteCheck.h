@@ -1,6 +1,7 @@
 // What the TA holds after a submit, against what the batch wrote.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,11 @@ struct Difference {
     std::string field; // "dataPort1.callType"
     std::string sent;  // "8 (PPP)"
     std::string taHas;
+    // Where the field lies in the record, and its bytes in either record, for
+    // a screen that shows values in a form of its own.
+    std::size_t offset = 0;
+    std::string sentBytes;
+    std::string taBytes;
 };
 
 // Every field the batch for this profile and these options assigns, where

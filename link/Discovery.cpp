@@ -3,6 +3,8 @@
 
 #include "PortReport.h"
 
+#include <algorithm>
+
 namespace ta::link {
 
 namespace {
@@ -21,6 +23,7 @@ bool TaLink::scanPorts()
     for (int i = 0; i < kPortCandidates; ++i) {
         const auto slot = std::size_t(i);
         ex_.portFailures[slot] = OpenFailure{};
+        ex_.portProbes[slot] = ProbeOutcome::NotProbed;
         bool opened = false;
         if (i < candidates) {
             selectPort(i);
@@ -36,23 +39,6 @@ bool TaLink::scanPorts()
     return any;
 }
 
-// Why each port of the last scan was passed over, one line per port.
-std::string TaLink::passedOverPorts() const
-{
-    const auto& failures = ex_.portFailures;
-    const bool chosen = !ctx_.chosenPort.empty();
-    return passedOverReport({failures.begin(), chosen ? failures.begin() + 1 : failures.end()}, !chosen);
-}
-
-// A port passed over for a reason the user can do something about.
-bool TaLink::portsPassedOver() const
-{
-    for (const OpenFailure& failure : ex_.portFailures)
-        if (failure.problem != PortProblem::None && failure.problem != PortProblem::NoDevice)
-            return true;
-    return false;
-}
-
 int TaLink::firstPresentPort() const
 {
     for (int i = 0; i < kPortCandidates; ++i)
@@ -64,7 +50,7 @@ int TaLink::firstPresentPort() const
 void TaLink::startDiscovery(Caller caller)
 {
     if (!scanPorts()) {
-        screen_.showDetailedMessage(failureMessage(Failure::NoFreePort), passedOverPorts());
+        screen_.showDetailedMessage(failureMessage(Failure::NoFreePort), triedPortsReport());
         // After a reboot the editor may still be disabled from the upload.
         if (caller == Caller::Reboot)
             screen_.enableEditor(true);
@@ -85,7 +71,20 @@ void TaLink::startDiscovery(Caller caller)
     sendIdentify();
 }
 
-void TaLink::sendIdentify() { send("ATI0", tsIdentify, *tmVerTimer_); }
+void TaLink::sendIdentify()
+{
+    if (send("ATI0", tsIdentify, *tmVerTimer_))
+        noteProbe(ProbeOutcome::NoAnswer);
+}
+
+// What the port being probed answered; an answer is never taken back.
+void TaLink::noteProbe(ProbeOutcome outcome)
+{
+    if (ex_.portIndex < 0 || ex_.portIndex >= kPortCandidates)
+        return;
+    auto& probe = ex_.portProbes[std::size_t(ex_.portIndex)];
+    probe = std::max(probe, outcome);
+}
 void TaLink::sendPortProbe() { send("AT1S0?", tsPortProbe, *tmInitTimer_); }
 void TaLink::sendInfoQuery() { send("ATI10I30", tsInfo, *tmInitTimer_); }
 void TaLink::sendSessionEcho() { send("ATE1V1", tsSessionEcho, *tmInitTimer_); }
@@ -142,7 +141,7 @@ void TaLink::retryOrGiveUp(const RetryRule& rule)
         break;
     case GiveUp::NextPort:
         if (!probeNextPort())
-            giveUp(rule.message, portsPassedOver() ? passedOverPorts() : std::string());
+            giveUp(rule.message, triedPortsReport());
         break;
     case GiveUp::WithoutPrefix: // the sequence goes on
         ctx_.noPortPrefix = true;

@@ -104,6 +104,8 @@ void TaLink::boundReplyBuffer()
 void TaLink::cComReceiveData(const uint8_t* dataPtr, uint32_t dataSize)
 {
     collectReceived(dataPtr, dataSize);
+    if (ex_.transactionState == tsIdentify && dataSize > 0)
+        noteProbe(ProbeOutcome::NotATa); // until it says what it is
 
     if (ex_.transactionState == tsDiscard) {
         cCom_->PurgeBuffers(true, true);
@@ -219,6 +221,8 @@ void TaLink::runOkAction()
         break;
     case tsSessionEcho:
         stepDone();
+        if (stopIfCancelled())
+            break; // before the batch or the list is begun
         if (identifyOnly_) {
             screen_.identifyDone();
         } else if (screen_.editorVisible()) {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "link/PortList.h"
+#include "link/PortReport.h"
 #include "link/SerialDevice.h"
 
 #include <array>
@@ -51,6 +52,7 @@ struct ExchangeState {
     // Discovery.
     std::array<bool, kPortCandidates> portPresent{};
     std::array<OpenFailure, kPortCandidates> portFailures{}; // why a port is not present
+    std::array<ProbeOutcome, kPortCandidates> portProbes{};  // what a present port answered
     int portIndex = 0;
 
     // Remote call.

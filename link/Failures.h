@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace ta::link {
 
@@ -32,5 +33,34 @@ inline constexpr char kNoDialToneText[] = "TA respones (No Dial Tone)";
 inline constexpr char kBusyText[] = "TA respones (Busy)";
 inline constexpr char kUpgradeAbortedText[] = "Firmware upgrade abort, please make sure firmware is correct!";
 inline constexpr char kThresholdsText[] = "Drop threshold can not be bigger than Add threshold";
+
+// What a stop on the user's word (Cancel, the end of the program, a signal
+// to tactl) tells of what was done. The TA's own texts above stay as they
+// are; these say what the user needs to know besides.
+inline constexpr char kQueryCancelledText[] = "Query cancelled. Nothing was read from the TA.";
+inline constexpr char kSubmitCancelledEarlyText[] = "Submit cancelled before any setting was written to the TA.";
+inline constexpr char kUpgradeCancelledEarlyText[] = "Upgrade cancelled before the firmware was sent to the TA.";
+inline constexpr char kReadBackCancelledText[] =
+    "Every setting was written to the TA; reading them back to verify them was cancelled.";
+inline constexpr char kRebootStoppedText[] =
+    "The firmware was sent and the TA is restarting, but the editor's settings were not written back to it. "
+    "Submit them once the TA is up again.";
+inline constexpr char kCallReleasedText[] = " The call was hung up and the local TA's settings restored.";
+inline constexpr char kMixAdviceText[] =
+    "The TA now holds a mix of the new settings and its earlier ones. To get back to one whole set, "
+    "submit again, or submit a backup profile of the TA.";
+
+// "Submit cancelled after 41 of 112 settings. The TA now holds a mix ..."
+inline std::string submitCancelledText(int written, int total)
+{
+    return "Submit cancelled after " + std::to_string(written) + " of " + std::to_string(total) + " settings. " +
+           kMixAdviceText;
+}
+
+// "41 of 112 settings were written. The TA now holds a mix ..."
+inline std::string settingsWrittenText(int written, int total)
+{
+    return std::to_string(written) + " of " + std::to_string(total) + " settings were written. " + kMixAdviceText;
+}
 
 } // namespace ta::link

@@ -18,6 +18,11 @@ std::string holderText(const OpenFailure& failure)
 
 std::string errorText(int error) { return error != 0 ? std::strerror(error) : "unknown error"; }
 
+std::string probeText(ProbeOutcome probe)
+{
+    return probe == ProbeOutcome::NoAnswer ? "no answer" : "answered, but not as a TA of this family";
+}
+
 bool isComName(const std::string& name) { return name.starts_with("\\\\.\\COM"); }
 
 std::string portName(const OpenFailure& failure, std::size_t index, bool numbered)
@@ -65,11 +70,21 @@ std::string passedOverText(const OpenFailure& failure)
 
 std::string passedOverReport(const std::vector<OpenFailure>& failures, bool numbered)
 {
+    return discoveryReport(failures, {}, numbered);
+}
+
+std::string discoveryReport(const std::vector<OpenFailure>& failures, const std::vector<ProbeOutcome>& probes,
+                            bool numbered)
+{
     std::string report;
     for (std::size_t i = 0; i < failures.size(); ++i) {
         const OpenFailure& failure = failures[i];
-        if (failure.problem == PortProblem::None)
+        const ProbeOutcome probe = i < probes.size() ? probes[i] : ProbeOutcome::NotProbed;
+        if (failure.problem == PortProblem::None) {
+            if (probe != ProbeOutcome::NotProbed)
+                report += portName(failure, i, numbered) + ": " + probeText(probe) + "\n";
             continue;
+        }
         std::size_t last = i;
         while (numbered && failure.problem == PortProblem::NoDevice && last + 1 < failures.size()
                && failures[last + 1].problem == PortProblem::NoDevice)

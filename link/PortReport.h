@@ -3,6 +3,7 @@
 
 #include "link/SerialDevice.h"
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -19,5 +20,17 @@ std::string passedOverText(const OpenFailure& failure);
 // a run of port numbers without a device becomes one line. With numbered
 // false the ports are named by their paths alone (a port the user chose).
 std::string passedOverReport(const std::vector<OpenFailure>& failures, bool numbered = true);
+
+// What a port that opened answered to the identification.
+enum class ProbeOutcome : uint8_t {
+    NotProbed,
+    NoAnswer, // not a byte
+    NotATa,   // an answer without the identification of a TA of this family
+};
+
+// The same report with a line for each probed port as well ("COM1
+// /dev/ttyS0: no answer"); a probed port's path is in its failure entry.
+std::string discoveryReport(const std::vector<OpenFailure>& failures, const std::vector<ProbeOutcome>& probes,
+                            bool numbered = true);
 
 } // namespace ta::link

@@ -42,8 +42,11 @@ void TaLink::startQuery()
         ex_.commandIds.push_back(entry.id);
     }
     queryCount_ = int(entries.size());
+    queried_ = ctx_.workingProfile;
+    read_ = 0;
     screen_.setProgressMax(queryCount_);
     screen_.setProgress(0);
+    screen_.setProgressCancellable(true);
     screen_.showProgress(true);
 }
 
@@ -55,7 +58,7 @@ bool TaLink::queryUnderWay() const
 
 void TaLink::sendQuery()
 {
-    if (!queryUnderWay())
+    if (!queryUnderWay() || stopIfCancelled())
         return;
     const std::string& entry = ex_.commandList[std::size_t(ex_.queryIndex)];
     const int id = ex_.commandIds[std::size_t(ex_.queryIndex)];
@@ -92,7 +95,7 @@ void TaLink::onQueryReply()
         ex_.replyBuffer.clear();
         return;
     }
-    TaProfile& into = readBack_ ? readBack_->ta : ctx_.workingProfile;
+    TaProfile& into = readBack_ ? readBack_->ta : queried_;
     atcmd::DecodeTargets targets{into, ctx_.firmwareVersion, ctx_.chargeLast, ctx_.chargeAcc};
     const int id = ex_.commandIds[std::size_t(ex_.queryIndex)];
     if (!atcmd::decodeReply(id, ex_.replyBuffer, targets)) {
@@ -101,6 +104,7 @@ void TaLink::onQueryReply()
         return;
     }
     tmQryTimer_->setEnabled(false);
+    ++read_;
     if (id == 131 || id == 132)
         screen_.chargeTextsChanged();
     if (advanceQuery())
@@ -119,6 +123,7 @@ void TaLink::finishQuery(bool clearReply)
     screen_.showWizardProfilePage();
     screen_.enableWizard(true);
     screen_.focusWizard();
+    ctx_.workingProfile = queried_;
     deriveFixedMp(ctx_.workingProfile);
     screen_.showProfile();
     screen_.presentEditor();
@@ -139,7 +144,7 @@ void TaLink::failQuery()
     ex_.nextState = tsIdentify;
     screen_.showProgress(false);
     buildDefaultProfile(ctx_.workingProfile, ctx_.switches.x25OnD, ctx_.switches.sysDateTime);
-    screen_.showMessage(failureMessage(Failure::Query));
+    screen_.showDetailedMessage(failureMessage(Failure::Query), unansweredQueryDetails());
     screen_.enableWizard(true);
     screen_.focusWizard();
 }

@@ -41,7 +41,7 @@ void TaLink::failReadBack()
     ex_.nextState = tsIdentify;
     screen_.showProgress(false);
     screen_.setProgressCaption("Submit progress status");
-    screen_.showMessage(failureMessage(Failure::Query));
+    screen_.showDetailedMessage(failureMessage(Failure::Query), unansweredQueryDetails());
     screen_.enableEditor(true);
     screen_.focusEditor();
 }

@@ -16,13 +16,15 @@ void TaLink::sendQueryC0() { send("ATC0?", tsRemoteQueryC0, *tmInitTimer_); }
 void TaLink::sendQueryP5() { send("AT%P5?", tsRemoteQueryP5, *tmInitTimer_); }
 void TaLink::sendRemoteSetup()
 {
-    // Changed from now on: even a set-up whose OK is lost may have taken effect.
-    ex_.localSettingsChanged = true;
-    send(remoteSetupCommand(ctx_.switches.forceRemoteConfig), tsRemoteSetup, *tmInitTimer_);
+    // Changed from the send on: even a set-up whose OK is lost may have taken effect.
+    if (send(remoteSetupCommand(ctx_.switches.forceRemoteConfig), tsRemoteSetup, *tmInitTimer_))
+        ex_.localSettingsChanged = true;
 }
 
 void TaLink::sendDial()
 {
+    if (stopIfCancelled())
+        return;
     const std::string command = "ATD" + ctx_.remoteNumber + dialSuffix(ctx_.switches.forceRemoteConfig);
     sendRaw(command + "\r", command);
     ex_.transactionState = tsDialing;

@@ -4,6 +4,8 @@
 
 #include "atcmd/WriteCheck.h"
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -21,6 +23,16 @@ public:
     {
         (void)details;
         showMessage(text);
+    }
+    // How the user knows the setting at this offset of the profile record,
+    // with the value of field (its bytes): "RS232 Port > Advance Setting >
+    // Advance options > Auto Answer: 3". Empty when the screen has no form
+    // of its own; the link then names the field as tactl does.
+    virtual std::string settingText(std::size_t offset, const uint8_t* field)
+    {
+        (void)offset;
+        (void)field;
+        return {};
     }
     // One line of the debug log (called only while the debug switch is on).
     virtual void logLine(const std::string& line) = 0;
@@ -49,6 +61,9 @@ public:
     virtual void setProgressMax(int max) = 0;
     virtual void setProgress(int position) = 0;
     virtual void showProgress(bool visible) = 0;
+    // Whether the progress window offers Cancel (not during the firmware
+    // transfer, which runs to its end).
+    virtual void setProgressCancellable(bool on) { (void)on; }
 
     // Connecting window (remote call) and rebooting window (after an upgrade).
     virtual void showConnecting(bool visible) = 0;

@@ -4,6 +4,8 @@
 
 #include "atcmd/SubmitBatch.h"
 
+#include <algorithm>
+
 namespace ta::link {
 
 namespace {
@@ -22,11 +24,23 @@ void TaLink::startSubmit()
     screen_.setProgress(0);
     ex_.transactionState = tsSubmitting;
     screen_.collectProfile();
-    ex_.commandList = atcmd::buildSubmitBatch(ctx_.workingProfile, commandOptions(ctx_));
+    batch_ = atcmd::buildSubmitEntries(ctx_.workingProfile, commandOptions(ctx_));
+    ex_.commandList.clear();
+    for (const atcmd::BatchEntry& entry : batch_)
+        ex_.commandList.push_back(entry.command);
     ex_.commandIds.clear();
     batchCount_ = int(ex_.commandList.size());
+    written_ = 0;
     screen_.setProgressMax(batchCount_);
+    screen_.setProgressCancellable(true);
     screen_.showProgress(true);
+}
+
+// The commands that assign a setting; port selection, the store commands
+// and the charge clearing are no settings of their own.
+int TaLink::settingsInBatch() const
+{
+    return int(std::count_if(batch_.begin(), batch_.end(), [](const auto& entry) { return entry.param != nullptr; }));
 }
 
 bool TaLink::submitUnderWay() const
@@ -37,7 +51,7 @@ bool TaLink::submitUnderWay() const
 
 void TaLink::sendSubmitCommand()
 {
-    if (!submitUnderWay())
+    if (!submitUnderWay() || stopIfCancelled())
         return;
     const std::string command = "AT" + ex_.commandList[std::size_t(ex_.submitIndex)];
     sendRaw(command + "\r", command);
@@ -75,6 +89,8 @@ void TaLink::onSubmitReply()
         ex_.replyBuffer.clear();
         return;
     }
+    if (std::size_t(ex_.submitIndex) < batch_.size() && batch_[std::size_t(ex_.submitIndex)].param)
+        ++written_;
     if (advanceSubmit())
         sendSubmitCommand();
     else
@@ -100,7 +116,7 @@ void TaLink::failSubmit()
     ex_.transactionState = tsDiscard;
     ex_.nextState = tsIdentify;
     screen_.showProgress(false);
-    screen_.showMessage(failureMessage(Failure::Submit));
+    screen_.showDetailedMessage(failureMessage(Failure::Submit), refusedDetails());
     screen_.enableEditor(true);
     screen_.focusEditor();
 }

@@ -24,18 +24,28 @@ TaLink::TaLink(AppContext& ctx, Clock& clock, SerialBackend& backend, Screen& sc
     cCom_->setBaudRateValue(115200);
     cCom_->setOnReceiveData([this](TCommPortDriver&, const uint8_t* data, uint32_t size) {
         cComReceiveData(data, size);
+        afterEvent();
     });
-    cCom_->setOnHangUp([this] { portLost(); });
+    cCom_->setOnHangUp([this] {
+        portLost();
+        afterEvent();
+    });
 
-    tmVerTimer_ = makeTimer(clock, 500, [this] { tmVerTimerTimer(); });
-    tmInitTimer_ = makeTimer(clock, 1500, [this] { tmInitTimerTimer(); });
-    tmQryTimer_ = makeTimer(clock, 1000, [this] { tmQryTimerTimer(); });
-    tmSmtTimer_ = makeTimer(clock, 1000, [this] { tmSmtTimerTimer(); });
-    tmCallTimer_ = makeTimer(clock, 1000, [this] { tmCallTimerTimer(); });
-    tmUpgTimer_ = makeTimer(clock, 90000, [this] { tmUpgTimerTimer(); });
+    const auto handler = [this](void (TaLink::*onTimeout)()) {
+        return [this, onTimeout] {
+            (this->*onTimeout)();
+            afterEvent();
+        };
+    };
+    tmVerTimer_ = makeTimer(clock, 500, handler(&TaLink::tmVerTimerTimer));
+    tmInitTimer_ = makeTimer(clock, 1500, handler(&TaLink::tmInitTimerTimer));
+    tmQryTimer_ = makeTimer(clock, 1000, handler(&TaLink::tmQryTimerTimer));
+    tmSmtTimer_ = makeTimer(clock, 1000, handler(&TaLink::tmSmtTimerTimer));
+    tmCallTimer_ = makeTimer(clock, 1000, handler(&TaLink::tmCallTimerTimer));
+    tmUpgTimer_ = makeTimer(clock, 90000, handler(&TaLink::tmUpgTimerTimer));
     // The rebooting window's countdown timer starts enabled with its window;
     // its first tick finds no reboot under way and stops.
-    tmTickTimer_ = makeTimer(clock, 1000, [this] { tmTickTimerTimer(); });
+    tmTickTimer_ = makeTimer(clock, 1000, handler(&TaLink::tmTickTimerTimer));
     tmTickTimer_->setEnabled(true);
 
     ctx_.taVariant = ctx_.switches.countryOption ? 2 : 3;
@@ -64,11 +74,14 @@ void TaLink::sendRaw(const std::string& line, const std::string& logText)
     logLine("(" + logText + ")");
 }
 
-void TaLink::send(const std::string& command, TransactionState state, Timer& timer)
+bool TaLink::send(const std::string& command, TransactionState state, Timer& timer)
 {
+    if (stopIfCancelled())
+        return false;
     sendRaw(command + "\r", command);
     ex_.transactionState = state;
     timer.setEnabled(true);
+    return true;
 }
 
 void TaLink::stepDone()
@@ -198,8 +211,6 @@ void TaLink::requestSubmit()
     }
 }
 
-void TaLink::requestExit() { releaseCall(CallEnd::EditorExit); }
-
 void TaLink::setReadinessWakeups(bool on) { cCom_->setReadinessWakeups(on); }
 
 // Only an identified TA counts; the ports tried during discovery do not.
@@ -238,6 +249,8 @@ void TaLink::stopExchange(bool tellUser)
 {
     const TransactionState state = ex_.transactionState;
     const bool underWay = commandPending() || state == tsRebooting;
+    cancelPending_ = false;
+    exitPending_ = false;
     if (state == tsUpgrading)
         cancelTransfer();
     stopSequenceTimers();
@@ -247,8 +260,14 @@ void TaLink::stopExchange(bool tellUser)
     screen_.showProgress(false);
     if (state == tsRebooting)
         screen_.showRebooting(false);
-    if (tellUser)
-        screen_.showMessage(failureMessage(interruptedFailure(state)));
+    if (!tellUser)
+        return;
+    const std::string message = failureMessage(interruptedFailure(state));
+    // A batch stopped half way leaves the TA with some of the new settings.
+    if (state == tsSubmitting && !readBack_)
+        screen_.showDetailedMessage(message, settingsWrittenText(written_, settingsInBatch()));
+    else
+        screen_.showMessage(message);
 }
 
 std::string TaLink::failureMessage(Failure failure)

@@ -12,6 +12,7 @@
 #include "Screen.h"
 #include "Xmodem.h"
 #include "atcmd/QueryList.h"
+#include "atcmd/SubmitBatch.h"
 #include "profile/Result.h"
 
 #include <memory>
@@ -88,8 +89,17 @@ public:
     void requestUpgrade(const std::string& path);
     // The call attempt is hung up.
     void cancelCall();
-    // The editor's end: a remote TA is hung up first, else the program
-    // terminates at once.
+    // Stops the query, submit or read-back under way, or the discovery or
+    // call set-up before it, at its next command boundary: the command on the
+    // line is answered or given up first, so that no command is left half
+    // done. A call is hung up and the local TA restored, and the screen is
+    // told what was done. A call attempt and the wait for a restart stop at
+    // once. False when there is nothing to stop, and during the firmware
+    // transfer, which runs to its end.
+    bool cancelExchange();
+    // The user's end of the program: what runs stops as cancelExchange
+    // stops it, then a remote TA is hung up and the local TA restored, then
+    // the screen terminates. Ignored during the firmware transfer.
     void requestExit();
     // The program ends (a signal, the wizard closed, the command line done):
     // what is under way stops, with its failure message when tellUser is
@@ -107,6 +117,13 @@ public:
     // A TA was identified on the open port and its session is under way.
     bool identified() const;
     bool readingBack() const { return readBack_.has_value(); }
+    // The firmware is on the line: it can be neither cancelled nor left.
+    bool transferring() const { return ex_.transactionState == tsUpgrading; }
+    // Settings the last submit wrote (acknowledged by the TA) and the last
+    // query read; settings in the last batch.
+    int settingsWritten() const { return written_; }
+    int settingsRead() const { return read_; }
+    int settingsInBatch() const;
     // The port the driver uses ("\\.\COM3", or the chosen device path).
     const std::string& portName() const;
     int queryCount() const { return queryCount_; }
@@ -123,6 +140,7 @@ private:
     void sendInfoQuery();
     void sendSessionEcho();
     void classifyTa();
+    void noteProbe(ProbeOutcome outcome);
 
     // --- Query ---
     void startQuery(); // builds the list and sends its first entry
@@ -182,8 +200,9 @@ private:
     static Failure lostFailure(TransactionState state);
     Failure interruptedFailure(TransactionState state) const;
 
-    // Sender pattern and shared helpers.
-    void send(const std::string& command, TransactionState state, Timer& timer);
+    // Sender pattern and shared helpers. A sender that meets a cancel at its
+    // command boundary stops the sequence there and sends nothing (false).
+    bool send(const std::string& command, TransactionState state, Timer& timer);
     void sendRaw(const std::string& line, const std::string& logText);
     void logLine(const std::string& line);
     void stepDone();
@@ -193,11 +212,26 @@ private:
     void dropOptionalGroups();
     void selectPort(int index);
     int firstPresentPort() const;
-    std::string passedOverPorts() const;
-    bool portsPassedOver() const;
     void stopSequenceTimers();
     void portLost();
     void stopExchange(bool tellUser);
+
+    // Cancel and exit on the user's word.
+    bool stopIfCancelled();
+    void finishCancel();
+    void stopRebootWait();
+    std::string cancelledText(TransactionState state);
+    // After every event of the port and the timers: a pending exit goes on
+    // once nothing runs any more.
+    void afterEvent();
+
+    // What a failure's details say: where the TA is, what it was sent, the
+    // setting as the screen shows it.
+    std::string taShownAs() const;
+    std::string settingLines(const atcmd::BatchEntry& entry, const TaProfile& profile);
+    std::string refusedDetails();
+    std::string unansweredQueryDetails();
+    std::string triedPortsReport() const;
 
     // Receive dispatcher.
     void collectReceived(const uint8_t* data, uint32_t size);
@@ -269,6 +303,14 @@ private:
     uint64_t sendCount_ = 0;  // grows with every command sent
     CallEnd callEnd_ = CallEnd::None;
     bool sessionEnded_ = false;
+    bool cancelPending_ = false; // stop at the next command boundary
+    bool exitPending_ = false;   // end the program once nothing runs
+    std::vector<atcmd::BatchEntry> batch_; // what each command of the batch assigns
+    int written_ = 0;
+    int read_ = 0;
+    // What a query reads; it becomes the working profile only when the
+    // query has ended well, so a cancelled or failed one leaves no half.
+    TaProfile queried_{};
 
     // What a read-back under way compares: the record and the options the
     // batch was built from, and what the TA answers.

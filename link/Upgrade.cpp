@@ -110,6 +110,7 @@ void TaLink::StartUpgrade()
     screen_.setProgressCaption("Firmware upgrade progress status");
     screen_.setProgressMax(upg_.blocksLeft);
     screen_.setProgress(0);
+    screen_.setProgressCancellable(false);
     screen_.showProgress(true);
 
     cCom_->PurgeBuffers(true, true);

@@ -207,7 +207,60 @@ QString shownState(QWidget* control)
     return QString();
 }
 
+// The items of a list, without the extra one that names an unlisted value.
+QStringList listItems(const QWidget* control)
+{
+    QStringList items;
+    if (const auto* combo = qobject_cast<const QComboBox*>(control))
+        for (int i = 0; i < combo->count(); ++i)
+            items << combo->itemText(i);
+    else if (const auto* group = qobject_cast<const TRadioGroup*>(control))
+        items = group->items();
+    if (control->property(kUnlistedValue).isValid() && !items.isEmpty())
+        items.removeLast();
+    return items;
+}
+
+QString itemText(const QWidget* control, int position, unsigned stored)
+{
+    const QStringList items = listItems(control);
+    return position >= 0 && position < items.size() ? items[position] : unlistedText(stored);
+}
+
 } // namespace
+
+const Row* rowAt(std::size_t offset)
+{
+    for (const Row& row : rows())
+        if (row.offset == offset)
+            return &row;
+    return nullptr;
+}
+
+QString shownText(const Row& row, const uint8_t* field, CodeTables& tables, const QWidget* control)
+{
+    const unsigned value = fieldValue(row, field);
+    switch (row.kind) {
+    case Kind::Text:
+    case Kind::MaskedText: {
+        const QString text = textOfField(field, row.size);
+        return text.isEmpty() ? QStringLiteral("(empty)") : text;
+    }
+    case Kind::List: return itemText(control, int(value), value);
+    case Kind::CodedList: {
+        const CodeTable* table = tables.of(row.table);
+        return itemText(control, table ? table->positionOf(uint8_t(value)) : -1, value);
+    }
+    case Kind::PacketSize: return itemText(control, int(value) - 7, value);
+    case Kind::DeviceType: return itemText(control, value == 2 ? 1 : 0, value);
+    case Kind::Box:
+    case Kind::InvertedBox:
+        return (value != 0) == (row.kind == Kind::Box) ? QStringLiteral("checked") : QStringLiteral("not checked");
+    case Kind::Spin:
+    case Kind::Spin16: return QString::number(value);
+    }
+    return QString::number(value);
+}
 
 QString unlistedText(unsigned value) { return QStringLiteral("%1 (not in list)").arg(value); }
 

@@ -116,6 +116,13 @@ void collectRows(TaProfile& profile, const link::Switches& switches, CodeTables&
 void showRow(const Row& row, const uint8_t* field, CodeTables& tables, QWidget* control);
 void collectRow(const Row& row, uint8_t* field, CodeTables& tables, QWidget* control);
 
+// The row that binds the field at this offset of the record, or nullptr.
+const Row* rowAt(std::size_t offset);
+// A stored value as the row's control would show it, the control left as it
+// is: the list item ("3 (not in list)" when there is none), the number, the
+// text ("(empty)" when there is none), "checked" or "not checked".
+QString shownText(const Row& row, const uint8_t* field, CodeTables& tables, const QWidget* control);
+
 // The USB twin of an RS232 control name: "Usb" goes after the lower-case
 // prefix ("eDPDN1" -> "eUsbDPDN1").
 QString usbName(const QString& name);

@@ -21,6 +21,10 @@ class TFilterAlignEdit;
 
 namespace pages {
 
+// The property that holds a control's own label ("Auto Answer", "Address 0"),
+// by which failures and the read-back name the setting.
+inline constexpr char kSettingLabel[] = "settingLabel";
+
 // A page of the page area, named "PG" + number; returns the widget that
 // holds its groups, stacked top down.
 QWidget* addPage(QStackedWidget* area, int number);

@@ -90,10 +90,12 @@ void addSole(QGroupBox* group, QWidget* control)
 {
     gridOf(group)->addWidget(control, 0, 0, Qt::AlignLeft);
     control->setAccessibleName(group->title());
+    control->setProperty(kSettingLabel, group->title());
 }
 
 void nameAfter(QWidget* control, const QString& label, const QGridLayout* grid)
 {
+    control->setProperty(kSettingLabel, label);
     const auto* group = qobject_cast<const QGroupBox*>(grid->parentWidget());
     const QString caption = group ? group->title() : QString();
     control->setAccessibleName(caption.isEmpty() ? label : label + QStringLiteral(", ") + caption);

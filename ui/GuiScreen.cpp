@@ -1,5 +1,6 @@
 #include "ui/GuiScreen.h"
 
+#include "link/Failures.h"
 #include "link/PortList.h"
 #include "link/TaLink.h"
 #include "ui/Messages.h"
@@ -12,6 +13,22 @@ namespace ta::ui {
 namespace {
 
 constexpr int kDifferencesInText = 15; // more go below, behind the details button
+
+const QString kTransferRunsText = QStringLiteral(
+    "The firmware is being sent to the TA. The transfer cannot be stopped: a TA left with half its firmware "
+    "may not start again. Please wait until it has ended.");
+const QString kStopToEndText = QStringLiteral(
+    "The TA is still being worked with. Stop at the next command and end the program?\n\n"
+    "A submit stopped half way leaves the TA with only some of the new settings.");
+const QString kChoosePortText = QStringLiteral(
+    "\nIf the TA is on another port, choose it under \"Port:\" and press Next> again.");
+
+// What the TA and the link tell that is no failure.
+bool isNews(const std::string& text)
+{
+    return text == ta::link::kQueryCancelledText || text == ta::link::kSubmitCancelledEarlyText ||
+           text == ta::link::kUpgradeCancelledEarlyText || text == ta::link::kReadBackCancelledText;
+}
 
 } // namespace
 
@@ -43,6 +60,15 @@ QString portShownAs(const std::string& portName)
     return fromLink(port.path.empty() ? portName : port.path);
 }
 
+bool mayEndDuringExchange(QWidget* window, const ta::link::TaLink& link)
+{
+    if (link.transferring()) {
+        showMessageBox(window, kTransferRunsText);
+        return false;
+    }
+    return !link.busy() || confirmBox(window, kStopToEndText);
+}
+
 void connectWizard(TfMain& wizard, ta::link::TaLink& link)
 {
     QObject::connect(&wizard, &TfMain::localChosen, &wizard, [&link] { link.chooseLocal(); });
@@ -50,7 +76,12 @@ void connectWizard(TfMain& wizard, ta::link::TaLink& link)
         link.chooseRemote(number.toLatin1().toStdString());
     });
     QObject::connect(&wizard, &TfMain::queryRequested, &wizard, [&link] { link.requestQuery(); });
-    QObject::connect(&wizard, &TfMain::endRequested, &wizard, [&link] { link.endSession(); });
+    QObject::connect(&wizard, &TfMain::endRequested, &wizard, [&wizard, &link] {
+        if (!link.busy())
+            link.endSession();
+        else if (mayEndDuringExchange(&wizard, link))
+            link.requestExit();
+    });
 }
 
 void connectEditor(TfDetail& editor, ta::link::TaLink& link)
@@ -59,12 +90,27 @@ void connectEditor(TfDetail& editor, ta::link::TaLink& link)
     QObject::connect(&editor, &TfDetail::upgradeRequested, &editor, [&link](const QString& path) {
         link.requestUpgrade(QFile::encodeName(path).toStdString());
     });
-    QObject::connect(&editor, &TfDetail::exitRequested, &editor, [&link] { link.requestExit(); });
+    QObject::connect(&editor, &TfDetail::exitRequested, &editor, [&editor, &link] {
+        if (mayEndDuringExchange(&editor, link) && editor.settleUnsavedChanges())
+            link.requestExit();
+    });
 }
 
 void connectCallWindow(TfCRemote& window, ta::link::TaLink& link)
 {
     QObject::connect(&window, &TfCRemote::cancelRequested, &window, [&link] { link.cancelCall(); });
+}
+
+// The transfer refuses to stop, with its reason; anything else stops at its
+// next command.
+void connectProgressWindow(TfProgress& window, ta::link::TaLink& link)
+{
+    QObject::connect(&window, &TfProgress::cancelRequested, &window, [&window, &link] {
+        if (link.transferring())
+            showMessageBox(&window, kTransferRunsText);
+        else
+            link.cancelExchange();
+    });
 }
 
 void GuiScreen::connectLink(ta::link::TaLink& link)
@@ -73,6 +119,7 @@ void GuiScreen::connectLink(ta::link::TaLink& link)
     connectWizard(w_.fMain, link);
     connectEditor(w_.fDetail, link);
     connectCallWindow(w_.fCRemote, link);
+    connectProgressWindow(w_.fProgress, link);
 }
 
 // A box belongs to the window the user is working in, so that it stays on
@@ -86,12 +133,19 @@ QWidget* GuiScreen::messageOwner() const
     return nullptr;
 }
 
-void GuiScreen::showMessage(const std::string& text) { showMessageBox(messageOwner(), fromLink(text)); }
+void GuiScreen::showMessage(const std::string& text)
+{
+    showMessageBox(messageOwner(), fromLink(text), isNews(text) ? MessageKind::Information : MessageKind::Warning);
+}
 
 // The details name device paths and USB product strings: the system's text.
+// On the wizard, a TA not found may be on another port than the one chosen.
 void GuiScreen::showDetailedMessage(const std::string& text, const std::string& details)
 {
-    showMessageBox(messageOwner(), fromLink(text), QString::fromLocal8Bit(details));
+    QString shown = QString::fromLocal8Bit(details);
+    if (text == ta::link::kNoTaText && wizardVisible())
+        shown += kChoosePortText;
+    showMessageBox(messageOwner(), fromLink(text), shown);
 }
 
 void GuiScreen::logLine(const std::string& line) { w_.fDBG.appendLine(std::string_view(line)); }
@@ -169,11 +223,20 @@ void GuiScreen::setProgressMax(int max)
 
 void GuiScreen::setProgress(int position) { w_.fProgress.cgPrgs->SetProgress(position); }
 
+// Shown, the window takes the keyboard, so that Escape reaches its Cancel.
 void GuiScreen::showProgress(bool visible)
 {
     w_.fProgress.setVisible(visible);
+    if (visible) {
+        w_.fProgress.raise();
+        w_.fProgress.activateWindow();
+        if (w_.fProgress.btnCancel->isEnabled())
+            w_.fProgress.btnCancel->setFocus(Qt::OtherFocusReason);
+    }
     refreshConnection();
 }
+
+void GuiScreen::setProgressCancellable(bool on) { w_.fProgress.setCancellable(on); }
 
 void GuiScreen::showConnecting(bool visible) { w_.fCRemote.setVisible(visible); }
 
@@ -187,16 +250,52 @@ void GuiScreen::showRebooting(bool visible)
 
 void GuiScreen::setTickText(const std::string& text) { w_.fRTick.setTickText(fromLink(text)); }
 
+void GuiScreen::queryDone()
+{
+    if (link_)
+        w_.fDetail.showConfirmation(
+            QStringLiteral("%1 settings read from %2").arg(link_->settingsRead()).arg(connectionText()));
+}
+
+void GuiScreen::submitDone()
+{
+    w_.fDetail.markUnchanged();
+    if (link_)
+        w_.fDetail.showConfirmation(
+            QStringLiteral("%1 settings written to %2").arg(link_->settingsWritten()).arg(connectionText()));
+}
+
+std::string GuiScreen::settingText(std::size_t offset, const uint8_t* field)
+{
+    const QString name = w_.fDetail.settingName(offset);
+    if (name.isEmpty())
+        return {};
+    const QString value = field ? QStringLiteral(": ") + w_.fDetail.settingValue(offset, field) : QString();
+    return (name + value).toLocal8Bit().toStdString();
+}
+
+// "RS232 Port > Local DN and Call Type > Local Directory Number > Address:
+// 0897654321 -> 0301234567", values as the editor shows them.
+QString GuiScreen::differenceText(const ta::atcmd::Difference& difference)
+{
+    const QString name = w_.fDetail.settingName(difference.offset);
+    if (name.isEmpty())
+        return fromLink(ta::atcmd::differenceLine(difference));
+    const auto bytes = [](const std::string& raw) { return reinterpret_cast<const uint8_t*>(raw.data()); };
+    return name + QStringLiteral(": ") + w_.fDetail.settingValue(difference.offset, bytes(difference.sentBytes)) +
+           QStringLiteral(" -> ") + w_.fDetail.settingValue(difference.offset, bytes(difference.taBytes));
+}
+
 void GuiScreen::readBackDone(const std::vector<ta::atcmd::Difference>& differences)
 {
     if (differences.empty()) {
-        showMessageBox(messageOwner(), QStringLiteral("The TA took every value."));
+        showMessageBox(messageOwner(), QStringLiteral("The TA took every value."), MessageKind::Information);
         return;
     }
     QStringList lines;
     for (const ta::atcmd::Difference& difference : differences)
-        lines << fromLink(ta::atcmd::differenceLine(difference));
-    QString text = QStringLiteral("The TA did not take every value (name: sent -> TA has):\n\n");
+        lines << differenceText(difference);
+    QString text = QStringLiteral("The TA did not take every value (setting: sent -> TA has):\n\n");
     if (lines.size() <= kDifferencesInText) {
         showMessageBox(messageOwner(), text + lines.join(QLatin1Char('\n')));
         return;

@@ -82,6 +82,7 @@ public:
     void setProgressMax(int max) override;
     void setProgress(int position) override;
     void showProgress(bool visible) override;
+    void setProgressCancellable(bool on) override;
 
     void showConnecting(bool visible) override;
     void setCallingText(const std::string& dots) override;
@@ -89,13 +90,17 @@ public:
     void setTickText(const std::string& text) override;
 
     void terminate() override;
+    void queryDone() override;
+    void submitDone() override;
     void readBackDone(const std::vector<ta::atcmd::Difference>& differences) override;
+    std::string settingText(std::size_t offset, const uint8_t* field) override;
 
     // "QM7B2-HXN on /dev/ttyUSB0" while a TA is connected, else empty.
     QString connectionText() const;
 
 private:
     QWidget* messageOwner() const;
+    QString differenceText(const ta::atcmd::Difference& difference);
     // Called whenever a sequence starts, ends or fails.
     void refreshConnection();
 
@@ -108,6 +113,12 @@ private:
 void connectWizard(TfMain& wizard, ta::link::TaLink& link);
 void connectEditor(TfDetail& editor, ta::link::TaLink& link);
 void connectCallWindow(TfCRemote& window, ta::link::TaLink& link);
+void connectProgressWindow(TfProgress& window, ta::link::TaLink& link);
+
+// Whether the program may end while the link may be busy: never during the
+// firmware transfer (the user is told why), during any other exchange only
+// when the user agrees to stop it.
+bool mayEndDuringExchange(QWidget* window, const ta::link::TaLink& link);
 
 // Texts from the TA and the link are 8-bit characters, one to one.
 QString fromLink(const std::string& text);

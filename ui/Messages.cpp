@@ -2,6 +2,7 @@
 
 #include <QGridLayout>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QSpacerItem>
 
 namespace ta::ui {
@@ -14,53 +15,90 @@ MessageHandler& handler()
     return h;
 }
 
-QString& details()
+UnsavedHandler& unsavedHandler()
 {
-    static QString d;
-    return d;
+    static UnsavedHandler h;
+    return h;
 }
 
-const QString kCaption = QStringLiteral(" ");
+struct LastBox {
+    QString details;
+    MessageKind kind = MessageKind::Information;
+};
+
+LastBox& last()
+{
+    static LastBox box;
+    return box;
+}
+
 constexpr int kDetailsWidth = 560;
+
+QMessageBox::Icon iconOf(MessageKind kind)
+{
+    switch (kind) {
+    case MessageKind::Information: return QMessageBox::Information;
+    case MessageKind::Warning: return QMessageBox::Warning;
+    case MessageKind::Error: return QMessageBox::Critical;
+    }
+    return QMessageBox::NoIcon;
+}
 
 } // namespace
 
+QString messageCaption() { return QStringLiteral("Brimo Vela.Net Davo ISDN TA Utility"); }
+
 void setMessageHandler(MessageHandler h) { handler() = std::move(h); }
 
-QString lastMessageDetails() { return details(); }
+void setUnsavedHandler(UnsavedHandler h) { unsavedHandler() = std::move(h); }
 
-void showMessageBox(QWidget* parent, const QString& text, const QString& detailText)
+QString lastMessageDetails() { return last().details; }
+
+MessageKind lastMessageKind() { return last().kind; }
+
+void showMessageBox(QWidget* parent, const QString& text, const QString& detailText, MessageKind kind)
 {
-    details() = detailText;
+    last() = {detailText, kind};
     if (handler()) {
         handler()(text, false);
         return;
     }
-    QMessageBox box(QMessageBox::Information, kCaption, text, QMessageBox::Ok, parent);
+    QMessageBox box(iconOf(kind), messageCaption(), text, QMessageBox::Ok, parent);
     box.setDetailedText(detailText);
     // The box is as wide as its short text; the detail lines need more room.
-    if (auto* grid = qobject_cast<QGridLayout*>(box.layout()))
-        grid->addItem(new QSpacerItem(kDetailsWidth, 0, QSizePolicy::Minimum, QSizePolicy::Expanding),
-                      grid->rowCount(), 0, 1, grid->columnCount());
+    if (!detailText.isEmpty())
+        if (auto* grid = qobject_cast<QGridLayout*>(box.layout()))
+            grid->addItem(new QSpacerItem(kDetailsWidth, 0, QSizePolicy::Minimum, QSizePolicy::Expanding),
+                          grid->rowCount(), 0, 1, grid->columnCount());
     box.exec();
 }
 
-void showMessageBox(QWidget* parent, const QString& text)
+void showMessageBox(QWidget* parent, const QString& text, MessageKind kind)
 {
-    details().clear();
-    if (handler()) {
-        handler()(text, false);
-        return;
-    }
-    QMessageBox::information(parent, kCaption, text, QMessageBox::Ok);
+    showMessageBox(parent, text, QString(), kind);
 }
 
 bool confirmBox(QWidget* parent, const QString& text)
 {
     if (handler())
         return handler()(text, true);
-    return QMessageBox::question(parent, kCaption, text, QMessageBox::Ok | QMessageBox::Cancel) ==
+    return QMessageBox::question(parent, messageCaption(), text, QMessageBox::Ok | QMessageBox::Cancel) ==
            QMessageBox::Ok;
+}
+
+UnsavedChoice unsavedChangesBox(QWidget* parent, const QString& text)
+{
+    if (unsavedHandler())
+        return unsavedHandler()(text);
+    QMessageBox box(QMessageBox::Warning, messageCaption(), text,
+                    QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, parent);
+    box.setDefaultButton(QMessageBox::Save);
+    box.setEscapeButton(QMessageBox::Cancel);
+    switch (box.exec()) {
+    case QMessageBox::Save: return UnsavedChoice::Save;
+    case QMessageBox::Discard: return UnsavedChoice::Discard;
+    default: return UnsavedChoice::Cancel;
+    }
 }
 
 } // namespace ta::ui

@@ -202,21 +202,27 @@ bool TfDetail::focusedFieldAccepted()
     return !masked || masked->acceptsLeaving();
 }
 
-void TfDetail::tbSaveClick()
+void TfDetail::tbSaveClick() { saveToFile(); }
+
+bool TfDetail::saveToFile()
 {
     if (!focusedFieldAccepted())
-        return;
+        return false;
     collectProfile();
     const QString path = dialogs_.chooseSave(this);
     if (path.isEmpty())
-        return;
+        return false;
     const auto saved = saveProfileFile(QFile::encodeName(path).toStdString(), ctx_.workingProfile);
     // The save goes through a temporary file, so a failure leaves any older
     // file as it was; the user must learn that this one was not written.
-    if (!saved)
+    if (!saved) {
         showMessageBox(this, QString::fromLocal8Bit(saved.error()));
-    else
-        setProfileFile(path);
+        return false;
+    }
+    setProfileFile(path);
+    markUnchanged();
+    showConfirmation(QStringLiteral("Profile saved to %1").arg(QDir::toNativeSeparators(path)));
+    return true;
 }
 
 void TfDetail::setWorking(bool working)

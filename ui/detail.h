@@ -52,6 +52,25 @@ public:
     void removeRs232Branch();
     void removeUsbBranch();
 
+    // Whether the controls hold settings other than those last loaded, read
+    // from the TA, saved or written to it (a value typed and typed back is
+    // no change).
+    bool hasUnsavedChanges();
+    // The settings as the controls hold them were saved or written to the TA.
+    void markUnchanged();
+    // Before the program ends: asks what becomes of unsaved changes; Save
+    // goes through the save dialog. False when the user stays in the editor.
+    bool settleUnsavedChanges();
+    // A brief confirmation in the status line.
+    void showConfirmation(const QString& text);
+
+    // How the user knows the setting at this offset of the profile record:
+    // "RS232 Port > Advance Setting > Advance options > Auto Answer"; empty
+    // for a field no control shows.
+    QString settingName(std::size_t offset) const;
+    // The field's value (its bytes) as that setting's control shows it.
+    QString settingValue(std::size_t offset, const uint8_t* field);
+
     // A control of the pages by its name, or nullptr.
     QWidget* control(const QString& name) const { return controls_.value(name); }
     template <class T>
@@ -128,6 +147,8 @@ private:
     void selectPage(QWidget* pg);
 
     bool focusedFieldAccepted();
+    bool saveToFile(); // true when the file was written
+    TaProfile collectedProfile();
     void fixedMpClicked(bool usb, bool checked);
     void showMultilinkGroups(bool usb, bool visible);
     void syncChargeBoxes();
@@ -136,6 +157,7 @@ private:
     ProfileDialogs& dialogs_;
     binding::CodeTables codeTables_;
     binding::LoadedValues loadedValues_;
+    TaProfile unchanged_{}; // the controls' settings when last loaded, saved or submitted
     QHash<QString, QWidget*> controls_;
     bool x25Removed_ = false;
     bool shownBefore_ = false;

@@ -27,6 +27,7 @@ void TfDetail::showProfile()
     // Only the groups follow the loaded box; the loaded multilink values stay.
     for (bool usb : {false, true})
         showMultilinkGroups(usb, !control<QCheckBox>(portName("ckFixMP", usb))->isChecked());
+    markUnchanged();
 }
 
 void TfDetail::collectProfile()

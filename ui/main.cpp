@@ -159,6 +159,11 @@ void TfMain::buildLayout()
         layout->addStretch();
         pcMain->addWidget(pg);
     }
+    // The port choice follows to the second page (see showProfilePage).
+    auto* portRow = named(new QWidget, "portRow");
+    auto* portLine = new QHBoxLayout(portRow);
+    portLine->setContentsMargins(0, 0, 0, 0);
+    static_cast<QVBoxLayout*>(PG2->layout())->insertWidget(1, portRow, 0, Qt::AlignLeft);
 
     auto* line = new QFrame;
     line->setFrameStyle(QFrame::HLine | QFrame::Sunken);
@@ -243,8 +248,15 @@ std::string TfMain::chosenPort() const { return QFile::encodeName(cbPort->curren
 bool TfMain::onProfilePage() const { return pcMain->currentWidget() == PG2; }
 
 // The focus follows to the new page, so the keyboard can choose the source.
+// The port choice, the same list, comes along: a TA not found on the port
+// chosen can be looked for on another one without going back.
 void TfMain::showProfilePage()
 {
+    if (auto* portRow = PG2->findChild<QWidget*>(QStringLiteral("portRow")); portRow && !portRow->isAncestorOf(cbPort)) {
+        portRow->layout()->addWidget(lbPort);
+        portRow->layout()->addWidget(cbPort);
+        setTabOrder(profileSources->button(psDefaults), cbPort); // Tab goes on from the source to the port
+    }
     pcMain->setCurrentWidget(PG2);
     QAbstractButton* chosen = profileSources->checkedButton();
     (chosen ? chosen : profileSources->button(psReadFile))->setFocus(Qt::TabFocusReason);

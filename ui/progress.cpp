@@ -1,6 +1,8 @@
 #include "ui/progress.h"
 
+#include <QCloseEvent>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QScreen>
 
 #include <algorithm>
@@ -66,26 +68,63 @@ void centreOnWindow(QWidget* window, const QWidget* over)
     window->move(frame.topLeft());
 }
 
-// No title-bar buttons: only the sequence that showed it may hide it.
+// No title-bar buttons: only the sequence that showed it may hide it. Below
+// the gauge, Cancel stops the exchange at its next command.
 TfProgress::TfProgress(QWidget* parent)
     : QWidget(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
       Bevel1(makeFrame(this, "Bevel1", QFrame::Panel, QFrame::Raised)),
       Bevel2(makeFrame(this, "Bevel2", QFrame::Box, QFrame::Sunken)),
-      cgPrgs(makeGauge(this))
+      cgPrgs(makeGauge(this)),
+      btnCancel(new QPushButton(QStringLiteral("Cancel"), this))
 {
+    constexpr int gaugeHeight = 51;
+    constexpr int buttonRow = 36;
     setObjectName(QStringLiteral("fProgress"));
     setAttribute(Qt::WA_QuitOnClose, false);
     setWindowTitle(QStringLiteral("Querying current setting"));
-    setFixedSize(392, 51);
-    Bevel1->setGeometry(0, 0, 392, 51);
+    setFixedSize(392, gaugeHeight + buttonRow);
+    Bevel1->setGeometry(0, 0, 392, gaugeHeight + buttonRow);
     Bevel2->setGeometry(8, 9, 302, 33);
     cgPrgs->SetMaxValue(0);
+    btnCancel->setObjectName(QStringLiteral("btnCancel"));
+    btnCancel->adjustSize();
+    btnCancel->move(392 - 9 - btnCancel->width(), gaugeHeight + (buttonRow - btnCancel->height()) / 2 - 4);
+    connect(btnCancel, &QPushButton::clicked, this, &TfProgress::requestCancel);
+}
+
+void TfProgress::setCancellable(bool on)
+{
+    cancellable_ = on;
+    btnCancel->setEnabled(on);
+}
+
+void TfProgress::requestCancel()
+{
+    if (cancellable_)
+        btnCancel->setEnabled(false); // once is enough; the stop comes at the next command
+    emit cancelRequested();
 }
 
 void TfProgress::showEvent(QShowEvent* event)
 {
     centreOnScreen(this);
     QWidget::showEvent(event);
+}
+
+void TfProgress::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Escape && btnCancel->isEnabled())
+        requestCancel();
+    else
+        QWidget::keyPressEvent(event);
+}
+
+// A close from the window manager asks for the same as Cancel; the window
+// goes when the exchange has stopped.
+void TfProgress::closeEvent(QCloseEvent* event)
+{
+    event->ignore();
+    requestCancel();
 }
 
 } // namespace ta::ui

@@ -6,6 +6,7 @@
 
 #include <QFrame>
 #include <QLabel>
+#include <QPushButton>
 #include <QWidget>
 
 namespace ta::ui {
@@ -15,12 +16,29 @@ class TfProgress : public QWidget {
 public:
     explicit TfProgress(QWidget* parent = nullptr);
 
+    // Cancel is offered (not during the firmware transfer); a cancel asked
+    // for waits, with the button off, until the exchange stops.
+    void setCancellable(bool on);
+    bool cancellable() const { return cancellable_; }
+
     QFrame* const Bevel1;
     QFrame* const Bevel2;
     TCGauge* const cgPrgs;
+    QPushButton* const btnCancel;
+
+signals:
+    // Cancel, Escape, or a close of the window.
+    void cancelRequested();
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void requestCancel();
+
+    bool cancellable_ = true;
 };
 
 // Helpers shared by the status windows.

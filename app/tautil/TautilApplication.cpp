@@ -38,7 +38,7 @@ void TautilApplication::fail(const QString& what)
 void reportFatal(const QString& what)
 {
     std::cerr << "tautil: " << what.toLocal8Bit().constData() << std::endl;
-    ta::ui::showMessageBox(nullptr, what);
+    ta::ui::showMessageBox(nullptr, what, ta::ui::MessageKind::Error);
 }
 
 } // namespace ta::app

@@ -1,6 +1,7 @@
 // Discovery, identification and the dispatcher's recognition of result words,
 // against scripted ports on virtual time.
 #include "tests/support/LinkRig.h"
+#include "tests/support/Processes.h"
 
 #include <gtest/gtest.h>
 
@@ -106,18 +107,21 @@ TEST_F(DiscoveryTest, NoFreePortTellsWhyEachPortWasPassedOver)
               "COM6 to COM8: no serial port\n");
 }
 
-TEST_F(DiscoveryTest, NoTaFoundNamesThePortsPassedOverOnlyWhenThereWereAny)
+// No TA found: every port is named with what it did, the silent one, the
+// one that answered something else, and those that could not be opened.
+TEST_F(DiscoveryTest, NoTaFoundNamesEveryPortTriedAndWhatItDid)
 {
+    ta::testsupport::ScopedEnv ports("TA_SERIAL_PORTS", "/dev/ttyTA0:/dev/ttyTA1");
     rig.backend.com(1);
-    rig.link->requestIdentify();
-    ASSERT_TRUE(rig.runUntil([&] { return rig.state() == tsIdle; }));
-    EXPECT_EQ(rig.screen.lastDetails(), "") << "ports without a device are no news";
-
-    rig.backend.com(2).refused = OpenFailure(PortProblem::InUse, "/dev/ttyACM0", 0, 4711);
+    rig.backend.com(2).respond = [](const std::string&) { return std::string("RING\r\nOK\r\n"); };
+    rig.backend.com(3).refused = OpenFailure(PortProblem::InUse, "/dev/ttyACM0", 0, 4711);
     rig.link->requestIdentify();
     ASSERT_TRUE(rig.runUntil([&] { return rig.state() == tsIdle; }));
     EXPECT_EQ(rig.screen.lastMessage(), "Cannot find a TA to config!");
-    EXPECT_EQ(rig.screen.lastDetails(), "COM2 /dev/ttyACM0: in use by another program (PID 4711)\nCOM3 to COM8: no serial port\n");
+    EXPECT_EQ(rig.screen.lastDetails(), "COM1 /dev/ttyTA0: no answer\n"
+                                        "COM2 /dev/ttyTA1: answered, but not as a TA of this family\n"
+                                        "COM3 /dev/ttyACM0: in use by another program (PID 4711)\n"
+                                        "COM4 to COM8: no serial port\n");
 }
 
 // A port the user chose is the only one opened: no search of COM1..COM8,
@@ -130,6 +134,7 @@ TEST_F(DiscoveryTest, ChosenPortIsTheOnlyOneOpened)
     rig.link->requestIdentify();
     ASSERT_TRUE(rig.runUntil([&] { return rig.state() == tsIdle; }));
     EXPECT_EQ(rig.screen.lastMessage(), "Cannot find a TA to config!");
+    EXPECT_EQ(rig.screen.lastDetails(), "/dev/ttyTA: no answer\n");
     EXPECT_EQ(chosen.countLine("ATI0"), 3);
 
     chosen.respond = taAnswering("QM7B2-HXN");

@@ -187,6 +187,38 @@ INSTANTIATE_TEST_SUITE_P(
                      testing::Bool()),
     [](const auto& test) { return std::string(std::get<0>(test.param).name) + (std::get<1>(test.param) ? "Exit" : "End"); });
 
+// Cancel, or the program's end, during a remote query: the entry on the line
+// is answered, then the call is hung up and the local TA gets its settings
+// back; the end terminates only then.
+class RemoteCancelTest : public testing::TestWithParam<bool> {};
+
+TEST_P(RemoteCancelTest, HangsUpAndRestoresTheLocalTa)
+{
+    const bool byExit = GetParam();
+    RemoteRig rig;
+    rig.begin();
+    rig.local->setValue("1C0", "4");
+    rig.local->setValue("%P5", "7");
+    rig.link->requestQuery();
+    ASSERT_TRUE(rig.runUntil([&] { return rig.state() == tsQuerying && rig.exchange().queryIndex > 5; }));
+    if (byExit)
+        rig.link->requestExit();
+    else
+        EXPECT_TRUE(rig.link->cancelExchange());
+    ASSERT_TRUE(rig.runUntil([&] { return !rig.link->busy() && (rig.screen.terminated || !byExit); }));
+    EXPECT_EQ(rig.screen.messages(), std::vector<std::string>{std::string(kQueryCancelledText) + kCallReleasedText});
+    EXPECT_FALSE(rig.local->callUp());
+    EXPECT_EQ(rig.local->value("1C0"), "4");
+    EXPECT_EQ(rig.local->value("%P5"), "7");
+    EXPECT_EQ(rig.state(), tsIdle);
+    EXPECT_EQ(rig.screen.terminated, byExit);
+    EXPECT_TRUE(rig.screen.wizardEnabled);
+    EXPECT_FALSE(rig.screen.contains("presentEditor"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Doors, RemoteCancelTest, testing::Bool(),
+                         [](const auto& test) { return test.param ? "Exit" : "Cancel"; });
+
 // The line died with the call up: the escape goes out five times, 1.5 s
 // apart; then the editor comes back (the call may still be up), or, from
 // the wizard, the program ends.

@@ -465,3 +465,83 @@ TEST(SubmitSequence, FailedReadBackKeepsTheProfileAsSent)
 }
 
 } // namespace
+
+namespace {
+
+// Cancel stops a sequence at its next command boundary: the command on the
+// line is answered, or its timer gives up on it, and nothing follows. The
+// user is told what the TA took; the working profile stays the editor's, and
+// the connection, in step, serves the next request as it is.
+struct CancelCase {
+    const char* name;
+    bool submit;
+    bool verify;           // the submit reads the TA back
+    const char* lineOut;   // on the line when Cancel is pressed, answered at once
+    const char* waiting;   // or the line after it, which the TA leaves unanswered
+    std::string message;
+    TransactionState after;
+    friend void PrintTo(const CancelCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class CancelTest : public testing::TestWithParam<CancelCase> {};
+
+TEST_P(CancelTest, StopsAtTheNextCommandBoundaryAndTellsWhatWasDone)
+{
+    const CancelCase& c = GetParam();
+    SequenceRig rig;
+    rig.ctx.verifyAfterSubmit = c.verify;
+    rig.start();
+    rig.addTa();
+    if (c.submit)
+        rig.inEditor();
+    else
+        std::strcpy(rig.ctx.workingProfile.dataPort1.dn, "0401234"); // the profile the editor had
+    const TaProfile before = rig.ctx.workingProfile;
+    c.submit ? rig.link->requestSubmit() : rig.link->requestQuery();
+    ASSERT_TRUE(rig.runUntilSent(c.lineOut));
+    if (c.waiting) {
+        rig.ta->faults().silentCommands = 1000;
+        ASSERT_TRUE(rig.runUntilSent(c.waiting));
+    }
+    rig.com1().written.clear();
+    const uint64_t pressed = rig.clock.now();
+    EXPECT_TRUE(rig.link->cancelExchange());
+    EXPECT_TRUE(rig.link->busy()) << "the line is answered first";
+
+    ASSERT_TRUE(rig.runUntil([&] { return !rig.link->busy(); }));
+    EXPECT_LE(rig.clock.now(), pressed + 1000) << "within the step's timeout";
+    EXPECT_EQ(rig.com1().written, "") << "nothing after the command on the line";
+    EXPECT_EQ(rig.screen.messages(), std::vector<std::string>{c.message});
+    EXPECT_EQ(rig.state(), c.after);
+    EXPECT_FALSE(rig.screen.progressShown);
+    EXPECT_TRUE(rig.windowEnabled(c.submit));
+    EXPECT_FALSE(rig.screen.contains("presentEditor"));
+    EXPECT_FALSE(rig.screen.contains(c.submit ? "submitDone" : "queryDone"));
+    if (!c.submit || c.verify) {
+        EXPECT_EQ(std::memcmp(&before, &rig.ctx.workingProfile, sizeof before), 0);
+    }
+
+    rig.ta->faults().silentCommands = 0;
+    ASSERT_TRUE(rig.run(c.submit));
+    EXPECT_TRUE(rig.screen.messages().empty()) << rig.screen.lastMessage();
+    EXPECT_EQ(rig.com1().count("ATI0"), c.after == tsIdle ? 1 : 0);
+}
+
+const std::string kMix = " The TA now holds a mix of the new settings and its earlier ones. To get back to one whole "
+                         "set, submit again, or submit a backup profile of the TA.";
+
+INSTANTIATE_TEST_SUITE_P(
+    Moments, CancelTest,
+    testing::Values(
+        CancelCase{"QueryHalfWay", false, false, "1%M3?", nullptr, kQueryCancelledText, tsQuerying},
+        CancelCase{"QueryWhileAnEntryWaits", false, false, "1C1?", "1%M3?", kQueryCancelledText, tsQuerying},
+        CancelCase{"Identification", false, false, "I0", nullptr, kQueryCancelledText, tsIdle},
+        CancelCase{"SubmitHalfWay", true, false, "1C1=0", nullptr, "Submit cancelled after 5 of 110 settings." + kMix,
+                   tsSubmitting},
+        CancelCase{"SubmitWhileACommandWaits", true, false, "1C0=8", "1C1=0",
+                   "Submit cancelled after 4 of 110 settings." + kMix, tsSubmitting},
+        CancelCase{"SubmitBeforeTheBatch", true, false, "E1V1", nullptr, kSubmitCancelledEarlyText, tsIdle},
+        CancelCase{"ReadBack", true, true, "1C0?", nullptr, kReadBackCancelledText, tsQuerying}),
+    [](const auto& test) { return std::string(test.param.name); });
+
+} // namespace

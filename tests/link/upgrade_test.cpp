@@ -107,6 +107,31 @@ TEST(Upgrade, TaGoneAfterTheRebootGivesTheEditorBack)
     EXPECT_FALSE(rig.screen.rebootingShown);
 }
 
+// The transfer can be neither cancelled nor left; the wait for the restart
+// that follows it ends at once on Cancel, and nothing more is sent.
+TEST(Upgrade, CancelIsRefusedDuringTheTransferAndEndsTheRebootWait)
+{
+    UpgradeRig rig;
+    rig.begin();
+    rig.link->requestUpgrade(rig.imageFile(pattern(3000)));
+    ASSERT_TRUE(rig.runUntil([&] { return rig.state() == tsUpgrading; }));
+    EXPECT_TRUE(rig.link->transferring());
+    EXPECT_FALSE(rig.link->cancelExchange());
+    rig.link->requestExit();
+    ASSERT_TRUE(rig.runUntil([&] { return rig.state() == tsRebooting; }));
+    EXPECT_EQ(rig.ta->downloadsCompleted(), 1);
+    EXPECT_FALSE(rig.screen.terminated);
+
+    rig.com1().written.clear();
+    EXPECT_TRUE(rig.link->cancelExchange());
+    EXPECT_EQ(rig.screen.messages(), std::vector<std::string>{kRebootStoppedText});
+    EXPECT_EQ(rig.state(), tsIdle);
+    EXPECT_FALSE(rig.screen.rebootingShown);
+    EXPECT_TRUE(rig.screen.editorEnabled);
+    rig.clock.advance(40000);
+    EXPECT_EQ(rig.com1().written, "") << "no rediscovery, no submit";
+}
+
 // TAs, local or at the far end of a call (which is told to restart), get
 // their firmware and the upgrade goes on to the restart and the write-back,
 // also when they end the transfer in their own way: one that loses its

@@ -420,6 +420,21 @@ TEST(DetailEditor, EveryFieldHasAnAccessibleNameOfItsOwnOnItsPage)
     }
 }
 
+// Failures and the read-back name a setting by its place in the tree, its
+// group and its label: every bound field has such a name, and no two fields
+// share one.
+TEST(DetailEditor, EverySettingHasANameOfItsOwn)
+{
+    EditorHarness h(testing::switchesWith(true, true, true), 3);
+    QSet<QString> names;
+    for (const binding::Row& row : binding::rows()) {
+        const QString name = h.editor->settingName(row.offset);
+        EXPECT_TRUE(name.count(QStringLiteral(" > ")) >= 1 && !names.contains(name))
+            << row.control.toStdString() << ": " << name.toStdString();
+        names.insert(name);
+    }
+}
+
 TEST(DetailEditor, WindowCloseCountsAsExit)
 {
     EditorHarness h;

@@ -6,16 +6,22 @@
 #include "link/TaLink.h"
 #include "link/VirtualClock.h"
 #include "tests/support/LinkProbe.h"
+#include "tests/support/Processes.h"
 #include "tests/support/SimBackend.h"
+#include "tests/ui/support/UiTestSupport.h"
 #include "ui/GestEdit.h"
+#include "profile/ProfileFile.h"
 #include "ui/Messages.h"
 
 #include <QCheckBox>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QComboBox>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QRadioButton>
+#include <QDir>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
@@ -59,7 +65,26 @@ struct GuiRig {
         windows.fMain.btnNext->click();
         windows.fMain.btnNext->click();
     }
+    // "Next>" on both pages with "&Default Settings" chosen.
+    void startWithDefaults()
+    {
+        windows.fMain.btnNext->click();
+        windows.fMain.setProfileSource(TfMain::psDefaults);
+        windows.fMain.btnNext->click();
+    }
     bool runUntil(const std::function<bool()>& done) { return clock.runUntil(done, kLimitMs); }
+    QString statusText() const { return windows.fDetail.statusBar()->currentMessage(); }
+    // "Upgrade" with a firmware file of that many bytes, confirmed.
+    void upgradeWith(const QString& image, int size)
+    {
+        QFile file(image);
+        if (file.open(QIODevice::WriteOnly))
+            file.write(QByteArray(size, 'x'));
+        file.close();
+        TfDetail::setUpgradeFileChooser([&] { return image; });
+        toolButton("tbUpgrade")->click();
+        TfDetail::setUpgradeFileChooser(nullptr);
+    }
     bool editorUp() const { return windows.fDetail.isVisible() && !windows.fProgress.isVisible(); }
     QToolButton* toolButton(const char* name) const
     {
@@ -92,6 +117,7 @@ TEST(GuiSession, QueryEditAndSubmitReachTheTa)
     EXPECT_EQ(rig.field("eDPDN1")->text(), QStringLiteral("0301234567"));
     auto* connection = rig.windows.fDetail.findChild<QLabel*>(QStringLiteral("lbConnection"));
     EXPECT_EQ(connection->text(), QStringLiteral("QM7B2-HXN on ") + portShownAs(COM1)); // the status line
+    EXPECT_EQ(rig.statusText(), QStringLiteral("117 settings read from QM7B2-HXN on ") + portShownAs(COM1));
 
     rig.field("eDPDN1")->setText(QStringLiteral("0897654321"));
     ta.clearLog();
@@ -102,6 +128,7 @@ TEST(GuiSession, QueryEditAndSubmitReachTheTa)
     EXPECT_FALSE(rig.windows.fProgress.isVisible());
     EXPECT_EQ(ta.value("1%S"), "0897654321");
     EXPECT_EQ(rig.windows.fProgress.cgPrgs->GetPercentDone(), 100);
+    EXPECT_EQ(rig.statusText(), QStringLiteral("110 settings written to QM7B2-HXN on ") + portShownAs(COM1));
     EXPECT_EQ(link::LinkProbe::state(*rig.link), link::tsSubmitting); // the connection stays open
     EXPECT_TRUE(rig.messages.isEmpty()) << rig.messages.join('|').toStdString();
     rig.backend.port(COM1).unplug();
@@ -132,8 +159,9 @@ TEST(GuiSession, VerifyAfterSubmitTellsWhatTheTaDidNotTake)
     rig.field("eDPDN1")->setText(QStringLiteral("0897654321"));
     rig.toolButton("tbSubmit")->click();
     ASSERT_TRUE(rig.runUntil([&] { return !rig.messages.isEmpty(); }));
-    EXPECT_EQ(rig.messages, QStringList{QStringLiteral("The TA did not take every value (name: sent -> TA has):\n\n"
-                                                       "dataPort1.dn: 0897654321 -> 0301234567")});
+    EXPECT_EQ(rig.messages, QStringList{QStringLiteral("The TA did not take every value (setting: sent -> TA has):\n\n"
+                                                       "RS232 Port > Local DN and Call Type > Local Directory Number > "
+                                                       "Address: 0897654321 -> 0301234567")});
     EXPECT_EQ(rig.field("eDPDN1")->text(), QStringLiteral("0897654321"));
 
     ta.options().keptKey.clear();
@@ -152,14 +180,7 @@ TEST(GuiSession, UpgradeShowsTheTransferAndTheRebootThenWritesTheSettingsAgain)
     ASSERT_TRUE(rig.runUntil([&] { return rig.editorUp(); }));
 
     QTemporaryDir dir;
-    const QString image = dir.filePath(QStringLiteral("fw.bin"));
-    QFile file(image);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(QByteArray(3000, 'x'));
-    file.close();
-    TfDetail::setUpgradeFileChooser([&] { return image; });
-    rig.toolButton("tbUpgrade")->click();
-    TfDetail::setUpgradeFileChooser(nullptr);
+    rig.upgradeWith(dir.filePath(QStringLiteral("fw.bin")), 3000);
 
     ASSERT_TRUE(rig.runUntil([&] { return rig.windows.fRTick.isVisible(); }));
     EXPECT_EQ(rig.windows.fProgress.windowTitle(), QStringLiteral("Firmware upgrade progress status"));
@@ -296,6 +317,250 @@ TEST(StatusWindows, DebugHeaderLineFollowsEachSwitch)
     switches.usbSupport = false;
     switches.forceRemoteConfig = false;
     EXPECT_EQ(debugHeaderLine(switches), QStringLiteral(", X25_D: 1, USB Spt: 0, Force RCFG: 0"));
+}
+
+// --- Nothing is lost on the way out ---
+
+// Exit asks about settings neither saved nor written to the TA since they
+// were loaded; Save goes through the save dialog, Discard ends, Cancel keeps
+// the editor. A value typed and typed back is no change.
+enum class Edit { None, TypedBack, Changed, ChangedThenSubmitted, ChangedThenSaved };
+
+struct UnsavedCase {
+    const char* name;
+    Edit edit;
+    UnsavedChoice answer;
+    bool fileChosen; // in the save dialog
+    bool asked;
+    bool ends;
+    friend void PrintTo(const UnsavedCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class GuiUnsaved : public ::testing::TestWithParam<UnsavedCase> {};
+
+TEST_P(GuiUnsaved, ExitAsksOnlyAboutRealChanges)
+{
+    const UnsavedCase& c = GetParam();
+    GuiRig rig;
+    rig.addTa();
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("site.CFG"));
+    ProfileDialogs::setChooser([&](ProfileDialogs::Kind) { return c.fileChosen ? file : QString(); });
+    int asked = 0;
+    setUnsavedHandler([&](const QString&) {
+        ++asked;
+        return c.answer;
+    });
+    rig.startWithDefaults();
+    ASSERT_TRUE(rig.windows.fDetail.isVisible());
+    QLineEdit* dn = rig.field("eDPDN1");
+    if (c.edit != Edit::None)
+        dn->setText(QStringLiteral("0897654321"));
+    if (c.edit == Edit::TypedBack)
+        dn->setText(QString());
+    if (c.edit == Edit::ChangedThenSubmitted) {
+        rig.toolButton("tbSubmit")->click();
+        ASSERT_TRUE(rig.runUntil([&] { return rig.windows.fDetail.isEnabled(); }));
+    }
+    if (c.edit == Edit::ChangedThenSaved) {
+        rig.toolButton("tbSave")->click();
+        EXPECT_EQ(rig.statusText(), QStringLiteral("Profile saved to ") + QDir::toNativeSeparators(file));
+    }
+
+    rig.toolButton("tbExit")->click();
+    rig.clock.advance(100);
+    EXPECT_EQ(asked, c.asked ? 1 : 0);
+    EXPECT_EQ(rig.terminations, c.ends ? 1 : 0);
+    EXPECT_EQ(rig.windows.fDetail.isVisible(), true);
+    if (c.answer == UnsavedChoice::Save && c.fileChosen) {
+        TaProfile saved{};
+        ASSERT_TRUE(loadProfileFile(QFile::encodeName(file).toStdString(), saved));
+        EXPECT_STREQ(saved.dataPort1.dn, "0897654321");
+    }
+    setUnsavedHandler(nullptr);
+    ProfileDialogs::setChooser(nullptr);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Edits, GuiUnsaved,
+    ::testing::Values(UnsavedCase{"Unchanged", Edit::None, UnsavedChoice::Cancel, false, false, true},
+                      UnsavedCase{"TypedAndTypedBack", Edit::TypedBack, UnsavedChoice::Cancel, false, false, true},
+                      UnsavedCase{"ChangedAndKept", Edit::Changed, UnsavedChoice::Cancel, false, true, false},
+                      UnsavedCase{"ChangedAndDiscarded", Edit::Changed, UnsavedChoice::Discard, false, true, true},
+                      UnsavedCase{"ChangedAndSaved", Edit::Changed, UnsavedChoice::Save, true, true, true},
+                      UnsavedCase{"SaveDialogCancelled", Edit::Changed, UnsavedChoice::Save, false, true, false},
+                      UnsavedCase{"Submitted", Edit::ChangedThenSubmitted, UnsavedChoice::Cancel, false, false, true},
+                      UnsavedCase{"SavedBefore", Edit::ChangedThenSaved, UnsavedChoice::Cancel, true, false, true}),
+    [](const auto& test) { return std::string(test.param.name); });
+
+// --- Closing a window during an exchange, and Cancel ---
+
+// The progress window's Cancel, Escape and close stop the exchange at its
+// next command, and the user learns what the TA took. Ending the program
+// while the TA is worked with asks first, and agreeing stops the same way
+// before the end; during the firmware transfer both are refused with the
+// reason.
+enum class Phase { Query, Submit, Transfer };
+enum class Door { CancelButton, Escape, ProgressClose, EditorClose, WizardClose };
+
+struct StopCase {
+    const char* name;
+    Phase phase;
+    Door door;
+    bool agree; // to the question before the end
+    const char* firstMessage;
+    bool ends;
+    friend void PrintTo(const StopCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class GuiStop : public ::testing::TestWithParam<StopCase> {};
+
+TEST_P(GuiStop, WaitsForTheNextCommandOrRefuses)
+{
+    const StopCase& c = GetParam();
+    GuiRig rig;
+    rig.addTa();
+    rig.startQuery();
+    QTemporaryDir dir;
+    if (c.phase == Phase::Query) {
+        ASSERT_TRUE(rig.runUntil([&] { return rig.backend.port(COM1).count("AT1C0?") > 0; }));
+    } else {
+        ASSERT_TRUE(rig.runUntil([&] { return rig.editorUp(); }));
+        if (c.phase == Phase::Transfer)
+            rig.upgradeWith(dir.filePath(QStringLiteral("fw.bin")), 30000);
+        else
+            rig.toolButton("tbSubmit")->click();
+        ASSERT_TRUE(rig.runUntil([&] {
+            return c.phase == Phase::Transfer ? rig.link->transferring() : rig.backend.port(COM1).count("AT1C0=") > 0;
+        }));
+    }
+    TfProgress& progress = rig.windows.fProgress;
+    EXPECT_EQ(progress.btnCancel->isEnabled(), c.phase != Phase::Transfer);
+    rig.messages.clear();
+    setMessageHandler([&](const QString& text, bool) {
+        rig.messages << text;
+        return c.agree;
+    });
+    switch (c.door) {
+    case Door::CancelButton: progress.btnCancel->click(); break;
+    case Door::Escape: QTest::keyClick(&progress, Qt::Key_Escape); break;
+    case Door::ProgressClose: progress.close(); break;
+    case Door::EditorClose: rig.windows.fDetail.close(); break;
+    case Door::WizardClose: rig.windows.fMain.close(); break;
+    }
+    ASSERT_TRUE(rig.runUntil([&] { return !rig.link->busy() || rig.link->transferring(); }));
+    rig.clock.advance(100);
+    ASSERT_FALSE(rig.messages.isEmpty());
+    EXPECT_TRUE(rig.messages.first().startsWith(QLatin1String(c.firstMessage))) << rig.messages.first().toStdString();
+    EXPECT_EQ(rig.terminations, c.ends ? 1 : 0);
+    if (c.ends) {
+        EXPECT_TRUE(rig.messages.last().contains(QStringLiteral("cancelled"))) << rig.messages.last().toStdString();
+    }
+    if (c.phase != Phase::Transfer) {
+        EXPECT_FALSE(progress.isVisible());
+    }
+}
+
+const char* const kAskEnd = "The TA is still being worked with.";
+const char* const kCancelled = "Submit cancelled after 4 of 110 settings. The TA now holds a mix";
+const char* const kTransferRuns = "The firmware is being sent to the TA.";
+
+INSTANTIATE_TEST_SUITE_P(
+    Doors, GuiStop,
+    ::testing::Values(StopCase{"CancelButton", Phase::Submit, Door::CancelButton, true, kCancelled, false},
+                      StopCase{"Escape", Phase::Submit, Door::Escape, true, kCancelled, false},
+                      StopCase{"ProgressClosed", Phase::Submit, Door::ProgressClose, true, kCancelled, false},
+                      StopCase{"EditorClosedAndKept", Phase::Submit, Door::EditorClose, false, kAskEnd, false},
+                      StopCase{"EditorClosedAndStopped", Phase::Submit, Door::EditorClose, true, kAskEnd, true},
+                      StopCase{"WizardClosedAndStopped", Phase::Query, Door::WizardClose, true, kAskEnd, true},
+                      StopCase{"TransferNotCancelled", Phase::Transfer, Door::ProgressClose, true, kTransferRuns,
+                               false},
+                      StopCase{"TransferNotLeft", Phase::Transfer, Door::EditorClose, true, kTransferRuns, false}),
+    [](const auto& test) { return std::string(test.param.name); });
+
+// --- Failures name the setting and the port ---
+
+// A refused setting is named as the editor shows it: page, group, label and
+// the value sent; a number and its sub-address are two settings.
+struct RefusedCase {
+    const char* key; // bare key the TA answers with ERROR
+    const char* lines;
+    friend void PrintTo(const RefusedCase& c, std::ostream* os) { *os << c.key; }
+};
+
+class GuiRefusedSetting : public ::testing::TestWithParam<RefusedCase> {};
+
+TEST_P(GuiRefusedSetting, IsNamedAsTheEditorShowsIt)
+{
+    const RefusedCase& c = GetParam();
+    testsupport::ScopedEnv ports("TA_SERIAL_PORTS", "");
+    GuiRig rig;
+    sim::SimTaOptions options;
+    options.refusedKey = c.key;
+    rig.addTa(options);
+    rig.startQuery();
+    ASSERT_TRUE(rig.runUntil([&] { return rig.editorUp(); }));
+    rig.toolButton("tbSubmit")->click();
+    ASSERT_TRUE(rig.runUntil([&] { return !rig.messages.isEmpty(); }));
+    EXPECT_EQ(rig.messages, QStringList{QStringLiteral("Submit Setting failed, please check the TA!")});
+    const QStringList details = lastMessageDetails().split(QLatin1Char('\n'));
+    ASSERT_GE(details.size(), 3);
+    EXPECT_TRUE(details[0].startsWith(QStringLiteral("The TA QM7B2-HXN on COM1 refused AT"))) << details[0].toStdString();
+    EXPECT_EQ(details.mid(1, int(QString::fromLatin1(c.lines).count(QLatin1Char('\n'))) + 1).join(QLatin1Char('\n')),
+              QString::fromLatin1(c.lines));
+    EXPECT_EQ(lastMessageKind(), MessageKind::Warning);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Settings, GuiRefusedSetting,
+    ::testing::Values(
+        RefusedCase{"S0", "RS232 Port > Advance Setting > Advance options > Auto Answer: 0"},
+        RefusedCase{"&D", "RS232 Port > V.24 Signal > Data Terminal Ready Action: ON to OFF, disconnect the call "
+                          "(108/2) "},
+        RefusedCase{"%M1", "RS232 Port > PPP/MP Parameters > Enable CHAP: not checked"},
+        RefusedCase{"%S", "RS232 Port > Local DN and Call Type > Local Directory Number > Address: 0301234567\n"
+                          "RS232 Port > Local DN and Call Type > Local Directory Number > SubAddress: (empty)"},
+        RefusedCase{"!1P2", "Analog Port > Local DN and Options > CLIP and CLIR selection > Port 1: "
+                            "CLIP (pass self DN to destination site)"},
+        RefusedCase{"$P5", "System > Country Selection Code: Other "}),
+    [](const auto& test) {
+        std::string name;
+        for (const char* p = test.param.key; *p; ++p)
+            if (std::isalnum(static_cast<unsigned char>(*p)))
+                name += *p;
+        return "Key" + name;
+    });
+
+// --- A wrong port choice is not a trap ---
+
+// The TA is on COM2, the user chose COM1: the failure names the port that
+// was tried, and the same port list on the second page reaches the TA
+// without a restart.
+TEST(GuiSession, AnotherPortCanBeChosenAfterNoTaWasFound)
+{
+    testsupport::ScopedEnv ports("TA_SERIAL_PORTS", "/dev/ttyTA0:/dev/ttyTA1");
+    GuiRig rig;
+    rig.backend.port("/dev/ttyTA0");
+    rig.backend.addTa("/dev/ttyTA1").setValue("1%S", "0301234567");
+    TfMain& wizard = rig.windows.fMain;
+    wizard.refreshPorts();
+    wizard.cbPort->setCurrentIndex(1);
+    rig.startQuery();
+    ASSERT_TRUE(rig.runUntil([&] { return !rig.messages.isEmpty(); }));
+    EXPECT_EQ(rig.messages, QStringList{QStringLiteral("Cannot find a TA to config!")});
+    EXPECT_TRUE(lastMessageDetails().startsWith(QStringLiteral("/dev/ttyTA0: no answer\n"))) << lastMessageDetails().toStdString();
+    EXPECT_TRUE(lastMessageDetails().contains(QStringLiteral("\"Port:\"")));
+    ASSERT_TRUE(wizard.onProfilePage());
+    EXPECT_FALSE(wizard.btnPrev->isEnabled());
+    EXPECT_TRUE(wizard.PG2->isAncestorOf(wizard.cbPort));
+    EXPECT_TRUE(wizard.cbPort->isVisible());
+
+    wizard.cbPort->setCurrentIndex(2);
+    rig.messages.clear();
+    wizard.btnNext->click();
+    ASSERT_TRUE(rig.runUntil([&] { return rig.editorUp(); })) << rig.messages.join('|').toStdString();
+    EXPECT_EQ(rig.field("eDPDN1")->text(), QStringLiteral("0301234567"));
+    EXPECT_TRUE(rig.messages.isEmpty());
 }
 
 } // namespace

@@ -1,0 +1,136 @@
+// The details that come with a failure's fixed text: which TA on which port,
+// the command it did not take, the setting as the user knows it, and what
+// each port did during discovery.
+#include "TaLink.h"
+
+#include "PortReport.h"
+#include "atcmd/ParamTable.h"
+#include "atcmd/QueryList.h"
+#include "profile/FieldValue.h"
+
+#include <cstring>
+
+namespace ta::link {
+
+namespace {
+
+constexpr int kSubmitSends = 7; // as the submit's timer gives up
+
+bool contains(const std::string& text, const char* word) { return text.find(word) != std::string::npos; }
+
+// "COM1 /dev/ttyUSB0", or the path the user chose.
+std::string portShownAs(const std::string& portName)
+{
+    const int number = comNumberOf(portName);
+    if (number == 0)
+        return portName;
+    const std::string path = devicePathFor(portName, serialPortCandidates());
+    return "COM" + std::to_string(number) + (path.empty() ? "" : " " + path);
+}
+
+// tactl's form: "dataPort1.autoAnswerRings = 3", or the name alone.
+std::string fieldText(const TaProfile& profile, std::size_t offset, bool withValue)
+{
+    for (const FieldInfo& field : profileFields())
+        if (field.offset == offset)
+            return withValue ? field.name + " = " + shownValue(profile, field) : field.name;
+    return {};
+}
+
+} // namespace
+
+std::string TaLink::taShownAs() const
+{
+    const std::string port = portShownAs(cCom_->PortName());
+    if (ctx_.remoteChosen)
+        return "the remote TA at " + ctx_.remoteNumber + " via " + port;
+    return (ctx_.taModel.empty() ? std::string("the TA") : "the TA " + ctx_.taModel) + " on " + port;
+}
+
+// One line per field the command carries (a number and its sub-address are
+// two), as the screen shows the setting; nothing for a command that is no
+// setting of its own.
+std::string TaLink::settingLines(const atcmd::BatchEntry& entry, const TaProfile& profile)
+{
+    if (!entry.param)
+        return {};
+    std::string lines;
+    const auto* record = reinterpret_cast<const char*>(&profile);
+    for (const auto bytes : {atcmd::fieldOf(profile, *entry.param, entry.port),
+                             atcmd::subFieldOf(profile, *entry.param, entry.port)}) {
+        if (bytes.empty())
+            continue;
+        const auto offset = std::size_t(bytes.data() - record);
+        std::string line = screen_.settingText(offset, reinterpret_cast<const uint8_t*>(bytes.data()));
+        if (line.empty())
+            line = fieldText(profile, offset, true);
+        lines += line + "\n";
+    }
+    return lines;
+}
+
+// "The TA QM7B2-HXN on COM1 /dev/ttyUSB0 refused AT1S0=3 (ERROR to each of 7
+// sends):", the setting, and what the TA holds now.
+std::string TaLink::refusedDetails()
+{
+    const auto index = std::size_t(ex_.submitIndex);
+    if (index >= batch_.size())
+        return {};
+    const atcmd::BatchEntry& entry = batch_[index];
+    const std::string command = "AT" + entry.command;
+    const std::string sends = std::to_string(kSubmitSends) + " sends";
+    std::string text = taShownAs();
+    text[0] = char(std::toupper(static_cast<unsigned char>(text[0])));
+    if (contains(ex_.replyBuffer, "ERROR\n"))
+        text += " refused " + command + " (ERROR to each of " + sends + "):\n";
+    else
+        text += " did not answer " + command + " (" + sends + "):\n";
+    text += settingLines(entry, ctx_.workingProfile);
+    return text + "\n" + settingsWrittenText(written_, settingsInBatch()) + "\n";
+}
+
+// The entry the query gave up on, and where.
+std::string TaLink::unansweredQueryDetails()
+{
+    const auto index = std::size_t(ex_.queryIndex);
+    if (index >= ex_.commandList.size() || index >= ex_.commandIds.size())
+        return {};
+    std::string text = taShownAs();
+    text[0] = char(std::toupper(static_cast<unsigned char>(text[0])));
+    const int id = ex_.commandIds[index];
+    text += " did not answer AT" + ex_.commandList[index] + (atcmd::isPlainCommandId(id) ? "\n" : "?\n");
+    int port = 0;
+    const atcmd::Param* param = atcmd::paramById(id, &port);
+    if (!param)
+        return text;
+    const TaProfile& profile = ctx_.workingProfile;
+    const auto* record = reinterpret_cast<const char*>(&profile);
+    for (const auto bytes : {atcmd::fieldOf(profile, *param, port), atcmd::subFieldOf(profile, *param, port)}) {
+        if (bytes.empty())
+            continue;
+        const auto offset = std::size_t(bytes.data() - record);
+        std::string line = screen_.settingText(offset, nullptr);
+        text += (line.empty() ? fieldText(profile, offset, false) : line) + "\n";
+    }
+    return text;
+}
+
+// Every port of the last discovery: why it was passed over, or what it
+// answered to the identification.
+std::string TaLink::triedPortsReport() const
+{
+    const bool chosen = !ctx_.chosenPort.empty();
+    const int ports = chosen ? 1 : kPortCandidates;
+    std::vector<OpenFailure> failures(ex_.portFailures.begin(), ex_.portFailures.begin() + ports);
+    std::vector<ProbeOutcome> probes(ex_.portProbes.begin(), ex_.portProbes.begin() + ports);
+    const std::vector<std::string> candidates = chosen ? std::vector<std::string>{} : serialPortCandidates();
+    for (int i = 0; i < ports; ++i) {
+        OpenFailure& failure = failures[std::size_t(i)];
+        if (probes[std::size_t(i)] == ProbeOutcome::NotProbed || !failure.path.empty())
+            continue;
+        failure.path = chosen ? ctx_.chosenPort : devicePathFor(TCommPortDriver::comName(i + 1), candidates);
+    }
+    return discoveryReport(failures, probes, !chosen);
+}
+
+} // namespace ta::link
