@@ -46,7 +46,9 @@ QMessageBox::Icon iconOf(MessageKind kind)
 
 } // namespace
 
-QString messageCaption() { return QStringLiteral("Brimo Vela.Net Davo ISDN TA Utility"); }
+// One blank, as every box of the utility has always had; the icon and the
+// text tell what a box is about.
+QString messageCaption() { return QStringLiteral(" "); }
 
 void setMessageHandler(MessageHandler h) { handler() = std::move(h); }
 
