@@ -2,6 +2,7 @@
 
 #include "profile/DefaultProfile.h"
 #include "profile/ProfileFile.h"
+#include "ui/Accessibility.h"
 #include "ui/DetailPages.h"
 #include "ui/Messages.h"
 #include "ui/detailMaskEdit.h"
@@ -51,6 +52,7 @@ TfDetail::TfDetail(link::AppContext& ctx, ProfileDialogs& dialogs, QWidget* pare
       dialogs_(dialogs)
 {
     setObjectName(QStringLiteral("fDetail"));
+    installAccessibility();
     // The toolbar is fixed: no menu to hide it.
     setContextMenuPolicy(Qt::PreventContextMenu);
     ctx_.firmwareVersion.clear();
@@ -61,6 +63,7 @@ TfDetail::TfDetail(link::AppContext& ctx, ProfileDialogs& dialogs, QWidget* pare
     registerControls();
     bindPagesToTree();
     connectHandlers();
+    addPaneKeys();
     tvTree_->expandAll();
     selectPage(page(2));
     if (!ctx_.switches.x25OnD)

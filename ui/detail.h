@@ -90,6 +90,8 @@ public slots:
     void tbUpgradeClick();
     void tbExitClick();
     void tvTreeChange();
+    // F6 or Ctrl+Tab: from the tree to the page and back.
+    void switchPane();
     void ckFixMPClick(bool checked);
     void ckUsbFixMPClick(bool checked);
 
@@ -118,6 +120,7 @@ private:
     void registerControls();
     void bindPagesToTree();
     void connectHandlers();
+    void addPaneKeys();
 
     // Tree pruning; a node already gone is skipped.
     void deleteNode(QTreeWidgetItem* node);

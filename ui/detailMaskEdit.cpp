@@ -56,7 +56,8 @@ int impossibleDatePosition(const QString& date)
 
 int impossibleTimePosition(const QString& time)
 {
-    for (const auto& [part, last] : {std::pair{partAt(time, 0, 2), 23}, {partAt(time, 3, 2), 59}, {partAt(time, 6, 2), 59}})
+    const std::pair<Part, int> parts[] = {{partAt(time, 0, 2), 23}, {partAt(time, 3, 2), 59}, {partAt(time, 6, 2), 59}};
+    for (const auto& [part, last] : parts)
         if (!within(part, 0, last))
             return part.position;
     return -1;

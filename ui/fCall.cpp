@@ -1,5 +1,6 @@
 #include "ui/fCall.h"
 
+#include "ui/Accessibility.h"
 #include "ui/progress.h"
 
 #include <QCloseEvent>
@@ -25,6 +26,7 @@ TfCRemote::TfCRemote(QWidget* parent)
       btnCancel(makeCancelButton(this))
 {
     setObjectName(QStringLiteral("fCRemote"));
+    exposeAsDialog(this);
     setAttribute(Qt::WA_QuitOnClose, false);
     setWindowTitle(QStringLiteral("Connecting"));
     resize(354, 109);

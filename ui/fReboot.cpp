@@ -1,5 +1,6 @@
 #include "ui/fReboot.h"
 
+#include "ui/Accessibility.h"
 #include "ui/progress.h"
 
 namespace ta::ui {
@@ -10,6 +11,7 @@ TfRTick::TfRTick(QWidget* parent)
       lTick(makeLabel(this, "lTick", QString(), 184, 32))
 {
     setObjectName(QStringLiteral("fRTick"));
+    exposeAsDialog(this);
     setAttribute(Qt::WA_QuitOnClose, false);
     setWindowTitle(QStringLiteral("Rebooting Status"));
     resize(275, 112);

@@ -4,6 +4,7 @@
 #include "link/Screen.h"
 #include "profile/DefaultProfile.h"
 #include "profile/ProfileFile.h"
+#include "ui/Accessibility.h"
 #include "ui/GestEdit.h"
 #include "ui/Messages.h"
 #include "ui/Switches.h"
@@ -106,6 +107,8 @@ TfMain::TfMain(ta::link::AppContext& ctx, const std::vector<std::string>& argume
       ctx_(ctx)
 {
     setObjectName(QStringLiteral("fMain"));
+    installAccessibility();
+    exposeAsDialog(this);
     QFont bold(QStringLiteral("Sans Serif"), 8, QFont::Bold);
     bold.setStyleHint(QFont::SansSerif);
     setFont(bold);
@@ -139,7 +142,11 @@ void TfMain::buildLayout()
     lbPort->setBuddy(cbPort);
     cbPort->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     cbPort->setMinimumContentsLength(48);
+    auto* taChoice = new QButtonGroup(this);
+    taChoice->addButton(rbLocalTA);
+    taChoice->addButton(rbRemoteTA);
     rbLocalTA->setChecked(true);
+    tabLandsOnChosen(taChoice);
     remoteTelEnabled(false);
 
     auto* sources = new QVBoxLayout(rgPrfSrc);
@@ -150,6 +157,7 @@ void TfMain::buildLayout()
         sources->addWidget(item);
     }
     setProfileSource(psQueryTa);
+    tabLandsOnChosen(profileSources);
 
     for (auto [pg, group] : {std::pair{PG0, rgTASel}, std::pair{PG2, rgPrfSrc}}) {
         auto* layout = new QVBoxLayout(pg);

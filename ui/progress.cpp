@@ -1,5 +1,7 @@
 #include "ui/progress.h"
 
+#include "ui/Accessibility.h"
+
 #include <QGuiApplication>
 #include <QScreen>
 
@@ -74,6 +76,7 @@ TfProgress::TfProgress(QWidget* parent)
       cgPrgs(makeGauge(this))
 {
     setObjectName(QStringLiteral("fProgress"));
+    exposeAsDialog(this);
     setAttribute(Qt::WA_QuitOnClose, false);
     setWindowTitle(QStringLiteral("Querying current setting"));
     setFixedSize(392, 51);

@@ -10,6 +10,7 @@
 #include "ui/GestEdit.h"
 #include "ui/Messages.h"
 
+#include <QAccessible>
 #include <QCheckBox>
 #include <QFile>
 #include <QLabel>
@@ -142,6 +143,19 @@ TEST(GuiSession, VerifyAfterSubmitTellsWhatTheTaDidNotTake)
     ASSERT_TRUE(rig.runUntil([&] { return !rig.messages.isEmpty(); }));
     EXPECT_EQ(rig.messages, QStringList{QStringLiteral("The TA took every value.")});
     EXPECT_EQ(ta.value("1%S"), "0897654321");
+}
+
+// A screen reader announces the wizard and the status windows as dialogs,
+// not as nameless fillers, and the editor as the main window.
+TEST(GuiSession, WindowsAreAnnouncedAsDialogsOrTheMainWindow)
+{
+    GuiRig rig;
+    auto role = [](QWidget& window) { return QAccessible::queryAccessibleInterface(&window)->role(); };
+    GuiWindows& w = rig.windows;
+    for (QWidget* dialog : std::initializer_list<QWidget*>{&w.fMain, &w.fProgress, &w.fCRemote, &w.fRTick})
+        EXPECT_EQ(role(*dialog), QAccessible::Dialog) << dialog->objectName().toStdString();
+    EXPECT_EQ(role(w.fDetail), QAccessible::Window);
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(&w.fMain)->text(QAccessible::Name), w.fMain.windowTitle());
 }
 
 TEST(GuiSession, UpgradeShowsTheTransferAndTheRebootThenWritesTheSettingsAgain)
