@@ -5,6 +5,7 @@
 #include "ui/Accessibility.h"
 #include "ui/DetailPages.h"
 #include "ui/Messages.h"
+#include "ui/ScreenFit.h"
 #include "ui/detailMaskEdit.h"
 #include "ui/progress.h"
 
@@ -15,7 +16,6 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
-#include <QScreen>
 #include <QScrollArea>
 #include <QSplitter>
 #include <QStackedWidget>
@@ -72,7 +72,7 @@ TfDetail::TfDetail(link::AppContext& ctx, ProfileDialogs& dialogs, QWidget* pare
         hideSysDateTime();
     setWindowTitle(baseTitle());
     resize(712, 567);
-    centreOnScreen(this);
+    keepOnScreen(this, Placement::Centred);
     if (QCoreApplication::instance())
         QCoreApplication::instance()->installEventFilter(this);
 }
@@ -311,15 +311,16 @@ void TfDetail::showEvent(QShowEvent* event)
     if (shownBefore_)
         return;
     shownBefore_ = true;
-    const int treeWidth = treeWidthForCaptions();
-    widenToShowPages(treeWidth);
+    widenToShowPages(treeWidthForCaptions());
+    // On a narrow screen the page keeps the larger part; the tree scrolls.
+    const int treeWidth = std::min(treeWidthForCaptions(), std::max(kTreeWidth, splitter1_->width() * 2 / 5));
     splitter1_->setSizes({treeWidth, std::max(0, splitter1_->width() - treeWidth)});
     tvTree_->setFocus(Qt::OtherFocusReason);
 }
 
 // The window grows, within the screen, until the widest page fits beside the
 // tree: a larger font or a long caption must not leave text cut or hidden
-// behind a scroll bar.
+// behind a scroll bar. Where the screen is too small, the pages scroll.
 void TfDetail::widenToShowPages(int treeWidth)
 {
     int widestPage = 0;
@@ -327,13 +328,9 @@ void TfDetail::widenToShowPages(int treeWidth)
         widestPage = std::max(widestPage, pg->widget()->sizeHint().width());
     const int scrollBar = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
     const int chrome = width() - splitter1_->width(); // window margins beside the splitter
-    int wanted = chrome + treeWidth + splitter1_->handleWidth() + widestPage + scrollBar;
-    if (const QScreen* shownOn = screen())
-        wanted = std::min(wanted, shownOn->availableGeometry().width());
-    if (wanted <= width())
-        return;
-    resize(wanted, height());
-    centreOnScreen(this);
+    const int wanted = chrome + treeWidth + splitter1_->handleWidth() + widestPage + scrollBar;
+    if (wanted > width())
+        fitOnScreen(this, QSize(wanted, height()));
 }
 
 } // namespace ta::ui

@@ -1,6 +1,7 @@
 #include "ui/fCall.h"
 
 #include "ui/Accessibility.h"
+#include "ui/ScreenFit.h"
 #include "ui/progress.h"
 
 #include <QCloseEvent>
@@ -27,6 +28,7 @@ TfCRemote::TfCRemote(QWidget* parent)
 {
     setObjectName(QStringLiteral("fCRemote"));
     exposeAsDialog(this);
+    keepOnScreen(this, Placement::Kept);
     setAttribute(Qt::WA_QuitOnClose, false);
     setWindowTitle(QStringLiteral("Connecting"));
     resize(354, 109);

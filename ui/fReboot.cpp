@@ -1,6 +1,7 @@
 #include "ui/fReboot.h"
 
 #include "ui/Accessibility.h"
+#include "ui/ScreenFit.h"
 #include "ui/progress.h"
 
 namespace ta::ui {
@@ -12,6 +13,7 @@ TfRTick::TfRTick(QWidget* parent)
 {
     setObjectName(QStringLiteral("fRTick"));
     exposeAsDialog(this);
+    keepOnScreen(this, Placement::Kept);
     setAttribute(Qt::WA_QuitOnClose, false);
     setWindowTitle(QStringLiteral("Rebooting Status"));
     resize(275, 112);

@@ -7,6 +7,7 @@
 #include "ui/Accessibility.h"
 #include "ui/GestEdit.h"
 #include "ui/Messages.h"
+#include "ui/ScreenFit.h"
 #include "ui/Switches.h"
 #include "ui/progress.h"
 
@@ -22,6 +23,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollArea>
 #include <QSignalBlocker>
 #include <QStackedWidget>
 #include <QVBoxLayout>
@@ -182,11 +184,18 @@ void TfMain::buildLayout()
         b->setAutoDefault(true);
     btnNext->setDefault(true);
 
+    // On a small screen the pages scroll; the buttons stay in sight.
+    auto* pages = new QScrollArea;
+    pages->setFocusPolicy(Qt::NoFocus);
+    pages->setFrameShape(QFrame::NoFrame);
+    pages->setWidgetResizable(true);
+    pages->setWidget(pcMain);
     auto* outer = new QVBoxLayout(this);
-    outer->addWidget(pcMain, 1);
+    outer->addWidget(pages, 1);
     outer->addWidget(line);
     outer->addLayout(buttons);
     setFixedSize(712, 565);
+    keepOnScreen(this, Placement::Centred);
 }
 
 void TfMain::connectControls()
@@ -359,13 +368,6 @@ void TfMain::keyPressEvent(QKeyEvent* event)
         btnCancel->click();
     else
         QWidget::keyPressEvent(event);
-}
-
-void TfMain::showEvent(QShowEvent* event)
-{
-    if (!event->spontaneous())
-        centreOnScreen(this);
-    QWidget::showEvent(event);
 }
 
 } // namespace ta::ui

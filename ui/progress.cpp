@@ -1,6 +1,7 @@
 #include "ui/progress.h"
 
 #include "ui/Accessibility.h"
+#include "ui/ScreenFit.h"
 
 #include <QGuiApplication>
 #include <QScreen>
@@ -77,6 +78,7 @@ TfProgress::TfProgress(QWidget* parent)
 {
     setObjectName(QStringLiteral("fProgress"));
     exposeAsDialog(this);
+    keepOnScreen(this, Placement::Centred);
     setAttribute(Qt::WA_QuitOnClose, false);
     setWindowTitle(QStringLiteral("Querying current setting"));
     setFixedSize(392, 51);
