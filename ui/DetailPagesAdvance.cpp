@@ -91,7 +91,6 @@ void addChargeGroup(QWidget* pg, bool usb)
     grid->addWidget(line, 2, 0, 1, 4);
     addLabelled(grid, 3, QStringLiteral("Accumulate Charge Info."), readOnlyField(n("eCIAcc"), QStringLiteral("0")));
     grid->addWidget(checkBox(n("ckCIClrAcc"), QStringLiteral("Clear accumulate charge info")), 4, 1, 1, 2);
-    grid->addWidget(checkBox(n("ckVerify"), QStringLiteral("Verify after submit")), 5, 1, 1, 2);
 }
 
 void addAutoDialGroup(QWidget* pg)

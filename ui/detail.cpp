@@ -10,6 +10,7 @@
 #include "ui/progress.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
@@ -17,6 +18,7 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QScrollArea>
+#include <QSettings>
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QStatusBar>
@@ -36,6 +38,14 @@ TfDetail::FileChooser& upgradeFileChooser()
     static TfDetail::FileChooser chooser;
     return chooser;
 }
+
+// In the program's settings file, ~/.config/tautil/tautil.conf.
+const QString kSettingsName = QStringLiteral("tautil");
+const QString kVerifyKey = QStringLiteral("editor/verifyAfterSubmit");
+
+bool rememberedVerify() { return QSettings(kSettingsName, kSettingsName).value(kVerifyKey, false).toBool(); }
+
+void rememberVerify(bool on) { QSettings(kSettingsName, kSettingsName).setValue(kVerifyKey, on); }
 
 // The platform's key for a standard command, or the usual one where the
 // platform has none.
@@ -105,8 +115,24 @@ void TfDetail::buildToolBar()
         {"tbUpgrade", "Upgrade", QStyle::SP_ArrowUp, upgrade, &TfDetail::tbUpgradeClick},
         {"tbExit", "Exit", QStyle::SP_DialogCloseButton, keyFor(QKeySequence::Quit, Qt::Key_Q), &TfDetail::tbExitClick},
     };
-    for (const ToolCommand& command : commands)
+    for (const ToolCommand& command : commands) {
         addToolButton(command);
+        if (command.handler == &TfDetail::tbSubmitClick)
+            addVerifyBox();
+    }
+}
+
+// With Submit, as it changes what Submit does; a choice of the user's, not
+// of the profile, so it is kept in the program's settings.
+void TfDetail::addVerifyBox()
+{
+    ckVerify_ = new QCheckBox(QStringLiteral("Verify after submit"), toolBar1_);
+    ckVerify_->setObjectName(QStringLiteral("ckVerify"));
+    ckVerify_->setToolTip(QStringLiteral("Read the TA back after Submit to TA and list what it did not take"));
+    ckVerify_->setFocusPolicy(Qt::TabFocus); // like the buttons: a click leaves the focus in the field
+    ckVerify_->setChecked(rememberedVerify());
+    connect(ckVerify_, &QCheckBox::toggled, this, rememberVerify);
+    toolBar1_->addWidget(ckVerify_);
 }
 
 QToolButton* TfDetail::addToolButton(const ToolCommand& command)

@@ -16,6 +16,7 @@
 
 #include <functional>
 
+class QCheckBox;
 class QLabel;
 class QSplitter;
 class QStackedWidget;
@@ -36,6 +37,8 @@ public:
 
     void showProfile();    // ctx.workingProfile -> every bound control
     void collectProfile(); // every bound control -> ctx.workingProfile, the charge clear and verify boxes
+    // "Verify after submit", beside "Submit to TA"; remembered between runs.
+    QCheckBox* verifyAfterSubmit() const { return ckVerify_; }
     void presentEditor();  // title, pruning, show
     void removeX25Support();
     void hideSysDateTime();
@@ -110,6 +113,7 @@ private:
     };
     void buildToolBar();
     QToolButton* addToolButton(const ToolCommand& command);
+    void addVerifyBox();
     void buildStatusLine();
     void showProfileFile();
     static constexpr int kTreeWidth = 145; // the narrowest the tree starts
@@ -148,6 +152,7 @@ private:
 
     QPointer<QWidget> focusWhileWorking_;
     QToolBar* toolBar1_ = nullptr;
+    QCheckBox* ckVerify_ = nullptr;
     QLabel* lbConnection_ = nullptr;
     QLabel* lbProfileFile_ = nullptr;
     QSplitter* splitter1_ = nullptr;

@@ -495,6 +495,22 @@ TEST(DetailEditor, TabAndF6MoveBetweenTheTreeAndThePagesFields)
     EXPECT_EQ(QApplication::focusWidget(), h.control<QWidget>("cbDCD"));
 }
 
+// "Verify after submit" sits with Submit and is the user's choice for every
+// run: the next editor starts with it as it was left.
+TEST(DetailEditor, VerifyAfterSubmitIsRememberedForTheNextRun)
+{
+    for (const bool on : {true, false}) {
+        {
+            EditorHarness first;
+            first.editor->verifyAfterSubmit()->setChecked(on);
+        }
+        EditorHarness next;
+        EXPECT_EQ(next.editor->verifyAfterSubmit()->isChecked(), on);
+        next.editor->collectProfile();
+        EXPECT_EQ(next.ctx.verifyAfterSubmit, on);
+    }
+}
+
 TEST(DetailEditor, WindowCloseCountsAsExit)
 {
     EditorHarness h;

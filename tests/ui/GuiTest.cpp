@@ -123,12 +123,9 @@ TEST(GuiSession, VerifyAfterSubmitTellsWhatTheTaDidNotTake)
     sim::SimTa& ta = rig.addTa(options);
     rig.startQuery();
     ASSERT_TRUE(rig.runUntil([&] { return rig.editorUp(); }));
-    auto* verify = rig.windows.fDetail.control<QCheckBox>(QStringLiteral("ckVerify"));
-    auto* usbVerify = rig.windows.fDetail.control<QCheckBox>(QStringLiteral("ckUsbVerify"));
-    ASSERT_TRUE(verify && usbVerify);
+    QCheckBox* verify = rig.windows.fDetail.verifyAfterSubmit();
     EXPECT_FALSE(verify->isChecked());
-    usbVerify->setChecked(true); // the USB page's box is the same choice
-    EXPECT_TRUE(verify->isChecked());
+    verify->setChecked(true);
 
     rig.field("eDPDN1")->setText(QStringLiteral("0897654321"));
     rig.toolButton("tbSubmit")->click();
