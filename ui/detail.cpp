@@ -47,6 +47,13 @@ bool rememberedVerify() { return QSettings(kSettingsName, kSettingsName).value(k
 
 void rememberVerify(bool on) { QSettings(kSettingsName, kSettingsName).setValue(kVerifyKey, on); }
 
+// Firmware comes as a binary image, "*.bin"; any other file may still be one.
+QString chooseFirmware(QWidget* parent)
+{
+    return QFileDialog::getOpenFileName(parent, QStringLiteral("Open Firmware Image"), QString(),
+                                        QStringLiteral("Firmware images (*.bin);;All files (*)"));
+}
+
 // The platform's key for a standard command, or the usual one where the
 // platform has none.
 QKeySequence keyFor(QKeySequence::StandardKey standard, Qt::Key letter)
@@ -297,8 +304,7 @@ void TfDetail::tbUpgradeClick()
 {
     if (!focusedFieldAccepted())
         return;
-    const QString path =
-        upgradeFileChooser() ? upgradeFileChooser()() : QFileDialog::getOpenFileName(this);
+    const QString path = upgradeFileChooser() ? upgradeFileChooser()() : chooseFirmware(this);
     if (path.isEmpty())
         return;
     if (!confirmBox(this, QStringLiteral("Upgrade firmware! Are you sure?")))
