@@ -4,6 +4,7 @@
 #include "profile/ProfileFile.h"
 #include "ui/Accessibility.h"
 #include "ui/DetailPages.h"
+#include "ui/Icons.h"
 #include "ui/Messages.h"
 #include "ui/ScreenFit.h"
 #include "ui/detailMaskEdit.h"
@@ -114,13 +115,15 @@ void TfDetail::buildToolBar()
     const QKeySequence submit(Qt::CTRL | Qt::Key_T);
     const QKeySequence upgrade(Qt::CTRL | Qt::Key_G);
     const ToolCommand commands[] = {
-        {"ToolButton4", "Load Default", QStyle::SP_BrowserReload, defaults, &TfDetail::ToolButton4Click},
-        {"ToolButton1", "Load", QStyle::SP_DialogOpenButton, keyFor(QKeySequence::Open, Qt::Key_O),
+        {"ToolButton4", "Load Default", "document-revert", OwnIcon::Reload, defaults, &TfDetail::ToolButton4Click},
+        {"ToolButton1", "Load", "document-open", OwnIcon::Open, keyFor(QKeySequence::Open, Qt::Key_O),
          &TfDetail::ToolButton1Click},
-        {"tbSave", "Save", QStyle::SP_DialogSaveButton, keyFor(QKeySequence::Save, Qt::Key_S), &TfDetail::tbSaveClick},
-        {"tbSubmit", "Submit to TA", QStyle::SP_ArrowRight, submit, &TfDetail::tbSubmitClick},
-        {"tbUpgrade", "Upgrade", QStyle::SP_ArrowUp, upgrade, &TfDetail::tbUpgradeClick},
-        {"tbExit", "Exit", QStyle::SP_DialogCloseButton, keyFor(QKeySequence::Quit, Qt::Key_Q), &TfDetail::tbExitClick},
+        {"tbSave", "Save", "document-save", OwnIcon::Save, keyFor(QKeySequence::Save, Qt::Key_S),
+         &TfDetail::tbSaveClick},
+        {"tbSubmit", "Submit to TA", "document-send", OwnIcon::Send, submit, &TfDetail::tbSubmitClick},
+        {"tbUpgrade", "Upgrade", "system-software-update", OwnIcon::Upgrade, upgrade, &TfDetail::tbUpgradeClick},
+        {"tbExit", "Exit", "application-exit", OwnIcon::Exit, keyFor(QKeySequence::Quit, Qt::Key_Q),
+         &TfDetail::tbExitClick},
     };
     for (const ToolCommand& command : commands) {
         addToolButton(command);
@@ -145,7 +148,7 @@ void TfDetail::addVerifyBox()
 QToolButton* TfDetail::addToolButton(const ToolCommand& command)
 {
     const QString caption = QLatin1String(command.caption);
-    auto* action = new QAction(style()->standardIcon(command.icon), caption, this);
+    auto* action = new QAction(themedIcon(command.themeIcon, command.ownIcon), caption, this);
     action->setShortcut(command.key);
     action->setToolTip(caption + QStringLiteral(" (") + command.key.toString(QKeySequence::NativeText) +
                        QLatin1Char(')'));

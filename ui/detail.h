@@ -6,6 +6,7 @@
 
 #include "link/Context.h"
 #include "ui/Binding.h"
+#include "ui/Icons.h"
 #include "ui/ProfileDialogs.h"
 
 #include <QHash>
@@ -107,7 +108,8 @@ private:
     struct ToolCommand {
         const char* name;
         const char* caption;
-        QStyle::StandardPixmap icon;
+        const char* themeIcon;
+        OwnIcon ownIcon;
         QKeySequence key;
         void (TfDetail::*handler)();
     };

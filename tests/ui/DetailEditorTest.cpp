@@ -28,6 +28,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <string>
 
@@ -301,6 +302,42 @@ TEST(DetailEditor, EveryToolbarKeyWorksFromAnyField)
             QTest::keySequence(QApplication::focusWidget(), key);
         }
         EXPECT_EQ(triggered.count(), 4) << name;
+    }
+}
+
+// How much of an icon stands out against a background: the share of its
+// opaque pixels with a contrast ratio of at least 2 to it.
+double visibleShare(const QIcon& icon, QColor background)
+{
+    const QImage image = icon.pixmap(32, 32).toImage().convertToFormat(QImage::Format_ARGB32);
+    auto luminance = [](QColor c) {
+        auto linear = [](double v) { return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+        return 0.2126 * linear(c.redF()) + 0.7152 * linear(c.greenF()) + 0.0722 * linear(c.blueF());
+    };
+    const double back = luminance(background);
+    int opaque = 0, visible = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor pixel = image.pixelColor(x, y);
+            if (pixel.alpha() < 128)
+                continue;
+            ++opaque;
+            const double l = luminance(pixel);
+            visible += (std::max(l, back) + 0.05) / (std::min(l, back) + 0.05) >= 2.0 ? 1 : 0;
+        }
+    }
+    return opaque < 10 ? 0.0 : double(visible) / opaque;
+}
+
+// Without a desktop theme the toolbar shows the program's own icons, which
+// stand out on a light and on a dark palette alike.
+TEST(DetailEditor, ToolbarIconsAreVisibleOnLightAndDarkPalettes)
+{
+    EditorHarness h;
+    for (const char* name : {"ToolButton4", "ToolButton1", "tbSave", "tbSubmit", "tbUpgrade", "tbExit"}) {
+        const QIcon icon = toolButton(h, name)->icon();
+        for (const QColor background : {QColor(Qt::white), QColor(0xef, 0xef, 0xef), QColor(0x2b, 0x2b, 0x2b)})
+            EXPECT_GE(visibleShare(icon, background), 0.3) << name << " on " << background.name().toStdString();
     }
 }
 
