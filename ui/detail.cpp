@@ -51,8 +51,13 @@ void rememberVerify(bool on) { QSettings(kSettingsName, kSettingsName).setValue(
 // Firmware comes as a binary image, "*.bin"; any other file may still be one.
 QString chooseFirmware(QWidget* parent)
 {
-    return QFileDialog::getOpenFileName(parent, QStringLiteral("Open Firmware Image"), QString(),
-                                        QStringLiteral("Firmware images (*.bin);;All files (*)"));
+    QFileDialog dialog(parent, QStringLiteral("Open Firmware Image"), QString(),
+                       QStringLiteral("Firmware images (*.bin);;All files (*)"));
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    keepOnScreen(&dialog, Placement::Centred);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return QString();
+    return dialog.selectedFiles().first();
 }
 
 // The platform's key for a standard command, or the usual one where the
@@ -160,7 +165,7 @@ QToolButton* TfDetail::addToolButton(const ToolCommand& command)
     button->setDefaultAction(action);
     button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     button->setAutoRaise(true);
-    button->setFixedSize(68, 36);
+    button->setFixedSize(kToolButtonSize);
     // Reached by Tab, but a click leaves the focus where it was, so a spin
     // field being typed in is read as typed (the binding settles the value).
     button->setFocusPolicy(Qt::TabFocus);
@@ -338,6 +343,31 @@ bool TfDetail::eventFilter(QObject* watched, QEvent* event)
     if (watched == QCoreApplication::instance() && event->type() == QEvent::Quit)
         closingAllowed_ = true;
     return QMainWindow::eventFilter(watched, event);
+}
+
+void TfDetail::resizeEvent(QResizeEvent* event)
+{
+    QMainWindow::resizeEvent(event);
+    fitToolBar();
+}
+
+// Where the window is narrower than the toolbar with its captions, the
+// buttons show their icons only (the captions stay in the tooltips and for
+// screen readers), so that every command and "Verify after submit" stay in
+// sight and within reach of Tab.
+void TfDetail::fitToolBar()
+{
+    const QList<QToolButton*> buttons = toolBar1_->findChildren<QToolButton*>(QString(), Qt::FindDirectChildrenOnly);
+    if (fullToolBarWidth_ == 0)
+        fullToolBarWidth_ = toolBar1_->sizeHint().width();
+    const bool compact = width() < fullToolBarWidth_;
+    const QSize size = compact ? QSize(kToolButtonSize.height(), kToolButtonSize.height()) : kToolButtonSize;
+    for (QToolButton* button : buttons) {
+        if (!button->defaultAction())
+            continue; // the toolbar's own extension button
+        button->setToolButtonStyle(compact ? Qt::ToolButtonIconOnly : Qt::ToolButtonTextUnderIcon);
+        button->setFixedSize(size);
+    }
 }
 
 void TfDetail::showEvent(QShowEvent* event)

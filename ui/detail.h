@@ -103,6 +103,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     struct ToolCommand {
@@ -116,6 +117,8 @@ private:
     void buildToolBar();
     QToolButton* addToolButton(const ToolCommand& command);
     void addVerifyBox();
+    static constexpr QSize kToolButtonSize{68, 36};
+    void fitToolBar();
     void buildStatusLine();
     void showProfileFile();
     static constexpr int kTreeWidth = 145; // the narrowest the tree starts
@@ -155,6 +158,7 @@ private:
     QPointer<QWidget> focusWhileWorking_;
     QToolBar* toolBar1_ = nullptr;
     QCheckBox* ckVerify_ = nullptr;
+    int fullToolBarWidth_ = 0; // with the captions under the icons
     QLabel* lbConnection_ = nullptr;
     QLabel* lbProfileFile_ = nullptr;
     QSplitter* splitter1_ = nullptr;

@@ -120,6 +120,8 @@ TEST_P(WindowsOnScreen, FitAndKeepTheirButtonsInSight)
     showOnScreen(*editor.editor);
     expectInside(*editor.editor);
     EXPECT_TRUE(inSight(*editor.editor, editor.editor->findChild<QToolBar*>()));
+    for (const char* command : {"ToolButton4", "ToolButton1", "tbSave", "tbSubmit", "ckVerify", "tbUpgrade", "tbExit"})
+        EXPECT_TRUE(inSight(*editor.editor, editor.editor->findChild<QWidget*>(QLatin1String(command)))) << command;
     EXPECT_TRUE(inSight(*editor.editor, editor.editor->statusBar()));
     EXPECT_GE(editor.editor->height(), std::min(567, screen->availableGeometry().height() - 2));
 
