@@ -65,19 +65,15 @@ protected:
             break;
         case QEvent::Move:
         case QEvent::Resize:
-            // The window manager has put its frame around the window.
-            if (window_->isVisible() && frameOf(window_) != frameUsed_)
-                fit();
+            if (window_->isVisible())
+                frameArrived();
             break;
         case QEvent::Paint:
             // A window manager may frame the window without moving it; by the
             // first painting the frame is there. Not refitted while painting.
             if (!framePainted_) {
                 framePainted_ = true;
-                QTimer::singleShot(0, this, [this] {
-                    if (frameOf(window_) != frameUsed_)
-                        fit();
-                });
+                QTimer::singleShot(0, this, [this] { frameArrived(); });
             }
             break;
         default:
@@ -96,6 +92,23 @@ private:
         if (QWindow* handle = window_->windowHandle(); handle && !screenWatched_) {
             screenWatched_ = true;
             connect(handle, &QWindow::screenChanged, this, [this] { fit(); });
+        }
+        fit();
+    }
+
+    // The window manager has put a frame other than the assumed one around
+    // the window: fitted again only when the frame now sticks out, so that a
+    // window the user has resized or maximized is left alone.
+    void frameArrived()
+    {
+        const QMargins frame = frameOf(window_);
+        if (frame == frameUsed_)
+            return;
+        const QScreen* screen = window_->screen();
+        if (screen && screen->availableGeometry().contains(window_->frameGeometry())) {
+            frameUsed_ = frame;
+            lastFrameSeen() = frame;
+            return;
         }
         fit();
     }
