@@ -35,6 +35,25 @@ int fittedLength(int wanted, int minimum, int room) { return std::max(std::min(w
 // Within [low, high] when length fits there, else at low.
 int placedInside(int start, int length, int low, int high) { return std::max(low, std::min(start, high - length)); }
 
+// Where a window goes whose client area would like the size `wanted`, on a
+// screen whose available area is `available`, with `frame` around the client
+// area: as large as wanted or as the area allows, never below `minimum`
+// (which the area may be smaller than), centred on `centre`, then moved so
+// that the frame lies inside the area as far as its size lets it. Returns the
+// client area.
+QRect fittedGeometry(const QRect& available, const QMargins& frame, QSize wanted, QSize minimum, QPoint centre)
+{
+    const int frameWidth = frame.left() + frame.right();
+    const int frameHeight = frame.top() + frame.bottom();
+    const QSize size(fittedLength(wanted.width(), minimum.width(), available.width() - frameWidth),
+                     fittedLength(wanted.height(), minimum.height(), available.height() - frameHeight));
+    QRect outer(QPoint(), size.grownBy(frame));
+    outer.moveCenter(centre);
+    outer.moveTo(placedInside(outer.left(), outer.width(), available.left(), available.left() + available.width()),
+                 placedInside(outer.top(), outer.height(), available.top(), available.top() + available.height()));
+    return outer.marginsRemoved(frame);
+}
+
 bool fixedSize(const QWidget* window) { return window->minimumSize() == window->maximumSize(); }
 
 const QString kFitName = QStringLiteral("taScreenFit");
@@ -143,19 +162,6 @@ private:
 };
 
 } // namespace
-
-QRect fittedGeometry(const QRect& available, const QMargins& frame, QSize wanted, QSize minimum, QPoint centre)
-{
-    const int frameWidth = frame.left() + frame.right();
-    const int frameHeight = frame.top() + frame.bottom();
-    const QSize size(fittedLength(wanted.width(), minimum.width(), available.width() - frameWidth),
-                     fittedLength(wanted.height(), minimum.height(), available.height() - frameHeight));
-    QRect outer(QPoint(), size.grownBy(frame));
-    outer.moveCenter(centre);
-    outer.moveTo(placedInside(outer.left(), outer.width(), available.left(), available.left() + available.width()),
-                 placedInside(outer.top(), outer.height(), available.top(), available.top() + available.height()));
-    return outer.marginsRemoved(frame);
-}
 
 void keepOnScreen(QWidget* window, Placement placement) { new ScreenFit(window, placement); }
 

@@ -3,23 +3,11 @@
 // not fit scrolls inside the window.
 #pragma once
 
-#include <QMargins>
-#include <QObject>
-#include <QPoint>
-#include <QRect>
 #include <QSize>
 
 class QWidget;
 
 namespace ta::ui {
-
-// Where a window goes whose client area would like the size `wanted`, on a
-// screen whose available area is `available`, with `frame` around the client
-// area: as large as wanted or as the area allows, never below `minimum`
-// (which the area may be smaller than), centred on `centre`, then moved so
-// that the frame lies inside the area as far as its size lets it. Returns the
-// client area.
-QRect fittedGeometry(const QRect& available, const QMargins& frame, QSize wanted, QSize minimum, QPoint centre);
 
 enum class Placement {
     Centred, // in the middle of its screen
