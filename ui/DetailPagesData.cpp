@@ -98,7 +98,8 @@ void PortPages::buildNumberPage()
         return;
     QGridLayout* x75 = gridOf(group(pg, "gbX75Setup", QStringLiteral("X.75 Setup")));
     addLabelled(x75, 0, QStringLiteral("Transmitting Frame Size"),
-                spinEdit(QStringLiteral("seX75TxFrameSize"), 128, 2048, 128), QStringLiteral("(bytes)"));
+                spinEdit(QStringLiteral("seX75TxFrameSize"), 128, 2048, 128, QStringLiteral("bytes")),
+                QStringLiteral("(bytes)"));
 }
 
 void PortPages::buildMultilinkPage()
@@ -120,13 +121,14 @@ void PortPages::buildMultilinkPage()
                      {QStringLiteral("64 kbps (1 B-channel)"), QStringLiteral("128 kbps (2 B-channel)")}));
     QGridLayout* thresholds =
         gridOf(group(pg, "gbMPADThrehold", QStringLiteral("Threshold of data loading to ADD/DROP one channel")));
-    addLabelled(thresholds, 0, QStringLiteral("ADD"), spinEdit(name("seAddThreshold"), 0, 64, 35),
+    const QString kbps = QStringLiteral("Kbps");
+    addLabelled(thresholds, 0, QStringLiteral("ADD"), spinEdit(name("seAddThreshold"), 0, 64, 35, kbps),
                 QStringLiteral("Kbps (0 - 64)"));
-    addLabelled(thresholds, 1, QStringLiteral("DROP"), spinEdit(name("seDropThreshold"), 0, 64, 25),
+    addLabelled(thresholds, 1, QStringLiteral("DROP"), spinEdit(name("seDropThreshold"), 0, 64, 25, kbps),
                 QStringLiteral("Kbps (0 - 64)"));
     QGridLayout* persist = gridOf(group(
         pg, "gbMPTimeToDrop", QStringLiteral("Persist time for monitoring threshold to add or drop one channel")));
-    TCSpinEdit* persistTime = spinEdit(name("sePerTime"), 1, 255, 24);
+    TCSpinEdit* persistTime = spinEdit(name("sePerTime"), 1, 255, 24, QStringLiteral("times 5 seconds"));
     persist->addWidget(persistTime, 0, 0);
     nameAfter(persistTime, QStringLiteral("times 5 seconds"), persist);
     persist->addWidget(label(QStringLiteral("* 5 sec")), 0, 1);

@@ -53,6 +53,9 @@ QWidget* addPage(QStackedWidget* area, int number)
     // scrolls when it does not fit.
     auto* page = new QScrollArea;
     page->setObjectName(QStringLiteral("PG%1").arg(number));
+    // Tab goes from the tree straight to the page's first field; the page
+    // still scrolls to whichever field gets the focus.
+    page->setFocusPolicy(Qt::NoFocus);
     page->setFrameShape(QFrame::NoFrame);
     page->setWidgetResizable(true);
     auto* content = new QWidget;
@@ -120,10 +123,13 @@ TFilterAlignEdit* numberEdit(const QString& name, int maxLength)
     return edit;
 }
 
-TCSpinEdit* spinEdit(const QString& name, int minValue, int maxValue, int value)
+TCSpinEdit* spinEdit(const QString& name, int minValue, int maxValue, int value, const QString& unit)
 {
     auto* spin = new TCSpinEdit;
     spin->setObjectName(name);
+    // Read out with the field, as the notes beside it are seen with it.
+    const QString range = QStringLiteral("%1 to %2").arg(minValue).arg(maxValue);
+    spin->setAccessibleDescription(unit.isEmpty() ? range : range + QLatin1Char(' ') + unit);
     spin->setMinValue(minValue);
     spin->setMaxValue(maxValue);
     spin->SetValue(value);

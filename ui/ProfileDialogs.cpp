@@ -1,5 +1,7 @@
 #include "ProfileDialogs.h"
 
+#include "ui/ScreenFit.h"
+
 #include <QFileDialog>
 #include <QFileInfo>
 
@@ -33,6 +35,7 @@ QString ProfileDialogs::chooseOpen(QWidget* parent)
         name = chooser()(Kind::Open);
     } else {
         QFileDialog dialog(parent, QStringLiteral("Open TA Profile"), QString(), kFilter);
+        keepOnScreen(&dialog, Placement::Centred);
         dialog.setFileMode(QFileDialog::ExistingFile);
         dialog.setAcceptMode(QFileDialog::AcceptOpen);
         dialog.setDefaultSuffix(QStringLiteral("CFG"));
@@ -50,6 +53,7 @@ QString ProfileDialogs::chooseSave(QWidget* parent)
     if (chooser())
         return withDefaultExtension(chooser()(Kind::Save));
     QFileDialog dialog(parent, QStringLiteral("Save TA Profile"), QString(), kFilter);
+    keepOnScreen(&dialog, Placement::Centred);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setDefaultSuffix(QStringLiteral("CFG"));

@@ -1,5 +1,7 @@
 #include "ui/dbg.h"
 
+#include "ui/ScreenFit.h"
+
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QScreen>
@@ -44,6 +46,7 @@ TfDBG::TfDBG(QWidget* parent)
     resize(409, 359);
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().topLeft());
+    keepOnScreen(this, Placement::Kept);
     meDBG->viewport()->installEventFilter(this);
 }
 

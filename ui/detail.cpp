@@ -2,20 +2,24 @@
 
 #include "profile/DefaultProfile.h"
 #include "profile/ProfileFile.h"
+#include "ui/Accessibility.h"
 #include "ui/DetailPages.h"
+#include "ui/Icons.h"
 #include "ui/Messages.h"
+#include "ui/ScreenFit.h"
 #include "ui/detailMaskEdit.h"
 #include "ui/progress.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
-#include <QScreen>
 #include <QScrollArea>
+#include <QSettings>
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QStatusBar>
@@ -36,6 +40,26 @@ TfDetail::FileChooser& upgradeFileChooser()
     return chooser;
 }
 
+// In the program's settings file, ~/.config/tautil/tautil.conf.
+const QString kSettingsName = QStringLiteral("tautil");
+const QString kVerifyKey = QStringLiteral("editor/verifyAfterSubmit");
+
+bool rememberedVerify() { return QSettings(kSettingsName, kSettingsName).value(kVerifyKey, false).toBool(); }
+
+void rememberVerify(bool on) { QSettings(kSettingsName, kSettingsName).setValue(kVerifyKey, on); }
+
+// Firmware comes as a binary image, "*.bin"; any other file may still be one.
+QString chooseFirmware(QWidget* parent)
+{
+    QFileDialog dialog(parent, QStringLiteral("Open Firmware Image"), QString(),
+                       QStringLiteral("Firmware images (*.bin);;All files (*)"));
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    keepOnScreen(&dialog, Placement::Centred);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return QString();
+    return dialog.selectedFiles().first();
+}
+
 // The platform's key for a standard command, or the usual one where the
 // platform has none.
 QKeySequence keyFor(QKeySequence::StandardKey standard, Qt::Key letter)
@@ -51,6 +75,7 @@ TfDetail::TfDetail(link::AppContext& ctx, ProfileDialogs& dialogs, QWidget* pare
       dialogs_(dialogs)
 {
     setObjectName(QStringLiteral("fDetail"));
+    installAccessibility();
     // The toolbar is fixed: no menu to hide it.
     setContextMenuPolicy(Qt::PreventContextMenu);
     ctx_.firmwareVersion.clear();
@@ -61,6 +86,7 @@ TfDetail::TfDetail(link::AppContext& ctx, ProfileDialogs& dialogs, QWidget* pare
     registerControls();
     bindPagesToTree();
     connectHandlers();
+    addPaneKeys();
     tvTree_->expandAll();
     selectPage(page(2));
     if (!ctx_.switches.x25OnD)
@@ -69,7 +95,7 @@ TfDetail::TfDetail(link::AppContext& ctx, ProfileDialogs& dialogs, QWidget* pare
         hideSysDateTime();
     setWindowTitle(baseTitle());
     resize(712, 567);
-    centreOnScreen(this);
+    keepOnScreen(this, Placement::Centred);
     if (QCoreApplication::instance())
         QCoreApplication::instance()->installEventFilter(this);
 }
@@ -94,22 +120,40 @@ void TfDetail::buildToolBar()
     const QKeySequence submit(Qt::CTRL | Qt::Key_T);
     const QKeySequence upgrade(Qt::CTRL | Qt::Key_G);
     const ToolCommand commands[] = {
-        {"ToolButton4", "Load Default", QStyle::SP_BrowserReload, defaults, &TfDetail::ToolButton4Click},
-        {"ToolButton1", "Load", QStyle::SP_DialogOpenButton, keyFor(QKeySequence::Open, Qt::Key_O),
+        {"ToolButton4", "Load Default", "document-revert", OwnIcon::Reload, defaults, &TfDetail::ToolButton4Click},
+        {"ToolButton1", "Load", "document-open", OwnIcon::Open, keyFor(QKeySequence::Open, Qt::Key_O),
          &TfDetail::ToolButton1Click},
-        {"tbSave", "Save", QStyle::SP_DialogSaveButton, keyFor(QKeySequence::Save, Qt::Key_S), &TfDetail::tbSaveClick},
-        {"tbSubmit", "Submit to TA", QStyle::SP_ArrowRight, submit, &TfDetail::tbSubmitClick},
-        {"tbUpgrade", "Upgrade", QStyle::SP_ArrowUp, upgrade, &TfDetail::tbUpgradeClick},
-        {"tbExit", "Exit", QStyle::SP_DialogCloseButton, keyFor(QKeySequence::Quit, Qt::Key_Q), &TfDetail::tbExitClick},
+        {"tbSave", "Save", "document-save", OwnIcon::Save, keyFor(QKeySequence::Save, Qt::Key_S),
+         &TfDetail::tbSaveClick},
+        {"tbSubmit", "Submit to TA", "document-send", OwnIcon::Send, submit, &TfDetail::tbSubmitClick},
+        {"tbUpgrade", "Upgrade", "system-software-update", OwnIcon::Upgrade, upgrade, &TfDetail::tbUpgradeClick},
+        {"tbExit", "Exit", "application-exit", OwnIcon::Exit, keyFor(QKeySequence::Quit, Qt::Key_Q),
+         &TfDetail::tbExitClick},
     };
-    for (const ToolCommand& command : commands)
+    for (const ToolCommand& command : commands) {
         addToolButton(command);
+        if (command.handler == &TfDetail::tbSubmitClick)
+            addVerifyBox();
+    }
+}
+
+// With Submit, as it changes what Submit does; a choice of the user's, not
+// of the profile, so it is kept in the program's settings.
+void TfDetail::addVerifyBox()
+{
+    ckVerify_ = new QCheckBox(QStringLiteral("Verify after submit"), toolBar1_);
+    ckVerify_->setObjectName(QStringLiteral("ckVerify"));
+    ckVerify_->setToolTip(QStringLiteral("Read the TA back after Submit to TA and list what it did not take"));
+    ckVerify_->setFocusPolicy(Qt::TabFocus); // like the buttons: a click leaves the focus in the field
+    ckVerify_->setChecked(rememberedVerify());
+    connect(ckVerify_, &QCheckBox::toggled, this, rememberVerify);
+    toolBar1_->addWidget(ckVerify_);
 }
 
 QToolButton* TfDetail::addToolButton(const ToolCommand& command)
 {
     const QString caption = QLatin1String(command.caption);
-    auto* action = new QAction(style()->standardIcon(command.icon), caption, this);
+    auto* action = new QAction(themedIcon(command.themeIcon, command.ownIcon), caption, this);
     action->setShortcut(command.key);
     action->setToolTip(caption + QStringLiteral(" (") + command.key.toString(QKeySequence::NativeText) +
                        QLatin1Char(')'));
@@ -121,7 +165,7 @@ QToolButton* TfDetail::addToolButton(const ToolCommand& command)
     button->setDefaultAction(action);
     button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     button->setAutoRaise(true);
-    button->setFixedSize(68, 36);
+    button->setFixedSize(kToolButtonSize);
     // Reached by Tab, but a click leaves the focus where it was, so a spin
     // field being typed in is read as typed (the binding settles the value).
     button->setFocusPolicy(Qt::TabFocus);
@@ -274,8 +318,7 @@ void TfDetail::tbUpgradeClick()
 {
     if (!focusedFieldAccepted())
         return;
-    const QString path =
-        upgradeFileChooser() ? upgradeFileChooser()() : QFileDialog::getOpenFileName(this);
+    const QString path = upgradeFileChooser() ? upgradeFileChooser()() : chooseFirmware(this);
     if (path.isEmpty())
         return;
     if (!confirmBox(this, QStringLiteral("Upgrade firmware! Are you sure?")))
@@ -308,21 +351,47 @@ bool TfDetail::eventFilter(QObject* watched, QEvent* event)
     return QMainWindow::eventFilter(watched, event);
 }
 
+void TfDetail::resizeEvent(QResizeEvent* event)
+{
+    QMainWindow::resizeEvent(event);
+    fitToolBar();
+}
+
+// Where the window is narrower than the toolbar with its captions, the
+// buttons show their icons only (the captions stay in the tooltips and for
+// screen readers), so that every command and "Verify after submit" stay in
+// sight and within reach of Tab.
+void TfDetail::fitToolBar()
+{
+    const QList<QToolButton*> buttons = toolBar1_->findChildren<QToolButton*>(QString(), Qt::FindDirectChildrenOnly);
+    if (fullToolBarWidth_ == 0)
+        fullToolBarWidth_ = toolBar1_->sizeHint().width();
+    const bool compact = width() < fullToolBarWidth_;
+    const QSize size = compact ? QSize(kToolButtonSize.height(), kToolButtonSize.height()) : kToolButtonSize;
+    for (QToolButton* button : buttons) {
+        if (!button->defaultAction())
+            continue; // the toolbar's own extension button
+        button->setToolButtonStyle(compact ? Qt::ToolButtonIconOnly : Qt::ToolButtonTextUnderIcon);
+        button->setFixedSize(size);
+    }
+}
+
 void TfDetail::showEvent(QShowEvent* event)
 {
     QMainWindow::showEvent(event);
     if (shownBefore_)
         return;
     shownBefore_ = true;
-    const int treeWidth = treeWidthForCaptions();
-    widenToShowPages(treeWidth);
+    widenToShowPages(treeWidthForCaptions());
+    // On a narrow screen the page keeps the larger part; the tree scrolls.
+    const int treeWidth = std::min(treeWidthForCaptions(), std::max(kTreeWidth, splitter1_->width() * 2 / 5));
     splitter1_->setSizes({treeWidth, std::max(0, splitter1_->width() - treeWidth)});
     tvTree_->setFocus(Qt::OtherFocusReason);
 }
 
 // The window grows, within the screen, until the widest page fits beside the
 // tree: a larger font or a long caption must not leave text cut or hidden
-// behind a scroll bar.
+// behind a scroll bar. Where the screen is too small, the pages scroll.
 void TfDetail::widenToShowPages(int treeWidth)
 {
     int widestPage = 0;
@@ -330,13 +399,9 @@ void TfDetail::widenToShowPages(int treeWidth)
         widestPage = std::max(widestPage, pg->widget()->sizeHint().width());
     const int scrollBar = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
     const int chrome = width() - splitter1_->width(); // window margins beside the splitter
-    int wanted = chrome + treeWidth + splitter1_->handleWidth() + widestPage + scrollBar;
-    if (const QScreen* shownOn = screen())
-        wanted = std::min(wanted, shownOn->availableGeometry().width());
-    if (wanted <= width())
-        return;
-    resize(wanted, height());
-    centreOnScreen(this);
+    const int wanted = chrome + treeWidth + splitter1_->handleWidth() + widestPage + scrollBar;
+    if (wanted > width())
+        fitOnScreen(this, QSize(wanted, height()));
 }
 
 } // namespace ta::ui

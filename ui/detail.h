@@ -6,6 +6,7 @@
 
 #include "link/Context.h"
 #include "ui/Binding.h"
+#include "ui/Icons.h"
 #include "ui/ProfileDialogs.h"
 
 #include <QHash>
@@ -16,6 +17,7 @@
 
 #include <functional>
 
+class QCheckBox;
 class QLabel;
 class QSplitter;
 class QStackedWidget;
@@ -36,6 +38,8 @@ public:
 
     void showProfile();    // ctx.workingProfile -> every bound control
     void collectProfile(); // every bound control -> ctx.workingProfile, the charge clear and verify boxes
+    // "Verify after submit", beside "Submit to TA"; remembered between runs.
+    QCheckBox* verifyAfterSubmit() const { return ckVerify_; }
     void presentEditor();  // title, pruning, show
     void removeX25Support();
     void hideSysDateTime();
@@ -109,6 +113,8 @@ public slots:
     void tbUpgradeClick();
     void tbExitClick();
     void tvTreeChange();
+    // F6 or Ctrl+Tab: from the tree to the page and back.
+    void switchPane();
     void ckFixMPClick(bool checked);
     void ckUsbFixMPClick(bool checked);
 
@@ -116,17 +122,22 @@ protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     struct ToolCommand {
         const char* name;
         const char* caption;
-        QStyle::StandardPixmap icon;
+        const char* themeIcon;
+        OwnIcon ownIcon;
         QKeySequence key;
         void (TfDetail::*handler)();
     };
     void buildToolBar();
     QToolButton* addToolButton(const ToolCommand& command);
+    void addVerifyBox();
+    static constexpr QSize kToolButtonSize{68, 36};
+    void fitToolBar();
     void buildStatusLine();
     void showProfileFile();
     static constexpr int kTreeWidth = 145; // the narrowest the tree starts
@@ -137,6 +148,7 @@ private:
     void registerControls();
     void bindPagesToTree();
     void connectHandlers();
+    void addPaneKeys();
 
     // Tree pruning; a node already gone is skipped.
     void deleteNode(QTreeWidgetItem* node);
@@ -167,6 +179,8 @@ private:
 
     QPointer<QWidget> focusWhileWorking_;
     QToolBar* toolBar1_ = nullptr;
+    QCheckBox* ckVerify_ = nullptr;
+    int fullToolBarWidth_ = 0; // with the captions under the icons
     QLabel* lbConnection_ = nullptr;
     QLabel* lbProfileFile_ = nullptr;
     QSplitter* splitter1_ = nullptr;

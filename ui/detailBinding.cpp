@@ -36,7 +36,7 @@ void TfDetail::collectProfile()
                          [this](const QString& name) { return control(name); });
     ctx_.clearLastCharge = control<QCheckBox>(QStringLiteral("ckCIClrLast"))->isChecked();
     ctx_.clearAccCharge = control<QCheckBox>(QStringLiteral("ckCIClrAcc"))->isChecked();
-    ctx_.verifyAfterSubmit = control<QCheckBox>(QStringLiteral("ckVerify"))->isChecked();
+    ctx_.verifyAfterSubmit = ckVerify_->isChecked();
 }
 
 // Only a port whose pages the tree offers is checked: the user could not
@@ -85,11 +85,10 @@ void TfDetail::chargeTextsChanged()
 
 // The TA keeps one charge record, whichever port it is reached through; the
 // USB page shows the same record and its boxes are the same requests, so a
-// USB-only TA (whose RS232 pages are pruned) can still clear its charges and
-// have a submit verified.
+// USB-only TA (whose RS232 pages are pruned) can still clear its charges.
 void TfDetail::syncChargeBoxes()
 {
-    for (const char* name : {"ckCIClrLast", "ckCIClrAcc", "ckVerify"}) {
+    for (const char* name : {"ckCIClrLast", "ckCIClrAcc"}) {
         auto* rs232 = control<QCheckBox>(portName(name, false));
         auto* usb = control<QCheckBox>(portName(name, true));
         connect(rs232, &QCheckBox::toggled, usb, &QCheckBox::setChecked);

@@ -1,18 +1,31 @@
 // TMaskEdit: the date and time fields. Separators are fixed, digit positions
 // are either required or may stay empty; an empty position is kept as a
-// blank in the stored text so that every character keeps its place.
+// blank in the stored text so that every character keeps its place. A date
+// or time that no calendar or clock has is refused like a half filled one.
 #pragma once
 
 #include <QLineEdit>
 
 namespace ta::ui {
 
+// The position of the first part of a stored date (DD-MM-YYYY) or time
+// (HH:MM:SS) that cannot be: a month outside 1 to 12, a day the month does
+// not have (leap years counted), year 0, an hour outside 0 to 23, a minute
+// or second outside 0 to 59. Blanks in a part are left out; a part without
+// any digit cannot be. -1 when every part can be.
+int impossibleDatePosition(const QString& date);
+int impossibleTimePosition(const QString& time);
+
 class TMaskEdit : public QLineEdit {
     Q_OBJECT
 public:
+    using ValueCheck = int (*)(const QString& stored);
+
     // qtMask in QLineEdit's notation ("0" optional digit, "9" required digit),
-    // always with "_" as the blank.
-    TMaskEdit(const QString& qtMask, QWidget* parent = nullptr);
+    // always with "_" as the blank. The check finds a value that cannot be;
+    // the format is the hint shown while the field holds no digit.
+    TMaskEdit(const QString& qtMask, QWidget* parent = nullptr, ValueCheck check = nullptr,
+              const QString& format = {});
 
     // DD-MM-YYYY, day and month digits optional.
     static TMaskEdit* dateField(QWidget* parent = nullptr);
@@ -28,6 +41,8 @@ public:
     bool complete() const { return hasAcceptableInput(); }
     // The first position still waiting for a required digit, or -1.
     int firstIncompletePosition() const;
+    // Complete, and a value that can be.
+    bool acceptable() const;
 
     static QString invalidInputText();
     // Whether the field may be left now; when not, the refusal is shown as
@@ -38,12 +53,16 @@ protected:
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
 
 private:
+    bool holdsNoDigit() const;
+    int firstRefusedPosition() const;
     void refuseExit();
     void abandonChanges();
 
     QString requiredPositions_; // 'r' for a required digit, else ' '
+    ValueCheck check_;
     // What Escape brings back. Kept from the user's entry into the field
     // until the field is left for good: the focus returning after a refusal,
     // or after a switch to another window, is no new entry.

@@ -1,5 +1,7 @@
 #include "ui/detailRadioGroup.h"
 
+#include "ui/Accessibility.h"
+
 #include <QButtonGroup>
 #include <QGridLayout>
 #include <QRadioButton>
@@ -14,6 +16,7 @@ TRadioGroup::TRadioGroup(const QString& caption, int columns, QWidget* parent)
         if (on)
             emit itemIndexChanged(itemIndex());
     });
+    tabLandsOnChosen(buttons_);
 }
 
 void TRadioGroup::setItems(const QStringList& items)
@@ -84,6 +87,7 @@ void TRadioGroup::relayout()
         grid_->removeWidget(radios_[i]);
         grid_->addWidget(radios_[i], perColumn ? i % perColumn : 0, perColumn ? i / perColumn : 0);
     }
+    moveTabToChosen(buttons_);
 }
 
 } // namespace ta::ui

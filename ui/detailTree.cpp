@@ -5,6 +5,7 @@
 #include "ui/detailRadioGroup.h"
 
 #include <QAbstractButton>
+#include <QAction>
 #include <QHeaderView>
 #include <QPalette>
 #include <QSignalBlocker>
@@ -125,12 +126,18 @@ int TfDetail::treeWidthForCaptions() const
     return std::max(kTreeWidth, view->sizeHintForColumn(0) + frame + scrollBar);
 }
 
+// A page is announced by its node, with the branch it belongs to.
 void TfDetail::bindPagesToTree()
 {
     QTreeWidgetItemIterator it(tvTree_);
     for (const NodeSpec& row : kNodes) {
-        if (row.page != kNoPage)
-            (*it)->setData(0, kPageRole, QVariant::fromValue<QObject*>(page(row.page)));
+        if (row.page != kNoPage) {
+            QWidget* pg = page(row.page);
+            (*it)->setData(0, kPageRole, QVariant::fromValue<QObject*>(pg));
+            const QTreeWidgetItem* branch = (*it)->parent();
+            pg->setAccessibleName(row.level > 1 && branch ? branch->text(0) + QStringLiteral(", ") + (*it)->text(0)
+                                                           : (*it)->text(0));
+        }
         ++it;
     }
 }
@@ -159,6 +166,37 @@ void TfDetail::tvTreeChange()
 {
     if (QWidget* pg = pageOfNode(tvTree_->currentItem()))
         pcDetail_->setCurrentWidget(pg);
+}
+
+void TfDetail::addPaneKeys()
+{
+    auto* keys = new QAction(this);
+    keys->setShortcuts({QKeySequence(Qt::Key_F6), QKeySequence(Qt::SHIFT | Qt::Key_F6),
+                        QKeySequence(Qt::CTRL | Qt::Key_Tab), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab)});
+    connect(keys, &QAction::triggered, this, &TfDetail::switchPane);
+    addAction(keys);
+}
+
+// Into the page, the field last worked in there, or else the first one; out
+// of it, the tree. With two panes both directions are the same move.
+void TfDetail::switchPane()
+{
+    QWidget* pg = visiblePage();
+    if (!tvTree_->hasFocus() || !pg) {
+        tvTree_->setFocus(Qt::ShortcutFocusReason);
+        return;
+    }
+    QWidget* last = pg->focusWidget();
+    if (last && last->isVisible() && last->isEnabled()) {
+        last->setFocus(Qt::ShortcutFocusReason);
+        return;
+    }
+    for (QWidget* w = pg->nextInFocusChain(); w && w != pg; w = w->nextInFocusChain()) {
+        if (pg->isAncestorOf(w) && w->isVisible() && w->isEnabled() && (w->focusPolicy() & Qt::TabFocus)) {
+            w->setFocus(Qt::TabFocusReason);
+            return;
+        }
+    }
 }
 
 void TfDetail::selectPage(QWidget* pg)

@@ -1,5 +1,7 @@
 #include "ui/fCall.h"
 
+#include "ui/Accessibility.h"
+#include "ui/ScreenFit.h"
 #include "ui/progress.h"
 
 #include <QCloseEvent>
@@ -25,6 +27,8 @@ TfCRemote::TfCRemote(QWidget* parent)
       btnCancel(makeCancelButton(this))
 {
     setObjectName(QStringLiteral("fCRemote"));
+    exposeAsDialog(this);
+    keepOnScreen(this, Placement::Kept);
     setAttribute(Qt::WA_QuitOnClose, false);
     setWindowTitle(QStringLiteral("Connecting"));
     resize(354, 109);

@@ -1,5 +1,7 @@
 #include "ui/fReboot.h"
 
+#include "ui/Accessibility.h"
+#include "ui/ScreenFit.h"
 #include "ui/progress.h"
 
 namespace ta::ui {
@@ -10,6 +12,8 @@ TfRTick::TfRTick(QWidget* parent)
       lTick(makeLabel(this, "lTick", QString(), 184, 32))
 {
     setObjectName(QStringLiteral("fRTick"));
+    exposeAsDialog(this);
+    keepOnScreen(this, Placement::Kept);
     setAttribute(Qt::WA_QuitOnClose, false);
     setWindowTitle(QStringLiteral("Rebooting Status"));
     resize(275, 112);

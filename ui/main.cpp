@@ -4,8 +4,10 @@
 #include "link/Screen.h"
 #include "profile/DefaultProfile.h"
 #include "profile/ProfileFile.h"
+#include "ui/Accessibility.h"
 #include "ui/GestEdit.h"
 #include "ui/Messages.h"
+#include "ui/ScreenFit.h"
 #include "ui/Switches.h"
 #include "ui/progress.h"
 
@@ -21,6 +23,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollArea>
 #include <QSignalBlocker>
 #include <QStackedWidget>
 #include <QVBoxLayout>
@@ -106,6 +109,8 @@ TfMain::TfMain(ta::link::AppContext& ctx, const std::vector<std::string>& argume
       ctx_(ctx)
 {
     setObjectName(QStringLiteral("fMain"));
+    installAccessibility();
+    exposeAsDialog(this);
     QFont bold(QStringLiteral("Sans Serif"), 8, QFont::Bold);
     bold.setStyleHint(QFont::SansSerif);
     setFont(bold);
@@ -139,7 +144,11 @@ void TfMain::buildLayout()
     lbPort->setBuddy(cbPort);
     cbPort->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     cbPort->setMinimumContentsLength(48);
+    auto* taChoice = new QButtonGroup(this);
+    taChoice->addButton(rbLocalTA);
+    taChoice->addButton(rbRemoteTA);
     rbLocalTA->setChecked(true);
+    tabLandsOnChosen(taChoice);
     remoteTelEnabled(false);
 
     auto* sources = new QVBoxLayout(rgPrfSrc);
@@ -150,6 +159,7 @@ void TfMain::buildLayout()
         sources->addWidget(item);
     }
     setProfileSource(psQueryTa);
+    tabLandsOnChosen(profileSources);
 
     for (auto [pg, group] : {std::pair{PG0, rgTASel}, std::pair{PG2, rgPrfSrc}}) {
         auto* layout = new QVBoxLayout(pg);
@@ -179,11 +189,18 @@ void TfMain::buildLayout()
         b->setAutoDefault(true);
     btnNext->setDefault(true);
 
+    // On a small screen the pages scroll; the buttons stay in sight.
+    auto* pages = new QScrollArea;
+    pages->setFocusPolicy(Qt::NoFocus);
+    pages->setFrameShape(QFrame::NoFrame);
+    pages->setWidgetResizable(true);
+    pages->setWidget(pcMain);
     auto* outer = new QVBoxLayout(this);
-    outer->addWidget(pcMain, 1);
+    outer->addWidget(pages, 1);
     outer->addWidget(line);
     outer->addLayout(buttons);
     setFixedSize(712, 565);
+    keepOnScreen(this, Placement::Centred);
 }
 
 void TfMain::connectControls()
@@ -363,13 +380,6 @@ void TfMain::keyPressEvent(QKeyEvent* event)
         btnCancel->click();
     else
         QWidget::keyPressEvent(event);
-}
-
-void TfMain::showEvent(QShowEvent* event)
-{
-    if (!event->spontaneous())
-        centreOnScreen(this);
-    QWidget::showEvent(event);
 }
 
 } // namespace ta::ui

@@ -88,7 +88,6 @@ signals:
 protected:
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
-    void showEvent(QShowEvent* event) override;
 
 private:
     void FormCreate(const std::vector<std::string>& arguments);

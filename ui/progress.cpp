@@ -1,5 +1,8 @@
 #include "ui/progress.h"
 
+#include "ui/Accessibility.h"
+#include "ui/ScreenFit.h"
+
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -80,6 +83,8 @@ TfProgress::TfProgress(QWidget* parent)
     constexpr int gaugeHeight = 51;
     constexpr int buttonRow = 36;
     setObjectName(QStringLiteral("fProgress"));
+    exposeAsDialog(this);
+    keepOnScreen(this, Placement::Centred);
     setAttribute(Qt::WA_QuitOnClose, false);
     setWindowTitle(QStringLiteral("Querying current setting"));
     setFixedSize(392, gaugeHeight + buttonRow);

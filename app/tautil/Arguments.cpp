@@ -22,6 +22,8 @@ constexpr QtOption kQtOptions[] = {
     {"dograb", false},    {"sync", false},              {"qmljsdebugger", false},
 };
 
+constexpr const char* kDisplayVariables[] = {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"};
+
 const QtOption* qtOption(std::string_view argument)
 {
     std::string_view name = argument.substr(argument.starts_with("--") ? 2 : 1);
@@ -65,6 +67,7 @@ Result<TautilArguments> readTautilArguments(const std::vector<std::string>& argu
         } else if (option && argument == "--") {
             operandsOnly = true;
         } else if (const QtOption* qt = option ? qtOption(argument) : nullptr) {
+            result.displayNamed = result.displayNamed || qt->name == "platform" || qt->name == "display";
             if (qt->takesValue && argument.find('=') == std::string::npos && i + 1 < arguments.size())
                 ++i;
         } else if (option) {
@@ -76,6 +79,20 @@ Result<TautilArguments> readTautilArguments(const std::vector<std::string>& argu
         }
     }
     return result;
+}
+
+bool displayExpected(const TautilArguments& arguments, const Environment& environment)
+{
+    if (arguments.displayNamed)
+        return true;
+    return std::any_of(std::begin(kDisplayVariables), std::end(kDisplayVariables),
+                       [&](const char* name) { return !environment(name).empty(); });
+}
+
+std::string noDisplayText(const std::string& problem)
+{
+    return "tautil: " + problem +
+           "\ntactl reads, writes and upgrades the TA from the command line without one; see 'tactl --help'.\n";
 }
 
 } // namespace ta::app

@@ -12,6 +12,7 @@
 #include "ta/Version.h"
 #include "ui/GuiScreen.h"
 
+#include <cstdlib>
 #include <exception>
 #include <iostream>
 #include <memory>
@@ -55,6 +56,28 @@ int run(ta::app::TautilApplication& app, const std::string& profileFile)
     return stoppedBy != 0 ? 128 + stoppedBy : status;
 }
 
+std::string environmentVariable(const char* name)
+{
+    const char* value = std::getenv(name);
+    return value ? value : "";
+}
+
+QtMessageHandler qtMessages = nullptr;
+
+// Qt aborts when the display named cannot be opened; the user learns what
+// happened and where to turn instead, and the exit code says failure, not crash.
+void endWithoutDisplay(QtMsgType type, const QMessageLogContext& context, const QString& message)
+{
+    if (type == QtFatalMsg && message.contains(QLatin1String("no Qt platform plugin could be initialized"))) {
+        const std::string display = environmentVariable("DISPLAY");
+        std::cerr << ta::app::noDisplayText(display.empty() ? "cannot open the display"
+                                                             : "cannot open the display '" + display + "'")
+                  << std::flush;
+        std::_Exit(1);
+    }
+    qtMessages(type, context, message);
+}
+
 } // namespace
 
 // --help, --version and refused arguments are answered before the GUI
@@ -77,7 +100,13 @@ int main(int argc, char** argv)
     case TautilArguments::Action::Run:
         break;
     }
+    if (!ta::app::displayExpected(*arguments, environmentVariable)) {
+        std::cerr << ta::app::noDisplayText("no display found (DISPLAY and WAYLAND_DISPLAY are not set)");
+        return 1;
+    }
+    qtMessages = qInstallMessageHandler(endWithoutDisplay);
     ta::app::TautilApplication app(argc, argv);
+    qInstallMessageHandler(qtMessages);
     try {
         return run(app, arguments->profileFile);
     } catch (const std::exception& error) {

@@ -79,6 +79,10 @@ TEST_F(PackagingTest, ProgramsAnswerVersionAndBadArgumentsWithoutADisplay)
         EXPECT_EQ(run.exitCode, 2) << arguments << ": " << run.err;
         EXPECT_NE(run.err.find("Usage: tautil"), std::string::npos) << run.err;
     }
+    // The GUI itself says there is no display and where to turn, not aborts.
+    const Outcome gui = sh("env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM " + quoted(TAUTIL_PATH));
+    EXPECT_EQ(gui.exitCode, 1) << gui.err;
+    EXPECT_NE(gui.err.find("tactl --help"), std::string::npos) << gui.err;
 }
 
 // The long options a text names: "--name" in --help, "\-\-name" in a page.

@@ -7,6 +7,7 @@
 #include "ui/Cspin.h"
 #include "ui/GestEdit.h"
 
+#include <QAbstractButton>
 #include <QAccessible>
 #include <QAction>
 #include <QApplication>
@@ -27,6 +28,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <string>
 
@@ -303,6 +305,34 @@ TEST(DetailEditor, EveryToolbarKeyWorksFromAnyField)
     }
 }
 
+// How much of an icon stands out against a background: the share of its
+// opaque pixels clearly lighter or darker than it.
+double visibleShare(const QIcon& icon, QColor background)
+{
+    const QImage image = icon.pixmap(32, 32).toImage();
+    int opaque = 0, visible = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor pixel = image.pixelColor(x, y);
+            opaque += pixel.alpha() >= 128 ? 1 : 0;
+            visible += pixel.alpha() >= 128 && std::abs(pixel.lightnessF() - background.lightnessF()) >= 0.2 ? 1 : 0;
+        }
+    }
+    return opaque < 10 ? 0.0 : double(visible) / opaque;
+}
+
+// Without a desktop theme the toolbar shows the program's own icons, which
+// stand out on a light and on a dark palette alike.
+TEST(DetailEditor, ToolbarIconsAreVisibleOnLightAndDarkPalettes)
+{
+    EditorHarness h;
+    for (const char* name : {"ToolButton4", "ToolButton1", "tbSave", "tbSubmit", "tbUpgrade", "tbExit"}) {
+        const QIcon icon = toolButton(h, name)->icon();
+        for (const QColor background : {QColor(Qt::white), QColor(0xef, 0xef, 0xef), QColor(0x2b, 0x2b, 0x2b)})
+            EXPECT_GE(visibleShare(icon, background), 0.3) << name << " on " << background.name().toStdString();
+    }
+}
+
 TEST(DetailEditor, TheToolbarIsReachedByTabAndPressedBySpace)
 {
     EditorHarness h;
@@ -391,31 +421,24 @@ TEST_P(DetailLayout, NothingIsCutAtTheFirstShowing)
 INSTANTIATE_TEST_SUITE_P(Switches, DetailLayout, ::testing::Bool(),
                          [](const auto& testCase) { return testCase.param ? "CountryOption" : "BothPorts"; });
 
-// What a screen reader reads as a field's label: its name, or for a list
-// (named by its current item on some systems) the labels linked to it.
-QString announcedLabel(QWidget* field)
+QString announced(QWidget* control, QAccessible::Text text = QAccessible::Name)
 {
-    QAccessibleInterface* seen = QAccessible::queryAccessibleInterface(field);
-    QString labels = qobject_cast<QComboBox*>(field) ? QString() : seen->text(QAccessible::Name);
-    for (const auto& [label, relation] : seen->relations(QAccessible::Label))
-        labels += label->text(QAccessible::Name);
-    return labels;
+    return QAccessible::queryAccessibleInterface(control)->text(text);
 }
 
-// Every field has a label of its own on its page, so the rows of a phone
-// list or the two ports of a page can be told apart.
+// Every control a screen reader stops at has a name of its own on its page,
+// so the rows of a phone list or the two ports of a page can be told apart.
 TEST(DetailEditor, EveryFieldHasAnAccessibleNameOfItsOwnOnItsPage)
 {
     EditorHarness h(link::Switches{}, 3);
     for (int i = 0; i < h.editor->pageArea()->count(); ++i) {
         QSet<QString> names;
         for (QWidget* field : h.editor->pageArea()->widget(i)->findChildren<QWidget*>()) {
-            const bool isField = qobject_cast<QLineEdit*>(field) || qobject_cast<QComboBox*>(field);
-            if (isField && !field->objectName().isEmpty()) {
-                const QString name = announcedLabel(field);
-                EXPECT_TRUE(!name.isEmpty() && !names.contains(name)) << field->objectName().toStdString();
-                names.insert(name);
-            }
+            if (!(field->focusPolicy() & Qt::TabFocus) || field->objectName().isEmpty())
+                continue;
+            const QString name = announced(field);
+            EXPECT_TRUE(!name.isEmpty() && !names.contains(name)) << field->objectName().toStdString();
+            names.insert(name);
         }
     }
 }
@@ -432,6 +455,95 @@ TEST(DetailEditor, EverySettingHasANameOfItsOwn)
         EXPECT_TRUE(name.count(QStringLiteral(" > ")) >= 1 && !names.contains(name))
             << row.control.toStdString() << ": " << name.toStdString();
         names.insert(name);
+    }
+}
+
+// What a screen reader says of a field: a list by its label, not by its
+// current item (on the analog page two pairs of lists would read alike); a
+// number with its range and unit; a date or time with its format.
+struct AnnouncedCase {
+    int page;
+    const char* control;
+    const char* name;
+    const char* description;
+};
+
+void PrintTo(const AnnouncedCase& c, std::ostream* os) { *os << "PG" << c.page << ' ' << c.control; }
+
+class AnnouncedFields : public ::testing::TestWithParam<AnnouncedCase> {};
+
+TEST_P(AnnouncedFields, ByLabelRangeAndFormat)
+{
+    const AnnouncedCase& c = GetParam();
+    EditorHarness h(testing::switchesWith(false, true), 3);
+    auto* control = h.control<QWidget>(c.control);
+    ASSERT_TRUE(control && h.editor->page(c.page)->isAncestorOf(control));
+    EXPECT_EQ(announced(control), QLatin1String(c.name));
+    EXPECT_EQ(announced(control, QAccessible::Description), QLatin1String(c.description));
+    if (auto* list = qobject_cast<QComboBox*>(control)) {
+        EXPECT_EQ(announced(control, QAccessible::Value), list->currentText());
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Pages, AnnouncedFields, ::testing::Values(
+    AnnouncedCase{0, "cbCountryCode", "Country Selection Code", ""},
+    AnnouncedCase{3, "seAddThreshold", "ADD, Threshold of data loading to ADD/DROP one channel", "0 to 64 Kbps"},
+    AnnouncedCase{25, "seUsbWinSize", "Window Size, X.25 parameters", "1 to 7"},
+    AnnouncedCase{11, "seAutoAnswer", "Auto Answer, Advance options", "0 to 255 rings, 0 disables"},
+    AnnouncedCase{12, "cbV1ClipClir", "Port 1, CLIP and CLIR selection", ""},
+    AnnouncedCase{12, "cbVDevType1", "Port 1, Device type on analog port", ""},
+    AnnouncedCase{13, "cbV2ISMode", "Mode, Port 2: phone list of incoming call screen", ""},
+    AnnouncedCase{17, "eSysDate", "System Date, Date/Time", "DD-MM-YYYY"}),
+    [](const auto& testCase) { return std::string(testCase.param.control); });
+
+// The keyboard's way around a page: Tab from the tree lands on the page's
+// first field (the page itself is no stop), Tab into a group of choices on
+// the chosen one, and F6 or Ctrl+Tab goes between the tree and the field
+// last worked in.
+TEST(DetailEditor, TabAndF6MoveBetweenTheTreeAndThePagesFields)
+{
+    EditorHarness h(testing::switchesWith(false), 3);
+    h.editor->presentEditor();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(h.editor.get()));
+    auto* tree = h.editor->tree();
+    ASSERT_EQ(QApplication::focusWidget(), tree);
+    QTest::keyClick(tree, Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), h.control<QWidget>("eDPDN1"));
+
+    h.ctx.workingProfile.dataPort1.callType = 4; // "V.120", the third choice
+    h.editor->showProfile();
+    h.control<QWidget>("cbDClipClir")->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    auto* chosen = QApplication::focusWidget();
+    ASSERT_TRUE(qobject_cast<QAbstractButton*>(chosen));
+    EXPECT_TRUE(static_cast<QAbstractButton*>(chosen)->isChecked());
+    EXPECT_EQ(static_cast<QAbstractButton*>(chosen)->text(), QStringLiteral("V.120"));
+
+    for (const QKeySequence& key : {QKeySequence(Qt::Key_F6), QKeySequence(Qt::CTRL | Qt::Key_Tab)}) {
+        QTest::keySequence(QApplication::focusWidget(), key);
+        EXPECT_EQ(QApplication::focusWidget(), tree) << key.toString().toStdString();
+        QTest::keySequence(tree, key);
+        EXPECT_EQ(QApplication::focusWidget(), chosen) << key.toString().toStdString();
+    }
+    tree->setFocus(Qt::TabFocusReason);
+    tree->setCurrentItem(h.editor->nodeOf(h.editor->page(7)));
+    QTest::keyClick(tree, Qt::Key_F6);
+    EXPECT_EQ(QApplication::focusWidget(), h.control<QWidget>("cbDCD"));
+}
+
+// "Verify after submit" sits with Submit and is the user's choice for every
+// run: the next editor starts with it as it was left.
+TEST(DetailEditor, VerifyAfterSubmitIsRememberedForTheNextRun)
+{
+    for (const bool on : {true, false}) {
+        {
+            EditorHarness first;
+            first.editor->verifyAfterSubmit()->setChecked(on);
+        }
+        EditorHarness next;
+        EXPECT_EQ(next.editor->verifyAfterSubmit()->isChecked(), on);
+        next.editor->collectProfile();
+        EXPECT_EQ(next.ctx.verifyAfterSubmit, on);
     }
 }
 

@@ -1,10 +1,13 @@
 // The date and time fields: positions that may stay empty, refusing to be
-// left half filled, and Escape abandoning the edit.
+// left half filled or holding a date or time that cannot be, and Escape
+// abandoning the edit.
 #include "support/UiTestSupport.h"
 #include "ui/Messages.h"
 #include "ui/detailMaskEdit.h"
 
 #include <QLineEdit>
+
+#include <tuple>
 
 #include <gtest/gtest.h>
 
@@ -109,6 +112,64 @@ TEST_F(MaskEditTest, CompleteOrUntouchedFieldsAreLeftFreely)
     testing::tabTo(time);
     testing::tabTo(other);
     EXPECT_TRUE(messages.isEmpty());
+    EXPECT_EQ(QApplication::focusWidget(), other);
+}
+
+// The part of a date or time that cannot be, by its position; -1 for one that
+// can. Blanks stand for the digits a field may leave out.
+struct ImpossibleCase {
+    const char* text;
+    int position;
+};
+
+class ImpossibleDates : public ::testing::TestWithParam<ImpossibleCase> {};
+class ImpossibleTimes : public ::testing::TestWithParam<ImpossibleCase> {};
+
+TEST_P(ImpossibleDates, AreFoundByPosition)
+{
+    EXPECT_EQ(impossibleDatePosition(QString::fromLatin1(GetParam().text)), GetParam().position);
+}
+
+TEST_P(ImpossibleTimes, AreFoundByPosition)
+{
+    EXPECT_EQ(impossibleTimePosition(QString::fromLatin1(GetParam().text)), GetParam().position);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, ImpossibleDates, ::testing::Values(
+    ImpossibleCase{"03-01-2000", -1}, ImpossibleCase{"31-12-1999", -1}, ImpossibleCase{"13-45-2024", 3},
+    ImpossibleCase{"00-01-2000", 0}, ImpossibleCase{"32-01-2000", 0}, ImpossibleCase{"31-04-2000", 0},
+    ImpossibleCase{"29-02-2024", -1}, ImpossibleCase{"29-02-2023", 0}, ImpossibleCase{"29-02-2000", -1},
+    ImpossibleCase{"29-02-1900", 0}, ImpossibleCase{"01-13-2000", 3}, ImpossibleCase{"01-00-2000", 3},
+    ImpossibleCase{"40-13-2000", 0}, ImpossibleCase{"01-01-0000", 6}, ImpossibleCase{" 3- 1-2000", -1},
+    ImpossibleCase{"3 -1 -2000", -1}, ImpossibleCase{"  -01-2000", 0}));
+
+INSTANTIATE_TEST_SUITE_P(Table, ImpossibleTimes, ::testing::Values(
+    ImpossibleCase{"00:00:00", -1}, ImpossibleCase{"23:59:59", -1}, ImpossibleCase{" 7:05:09", -1},
+    ImpossibleCase{"24:00:00", 0}, ImpossibleCase{"12:60:00", 3}, ImpossibleCase{"12:00:60", 6},
+    ImpossibleCase{"99:99:99", 0}));
+
+// Typed, a date or time that cannot be is refused on leaving as a half
+// filled one is, with the cursor on the part to mend; mended, it is left.
+TEST_F(MaskEditTest, LeavingAnImpossibleValueIsRefusedAtItsPart)
+{
+    for (const auto& [field, typed, position] :
+         {std::tuple{date, "13452024", 3}, {date, "29022023", 0}, {time, "12:61:00", 3}}) {
+        messages.clear();
+        testing::tabTo(field);
+        field->selectAll();
+        QTest::keyClicks(field, QString::fromLatin1(typed).remove(u':'));
+        testing::tabTo(other);
+        EXPECT_EQ(messages, QStringList{TMaskEdit::invalidInputText()}) << typed;
+        EXPECT_EQ(QApplication::focusWidget(), field) << typed;
+        EXPECT_EQ(field->cursorPosition(), position) << typed;
+        QTest::keyClick(field, Qt::Key_Escape);
+        testing::tabTo(other);
+    }
+    testing::tabTo(date);
+    date->selectAll();
+    QTest::keyClicks(date, "29022024");
+    testing::tabTo(other);
+    EXPECT_EQ(date->storedText(), "29-02-2024");
     EXPECT_EQ(QApplication::focusWidget(), other);
 }
 

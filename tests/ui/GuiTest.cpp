@@ -13,6 +13,7 @@
 #include "profile/ProfileFile.h"
 #include "ui/Messages.h"
 
+#include <QAccessible>
 #include <QCheckBox>
 #include <QFile>
 #include <QLabel>
@@ -149,12 +150,9 @@ TEST(GuiSession, VerifyAfterSubmitTellsWhatTheTaDidNotTake)
     sim::SimTa& ta = rig.addTa(options);
     rig.startQuery();
     ASSERT_TRUE(rig.runUntil([&] { return rig.editorUp(); }));
-    auto* verify = rig.windows.fDetail.control<QCheckBox>(QStringLiteral("ckVerify"));
-    auto* usbVerify = rig.windows.fDetail.control<QCheckBox>(QStringLiteral("ckUsbVerify"));
-    ASSERT_TRUE(verify && usbVerify);
+    QCheckBox* verify = rig.windows.fDetail.verifyAfterSubmit();
     EXPECT_FALSE(verify->isChecked());
-    usbVerify->setChecked(true); // the USB page's box is the same choice
-    EXPECT_TRUE(verify->isChecked());
+    verify->setChecked(true);
 
     rig.field("eDPDN1")->setText(QStringLiteral("0897654321"));
     rig.toolButton("tbSubmit")->click();
@@ -170,6 +168,19 @@ TEST(GuiSession, VerifyAfterSubmitTellsWhatTheTaDidNotTake)
     ASSERT_TRUE(rig.runUntil([&] { return !rig.messages.isEmpty(); }));
     EXPECT_EQ(rig.messages, QStringList{QStringLiteral("The TA took every value.")});
     EXPECT_EQ(ta.value("1%S"), "0897654321");
+}
+
+// A screen reader announces the wizard and the status windows as dialogs,
+// not as nameless fillers, and the editor as the main window.
+TEST(GuiSession, WindowsAreAnnouncedAsDialogsOrTheMainWindow)
+{
+    GuiRig rig;
+    auto role = [](QWidget& window) { return QAccessible::queryAccessibleInterface(&window)->role(); };
+    GuiWindows& w = rig.windows;
+    for (QWidget* dialog : std::initializer_list<QWidget*>{&w.fMain, &w.fProgress, &w.fCRemote, &w.fRTick})
+        EXPECT_EQ(role(*dialog), QAccessible::Dialog) << dialog->objectName().toStdString();
+    EXPECT_EQ(role(w.fDetail), QAccessible::Window);
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(&w.fMain)->text(QAccessible::Name), w.fMain.windowTitle());
 }
 
 TEST(GuiSession, UpgradeShowsTheTransferAndTheRebootThenWritesTheSettingsAgain)

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -108,6 +109,37 @@ INSTANTIATE_TEST_SUITE_P(Examples, TautilArgumentParsing, ::testing::Values(
     ArgumentCase{{"-x"}, std::nullopt, ""},
     ArgumentCase{{"--platformx", "a"}, std::nullopt, ""},
     ArgumentCase{{"a.cfg", "b.cfg"}, std::nullopt, ""}
+));
+
+// Without a display Qt would abort; tautil says so first unless a platform
+// is named or a display variable is set.
+struct DisplayCase {
+    std::vector<std::string> arguments;
+    std::map<std::string, std::string> environment;
+    bool expected;
+};
+
+class TautilDisplay : public ::testing::TestWithParam<DisplayCase> {};
+
+TEST_P(TautilDisplay, IsExpectedOnlyWhereQtCanFindOne)
+{
+    const DisplayCase& c = GetParam();
+    const auto read = app::readTautilArguments(c.arguments);
+    ASSERT_TRUE(read);
+    const auto environment = [&](const char* name) {
+        const auto found = c.environment.find(name);
+        return found == c.environment.end() ? std::string() : found->second;
+    };
+    EXPECT_EQ(app::displayExpected(*read, environment), c.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Examples, TautilDisplay, ::testing::Values(
+    DisplayCase{{"-style", "fusion"}, {{"DISPLAY", ""}, {"WAYLAND_DISPLAY", ""}}, false},
+    DisplayCase{{"site.cfg"}, {{"DISPLAY", ":0"}}, true},
+    DisplayCase{{}, {{"WAYLAND_DISPLAY", "wayland-0"}}, true},
+    DisplayCase{{}, {{"QT_QPA_PLATFORM", "offscreen"}}, true},
+    DisplayCase{{"--platform=vnc"}, {}, true},
+    DisplayCase{{"-display", ":1"}, {}, true}
 ));
 
 } // namespace

@@ -284,6 +284,17 @@ TEST_F(WizardTest, TheKeyboardAloneChoosesTheSourceAndLoads)
     EXPECT_EQ(screen.calls(), kHandOver);
 }
 
+// Tab back into the TA choice lands on the chosen one, as the arrow keys
+// would then move the choice.
+TEST_F(WizardTest, TabIntoTheTaChoiceLandsOnTheChosenOne)
+{
+    ASSERT_TRUE(testing::showActive(wizard));
+    wizard.rbRemoteTA->setChecked(true);
+    wizard.btnCancel->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(wizard.btnCancel, Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), wizard.rbRemoteTA);
+}
+
 // "Automatic" first; a chosen port is the only one a query opens, and the
 // choice survives a relisting as long as the port is there.
 TEST_F(WizardTest, PortChoiceReachesTheLinkAndSurvivesARelisting)
