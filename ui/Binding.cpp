@@ -311,7 +311,7 @@ void collectRow(const Row& row, uint8_t* field, CodeTables& tables, QWidget* con
             storeText(field, row.size, edit->text());
     } else if (row.kind == Kind::MaskedText) {
         if (auto* edit = qobject_cast<TMaskEdit*>(control))
-            storeText(field, row.size, edit->storedText());
+            storeText(field, row.size, zeroFilledParts(edit->storedText()));
     } else {
         collectValue(row, field, tables, control);
     }

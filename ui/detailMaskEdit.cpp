@@ -63,6 +63,28 @@ int impossibleTimePosition(const QString& time)
     return -1;
 }
 
+QString zeroFilledParts(const QString& stored)
+{
+    QString filled;
+    QString part;
+    const auto takePart = [&] {
+        QString digits = part;
+        digits.remove(u' ');
+        filled += digits.isEmpty() ? part : digits.rightJustified(part.size(), u'0');
+        part.clear();
+    };
+    for (const QChar c : stored) {
+        if (c.isDigit() || c == u' ') {
+            part += c;
+        } else {
+            takePart();
+            filled += c;
+        }
+    }
+    takePart();
+    return filled;
+}
+
 TMaskEdit::TMaskEdit(const QString& qtMask, QWidget* parent, ValueCheck check, const QString& format)
     : QLineEdit(parent), check_(check)
 {

@@ -16,6 +16,11 @@ namespace ta::ui {
 int impossibleDatePosition(const QString& date);
 int impossibleTimePosition(const QString& time);
 
+// The stored text as it goes to the TA: a part with a digit left out ("3 "
+// for the third day) is filled up with leading zeros ("03"), the form the
+// TA itself reports; a part without any digit stays as it is.
+QString zeroFilledParts(const QString& stored);
+
 class TMaskEdit : public QLineEdit {
     Q_OBJECT
 public:

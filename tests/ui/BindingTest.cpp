@@ -409,6 +409,11 @@ TEST(Binding, MaskedFieldsKeepEmptyPositionsAsBlanks)
     h.editor->collectProfile();
     EXPECT_STREQ(p.sysDate, " 3- 1-2000");
     EXPECT_STREQ(p.sysTime, " 9:05:00");
+    // Typed with a digit left out, a part goes to the TA with a leading zero.
+    h.control<TMaskEdit>("eSysDate")->setStoredText("4 - 2-2001");
+    h.editor->collectProfile();
+    EXPECT_STREQ(p.sysDate, "04-02-2001");
+    EXPECT_STREQ(p.sysTime, " 9:05:00");
 }
 
 TEST(Binding, ChargeBoxesReachTheContextFromEitherPage)

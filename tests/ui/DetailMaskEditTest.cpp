@@ -148,6 +148,16 @@ INSTANTIATE_TEST_SUITE_P(Table, ImpossibleTimes, ::testing::Values(
     ImpossibleCase{"24:00:00", 0}, ImpossibleCase{"12:60:00", 3}, ImpossibleCase{"12:00:60", 6},
     ImpossibleCase{"99:99:99", 0}));
 
+// What the TA gets of a date or time typed with a digit left out: the part
+// filled up with a leading zero (a blank inside a part is refused by the TA).
+TEST(MaskEditParts, ArePaddedWithZerosForTheTa)
+{
+    for (const auto& [stored, sent] : {std::pair{"3 -1 -2000", "03-01-2000"}, {" 3- 1-2000", "03-01-2000"},
+                                       {"03-01-2000", "03-01-2000"}, {" 7:05:09", "07:05:09"},
+                                       {"  -01-2000", "  -01-2000"}, {"", ""}})
+        EXPECT_EQ(zeroFilledParts(QString::fromLatin1(stored)), QLatin1String(sent)) << stored;
+}
+
 // Typed, a date or time that cannot be is refused on leaving as a half
 // filled one is, with the cursor on the part to mend; mended, it is left.
 TEST_F(MaskEditTest, LeavingAnImpossibleValueIsRefusedAtItsPart)
