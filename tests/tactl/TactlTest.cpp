@@ -304,7 +304,8 @@ TEST_F(TactlTest, ImportRefusesTextsItCannotRestore)
              "countryCode = -1", "x75TxFrameSize = 70000", "dataPort1.dn = 0123456789012345678901234567890123",
              "dataPort1.dn = a\\qb", "dataPort1.dn = a\\x4", "countryCode: 216", "", "# nothing\n",
              R"({"countryCode": "216"})", R"({"dataPort1.dn": 5})", R"({"countryCode": 216, "countryCode.label": "UK"})",
-             R"({"countryCode": 216.5})", R"({"reserved9.label": "x"})", R"({"vp1Dn": "\u0100"})", "{ broken", "[1]"}) {
+             R"({"countryCode": 216.5})", R"({"reserved9.label": "x"})", R"({"vp1Dn": "\u0100"})", "{ broken", "[1]",
+             R"({"countryCode": 216, "redialCount": 3, "countryCode": 249})", R"({"vp1Dn": "1", "vp1\u0044n": "2"})"}) {
         SCOPED_TRACE(text);
         std::ofstream(path("t"), std::ios::trunc) << text;
         const Outcome run = tactl({"import", path("t"), "-o", path("out.cfg")});
