@@ -38,6 +38,7 @@ const std::vector<Option> kOptions = {
     {"help", 'h', "", "show the options of the command", {"*"}},
     {"output", 'o', "FILE", "write the profile to FILE ('-': standard output)", {"defaults", "query", "import"}},
     {"json", 0, "", "print the fields as one JSON object", {"show"}},
+    {"json", 0, "", "print the ports as a JSON array, one object per port", {"ports"}},
     {"base", 0, "FILE", "start from this profile instead of zero bytes", {"import"}},
     {"profile", 0, "FILE", "write these settings after the restart instead of the TA's own", {"upgrade"}},
     {"port", 0, "PATH", "open this serial port alone instead of searching COM1 to COM8", {"link"}},

@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/file.h>
@@ -90,6 +94,17 @@ TEST_F(TactlLinkTest, PortsListsEveryCandidateWithItsState)
                                    "COM2 " + held.path() + " pseudo-terminal in use by PID " + std::to_string(getpid()),
                                    std::string("COM3 /nonexistent/tty - missing\n")})
         EXPECT_NE(words.find(line), std::string::npos) << line << " in\n" << result.out;
+
+    // The same records as JSON, the table's "-" as null.
+    const auto json = tactl(free.path() + ":/nonexistent/tty", "ports --json");
+    EXPECT_EQ(json.exitCode, 0) << json.err;
+    const QJsonArray ports = QJsonDocument::fromJson(QByteArray::fromStdString(json.out)).array();
+    ASSERT_EQ(ports.size(), 2) << json.out;
+    const QJsonObject first{{"com", "COM1"}, {"path", QString::fromStdString(free.path())},
+                            {"description", "pseudo-terminal"}, {"status", "free"}, {"byId", QJsonValue()}};
+    EXPECT_EQ(QJsonDocument(ports[0].toObject()).toJson().toStdString(), QJsonDocument(first).toJson().toStdString());
+    EXPECT_EQ(ports[1].toObject().value("status").toString(), "missing");
+    EXPECT_TRUE(ports[1].toObject().value("description").isNull());
 }
 
 TEST_F(TactlLinkTest, PortOptionOpensThatPortAloneWithoutTheSearch)
