@@ -115,6 +115,17 @@ TEST_F(TactlLinkTest, PortOptionOpensThatPortAloneWithoutTheSearch)
     EXPECT_EQ(found.exitCode, 0) << found.err;
     EXPECT_NE(found.out.find("port = " + ta.path() + " (pseudo-terminal)\n"), std::string::npos) << found.out;
 
+    // Before the command, as git takes its options.
+    for (const std::string& leading : {"--port " + ta.path() + " identify", "--port=" + ta.path() + " --debug identify"}) {
+        const auto before = tactl("", leading);
+        EXPECT_EQ(before.exitCode, 0) << leading << ": " << before.err;
+        EXPECT_EQ(before.out, found.out) << leading;
+        EXPECT_EQ(before.err.empty(), leading.find("--debug") == std::string::npos) << leading << ": " << before.err;
+    }
+    const auto full = tactl("", "identify --port " + ta.path() + " > /dev/full");
+    EXPECT_EQ(full.exitCode, 2);
+    EXPECT_EQ(full.err, "tactl: write error: No space left on device\n");
+
     const auto missing = tactl(ta.path(), "query --port /nonexistent/tty -o " + file("x.cfg"));
     EXPECT_EQ(missing.err, "tactl: There is no free COM port!\n  /nonexistent/tty: missing (unplugged?)\n");
 }
