@@ -122,6 +122,12 @@ TEST_F(PackagingTest, ManualsFormatCleanlyAndNameTheOptionsOfHelp)
             EXPECT_EQ(lint.exitCode, 0);
             EXPECT_EQ(lint.err, "");
         }
+        if (haveTool("mandoc")) {
+            // mandoc, unlike groff, checks the date and the structure.
+            const Outcome lint = sh("mandoc -T lint -W warning " + quoted(*page));
+            EXPECT_EQ(lint.exitCode, 0);
+            EXPECT_EQ(lint.out + lint.err, "");
+        }
     }
 }
 
