@@ -1,11 +1,12 @@
 // The programs and files as a distribution takes them: versions and refused
 // arguments without a display, manuals that agree with --help, desktop files
-// their validators pass, the profile MIME type, the .deb's contents and a
-// build without tests.
+// their validators pass, the profile MIME type, hardened programs and a
+// build without tests (the Debian packages: check-debian-package.sh).
 #include <gtest/gtest.h>
 
 #include <QMimeDatabase>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -187,35 +188,59 @@ TEST_F(PackagingTest, ProfileFilesAreKnownByTheirContentAlone)
     }
 }
 
-TEST_F(PackagingTest, DebianPackageHoldsTheProgramsAndTheirFiles)
+// The programs of this build carry the protections a distribution asks for
+// (a Debug build has no FORTIFY_SOURCE: glibc needs optimisation for it).
+TEST_F(PackagingTest, ProgramsAreHardened)
 {
-    if (!haveTool("dpkg-shlibdeps") || !haveTool("dpkg-deb"))
-        GTEST_SKIP() << "dpkg-dev missing (tools/install-deps.sh)";
-    const Outcome pack = sh(quoted(CPACK_PATH) + " --config " + quoted(std::string(BUILD_DIR) + "/CPackConfig.cmake") +
-                            " -B " + quoted(dir.string()) + " && ls *.deb");
-    ASSERT_EQ(pack.exitCode, 0) << pack.out << pack.err;
-    const std::string deb = split(pack.out, '\n').back();
-    const Outcome fields = sh("dpkg-deb -f " + deb + " Package Depends");
-    EXPECT_NE(fields.out.find("Package: tautil"), std::string::npos) << fields.out;
-    for (const char* dependency : {"libqt6widgets6", "libqt6core6", "libc6", "qt6-qpa-plugins"})
-        EXPECT_NE(fields.out.find(dependency), std::string::npos) << fields.out;
+    if (!HARDENED)
+        GTEST_SKIP() << "built with TA_HARDENING=OFF";
+    if (!haveTool("hardening-check"))
+        GTEST_SKIP() << "hardening-check missing (devscripts; tools/install-deps.sh)";
+    for (const Program& program : kPrograms) {
+        const Outcome check = sh(std::string("hardening-check --nocfprotection ") + (FORTIFIED ? "" : "--nofortify ") +
+                                 quoted(program.path));
+        EXPECT_EQ(check.exitCode, 0) << check.out << check.err;
+    }
+}
 
-    ASSERT_EQ(sh("dpkg -x " + deb + " root").exitCode, 0);
-    const fs::path usr = dir / "root/usr";
-    std::vector<std::string> wanted = {"bin/tautil", "bin/tactl", "bin/tasim", "share/man/man1/tautil.1.gz",
-                                       "share/man/man1/tactl.1.gz", "share/man/man1/tasim.1.gz",
-                                       "share/mime/packages/tautil.xml", "share/bash-completion/completions/tactl",
-                                       "share/doc/tautil/copyright", "share/icons/hicolor/scalable/apps/tautil.svg",
-                                       "share/applications/" + fs::path(DESKTOP_ENTRY).filename().string(),
-                                       "share/metainfo/" + fs::path(METAINFO).filename().string()};
-    for (int size : {16, 22, 24, 32, 48, 64, 128, 256})
-        wanted.push_back("share/icons/hicolor/" + std::to_string(size) + "x" + std::to_string(size) + "/apps/tautil.png");
-    for (const std::string& file : wanted)
-        EXPECT_TRUE(fs::is_regular_file(usr / file)) << file;
-    EXPECT_EQ(sh("gzip -t root/usr/share/man/man1/*.gz").exitCode, 0);
-    EXPECT_EQ(sh("ls root").out, "usr\n") << "everything goes under /usr";
-    const Outcome installed = sh("root/usr/bin/tactl --version");
-    EXPECT_EQ(installed.out, std::string("tactl ") + ta::kProgramVersion + "\n");
+// The project's shell scripts: the files under the source folder that begin
+// with a shell's "#!", build folders (and the package build's copies of the
+// tree in them) aside.
+std::vector<std::string> shellScripts()
+{
+    std::vector<std::string> scripts;
+    const std::regex shell(R"(#!\S*/(env +)?(ba|da)?sh\b.*)");
+    for (auto it = fs::recursive_directory_iterator(SOURCE_DIR); it != fs::recursive_directory_iterator(); ++it) {
+        if (it->is_directory() && (it->path().filename() == ".git" || fs::exists(it->path() / "CMakeCache.txt") ||
+                                   it->path().filename().string().starts_with("obj-"))) {
+            it.disable_recursion_pending();
+            continue;
+        }
+        std::string firstLine;
+        if (it->is_regular_file() && std::getline(std::ifstream(it->path()), firstLine) &&
+            std::regex_match(firstLine, shell))
+            scripts.push_back(fs::relative(it->path(), SOURCE_DIR).string());
+    }
+    return scripts;
+}
+
+TEST_F(PackagingTest, ShellScriptsPassShellcheck)
+{
+    if (!haveTool("shellcheck"))
+        GTEST_SKIP() << "shellcheck missing (tools/install-deps.sh)";
+    const std::vector<std::string> scripts = shellScripts();
+    for (const char* known : {"tools/install-deps.sh", ".ci/run", "tests/packaging/check-debian-package.sh"})
+        EXPECT_NE(std::find(scripts.begin(), scripts.end(), known), scripts.end()) << known;
+    std::string files;
+    for (const std::string& script : scripts)
+        files += " " + quoted(script);
+    const Outcome check = sh("cd " + quoted(SOURCE_DIR) + " && shellcheck" + files);
+    EXPECT_EQ(check.exitCode, 0) << check.out << check.err;
+
+    // The bash completion that tactl writes is a script too.
+    ASSERT_EQ(sh(quoted(TACTL_PATH) + " completion bash > tactl.bash").exitCode, 0);
+    const Outcome completion = sh("shellcheck -s bash tactl.bash");
+    EXPECT_EQ(completion.exitCode, 0) << completion.out << completion.err;
 }
 
 TEST_F(PackagingTest, ConfiguresWithoutTestsAndWithoutGoogleTest)
