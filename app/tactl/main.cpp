@@ -18,7 +18,7 @@ void printOverview(std::ostream& out)
            "       tactl COMMAND --help | tactl --version\n\nCommands:\n";
     for (const Command& command : commands())
         out << "  " << usageLine(command) << "\n      " << command.summary << '\n';
-    out << "\nBefore the command go only the options of the commands that talk to a TA:\n ";
+    out << "\nThe options of the commands that talk to a TA may also come before the command:\n ";
     for (const Option& option : optionTable())
         if (isLeadingOption(option))
             out << " --" << option.name;
