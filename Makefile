@@ -32,9 +32,14 @@ bench: deps $(BUILD)/build.ninja
 fuzz: deps
 	@tests/fuzz/run-long.sh
 
-# A Debian package of the three programs in $(BUILD)/ (see README).
-package: build
-	cmake --build $(BUILD) --target package
+# The Debian packages tactl and tautil in $(BUILD)/deb/ (see README), built
+# by dpkg-buildpackage from a copy of the tree. The packages' maintainer:
+# DEB_MAINTAINER="Name <address>", else DEBFULLNAME and DEBEMAIL when both
+# are set, else the one of debian/control.
+DEB_MAINTAINER ?= $(if $(and $(DEBFULLNAME),$(DEBEMAIL)),$(DEBFULLNAME) <$(DEBEMAIL)>)
+export DEB_MAINTAINER
+package: deps
+	tools/build-deb.sh $(BUILD)/deb
 
 clean:
 	rm -rf $(BUILD)

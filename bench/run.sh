@@ -17,7 +17,8 @@ trap 'kill "${sim_pid:-}" 2>/dev/null || true; rm -rf "$work"' EXIT
 "$tasim" --baud $baud --reboot-ms 1000 >"$work/tasim.out" 2>/dev/null &
 sim_pid=$!
 for _ in $(seq 50); do [ -s "$work/tasim.out" ] && break; sleep 0.1; done
-export TA_SERIAL_PORTS=$(head -n1 "$work/tasim.out")
+TA_SERIAL_PORTS=$(head -n1 "$work/tasim.out")
+export TA_SERIAL_PORTS
 
 head -c 262144 /dev/urandom >"$work/firmware.bin"
 

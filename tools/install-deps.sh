@@ -5,7 +5,9 @@ set -euo pipefail
 packages=(cmake g++ make ninja-build pkg-config qt6-base-dev libgl-dev
           libgtest-dev libgmock-dev clang libclang-rt-14-dev
           # the package and the checks of what it installs (tests/packaging)
-          dpkg-dev appstream desktop-file-utils shared-mime-info groff-base
+          dpkg-dev appstream desktop-file-utils shared-mime-info libglib2.0-bin groff-base mandoc
+          # the Debian packages and their checks; shell scripts
+          debhelper fakeroot lintian devscripts shellcheck
           # the JSON Schema of tactl show --json, the Ansible collection (tests/ansible)
           python3-jsonschema ansible-core)
 

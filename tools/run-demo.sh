@@ -27,6 +27,7 @@ fi
 
 workdir="$(mktemp -d)"
 tasim_pid=""
+# shellcheck disable=SC2317 # run by the EXIT trap
 cleanup() {
     if [ -n "$tasim_pid" ] && kill -0 "$tasim_pid" 2>/dev/null; then
         kill "$tasim_pid" 2>/dev/null || true

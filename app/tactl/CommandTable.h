@@ -18,6 +18,7 @@ namespace ta::tactl {
 constexpr int kExitOk = 0;
 constexpr int kExitFailure = 1; // the command could not do its work
 constexpr int kExitUsage = 2;   // bad arguments
+constexpr int kExitWrite = 2;   // standard output could not be written, as with git and ls
 constexpr int kExitDiffers = 3; // --verify: the TA holds other values than were written
 
 using Args = std::span<const std::string>;

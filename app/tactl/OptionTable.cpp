@@ -50,6 +50,7 @@ const std::vector<Option> kOptions = {
      {"query"}, &checkTextFormat},
     {"ta", 0, "", "compare the file with the settings the TA holds", {"diff"}},
     {"all", 0, "", "with --ta, compare the TA's date and time too", {"diff"}},
+    {"json", 0, "", "print the ports as a JSON array, one object per port", {"ports"}},
     {"base", 0, "FILE", "take the fields the text leaves out from this profile instead of the defaults", {"import"}},
     {"profile", 0, "FILE", "write these settings after the restart instead of the TA's own", {"upgrade"}},
     {"port", 0, "PATH", "open this serial port alone instead of searching COM1 to COM8", {"link"}},

@@ -8,6 +8,10 @@
 #include "link/PosixSerial.h"
 #include "link/VirtualClock.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
 #include <algorithm>
 #include <array>
 #include <ostream>
@@ -15,7 +19,14 @@
 namespace ta::tactl {
 namespace {
 
-using Row = std::array<std::string, 5>; // number, path, description, status, by-id name
+// One port as both listings show it.
+struct PortRow {
+    std::string number; // "COM1", or "" after the eighth
+    std::string path;
+    std::string description;
+    std::string status; // "free", "in use by PID 812 (minicom)", ...
+    std::string byIdPath;
+};
 
 // Opened and closed at once, as the search itself does.
 std::string statusOf(link::SerialBackend& backend, const std::string& path)
@@ -24,41 +35,70 @@ std::string statusOf(link::SerialBackend& backend, const std::string& path)
     return link::portStatusText(opened ? link::OpenFailure() : backend.lastOpenFailure());
 }
 
-void printRows(const std::vector<Row>& rows, std::ostream& out)
+std::vector<PortRow> portRows()
 {
+    const std::vector<link::PortCandidate> ports = link::describedPortCandidates();
+    link::VirtualClock clock;
+    link::PosixSerialBackend backend(clock);
+    std::vector<PortRow> rows;
+    for (std::size_t i = 0; i < ports.size(); ++i) {
+        const link::PortCandidate& port = ports[i];
+        const std::string number = i < std::size_t(link::kPortCandidates) ? "COM" + std::to_string(i + 1) : "";
+        rows.push_back({number, port.path, port.description, statusOf(backend, port.path), port.byIdPath});
+    }
+    return rows;
+}
+
+void printTable(const std::vector<PortRow>& rows, std::ostream& out)
+{
+    auto cells = [](const PortRow& row) {
+        return std::array<std::string, 5>{row.number.empty() ? "-" : row.number, row.path,
+                                          row.description.empty() ? "-" : row.description, row.status, row.byIdPath};
+    };
     std::array<std::size_t, 4> width{};
-    for (const Row& row : rows)
+    for (const PortRow& row : rows)
         for (std::size_t column = 0; column < width.size(); ++column)
-            width[column] = std::max(width[column], row[column].size());
-    for (const Row& row : rows) {
+            width[column] = std::max(width[column], cells(row)[column].size());
+    for (const PortRow& row : rows) {
+        const auto cell = cells(row);
         std::string line;
         for (std::size_t column = 0; column < width.size(); ++column)
-            line += row[column] + std::string(width[column] - row[column].size() + 2, ' ');
-        line += row[4];
+            line += cell[column] + std::string(width[column] - cell[column].size() + 2, ' ');
+        line += cell[4];
         line.erase(line.find_last_not_of(' ') + 1);
         out << line << '\n';
     }
+}
+
+// An absent value is null, never the "-" of the table.
+QJsonValue jsonText(const std::string& text)
+{
+    return text.empty() ? QJsonValue() : QJsonValue(QString::fromStdString(text));
+}
+
+void printJson(const std::vector<PortRow>& rows, std::ostream& out)
+{
+    QJsonArray ports;
+    for (const PortRow& row : rows)
+        ports.append(QJsonObject{{"com", jsonText(row.number)},
+                                 {"path", jsonText(row.path)},
+                                 {"description", jsonText(row.description)},
+                                 {"status", jsonText(row.status)},
+                                 {"byId", jsonText(row.byIdPath)}});
+    out << QJsonDocument(ports).toJson(QJsonDocument::Indented).toStdString();
 }
 
 int runPorts(const CommandLine& line, std::ostream& out, std::ostream& err)
 {
     if (!line.operands().empty())
         return usageError(err, line, "unexpected argument '" + line.operands()[0] + "'");
-    const std::vector<link::PortCandidate> ports = link::describedPortCandidates();
-    if (ports.empty()) {
+    const std::vector<PortRow> rows = portRows();
+    if (line.has("json"))
+        printJson(rows, out);
+    else if (rows.empty())
         err << "tactl: no serial ports found\n";
-        return kExitOk;
-    }
-    link::VirtualClock clock;
-    link::PosixSerialBackend backend(clock);
-    std::vector<Row> rows;
-    for (std::size_t i = 0; i < ports.size(); ++i) {
-        const link::PortCandidate& port = ports[i];
-        const std::string number = i < std::size_t(link::kPortCandidates) ? "COM" + std::to_string(i + 1) : "-";
-        rows.push_back({number, port.path, port.description.empty() ? "-" : port.description,
-                        statusOf(backend, port.path), port.byIdPath});
-    }
-    printRows(rows, out);
+    else
+        printTable(rows, out);
     return kExitOk;
 }
 

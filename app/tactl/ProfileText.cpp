@@ -1,11 +1,13 @@
 #include "ProfileText.h"
 
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 
 #include <cmath>
 #include <cstdio>
 #include <map>
+#include <optional>
 #include <set>
 
 #include "VolatileFields.h"
@@ -156,6 +158,41 @@ Result<> storeJsonValue(TaProfile& profile, const FieldInfo& field, const QJsonV
     return storeNumber(profile, field, unsigned(number));
 }
 
+// QJsonDocument keeps one of two equal keys without a word; the text form
+// refuses a field given twice, and so does this one. The first key of the
+// top-level object that comes again, decoded; the text is valid JSON.
+std::optional<QString> repeatedKey(std::string_view json)
+{
+    std::set<QString> keys;
+    int depth = 0;
+    bool keyNext = false;
+    for (std::size_t i = 0; i < json.size(); ++i) {
+        const char c = json[i];
+        if (c == '"') {
+            const std::size_t start = i;
+            for (++i; json[i] != '"'; ++i)
+                i += json[i] == '\\' ? 1 : 0;
+            if (depth == 1 && keyNext) {
+                const std::string_view token = json.substr(start, i + 1 - start);
+                const QString key = QJsonDocument::fromJson("[" + QByteArray(token.data(), qsizetype(token.size())) + "]")
+                                        .array()
+                                        .at(0)
+                                        .toString();
+                if (!keys.insert(key).second)
+                    return key;
+                keyNext = false;
+            }
+        } else if (c == '{' || c == '[') {
+            keyNext = ++depth == 1;
+        } else if (c == '}' || c == ']') {
+            --depth;
+        } else if (c == ',' && depth == 1) {
+            keyNext = true;
+        }
+    }
+    return std::nullopt;
+}
+
 Result<int> readJson(std::string_view text, TaProfile& profile)
 {
     QJsonParseError parseError{};
@@ -165,6 +202,8 @@ Result<int> readJson(std::string_view text, TaProfile& profile)
                           (parseError.error == QJsonParseError::NoError ? std::string("not an object")
                                                                          : parseError.errorString().toStdString()) +
                           " (at byte " + std::to_string(parseError.offset) + ")");
+    if (const auto key = repeatedKey(text))
+        return unexpected(key->toStdString() + " given twice");
     const QJsonObject object = document.object();
     std::map<const FieldInfo*, std::string> labels;
     int count = 0;

@@ -1,7 +1,11 @@
+#include <cstring>
 #include <iostream>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
+#include "CheckedOutput.h"
+#include "LeadingOptions.h"
 #include "OptionTable.h"
 #include "ta/Version.h"
 
@@ -10,10 +14,15 @@ namespace {
 
 void printOverview(std::ostream& out)
 {
-    out << "Usage: tactl COMMAND [OPTIONS] [OPERANDS]\n"
+    out << "Usage: tactl [OPTIONS] COMMAND [OPTIONS] [OPERANDS]\n"
            "       tactl COMMAND --help | tactl --version\n\nCommands:\n";
     for (const Command& command : commands())
         out << "  " << usageLine(command) << "\n      " << command.summary << '\n';
+    out << "\nThe options of the commands that talk to a TA may also come before the command:\n ";
+    for (const Option& option : optionTable())
+        if (isLeadingOption(option))
+            out << " --" << option.name;
+    out << '\n';
 }
 
 int runHelp(const CommandLine& line, std::ostream& out, std::ostream& err)
@@ -31,43 +40,61 @@ int runHelp(const CommandLine& line, std::ostream& out, std::ostream& err)
 
 const CommandRegistrar helpCommand{{"help", "[COMMAND]", "list the commands, or the options of one", &runHelp}};
 
-int runCommand(const Command& command, Args args)
+int runCommand(const Invocation& invocation, std::ostream& out)
 {
-    const auto line = parseCommandLine(command, args);
+    const Command& command = *invocation.command;
+    const auto line = parseCommandLine(command, invocation.args);
     if (!line)
         return usageError(std::cerr, command, line.error());
     if (line->has("help")) {
-        std::cout << commandHelp(command);
+        out << commandHelp(command);
         return kExitOk;
     }
-    return command.run(*line, std::cout, std::cerr);
+    return command.run(*line, out, std::cerr);
 }
 
-} // namespace
-} // namespace ta::tactl
-
-int main(int argc, char** argv)
+int run(const std::vector<std::string>& args, std::ostream& out)
 {
-    using namespace ta::tactl;
-    const std::vector<std::string> args(argv + 1, argv + argc);
     if (args.empty()) {
         printOverview(std::cerr);
         return kExitUsage;
     }
     if (args[0] == "--help" || args[0] == "-h") {
-        printOverview(std::cout);
+        printOverview(out);
         return kExitOk;
     }
     if (args[0] == "--version") {
-        std::cout << "tactl " << ta::kProgramVersion << '\n';
+        out << "tactl " << ta::kProgramVersion << '\n';
         return kExitOk;
     }
-    const Command* command = findCommand(args[0]);
-    if (!command)
-        return fail(std::cerr, "unknown command '" + args[0] + "' (see tactl --help)", kExitUsage);
+    const auto invocation = findInvocation(args);
+    if (!invocation)
+        return fail(std::cerr, invocation.error(), kExitUsage);
     try {
-        return runCommand(*command, Args(args).subspan(1));
+        return runCommand(*invocation, out);
     } catch (const std::exception& e) {
         return fail(std::cerr, e.what());
     }
+}
+
+} // namespace
+} // namespace ta::tactl
+
+// Every command writes through one checked standard output: a write that
+// failed turns the run into a failure whatever the command made of it.
+int main(int argc, char** argv)
+{
+    using namespace ta::tactl;
+    CheckedOutput stdoutBuffer(STDOUT_FILENO);
+    std::ostream out(&stdoutBuffer);
+    // What goes to standard error follows what went to standard output before it.
+    std::cerr.tie(&out);
+    const int exitCode = run(std::vector<std::string>(argv + 1, argv + argc), out);
+    std::cerr.tie(nullptr);
+    if (const int error = stdoutBuffer.finish(); error != 0) {
+        fail(std::cerr, std::string("write error: ") + std::strerror(error));
+        // A run ended by a signal keeps telling so.
+        return exitCode > 128 ? exitCode : kExitWrite;
+    }
+    return exitCode;
 }

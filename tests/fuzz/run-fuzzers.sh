@@ -70,14 +70,17 @@ run_target() {
         tail -n 60 "$log"
         return 1
     fi
-    local done execs
-    done="$(grep -E '^#[0-9]+[[:space:]]+DONE' "$log" | tail -n 1)"
+    local finished execs
+    finished="$(grep -E '^#[0-9]+[[:space:]]+DONE' "$log" | tail -n 1)"
     execs="$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")"
-    printf '%-18s %10s runs  %s\n' "$name" "$execs" "$(echo "$done" | grep -oE 'cov: [0-9]+ ft: [0-9]+ corp: [0-9]+/[0-9]+[a-zA-Z]*')"
+    printf '%-18s %10s runs  %s\n' "$name" "$execs" "$(echo "$finished" | grep -oE 'cov: [0-9]+ ft: [0-9]+ corp: [0-9]+/[0-9]+[a-zA-Z]*')"
 }
 
 if [ -z "$built" ]; then
-    [ -n "$source" ] && [ -n "$build" ] || { echo "run-fuzzers.sh: need --built or --source and --build" >&2; exit 2; }
+    if [ -z "$source" ] || [ -z "$build" ]; then
+        echo "run-fuzzers.sh: need --built or --source and --build" >&2
+        exit 2
+    fi
     build_fuzzers
 fi
 export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1}"

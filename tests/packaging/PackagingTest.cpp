@@ -1,11 +1,12 @@
 // The programs and files as a distribution takes them: versions and refused
 // arguments without a display, manuals that agree with --help, desktop files
-// their validators pass, the profile MIME type, the .deb's contents and a
-// build without tests.
+// their validators pass, the profile MIME type, hardened programs and a
+// build without tests (the Debian packages: check-debian-package.sh).
 #include <gtest/gtest.h>
 
 #include <QMimeDatabase>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -126,6 +127,12 @@ TEST_F(PackagingTest, ManualsFormatCleanlyAndNameTheOptionsOfHelp)
             EXPECT_EQ(lint.exitCode, 0);
             EXPECT_EQ(lint.err, "");
         }
+        if (haveTool("mandoc")) {
+            // mandoc, unlike groff, checks the date and the structure.
+            const Outcome lint = sh("mandoc -T lint -W warning " + quoted(*page));
+            EXPECT_EQ(lint.exitCode, 0);
+            EXPECT_EQ(lint.out + lint.err, "");
+        }
     }
 }
 
@@ -140,7 +147,10 @@ TEST_F(PackagingTest, DesktopFilesPassTheirValidators)
     EXPECT_EQ(desktop.out + desktop.err, "");
 }
 
-TEST_F(PackagingTest, ProfileFilesAreKnownByTheirMagicAndTheirName)
+// By content alone, as the desktop's two MIME libraries (Qt and GIO) see
+// it: a profile under any name, and every other .cfg file left to its own
+// type (a glob would make /etc/dpkg/dpkg.cfg a profile).
+TEST_F(PackagingTest, ProfileFilesAreKnownByTheirContentAlone)
 {
     if (!haveTool("update-mime-database"))
         GTEST_SKIP() << "update-mime-database missing (tools/install-deps.sh)";
@@ -154,49 +164,87 @@ TEST_F(PackagingTest, ProfileFilesAreKnownByTheirMagicAndTheirName)
     profile.replace(0, 8, "TAPRF1.0");
     std::string notProfile = profile;
     notProfile[8] = 'X';
+    const std::string kProfileType = "application/x-ta-profile";
     struct Case {
         const char* name;
-        const std::string& bytes;
-        bool isProfile;
+        std::string bytes;
+        std::string type; // "" for anything but a profile
     };
     const QMimeDatabase db;
-    for (const Case& c : {Case{"profile", profile, true}, Case{"SITE.CFG", profile, true},
-                          Case{"backup.data", profile, true}, Case{"other", notProfile, false}}) {
+    for (const Case& c : {Case{"profile", profile, kProfileType}, Case{"SITE.CFG", profile, kProfileType},
+                          Case{"backup.data", profile, kProfileType}, Case{"other.cfg", notProfile, ""},
+                          Case{"x.cfg", "plain text\n", "text/plain"},
+                          Case{"dpkg.cfg", "# dpkg options\nforce-unsafe-io\n", "text/plain"}}) {
+        SCOPED_TRACE(c.name);
         std::ofstream(dir / c.name, std::ios::binary) << c.bytes;
-        const QString type = db.mimeTypeForFile(QString::fromStdString((dir / c.name).string())).name();
-        EXPECT_EQ(type == "application/x-ta-profile", c.isProfile) << c.name << ": " << type.toStdString();
+        std::vector<std::string> types = {
+            db.mimeTypeForFile(QString::fromStdString((dir / c.name).string())).name().toStdString()};
+        if (haveTool("gio")) {
+            const std::string info = sh("gio info -a standard::content-type " + quoted(c.name)).out;
+            types.push_back(info.substr(info.rfind(' ') + 1, info.size() - info.rfind(' ') - 2));
+        }
+        for (const std::string& type : types) {
+            if (c.type.empty())
+                EXPECT_NE(type, kProfileType);
+            else
+                EXPECT_EQ(type, c.type);
+        }
     }
 }
 
-TEST_F(PackagingTest, DebianPackageHoldsTheProgramsAndTheirFiles)
+// The programs of this build carry the protections a distribution asks for
+// (a Debug build has no FORTIFY_SOURCE: glibc needs optimisation for it).
+TEST_F(PackagingTest, ProgramsAreHardened)
 {
-    if (!haveTool("dpkg-shlibdeps") || !haveTool("dpkg-deb"))
-        GTEST_SKIP() << "dpkg-dev missing (tools/install-deps.sh)";
-    const Outcome pack = sh(quoted(CPACK_PATH) + " --config " + quoted(std::string(BUILD_DIR) + "/CPackConfig.cmake") +
-                            " -B " + quoted(dir.string()) + " && ls *.deb");
-    ASSERT_EQ(pack.exitCode, 0) << pack.out << pack.err;
-    const std::string deb = split(pack.out, '\n').back();
-    const Outcome fields = sh("dpkg-deb -f " + deb + " Package Depends");
-    EXPECT_NE(fields.out.find("Package: tautil"), std::string::npos) << fields.out;
-    for (const char* dependency : {"libqt6widgets6", "libqt6core6", "libc6", "qt6-qpa-plugins"})
-        EXPECT_NE(fields.out.find(dependency), std::string::npos) << fields.out;
+    if (!HARDENED)
+        GTEST_SKIP() << "built with TA_HARDENING=OFF";
+    if (!haveTool("hardening-check"))
+        GTEST_SKIP() << "hardening-check missing (devscripts; tools/install-deps.sh)";
+    for (const Program& program : kPrograms) {
+        const Outcome check = sh(std::string("hardening-check --nocfprotection ") + (FORTIFIED ? "" : "--nofortify ") +
+                                 quoted(program.path));
+        EXPECT_EQ(check.exitCode, 0) << check.out << check.err;
+    }
+}
 
-    ASSERT_EQ(sh("dpkg -x " + deb + " root").exitCode, 0);
-    const fs::path usr = dir / "root/usr";
-    std::vector<std::string> wanted = {"bin/tautil", "bin/tactl", "bin/tasim", "share/man/man1/tautil.1.gz",
-                                       "share/man/man1/tactl.1.gz", "share/man/man1/tasim.1.gz",
-                                       "share/mime/packages/tautil.xml", "share/bash-completion/completions/tactl",
-                                       "share/doc/tautil/copyright", "share/icons/hicolor/scalable/apps/tautil.svg",
-                                       "share/applications/" + fs::path(DESKTOP_ENTRY).filename().string(),
-                                       "share/metainfo/" + fs::path(METAINFO).filename().string()};
-    for (int size : {16, 22, 24, 32, 48, 64, 128, 256})
-        wanted.push_back("share/icons/hicolor/" + std::to_string(size) + "x" + std::to_string(size) + "/apps/tautil.png");
-    for (const std::string& file : wanted)
-        EXPECT_TRUE(fs::is_regular_file(usr / file)) << file;
-    EXPECT_EQ(sh("gzip -t root/usr/share/man/man1/*.gz").exitCode, 0);
-    EXPECT_EQ(sh("ls root").out, "usr\n") << "everything goes under /usr";
-    const Outcome installed = sh("root/usr/bin/tactl --version");
-    EXPECT_EQ(installed.out, std::string("tactl ") + ta::kProgramVersion + "\n");
+// The project's shell scripts: the files under the source folder that begin
+// with a shell's "#!", build folders (and the package build's copies of the
+// tree in them) aside.
+std::vector<std::string> shellScripts()
+{
+    std::vector<std::string> scripts;
+    const std::regex shell(R"(#!\S*/(env +)?(ba|da)?sh\b.*)");
+    for (auto it = fs::recursive_directory_iterator(SOURCE_DIR); it != fs::recursive_directory_iterator(); ++it) {
+        if (it->is_directory() && (it->path().filename() == ".git" || fs::exists(it->path() / "CMakeCache.txt") ||
+                                   it->path().filename().string().starts_with("obj-"))) {
+            it.disable_recursion_pending();
+            continue;
+        }
+        std::string firstLine;
+        if (it->is_regular_file() && std::getline(std::ifstream(it->path()), firstLine) &&
+            std::regex_match(firstLine, shell))
+            scripts.push_back(fs::relative(it->path(), SOURCE_DIR).string());
+    }
+    return scripts;
+}
+
+TEST_F(PackagingTest, ShellScriptsPassShellcheck)
+{
+    if (!haveTool("shellcheck"))
+        GTEST_SKIP() << "shellcheck missing (tools/install-deps.sh)";
+    const std::vector<std::string> scripts = shellScripts();
+    for (const char* known : {"tools/install-deps.sh", ".ci/run", "tests/packaging/check-debian-package.sh"})
+        EXPECT_NE(std::find(scripts.begin(), scripts.end(), known), scripts.end()) << known;
+    std::string files;
+    for (const std::string& script : scripts)
+        files += " " + quoted(script);
+    const Outcome check = sh("cd " + quoted(SOURCE_DIR) + " && shellcheck" + files);
+    EXPECT_EQ(check.exitCode, 0) << check.out << check.err;
+
+    // The bash completion that tactl writes is a script too.
+    ASSERT_EQ(sh(quoted(TACTL_PATH) + " completion bash > tactl.bash").exitCode, 0);
+    const Outcome completion = sh("shellcheck -s bash tactl.bash");
+    EXPECT_EQ(completion.exitCode, 0) << completion.out << completion.err;
 }
 
 TEST_F(PackagingTest, ConfiguresWithoutTestsAndWithoutGoogleTest)

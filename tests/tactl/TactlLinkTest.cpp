@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/file.h>
@@ -92,6 +96,17 @@ TEST_F(TactlLinkTest, PortsListsEveryCandidateWithItsState)
                                    "COM2 " + held.path() + " pseudo-terminal in use by PID " + std::to_string(getpid()),
                                    std::string("COM3 /nonexistent/tty - missing\n")})
         EXPECT_NE(words.find(line), std::string::npos) << line << " in\n" << result.out;
+
+    // The same records as JSON, the table's "-" as null.
+    const auto json = tactl(free.path() + ":/nonexistent/tty", "ports --json");
+    EXPECT_EQ(json.exitCode, 0) << json.err;
+    const QJsonArray ports = QJsonDocument::fromJson(QByteArray::fromStdString(json.out)).array();
+    ASSERT_EQ(ports.size(), 2) << json.out;
+    const QJsonObject first{{"com", "COM1"}, {"path", QString::fromStdString(free.path())},
+                            {"description", "pseudo-terminal"}, {"status", "free"}, {"byId", QJsonValue()}};
+    EXPECT_EQ(QJsonDocument(ports[0].toObject()).toJson().toStdString(), QJsonDocument(first).toJson().toStdString());
+    EXPECT_EQ(ports[1].toObject().value("status").toString(), "missing");
+    EXPECT_TRUE(ports[1].toObject().value("description").isNull());
 }
 
 TEST_F(TactlLinkTest, PortOptionOpensThatPortAloneWithoutTheSearch)
@@ -101,6 +116,17 @@ TEST_F(TactlLinkTest, PortOptionOpensThatPortAloneWithoutTheSearch)
     const auto found = tactl("", "identify --port " + ta.path());
     EXPECT_EQ(found.exitCode, 0) << found.err;
     EXPECT_NE(found.out.find("port = " + ta.path() + " (pseudo-terminal)\n"), std::string::npos) << found.out;
+
+    // Before the command, as git takes its options.
+    for (const std::string& leading : {"--port " + ta.path() + " identify", "--port=" + ta.path() + " --debug identify"}) {
+        const auto before = tactl("", leading);
+        EXPECT_EQ(before.exitCode, 0) << leading << ": " << before.err;
+        EXPECT_EQ(before.out, found.out) << leading;
+        EXPECT_EQ(before.err.empty(), leading.find("--debug") == std::string::npos) << leading << ": " << before.err;
+    }
+    const auto full = tactl("", "identify --port " + ta.path() + " > /dev/full");
+    EXPECT_EQ(full.exitCode, 2);
+    EXPECT_EQ(full.err, "tactl: write error: No space left on device\n");
 
     const auto missing = tactl(ta.path(), "query --port /nonexistent/tty -o " + file("x.cfg"));
     EXPECT_EQ(missing.err, "tactl: There is no free COM port!\n  /nonexistent/tty: missing (unplugged?)\n");

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -344,7 +345,8 @@ TEST_F(TactlTest, ImportRefusesTextsItCannotRestore)
              "countryCode = -1", "x75TxFrameSize = 70000", "dataPort1.dn = 0123456789012345678901234567890123",
              "dataPort1.dn = a\\qb", "dataPort1.dn = a\\x4", "countryCode: 216", "", "# nothing\n",
              R"({"countryCode": "216"})", R"({"dataPort1.dn": 5})", R"({"countryCode": 216, "countryCode.label": "UK"})",
-             R"({"countryCode": 216.5})", R"({"reserved9.label": "x"})", R"({"vp1Dn": "\u0100"})", "{ broken", "[1]"}) {
+             R"({"countryCode": 216.5})", R"({"reserved9.label": "x"})", R"({"vp1Dn": "\u0100"})", "{ broken", "[1]",
+             R"({"countryCode": 216, "redialCount": 3, "countryCode": 249})", R"({"vp1Dn": "1", "vp1\u0044n": "2"})"}) {
         SCOPED_TRACE(text);
         std::ofstream(path("t"), std::ios::trunc) << text;
         const Outcome run = tactl({"import", path("t"), "-o", path("out.cfg")});
@@ -442,6 +444,88 @@ TEST_F(TactlTest, EveryCommandTakesHelpBeforeItsOperands)
     }
 }
 
+struct OutputCase {
+    const char* command; // a shell command line; "$T" is tactl
+    int exitCode;        // with the output written to a file
+};
+
+// Output that could not be written turns every command into a failure with
+// the reason, as with git and ls: exit 2, not a success or "differ".
+TEST_F(TactlTest, EveryCommandFailsWhenItsOutputCannotBeWritten)
+{
+    TaProfile profile{};
+    buildDefaultProfile(profile, false, true);
+    save("a.cfg", profile);
+    save("b.cfg", scrambledProfile());
+    ASSERT_EQ(sh("\"$T\" show a.cfg > a.txt").exitCode, 0);
+    for (const OutputCase& c : {
+             OutputCase{"\"$T\" show a.cfg", 0}, OutputCase{"\"$T\" show --json a.cfg", 0},
+             OutputCase{"\"$T\" diff a.cfg b.cfg", 1}, OutputCase{"\"$T\" batch b.cfg", 0},
+             OutputCase{"\"$T\" querylist", 0}, OutputCase{"\"$T\" defaults -o -", 0},
+             OutputCase{"\"$T\" import -o - a.txt", 0}, OutputCase{"\"$T\" completion bash", 0},
+             OutputCase{"TA_SERIAL_PORTS=/nonexistent/tty \"$T\" ports", 0},
+             OutputCase{"TA_SERIAL_PORTS=/nonexistent/tty \"$T\" ports --json", 0},
+             OutputCase{"\"$T\" --help", 0}, OutputCase{"\"$T\" --version", 0}, OutputCase{"\"$T\" help show", 0},
+             OutputCase{"\"$T\" set --help", 0},
+         }) {
+        SCOPED_TRACE(c.command);
+        const Outcome written = sh(std::string(c.command) + " > out");
+        EXPECT_EQ(written.exitCode, c.exitCode) << written.err;
+        EXPECT_FALSE(slurp(path("out")).empty());
+        const Outcome full = sh(std::string(c.command) + " > /dev/full");
+        EXPECT_EQ(full.exitCode, 2);
+        EXPECT_EQ(full.err, "tactl: write error: No space left on device\n");
+    }
+    const Outcome closed = sh("\"$T\" show a.cfg >&-");
+    EXPECT_EQ(closed.exitCode, 2);
+    EXPECT_EQ(closed.err, std::string("tactl: write error: ") + std::strerror(EBADF) + "\n");
+}
+
+// The options of the commands that talk to a TA may also come before the
+// command, as git and nmcli take theirs.
+TEST_F(TactlTest, LinkOptionsMayComeBeforeTheCommand)
+{
+    using Args = std::vector<std::string>;
+    const struct {
+        Args before, after;
+    } same[] = {
+        {{"--x25", "--remote=0301", "querylist"}, {"querylist", "--x25", "--remote", "0301"}},
+        {{"--remote", "0301", "--no-datetime", "--", "batch", path("a.cfg")},
+         {"batch", path("a.cfg"), "--no-datetime", "--remote=0301"}},
+        {{"--x25", "defaults", "-o", "-"}, {"defaults", "-o", "-", "--x25"}},
+    };
+    TaProfile profile{};
+    buildDefaultProfile(profile, false, true);
+    save("a.cfg", profile);
+    for (const auto& c : same) {
+        SCOPED_TRACE(c.before[0]);
+        const Outcome before = tactl(c.before), after = tactl(c.after);
+        EXPECT_EQ(before.exitCode, 0) << before.err;
+        EXPECT_EQ(before.out, after.out);
+        EXPECT_NE(tactl({c.after[0]}).out, after.out) << "the options change the output";
+    }
+    const struct {
+        Args args;
+        const char* message;
+    } refused[] = {
+        {{"--bogus"}, "tactl: unknown option '--bogus' (see tactl --help)"},
+        {{"--bogus", "querylist"}, "tactl: unknown option '--bogus' (see tactl --help)"},
+        {{"-x", "querylist"}, "tactl: unknown option '-x' (see tactl --help)"},
+        {{"--json", "show", path("a.cfg")}, "tactl: unknown option '--json' (see tactl --help)"},
+        {{"--port=/dev/null", "show", path("a.cfg")}, "tactl: --port does not apply to show (see tactl show --help)"},
+        {{"--port"}, "tactl: option '--port' needs a value (see tactl --help)"},
+        {{"--debug"}, "tactl: no command given (see tactl --help)"},
+        {{"--debug", "frobnicate"}, "tactl: unknown command 'frobnicate' (see tactl --help)"},
+    };
+    for (const auto& c : refused) {
+        SCOPED_TRACE(c.message);
+        const Outcome run = tactl(c.args);
+        EXPECT_EQ(run.exitCode, 2);
+        EXPECT_EQ(run.err, std::string(c.message) + "\n");
+        EXPECT_EQ(run.out, "");
+    }
+}
+
 struct CompletionCase {
     std::string words; // what is typed, the word under the cursor last
     std::vector<std::string> offered;
@@ -452,6 +536,8 @@ TEST_F(TactlTest, BashCompletionOffersCommandsOptionsFieldsAndFiles)
     ASSERT_EQ(tactl({"completion", "bash"}).exitCode, 0);
     fs::copy_file(path("stdout"), path("tactl.bash"));
     std::ofstream(path("site.cfg")) << "x";
+    // A file name that a field name with brackets matches as a pattern.
+    std::ofstream(path("dataPort1.inScreenDn0=")) << "x";
     for (const CompletionCase& c : std::vector<CompletionCase>{
              {"tactl su", {"submit"}},
              {"tactl show --", {"--help", "--json", "--stable"}},
@@ -467,6 +553,14 @@ TEST_F(TactlTest, BashCompletionOffersCommandsOptionsFieldsAndFiles)
              {"tactl submit --remote \"\"", {}},
              {"tactl help up", {"upgrade"}},
              {"tactl identify \"\"", {}},
+             {"tactl set site.cfg dataPort1.inScreenDn", {"dataPort1.inScreenDn[0]=", "dataPort1.inScreenDn[1]=",
+                                                           "dataPort1.inScreenDn[2]=", "dataPort1.inScreenDn[3]=",
+                                                           "dataPort1.inScreenDn[4]="}},
+             {"tactl --por", {"--port"}},
+             {"tactl --port /dev/ttyS0 --debug qu", {"query", "querylist"}},
+             {"tactl --port = si", {"site.cfg"}},
+             {"tactl --remote 0301 --x25 submit --ver", {"--verify"}},
+             {"tactl --x25 set site.cfg countryC", {"countryCode="}},
          }) {
         SCOPED_TRACE(c.words);
         const Outcome run = sh("bash -c 'source tactl.bash; COMP_WORDS=(" + c.words +
