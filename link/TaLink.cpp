@@ -26,6 +26,7 @@ TaLink::TaLink(AppContext& ctx, Clock& clock, SerialBackend& backend, Screen& sc
         cComReceiveData(data, size);
     });
     cCom_->setOnHangUp([this] { portLost(); });
+    cCom_->setOnNote([this](const std::string& note) { logLine("[" + note + "]"); });
 
     tmVerTimer_ = makeTimer(clock, 500, [this] { tmVerTimerTimer(); });
     tmInitTimer_ = makeTimer(clock, 1500, [this] { tmInitTimerTimer(); });
