@@ -5,7 +5,9 @@ set -euo pipefail
 packages=(cmake g++ make ninja-build pkg-config qt6-base-dev libgl-dev
           libgtest-dev libgmock-dev clang libclang-rt-14-dev
           # the package and the checks of what it installs (tests/packaging)
-          dpkg-dev appstream desktop-file-utils shared-mime-info groff-base)
+          dpkg-dev appstream desktop-file-utils shared-mime-info groff-base
+          # a real console server in front of tasim (the network port tests)
+          ser2net)
 
 missing=()
 for p in "${packages[@]}"; do
