@@ -27,8 +27,20 @@ bool startsWithNoCase(std::string_view text, std::string_view prefix)
 
 bool isHostChar(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '-' || c == '.' || c == '_'; }
 
-// An IPv6 literal: hex digits, colons, dots (an IPv4 tail) and a zone after '%'.
-bool isV6Char(char c) { return std::isxdigit(static_cast<unsigned char>(c)) || c == ':' || c == '.' || c == '%'; }
+// An IPv6 literal: hex digits, colons and dots (an IPv4 tail), then maybe
+// '%' and a zone, an interface's name ("fe80::1%eth0").
+bool isV6Literal(std::string_view text)
+{
+    const std::size_t zone = text.find('%');
+    const std::string_view address = text.substr(0, zone);
+    const bool addressOk = address.find(':') != std::string_view::npos
+        && std::all_of(address.begin(), address.end(), [](char c) {
+               return std::isxdigit(static_cast<unsigned char>(c)) || c == ':' || c == '.';
+           });
+    const bool zoneOk = zone == std::string_view::npos
+        || (zone + 1 < text.size() && std::all_of(text.begin() + long(zone) + 1, text.end(), isHostChar));
+    return addressOk && zoneOk;
+}
 
 // The parts of a network port name as far as they go well.
 struct Scan {
@@ -49,7 +61,7 @@ void scanHostAndPort(std::string_view text, std::size_t pos, Scan& scan)
             return;
         }
         host = text.substr(pos + 1, close - pos - 1);
-        if (host.find(':') == std::string_view::npos || !std::all_of(host.begin(), host.end(), isV6Char)) {
+        if (!isV6Literal(host)) {
             scan.why = "'" + std::string(host) + "' in brackets is not an IPv6 address";
             return;
         }
@@ -60,7 +72,8 @@ void scanHostAndPort(std::string_view text, std::size_t pos, Scan& scan)
         pos = end;
     }
     if (host.empty()) {
-        const bool v6 = pos < text.size() && text[pos] == ':';
+        // "::1:7000" is an address without brackets, ":7000" a port without a host.
+        const bool v6 = text.substr(pos).find(':', 1) != std::string_view::npos;
         scan.why = v6 ? "an IPv6 address goes in brackets" : "no host name";
         return;
     }
