@@ -4,15 +4,16 @@
 # For each it prints the measured time, the line-time model of the bytes that
 # crossed the line (10 bits per byte, both directions, as the exchange
 # alternates), and their ratio; once with readiness wake-ups and once with
-# the plain 50 ms receive poll.
-#   bench/run.sh [BUILD_DIR]      (make bench; TACTL and TASIM override the programs)
+# the plain 50 ms receive poll. Then the same query through ser2net's RFC 2217
+# accepter on loopback, as a ratio against the query on the pseudo-terminal.
+#   bench/run.sh [BUILD_DIR]      (make bench; TACTL, TASIM and SER2NET override the programs)
 set -euo pipefail
 build=${1:-build}
 tactl=${TACTL:-$build/app/tactl/tactl}
 tasim=${TASIM:-$build/sim/tasim}
 baud=115200
 work=$(mktemp -d)
-trap 'kill "${sim_pid:-}" 2>/dev/null || true; rm -rf "$work"' EXIT
+trap 'kill "${sim_pid:-}" "${ser2net_pid:-}" 2>/dev/null || true; rm -rf "$work"' EXIT
 
 "$tasim" --baud $baud --reboot-ms 1000 >"$work/tasim.out" 2>/dev/null &
 sim_pid=$!
@@ -45,3 +46,38 @@ printf "%-36s %12s %12s %8s\n" "exchange at $baud bit/s" "measured" "line model"
 run_case "readiness wake-ups"
 run_case "50 ms poll only" --poll-only
 echo "targets: query and submit ratio <= 1.25, upload <= 1.05 (with readiness wake-ups)"
+
+# --- The same query over RFC 2217, through ser2net on loopback ---
+ser2net=${SER2NET:-$(command -v ser2net || echo /usr/sbin/ser2net)}
+listening() { grep -qE "^ *[0-9]+: 0100007F:$(printf %04X "$1") 0+:0000 0A" /proc/net/tcp; }
+port=
+for _ in $(seq 20); do
+    candidate=$((20000 + RANDOM % 40000))
+    listening "$candidate" || { port=$candidate; break; }
+done
+pty=$TA_SERIAL_PORTS
+printf '%s\n' '%YAML 1.1' '---' 'connection: &ta' \
+    "    accepter: telnet(rfc2217),tcp,127.0.0.1,$port" \
+    "    connector: serialdev,$pty,115200n81,local" \
+    '    options:' '      chardelay: false' >"$work/ser2net.yaml"
+"$ser2net" -n -d -u -c "$work/ser2net.yaml" >"$work/ser2net.log" 2>&1 &
+ser2net_pid=$!
+for _ in $(seq 100); do listening "$port" && break; sleep 0.05; done
+listening "$port" || { echo "ser2net ($ser2net) did not come up:" >&2; cat "$work/ser2net.log" >&2; exit 1; }
+
+best_query_ms() { # port: the shortest of five queries
+    local best= ms
+    for _ in 1 2 3 4 5; do
+        "$tactl" query --stats --port "$1" -o "$work/n.cfg" >/dev/null 2>"$work/n.txt"
+        ms=$(stat elapsedMs "$work/n.txt")
+        if [ -z "$best" ] || [ "$ms" -lt "$best" ]; then best=$ms; fi
+    done
+    echo "$best"
+}
+pty_ms=$(best_query_ms "$pty")
+net_ms=$(best_query_ms "rfc2217://127.0.0.1:$port")
+echo
+printf "%-40s %12s %12s %8s\n" "query, the best of five" "measured" "on the pty" "ratio"
+awk -v m="$net_ms" -v p="$pty_ms" \
+    'BEGIN { printf "%-40s %9d ms %9d ms %8.3f\n", "over RFC 2217 (ser2net on loopback)", m, p, m / p }'
+echo "target: over RFC 2217 <= 1.10 of the same query on the pseudo-terminal"

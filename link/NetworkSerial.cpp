@@ -2,417 +2,113 @@
 
 #include "link/NetworkAddress.h"
 #include "link/NetworkConnect.h"
-#include "link/Rfc2217Client.h"
-
-#include <algorithm>
-#include <cctype>
-#include <cerrno>
-#include <chrono>
-#include <cstring>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
+#include "link/NetworkSerialDevice.h"
 
 namespace ta::link {
 
-namespace {
-
-using SteadyClock = std::chrono::steady_clock;
-
-// Decoded input held for the driver at most; the rest waits in the socket.
-constexpr std::size_t kMaxBuffered = 64 * 1024;
-constexpr std::size_t kReadChunk = 4096;
-// Data bytes encoded and offered to the socket in one write.
-constexpr std::size_t kWriteChunk = 4096;
-// How much of a server's parting words goes into the failure's detail.
-constexpr std::size_t kMaxClosingWords = 80;
-
-uint32_t nowMs()
-{
-    const auto since = SteadyClock::now().time_since_epoch();
-    return uint32_t(std::chrono::duration_cast<std::chrono::milliseconds>(since).count());
-}
-
-int remainingMs(SteadyClock::time_point deadline)
-{
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - SteadyClock::now()).count();
-    return left > 0 ? int(left) : 0;
-}
-
-// Waits for `events` on fd at most ms; true when one came.
-bool waitFor(int fd, short events, int ms)
-{
-    pollfd pfd{fd, events, 0};
-    int ready = 0;
-    do {
-        ready = ::poll(&pfd, 1, ms);
-    } while (ready < 0 && errno == EINTR);
-    return ready > 0;
-}
-
-// A Telnet negotiation at the start of what a raw port received.
-bool looksLikeTelnet(const uint8_t* bytes, std::size_t n)
-{
-    return n >= 2 && bytes[0] == telnet::kIac && bytes[1] >= telnet::kWill && bytes[1] <= telnet::kDont;
-}
-
-class NetworkSerialDevice : public SerialDevice {
+// Discovery closes the port it found and opens it again at once, twice, and
+// ser2net needs about 10 ms to open its device for every new connection
+// (and turns away one that comes while it still closes the last). So a
+// closed connection is kept for a moment and handed to the next open of the
+// same port; if none comes, it is closed for good.
+class NetworkSerialOpener::IdleConnection {
 public:
-    NetworkSerialDevice(int fd, std::string name, NetworkScheme scheme, Clock& clock, const NetworkTimeouts& timeouts)
-        : fd_(fd), name_(std::move(name)), clock_(clock), timeouts_(timeouts),
-          telnet_(scheme == NetworkScheme::Rfc2217 ? std::make_unique<Rfc2217Client>() : nullptr)
+    explicit IdleConnection(Clock& clock) : clock_(clock) {}
+
+    void keep(std::string name, std::unique_ptr<NetworkSerialDevice> device, int forMs)
     {
+        if (!timer_) {
+            timer_ = clock_.createTimer();
+            timer_->setCallback([this] { drop(); });
+        }
+        drop();
+        name_ = std::move(name);
+        device_ = std::move(device);
+        timer_->setInterval(forMs);
+        timer_->setEnabled(true);
     }
-    ~NetworkSerialDevice() override;
-    NetworkSerialDevice(const NetworkSerialDevice&) = delete;
-    NetworkSerialDevice& operator=(const NetworkSerialDevice&) = delete;
-
-    bool applyLine(const LineSettings& line) override;
-    bool setQueueSizes(uint32_t, uint32_t) override { return true; }
-    bool purge(bool input, bool output) override;
-    long inQueue() override;
-    long outQueue() override;
-    long read(uint8_t* buf, std::size_t n) override;
-    long write(const uint8_t* buf, std::size_t n) override;
-    void waitWritable(int timeoutMs) override;
-    unsigned modemLines() override;
-    bool hungUp() override;
-    void setReadyHandler(std::function<void()> onReady) override;
-    std::vector<std::string> takeNotes() override;
-
-    enum class Greeting : uint8_t { Answered, Silent, Closed };
-    // At open: the server's answer to the offer of COM port control,
-    // waited for at most ms. A raw port only looks whether it was closed.
-    Greeting greet(int ms);
-    // The printable part of what the server sent before closing.
-    std::string closingWords() const;
+    // The connection kept for `name`, while the server still holds it open.
+    std::unique_ptr<NetworkSerialDevice> take(const std::string& name)
+    {
+        if (!device_ || name_ != name || device_->hungUp()) {
+            drop();
+            return nullptr;
+        }
+        timer_->setEnabled(false);
+        return std::move(device_);
+    }
+    void drop()
+    {
+        if (timer_)
+            timer_->setEnabled(false);
+        device_.reset();
+    }
 
 private:
-    std::size_t buffered() const { return in_.size() - inHead_; }
-    void pump();
-    void take(const uint8_t* bytes, std::size_t n);
-    void acknowledgeAtOnce();
-    void sendTelnetOutput();
-    void flush();
-    long writeEncoded(const uint8_t* buf, std::size_t n);
-    void lose(int error);
-    void lingerClose();
-
-    int fd_;
-    std::string name_;
     Clock& clock_;
-    NetworkTimeouts timeouts_;
-    std::unique_ptr<Rfc2217Client> telnet_; // null on a raw port
-    std::vector<uint8_t> in_;               // decoded data for the driver, from inHead_ on
-    std::size_t inHead_ = 0;
-    std::vector<uint8_t> pending_; // bytes the socket did not take yet; they go before anything else
-    bool gone_ = false;            // the server closed the connection, or it broke
-    bool receivedAny_ = false;
-    std::vector<std::string> notes_;
-    std::function<void()> onReady_;
-    std::unique_ptr<ReadWatch> watch_;
+    std::unique_ptr<Timer> timer_;
+    std::string name_;
+    std::unique_ptr<NetworkSerialDevice> device_;
 };
 
-NetworkSerialDevice::~NetworkSerialDevice()
-{
-    watch_.reset();
-    lingerClose();
-}
+namespace {
 
-// Our end first, then a short wait for the server's: ser2net turns away a
-// new connection while it is still closing the last one, and discovery
-// opens the same port again at once.
-void NetworkSerialDevice::lingerClose()
-{
-    if (!gone_) {
-        flush();
-        if (::shutdown(fd_, SHUT_WR) == 0) {
-            const auto deadline = SteadyClock::now() + std::chrono::milliseconds(timeouts_.closeMs);
-            uint8_t sink[kReadChunk];
-            while (waitFor(fd_, POLLIN, remainingMs(deadline))) {
-                const ssize_t got = ::recv(fd_, sink, sizeof sink, 0);
-                if (got == 0 || (got < 0 && errno != EINTR && errno != EAGAIN))
-                    break;
-            }
-        }
+// What the driver holds: the connection, given back for a moment when closed.
+class KeptConnection : public SerialDevice {
+public:
+    KeptConnection(std::unique_ptr<NetworkSerialDevice> connection, std::string name,
+                   std::weak_ptr<NetworkSerialOpener::IdleConnection> idle, int keepMs)
+        : connection_(std::move(connection)), name_(std::move(name)), idle_(std::move(idle)), keepMs_(keepMs)
+    {
     }
-    ::close(fd_);
-}
-
-void NetworkSerialDevice::lose(int error)
-{
-    if (!gone_ && error != 0)
-        notes_.push_back("connection lost: " + std::string(std::strerror(error)));
-    gone_ = true;
-}
-
-// Everything the socket holds now: data into the buffer, Telnet answered.
-void NetworkSerialDevice::pump()
-{
-    uint8_t chunk[kReadChunk];
-    while (!gone_ && buffered() < kMaxBuffered) {
-        const ssize_t got = ::recv(fd_, chunk, sizeof chunk, 0);
-        if (got > 0) {
-            acknowledgeAtOnce();
-            take(chunk, std::size_t(got));
-            continue;
-        }
-        if (got == 0) {
-            gone_ = true;
-            break;
-        }
-        if (errno == EINTR)
-            continue;
-        if (errno != EAGAIN && errno != EWOULDBLOCK)
-            lose(errno);
-        break;
+    ~KeptConnection() override
+    {
+        connection_->setReadyHandler(nullptr);
+        const auto idle = idle_.lock();
+        if (idle && keepMs_ > 0 && !connection_->hungUp())
+            idle->keep(name_, std::move(connection_), keepMs_);
     }
-    if (telnet_)
-        telnet_->checkAnswers(nowMs(), uint32_t(timeouts_.answerMs));
-    sendTelnetOutput();
-}
+    KeptConnection(const KeptConnection&) = delete;
+    KeptConnection& operator=(const KeptConnection&) = delete;
 
-// A server that sends the first byte of a reply alone and holds the rest
-// until that byte is acknowledged (Nagle's algorithm on its side) would
-// otherwise wait for our delayed ACK, 40 ms on Linux, at every reply. The
-// kernel leaves quick-ACK mode by itself, so it is asked again each time.
-void NetworkSerialDevice::acknowledgeAtOnce()
-{
-    const int on = 1;
-    if (::setsockopt(fd_, IPPROTO_TCP, TCP_QUICKACK, &on, sizeof on) != 0)
-        return; // only slower, never wrong
-}
+    bool applyLine(const LineSettings& line) override { return connection_->applyLine(line); }
+    bool setQueueSizes(uint32_t in, uint32_t out) override { return connection_->setQueueSizes(in, out); }
+    bool purge(bool input, bool output) override { return connection_->purge(input, output); }
+    long inQueue() override { return connection_->inQueue(); }
+    long outQueue() override { return connection_->outQueue(); }
+    long read(uint8_t* buf, std::size_t n) override { return connection_->read(buf, n); }
+    long write(const uint8_t* buf, std::size_t n) override { return connection_->write(buf, n); }
+    void waitWritable(int timeoutMs) override { connection_->waitWritable(timeoutMs); }
+    unsigned modemLines() override { return connection_->modemLines(); }
+    bool hungUp() override { return connection_->hungUp(); }
+    void setReadyHandler(std::function<void()> onReady) override { connection_->setReadyHandler(std::move(onReady)); }
+    std::vector<std::string> takeNotes() override { return connection_->takeNotes(); }
 
-void NetworkSerialDevice::take(const uint8_t* bytes, std::size_t n)
-{
-    if (inHead_ == in_.size() || inHead_ >= kMaxBuffered) {
-        in_.erase(in_.begin(), in_.begin() + long(inHead_));
-        inHead_ = 0;
-    }
-    if (telnet_) {
-        telnet_->receive(bytes, n, in_, nowMs());
-    } else {
-        if (!receivedAny_ && looksLikeTelnet(bytes, n))
-            notes_.push_back("the server speaks Telnet: is this port meant as rfc2217:// ?");
-        in_.insert(in_.end(), bytes, bytes + n);
-    }
-    receivedAny_ = true;
-}
-
-void NetworkSerialDevice::sendTelnetOutput()
-{
-    if (telnet_ && telnet_->hasOutput()) {
-        const std::vector<uint8_t> out = telnet_->takeOutput();
-        pending_.insert(pending_.end(), out.begin(), out.end());
-    }
-    flush();
-}
-
-void NetworkSerialDevice::flush()
-{
-    while (!gone_ && !pending_.empty()) {
-        const ssize_t put = ::send(fd_, pending_.data(), pending_.size(), MSG_NOSIGNAL);
-        if (put > 0) {
-            pending_.erase(pending_.begin(), pending_.begin() + put);
-            continue;
-        }
-        if (put < 0 && errno == EINTR)
-            continue;
-        if (put < 0 && errno != EAGAIN && errno != EWOULDBLOCK)
-            lose(errno);
-        return;
-    }
-}
-
-bool NetworkSerialDevice::applyLine(const LineSettings& line)
-{
-    if (telnet_)
-        telnet_->setLine(line, nowMs());
-    sendTelnetOutput();
-    return !gone_;
-}
-
-bool NetworkSerialDevice::purge(bool input, bool output)
-{
-    pump();
-    if (input) {
-        in_.clear();
-        inHead_ = 0;
-    }
-    if (telnet_)
-        telnet_->purge(input, output, nowMs());
-    sendTelnetOutput();
-    return !gone_;
-}
-
-long NetworkSerialDevice::inQueue()
-{
-    pump();
-    return long(buffered());
-}
-
-long NetworkSerialDevice::outQueue()
-{
-    flush();
-    return long(pending_.size());
-}
-
-long NetworkSerialDevice::read(uint8_t* buf, std::size_t n)
-{
-    pump();
-    const std::size_t count = std::min(n, buffered());
-    std::copy_n(in_.begin() + long(inHead_), count, buf);
-    inHead_ += count;
-    return long(count);
-}
-
-long NetworkSerialDevice::write(const uint8_t* buf, std::size_t n)
-{
-    flush();
-    if (gone_)
-        return -1;
-    if (!pending_.empty() || (telnet_ && telnet_->suspended()))
-        return 0;
-    if (telnet_)
-        return writeEncoded(buf, n);
-    for (;;) {
-        const ssize_t put = ::send(fd_, buf, n, MSG_NOSIGNAL);
-        if (put >= 0)
-            return long(put);
-        if (errno == EAGAIN || errno == EWOULDBLOCK)
-            return 0;
-        if (errno != EINTR) {
-            lose(errno);
-            return -1;
-        }
-    }
-}
-
-// The caller counts data bytes, the socket takes encoded ones: a byte whose
-// doubled IAC was cut in two counts as taken and its second half waits.
-long NetworkSerialDevice::writeEncoded(const uint8_t* buf, std::size_t n)
-{
-    n = std::min(n, kWriteChunk);
-    std::vector<uint8_t> encoded;
-    std::vector<uint8_t> widths;
-    encoded.reserve(2 * n);
-    widths.reserve(n);
-    for (std::size_t i = 0; i < n; ++i)
-        widths.push_back(uint8_t(telnet_->encodeByte(buf[i], encoded)));
-    ssize_t put = -1;
-    do {
-        put = ::send(fd_, encoded.data(), encoded.size(), MSG_NOSIGNAL);
-    } while (put < 0 && errno == EINTR);
-    if (put < 0) {
-        if (errno == EAGAIN || errno == EWOULDBLOCK)
-            return 0;
-        lose(errno);
-        return -1;
-    }
-    std::size_t sent = 0;
-    std::size_t taken = 0;
-    while (taken < n && sent < std::size_t(put)) {
-        sent += widths[taken];
-        ++taken;
-    }
-    if (sent > std::size_t(put))
-        pending_.insert(pending_.end(), encoded.begin() + put, encoded.begin() + long(sent));
-    return long(taken);
-}
-
-// A suspended server resumes through the input; otherwise the socket's room.
-void NetworkSerialDevice::waitWritable(int timeoutMs)
-{
-    const bool suspended = telnet_ && telnet_->suspended();
-    waitFor(fd_, suspended ? POLLIN : POLLOUT, timeoutMs);
-    pump();
-}
-
-unsigned NetworkSerialDevice::modemLines()
-{
-    pump();
-    return telnet_ ? telnet_->modemLines() : 0;
-}
-
-bool NetworkSerialDevice::hungUp()
-{
-    pump();
-    return gone_;
-}
-
-void NetworkSerialDevice::setReadyHandler(std::function<void()> onReady)
-{
-    onReady_ = std::move(onReady);
-    if (!onReady_) {
-        watch_.reset();
-        return;
-    }
-    if (watch_)
-        return;
-    watch_ = clock_.watchReadable(fd_, [this] {
-        // The handler may close the port and so destroy this device.
-        const auto handler = onReady_;
-        if (handler)
-            handler();
-    });
-}
-
-std::vector<std::string> NetworkSerialDevice::takeNotes()
-{
-    if (telnet_) {
-        telnet_->checkAnswers(nowMs(), uint32_t(timeouts_.answerMs));
-        for (std::string& note : telnet_->takeNotes())
-            notes_.push_back(std::move(note));
-    }
-    std::vector<std::string> notes;
-    for (const std::string& note : notes_)
-        notes.push_back(name_ + ": " + note);
-    notes_.clear();
-    return notes;
-}
-
-NetworkSerialDevice::Greeting NetworkSerialDevice::greet(int ms)
-{
-    const auto deadline = SteadyClock::now() + std::chrono::milliseconds(ms);
-    for (;;) {
-        pump();
-        if (gone_)
-            return Greeting::Closed;
-        if (!telnet_ || telnet_->comPort() != Rfc2217Client::ComPort::Asked)
-            return Greeting::Answered;
-        const int left = remainingMs(deadline);
-        if (left == 0 || !waitFor(fd_, POLLIN, left))
-            break;
-    }
-    pump();
-    if (gone_)
-        return Greeting::Closed;
-    if (ms > 0)
-        notes_.push_back("no answer to the offer of COM-PORT-OPTION within " + std::to_string(ms)
-                         + " ms; going on with the server's own line settings");
-    return Greeting::Silent;
-}
-
-std::string NetworkSerialDevice::closingWords() const
-{
-    std::string words;
-    for (std::size_t i = inHead_; i < in_.size() && words.size() < kMaxClosingWords; ++i) {
-        const unsigned char c = in_[i];
-        if (std::isprint(c))
-            words += char(c);
-        else if (!words.empty() && words.back() != ' ')
-            words += ' ';
-    }
-    while (!words.empty() && words.back() == ' ')
-        words.pop_back();
-    return words;
-}
+private:
+    std::unique_ptr<NetworkSerialDevice> connection_;
+    std::string name_;
+    std::weak_ptr<NetworkSerialOpener::IdleConnection> idle_;
+    int keepMs_;
+};
 
 } // namespace
 
+NetworkSerialOpener::NetworkSerialOpener(Clock& clock) : clock_(clock), idle_(std::make_shared<IdleConnection>(clock)) {}
+
+NetworkSerialOpener::~NetworkSerialOpener() = default;
+
 std::unique_ptr<SerialDevice> NetworkSerialOpener::open(const std::string& name, OpenFailure& failure)
+{
+    failure = OpenFailure{};
+    std::unique_ptr<NetworkSerialDevice> connection = idle_->take(name);
+    if (!connection)
+        connection = connect(name, failure);
+    if (!connection)
+        return nullptr;
+    return std::make_unique<KeptConnection>(std::move(connection), name, idle_, timeouts_.keepIdleMs);
+}
+
+std::unique_ptr<NetworkSerialDevice> NetworkSerialOpener::connect(const std::string& name, OpenFailure& failure)
 {
     std::string why;
     const auto address = parseNetworkAddress(name, &why);
@@ -440,7 +136,6 @@ std::unique_ptr<SerialDevice> NetworkSerialOpener::open(const std::string& name,
         break;
     case NetworkSerialDevice::Greeting::Answered: break;
     }
-    failure = OpenFailure{};
     return device;
 }
 

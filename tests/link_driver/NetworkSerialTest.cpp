@@ -59,6 +59,7 @@ public:
     LoopbackPeer& operator=(const LoopbackPeer&) = delete;
 
     int port() const { return port_; }
+    int fd() const { return connection_; }
     std::string url(const char* scheme) const { return std::string(scheme) + "://127.0.0.1:" + std::to_string(port_); }
 
     bool accept()
@@ -322,11 +323,34 @@ TEST_F(NetworkPort, Rfc2217DoublesIacBothWaysAcrossShortWrites)
               notes.end());
 }
 
+// Discovery closes the port and opens it again at once: the connection
+// stays for that, and goes when no open comes.
+TEST_F(NetworkPort, ClosedConnectionIsKeptForAMomentForTheNextOpen)
+{
+    LoopbackPeer peer;
+    auto first = open(peer.url("tcp"));
+    ASSERT_TRUE(first);
+    ASSERT_TRUE(peer.accept());
+    first.reset();
+    auto second = open(peer.url("tcp"));
+    ASSERT_TRUE(second);
+    const uint8_t at[] = {'A', 'T'};
+    ASSERT_EQ(second->write(at, sizeof at), 2);
+    EXPECT_EQ(peer.receive(2), "AT") << "the same connection";
+    second.reset();
+
+    clock_.advance(backend_.network().timeouts().keepIdleMs);
+    EXPECT_EQ(peer.receive(1), "");
+    char byte = 0;
+    EXPECT_EQ(::recv(peer.fd(), &byte, 1, 0), 0) << "closed once the moment is over";
+}
+
 // ---- Servers at the open ----
 
 TEST_F(NetworkPort, SilentServerIsWaitedForOnceAndThatIsNoted)
 {
     backend_.network().timeouts().negotiationMs = 100;
+    backend_.network().timeouts().keepIdleMs = 0; // each open a connection of its own
     LoopbackPeer peer;
     auto first = open(peer.url("rfc2217"));
     ASSERT_TRUE(first);
