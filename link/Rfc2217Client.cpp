@@ -233,7 +233,9 @@ void Rfc2217Client::checkAnswers(uint32_t nowMs, uint32_t waitMs)
     std::erase_if(unanswered_, [&](const Request& r) {
         if (nowMs - r.sentAt < waitMs)
             return false;
-        notes_.push_back("no answer to " + r.label + " within " + std::to_string(waitMs) + " ms; going on without it");
+        // The same request goes out at every open; once said is enough.
+        if (unansweredNoted_.insert(r.label).second)
+            notes_.push_back("no answer to " + r.label + " within " + std::to_string(waitMs) + " ms; going on without it");
         return true;
     });
 }

@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -108,6 +109,7 @@ private:
     bool suspended_ = false;
     unsigned modemLines_ = 0;
     std::vector<Request> unanswered_;
+    std::set<std::string> unansweredNoted_;
     std::vector<std::string> notes_;
 };
 
