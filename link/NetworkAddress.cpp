@@ -67,7 +67,7 @@ void scanHostAndPort(std::string_view text, std::size_t pos, Scan& scan)
         }
         pos = close + 1;
     } else {
-        const std::size_t end = std::find_if_not(text.begin() + long(pos), text.end(), isHostChar) - text.begin();
+        const auto end = std::size_t(std::find_if_not(text.begin() + long(pos), text.end(), isHostChar) - text.begin());
         host = text.substr(pos, end - pos);
         pos = end;
     }

@@ -102,11 +102,12 @@ Rfc2217Client::ComPort Rfc2217Client::comPort() const
 
 void Rfc2217Client::receive(const uint8_t* in, std::size_t n, std::vector<uint8_t>& data, uint32_t nowMs)
 {
-    std::vector<Subnegotiation> subs;
-    telnet_.decode(in, n, data, subs);
-    for (const Subnegotiation& sub : subs)
-        handle(sub);
-    followComPortState(nowMs);
+    telnet_.decode(in, n, data, [&](const TelnetEvent& event) {
+        if (event.kind == TelnetEvent::Kind::Subnegotiation)
+            handle(event);
+        else if (event.option == telnet::kComPortOption)
+            followComPortState(nowMs);
+    });
 }
 
 // What was asked for before the server's answer goes out once it agrees.
@@ -186,7 +187,7 @@ void Rfc2217Client::request(uint8_t command, std::vector<uint8_t> value, std::st
     unanswered_.push_back({command, group, std::move(value), std::move(label), nowMs});
 }
 
-void Rfc2217Client::handle(const Subnegotiation& sub)
+void Rfc2217Client::handle(const TelnetEvent& sub)
 {
     if (sub.option != telnet::kComPortOption || sub.payload.empty())
         return;

@@ -98,7 +98,7 @@ private:
 
     void request(uint8_t command, std::vector<uint8_t> value, std::string label, uint32_t nowMs);
     void sendLine(const LineSettings& line, uint32_t nowMs);
-    void handle(const Subnegotiation& sub);
+    void handle(const TelnetEvent& sub);
     void handleAnswer(uint8_t command, const std::vector<uint8_t>& value);
     void followComPortState(uint32_t nowMs);
 

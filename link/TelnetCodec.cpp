@@ -30,13 +30,13 @@ void TelnetCodec::start()
     }
 }
 
-void TelnetCodec::decode(const uint8_t* in, std::size_t n, std::vector<uint8_t>& data, std::vector<Subnegotiation>& subs)
+void TelnetCodec::decode(const uint8_t* in, std::size_t n, std::vector<uint8_t>& data, const EventHandler& onEvent)
 {
     for (std::size_t i = 0; i < n; ++i)
-        parseByte(in[i], data, subs);
+        parseByte(in[i], data, onEvent);
 }
 
-void TelnetCodec::parseByte(uint8_t byte, std::vector<uint8_t>& data, std::vector<Subnegotiation>& subs)
+void TelnetCodec::parseByte(uint8_t byte, std::vector<uint8_t>& data, const EventHandler& onEvent)
 {
     switch (parse_) {
     case Parse::Data:
@@ -54,7 +54,8 @@ void TelnetCodec::parseByte(uint8_t byte, std::vector<uint8_t>& data, std::vecto
         return;
     case Parse::Verb:
         parse_ = Parse::Data;
-        negotiate(verb_, byte);
+        if (negotiate(verb_, byte))
+            onEvent({TelnetEvent::Kind::OptionChanged, byte, {}});
         return;
     case Parse::Sub:
         if (byte == kIac)
@@ -71,7 +72,7 @@ void TelnetCodec::parseByte(uint8_t byte, std::vector<uint8_t>& data, std::vecto
         parse_ = Parse::Data;
         if (byte == kSe) {
             if (!sub_.empty() && !subOverflow_)
-                subs.push_back({sub_[0], std::vector<uint8_t>(sub_.begin() + 1, sub_.end())});
+                onEvent({TelnetEvent::Kind::Subnegotiation, sub_[0], {sub_.begin() + 1, sub_.end()}});
             return;
         }
         // The subnegotiation never ended: dropped, and the byte is a command.
@@ -118,40 +119,44 @@ void TelnetCodec::command(uint8_t byte)
     }
 }
 
-void TelnetCodec::negotiate(uint8_t verb, uint8_t option)
+bool TelnetCodec::negotiate(uint8_t verb, uint8_t option)
 {
     switch (verb) {
-    case kWill: answer(remote_[option], remoteWish_[option], true, kDo, kDont, option); return;
-    case kWont: answer(remote_[option], remoteWish_[option], false, kDo, kDont, option); return;
-    case kDo: answer(local_[option], localWish_[option], true, kWill, kWont, option); return;
-    case kDont: answer(local_[option], localWish_[option], false, kWill, kWont, option); return;
-    default: return;
+    case kWill: return answer(remote_[option], remoteWish_[option], true, kDo, kDont, option);
+    case kWont: return answer(remote_[option], remoteWish_[option], false, kDo, kDont, option);
+    case kDo: return answer(local_[option], localWish_[option], true, kWill, kWont, option);
+    case kDont: return answer(local_[option], localWish_[option], false, kWill, kWont, option);
+    default: return false;
     }
 }
 
 // Only a change of state is answered, so two sides never bounce the same
 // request between them (RFC 854's rule against negotiation loops).
-void TelnetCodec::answer(OptionState& state, OptionWish wish, bool on, uint8_t yes, uint8_t no, uint8_t option)
+bool TelnetCodec::answer(OptionState& state, OptionWish wish, bool on, uint8_t yes, uint8_t no, uint8_t option)
 {
     if (on) {
         if (state == OptionState::On)
-            return;
+            return false;
         if (state == OptionState::Asked) {
             state = OptionState::On;
-            return;
+            return true;
         }
         const bool agree = wish != OptionWish::Refuse;
+        queueCommand(agree ? yes : no, option);
         if (agree)
             state = OptionState::On;
-        queueCommand(agree ? yes : no, option);
-        return;
+        return agree;
     }
     if (state == OptionState::On) {
         state = OptionState::Off;
         queueCommand(no, option);
-    } else if (state == OptionState::Asked) {
-        state = OptionState::Refused;
+        return true;
     }
+    if (state == OptionState::Asked) {
+        state = OptionState::Refused;
+        return true;
+    }
+    return false;
 }
 
 void TelnetCodec::queueCommand(uint8_t verb, uint8_t option)

@@ -8,6 +8,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 namespace ta::link {
@@ -46,9 +47,13 @@ enum class OptionState : uint8_t {
     Refused, // we asked and the other side said no (off)
 };
 
-struct Subnegotiation {
+// What the other side said besides data, in the order it came: a complete
+// subnegotiation, or an answer or request that changed an option's state.
+struct TelnetEvent {
+    enum class Kind : uint8_t { Subnegotiation, OptionChanged };
+    Kind kind = Kind::Subnegotiation;
     uint8_t option = 0;
-    std::vector<uint8_t> payload; // IAC doubling undone
+    std::vector<uint8_t> payload; // a subnegotiation's, IAC doubling undone
 };
 
 class TelnetCodec {
@@ -63,10 +68,14 @@ public:
     // The requests of the options this side asks for; call once, first.
     void start();
 
-    // Network bytes in: data bytes are appended to `data`, complete
-    // subnegotiations to `subs`; answers to the other side's requests are
-    // queued as output. State carries over between calls.
-    void decode(const uint8_t* in, std::size_t n, std::vector<uint8_t>& data, std::vector<Subnegotiation>& subs);
+    using EventHandler = std::function<void(const TelnetEvent&)>;
+
+    // Network bytes in: data bytes are appended to `data`; answers to the
+    // other side's requests are queued as output; each subnegotiation and
+    // option change goes to onEvent at once, so that what it queues follows
+    // those answers in the order of the stream. State carries over between
+    // calls.
+    void decode(const uint8_t* in, std::size_t n, std::vector<uint8_t>& data, const EventHandler& onEvent);
 
     // One data byte as it goes on the network: IAC doubled, and a CR
     // followed by NUL while this side does not send binary (NVT rule).
@@ -88,13 +97,14 @@ private:
     enum class Parse : uint8_t { Data, Iac, Verb, Sub, SubIac };
     static constexpr std::size_t kMaxSubnegotiation = 512;
 
-    void parseByte(uint8_t byte, std::vector<uint8_t>& data, std::vector<Subnegotiation>& subs);
+    void parseByte(uint8_t byte, std::vector<uint8_t>& data, const EventHandler& onEvent);
     void dataByte(uint8_t byte, std::vector<uint8_t>& data);
     void keepSubByte(uint8_t byte);
     void command(uint8_t byte);
-    void negotiate(uint8_t verb, uint8_t option);
+    // True when the option's state changed.
+    bool negotiate(uint8_t verb, uint8_t option);
     // One side of an option: `on` is what the other side said (WILL/DO true).
-    void answer(OptionState& state, OptionWish wish, bool on, uint8_t yes, uint8_t no, uint8_t option);
+    bool answer(OptionState& state, OptionWish wish, bool on, uint8_t yes, uint8_t no, uint8_t option);
     void queueCommand(uint8_t verb, uint8_t option);
 
     std::array<OptionWish, 256> localWish_{};

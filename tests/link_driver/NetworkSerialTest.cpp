@@ -339,7 +339,7 @@ TEST_F(NetworkPort, ClosedConnectionIsKeptForAMomentForTheNextOpen)
     EXPECT_EQ(peer.receive(2), "AT") << "the same connection";
     second.reset();
 
-    clock_.advance(backend_.network().timeouts().keepIdleMs);
+    clock_.advance(uint64_t(backend_.network().timeouts().keepIdleMs));
     EXPECT_EQ(peer.receive(1), "");
     char byte = 0;
     EXPECT_EQ(::recv(peer.fd(), &byte, 1, 0), 0) << "closed once the moment is over";

@@ -49,16 +49,17 @@ TEST_P(TelnetDecode, SplitsDataAnswersAndSubnegotiations)
     codec.start();
     ASSERT_EQ(text(codec.takeOutput()), kOpening);
     Bytes data;
-    std::vector<Subnegotiation> subs;
+    std::vector<TelnetEvent> events;
     for (const std::string& read : c.reads) {
         const Bytes in = bytes(read);
-        codec.decode(in.data(), in.size(), data, subs);
+        codec.decode(in.data(), in.size(), data, [&](const TelnetEvent& event) { events.push_back(event); });
     }
     EXPECT_EQ(text(data), c.data);
     EXPECT_EQ(text(codec.takeOutput()), c.answers);
     std::vector<std::string> gotSubs;
-    for (const Subnegotiation& sub : subs)
-        gotSubs.push_back(char(sub.option) + text(sub.payload));
+    for (const TelnetEvent& event : events)
+        if (event.kind == TelnetEvent::Kind::Subnegotiation)
+            gotSubs.push_back(char(event.option) + text(event.payload));
     EXPECT_EQ(gotSubs, c.subs);
 }
 
@@ -94,9 +95,8 @@ TEST(TelnetEncode, IacIsDoubledAndCrPaddedUntilBinaryIsAgreed)
     Bytes before, after, data;
     codec.encode(line.data(), line.size(), before);
     EXPECT_EQ(text(before), std::string("\xFF\xFF" "AT\r\0", 6));
-    std::vector<Subnegotiation> subs;
     const Bytes agreed = bytes(kAgreed);
-    codec.decode(agreed.data(), agreed.size(), data, subs);
+    codec.decode(agreed.data(), agreed.size(), data, [](const TelnetEvent&) {});
     codec.encode(line.data(), line.size(), after);
     EXPECT_EQ(text(after), "\xFF\xFF" "AT\r");
 
