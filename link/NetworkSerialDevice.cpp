@@ -24,6 +24,8 @@ constexpr std::size_t kReadChunk = 4096;
 constexpr std::size_t kWriteChunk = 4096;
 // How much of a server's parting words goes into the failure's detail.
 constexpr std::size_t kMaxClosingWords = 80;
+// How long a server that spoke first is given to close the connection.
+constexpr int kPartingWaitMs = 100;
 
 uint32_t nowMs()
 {
@@ -328,7 +330,7 @@ NetworkSerialDevice::Greeting NetworkSerialDevice::greet(int ms)
         if (gone_)
             return Greeting::Closed;
         if (!telnet_ || telnet_->comPort() != Rfc2217Client::ComPort::Asked)
-            return Greeting::Answered;
+            return buffered() > 0 ? awaitParting() : Greeting::Answered;
         const int left = remainingMs(deadline);
         if (left == 0 || !waitFor(fd_, POLLIN, left))
             break;
@@ -340,6 +342,16 @@ NetworkSerialDevice::Greeting NetworkSerialDevice::greet(int ms)
         notes_.push_back("no answer to the offer of COM-PORT-OPTION within " + std::to_string(ms)
                          + " ms; going on with the server's own line settings");
     return Greeting::Silent;
+}
+
+// Text before we have sent anything is not a TA's answer but the server's
+// word, ser2net's "Port already in use" before it closes the connection.
+NetworkSerialDevice::Greeting NetworkSerialDevice::awaitParting()
+{
+    const auto deadline = SteadyClock::now() + std::chrono::milliseconds(kPartingWaitMs);
+    while (!gone_ && waitFor(fd_, POLLIN, remainingMs(deadline)))
+        pump();
+    return gone_ ? Greeting::Closed : Greeting::Answered;
 }
 
 std::string NetworkSerialDevice::closingWords() const

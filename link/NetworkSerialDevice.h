@@ -56,6 +56,7 @@ private:
     long writeEncoded(const uint8_t* buf, std::size_t n);
     void lose(int error);
     void lingerClose();
+    Greeting awaitParting();
 
     int fd_;
     std::string name_;

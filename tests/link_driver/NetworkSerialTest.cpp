@@ -369,7 +369,7 @@ TEST_F(NetworkPort, ServerThatTurnsTheClientAwayIsNotAPort)
     LoopbackPeer peer;
     std::thread server([&] {
         if (peer.accept()) {
-            peer.send("\xFF\xFB\x03Port already in use\r\n"s);
+            peer.send(kAgreed + "Port already in use\r\n"); // as ser2net does
             peer.hangUp();
         }
     });
