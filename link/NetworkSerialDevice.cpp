@@ -64,6 +64,7 @@ NetworkSerialDevice::NetworkSerialDevice(int fd, std::string name, NetworkScheme
       telnet_(scheme == NetworkScheme::Rfc2217 ? std::make_unique<Rfc2217Client>() : nullptr)
 {
 }
+
 NetworkSerialDevice::~NetworkSerialDevice()
 {
     watch_.reset();
@@ -109,6 +110,7 @@ void NetworkSerialDevice::pump()
             continue;
         }
         if (got == 0) {
+            notes_.push_back("the server closed the connection");
             gone_ = true;
             break;
         }
@@ -126,12 +128,12 @@ void NetworkSerialDevice::pump()
 // A server that sends the first byte of a reply alone and holds the rest
 // until that byte is acknowledged (Nagle's algorithm on its side) would
 // otherwise wait for our delayed ACK, 40 ms on Linux, at every reply. The
-// kernel leaves quick-ACK mode by itself, so it is asked again each time.
+// kernel leaves quick-ACK mode by itself, so it is asked again each time;
+// where it cannot be had, replies only come later.
 void NetworkSerialDevice::acknowledgeAtOnce()
 {
     const int on = 1;
-    if (::setsockopt(fd_, IPPROTO_TCP, TCP_QUICKACK, &on, sizeof on) != 0)
-        return; // only slower, never wrong
+    ::setsockopt(fd_, IPPROTO_TCP, TCP_QUICKACK, &on, sizeof on);
 }
 
 void NetworkSerialDevice::take(const uint8_t* bytes, std::size_t n)
