@@ -52,6 +52,7 @@ TCommPortDriver::TCommPortDriver(Clock& clock, SerialBackend& backend)
 TCommPortDriver::~TCommPortDriver()
 {
     *alive_ = false;
+    onNote_ = nullptr; // its owner may be gone already
     ClosePort();
 }
 

@@ -248,9 +248,9 @@ std::vector<PortCandidate> describedPortCandidates()
 PortCandidate portInUse(const std::string& portName)
 {
     const std::string path = devicePathFor(portName, serialPortCandidates());
-    if (path.empty() || isNetworkPortName(path))
-        return path.empty() ? PortCandidate{} : describePort(path);
-    return describePort(canonicalText(path));
+    if (path.empty())
+        return {};
+    return describePort(isNetworkPortName(path) ? path : canonicalText(path));
 }
 
 std::vector<std::string> serialPortCandidates()

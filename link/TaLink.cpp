@@ -47,6 +47,7 @@ TaLink::~TaLink()
 {
     // The driver's events call back into this object: stop them first.
     cCom_->setOnReceiveData(nullptr);
+    cCom_->setOnNote(nullptr);
     cCom_->ClosePort();
 }
 
