@@ -4,15 +4,16 @@
 # For each it prints the measured time, the line-time model of the bytes that
 # crossed the line (10 bits per byte, both directions, as the exchange
 # alternates), and their ratio; once with readiness wake-ups and once with
-# the plain 50 ms receive poll.
-#   bench/run.sh [BUILD_DIR]      (make bench; TACTL and TASIM override the programs)
+# the plain 50 ms receive poll. Then the same query through ser2net's RFC 2217
+# accepter on loopback, as a ratio against the query on the pseudo-terminal.
+#   bench/run.sh [BUILD_DIR]      (make bench; TACTL, TASIM and SER2NET override the programs)
 set -euo pipefail
 build=${1:-build}
 tactl=${TACTL:-$build/app/tactl/tactl}
 tasim=${TASIM:-$build/sim/tasim}
 baud=115200
 work=$(mktemp -d)
-trap 'kill "${sim_pid:-}" 2>/dev/null || true; rm -rf "$work"' EXIT
+trap 'kill "${sim_pid:-}" "${ser2net_pid:-}" 2>/dev/null || true; rm -rf "$work"' EXIT
 
 "$tasim" --baud $baud --reboot-ms 1000 >"$work/tasim.out" 2>/dev/null &
 sim_pid=$!
@@ -46,3 +47,37 @@ printf "%-36s %12s %12s %8s\n" "exchange at $baud bit/s" "measured" "line model"
 run_case "readiness wake-ups"
 run_case "50 ms poll only" --poll-only
 echo "targets: query and submit ratio <= 1.25, upload <= 1.05 (with readiness wake-ups)"
+
+# --- The same query over RFC 2217, through ser2net on loopback ---
+ser2net=${SER2NET:-$(command -v ser2net || echo /usr/sbin/ser2net)}
+listening() { grep -qE "^ *[0-9]+: 0100007F:$(printf %04X "$1") 0+:0000 0A" /proc/net/tcp; }
+port=
+for _ in $(seq 20); do
+    candidate=$((20000 + RANDOM % 40000))
+    listening "$candidate" || { port=$candidate; break; }
+done
+pty=$TA_SERIAL_PORTS
+printf '%s\n' '%YAML 1.1' '---' 'connection: &ta' \
+    "    accepter: telnet(rfc2217),tcp,127.0.0.1,$port" \
+    "    connector: serialdev,$pty,115200n81,local" \
+    '    options:' '      chardelay: false' >"$work/ser2net.yaml"
+"$ser2net" -n -d -u -c "$work/ser2net.yaml" >"$work/ser2net.log" 2>&1 &
+ser2net_pid=$!
+for _ in $(seq 100); do listening "$port" && break; sleep 0.05; done
+listening "$port" || { echo "ser2net ($ser2net) did not come up:" >&2; cat "$work/ser2net.log" >&2; exit 1; }
+
+query_ms() { # port
+    "$tactl" query --stats --port "$1" -o "$work/n.cfg" >/dev/null 2>"$work/n.txt"
+    stat elapsedMs "$work/n.txt"
+}
+# The shortest of seven of each, taken in turns so that both meet the same load.
+pty_ms='' net_ms=''
+for _ in 1 2 3 4 5 6 7; do
+    ms=$(query_ms "$pty"); if [ -z "$pty_ms" ] || [ "$ms" -lt "$pty_ms" ]; then pty_ms=$ms; fi
+    ms=$(query_ms "rfc2217://127.0.0.1:$port"); if [ -z "$net_ms" ] || [ "$ms" -lt "$net_ms" ]; then net_ms=$ms; fi
+done
+echo
+printf "%-40s %12s %12s %8s\n" "query, the best of seven" "measured" "on the pty" "ratio"
+awk -v m="$net_ms" -v p="$pty_ms" \
+    'BEGIN { printf "%-40s %9d ms %9d ms %8.3f\n", "over RFC 2217 (ser2net on loopback)", m, p, m / p }'
+echo "target: over RFC 2217 <= 1.10 of the same query on the pseudo-terminal"

@@ -52,6 +52,7 @@ TCommPortDriver::TCommPortDriver(Clock& clock, SerialBackend& backend)
 TCommPortDriver::~TCommPortDriver()
 {
     *alive_ = false;
+    onNote_ = nullptr; // its owner may be gone already
     ClosePort();
 }
 
@@ -229,6 +230,7 @@ bool TCommPortDriver::OpenPort()
     pollTimer_->setEnabled(true);
     if (readinessWakeups_)
         attachReadyHandler();
+    relayNotes();
     return true;
 }
 
@@ -245,6 +247,7 @@ void TCommPortDriver::ClosePort()
 {
     if (!IsOpen())
         return;
+    relayNotes();
     pollTimer_->setEnabled(false);
     detachReadyHandler();
     device_.reset();
@@ -379,6 +382,8 @@ void TCommPortDriver::PollReceive()
         PollScope scope(inPoll_);
         pollOnce();
     }
+    if (generation == openGeneration_)
+        relayNotes();
     if (generation == openGeneration_ && readinessPaused_) {
         readinessPaused_ = false;
         if (readinessWakeups_)
@@ -480,6 +485,15 @@ uint32_t TCommPortDriver::packetLineTimeMs() const
         return 0;
     const uint64_t bitMs = uint64_t(packetSize_) * 10 * 1000;
     return uint32_t((bitMs + baudRateValue_ / 2) / baudRateValue_);
+}
+
+void TCommPortDriver::relayNotes()
+{
+    if (!device_)
+        return;
+    for (const std::string& note : device_->takeNotes())
+        if (onNote_)
+            onNote_(note);
 }
 
 // ---- The device going away ----

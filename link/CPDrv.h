@@ -85,6 +85,9 @@ public:
     // Called once, from the event loop, after the port was closed because the
     // device went away (USB serial unplugged, other end of a pty closed).
     void setOnHangUp(std::function<void()> handler) { onHangUp_ = std::move(handler); }
+    // What the device has to say for the debug log (a console server that
+    // ignored a request), passed on after the open and each poll.
+    void setOnNote(std::function<void(const std::string&)> handler) { onNote_ = std::move(handler); }
 
     // Besides the poll timer, run PollReceive as soon as the device becomes
     // readable. On by default; off gives the plain timer poll.
@@ -123,6 +126,7 @@ private:
     uint32_t packetLineTimeMs() const;
     bool checkHangUp();
     void handleHangUp();
+    void relayNotes();
 
     Clock& clock_;
     SerialBackend& backend_;
@@ -155,6 +159,7 @@ private:
     TReceiveDataEvent onReceiveData_;
     TReceivePacketEvent onReceivePacket_;
     std::function<void()> onHangUp_;
+    std::function<void(const std::string&)> onNote_;
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 
     std::vector<uint8_t> receiveBuffer_;

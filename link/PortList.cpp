@@ -1,5 +1,7 @@
 #include "link/PortList.h"
 
+#include "link/NetworkAddress.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
@@ -8,7 +10,6 @@
 #include <iterator>
 #include <optional>
 #include <string_view>
-#include <sstream>
 #include <utility>
 
 namespace ta::link {
@@ -155,17 +156,38 @@ bool nodeExists(const std::string& devDir, const std::string& name)
     return fs::exists(fs::path(devDir) / name, ec);
 }
 
+bool separatesEverything(char c) { return c == ',' || c == ';' || std::isspace(static_cast<unsigned char>(c)); }
+bool separatesPaths(char c) { return c == ':' || separatesEverything(c); }
+
+// The length of the entry at the start of `text`: a network port keeps its
+// colons; one that is not well-formed runs to the next ',', ';' or blank,
+// so that it is reported whole instead of as pieces.
+std::size_t entryLength(std::string_view text)
+{
+    const std::size_t url = networkPortLength(text);
+    if (url != 0 && (url == text.size() || separatesPaths(text[url])))
+        return url;
+    const bool network = isNetworkPortName(text);
+    const auto end = std::find_if(text.begin(), text.end(), network ? separatesEverything : separatesPaths);
+    return std::size_t(end - text.begin());
+}
+
 } // namespace
 
-std::vector<std::string> parsePortList(const std::string& colonSeparated)
+std::vector<std::string> parsePortList(const std::string& list)
 {
-    std::vector<std::string> paths;
-    std::istringstream in(colonSeparated);
-    for (std::string path; std::getline(in, path, ':');) {
-        if (!path.empty())
-            paths.push_back(path);
+    std::vector<std::string> entries;
+    const std::string_view text(list);
+    for (std::size_t i = 0; i < text.size();) {
+        if (separatesPaths(text[i])) {
+            ++i;
+            continue;
+        }
+        const std::size_t length = entryLength(text.substr(i));
+        entries.emplace_back(text.substr(i, length));
+        i += length;
     }
-    return paths;
+    return entries;
 }
 
 std::string PortCandidate::label() const
@@ -175,6 +197,10 @@ std::string PortCandidate::label() const
 
 PortCandidate describePort(const std::string& path, const std::string& devDir, const std::string& sysTtyDir)
 {
+    if (isNetworkPortName(path)) {
+        const auto address = parseNetworkAddress(path);
+        return {path, address ? networkPortDescription(*address) : "", ""};
+    }
     PortCandidate port{path, "", byIdPathOf(devDir, path)};
     const fs::path resolved = canonicalText(path);
     if (resolved.parent_path() == fs::path(canonicalText(devDir)))
@@ -222,7 +248,9 @@ std::vector<PortCandidate> describedPortCandidates()
 PortCandidate portInUse(const std::string& portName)
 {
     const std::string path = devicePathFor(portName, serialPortCandidates());
-    return path.empty() ? PortCandidate{} : describePort(canonicalText(path));
+    if (path.empty())
+        return {};
+    return describePort(isNetworkPortName(path) ? path : canonicalText(path));
 }
 
 std::vector<std::string> serialPortCandidates()

@@ -20,15 +20,19 @@ struct PortCandidate {
 // Discovery searches the first eight: COM1..COM8.
 constexpr int kPortCandidates = 8;
 
-// Colon-separated device paths that replace the machine's own port list.
+// The ports that replace the machine's own port list: device paths and
+// network ports, separated as parsePortList says.
 inline constexpr const char* kSerialPortsVariable = "TA_SERIAL_PORTS";
 
 // The candidate list: TA_SERIAL_PORTS when it is set (even empty), else the
 // machine's serial ports as scanSerialPorts() finds them.
 std::vector<std::string> serialPortCandidates();
 
-// The paths of a colon-separated list, empty entries left out.
-std::vector<std::string> parsePortList(const std::string& colonSeparated);
+// The entries of a port list, empty ones left out. Entries are separated by
+// ':' (as device paths always were), ',', ';' or whitespace; a network port
+// ("rfc2217://HOST:PORT", "tcp://[::1]:PORT") keeps its own colons:
+// "/dev/ttyUSB0:rfc2217://cs1:7001:/dev/ttyS0" is three entries.
+std::vector<std::string> parsePortList(const std::string& list);
 
 // The serial ports present on the machine, in a stable order: USB serial
 // adapters, then CDC-ACM devices, each in numeric order, then the on-board

@@ -23,6 +23,9 @@ std::string probeText(ProbeOutcome probe)
     return probe == ProbeOutcome::NoAnswer ? "no answer" : "answered, but not as a TA of this family";
 }
 
+// " (words)", or nothing when there are none.
+std::string inParentheses(const std::string& words) { return words.empty() ? "" : " (" + words + ")"; }
+
 bool isComName(const std::string& name) { return name.starts_with("\\\\.\\COM"); }
 
 std::string portName(const OpenFailure& failure, std::size_t index, bool numbered)
@@ -48,6 +51,11 @@ std::string portStatusText(const OpenFailure& failure)
     case PortProblem::NotATerminal: return "not a serial port";
     case PortProblem::SetupFailed: return "cannot be set up (" + errorText(failure.error) + ")";
     case PortProblem::Failed: return "cannot be opened (" + errorText(failure.error) + ")";
+    case PortProblem::BadAddress: return "not a network port address" + inParentheses(failure.detail);
+    case PortProblem::Unresolved: return "unresolved" + inParentheses(failure.detail);
+    case PortProblem::Refused: return "refused";
+    case PortProblem::TimedOut: return "timed out";
+    case PortProblem::ServerClosed: return "closed by the server" + inParentheses(failure.detail);
     }
     return "";
 }
@@ -64,6 +72,14 @@ std::string passedOverText(const OpenFailure& failure)
     case PortProblem::Exclusive: return "in use by another program that holds it exclusively" + byHolder;
     case PortProblem::Missing: return "missing (unplugged?)";
     case PortProblem::NoDevice: return "no serial port";
+    case PortProblem::BadAddress:
+        return "not a network port" + inParentheses(failure.detail) + "; write rfc2217://HOST:PORT or tcp://HOST:PORT";
+    case PortProblem::Unresolved: return "host not found" + inParentheses(failure.detail);
+    case PortProblem::Refused: return "connection refused; is the console server (ser2net) listening on that port?";
+    case PortProblem::TimedOut: return "no connection within the time allowed (timed out); is the host up and the port open?";
+    case PortProblem::ServerClosed:
+        return "the server closed the connection at once" + inParentheses(failure.detail)
+            + "; is another program connected to that port?";
     default: return portStatusText(failure);
     }
 }

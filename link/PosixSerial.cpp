@@ -1,5 +1,6 @@
 #include "link/PosixSerial.h"
 
+#include "link/NetworkAddress.h"
 #include "link/PortList.h"
 #include "link/PortLock.h"
 
@@ -307,7 +308,7 @@ void programLine(termios& tio, const LineSettings& line)
 
 PosixSerialBackend::PosixSerialBackend(Clock& clock, CandidateList candidates)
     : clock_(clock), candidates_(candidates ? std::move(candidates) : CandidateList(serialPortCandidates)),
-      lockDir_(kDefaultLockDir)
+      lockDir_(kDefaultLockDir), network_(clock)
 {
 }
 
@@ -332,6 +333,8 @@ std::unique_ptr<SerialDevice> PosixSerialBackend::open(const std::string& name)
     const std::string path = resolve(name);
     if (path.empty())
         return refuse(OpenFailure(PortProblem::NoDevice));
+    if (isNetworkPortName(path))
+        return network_.open(path, failure_);
     return openPath(path);
 }
 

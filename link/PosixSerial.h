@@ -1,8 +1,9 @@
 // Serial ports on POSIX: UARTs, USB serial adapters and pseudo-terminals,
-// opened exclusively and driven without blocking.
+// opened exclusively and driven without blocking; network ports beside them.
 #pragma once
 
 #include "link/Clock.h"
+#include "link/NetworkSerial.h"
 #include "link/SerialDevice.h"
 
 #include <cstdint>
@@ -34,6 +35,10 @@ public:
     // Where UUCP lock files are looked for and made (default /var/lock).
     void setLockDirectory(std::string dir) { lockDir_ = std::move(dir); }
 
+    // What opens the network ports ("rfc2217://HOST:PORT", "tcp://HOST:PORT")
+    // that a name or a candidate list may hold beside device paths.
+    NetworkSerialOpener& network() { return network_; }
+
 private:
     std::unique_ptr<SerialDevice> refuse(OpenFailure failure);
     std::unique_ptr<SerialDevice> openPath(const std::string& path);
@@ -41,6 +46,7 @@ private:
     Clock& clock_;
     CandidateList candidates_;
     std::string lockDir_;
+    NetworkSerialOpener network_;
     OpenFailure failure_;
 };
 

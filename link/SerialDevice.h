@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 #include <utility>
+#include <vector>
 
 namespace ta::link {
 
@@ -54,6 +55,10 @@ public:
     virtual bool hungUp() = 0;
     // Asks to be called as soon as input is waiting (nullptr stops it).
     virtual void setReadyHandler(std::function<void()> onReady) = 0;
+    // What the device has to say for the debug log since the last call (a
+    // console server that ignored a request, ...); each note once. A local
+    // port has nothing to say.
+    virtual std::vector<std::string> takeNotes() { return {}; }
 };
 
 // Why a port could not be used.
@@ -67,6 +72,12 @@ enum class PortProblem : uint8_t {
     NotATerminal,     // the path is not a serial device
     SetupFailed,      // it opened but the line could not be programmed
     Failed,           // any other error
+    // Network ports:
+    BadAddress,   // not a well-formed rfc2217:// or tcp:// name
+    Unresolved,   // the host name is not known
+    Refused,      // nothing listens on that port
+    TimedOut,     // no connection within the time allowed
+    ServerClosed, // the server closed the connection at once (port in use there)
 };
 
 struct OpenFailure {
@@ -81,6 +92,7 @@ struct OpenFailure {
     int error = 0;          // the errno behind it, 0 when none
     int holderPid = 0;      // the program holding the port, when known
     std::string holderName; // its command name, when known
+    std::string detail;     // the resolver's or the server's words, what is wrong with a name
 };
 
 // Opens devices by name; returns nullptr for a missing or busy device.

@@ -30,6 +30,7 @@ TaLink::TaLink(AppContext& ctx, Clock& clock, SerialBackend& backend, Screen& sc
         portLost();
         afterEvent();
     });
+    cCom_->setOnNote([this](const std::string& note) { logLine("[" + note + "]"); });
 
     const auto handler = [this](void (TaLink::*onTimeout)()) {
         return [this, onTimeout] {
@@ -56,6 +57,7 @@ TaLink::~TaLink()
 {
     // The driver's events call back into this object: stop them first.
     cCom_->setOnReceiveData(nullptr);
+    cCom_->setOnNote(nullptr);
     cCom_->ClosePort();
 }
 

@@ -9,7 +9,9 @@ packages=(cmake g++ make ninja-build pkg-config qt6-base-dev libgl-dev
           # the Debian packages and their checks; shell scripts
           debhelper fakeroot lintian devscripts shellcheck
           # the JSON Schema of tactl show --json, the Ansible collection (tests/ansible)
-          python3-jsonschema ansible-core)
+          python3-jsonschema ansible-core
+          # a real console server in front of tasim (the network port tests)
+          ser2net)
 
 missing=()
 for p in "${packages[@]}"; do

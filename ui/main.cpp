@@ -1,5 +1,6 @@
 #include "ui/main.h"
 
+#include "link/NetworkAddress.h"
 #include "link/PortList.h"
 #include "link/Screen.h"
 #include "profile/DefaultProfile.h"
@@ -8,6 +9,7 @@
 #include "ui/GestEdit.h"
 #include "ui/Messages.h"
 #include "ui/ScreenFit.h"
+#include "ui/RecentPorts.h"
 #include "ui/Switches.h"
 #include "ui/progress.h"
 
@@ -20,6 +22,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
@@ -66,6 +69,7 @@ TFilterAlignEdit* remoteTelField()
 QWidget* page(const char* name) { return named(new QWidget, name); }
 
 // A port plugged in after the start shows up the next time the list opens.
+// Enter in the typed port is the wizard's Next>, as everywhere on the page.
 class PortComboBox : public QComboBox {
 public:
     explicit PortComboBox(std::function<void()> beforePopup) : beforePopup_(std::move(beforePopup)) {}
@@ -73,6 +77,14 @@ public:
     {
         beforePopup_();
         QComboBox::showPopup();
+    }
+    void keyPressEvent(QKeyEvent* event) override
+    {
+        if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+            event->ignore();
+            return;
+        }
+        QComboBox::keyPressEvent(event);
     }
 
 private:
@@ -144,6 +156,11 @@ void TfMain::buildLayout()
     lbPort->setBuddy(cbPort);
     cbPort->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     cbPort->setMinimumContentsLength(48);
+    // A port may also be typed: a device path or a TA behind a console server.
+    cbPort->setEditable(true);
+    cbPort->setInsertPolicy(QComboBox::NoInsert);
+    cbPort->setToolTip(QStringLiteral("Automatic, a serial port, or a network port: "
+                                      "rfc2217://HOST:PORT or tcp://HOST:PORT"));
     auto* taChoice = new QButtonGroup(this);
     taChoice->addButton(rbLocalTA);
     taChoice->addButton(rbRemoteTA);
@@ -218,6 +235,7 @@ void TfMain::connectControls()
             emit remoteChosen(text);
     });
     connect(cbPort, &QComboBox::currentIndexChanged, this, [this] { ctx_.chosenPort = chosenPort(); });
+    connect(cbPort, &QComboBox::editTextChanged, this, [this] { ctx_.chosenPort = chosenPort(); });
     connect(btnNext, &QPushButton::clicked, this, &TfMain::btnNextClick);
     connect(btnCancel, &QPushButton::clicked, this, &TfMain::btnCancelClick);
 }
@@ -242,9 +260,12 @@ void TfMain::rbRemoteTAClick()
 
 // Each item carries the path that is opened; a USB port is kept by its
 // by-id name, which stays the same when the TA reconnects after a restart.
+// The network ports used before follow the machine's own. A typed port
+// stays as typed.
 void TfMain::refreshPorts()
 {
-    const QString kept = cbPort->currentData().toString();
+    const bool typed = cbPort->findText(cbPort->currentText()) < 0;
+    const QString kept = QFile::decodeName(QByteArray::fromStdString(chosenPort()));
     const QSignalBlocker quiet(cbPort);
     cbPort->clear();
     cbPort->addItem(QStringLiteral("Automatic"), QString());
@@ -256,11 +277,24 @@ void TfMain::refreshPorts()
         cbPort->addItem(number + QString::fromLocal8Bit(port.label()), QString::fromLocal8Bit(opened));
         cbPort->setItemData(cbPort->count() - 1, QString::fromLocal8Bit(opened), Qt::ToolTipRole);
     }
-    cbPort->setCurrentIndex(std::max(0, cbPort->findData(kept)));
+    for (const QString& recent : recentNetworkPorts()) {
+        if (cbPort->findData(recent) < 0)
+            cbPort->addItem(QString::fromLocal8Bit(ta::link::describePort(recent.toStdString()).label()), recent);
+    }
+    const int index = cbPort->findData(kept);
+    cbPort->setCurrentIndex(std::max(0, index));
+    if (index < 0 && typed && !kept.isEmpty())
+        cbPort->setEditText(kept);
     ctx_.chosenPort = chosenPort();
 }
 
-std::string TfMain::chosenPort() const { return QFile::encodeName(cbPort->currentData().toString()).toStdString(); }
+// The item whose caption the field shows, or what was typed into it.
+std::string TfMain::chosenPort() const
+{
+    const QString text = cbPort->currentText().trimmed();
+    const int index = cbPort->findText(text);
+    return QFile::encodeName(index >= 0 ? cbPort->itemData(index).toString() : text).toStdString();
+}
 
 bool TfMain::onProfilePage() const { return pcMain->currentWidget() == PG2; }
 
@@ -302,6 +336,8 @@ void TfMain::btnNextClick()
             eRemoteTel->setFocus(Qt::OtherFocusReason);
             return;
         }
+        if (ta::link::isNetworkPortName(ctx_.chosenPort))
+            rememberNetworkPort(QString::fromStdString(ctx_.chosenPort));
         showProfilePage();
         return;
     }

@@ -51,8 +51,10 @@ public:
     void btnNextClick();
     void btnCancelClick();
 
-    // The port choice: "Automatic" (the search of COM1 to COM8) or one of
-    // the machine's serial ports, listed afresh whenever the list opens.
+    // The port choice: "Automatic" (the search of COM1 to COM8), one of
+    // the machine's serial ports, listed afresh whenever the list opens, a
+    // network port used before, or a port typed in (a device path,
+    // "rfc2217://HOST:PORT", "tcp://HOST:PORT").
     void refreshPorts();
     std::string chosenPort() const;
 

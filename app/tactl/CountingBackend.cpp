@@ -29,9 +29,11 @@ public:
             counts_->sent += uint64_t(count);
         return count;
     }
+    void waitWritable(int timeoutMs) override { inner_->waitWritable(timeoutMs); }
     unsigned modemLines() override { return inner_->modemLines(); }
     bool hungUp() override { return inner_->hungUp(); }
     void setReadyHandler(std::function<void()> onReady) override { inner_->setReadyHandler(std::move(onReady)); }
+    std::vector<std::string> takeNotes() override { return inner_->takeNotes(); }
 
 private:
     std::unique_ptr<link::SerialDevice> inner_;

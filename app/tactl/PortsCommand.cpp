@@ -3,6 +3,7 @@
 // there now.
 #include "OptionTable.h"
 
+#include "link/NetworkAddress.h"
 #include "link/PortList.h"
 #include "link/PortReport.h"
 #include "link/PosixSerial.h"
@@ -28,11 +29,14 @@ struct PortRow {
     std::string byIdPath;
 };
 
-// Opened and closed at once, as the search itself does.
+// Opened and closed at once, as the search itself does; a network port that
+// answers is "reachable" rather than "free": whether its TA is free is the
+// console server's to say.
 std::string statusOf(link::SerialBackend& backend, const std::string& path)
 {
-    const bool opened = backend.open(path) != nullptr;
-    return link::portStatusText(opened ? link::OpenFailure() : backend.lastOpenFailure());
+    if (backend.open(path) == nullptr)
+        return link::portStatusText(backend.lastOpenFailure());
+    return link::isNetworkPortName(path) ? "reachable" : link::portStatusText(link::OpenFailure());
 }
 
 std::vector<PortRow> portRows()

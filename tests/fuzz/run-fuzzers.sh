@@ -13,7 +13,7 @@
 set -euo pipefail
 
 here="$(cd "$(dirname "$0")" && pwd)"
-targets=(profile_load reply_decode receive_dispatch upgrade_bytes valid_chars)
+targets=(profile_load reply_decode receive_dispatch telnet_decode upgrade_bytes valid_chars)
 seconds=3 built="" source="" build="" cc=clang cxx=clang++ werror=""
 
 while [ $# -gt 0 ]; do

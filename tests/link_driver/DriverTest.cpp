@@ -211,6 +211,23 @@ TEST_F(DriverOpen, OpenProgramsLinePurgesAndSizesQueuesOnce)
     EXPECT_EQ(backend.opened.size(), 1u);
 }
 
+// A console server's remarks reach the owner as soon as the device has them.
+TEST_F(DriverOpen, DeviceNotesArePassedOnAfterTheOpenEachPollAndTheClose)
+{
+    std::vector<std::string> notes;
+    drv.setOnNote([&](const std::string& note) { notes.push_back(note); });
+    port.notes = {"at the open"};
+    ASSERT_TRUE(drv.OpenPort());
+    EXPECT_EQ(notes, std::vector<std::string>{"at the open"});
+    port.notes = {"at a poll"};
+    clock.advance(50);
+    EXPECT_EQ(notes.back(), "at a poll");
+    port.notes = {"at the close"};
+    drv.ClosePort();
+    EXPECT_EQ(notes.back(), "at the close");
+    EXPECT_EQ(notes.size(), 3u);
+}
+
 TEST_F(DriverOpen, CloseReleasesTheDeviceAndReopenOpensItAgain)
 {
     ASSERT_TRUE(drv.OpenPort());

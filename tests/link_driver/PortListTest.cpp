@@ -103,6 +103,36 @@ TEST(PortCandidates, VariableReplacesTheScanEvenWhenEmpty)
     EXPECT_TRUE(serialPortCandidates().empty());
 }
 
+// Device paths and network ports in one list: the old colon lists stay as
+// they were, a URL keeps its colons.
+struct ListCase {
+    const char* name;
+    const char* list;
+    std::vector<std::string> entries;
+    friend void PrintTo(const ListCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class PortListEntries : public ::testing::TestWithParam<ListCase> {};
+
+TEST_P(PortListEntries, AreSplitWhereTheListSays)
+{
+    EXPECT_EQ(parsePortList(GetParam().list), GetParam().entries);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lists, PortListEntries,
+    ::testing::Values(
+        ListCase{"ColonsBetweenPaths", "/dev/ttyUSB0:/dev/ttyS0", {"/dev/ttyUSB0", "/dev/ttyS0"}},
+        ListCase{"UrlBetweenColonSeparatedPaths", "/dev/ttyUSB0:rfc2217://cs1:7001:/dev/ttyS0",
+                 {"/dev/ttyUSB0", "rfc2217://cs1:7001", "/dev/ttyS0"}},
+        ListCase{"CommasSemicolonsAndBlanks", " tcp://[::1]:7000,rfc2217://cs1:7001/;/dev/ttyS0\t/dev/ttyS1\n",
+                 {"tcp://[::1]:7000", "rfc2217://cs1:7001/", "/dev/ttyS0", "/dev/ttyS1"}},
+        ListCase{"MalformedUrlStaysWholeForItsMessage", "rfc2217://cs1:x:y,/dev/ttyS0",
+                 {"rfc2217://cs1:x:y", "/dev/ttyS0"}},
+        ListCase{"UrlWithTextAfterThePortStaysWhole", "tcp://cs1:7001x:/dev/ttyS0 /dev/ttyS1",
+                 {"tcp://cs1:7001x:/dev/ttyS0", "/dev/ttyS1"}}),
+    ta::testsupport::CaseName());
+
 // What the user sees of a port: sysfs attributes become the description,
 // /dev/serial/by-id gives the stable name.
 struct DescriptionCase {
@@ -158,6 +188,7 @@ TEST(PortCandidates, PortInUseFollowsComNumbersAndLinks)
     const std::string link = tree.dev() + "/ttyTA";
     std::filesystem::create_symlink(pty.path(), link);
     EXPECT_EQ(portInUse(link).path, pty.path()) << "a link is shown as the device it names";
+    EXPECT_EQ(portInUse("rfc2217://cs1:7001").label(), "rfc2217://cs1:7001 (RFC 2217 network port)");
 }
 
 struct NameCase {

@@ -1,5 +1,7 @@
 #include "tests/support/FakeSerial.h"
 
+#include <utility>
+
 #include "link/CPDrv.h"
 
 #include <algorithm>
@@ -33,6 +35,7 @@ public:
         port_->outQueueSize = out;
         return live();
     }
+    std::vector<std::string> takeNotes() override { return std::exchange(port_->notes, {}); }
     bool purge(bool input, bool output) override
     {
         port_->purges.emplace_back(input, output);

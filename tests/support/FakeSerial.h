@@ -39,6 +39,7 @@ public:
     std::size_t chunk = 0;  // bytes one read hands out at most; 0 all
     bool announce = true;   // input calls the device's ready handler, through the clock
     unsigned modem = 0;     // modem status bits
+    std::vector<std::string> notes; // what the device has to say, taken by the driver
 
     // --- Failing on purpose ---
     std::optional<link::OpenFailure> refused; // opens fail so (problem None: the backend cannot tell why)

@@ -1,10 +1,15 @@
 #include "tests/support/Processes.h"
 
 #include <algorithm>
+#include <arpa/inet.h>
+#include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
 #include <fstream>
 #include <iterator>
+#include <netinet/in.h>
+#include <sstream>
+#include <sys/socket.h>
 #include <poll.h>
 #include <signal.h>
 #include <stdexcept>
@@ -147,6 +152,84 @@ void Tasim::pullCable()
     if (pid_ > 0)
         ::kill(pid_, SIGKILL);
     wait();
+}
+
+int freeLoopbackPort()
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    int port = 0;
+    if (fd >= 0 && ::bind(fd, reinterpret_cast<sockaddr*>(&address), length) == 0
+        && ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0)
+        port = ntohs(address.sin_port);
+    if (fd >= 0)
+        ::close(fd);
+    return port;
+}
+
+namespace {
+
+// Whether something listens on 127.0.0.1:port, from the kernel's table:
+// connecting to find out would take ser2net's port for a moment.
+bool listening(int port)
+{
+    char wanted[32];
+    std::snprintf(wanted, sizeof wanted, "0100007F:%04X", port);
+    std::ifstream table("/proc/net/tcp");
+    std::string line;
+    while (std::getline(table, line)) {
+        std::istringstream fields(line);
+        std::string slot, local, remote, state;
+        fields >> slot >> local >> remote >> state;
+        if (local == wanted && state == "0A")
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+Ser2net::Ser2net(const std::string& accepter, const std::string& device, const std::string& logFile)
+{
+    const int port = freeLoopbackPort();
+    const std::string config = dir_.file("ser2net.yaml");
+    std::ofstream(config) << "%YAML 1.1\n---\n"
+                          << "connection: &ta\n"
+                          << "    accepter: " << accepter << ",127.0.0.1," << port << "\n"
+                          << "    connector: serialdev," << device << ",115200n81,local\n"
+                          // Replies go out as they come instead of being held to fill packets.
+                          << "    options:\n      chardelay: false\n";
+    pid_ = ::fork();
+    if (pid_ == 0) {
+        const int log = ::open(logFile.empty() ? "/dev/null" : logFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        ::dup2(log, STDOUT_FILENO);
+        ::dup2(log, STDERR_FILENO);
+        for (int fd = 3; fd < 1024; ++fd)
+            ::close(fd);
+        ::execl(SER2NET_PATH, SER2NET_PATH, "-n", "-d", "-u", "-c", config.c_str(), static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    for (int i = 0; pid_ > 0 && i < 500; ++i) {
+        if (listening(port)) {
+            port_ = port;
+            return;
+        }
+        ::usleep(10000);
+    }
+}
+
+Ser2net::~Ser2net() { kill(); }
+
+void Ser2net::kill()
+{
+    if (pid_ <= 0)
+        return;
+    ::kill(pid_, SIGKILL);
+    ::waitpid(pid_, nullptr, 0);
+    pid_ = -1;
 }
 
 ScopedEnv::ScopedEnv(const char* name, const char* value) : name_(name)

@@ -78,6 +78,31 @@ private:
     std::string path_;
 };
 
+// A TCP port on 127.0.0.1 that nothing listens on at the moment.
+int freeLoopbackPort();
+
+// ser2net in the foreground in front of a serial device, listening on
+// 127.0.0.1 and a free port with the accepter given: "telnet(rfc2217),tcp"
+// or "tcp". Its log goes to logFile, or nowhere.
+class Ser2net {
+public:
+    Ser2net(const std::string& accepter, const std::string& device, const std::string& logFile = "");
+    ~Ser2net();
+    Ser2net(const Ser2net&) = delete;
+    Ser2net& operator=(const Ser2net&) = delete;
+
+    // The port it listens on; 0 when it did not come up.
+    int port() const { return port_; }
+    pid_t pid() const { return pid_; }
+    // SIGKILL: every connection ends at once, the port is gone.
+    void kill();
+
+private:
+    ScratchDir dir_{"ser2net"};
+    pid_t pid_ = -1;
+    int port_ = 0;
+};
+
 // Sets or clears an environment variable for one scope.
 class ScopedEnv {
 public:

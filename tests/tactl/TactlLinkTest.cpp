@@ -1,5 +1,6 @@
 // tactl against tasim over real pseudo-terminals: the POSIX serial layer, the
 // Qt event loop and the simulated TA, end to end.
+#include "tests/support/CaseName.h"
 #include "tests/support/Processes.h"
 
 #include <gtest/gtest.h>
@@ -24,6 +25,7 @@ namespace fs = std::filesystem;
 using ta::testsupport::Outcome;
 using ta::testsupport::slurp;
 using SilentPty = ta::testsupport::Pty;
+using ta::testsupport::Ser2net;
 using ta::testsupport::Tasim;
 
 class TactlLinkTest : public testing::Test {
@@ -35,14 +37,20 @@ protected:
         // A hang fails the test instead of stopping the suite.
         return dir_.shell("TA_SERIAL_PORTS='" + ports + "' timeout 100 " + TACTL_PATH + " " + args);
     }
-    // tactl --debug in the background, sent the signal once its exchange has
-    // reached waitFor (a line of its debug output).
-    Outcome tactlInterrupted(const std::string& ports, const std::string& args, const std::string& waitFor,
-                             const std::string& signal) const
+    // tactl --debug in the background; once its exchange has reached waitFor
+    // (a line of its debug output) the shell runs `then` ($p is tactl's PID).
+    Outcome tactlUntil(const std::string& ports, const std::string& args, const std::string& waitFor,
+                       const std::string& then) const
     {
         return dir_.shell("TA_SERIAL_PORTS='" + ports + "' " + TACTL_PATH + " " + args + " --debug 2>err.txt & p=$!; " +
                           "for i in $(seq 600); do grep -qF '" + waitFor + "' err.txt && break; sleep 0.05; done; " +
-                          "kill -" + signal + " $p; wait $p; s=$?; cat err.txt >&2; exit $s");
+                          then + "; wait $p; s=$?; cat err.txt >&2; exit $s");
+    }
+    // The same, sent the signal.
+    Outcome tactlInterrupted(const std::string& ports, const std::string& args, const std::string& waitFor,
+                             const std::string& signal) const
+    {
+        return tactlUntil(ports, args, waitFor, "kill -" + signal + " $p");
     }
 
 private:
@@ -327,6 +335,95 @@ TEST_F(TactlLinkTest, UpgradeUploadsTheImageAndWritesTheSettingsBack)
     std::string expected = slurp(image);
     expected.resize(5120, char(0x1A));
     EXPECT_EQ(slurp(received), expected);
+}
+
+// A TA behind ser2net, once per kind of network port: a query gives the
+// profile the pseudo-terminal gives, and an image of nothing but 0xFF bytes
+// (each an IAC to Telnet) arrives whole, the restart found again over the
+// network. The restart wait is the program's fixed 30 s.
+struct ConsoleServerCase {
+    const char* name;
+    const char* accepter; // ser2net's
+    const char* scheme;   // ours
+    const char* note;     // what the debug log says of the server, "" nothing
+    friend void PrintTo(const ConsoleServerCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class TactlBehindSer2net : public TactlLinkTest, public testing::WithParamInterface<ConsoleServerCase> {};
+
+TEST_P(TactlBehindSer2net, QueryMatchesThePtyAndAnAllFfImageArrivesWhole)
+{
+    const ConsoleServerCase& c = GetParam();
+    const std::string received = file("received.bin"), image = file("ff.bin");
+    Tasim ta({"--reboot-ms", "200", "--image-out", received});
+    ASSERT_FALSE(ta.path().empty());
+    Ser2net server(c.accepter, ta.path(), file("ser2net.log"));
+    ASSERT_NE(server.port(), 0) << "ser2net did not come up:\n" << slurp(file("ser2net.log"));
+    const std::string url = std::string(c.scheme) + "://127.0.0.1:" + std::to_string(server.port());
+
+    const auto local = tactl("", "query --port " + ta.path() + " -o " + file("pty.cfg"));
+    ASSERT_EQ(local.exitCode, 0) << local.err;
+    const auto remote = tactl("", "query --port " + url + " -o " + file("net.cfg"));
+    ASSERT_EQ(remote.exitCode, 0) << remote.err;
+    EXPECT_EQ(slurp(file("net.cfg")), slurp(file("pty.cfg")));
+
+    std::ofstream(image, std::ios::binary) << std::string(5000, '\xFF');
+    const auto upgrade = tactl("", "upgrade " + image + " --port " + url + " --debug");
+    ASSERT_EQ(upgrade.exitCode, 0) << upgrade.err;
+    std::string expected = slurp(image);
+    expected.resize(5120, char(0x1A));
+    EXPECT_EQ(slurp(received), expected);
+    const std::string notes = "[" + url + ": ";
+    if (*c.note)
+        EXPECT_NE(upgrade.err.find(notes + c.note), std::string::npos) << upgrade.err;
+    else
+        EXPECT_EQ(upgrade.err.find(notes), std::string::npos) << upgrade.err;
+}
+
+// ser2net on a pseudo-terminal cannot set modem lines and leaves DTR unanswered.
+INSTANTIATE_TEST_SUITE_P(Accepters, TactlBehindSer2net,
+                         testing::Values(ConsoleServerCase{"Rfc2217", "telnet(rfc2217),tcp", "rfc2217",
+                                                           "no answer to SET-CONTROL DTR on within 1000 ms"},
+                                         ConsoleServerCase{"RawTcp", "tcp", "tcp", ""}),
+                         ta::testsupport::CaseName());
+
+// Network ports in the list: their state in `tactl ports`, the reason each
+// was passed over when none can be used, and a console server that goes away
+// in the middle of a query ends it like an unplugged TA.
+TEST_F(TactlLinkTest, NetworkPortsSayWhatWentWrong)
+{
+    Tasim ta({"--baud", "4800"});
+    ASSERT_FALSE(ta.path().empty());
+    Ser2net server("telnet(rfc2217),tcp", ta.path(), file("ser2net.log"));
+    ASSERT_NE(server.port(), 0) << slurp(file("ser2net.log"));
+    const std::string reachable = "rfc2217://127.0.0.1:" + std::to_string(server.port());
+    const std::string refused = "tcp://127.0.0.1:" + std::to_string(ta::testsupport::freeLoopbackPort());
+    const std::string unknown = "tcp://nohost.invalid:7000";
+
+    const auto ports = tactl(reachable + "," + refused + " " + unknown, "ports");
+    EXPECT_EQ(ports.exitCode, 0) << ports.err;
+    std::string words; // the columns with single blanks between them
+    for (char c : ports.out)
+        if (c != ' ' || (!words.empty() && words.back() != ' '))
+            words += c;
+    for (const std::string& line : {"COM1 " + reachable + " RFC 2217 network port reachable\n",
+                                    "COM2 " + refused + " raw TCP network port refused\n",
+                                    "COM3 " + unknown + " raw TCP network port unresolved ("})
+        EXPECT_NE(words.find(line), std::string::npos) << line << " in\n" << ports.out;
+
+    const auto none = tactl(refused + ":" + unknown + ":rfc2217://127.0.0.1", "identify");
+    EXPECT_NE(none.exitCode, 0);
+    EXPECT_NE(none.err.find("tactl: There is no free COM port!\n"
+                            "  COM1 " + refused + ": connection refused; is the console server (ser2net) listening"),
+              std::string::npos) << none.err;
+    EXPECT_NE(none.err.find("  COM2 " + unknown + ": host not found ("), std::string::npos) << none.err;
+    EXPECT_NE(none.err.find("  COM3 rfc2217://127.0.0.1: not a network port (no port number after the host)"),
+              std::string::npos) << none.err;
+
+    const auto cut = tactlUntil("", "query -o q.cfg --port " + reachable, "(AT1C0?)",
+                                "kill -KILL " + std::to_string(server.pid()));
+    EXPECT_EQ(cut.exitCode, 1) << cut.err;
+    EXPECT_NE(cut.err.find("tactl: Query Setting failed, please check the TA!\n"), std::string::npos) << cut.err;
 }
 
 } // namespace

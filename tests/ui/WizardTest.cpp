@@ -17,6 +17,7 @@
 
 #include <QComboBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
@@ -266,6 +267,7 @@ TEST_P(WizardKeys, EnterMeansNextAndEscapeCancel)
 INSTANTIATE_TEST_SUITE_P(Keys, WizardKeys,
                          ::testing::Values(WizardKey{"rbRemoteTA", Qt::Key_Return, true, false},
                                            WizardKey{"eRemoteTel", Qt::Key_Enter, true, false},
+                                           WizardKey{"cbPort", Qt::Key_Return, true, false},
                                            WizardKey{"btnCancel", Qt::Key_Return, false, true},
                                            WizardKey{"eRemoteTel", Qt::Key_Escape, false, true}),
                          [](const auto& test) {
@@ -322,6 +324,33 @@ TEST_F(WizardTest, PortChoiceReachesTheLinkAndSurvivesARelisting)
     wizard.refreshPorts();
     EXPECT_EQ(wizard.cbPort->currentIndex(), 0);
     EXPECT_EQ(ctx.chosenPort, "");
+}
+
+// A TA behind a console server: its address is typed, opened alone, kept
+// through a relisting, and offered in the list at the next run.
+TEST_F(WizardTest, TypedNetworkPortIsOpenedAloneAndOfferedAtTheNextRun)
+{
+    const std::string url = "rfc2217://cs1.example:7001";
+    backend.addTa(url);
+    testsupport::ScopedEnv ports("TA_SERIAL_PORTS", "/dev/ttyTA0");
+    wizard.refreshPorts();
+    wizard.cbPort->lineEdit()->clear();
+    QTest::keyClicks(wizard.cbPort->lineEdit(), QString::fromStdString(" " + url));
+    EXPECT_EQ(ctx.chosenPort, url);
+    wizard.refreshPorts();
+    EXPECT_EQ(ctx.chosenPort, url) << "a relisting keeps what was typed";
+    wizard.btnNextClick();
+    wizard.btnNextClick();
+    EXPECT_EQ(backend.port(url).count("ATI0\r"), 1);
+    EXPECT_EQ(backend.port("/dev/ttyTA0").opens, 0);
+
+    link::AppContext nextCtx;
+    TfMain nextRun(nextCtx, {});
+    const int offered = nextRun.cbPort->findData(QString::fromStdString(url));
+    ASSERT_EQ(offered, nextRun.cbPort->count() - 1) << "after the machine's own ports";
+    EXPECT_EQ(nextRun.cbPort->itemText(offered), QString::fromStdString(url + " (RFC 2217 network port)"));
+    nextRun.cbPort->setCurrentIndex(offered);
+    EXPECT_EQ(nextCtx.chosenPort, url);
 }
 
 TEST(WizardSwitches, ArgumentsAreReadAtCreation)

@@ -1,0 +1,76 @@
+// One connection to a console server as a serial device: the socket, the
+// bytes waiting both ways and, for RFC 2217, the Telnet and COM port control
+// client. NetworkSerialOpener makes them; nothing else needs to.
+#pragma once
+
+#include "link/Clock.h"
+#include "link/NetworkAddress.h"
+#include "link/NetworkSerial.h"
+#include "link/Rfc2217Client.h"
+#include "link/SerialDevice.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace ta::link {
+
+class NetworkSerialDevice : public SerialDevice {
+public:
+    // Takes the connected socket `fd`.
+    NetworkSerialDevice(int fd, std::string name, NetworkScheme scheme, Clock& clock, const NetworkTimeouts& timeouts);
+    ~NetworkSerialDevice() override;
+    NetworkSerialDevice(const NetworkSerialDevice&) = delete;
+    NetworkSerialDevice& operator=(const NetworkSerialDevice&) = delete;
+
+    bool applyLine(const LineSettings& line) override;
+    bool setQueueSizes(uint32_t, uint32_t) override { return true; }
+    bool purge(bool input, bool output) override;
+    long inQueue() override;
+    long outQueue() override;
+    long read(uint8_t* buf, std::size_t n) override;
+    long write(const uint8_t* buf, std::size_t n) override;
+    void waitWritable(int timeoutMs) override;
+    unsigned modemLines() override;
+    bool hungUp() override;
+    void setReadyHandler(std::function<void()> onReady) override;
+    std::vector<std::string> takeNotes() override;
+
+    enum class Greeting : uint8_t { Answered, Silent, Closed };
+    // At open: the server's answer to the offer of COM port control,
+    // waited for at most ms. A raw port only looks whether it was closed.
+    Greeting greet(int ms);
+    // The printable part of what the server sent before closing.
+    std::string closingWords() const;
+
+private:
+    std::size_t buffered() const { return in_.size() - inHead_; }
+    void pump();
+    void take(const uint8_t* bytes, std::size_t n);
+    void acknowledgeAtOnce();
+    void sendTelnetOutput();
+    void flush();
+    long writeEncoded(const uint8_t* buf, std::size_t n);
+    void lose(int error);
+    void lingerClose();
+    Greeting awaitParting();
+
+    int fd_;
+    std::string name_;
+    Clock& clock_;
+    NetworkTimeouts timeouts_;
+    std::unique_ptr<Rfc2217Client> telnet_; // null on a raw port
+    std::vector<uint8_t> in_;               // decoded data for the driver, from inHead_ on
+    std::size_t inHead_ = 0;
+    std::vector<uint8_t> pending_; // bytes the socket did not take yet; they go before anything else
+    bool gone_ = false;            // the server closed the connection, or it broke
+    bool receivedAny_ = false;
+    std::vector<std::string> notes_;
+    std::function<void()> onReady_;
+    std::unique_ptr<ReadWatch> watch_;
+};
+
+} // namespace ta::link
