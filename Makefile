@@ -13,9 +13,11 @@ deps:
 # Warnings in the project's own code are errors here and in CI (.ci/run);
 # `make TA_WERROR=OFF` builds with a compiler the code has not met yet.
 TA_WERROR ?= ON
+# `make build BUILD=build-release BUILD_TYPE=Release` for an optimised build.
+BUILD_TYPE ?= RelWithDebInfo
 
 $(BUILD)/build.ninja: CMakeLists.txt Makefile
-	cmake -S . -B $(BUILD) -G Ninja -DTA_WERROR=$(TA_WERROR)
+	cmake -S . -B $(BUILD) -G Ninja -DTA_WERROR=$(TA_WERROR) -DCMAKE_BUILD_TYPE=$(BUILD_TYPE)
 
 build: deps $(BUILD)/build.ninja
 	cmake --build $(BUILD) -j $(JOBS)
