@@ -91,13 +91,8 @@ void append(std::vector<FieldInfo>& out, std::span<const Member> members, const 
     for (const Member& m : members) {
         for (std::size_t i = 0; i < m.count; ++i) {
             std::string name = prefix + m.name;
-            if (m.count > 1) {
-                // Appended piece by piece: gcc 12 at -O3 warns falsely (-Wrestrict)
-                // about "[" + std::to_string(i).
-                name += '[';
-                name += std::to_string(i);
-                name += ']';
-            }
+            if (m.count > 1)
+                name += "[" + std::to_string(i) + "]";
             const auto codes = m.rule.codes ? m.rule.codes() : std::span<const CodeItem>{};
             out.push_back({name, uint16_t(base + m.offset + i * m.size), uint16_t(m.size), m.kind, codes,
                            m.rule.min, m.rule.max, m.rule.form});
