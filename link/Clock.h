@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <utility>
 
 namespace ta::link {
 
@@ -38,6 +39,32 @@ public:
     // Watches a file descriptor for readability; nullptr when the clock has
     // no descriptors to watch (virtual time).
     virtual std::unique_ptr<ReadWatch> watchReadable(int fd, std::function<void()> onReadable) = 0;
+};
+
+// A device's ready handler over its descriptor: watched while a handler is
+// set. The handler may close the port and so destroy the device; it runs
+// from a copy.
+class ReadyWatch {
+public:
+    void set(Clock& clock, int fd, std::function<void()> onReady)
+    {
+        onReady_ = std::move(onReady);
+        if (!onReady_) {
+            stop();
+            return;
+        }
+        if (!watch_)
+            watch_ = clock.watchReadable(fd, [this] {
+                const auto handler = onReady_;
+                if (handler)
+                    handler();
+            });
+    }
+    void stop() { watch_.reset(); }
+
+private:
+    std::function<void()> onReady_;
+    std::unique_ptr<ReadWatch> watch_;
 };
 
 } // namespace ta::link

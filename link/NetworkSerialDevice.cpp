@@ -67,7 +67,7 @@ NetworkSerialDevice::NetworkSerialDevice(int fd, std::string name, NetworkScheme
 
 NetworkSerialDevice::~NetworkSerialDevice()
 {
-    watch_.reset();
+    ready_.stop();
     lingerClose();
 }
 
@@ -295,19 +295,7 @@ bool NetworkSerialDevice::hungUp()
 
 void NetworkSerialDevice::setReadyHandler(std::function<void()> onReady)
 {
-    onReady_ = std::move(onReady);
-    if (!onReady_) {
-        watch_.reset();
-        return;
-    }
-    if (watch_)
-        return;
-    watch_ = clock_.watchReadable(fd_, [this] {
-        // The handler may close the port and so destroy this device.
-        const auto handler = onReady_;
-        if (handler)
-            handler();
-    });
+    ready_.set(clock_, fd_, std::move(onReady));
 }
 
 std::vector<std::string> NetworkSerialDevice::takeNotes()

@@ -69,8 +69,7 @@ private:
     bool gone_ = false;            // the server closed the connection, or it broke
     bool receivedAny_ = false;
     std::vector<std::string> notes_;
-    std::function<void()> onReady_;
-    std::unique_ptr<ReadWatch> watch_;
+    ReadyWatch ready_;
 };
 
 } // namespace ta::link

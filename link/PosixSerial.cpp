@@ -122,13 +122,12 @@ private:
     UucpLock lock_; // removed after the descriptor is closed
     bool gone_ = false;
     bool hasModemLines_ = true;
-    std::function<void()> onReady_;
-    std::unique_ptr<ReadWatch> watch_;
+    ReadyWatch ready_;
 };
 
 PosixSerialDevice::~PosixSerialDevice()
 {
-    watch_.reset();
+    ready_.stop();
     ::ioctl(fd_, TIOCNXCL);
     ::close(fd_); // also drops the flock
 }
@@ -270,19 +269,7 @@ bool PosixSerialDevice::hungUp()
 
 void PosixSerialDevice::setReadyHandler(std::function<void()> onReady)
 {
-    onReady_ = std::move(onReady);
-    if (!onReady_) {
-        watch_.reset();
-        return;
-    }
-    if (watch_)
-        return;
-    watch_ = clock_.watchReadable(fd_, [this] {
-        // The handler may close the port and so destroy this device.
-        const auto handler = onReady_;
-        if (handler)
-            handler();
-    });
+    ready_.set(clock_, fd_, std::move(onReady));
 }
 
 } // namespace
