@@ -330,14 +330,16 @@ void TfMain::setProfileSource(int index)
 
 void TfMain::btnNextClick()
 {
+    // A number of blanks only would dial nothing: it counts as empty.
+    if (!onProfilePage() && rbRemoteTA->isChecked() && eRemoteTel->text().trimmed().isEmpty()) {
+        eRemoteTel->setFocus(Qt::OtherFocusReason);
+        return;
+    }
+    // On either page: after a TA was not found the port is chosen again on
+    // the second one.
+    if (ta::link::isNetworkPortName(ctx_.chosenPort))
+        rememberNetworkPort(QString::fromStdString(ctx_.chosenPort));
     if (!onProfilePage()) {
-        // A number of blanks only would dial nothing: it counts as empty.
-        if (rbRemoteTA->isChecked() && eRemoteTel->text().trimmed().isEmpty()) {
-            eRemoteTel->setFocus(Qt::OtherFocusReason);
-            return;
-        }
-        if (ta::link::isNetworkPortName(ctx_.chosenPort))
-            rememberNetworkPort(QString::fromStdString(ctx_.chosenPort));
         showProfilePage();
         return;
     }
