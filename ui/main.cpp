@@ -161,6 +161,9 @@ void TfMain::buildLayout()
     cbPort->setInsertPolicy(QComboBox::NoInsert);
     cbPort->setToolTip(QStringLiteral("Automatic, a serial port, or a network port: "
                                       "rfc2217://HOST:PORT or tcp://HOST:PORT"));
+    // A screen reader follows the focus into the typed text: both say "Port".
+    for (QWidget* port : {static_cast<QWidget*>(cbPort), static_cast<QWidget*>(cbPort->lineEdit())})
+        port->setAccessibleName(QStringLiteral("Port"));
     auto* taChoice = new QButtonGroup(this);
     taChoice->addButton(rbLocalTA);
     taChoice->addButton(rbRemoteTA);

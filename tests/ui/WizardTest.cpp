@@ -15,6 +15,7 @@
 #include "ui/GuiScreen.h"
 #include "ui/Messages.h"
 
+#include <QAccessible>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -363,6 +364,24 @@ TEST_P(WizardNetworkPort, TypedIsOpenedAloneAndOfferedAtTheNextRun)
 
 INSTANTIATE_TEST_SUITE_P(Pages, WizardNetworkPort, ::testing::Bool(),
                          [](const auto& test) { return test.param ? "SecondPage" : "FirstPage"; });
+
+// A screen reader hears the port list by its label, with what it shows as
+// value, and follows the focus into its text field, named alike.
+TEST_F(WizardTest, PortListIsAnnouncedByItsLabelAlsoWhereTheTypingGoes)
+{
+    ASSERT_TRUE(testing::showActive(wizard));
+    wizard.cbPort->setFocus(Qt::TabFocusReason);
+    wizard.cbPort->lineEdit()->clear();
+    QTest::keyClicks(wizard.cbPort->lineEdit(), QStringLiteral("tcp://cs1:7002"));
+    QAccessibleInterface* list = QAccessible::queryAccessibleInterface(wizard.cbPort);
+    EXPECT_EQ(list->text(QAccessible::Name), QStringLiteral("Port"));
+    EXPECT_EQ(list->text(QAccessible::Value), QStringLiteral("tcp://cs1:7002"));
+    QAccessibleInterface* field = list->focusChild();
+    ASSERT_NE(field, nullptr);
+    EXPECT_EQ(field->object(), wizard.cbPort->lineEdit());
+    EXPECT_EQ(field->text(QAccessible::Name), QStringLiteral("Port"));
+    EXPECT_EQ(list->child(list->indexOfChild(field)), field);
+}
 
 TEST(WizardSwitches, ArgumentsAreReadAtCreation)
 {
