@@ -8,6 +8,7 @@
 #include <QButtonGroup>
 #include <QComboBox>
 #include <QItemSelectionModel>
+#include <QLineEdit>
 
 namespace ta::ui {
 
@@ -18,21 +19,33 @@ constexpr const char* kDialogProperty = "taAnnouncedAsDialog";
 // On Linux Qt names a list by its current item and leaves the label to a
 // relation, which some screen readers do not read, and two lists with the
 // same item read alike. Here the name is the list's accessible name (or its
-// label) and the current item is its value, as on the other platforms.
+// label) and the current item is its value, as on the other platforms. A
+// list that can be typed into keeps its text field as second child, the one
+// with the focus.
 class LabelledList : public QAccessibleWidget {
 public:
     explicit LabelledList(QComboBox* list) : QAccessibleWidget(list, QAccessible::ComboBox) {}
 
     QAccessibleInterface* child(int index) const override
     {
-        return index == 0 ? QAccessible::queryAccessibleInterface(list()->view()) : nullptr;
+        QWidget* const children[] = {list()->view(), list()->lineEdit()};
+        return index >= 0 && index < childCount() ? QAccessible::queryAccessibleInterface(children[index]) : nullptr;
     }
-    int childCount() const override { return 1; }
+    int childCount() const override { return list()->lineEdit() ? 2 : 1; }
     int indexOfChild(const QAccessibleInterface* child) const override
     {
-        return child && child->object() == list()->view() ? 0 : -1;
+        if (!child)
+            return -1;
+        if (child->object() == list()->view())
+            return 0;
+        return list()->lineEdit() && child->object() == list()->lineEdit() ? 1 : -1;
     }
     QAccessibleInterface* childAt(int, int) const override { return nullptr; }
+    // The list holds the keyboard focus for its field, where the typing goes.
+    QAccessibleInterface* focusChild() const override
+    {
+        return list()->lineEdit() && list()->hasFocus() ? child(1) : QAccessibleWidget::focusChild();
+    }
 
     QString text(QAccessible::Text kind) const override
     {
@@ -48,6 +61,7 @@ public:
         QAccessible::State state = QAccessibleWidget::state();
         state.expandable = true;
         state.expanded = list()->view()->isVisible();
+        state.editable = list()->isEditable();
         return state;
     }
 
@@ -93,7 +107,7 @@ QAccessibleInterface* programInterfaces(const QString& className, QObject* objec
     auto* widget = static_cast<QWidget*>(object);
     if (widget->property(kDialogProperty).toBool())
         return new QAccessibleWidget(widget, QAccessible::Dialog);
-    if (auto* list = qobject_cast<QComboBox*>(widget); list && !list->isEditable()) {
+    if (auto* list = qobject_cast<QComboBox*>(widget)) {
         selectCurrentItemInPopup(list);
         return new LabelledList(list);
     }

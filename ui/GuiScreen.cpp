@@ -139,11 +139,12 @@ void GuiScreen::showMessage(const std::string& text)
 }
 
 // The details name device paths and USB product strings: the system's text.
-// On the wizard, a TA not found may be on another port than the one chosen.
+// On the wizard, a TA not found, or a port that cannot be opened (a network
+// port mistyped, a console server down), leads to the port choice.
 void GuiScreen::showDetailedMessage(const std::string& text, const std::string& details)
 {
     QString shown = QString::fromLocal8Bit(details);
-    if (text == ta::link::kNoTaText && wizardVisible())
+    if ((text == ta::link::kNoTaText || text == ta::link::kNoFreePortText) && wizardVisible())
         shown += kChoosePortText;
     showMessageBox(messageOwner(), fromLink(text), shown);
 }

@@ -161,6 +161,9 @@ void TfMain::buildLayout()
     cbPort->setInsertPolicy(QComboBox::NoInsert);
     cbPort->setToolTip(QStringLiteral("Automatic, a serial port, or a network port: "
                                       "rfc2217://HOST:PORT or tcp://HOST:PORT"));
+    // A screen reader follows the focus into the typed text: both say "Port".
+    for (QWidget* port : {static_cast<QWidget*>(cbPort), static_cast<QWidget*>(cbPort->lineEdit())})
+        port->setAccessibleName(QStringLiteral("Port"));
     auto* taChoice = new QButtonGroup(this);
     taChoice->addButton(rbLocalTA);
     taChoice->addButton(rbRemoteTA);
@@ -330,14 +333,16 @@ void TfMain::setProfileSource(int index)
 
 void TfMain::btnNextClick()
 {
+    // A number of blanks only would dial nothing: it counts as empty.
+    if (!onProfilePage() && rbRemoteTA->isChecked() && eRemoteTel->text().trimmed().isEmpty()) {
+        eRemoteTel->setFocus(Qt::OtherFocusReason);
+        return;
+    }
+    // On either page: after a TA was not found the port is chosen again on
+    // the second one.
+    if (ta::link::isNetworkPortName(ctx_.chosenPort))
+        rememberNetworkPort(QString::fromStdString(ctx_.chosenPort));
     if (!onProfilePage()) {
-        // A number of blanks only would dial nothing: it counts as empty.
-        if (rbRemoteTA->isChecked() && eRemoteTel->text().trimmed().isEmpty()) {
-            eRemoteTel->setFocus(Qt::OtherFocusReason);
-            return;
-        }
-        if (ta::link::isNetworkPortName(ctx_.chosenPort))
-            rememberNetworkPort(QString::fromStdString(ctx_.chosenPort));
         showProfilePage();
         return;
     }

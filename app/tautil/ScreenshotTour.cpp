@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QEvent>
 #include <QPushButton>
 #include <QTreeWidget>
 
@@ -13,6 +14,7 @@ namespace {
 
 constexpr int kTickMs = 250;
 constexpr int kEditorLimitMs = 90000;
+constexpr int kProgressShownAtPercent = 40;
 
 struct EditorShot {
     int page;
@@ -35,7 +37,24 @@ ScreenshotTour::ScreenshotTour(ui::GuiWindows& windows, const QString& folder) :
 void ScreenshotTour::start()
 {
     QDir().mkpath(folder_);
+    w_.fProgress.cgPrgs->installEventFilter(this);
     timer_.start();
+}
+
+// The picture is taken after the repaint, not inside it.
+bool ScreenshotTour::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::Paint && !progressSaved_)
+        QMetaObject::invokeMethod(this, &ScreenshotTour::saveProgress, Qt::QueuedConnection);
+    return QObject::eventFilter(watched, event);
+}
+
+void ScreenshotTour::saveProgress()
+{
+    if (progressSaved_ || !w_.fProgress.isVisible() || w_.fProgress.cgPrgs->GetPercentDone() < kProgressShownAtPercent)
+        return;
+    save(w_.fProgress, "query-progress.png");
+    progressSaved_ = true;
 }
 
 void ScreenshotTour::save(QWidget& window, const char* name)
@@ -61,16 +80,15 @@ void ScreenshotTour::tick()
         step_ = Step::WaitForEditor;
         break;
     case Step::WaitForEditor:
-        if (!progressSaved_ && w_.fProgress.isVisible() && w_.fProgress.cgPrgs->GetPercentDone() >= 40) {
-            save(w_.fProgress, "query-progress.png");
-            progressSaved_ = true;
-        }
         if (w_.fDetail.isVisible() && !w_.fProgress.isVisible())
             step_ = Step::EditorPages;
         else if ((waitedMs_ += kTickMs) > kEditorLimitMs)
             finish(1, QStringLiteral("the editor did not open; is a TA on the ports?"));
         break;
     case Step::EditorPages:
+        if (!progressSaved_)
+            std::cerr << "tautil: screenshots: the query ended before its progress window was drawn at "
+                      << kProgressShownAtPercent << "%; try a slower TA (tasim --baud 9600)" << std::endl;
         saveEditorPages();
         if (w_.fDBG.isVisible())
             save(w_.fDBG, "debug-log.png");

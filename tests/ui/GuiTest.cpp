@@ -235,7 +235,9 @@ TEST(GuiSession, NoFreePortIsToldWithTheReasonsAsDetails)
     rig.backend.port(COM1).refused = link::OpenFailure(link::PortProblem::InUse);
     rig.startQuery();
     EXPECT_EQ(rig.messages, QStringList{QStringLiteral("There is no free COM port!")});
-    EXPECT_EQ(lastMessageDetails(), QStringLiteral("COM1: in use by another program\nCOM2 to COM8: no serial port\n"));
+    EXPECT_TRUE(lastMessageDetails().startsWith(QStringLiteral("COM1: in use by another program\nCOM2 to COM8: no serial port\n")))
+        << lastMessageDetails().toStdString();
+    EXPECT_TRUE(lastMessageDetails().contains(QStringLiteral("\"Port:\""))) << "another port can be chosen";
     EXPECT_TRUE(rig.windows.fMain.isEnabled());
 }
 

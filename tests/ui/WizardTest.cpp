@@ -15,6 +15,7 @@
 #include "ui/GuiScreen.h"
 #include "ui/Messages.h"
 
+#include <QAccessible>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -326,20 +327,28 @@ TEST_F(WizardTest, PortChoiceReachesTheLinkAndSurvivesARelisting)
     EXPECT_EQ(ctx.chosenPort, "");
 }
 
-// A TA behind a console server: its address is typed, opened alone, kept
-// through a relisting, and offered in the list at the next run.
-TEST_F(WizardTest, TypedNetworkPortIsOpenedAloneAndOfferedAtTheNextRun)
+// A TA behind a console server: its address is typed, on the first page or
+// on the second (where the port is chosen again after a TA was not found),
+// opened alone, kept through a relisting, and offered in the list at the
+// next run.
+class WizardNetworkPort : public WizardTest, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(WizardNetworkPort, TypedIsOpenedAloneAndOfferedAtTheNextRun)
 {
+    const bool onSecondPage = GetParam();
     const std::string url = "rfc2217://cs1.example:7001";
     backend.addTa(url);
     testsupport::ScopedEnv ports("TA_SERIAL_PORTS", "/dev/ttyTA0");
     wizard.refreshPorts();
+    if (onSecondPage)
+        wizard.btnNextClick();
     wizard.cbPort->lineEdit()->clear();
     QTest::keyClicks(wizard.cbPort->lineEdit(), QString::fromStdString(" " + url));
     EXPECT_EQ(ctx.chosenPort, url);
     wizard.refreshPorts();
     EXPECT_EQ(ctx.chosenPort, url) << "a relisting keeps what was typed";
-    wizard.btnNextClick();
+    if (!onSecondPage)
+        wizard.btnNextClick();
     wizard.btnNextClick();
     EXPECT_EQ(backend.port(url).count("ATI0\r"), 1);
     EXPECT_EQ(backend.port("/dev/ttyTA0").opens, 0);
@@ -351,6 +360,27 @@ TEST_F(WizardTest, TypedNetworkPortIsOpenedAloneAndOfferedAtTheNextRun)
     EXPECT_EQ(nextRun.cbPort->itemText(offered), QString::fromStdString(url + " (RFC 2217 network port)"));
     nextRun.cbPort->setCurrentIndex(offered);
     EXPECT_EQ(nextCtx.chosenPort, url);
+}
+
+INSTANTIATE_TEST_SUITE_P(Pages, WizardNetworkPort, ::testing::Bool(),
+                         [](const auto& test) { return test.param ? "SecondPage" : "FirstPage"; });
+
+// A screen reader hears the port list by its label, with what it shows as
+// value, and follows the focus into its text field, named alike.
+TEST_F(WizardTest, PortListIsAnnouncedByItsLabelAlsoWhereTheTypingGoes)
+{
+    ASSERT_TRUE(testing::showActive(wizard));
+    wizard.cbPort->setFocus(Qt::TabFocusReason);
+    wizard.cbPort->lineEdit()->clear();
+    QTest::keyClicks(wizard.cbPort->lineEdit(), QStringLiteral("tcp://cs1:7002"));
+    QAccessibleInterface* list = QAccessible::queryAccessibleInterface(wizard.cbPort);
+    EXPECT_EQ(list->text(QAccessible::Name), QStringLiteral("Port"));
+    EXPECT_EQ(list->text(QAccessible::Value), QStringLiteral("tcp://cs1:7002"));
+    QAccessibleInterface* field = list->focusChild();
+    ASSERT_NE(field, nullptr);
+    EXPECT_EQ(field->object(), wizard.cbPort->lineEdit());
+    EXPECT_EQ(field->text(QAccessible::Name), QStringLiteral("Port"));
+    EXPECT_EQ(list->child(list->indexOfChild(field)), field);
 }
 
 TEST(WizardSwitches, ArgumentsAreReadAtCreation)
