@@ -2,7 +2,7 @@
 
 #include "link/NetworkAddress.h"
 
-#include <QSettings>
+#include "ui/ProgramSettings.h"
 
 namespace ta::ui {
 
@@ -10,13 +10,11 @@ namespace {
 
 const QString kRecentPortsKey = QStringLiteral("wizard/recentNetworkPorts");
 
-QSettings settings() { return QSettings(QStringLiteral("tautil"), QStringLiteral("tautil")); }
-
 } // namespace
 
 QStringList recentNetworkPorts()
 {
-    QStringList ports = settings().value(kRecentPortsKey).toStringList();
+    QStringList ports = programSettings().value(kRecentPortsKey).toStringList();
     ports.removeIf([](const QString& port) { return !ta::link::parseNetworkAddress(port.toStdString()); });
     return ports.mid(0, kMaxRecentPorts);
 }
@@ -28,7 +26,7 @@ void rememberNetworkPort(const QString& name)
     QStringList ports = recentNetworkPorts();
     ports.removeAll(name);
     ports.prepend(name);
-    settings().setValue(kRecentPortsKey, ports.mid(0, kMaxRecentPorts));
+    programSettings().setValue(kRecentPortsKey, ports.mid(0, kMaxRecentPorts));
 }
 
 } // namespace ta::ui

@@ -6,6 +6,7 @@
 #include "ui/DetailPages.h"
 #include "ui/Icons.h"
 #include "ui/Messages.h"
+#include "ui/ProgramSettings.h"
 #include "ui/ScreenFit.h"
 #include "ui/detailMaskEdit.h"
 #include "ui/progress.h"
@@ -19,7 +20,6 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QScrollArea>
-#include <QSettings>
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QStatusBar>
@@ -40,13 +40,11 @@ TfDetail::FileChooser& upgradeFileChooser()
     return chooser;
 }
 
-// In the program's settings file, ~/.config/tautil/tautil.conf.
-const QString kSettingsName = QStringLiteral("tautil");
 const QString kVerifyKey = QStringLiteral("editor/verifyAfterSubmit");
 
-bool rememberedVerify() { return QSettings(kSettingsName, kSettingsName).value(kVerifyKey, false).toBool(); }
+bool rememberedVerify() { return programSettings().value(kVerifyKey, false).toBool(); }
 
-void rememberVerify(bool on) { QSettings(kSettingsName, kSettingsName).setValue(kVerifyKey, on); }
+void rememberVerify(bool on) { programSettings().setValue(kVerifyKey, on); }
 
 // Firmware comes as a binary image, "*.bin"; any other file may still be one.
 QString chooseFirmware(QWidget* parent)

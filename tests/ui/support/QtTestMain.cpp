@@ -2,6 +2,8 @@
 // run without a display and keep their settings in a folder of their own,
 // emptied before each test.
 #include <QApplication>
+#include "ui/ProgramSettings.h"
+
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -13,7 +15,7 @@ namespace {
 class FreshSettings : public ::testing::EmptyTestEventListener {
     void OnTestStart(const ::testing::TestInfo&) override
     {
-        QSettings(QStringLiteral("tautil"), QStringLiteral("tautil")).clear();
+        ta::ui::programSettings().clear();
     }
 };
 
