@@ -35,6 +35,9 @@ enum TransactionState : uint8_t {
     tsDiscard = 18,
 };
 
+// A submit's command goes out this often in all before the submit gives up.
+inline constexpr int kSubmitSends = 7;
+
 enum PendingOperation : uint8_t { poNone = 0, poSubmit = 1, poUpgrade = 2 };
 
 struct ExchangeState {

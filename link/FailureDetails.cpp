@@ -14,8 +14,6 @@ namespace ta::link {
 
 namespace {
 
-constexpr int kSubmitSends = 7; // as the submit's timer gives up
-
 bool contains(const std::string& text, const char* word) { return text.find(word) != std::string::npos; }
 
 // "COM1 /dev/ttyUSB0", or the path the user chose.

@@ -10,7 +10,6 @@ namespace ta::link {
 
 namespace {
 
-constexpr int kSubmitSends = 7; // per command
 constexpr int kX25GroupSize = 9;
 
 } // namespace
