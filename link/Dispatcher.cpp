@@ -30,9 +30,7 @@ bool isEchoLine(std::string_view line)
 // starts (npos without one), the echo, whether "ERROR" came after it, and
 // whether a line of text stands between the echo (or the start) and the OK.
 // The echo is the last command line before the OK: what comes before it (a
-// refusal of an earlier command, chatter) belongs to no answer. Once the
-// command itself has been echoed, a value that happens to begin with "AT" is
-// a value.
+// refusal of an earlier command, chatter) belongs to no answer.
 struct ReplyShape {
     std::size_t echoAt = std::string::npos;
     std::string_view echo;
@@ -44,18 +42,15 @@ struct ReplyShape {
 // Lines the TA sends unprompted, which answer nothing.
 bool isUnsolicited(std::string_view line) { return line == "RING"; }
 
-ReplyShape shapeOfFirstReply(const std::string& buffer, std::string_view command)
+ReplyShape shapeOfFirstReply(const std::string& buffer)
 {
     ReplyShape shape;
     const std::size_t ok = buffer.find(kOk);
     shape.end = ok + 3;
-    bool commandSeen = false;
     for (std::size_t at = 0; at < ok;) {
         const std::size_t lineEnd = buffer.find('\n', at);
         const std::string_view line(buffer.data() + at, lineEnd - at);
-        const bool ownEcho = line == command;
-        if (ownEcho || (!commandSeen && isEchoLine(line))) {
-            commandSeen = commandSeen || ownEcho;
+        if (isEchoLine(line)) {
             shape.echoAt = at;
             shape.echo = line;
             shape.refused = false;
@@ -191,7 +186,7 @@ bool TaLink::answerOks()
 // on, a reply without an echo line is taken as it is.
 TaLink::ReplyCheck TaLink::checkFirstReply()
 {
-    const ReplyShape reply = shapeOfFirstReply(ex_.replyBuffer, lastCommand_);
+    const ReplyShape reply = shapeOfFirstReply(ex_.replyBuffer);
     const OkRule* rule = okRuleFor(ex_.transactionState);
     const bool wantsText = rule && rule->hasText;
     if (reply.echoAt == std::string::npos) {
