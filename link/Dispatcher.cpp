@@ -28,19 +28,31 @@ bool isEchoLine(std::string_view line)
 
 // The reply that the first "OK" of the buffer ends: where its echo line
 // starts (npos without one), the echo, whether "ERROR" came after it, and
-// whether a line of text stands between the echo (or the start) and the OK.
+// how many lines of text stand between the echo (or the start) and the OK.
 // The echo is the last command line before the OK: what comes before it (a
 // refusal of an earlier command, chatter) belongs to no answer.
 struct ReplyShape {
     std::size_t echoAt = std::string::npos;
     std::string_view echo;
     bool refused = false;
-    bool hasText = false;
+    int textLines = 0;
     std::size_t end = 0;
 };
 
 // Lines the TA sends unprompted, which answer nothing.
 bool isUnsolicited(std::string_view line) { return line == "RING"; }
+
+// Why an answer with this many lines of text cannot be the step's; nullptr
+// when it can. A value is one line: a second one is noise on the line, and
+// which of the two is the value nobody can tell.
+const char* textMisfit(TextLines wanted, int lines)
+{
+    if (wanted == TextLines::AtLeastOne && lines == 0)
+        return "[OK without an answer to ";
+    if (wanted == TextLines::AtMostOne && lines > 1)
+        return "[more than one value line from ";
+    return nullptr;
+}
 
 ReplyShape shapeOfFirstReply(const std::string& buffer)
 {
@@ -54,11 +66,11 @@ ReplyShape shapeOfFirstReply(const std::string& buffer)
             shape.echoAt = at;
             shape.echo = line;
             shape.refused = false;
-            shape.hasText = false;
+            shape.textLines = 0;
         } else if (shape.echoAt != std::string::npos && line == "ERROR") {
             shape.refused = true;
         } else if (!line.empty() && !isUnsolicited(line)) {
-            shape.hasText = true;
+            ++shape.textLines;
         }
         at = lineEnd + 1;
     }
@@ -181,29 +193,31 @@ bool TaLink::answerOks()
 // answer to an earlier one, and one that was refused before an OK came
 // answers nothing; a reply without the echo (a TA that restarted and lost
 // it, or an "OK" on a noisy line) answers nothing either, and neither does
-// a bare OK where the answer carries text. All of these go whole, without
+// one whose lines of text do not fit the step (a bare OK to ATI10I30, a line
+// of noise beside a value). All of these go whole, without
 // counting as an answer, and the step waits on. Before the session's echo is
 // on, a reply without an echo line is taken as it is.
 TaLink::ReplyCheck TaLink::checkFirstReply()
 {
     const ReplyShape reply = shapeOfFirstReply(ex_.replyBuffer);
     const OkRule* rule = okRuleFor(ex_.transactionState);
-    const bool wantsText = rule && rule->hasText;
+    // The answer to an ATE1V1 sent again takes the place of the step's own.
+    const char* misfit = rule && !echoRestoring() ? textMisfit(rule->text, reply.textLines) : nullptr;
     if (reply.echoAt == std::string::npos) {
         if (ex_.echoOn && rule && rule->echoed && !echoRestoring()) {
             ex_.echoLost = true;
             return dropReply(reply.end, "[answer without the echo of " + lastCommand_ + " ignored]");
         }
-        if (wantsText && !reply.hasText)
-            return dropReply(reply.end, "[OK without an answer to " + lastCommand_ + " ignored]");
+        if (misfit)
+            return dropReply(reply.end, misfit + lastCommand_ + " ignored]");
         return ReplyCheck::Kept;
     }
     if (contains(upperCopy(ex_.replyBuffer.substr(0, reply.echoAt)), "NO CARRIER\n"))
         return ReplyCheck::CarrierLost;
     const bool ours = reply.echo == lastCommand_;
     if (ours && !reply.refused) {
-        if (wantsText && !reply.hasText)
-            return dropReply(reply.end, "[OK without an answer to " + lastCommand_ + " ignored]");
+        if (misfit)
+            return dropReply(reply.end, misfit + lastCommand_ + " ignored]");
         ex_.replyBuffer.erase(0, reply.echoAt);
         ex_.echoLost = false;
         return ReplyCheck::Kept;

@@ -61,19 +61,20 @@ std::string quoted(const std::string& text) { return '"' + escaped(text) + '"'; 
 // the local TA again, behind the remote one whose echo the session knows.
 const TaLink::OkRule* TaLink::okRuleFor(TransactionState state)
 {
+    using enum TextLines;
     static constexpr OkRule kRules[] = {
-        {tsIdentify, &TaLink::onTaIdentified, false, false},
-        {tsPortProbe, &TaLink::onPortProbeOk, false, false},
-        {tsInfo, &TaLink::onInfoReply, false, true},
-        {tsSessionEcho, &TaLink::onSessionEchoOk, false, false},
-        {tsQuerying, &TaLink::onQueryReply, true, false},
-        {tsSubmitting, &TaLink::onSubmitReply, true, false},
-        {tsRemoteEcho, &TaLink::onRemoteEchoOk, false, false},
-        {tsRemoteQueryC0, &TaLink::onLocalC0Read, true, false},
-        {tsRemoteQueryP5, &TaLink::onLocalP5Read, true, false},
-        {tsRemoteSetup, &TaLink::onRemoteSetupOk, true, false},
-        {tsEscape, &TaLink::onEscapeOk, false, false},
-        {tsHangUp, &TaLink::onHangUpOk, false, false},
+        {tsIdentify, &TaLink::onTaIdentified, false, Any},
+        {tsPortProbe, &TaLink::onPortProbeOk, false, Any},
+        {tsInfo, &TaLink::onInfoReply, false, AtLeastOne},
+        {tsSessionEcho, &TaLink::onSessionEchoOk, false, Any},
+        {tsQuerying, &TaLink::onQueryReply, true, AtMostOne},
+        {tsSubmitting, &TaLink::onSubmitReply, true, Any},
+        {tsRemoteEcho, &TaLink::onRemoteEchoOk, false, Any},
+        {tsRemoteQueryC0, &TaLink::onLocalC0Read, true, AtMostOne},
+        {tsRemoteQueryP5, &TaLink::onLocalP5Read, true, AtMostOne},
+        {tsRemoteSetup, &TaLink::onRemoteSetupOk, true, Any},
+        {tsEscape, &TaLink::onEscapeOk, false, Any},
+        {tsHangUp, &TaLink::onHangUpOk, false, Any},
     };
     for (const OkRule& rule : kRules)
         if (rule.state == state)

@@ -22,6 +22,9 @@
 
 namespace ta::link {
 
+// The lines of text an answer has before its OK.
+enum class TextLines : uint8_t { Any, AtLeastOne, AtMostOne };
+
 // Which window started a discovery; it is disabled while discovery runs.
 enum class Caller { Wizard, Editor, Reboot };
 
@@ -257,8 +260,8 @@ private:
     struct OkRule {
         TransactionState state;
         void (TaLink::*onOk)();
-        bool echoed;  // once the session's ATE1V1 is answered, only a reply with the command's echo counts
-        bool hasText; // an OK with no line of text before it answers nothing
+        bool echoed;    // once the session's ATE1V1 is answered, only a reply with the command's echo counts
+        TextLines text; // the lines of text the answer has before its OK
     };
     static const OkRule* okRuleFor(TransactionState state);
     void onRemoteEchoOk();

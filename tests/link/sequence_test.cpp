@@ -183,32 +183,27 @@ void nulBytes(SequenceRig& rig)
     };
 }
 
-// Once the line goes out, the TA switches its echo off.
-LineFault echoLostAfter(std::string line)
+// Once the line has been answered, the TA does something besides.
+LineFault afterLine(std::string line, std::function<void(sim::SimTa&, uint64_t now)> then)
 {
-    return [line](SequenceRig& rig) {
-        rig.backend.lineFault = [&rig, line, done = false](std::string& bytes) mutable {
+    return [line, then](SequenceRig& rig) {
+        rig.backend.lineFault = [&rig, line, then, done = false](std::string& bytes) mutable {
             if (done || bytes.find(line + "\r") != 0)
                 return;
             done = true;
-            rig.ta->receive("ATE0\r", rig.clock.now());
-            (void)rig.ta->takeOutput();
+            then(*rig.ta, rig.clock.now());
         };
     };
 }
 
-// Once the line goes out, the TA leaves the next two unanswered, echo and all.
-LineFault silentAfter(std::string line)
+void echoOff(sim::SimTa& ta, uint64_t now)
 {
-    return [line](SequenceRig& rig) {
-        rig.backend.lineFault = [&rig, line, done = false](std::string& bytes) mutable {
-            if (done || bytes.find(line + "\r") != 0)
-                return;
-            done = true;
-            rig.ta->faults().silentCommands = 2;
-        };
-    };
+    ta.receive("ATE0\r", now);
+    (void)ta.takeOutput();
 }
+
+void silentTwice(sim::SimTa& ta, uint64_t) { ta.faults().silentCommands = 2; }
+void noiseOnce(sim::SimTa& ta, uint64_t) { ta.faults().garbageReplies = 1; }
 
 void noFault(SequenceRig&) {}
 
@@ -265,9 +260,11 @@ INSTANTIATE_TEST_SUITE_P(
         LineFaultCase{"NulBytesQuery", false, "", nulBytes, 1, false},
         LineFaultCase{"NulBytesSubmit", true, "", nulBytes, 1, false},
         LineFaultCase{"EchoLostAndALateReplyQuery", false, "--reply-latency-ms 20 --late-reply 40 --late-reply-ms 1100",
-                      echoLostAfter("AT1%M3?"), 1, false},
-        LineFaultCase{"EchoLostSubmit", true, "", echoLostAfter("AT1C1=0"), 1, true},
-        LineFaultCase{"SilentThroughAResendSubmit", true, "", silentAfter("AT1C1=0"), 1, true},
+                      afterLine("AT1%M3?", echoOff), 1, false},
+        LineFaultCase{"EchoLostSubmit", true, "", afterLine("AT1C1=0", echoOff), 1, true},
+        LineFaultCase{"SilentThroughAResendSubmit", true, "", afterLine("AT1C1=0", silentTwice), 1, true},
+        // A line of noise before the value of a text setting.
+        LineFaultCase{"NoiseBesideAValueQuery", false, "", afterLine("AT", noiseOnce), 1, false},
         LineFaultCase{"FlippedModelQuery", false, "", flipOnce("QM7B2-HXN"), 2, false},
         LineFaultCase{"FlippedModelSubmit", true, "", flipOnce("QM7B2-HXN"), 2, false},
         LineFaultCase{"FlippedUnknownModel", false, "--model OTHER --model-name \"ISDN TA 2000\"",
