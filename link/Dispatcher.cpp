@@ -27,8 +27,9 @@ bool isEchoLine(std::string_view line)
 }
 
 // The reply that the first "OK" of the buffer ends: where its echo line
-// starts (npos without one), the echo, whether "ERROR" came after it, and
-// how many lines of text stand between the echo (or the start) and the OK.
+// starts (npos without one), the echo, whether "ERROR" came after it, how
+// many lines of text stand between the echo (or the start) and the OK, and
+// how many lines come after the value line (the one right after the echo).
 // The echo is the last command line before the OK: what comes before it (a
 // refusal of an earlier command, chatter) belongs to no answer.
 struct ReplyShape {
@@ -36,21 +37,23 @@ struct ReplyShape {
     std::string_view echo;
     bool refused = false;
     int textLines = 0;
+    int linesAfterValue = 0;
     std::size_t end = 0;
 };
 
 // Lines the TA sends unprompted, which answer nothing.
 bool isUnsolicited(std::string_view line) { return line == "RING"; }
 
-// Why an answer with this many lines of text cannot be the step's; nullptr
-// when it can. A value is one line: a second one is noise on the line, and
-// which of the two is the value nobody can tell.
-const char* textMisfit(TextLines wanted, int lines)
+// Why an answer with these lines cannot be the step's; nullptr when it can.
+// A value is the one line right after the echo, and only the blank line that
+// opens the result follows it: anything more is noise on the line, and which
+// line is the value nobody can tell.
+const char* textMisfit(TextLines wanted, const ReplyShape& reply)
 {
-    if (wanted == TextLines::AtLeastOne && lines == 0)
+    if (wanted == TextLines::AtLeastOne && reply.textLines == 0)
         return "[OK without an answer to ";
-    if (wanted == TextLines::AtMostOne && lines > 1)
-        return "[more than one value line from ";
+    if (wanted == TextLines::OneValue && reply.linesAfterValue > 1)
+        return "[noise beside the value from ";
     return nullptr;
 }
 
@@ -59,20 +62,23 @@ ReplyShape shapeOfFirstReply(const std::string& buffer)
     ReplyShape shape;
     const std::size_t ok = buffer.find(kOk);
     shape.end = ok + 3;
+    int lineAfterEcho = 0;
     for (std::size_t at = 0; at < ok;) {
         const std::size_t lineEnd = buffer.find('\n', at);
         const std::string_view line(buffer.data() + at, lineEnd - at);
-        if (isEchoLine(line)) {
-            shape.echoAt = at;
-            shape.echo = line;
-            shape.refused = false;
-            shape.textLines = 0;
-        } else if (shape.echoAt != std::string::npos && line == "ERROR") {
-            shape.refused = true;
-        } else if (!line.empty() && !isUnsolicited(line)) {
-            ++shape.textLines;
-        }
         at = lineEnd + 1;
+        if (isEchoLine(line)) {
+            shape = ReplyShape{at - line.size() - 1, line, false, 0, 0, shape.end};
+            lineAfterEcho = 0;
+            continue;
+        }
+        if (isUnsolicited(line))
+            continue;
+        const int text = line.empty() ? 0 : 1;
+        shape.refused = shape.refused || (shape.echoAt != std::string::npos && line == "ERROR");
+        shape.textLines += text;
+        if (++lineAfterEcho > 1)
+            ++shape.linesAfterValue;
     }
     return shape;
 }
@@ -202,7 +208,7 @@ TaLink::ReplyCheck TaLink::checkFirstReply()
     const ReplyShape reply = shapeOfFirstReply(ex_.replyBuffer);
     const OkRule* rule = okRuleFor(ex_.transactionState);
     // The answer to an ATE1V1 sent again takes the place of the step's own.
-    const char* misfit = rule && !echoRestoring() ? textMisfit(rule->text, reply.textLines) : nullptr;
+    const char* misfit = rule && !echoRestoring() ? textMisfit(rule->text, reply) : nullptr;
     if (reply.echoAt == std::string::npos) {
         if (ex_.echoOn && rule && rule->echoed && !echoRestoring()) {
             ex_.echoLost = true;

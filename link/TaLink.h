@@ -23,7 +23,7 @@
 namespace ta::link {
 
 // The lines of text an answer has before its OK.
-enum class TextLines : uint8_t { Any, AtLeastOne, AtMostOne };
+enum class TextLines : uint8_t { Any, AtLeastOne, OneValue };
 
 // Which window started a discovery; it is disabled while discovery runs.
 enum class Caller { Wizard, Editor, Reboot };

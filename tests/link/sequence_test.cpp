@@ -204,6 +204,12 @@ void echoOff(sim::SimTa& ta, uint64_t now)
 
 void silentTwice(sim::SimTa& ta, uint64_t) { ta.faults().silentCommands = 2; }
 void noiseOnce(sim::SimTa& ta, uint64_t) { ta.faults().garbageReplies = 1; }
+// ... before the next value, which is empty.
+void noiseBeforeEmpty(sim::SimTa& ta, uint64_t now)
+{
+    noiseOnce(ta, now);
+    ta.setValue("1%O0", "");
+}
 
 void noFault(SequenceRig&) {}
 
@@ -265,6 +271,7 @@ INSTANTIATE_TEST_SUITE_P(
         LineFaultCase{"SilentThroughAResendSubmit", true, "", afterLine("AT1C1=0", silentTwice), 1, true},
         // A line of noise before the value of a text setting.
         LineFaultCase{"NoiseBesideAValueQuery", false, "", afterLine("AT", noiseOnce), 1, false},
+        LineFaultCase{"NoiseInsteadOfAnEmptyValueQuery", false, "", afterLine("AT1%P0?", noiseBeforeEmpty), 1, false},
         LineFaultCase{"FlippedModelQuery", false, "", flipOnce("QM7B2-HXN"), 2, false},
         LineFaultCase{"FlippedModelSubmit", true, "", flipOnce("QM7B2-HXN"), 2, false},
         LineFaultCase{"FlippedUnknownModel", false, "--model OTHER --model-name \"ISDN TA 2000\"",
