@@ -111,8 +111,7 @@ void SimTa::handleLine(const std::string& line, uint64_t nowMs)
     if (!stored_)
         stored_ = store_;
     if (++commandLines_ == options_.restartAtLine) {
-        log_.push_back(line);
-        restartNow(nowMs);
+        restartNow(nowMs); // the line is lost with the restart
         return;
     }
     const std::size_t answerStart = out_.size();
