@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <chrono>
 #include <csignal>
 #include <fcntl.h>
@@ -10,10 +12,15 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <sys/fsuid.h>
 #include <sys/resource.h>
+#include <sys/sysmacros.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <vector>
 
 #include "profile/DefaultProfile.h"
+#include "profile/FileIo.h"
 #include "profile/ProfileFile.h"
 #include "tests/support/CaseName.h"
 
@@ -187,37 +194,295 @@ TEST_F(ProfileFileTest, SaveWritesTheExactRecordWithMagicAndKeepsReservedBytes)
     EXPECT_EQ(entries(), 1u); // no temporary file left behind
 }
 
-TEST_F(ProfileFileTest, SaveOverAnExistingFileReplacesIt)
+// Every output goes through writeOutputFile: a table of the names it may be
+// given. A file is replaced whole, keeping its owner and mode; a pipe or a
+// device is written into (-o) or refused, never replaced by a file; a
+// leftover of a killed save goes. The check says what the write will do.
+struct Scene {
+    fs::path dir;
+    std::string target;
+    int reader = -1; // the read end of a pipe, open before the write
+};
+
+struct OutputCase {
+    const char* name;
+    OtherTargets others;
+    void (*make)(Scene&);
+    const char* reason; // empty: written
+    void (*check)(const Scene&);
+    bool needsRoot = false;
+    bool asNobody = false; // as root, the write runs with the file rights of nobody
+};
+
+constexpr uid_t kNobody = 65534;
+const std::string kBytes(kProfileSize, 'p');
+
+std::string contentOf(const std::string& file)
 {
-    write(path("old.cfg"), Bytes(5000, 'x'));
-    TaProfile profile{};
-    ASSERT_TRUE(saveProfileFile(path("old.cfg"), profile));
-    EXPECT_EQ(read(path("old.cfg")), bytesOf(profile));
+    std::ifstream in(file, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-TEST_F(ProfileFileTest, SaveThroughALinkReplacesTheFileItPointsTo)
+mode_t modeOf(const std::string& file)
 {
-    write(path("real.cfg"), Bytes(10, 'x'));
-    std::filesystem::create_symlink(path("real.cfg"), path("link.cfg"));
-    TaProfile profile{};
-    ASSERT_TRUE(saveProfileFile(path("link.cfg"), profile));
-    EXPECT_TRUE(std::filesystem::is_symlink(path("link.cfg")));
-    EXPECT_EQ(read(path("real.cfg")), bytesOf(profile));
+    struct stat st {};
+    return ::lstat(file.c_str(), &st) == 0 ? st.st_mode : 0;
 }
 
-TEST_F(ProfileFileTest, SaveFailsWithAMessageWhenTheTargetCannotBeWritten)
+void makeFile(const std::string& file, const std::string& content, mode_t mode = 0644)
 {
-    TaProfile profile{};
-    fs::create_directory(path("taken.cfg"));
-    write(path("plain"), Bytes{'a'});
-    for (const std::string& target : {path("taken.cfg"), path("missing/x.cfg"), path("plain/x.cfg")}) {
-        SCOPED_TRACE(target);
-        const auto saved = saveProfileFile(target, profile);
-        ASSERT_FALSE(saved);
-        EXPECT_EQ(saved.error().find('\n'), std::string::npos);
+    std::ofstream(file, std::ios::binary) << content;
+    ASSERT_EQ(::chmod(file.c_str(), mode), 0);
+}
+
+void expectWritten(const std::string& file) { EXPECT_EQ(contentOf(file), kBytes); }
+
+// Never read: a pipe without writer would wait.
+void expectFifoKept(const Scene& s) { EXPECT_TRUE(S_ISFIFO(modeOf(s.dir / "pipe"))) << "no file took its place"; }
+
+// A copy of the null device in the test's folder, where root may make one.
+void makeNullDevice(Scene& s)
+{
+    s.target = s.dir / "null";
+    if (::mknod(s.target.c_str(), S_IFCHR | 0666, ::makedev(1, 3)) != 0)
+        GTEST_SKIP() << "cannot make a device here: " << std::strerror(errno);
+}
+
+std::string hostName()
+{
+    std::array<char, 256> name{};
+    EXPECT_EQ(::gethostname(name.data(), name.size() - 1), 0);
+    return name.data();
+}
+
+pid_t finishedPid()
+{
+    const pid_t child = ::fork();
+    if (child == 0)
+        ::_exit(0);
+    EXPECT_EQ(::waitpid(child, nullptr, 0), child);
+    return child;
+}
+
+const std::vector<OutputCase> kOutputCases = {
+    {"RegularFileIsReplaced", OtherTargets::Refuse,
+     [](Scene& s) { makeFile(s.target = s.dir / "old.cfg", std::string(5000, 'x')); }, "",
+     [](const Scene& s) { expectWritten(s.target); }},
+    {"MissingFileIsMadeWithTheUmask", OtherTargets::Refuse, [](Scene& s) { s.target = s.dir / "new.cfg"; }, "",
+     [](const Scene& s) {
+         expectWritten(s.target);
+         EXPECT_EQ(modeOf(s.target) & 0777, 0644u);
+     }},
+    {"MissingFolder", OtherTargets::WriteInto, [](Scene& s) { s.target = s.dir / "missing/x.cfg"; },
+     "No such file or directory", nullptr},
+    {"FolderIsAFile", OtherTargets::WriteInto,
+     [](Scene& s) {
+         makeFile(s.dir / "plain", "a");
+         s.target = s.dir / "plain/x.cfg";
+     },
+     "Not a directory", nullptr},
+    {"ReadOnlyFolder", OtherTargets::Refuse,
+     [](Scene& s) {
+         fs::permissions(s.dir, fs::perms(0755));
+         fs::create_directory(s.dir / "ro");
+         fs::permissions(s.dir / "ro", fs::perms(0555));
+         s.target = s.dir / "ro/x.cfg";
+     },
+     "Permission denied", [](const Scene& s) { EXPECT_FALSE(fs::exists(s.target)); }, false, true},
+    {"Folder", OtherTargets::WriteInto, [](Scene& s) { fs::create_directory(s.target = s.dir / "taken.cfg"); },
+     "Is a folder", [](const Scene& s) { EXPECT_TRUE(fs::is_directory(s.target)); }},
+    {"PipeWithAReaderIsWrittenInto", OtherTargets::WriteInto,
+     [](Scene& s) {
+         ASSERT_EQ(::mkfifo((s.target = s.dir / "pipe").c_str(), 0600), 0);
+         // Open without waiting for a writer, so that a write that replaces
+         // the pipe leaves this read with nothing instead of hanging.
+         s.reader = ::open(s.target.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+         ASSERT_GE(s.reader, 0);
+     },
+     "",
+     [](const Scene& s) {
+         std::string got(kBytes.size() + 1, '\0');
+         got.resize(std::size_t(std::max<ssize_t>(0, ::read(s.reader, got.data(), got.size()))));
+         EXPECT_EQ(got, kBytes);
+         EXPECT_TRUE(S_ISFIFO(modeOf(s.target)));
+     }},
+    {"PipeRefusedForAFileOfItsOwn", OtherTargets::Refuse,
+     [](Scene& s) { ASSERT_EQ(::mkfifo((s.target = s.dir / "pipe").c_str(), 0600), 0); }, "Is a pipe, not a file",
+     expectFifoKept},
+    {"LinkToAPipeRefused", OtherTargets::Refuse,
+     [](Scene& s) {
+         ASSERT_EQ(::mkfifo((s.dir / "pipe").c_str(), 0600), 0);
+         fs::create_symlink("pipe", s.target = s.dir / "link");
+     },
+     "Is a pipe, not a file",
+     [](const Scene& s) {
+         expectFifoKept(s);
+         EXPECT_TRUE(fs::is_symlink(s.target));
+     }},
+    {"LinkToAFileKeepsTheLink", OtherTargets::Refuse,
+     [](Scene& s) {
+         fs::create_directory(s.dir / "sub");
+         makeFile(s.dir / "sub/real.cfg", "x");
+         fs::create_symlink("sub/real.cfg", s.target = s.dir / "link.cfg");
+     },
+     "",
+     [](const Scene& s) {
+         EXPECT_TRUE(fs::is_symlink(s.target));
+         expectWritten(s.dir / "sub/real.cfg");
+     }},
+    {"DanglingLinkGetsItsFile", OtherTargets::Refuse,
+     [](Scene& s) { fs::create_symlink("gone.cfg", s.target = s.dir / "link.cfg"); }, "",
+     [](const Scene& s) {
+         EXPECT_TRUE(fs::is_symlink(s.target));
+         expectWritten(s.dir / "gone.cfg");
+     }},
+    {"ModeIsKept", OtherTargets::Refuse, [](Scene& s) { makeFile(s.target = s.dir / "secret.cfg", "x", 0600); }, "",
+     [](const Scene& s) {
+         expectWritten(s.target);
+         EXPECT_EQ(modeOf(s.target) & 07777, 0600u);
+     }},
+    {"OwnerIsKept", OtherTargets::Refuse,
+     [](Scene& s) {
+         makeFile(s.target = s.dir / "theirs.cfg", "x", 0640);
+         ASSERT_EQ(::chown(s.target.c_str(), kNobody, kNobody), 0);
+     },
+     "",
+     [](const Scene& s) {
+         struct stat st {};
+         ASSERT_EQ(::stat(s.target.c_str(), &st), 0);
+         EXPECT_EQ(st.st_uid, kNobody);
+         EXPECT_EQ(st.st_gid, kNobody);
+         EXPECT_EQ(st.st_mode & 07777, 0640u);
+         expectWritten(s.target);
+     },
+     true},
+    // A copy of the null device, made here: the real one is never a target.
+    {"DeviceIsWrittenIntoAndStays", OtherTargets::WriteInto,
+     makeNullDevice, "",
+     [](const Scene& s) { EXPECT_TRUE(S_ISCHR(modeOf(s.target))); }, true},
+    {"DeviceRefusedForAFileOfItsOwn", OtherTargets::Refuse,
+     makeNullDevice,
+     "Is a device, not a file", [](const Scene& s) { EXPECT_TRUE(S_ISCHR(modeOf(s.target))); }, true},
+    // An open descriptor's name in /proc, here for a file of this folder.
+    {"DescriptorIsWrittenIntoNotReplaced", OtherTargets::WriteInto,
+     [](Scene& s) {
+         makeFile(s.dir / "opened", "x");
+         s.reader = ::open((s.dir / "opened").c_str(), O_RDONLY | O_CLOEXEC);
+         ASSERT_GE(s.reader, 0);
+         s.target = "/proc/self/fd/" + std::to_string(s.reader);
+     },
+     "",
+     [](const Scene& s) {
+         struct stat opened {}, named {};
+         ASSERT_EQ(::fstat(s.reader, &opened), 0);
+         ASSERT_EQ(::stat((s.dir / "opened").c_str(), &named), 0);
+         EXPECT_EQ(opened.st_ino, named.st_ino) << "the same file, not a new one";
+         expectWritten(s.dir / "opened");
+     }},
+    {"DescriptorRefusedForAFileOfItsOwn", OtherTargets::Refuse,
+     [](Scene& s) {
+         makeFile(s.dir / "opened", "x");
+         s.reader = ::open((s.dir / "opened").c_str(), O_RDONLY | O_CLOEXEC);
+         s.target = "/proc/self/fd/" + std::to_string(s.reader);
+     },
+     "Names an open descriptor, not a file", [](const Scene& s) { EXPECT_EQ(contentOf(s.dir / "opened"), "x"); }},
+    // Leftovers of killed saves go; the file of a save under way stays, and
+    // so does one whose writer cannot be told gone until it is old.
+    {"StaleTemporaryFilesGo", OtherTargets::Refuse,
+     [](Scene& s) {
+         s.target = s.dir / "a.cfg";
+         const std::string host = hostName();
+         makeFile(s.dir / (".taprofile-" + std::to_string(finishedPid()) + "@" + host + "-killed"), "k");
+         makeFile(s.dir / (".taprofile-" + std::to_string(::getpid()) + "@" + host + "-living"), "l");
+         makeFile(s.dir / ".taprofile-Xy12Zq", "fresh, of an older version");
+         makeFile(s.dir / ".taprofile-Ab34Cd", "old, of an older version");
+         const auto old = fs::file_time_type::clock::now() - std::chrono::hours(2);
+         fs::last_write_time(s.dir / ".taprofile-Ab34Cd", old);
+     },
+     "",
+     [](const Scene& s) {
+         std::vector<std::string> left;
+         for (const auto& entry : fs::directory_iterator(s.dir))
+             left.push_back(entry.path().filename().string());
+         std::sort(left.begin(), left.end());
+         EXPECT_EQ(left, (std::vector<std::string>{".taprofile-" + std::to_string(::getpid()) + "@" + hostName() +
+                                                       "-living",
+                                                   ".taprofile-Xy12Zq", "a.cfg"}));
+     }},
+};
+
+void PrintTo(const OutputCase& c, std::ostream* out) { *out << c.name; }
+
+class OutputTargetTest : public ProfileFileTest, public ::testing::WithParamInterface<OutputCase> {
+protected:
+    void TearDown() override
+    {
+        if (scene.reader >= 0)
+            ::close(scene.reader);
+        ProfileFileTest::TearDown();
     }
-    EXPECT_TRUE(fs::is_directory(path("taken.cfg")));
-    EXPECT_EQ(entries(), 2u);
+    Scene scene;
+};
+
+// As root, the file rights of nobody for the calling thread.
+class FileRightsOfNobody {
+public:
+    explicit FileRightsOfNobody(bool wanted) : active_(wanted && ::geteuid() == 0)
+    {
+        if (active_) {
+            ::setfsgid(kNobody);
+            ::setfsuid(kNobody);
+        }
+    }
+    ~FileRightsOfNobody()
+    {
+        if (active_) {
+            ::setfsuid(0);
+            ::setfsgid(0);
+        }
+    }
+
+private:
+    bool active_;
+};
+
+TEST_P(OutputTargetTest, WritesOrRefusesWithTheReason)
+{
+    const OutputCase& c = GetParam();
+    if (c.needsRoot && ::geteuid() != 0)
+        GTEST_SKIP() << "needs root";
+    const mode_t oldMask = ::umask(022);
+    scene.dir = dir;
+    c.make(scene);
+    if (HasFatalFailure() || IsSkipped()) {
+        ::umask(oldMask);
+        return;
+    }
+    std::string problem;
+    Result<> written = unexpected("not run");
+    {
+        FileRightsOfNobody rights(c.asNobody);
+        problem = outputProblem(scene.target, c.others);
+        written = writeOutputFile(scene.target, kBytes, c.others);
+    }
+    ::umask(oldMask);
+    EXPECT_EQ(problem, c.reason) << "the check tells what the write finds";
+    EXPECT_EQ(written ? "" : written.error(), c.reason);
+    if (c.check)
+        c.check(scene);
+    for (const auto& entry : fs::recursive_directory_iterator(dir))
+        EXPECT_FALSE(entry.path().filename().string().starts_with(".taprofile-") && c.reason[0] != 0)
+            << "a failed write leaves no temporary file: " << entry.path();
+}
+
+INSTANTIATE_TEST_SUITE_P(Targets, OutputTargetTest, ::testing::ValuesIn(kOutputCases), ta::testsupport::CaseName());
+
+TEST_F(ProfileFileTest, SaveNamesTheFileItCouldNotWrite)
+{
+    TaProfile profile{};
+    const auto saved = saveProfileFile(dir.string(), profile);
+    ASSERT_FALSE(saved);
+    EXPECT_EQ(saved.error(), "Cannot save profile file " + dir.string() + ": Is a folder");
 }
 
 // A write that fails halfway (here: the file size limit) must not cost the

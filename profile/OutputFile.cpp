@@ -1,0 +1,298 @@
+// The one way an output file is written: a regular file is replaced by a
+// finished temporary file, anything else is written into or refused.
+#include "profile/FileIo.h"
+#include "profile/TempFiles.h"
+
+#include <array>
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <linux/magic.h>
+#include <sys/stat.h>
+#include <sys/vfs.h>
+#include <unistd.h>
+
+namespace ta {
+namespace {
+
+// Links followed from one name before giving up, as many as the kernel does.
+constexpr int kMaxLinkHops = 40;
+// File systems whose files are the kernel's settings and interfaces.
+constexpr std::array<long, 8> kKernelFileSystems = {PROC_SUPER_MAGIC,    SYSFS_MAGIC,   DEBUGFS_MAGIC,
+                                                    TRACEFS_MAGIC,       SECURITYFS_MAGIC, CGROUP_SUPER_MAGIC,
+                                                    CGROUP2_SUPER_MAGIC, EFIVARFS_MAGIC};
+
+const char* const kKernelFile = "Is a kernel interface, not a file";
+const char* const kDescriptor = "Names an open descriptor, not a file";
+const char* const kChanged = "Was replaced by something else while being saved";
+
+enum class Kind { Refused, Replace, WriteInto };
+
+struct Target {
+    Kind kind = Kind::Refused;
+    std::string reason; // why it is refused
+    std::string name;   // the name to replace, links followed
+    bool exists = false;
+    struct stat st {};  // the file to replace, when it exists
+};
+
+Target refused(std::string reason)
+{
+    Target target;
+    target.reason = std::move(reason);
+    return target;
+}
+
+std::string folderOf(const std::string& path)
+{
+    const auto slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// statfs follows links: a link to a kernel file counts as one.
+bool isKernelFile(const std::string& path)
+{
+    struct statfs fs {};
+    if (::statfs(path.c_str(), &fs) != 0)
+        return false;
+    for (const long type : kKernelFileSystems)
+        if (fs.f_type == type)
+            return true;
+    return false;
+}
+
+std::string kindProblem(mode_t mode)
+{
+    if (S_ISDIR(mode))
+        return "Is a folder";
+    if (S_ISFIFO(mode))
+        return "Is a pipe, not a file";
+    if (S_ISCHR(mode))
+        return "Is a device, not a file";
+    if (S_ISBLK(mode))
+        return "Is a block device, not a file";
+    if (S_ISSOCK(mode))
+        return "Is a socket, not a file";
+    return "Is not a regular file";
+}
+
+// A block device is never written into: a profile over a disk's first
+// sectors is no output anyone wants.
+bool takesWritesInto(mode_t mode) { return S_ISFIFO(mode) || S_ISCHR(mode); }
+
+struct Followed {
+    std::string name;
+    bool throughKernel = false; // a link of /proc, such as /proc/self/fd/1
+    int error = 0;
+};
+
+// Follows the links that the name itself is (its folders the kernel
+// follows anyway) to the name a rename must replace, so that a link to a
+// profile stays a link and a dangling one gets its file.
+Followed followLinks(std::string name)
+{
+    Followed followed;
+    for (int hop = 0; hop < kMaxLinkHops; ++hop) {
+        struct stat st {};
+        if (::lstat(name.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) {
+            followed.name = name;
+            return followed;
+        }
+        followed.throughKernel = followed.throughKernel || isKernelFile(folderOf(name));
+        std::array<char, PATH_MAX> buffer{};
+        const ssize_t size = ::readlink(name.c_str(), buffer.data(), buffer.size());
+        if (size < 0 || std::size_t(size) == buffer.size()) {
+            followed.error = size < 0 ? errno : ENAMETOOLONG;
+            return followed;
+        }
+        const std::string target(buffer.data(), std::size_t(size));
+        name = target.starts_with('/') ? target : folderOf(name) + "/" + target;
+    }
+    followed.error = ELOOP;
+    return followed;
+}
+
+std::string folderProblem(const std::string& folder)
+{
+    if (isKernelFile(folder))
+        return kKernelFile;
+    // The effective ids, as the creation of the temporary file will have.
+    if (::faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) != 0)
+        return std::strerror(errno);
+    return {};
+}
+
+Target regularTarget(const std::string& path, const struct stat& st, bool exists, OtherTargets others)
+{
+    if (exists && isKernelFile(path))
+        return refused(kKernelFile);
+    const Followed followed = followLinks(path);
+    if (followed.error != 0)
+        return refused(std::strerror(followed.error));
+    // /dev/stdout and /proc/self/fd/N name a descriptor: whatever is behind
+    // it is not theirs to replace (the shell that opened it keeps writing
+    // there), but it can take the bytes.
+    if (followed.throughKernel && exists && others == OtherTargets::WriteInto) {
+        Target target;
+        target.kind = Kind::WriteInto;
+        return target;
+    }
+    if (followed.throughKernel)
+        return refused(kDescriptor);
+    Target target;
+    target.kind = Kind::Replace;
+    target.name = followed.name;
+    target.exists = exists;
+    if (exists && (::lstat(target.name.c_str(), &target.st) != 0 || target.st.st_ino != st.st_ino ||
+                   target.st.st_dev != st.st_dev))
+        return refused(kChanged);
+    if (auto problem = folderProblem(folderOf(target.name)); !problem.empty())
+        return refused(std::move(problem));
+    return target;
+}
+
+Target classify(const std::string& path, OtherTargets others)
+{
+    if (path.empty())
+        return refused(std::strerror(ENOENT));
+    struct stat st {};
+    const bool exists = ::stat(path.c_str(), &st) == 0;
+    if (!exists && errno != ENOENT)
+        return refused(std::strerror(errno));
+    if (!exists || S_ISREG(st.st_mode))
+        return regularTarget(path, st, exists, others);
+    if (others == OtherTargets::WriteInto && takesWritesInto(st.st_mode)) {
+        Target target;
+        target.kind = Kind::WriteInto;
+        return target;
+    }
+    return refused(kindProblem(st.st_mode));
+}
+
+// A pipe waits here for its reader, as with the shell's ">"; the kernel
+// follows the links and truncates only a regular file.
+Result<> writeInto(const std::string& path, std::string_view bytes)
+{
+    const int fd = ::open(path.c_str(), O_WRONLY | O_TRUNC | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return unexpected(std::strerror(errno));
+    struct stat st {};
+    int error = 0;
+    std::string reason;
+    if (::fstat(fd, &st) != 0)
+        error = errno;
+    else if (S_ISBLK(st.st_mode))
+        reason = kindProblem(st.st_mode);
+    errno = 0;
+    if (error == 0 && reason.empty() && !writeFully(fd, bytes.data(), bytes.size()))
+        error = errno != 0 ? errno : EIO;
+    if (::close(fd) != 0 && error == 0 && errno != EINTR)
+        error = errno;
+    if (error != 0)
+        reason = std::strerror(error);
+    if (!reason.empty())
+        return unexpected(reason);
+    return {};
+}
+
+// The temporary file takes the replaced file's owner and group first, as a
+// change of owner clears the set-id bits that its mode then puts back. A
+// file that cannot keep its owner (someone else's, saved by a user) is not
+// replaced by one of the user's own.
+int takeOver(int fd, const struct stat& old)
+{
+    struct stat now {};
+    if (::fstat(fd, &now) != 0)
+        return errno;
+    if ((now.st_uid != old.st_uid || now.st_gid != old.st_gid) && ::fchown(fd, old.st_uid, old.st_gid) != 0)
+        return errno;
+    if (::fchmod(fd, old.st_mode & 07777) != 0)
+        return errno;
+    return 0;
+}
+
+// Returns 0 or the errno of the failed step.
+int fillTemp(int fd, const Target& target, std::string_view bytes)
+{
+    errno = 0;
+    if (!writeFully(fd, bytes.data(), bytes.size()))
+        return errno != 0 ? errno : EIO;
+    if (target.exists)
+        if (const int error = takeOver(fd, target.st); error != 0)
+            return error;
+    return ::fsync(fd) != 0 ? errno : 0;
+}
+
+// Only the file that was looked at, or still nothing, is replaced: a pipe
+// or a device put there meanwhile stays.
+bool stillThere(const Target& target)
+{
+    struct stat now {};
+    if (::lstat(target.name.c_str(), &now) != 0)
+        return !target.exists && errno == ENOENT;
+    return target.exists && S_ISREG(now.st_mode) && now.st_dev == target.st.st_dev && now.st_ino == target.st.st_ino;
+}
+
+// Into a name that was free, without replacing what may have come since;
+// a file system that cannot tell gets a plain rename after the look.
+int moveInto(const std::string& temp, const Target& target)
+{
+    if (!target.exists) {
+        if (::renameat2(AT_FDCWD, temp.c_str(), AT_FDCWD, target.name.c_str(), RENAME_NOREPLACE) == 0)
+            return 0;
+        if (errno != EINVAL && errno != ENOSYS)
+            return errno;
+    }
+    return ::rename(temp.c_str(), target.name.c_str()) == 0 ? 0 : errno;
+}
+
+Result<> replaceFile(const Target& target, std::string_view bytes)
+{
+    const std::string folder = folderOf(target.name);
+    removeStaleTemps(folder);
+    std::string temp;
+    const int fd = createTemp(folder, temp);
+    if (fd < 0)
+        return unexpected(std::strerror(errno));
+    int error = fillTemp(fd, target, bytes);
+    if (::close(fd) != 0 && error == 0)
+        error = errno;
+    std::string reason;
+    if (error == 0 && !stillThere(target))
+        reason = kChanged;
+    else if (error == 0)
+        error = moveInto(temp, target);
+    if (error == 0 && reason.empty())
+        return {};
+    // One that stays is a leftover of a process that is gone by the next save.
+    static_cast<void>(::unlink(temp.c_str()));
+    return unexpected(reason.empty() ? std::strerror(error) : reason);
+}
+
+} // namespace
+
+std::string outputProblem(const std::string& path, OtherTargets others)
+{
+    const Target target = classify(path, others);
+    return target.kind == Kind::Refused ? target.reason : std::string();
+}
+
+Result<> writeOutputFile(const std::string& path, std::string_view bytes, OtherTargets others)
+{
+    const Target target = classify(path, others);
+    switch (target.kind) {
+    case Kind::WriteInto:
+        return writeInto(path, bytes);
+    case Kind::Replace:
+        return replaceFile(target, bytes);
+    case Kind::Refused:
+        break;
+    }
+    return unexpected(target.reason);
+}
+
+} // namespace ta
