@@ -36,7 +36,9 @@ std::string outputProblem(const std::string& path, OtherTargets others = OtherTa
 // one step by a temporary file in its folder that takes the old file's
 // owner, group and mode, so a failed write leaves the old file intact; a
 // link to it stays a link. A pipe or a device is written into when others
-// allows it, never replaced. The reason of a failure is as outputProblem's.
+// allows it, never replaced; a pipe that nobody reads is given 30 seconds
+// to find its reader, and a signal ends the wait. The reason of a failure
+// is as outputProblem's.
 Result<> writeOutputFile(const std::string& path, std::string_view bytes, OtherTargets others = OtherTargets::Refuse);
 
 } // namespace ta

@@ -5,9 +5,11 @@
 
 #include <array>
 #include <cerrno>
+#include <chrono>
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <fcntl.h>
 #include <linux/magic.h>
 #include <sys/stat.h>
@@ -27,11 +29,16 @@ constexpr std::array<long, 8> kKernelFileSystems = {PROC_SUPER_MAGIC,    SYSFS_M
 const char* const kKernelFile = "Is a kernel interface, not a file";
 const char* const kDescriptor = "Names an open descriptor, not a file";
 const char* const kChanged = "Was replaced by something else while being saved";
+const char* const kNoReader = "No process reads the pipe";
+// How long a pipe is given to find its reader, and how often it is tried.
+constexpr std::chrono::seconds kPipeReaderWait{30};
+constexpr std::chrono::nanoseconds kPipeReaderPoll = std::chrono::milliseconds(20);
 
 enum class Kind { Refused, Replace, WriteInto };
 
 struct Target {
     Kind kind = Kind::Refused;
+    bool pipe = false;  // written into: waits for a reader
     std::string reason; // why it is refused
     std::string name;   // the name to replace, links followed
     bool exists = false;
@@ -168,22 +175,47 @@ Target classify(const std::string& path, OtherTargets others)
     if (others == OtherTargets::WriteInto && takesWritesInto(st.st_mode)) {
         Target target;
         target.kind = Kind::WriteInto;
+        target.pipe = S_ISFIFO(st.st_mode);
         return target;
     }
     return refused(kindProblem(st.st_mode));
 }
 
-// A pipe waits here for its reader, as with the shell's ">"; the kernel
-// follows the links and truncates only a regular file.
-Result<> writeInto(const std::string& path, std::string_view bytes)
+// Opens what the name leads to (the kernel follows the links) without
+// waiting: a pipe that nobody reads yet is tried again until a reader comes,
+// at most kPipeReaderWait. The wait is the shell's ">" bounded, and a
+// signal ends it: the program's handlers restart an open that blocks, so
+// a blocking open would outlast Ctrl-C.
+int openWithoutHanging(const std::string& path, bool pipe)
 {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_TRUNC | O_NOCTTY | O_CLOEXEC);
+    const auto giveUp = std::chrono::steady_clock::now() + kPipeReaderWait;
+    for (;;) {
+        const int fd = ::open(path.c_str(), O_WRONLY | O_TRUNC | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
+        if (fd >= 0 || !pipe || errno != ENXIO)
+            return fd;
+        if (std::chrono::steady_clock::now() >= giveUp) {
+            errno = ENXIO;
+            return -1;
+        }
+        // Never restarted after a handler ran, whatever SA_RESTART says.
+        const timespec pause = {0, kPipeReaderPoll.count()};
+        if (::nanosleep(&pause, nullptr) != 0)
+            return -1;
+    }
+}
+
+// A pipe or a device takes the bytes; the kernel truncates only a regular
+// file (an open descriptor's, through /proc).
+Result<> writeInto(const std::string& path, bool pipe, std::string_view bytes)
+{
+    const int fd = openWithoutHanging(path, pipe);
     if (fd < 0)
-        return unexpected(std::strerror(errno));
+        return unexpected(pipe && errno == ENXIO ? kNoReader : std::strerror(errno));
     struct stat st {};
     int error = 0;
     std::string reason;
-    if (::fstat(fd, &st) != 0)
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0 || ::fstat(fd, &st) != 0)
         error = errno;
     else if (S_ISBLK(st.st_mode))
         reason = kindProblem(st.st_mode);
@@ -286,7 +318,7 @@ Result<> writeOutputFile(const std::string& path, std::string_view bytes, OtherT
     const Target target = classify(path, others);
     switch (target.kind) {
     case Kind::WriteInto:
-        return writeInto(path, bytes);
+        return writeInto(path, target.pipe, bytes);
     case Kind::Replace:
         return replaceFile(target, bytes);
     case Kind::Refused:

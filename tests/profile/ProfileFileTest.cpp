@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <array>
 #include <chrono>
 #include <csignal>
 #include <fcntl.h>
+#include <pthread.h>
 #include <future>
 #include <sys/stat.h>
 #include <cstdlib>
@@ -476,6 +478,40 @@ TEST_P(OutputTargetTest, WritesOrRefusesWithTheReason)
 }
 
 INSTANTIATE_TEST_SUITE_P(Targets, OutputTargetTest, ::testing::ValuesIn(kOutputCases), ta::testsupport::CaseName());
+
+// A pipe that nobody reads holds the write until a signal comes, also
+// under handlers that restart calls (tactl's own): Ctrl-C is never lost.
+TEST_F(ProfileFileTest, APipeWithoutReaderIsLeftAtASignal)
+{
+    ASSERT_EQ(::mkfifo(path("pipe").c_str(), 0600), 0);
+    struct sigaction restarting {}, previous {};
+    restarting.sa_handler = [](int) {};
+    restarting.sa_flags = SA_RESTART;
+    ASSERT_EQ(::sigaction(SIGUSR1, &restarting, &previous), 0);
+    std::atomic<pthread_t> writer{};
+    std::atomic<bool> started{false};
+    auto writing = std::async(std::launch::async, [&] {
+        writer = ::pthread_self();
+        started = true;
+        return writeOutputFile(path("pipe"), kBytes, OtherTargets::WriteInto);
+    });
+    // Again and again, since one that comes before the wait is lost.
+    for (int i = 0; i < 100 && writing.wait_for(std::chrono::milliseconds(50)) != std::future_status::ready; ++i)
+        if (started)
+            ::pthread_kill(writer, SIGUSR1);
+    if (writing.wait_for(std::chrono::seconds(0)) != std::future_status::ready) {
+        const int reader = ::open(path("pipe").c_str(), O_RDONLY | O_NONBLOCK); // lets a blocked open go
+        writing.wait();
+        ::close(reader);
+        ::sigaction(SIGUSR1, &previous, nullptr);
+        FAIL() << "the signal did not end the wait";
+    }
+    ::sigaction(SIGUSR1, &previous, nullptr);
+    const auto written = writing.get();
+    ASSERT_FALSE(written);
+    EXPECT_EQ(written.error(), std::strerror(EINTR));
+    EXPECT_TRUE(S_ISFIFO(modeOf(path("pipe"))));
+}
 
 TEST_F(ProfileFileTest, SaveNamesTheFileItCouldNotWrite)
 {
