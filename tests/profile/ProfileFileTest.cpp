@@ -197,23 +197,23 @@ TEST_F(ProfileFileTest, SaveWritesTheExactRecordWithMagicAndKeepsReservedBytes)
 }
 
 // Every output goes through writeOutputFile: a table of the names it may be
-// given. A file is replaced whole, keeping its owner and mode; a pipe or a
-// device is written into (-o) or refused, never replaced by a file; a
-// leftover of a killed save goes. The check says what the write will do.
+// given. Whatever was there keeps its kind (a pipe, a device, a folder, a
+// link stays one) and a file its owner and mode; the bytes land in the file
+// named, behind the links; the check says what the write will find.
 struct Scene {
     fs::path dir;
     std::string target;
-    int reader = -1; // the read end of a pipe, open before the write
+    int fd = -1; // a pipe's read end, or a file open behind /proc
 };
 
 struct OutputCase {
     const char* name;
     OtherTargets others;
     void (*make)(Scene&);
-    const char* reason; // empty: written
-    void (*check)(const Scene&);
-    bool needsRoot = false;
-    bool asNobody = false; // as root, the write runs with the file rights of nobody
+    const char* reason;      // empty: written
+    const char* holder = ""; // the file the bytes go to, when not the target
+    void (*check)(const Scene&) = nullptr;
+    bool asNobody = false; // as root, the write has the file rights of nobody
 };
 
 constexpr uid_t kNobody = 65534;
@@ -225,29 +225,28 @@ std::string contentOf(const std::string& file)
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-mode_t modeOf(const std::string& file)
+void makeFile(const std::string& file, mode_t mode = 0644)
 {
-    struct stat st {};
-    return ::lstat(file.c_str(), &st) == 0 ? st.st_mode : 0;
-}
-
-void makeFile(const std::string& file, const std::string& content, mode_t mode = 0644)
-{
-    std::ofstream(file, std::ios::binary) << content;
+    std::ofstream(file, std::ios::binary) << "old";
     ASSERT_EQ(::chmod(file.c_str(), mode), 0);
 }
 
-void expectWritten(const std::string& file) { EXPECT_EQ(contentOf(file), kBytes); }
+void makePipe(const std::string& file) { ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0); }
 
-// Never read: a pipe without writer would wait.
-void expectFifoKept(const Scene& s) { EXPECT_TRUE(S_ISFIFO(modeOf(s.dir / "pipe"))) << "no file took its place"; }
-
-// A copy of the null device in the test's folder, where root may make one.
+// A copy of the null device in the test's folder, where root may make one:
+// the real one is never a target.
 void makeNullDevice(Scene& s)
 {
-    s.target = s.dir / "null";
-    if (::mknod(s.target.c_str(), S_IFCHR | 0666, ::makedev(1, 3)) != 0)
+    if (::mknod((s.target = s.dir / "null").c_str(), S_IFCHR | 0666, ::makedev(1, 3)) != 0)
         GTEST_SKIP() << "cannot make a device here: " << std::strerror(errno);
+}
+
+// The name in /proc of a file of the test's folder held open.
+void makeDescriptor(Scene& s)
+{
+    makeFile(s.dir / "opened");
+    s.fd = ::open((s.dir / "opened").c_str(), O_RDONLY | O_CLOEXEC);
+    s.target = "/proc/self/fd/" + std::to_string(s.fd);
 }
 
 std::string hostName()
@@ -266,23 +265,36 @@ pid_t finishedPid()
     return child;
 }
 
+std::vector<std::string> namesIn(const fs::path& dir)
+{
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
 const std::vector<OutputCase> kOutputCases = {
-    {"RegularFileIsReplaced", OtherTargets::Refuse,
-     [](Scene& s) { makeFile(s.target = s.dir / "old.cfg", std::string(5000, 'x')); }, "",
-     [](const Scene& s) { expectWritten(s.target); }},
-    {"MissingFileIsMadeWithTheUmask", OtherTargets::Refuse, [](Scene& s) { s.target = s.dir / "new.cfg"; }, "",
-     [](const Scene& s) {
-         expectWritten(s.target);
-         EXPECT_EQ(modeOf(s.target) & 0777, 0644u);
-     }},
+    {"RegularFile", OtherTargets::Refuse, [](Scene& s) { makeFile(s.target = s.dir / "old.cfg"); }, ""},
+    {"ModeIsKept", OtherTargets::Refuse, [](Scene& s) { makeFile(s.target = s.dir / "secret.cfg", 0600); }, ""},
+    {"OwnerIsKept", OtherTargets::Refuse,
+     [](Scene& s) {
+         if (::geteuid() != 0)
+             GTEST_SKIP() << "needs root";
+         makeFile(s.target = s.dir / "theirs.cfg", 0640);
+         ASSERT_EQ(::chown(s.target.c_str(), kNobody, kNobody), 0);
+     },
+     ""},
+    {"MissingFileGetsTheUmask", OtherTargets::Refuse, [](Scene& s) { s.target = s.dir / "new.cfg"; }, "", "",
+     [](const Scene& s) { EXPECT_EQ(fs::status(s.target).permissions(), fs::perms(0644)); }},
     {"MissingFolder", OtherTargets::WriteInto, [](Scene& s) { s.target = s.dir / "missing/x.cfg"; },
-     "No such file or directory", nullptr},
+     "No such file or directory"},
     {"FolderIsAFile", OtherTargets::WriteInto,
      [](Scene& s) {
-         makeFile(s.dir / "plain", "a");
+         makeFile(s.dir / "plain");
          s.target = s.dir / "plain/x.cfg";
      },
-     "Not a directory", nullptr},
+     "Not a directory"},
     {"ReadOnlyFolder", OtherTargets::Refuse,
      [](Scene& s) {
          fs::permissions(s.dir, fs::perms(0755));
@@ -290,126 +302,60 @@ const std::vector<OutputCase> kOutputCases = {
          fs::permissions(s.dir / "ro", fs::perms(0555));
          s.target = s.dir / "ro/x.cfg";
      },
-     "Permission denied", [](const Scene& s) { EXPECT_FALSE(fs::exists(s.target)); }, false, true},
+     "Permission denied", "", nullptr, true},
     {"Folder", OtherTargets::WriteInto, [](Scene& s) { fs::create_directory(s.target = s.dir / "taken.cfg"); },
-     "Is a folder", [](const Scene& s) { EXPECT_TRUE(fs::is_directory(s.target)); }},
+     "Is a folder"},
+    // The reader opens without waiting for a writer, so that a pipe
+    // replaced by a file leaves it with nothing instead of hanging.
     {"PipeWithAReaderIsWrittenInto", OtherTargets::WriteInto,
      [](Scene& s) {
-         ASSERT_EQ(::mkfifo((s.target = s.dir / "pipe").c_str(), 0600), 0);
-         // Open without waiting for a writer, so that a write that replaces
-         // the pipe leaves this read with nothing instead of hanging.
-         s.reader = ::open(s.target.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-         ASSERT_GE(s.reader, 0);
+         makePipe(s.target = s.dir / "pipe");
+         s.fd = ::open(s.target.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
      },
-     "",
-     [](const Scene& s) {
-         std::string got(kBytes.size() + 1, '\0');
-         got.resize(std::size_t(std::max<ssize_t>(0, ::read(s.reader, got.data(), got.size()))));
-         EXPECT_EQ(got, kBytes);
-         EXPECT_TRUE(S_ISFIFO(modeOf(s.target)));
-     }},
-    {"PipeRefusedForAFileOfItsOwn", OtherTargets::Refuse,
-     [](Scene& s) { ASSERT_EQ(::mkfifo((s.target = s.dir / "pipe").c_str(), 0600), 0); }, "Is a pipe, not a file",
-     expectFifoKept},
+     ""},
+    {"PipeRefused", OtherTargets::Refuse, [](Scene& s) { makePipe(s.target = s.dir / "pipe"); },
+     "Is a pipe, not a file"},
     {"LinkToAPipeRefused", OtherTargets::Refuse,
      [](Scene& s) {
-         ASSERT_EQ(::mkfifo((s.dir / "pipe").c_str(), 0600), 0);
+         makePipe(s.dir / "pipe");
          fs::create_symlink("pipe", s.target = s.dir / "link");
      },
-     "Is a pipe, not a file",
-     [](const Scene& s) {
-         expectFifoKept(s);
-         EXPECT_TRUE(fs::is_symlink(s.target));
-     }},
+     "Is a pipe, not a file"},
     {"LinkToAFileKeepsTheLink", OtherTargets::Refuse,
      [](Scene& s) {
          fs::create_directory(s.dir / "sub");
-         makeFile(s.dir / "sub/real.cfg", "x");
+         makeFile(s.dir / "sub/real.cfg", 0640);
          fs::create_symlink("sub/real.cfg", s.target = s.dir / "link.cfg");
      },
-     "",
-     [](const Scene& s) {
-         EXPECT_TRUE(fs::is_symlink(s.target));
-         expectWritten(s.dir / "sub/real.cfg");
-     }},
+     "", "sub/real.cfg"},
     {"DanglingLinkGetsItsFile", OtherTargets::Refuse,
-     [](Scene& s) { fs::create_symlink("gone.cfg", s.target = s.dir / "link.cfg"); }, "",
-     [](const Scene& s) {
-         EXPECT_TRUE(fs::is_symlink(s.target));
-         expectWritten(s.dir / "gone.cfg");
-     }},
-    {"ModeIsKept", OtherTargets::Refuse, [](Scene& s) { makeFile(s.target = s.dir / "secret.cfg", "x", 0600); }, "",
-     [](const Scene& s) {
-         expectWritten(s.target);
-         EXPECT_EQ(modeOf(s.target) & 07777, 0600u);
-     }},
-    {"OwnerIsKept", OtherTargets::Refuse,
-     [](Scene& s) {
-         makeFile(s.target = s.dir / "theirs.cfg", "x", 0640);
-         ASSERT_EQ(::chown(s.target.c_str(), kNobody, kNobody), 0);
-     },
-     "",
-     [](const Scene& s) {
-         struct stat st {};
-         ASSERT_EQ(::stat(s.target.c_str(), &st), 0);
-         EXPECT_EQ(st.st_uid, kNobody);
-         EXPECT_EQ(st.st_gid, kNobody);
-         EXPECT_EQ(st.st_mode & 07777, 0640u);
-         expectWritten(s.target);
-     },
-     true},
-    // A copy of the null device, made here: the real one is never a target.
-    {"DeviceIsWrittenIntoAndStays", OtherTargets::WriteInto,
-     makeNullDevice, "",
-     [](const Scene& s) { EXPECT_TRUE(S_ISCHR(modeOf(s.target))); }, true},
-    {"DeviceRefusedForAFileOfItsOwn", OtherTargets::Refuse,
-     makeNullDevice,
-     "Is a device, not a file", [](const Scene& s) { EXPECT_TRUE(S_ISCHR(modeOf(s.target))); }, true},
-    // An open descriptor's name in /proc, here for a file of this folder.
-    {"DescriptorIsWrittenIntoNotReplaced", OtherTargets::WriteInto,
-     [](Scene& s) {
-         makeFile(s.dir / "opened", "x");
-         s.reader = ::open((s.dir / "opened").c_str(), O_RDONLY | O_CLOEXEC);
-         ASSERT_GE(s.reader, 0);
-         s.target = "/proc/self/fd/" + std::to_string(s.reader);
-     },
-     "",
+     [](Scene& s) { fs::create_symlink("gone.cfg", s.target = s.dir / "link.cfg"); }, "", "gone.cfg"},
+    {"DeviceIsWrittenInto", OtherTargets::WriteInto, makeNullDevice, "", "-"},
+    {"DeviceRefused", OtherTargets::Refuse, makeNullDevice, "Is a device, not a file"},
+    {"DescriptorIsWrittenIntoNotReplaced", OtherTargets::WriteInto, makeDescriptor, "", "opened",
      [](const Scene& s) {
          struct stat opened {}, named {};
-         ASSERT_EQ(::fstat(s.reader, &opened), 0);
+         ASSERT_EQ(::fstat(s.fd, &opened), 0);
          ASSERT_EQ(::stat((s.dir / "opened").c_str(), &named), 0);
          EXPECT_EQ(opened.st_ino, named.st_ino) << "the same file, not a new one";
-         expectWritten(s.dir / "opened");
      }},
-    {"DescriptorRefusedForAFileOfItsOwn", OtherTargets::Refuse,
-     [](Scene& s) {
-         makeFile(s.dir / "opened", "x");
-         s.reader = ::open((s.dir / "opened").c_str(), O_RDONLY | O_CLOEXEC);
-         s.target = "/proc/self/fd/" + std::to_string(s.reader);
-     },
-     "Names an open descriptor, not a file", [](const Scene& s) { EXPECT_EQ(contentOf(s.dir / "opened"), "x"); }},
+    {"DescriptorRefused", OtherTargets::Refuse, makeDescriptor, "Names an open descriptor, not a file"},
     // Leftovers of killed saves go; the file of a save under way stays, and
-    // so does one whose writer cannot be told gone until it is old.
+    // so does one whose writer cannot be told gone, until it is old.
     {"StaleTemporaryFilesGo", OtherTargets::Refuse,
      [](Scene& s) {
          s.target = s.dir / "a.cfg";
          const std::string host = hostName();
-         makeFile(s.dir / (".taprofile-" + std::to_string(finishedPid()) + "@" + host + "-killed"), "k");
-         makeFile(s.dir / (".taprofile-" + std::to_string(::getpid()) + "@" + host + "-living"), "l");
-         makeFile(s.dir / ".taprofile-Xy12Zq", "fresh, of an older version");
-         makeFile(s.dir / ".taprofile-Ab34Cd", "old, of an older version");
-         const auto old = fs::file_time_type::clock::now() - std::chrono::hours(2);
-         fs::last_write_time(s.dir / ".taprofile-Ab34Cd", old);
+         makeFile(s.dir / (".taprofile-" + std::to_string(finishedPid()) + "@" + host + "-killed"));
+         makeFile(s.dir / (".taprofile-" + std::to_string(::getpid()) + "@" + host + "-living"));
+         makeFile(s.dir / ".taprofile-Xy12Zq");
+         makeFile(s.dir / ".taprofile-Ab34Cd");
+         fs::last_write_time(s.dir / ".taprofile-Ab34Cd", fs::file_time_type::clock::now() - std::chrono::hours(2));
      },
-     "",
+     "", "",
      [](const Scene& s) {
-         std::vector<std::string> left;
-         for (const auto& entry : fs::directory_iterator(s.dir))
-             left.push_back(entry.path().filename().string());
-         std::sort(left.begin(), left.end());
-         EXPECT_EQ(left, (std::vector<std::string>{".taprofile-" + std::to_string(::getpid()) + "@" + hostName() +
-                                                       "-living",
-                                                   ".taprofile-Xy12Zq", "a.cfg"}));
+         const std::string living = ".taprofile-" + std::to_string(::getpid()) + "@" + hostName() + "-living";
+         EXPECT_EQ(namesIn(s.dir), (std::vector<std::string>{living, ".taprofile-Xy12Zq", "a.cfg"}));
      }},
 };
 
@@ -419,8 +365,8 @@ class OutputTargetTest : public ProfileFileTest, public ::testing::WithParamInte
 protected:
     void TearDown() override
     {
-        if (scene.reader >= 0)
-            ::close(scene.reader);
+        if (scene.fd >= 0)
+            ::close(scene.fd);
         ProfileFileTest::TearDown();
     }
     Scene scene;
@@ -451,15 +397,14 @@ private:
 TEST_P(OutputTargetTest, WritesOrRefusesWithTheReason)
 {
     const OutputCase& c = GetParam();
-    if (c.needsRoot && ::geteuid() != 0)
-        GTEST_SKIP() << "needs root";
     const mode_t oldMask = ::umask(022);
     scene.dir = dir;
     c.make(scene);
-    if (HasFatalFailure() || IsSkipped()) {
-        ::umask(oldMask);
-        return;
-    }
+    if (HasFatalFailure() || IsSkipped())
+        return static_cast<void>(::umask(oldMask));
+    struct stat named {}, behind {};
+    const bool existed = ::lstat(scene.target.c_str(), &named) == 0;
+    const bool behindExisted = ::stat(scene.target.c_str(), &behind) == 0;
     std::string problem;
     Result<> written = unexpected("not run");
     {
@@ -470,11 +415,30 @@ TEST_P(OutputTargetTest, WritesOrRefusesWithTheReason)
     ::umask(oldMask);
     EXPECT_EQ(problem, c.reason) << "the check tells what the write finds";
     EXPECT_EQ(written ? "" : written.error(), c.reason);
+
+    struct stat after {};
+    EXPECT_EQ(::lstat(scene.target.c_str(), &after) == 0, existed || written);
+    if (existed) {
+        EXPECT_EQ(after.st_mode & S_IFMT, named.st_mode & S_IFMT) << "the same kind of thing";
+    }
+    if (behindExisted && S_ISREG(behind.st_mode) && ::stat(scene.target.c_str(), &after) == 0) {
+        EXPECT_EQ(after.st_mode, behind.st_mode);
+        EXPECT_EQ(after.st_uid, behind.st_uid);
+        EXPECT_EQ(after.st_gid, behind.st_gid);
+    }
+    const std::string holder = c.holder[0] ? (dir / c.holder).string() : scene.target;
+    if (written && behindExisted && S_ISFIFO(behind.st_mode)) {
+        std::string got(kBytes.size() + 1, '\0');
+        got.resize(std::size_t(std::max<ssize_t>(0, ::read(scene.fd, got.data(), got.size()))));
+        EXPECT_EQ(got, kBytes);
+    } else if (written && std::string(c.holder) != "-") {
+        EXPECT_EQ(contentOf(holder), kBytes);
+    }
     if (c.check)
         c.check(scene);
-    for (const auto& entry : fs::recursive_directory_iterator(dir))
-        EXPECT_FALSE(entry.path().filename().string().starts_with(".taprofile-") && c.reason[0] != 0)
-            << "a failed write leaves no temporary file: " << entry.path();
+    for (const auto& entry : fs::recursive_directory_iterator(dir)) {
+        EXPECT_TRUE(written || !entry.path().filename().string().starts_with(".taprofile-")) << entry.path();
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Targets, OutputTargetTest, ::testing::ValuesIn(kOutputCases), ta::testsupport::CaseName());
@@ -510,7 +474,7 @@ TEST_F(ProfileFileTest, APipeWithoutReaderIsLeftAtASignal)
     const auto written = writing.get();
     ASSERT_FALSE(written);
     EXPECT_EQ(written.error(), std::strerror(EINTR));
-    EXPECT_TRUE(S_ISFIFO(modeOf(path("pipe"))));
+    EXPECT_TRUE(fs::is_fifo(path("pipe")));
 }
 
 TEST_F(ProfileFileTest, SaveNamesTheFileItCouldNotWrite)
