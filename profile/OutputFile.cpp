@@ -235,28 +235,28 @@ Result<> writeInto(const std::string& path, bool pipe, std::string_view bytes)
 // change of owner clears the set-id bits that its mode then puts back. A
 // file that cannot keep its owner (someone else's, saved by a user) is not
 // replaced by one of the user's own.
-int takeOver(int fd, const struct stat& old)
+std::string takeOver(int fd, const struct stat& old)
 {
     struct stat now {};
     if (::fstat(fd, &now) != 0)
-        return errno;
+        return std::strerror(errno);
     if ((now.st_uid != old.st_uid || now.st_gid != old.st_gid) && ::fchown(fd, old.st_uid, old.st_gid) != 0)
-        return errno;
+        return std::string("Cannot keep the file's owner: ") + std::strerror(errno);
     if (::fchmod(fd, old.st_mode & 07777) != 0)
-        return errno;
-    return 0;
+        return std::string("Cannot keep the file's mode: ") + std::strerror(errno);
+    return {};
 }
 
-// Returns 0 or the errno of the failed step.
-int fillTemp(int fd, const Target& target, std::string_view bytes)
+// Empty, or why the temporary file could not be made ready.
+std::string fillTemp(int fd, const Target& target, std::string_view bytes)
 {
     errno = 0;
     if (!writeFully(fd, bytes.data(), bytes.size()))
-        return errno != 0 ? errno : EIO;
+        return std::strerror(errno != 0 ? errno : EIO);
     if (target.exists)
-        if (const int error = takeOver(fd, target.st); error != 0)
-            return error;
-    return ::fsync(fd) != 0 ? errno : 0;
+        if (std::string reason = takeOver(fd, target.st); !reason.empty())
+            return reason;
+    return ::fsync(fd) != 0 ? std::strerror(errno) : std::string();
 }
 
 // Only the file that was looked at, or still nothing, is replaced: a pipe
@@ -290,19 +290,19 @@ Result<> replaceFile(const Target& target, std::string_view bytes)
     const int fd = createTemp(folder, temp);
     if (fd < 0)
         return unexpected(std::strerror(errno));
-    int error = fillTemp(fd, target, bytes);
-    if (::close(fd) != 0 && error == 0)
-        error = errno;
-    std::string reason;
-    if (error == 0 && !stillThere(target))
+    std::string reason = fillTemp(fd, target, bytes);
+    if (::close(fd) != 0 && reason.empty())
+        reason = std::strerror(errno);
+    if (reason.empty() && !stillThere(target))
         reason = kChanged;
-    else if (error == 0)
-        error = moveInto(temp, target);
-    if (error == 0 && reason.empty())
+    if (reason.empty())
+        if (const int error = moveInto(temp, target); error != 0)
+            reason = std::strerror(error);
+    if (reason.empty())
         return {};
     // One that stays is a leftover of a process that is gone by the next save.
     static_cast<void>(::unlink(temp.c_str()));
-    return unexpected(reason.empty() ? std::strerror(error) : reason);
+    return unexpected(reason);
 }
 
 } // namespace
