@@ -22,9 +22,10 @@ namespace {
 // Links followed from one name before giving up, as many as the kernel does.
 constexpr int kMaxLinkHops = 40;
 // File systems whose files are the kernel's settings and interfaces.
-constexpr std::array<long, 8> kKernelFileSystems = {PROC_SUPER_MAGIC,    SYSFS_MAGIC,   DEBUGFS_MAGIC,
-                                                    TRACEFS_MAGIC,       SECURITYFS_MAGIC, CGROUP_SUPER_MAGIC,
-                                                    CGROUP2_SUPER_MAGIC, EFIVARFS_MAGIC};
+constexpr std::array<long, 8> kKernelFileSystems = {
+    PROC_SUPER_MAGIC, SYSFS_MAGIC,        DEBUGFS_MAGIC,       TRACEFS_MAGIC,
+    SECURITYFS_MAGIC, CGROUP_SUPER_MAGIC, CGROUP2_SUPER_MAGIC, EFIVARFS_MAGIC,
+};
 
 const char* const kKernelFile = "Is a kernel interface, not a file";
 const char* const kDescriptor = "Names an open descriptor, not a file";
