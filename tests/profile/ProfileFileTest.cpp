@@ -481,14 +481,6 @@ TEST_F(ProfileFileTest, APipeWithoutReaderIsLeftAtASignal)
     EXPECT_TRUE(fs::is_fifo(path("pipe")));
 }
 
-TEST_F(ProfileFileTest, SaveNamesTheFileItCouldNotWrite)
-{
-    TaProfile profile{};
-    const auto saved = saveProfileFile(dir.string(), profile);
-    ASSERT_FALSE(saved);
-    EXPECT_EQ(saved.error(), "Cannot save profile file " + dir.string() + ": Is a folder");
-}
-
 // A write that fails halfway (here: the file size limit) must not cost the
 // user the file that was there before.
 TEST_F(ProfileFileTest, FailedWriteKeepsTheOldFileIntact)
