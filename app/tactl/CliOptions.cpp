@@ -46,13 +46,15 @@ Result<> checkOutput(const std::string& path)
 {
     if (isStdio(path) && ::isatty(STDOUT_FILENO) == 1)
         return unexpected("will not write a binary profile to a terminal; redirect standard output");
+    if (const std::string problem = isStdio(path) ? "" : outputProblem(path, OtherTargets::WriteInto); !problem.empty())
+        return unexpected("Cannot save profile file " + path + ": " + problem);
     return {};
 }
 
-Result<> writeProfile(const std::string& path, TaProfile& profile, std::ostream& out)
+Result<> writeProfile(const std::string& path, TaProfile& profile, std::ostream& out, OtherTargets others)
 {
     if (!isStdio(path))
-        return saveProfileFile(path, profile);
+        return saveProfileFile(path, profile, others);
     if (auto output = checkOutput(path); !output)
         return output;
     std::memcpy(profile.magic, kProfileMagic, sizeof profile.magic);
@@ -63,10 +65,10 @@ Result<> writeProfile(const std::string& path, TaProfile& profile, std::ostream&
     return {};
 }
 
-Result<> writeProfileText(const std::string& path, const std::string& text, std::ostream& out)
+Result<> writeProfileText(const std::string& path, const std::string& text, std::ostream& out, OtherTargets others)
 {
     if (!isStdio(path))
-        return saveProfileText(path, text);
+        return saveProfileText(path, text, others);
     out << text;
     out.flush();
     if (!out)

@@ -50,18 +50,19 @@ int runIdentify(const CommandLine& line, std::ostream& out, std::ostream& err)
 }
 
 // The settings read, as a profile file or, with a format, as the stable
-// text of show --stable (which a nightly backup can keep in git).
+// text of show --stable (which a nightly backup can keep in git). A backup
+// is a file of its own; -o may name a pipe or a device.
 bool saveQueried(LinkSession& session, const std::string& path, std::ostream& out, std::ostream& err,
-                 const std::string& format = {})
+                 const std::string& format = {}, OtherTargets others = OtherTargets::Refuse)
 {
     TaProfile& profile = session.ctx().workingProfile;
     std::memcpy(profile.magic, kProfileMagic, sizeof profile.magic);
     const auto written =
-        format.empty() ? writeProfile(path, profile, out)
+        format.empty() ? writeProfile(path, profile, out, others)
                        : writeProfileText(path,
                                           format == "json" ? profileJson(profile, TextScope::Stable)
                                                            : profileLines(profile, TextScope::Stable),
-                                          out);
+                                          out, others);
     if (!written)
         err << "tactl: " << written.error() << '\n';
     return bool(written);
@@ -98,7 +99,7 @@ int runQuery(const CommandLine& line, std::ostream& out, std::ostream& err)
     LinkSession session(options, err);
     if (!queryTa(session))
         return sequenceFailed(session);
-    const bool saved = saveQueried(session, options.output, out, err, format);
+    const bool saved = saveQueried(session, options.output, out, err, format, OtherTargets::WriteInto);
     printTaTexts(session, isStdio(options.output) ? err : out);
     session.hangUpIfRemote();
     session.printStats(err);

@@ -12,6 +12,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -268,6 +269,18 @@ TEST_F(TactlLinkTest, BackupAndVerifyMakeTheWriteSafe)
     EXPECT_EQ(kept.exitCode, 3) << kept.err;
     EXPECT_EQ(kept.out, "dataPort1.callType: 1 (HDLC transparent) -> 8 (PPP or MLP)\n");
     EXPECT_EQ(slurp(file("b.cfg")), slurp(file("before.cfg"))) << "taken before the new dn went in";
+
+    // A backup is a file of its own: a pipe (as /dev/stdout may be) is
+    // refused, left a pipe, and the TA is not written.
+    ASSERT_EQ(mkfifo(file("pipe").c_str(), 0600), 0);
+    Tasim piped({"--log"}, file("piped.log"));
+    const auto toPipe = tactl(piped.path(), "submit " + file("d.cfg") + " --backup " + file("pipe"));
+    EXPECT_EQ(toPipe.exitCode, 1);
+    EXPECT_NE(toPipe.err.find("tactl: Cannot save profile file " + file("pipe") + ": Is a pipe, not a file\n"),
+              std::string::npos)
+        << toPipe.err;
+    EXPECT_TRUE(fs::is_fifo(file("pipe")));
+    EXPECT_EQ(slurp(file("piped.log")).find('='), std::string::npos) << "nothing was written";
 
     Tasim taking;
     const auto taken = tactl(taking.path(), "submit " + file("d.cfg") + " --verify");
