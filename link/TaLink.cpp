@@ -270,6 +270,8 @@ void TaLink::stopExchange(bool tellUser)
         screen_.showDetailedMessage(message, settingsWrittenText(written_, settingsInBatch()));
     else if (readBack_)
         screen_.showDetailedMessage(message, kReadBackCancelledText);
+    else if (state == tsUpgrading) // stopped, the firmware is no worse for it
+        screen_.showDetailedMessage(message, transferLostDetails(false));
     else
         screen_.showMessage(message);
 }
@@ -316,7 +318,7 @@ std::string TaLink::lostDetails(TransactionState state)
     }
     if (state == tsUpgrading) {
         ex_.pendingOperation = poNone; // no later discovery may take up this upload
-        return transferLostDetails();
+        return transferLostDetails(true);
     }
     return {};
 }

@@ -199,7 +199,7 @@ private:
     std::string failureMessage(Failure failure);
     static Failure lostFailure(TransactionState state);
     std::string lostDetails(TransactionState state);
-    std::string transferLostDetails() const;
+    std::string transferLostDetails(bool portGone) const;
     Failure interruptedFailure(TransactionState state) const;
 
     // Sender pattern and shared helpers. A sender that meets a cancel at its
