@@ -310,16 +310,12 @@ Failure TaLink::interruptedFailure(TransactionState state) const
 
 // What the user must know besides the message: a write that had finished
 // before its read-back, a transfer that stopped half way.
-std::string TaLink::lostDetails(TransactionState state)
+std::string TaLink::lostDetails(TransactionState state) const
 {
-    if (readBack_) {
-        readBack_.reset();
+    if (readBack_)
         return kReadBackFailedText;
-    }
-    if (state == tsUpgrading) {
-        ex_.pendingOperation = poNone; // no later discovery may take up this upload
+    if (state == tsUpgrading)
         return transferLostDetails(true);
-    }
     return {};
 }
 
@@ -369,7 +365,11 @@ void TaLink::portLost()
         return;
     }
     const std::string message = failureMessage(lostFailure(state));
-    if (const std::string details = lostDetails(state); !details.empty())
+    const std::string details = lostDetails(state);
+    readBack_.reset();
+    if (state == tsUpgrading)
+        ex_.pendingOperation = poNone; // no later discovery may take this upload up again
+    if (!details.empty())
         screen_.showDetailedMessage(message, details);
     else
         screen_.showMessage(message);
