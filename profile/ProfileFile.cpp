@@ -1,5 +1,6 @@
 #include "profile/ProfileFile.h"
 #include "profile/FileIo.h"
+#include "profile/Printable.h"
 
 #include <array>
 #include <cerrno>
@@ -31,16 +32,16 @@ bool hasMagic(const char* bytes, std::size_t size)
     return size >= kMagicSize && std::memcmp(bytes, kProfileMagic, kMagicSize) == 0;
 }
 
-Unexpected noSuchFile(const std::string& path) { return unexpected("No such profile file: " + path); }
+Unexpected noSuchFile(const std::string& path) { return unexpected("No such profile file: " + printable(path)); }
 
 Unexpected cannotRead(const std::string& name, int error)
 {
-    return unexpected("Cannot read profile file " + name + (error != 0 ? std::string(": ") + std::strerror(error) : ""));
+    return unexpected("Cannot read profile file " + printable(name) + (error != 0 ? std::string(": ") + std::strerror(error) : ""));
 }
 
 Unexpected notRegular(const std::string& path, mode_t mode)
 {
-    return unexpected("Not a profile file: " + path + " is " + kindOf(mode));
+    return unexpected("Not a profile file: " + printable(path) + " is " + kindOf(mode));
 }
 
 } // namespace
@@ -74,7 +75,7 @@ Result<std::size_t> loadProfileFrom(int fd, TaProfile& profile, const std::strin
     if (got < 0)
         return cannotRead(name, errno);
     if (!hasMagic(buffer.data(), std::size_t(got)))
-        return unexpected("Not a TA profile file (no TAPRF1.0 header): " + name);
+        return unexpected("Not a TA profile file (no TAPRF1.0 header): " + printable(name));
     std::memcpy(reinterpret_cast<char*>(&profile), buffer.data(), std::size_t(got));
     return std::size_t(got);
 }
@@ -90,7 +91,7 @@ Result<> saveProfileText(const std::string& path, std::string_view bytes, OtherT
     if (path.empty())
         return unexpected("No profile file name given");
     if (auto written = writeOutputFile(path, bytes, others); !written)
-        return unexpected("Cannot save profile file " + path + ": " + written.error());
+        return unexpected("Cannot save profile file " + printable(path) + ": " + written.error());
     return {};
 }
 
