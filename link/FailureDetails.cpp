@@ -7,6 +7,7 @@
 #include "atcmd/ParamTable.h"
 #include "atcmd/QueryList.h"
 #include "profile/FieldValue.h"
+#include "profile/Printable.h"
 
 #include <cstring>
 
@@ -111,6 +112,18 @@ std::string TaLink::unansweredQueryDetails()
         text += (line.empty() ? fieldText(profile, offset, false) : line) + "\n";
     }
     return text;
+}
+
+// "COM1 /dev/ttyUSB0 went away after 12 of 40 blocks ...", or with the port
+// still there "The transfer was stopped after ...".
+std::string TaLink::transferLostDetails(bool portGone) const
+{
+    const int acknowledged = upg_.totalBlocks - upg_.blocksLeft;
+    const std::string what = portGone ? portShownAs(cCom_->PortName()) + " went away" : "The transfer was stopped";
+    return what + " after " + std::to_string(acknowledged) + " of " + std::to_string(upg_.totalBlocks) +
+           " blocks of " + printable(upg_.firmwarePath) +
+           " had been acknowledged. The TA did not get the whole firmware and its settings were not written back: " +
+           (portGone ? "once the port is back, upgrade again." : "upgrade again.");
 }
 
 // Every port of the last discovery: why it was passed over, or what it

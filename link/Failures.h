@@ -20,6 +20,7 @@ enum class Failure : uint8_t {
     NoDialTone,
     Busy,
     UpgradeAborted,
+    UpgradePortLost, // the port went away during the firmware transfer
     Thresholds,     // the editor's multilink thresholds refuse a submit
 };
 
@@ -32,6 +33,9 @@ inline constexpr char kNoCarrierText[] = "TA respones (No Carrier)";
 inline constexpr char kNoDialToneText[] = "TA respones (No Dial Tone)";
 inline constexpr char kBusyText[] = "TA respones (Busy)";
 inline constexpr char kUpgradeAbortedText[] = "Firmware upgrade abort, please make sure firmware is correct!";
+// The transfer's own abort blames the firmware; a port that went away is no
+// fault of the firmware, and the text says what happened instead.
+inline constexpr char kUpgradePortLostText[] = "Firmware upgrade abort, the port went away during the transfer!";
 inline constexpr char kThresholdsText[] = "Drop threshold can not be bigger than Add threshold";
 
 // What a stop on the user's word (Cancel, the end of the program, a signal
@@ -42,6 +46,10 @@ inline constexpr char kSubmitCancelledEarlyText[] = "Submit cancelled before any
 inline constexpr char kUpgradeCancelledEarlyText[] = "Upgrade cancelled before the firmware was sent to the TA.";
 inline constexpr char kReadBackCancelledText[] =
     "Every setting was written to the TA; reading them back to verify them was cancelled.";
+// The details of a read-back that failed after the write had finished: the
+// query's own message alone would say that nothing was written.
+inline constexpr char kReadBackFailedText[] =
+    "The write to the TA finished; reading the settings back to verify them failed.";
 inline constexpr char kRebootStoppedText[] =
     "The firmware was sent and the TA is restarting, but the editor's settings were not written back to it. "
     "Submit them once the TA is up again.";

@@ -41,7 +41,8 @@ void TaLink::failReadBack()
     ex_.nextState = tsIdentify;
     screen_.showProgress(false);
     screen_.setProgressCaption("Submit progress status");
-    screen_.showDetailedMessage(failureMessage(Failure::Query), unansweredQueryDetails());
+    screen_.showDetailedMessage(failureMessage(Failure::Query),
+                                std::string(kReadBackFailedText) + "\n" + unansweredQueryDetails());
     screen_.enableEditor(true);
     screen_.focusEditor();
 }

@@ -268,6 +268,10 @@ void TaLink::stopExchange(bool tellUser)
     // A batch stopped half way leaves the TA with some of the new settings.
     if (state == tsSubmitting && !readBack_)
         screen_.showDetailedMessage(message, settingsWrittenText(written_, settingsInBatch()));
+    else if (readBack_)
+        screen_.showDetailedMessage(message, kReadBackCancelledText);
+    else if (state == tsUpgrading) // stopped, the firmware is no worse for it
+        screen_.showDetailedMessage(message, transferLostDetails(false));
     else
         screen_.showMessage(message);
 }
@@ -286,6 +290,7 @@ std::string TaLink::failureMessage(Failure failure)
     case Failure::NoDialTone: return kNoDialToneText;
     case Failure::Busy: return kBusyText;
     case Failure::UpgradeAborted: return kUpgradeAbortedText;
+    case Failure::UpgradePortLost: return kUpgradePortLostText;
     case Failure::Thresholds: return kThresholdsText;
     }
     return {};
@@ -303,6 +308,17 @@ Failure TaLink::interruptedFailure(TransactionState state) const
     return Failure::Sequence;
 }
 
+// What the user must know besides the message: a write that had finished
+// before its read-back, a transfer that stopped half way.
+std::string TaLink::lostDetails(TransactionState state) const
+{
+    if (readBack_)
+        return kReadBackFailedText;
+    if (state == tsUpgrading)
+        return transferLostDetails(true);
+    return {};
+}
+
 // What the device took with it when it went away.
 Failure TaLink::lostFailure(TransactionState state)
 {
@@ -310,7 +326,7 @@ Failure TaLink::lostFailure(TransactionState state)
     case tsQuerying: return Failure::Query;
     case tsSessionEcho: return Failure::Sequence;
     case tsSubmitting: return Failure::Submit;
-    case tsUpgrading: return Failure::UpgradeAborted;
+    case tsUpgrading: return Failure::UpgradePortLost;
     case tsDialing: return Failure::NoCarrier;
     default: return Failure::NoTa;
     }
@@ -348,7 +364,15 @@ void TaLink::portLost()
         // Nothing was under way: the user is editing; the next request rediscovers.
         return;
     }
-    screen_.showMessage(failureMessage(lostFailure(state)));
+    const std::string message = failureMessage(lostFailure(state));
+    const std::string details = lostDetails(state);
+    readBack_.reset();
+    if (state == tsUpgrading)
+        ex_.pendingOperation = poNone; // no later discovery may take this upload up again
+    if (!details.empty())
+        screen_.showDetailedMessage(message, details);
+    else
+        screen_.showMessage(message);
     enableAndFocusCallerWindow();
 }
 

@@ -205,6 +205,8 @@ private:
     // The text of every failure the user is told of.
     std::string failureMessage(Failure failure);
     static Failure lostFailure(TransactionState state);
+    std::string lostDetails(TransactionState state) const;
+    std::string transferLostDetails(bool portGone) const;
     Failure interruptedFailure(TransactionState state) const;
 
     // Sender pattern and shared helpers. A sender that meets a cancel at its

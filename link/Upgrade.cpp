@@ -2,11 +2,7 @@
 // in XMODEM-1K blocks, the TA reboots and is found again, and the editor's
 // settings are written back to it.
 #include "TaLink.h"
-#include "profile/FileIo.h"
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include "LocalChecks.h"
 
 namespace ta::link {
 
@@ -19,45 +15,6 @@ constexpr int kRebootCountdown = 30;
 // in all; after that the blocks, all acknowledged, count as delivered.
 constexpr int kEndAnswerMs = 2000;
 constexpr int kEndSends = 5;
-// Far above any TA firmware, and still under 20 minutes on the line.
-constexpr std::size_t kFirmwareMaxBytes = 8u << 20;
-constexpr char kCannotOpen[] = "Can not open file!";
-
-// The file, read whole once it is known to be a regular file of at most
-// kFirmwareMaxBytes.
-Result<std::vector<uint8_t>> readOpenFirmware(int fd, const std::string& path)
-{
-    const auto tooLarge = [&] { return unexpected("Firmware file is larger than 8 MiB: " + path); };
-    struct stat st {};
-    if (::fstat(fd, &st) != 0)
-        return unexpected(kCannotOpen);
-    if (!S_ISREG(st.st_mode))
-        return unexpected("Firmware file is not a regular file: " + path);
-    if (std::size_t(st.st_size) > kFirmwareMaxBytes)
-        return tooLarge();
-    // One byte more than the limit, so that a file that grows shows itself.
-    std::vector<uint8_t> bytes(kFirmwareMaxBytes + 1);
-    const ssize_t got = readFully(fd, bytes.data(), bytes.size());
-    if (got < 0)
-        return unexpected(kCannotOpen);
-    bytes.resize(std::size_t(got));
-    if (bytes.size() > kFirmwareMaxBytes)
-        return tooLarge(); // it grew while being read
-    return bytes;
-}
-
-// Anything but a regular file of at most kFirmwareMaxBytes (a folder, a
-// pipe, a device, a file that is too big) is refused before it is read,
-// with the reason. The open never blocks.
-Result<std::vector<uint8_t>> readFirmware(const std::string& path)
-{
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-    if (fd < 0)
-        return unexpected(kCannotOpen);
-    auto bytes = readOpenFirmware(fd, path);
-    ::close(fd);
-    return bytes;
-}
 
 } // namespace
 
@@ -65,8 +22,10 @@ void TaLink::requestUpgrade(const std::string& path)
 {
     identifyOnly_ = false;
     upg_.firmwarePath = path;
+    // The file is checked before any TA contact: "Can not open file!", and
+    // why in the details.
     if (const auto loaded = LoadFirmwareImage(path); !loaded) {
-        screen_.showMessage(loaded.error());
+        screen_.showDetailedMessage(kCannotOpenFileText, loaded.error());
         return;
     }
     ex_.pendingOperation = poUpgrade;
@@ -84,11 +43,9 @@ Result<> TaLink::LoadFirmwareImage(const std::string& path)
 {
     upg_.firmwareImage.clear();
     upg_.imageLength = 0;
-    auto bytes = readFirmware(path);
+    auto bytes = readFirmwareFile(path);
     if (!bytes)
         return unexpected(bytes.error());
-    if (bytes->empty())
-        return unexpected(kCannotOpen);
     upg_.firmwareImage = xmodem::padImage(std::move(*bytes));
     upg_.imageLength = int(upg_.firmwareImage.size());
     return {};

@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "profile/FileIo.h"
 #include "profile/Result.h"
 #include "profile/TaProfile.h"
 
@@ -22,13 +23,13 @@ Result<std::size_t> loadProfileFile(const std::string& path, TaProfile& profile)
 // it stands; the descriptor stays open. name is what a reason calls it.
 Result<std::size_t> loadProfileFrom(int fd, TaProfile& profile, const std::string& name);
 
-// Sets the record's magic and writes the record to the file. The bytes go to
-// a temporary file in the same folder that replaces the target only once
-// they are all written and flushed, so a failed save leaves an existing file
-// intact.
-Result<> saveProfileFile(const std::string& path, TaProfile& profile);
+// Sets the record's magic and writes the record to the file as
+// writeOutputFile does: a file is replaced only by a finished one, keeping
+// its owner and mode; a pipe or a device is written into or refused as
+// others says, never replaced.
+Result<> saveProfileFile(const std::string& path, TaProfile& profile, OtherTargets others = OtherTargets::Refuse);
 
-// A text form of a profile, replacing the file in the same safe way.
-Result<> saveProfileText(const std::string& path, std::string_view text);
+// A text form of a profile, written in the same safe way.
+Result<> saveProfileText(const std::string& path, std::string_view text, OtherTargets others = OtherTargets::Refuse);
 
 } // namespace ta

@@ -5,6 +5,8 @@
 #include <QPushButton>
 #include <QSpacerItem>
 
+#include "profile/Printable.h"
+
 namespace ta::ui {
 
 namespace {
@@ -34,6 +36,13 @@ LastBox& last()
 
 constexpr int kDetailsWidth = 560;
 
+// A message may quote a file's name or a value read from a file: its control
+// bytes are shown escaped, and nothing in it is taken for markup.
+QString shownText(const QString& text)
+{
+    return QString::fromStdString(printableLines(text.toStdString()));
+}
+
 QMessageBox::Icon iconOf(MessageKind kind)
 {
     switch (kind) {
@@ -58,14 +67,16 @@ QString lastMessageDetails() { return last().details; }
 
 MessageKind lastMessageKind() { return last().kind; }
 
-void showMessageBox(QWidget* parent, const QString& text, const QString& detailText, MessageKind kind)
+void showMessageBox(QWidget* parent, const QString& message, const QString& detailMessage, MessageKind kind)
 {
+    const QString text = shownText(message), detailText = shownText(detailMessage);
     last() = {detailText, kind};
     if (handler()) {
         handler()(text, false);
         return;
     }
     QMessageBox box(iconOf(kind), messageCaption(), text, QMessageBox::Ok, parent);
+    box.setTextFormat(Qt::PlainText);
     box.setDetailedText(detailText);
     // The box is as wide as its short text; the detail lines need more room.
     if (!detailText.isEmpty())

@@ -282,6 +282,9 @@ void TfDetail::buildStatusLine()
     lbConnection_->setObjectName(QStringLiteral("lbConnection"));
     lbProfileFile_ = new QLabel;
     lbProfileFile_->setObjectName(QStringLiteral("lbProfileFile"));
+    // A file named "<b>site</b>.cfg" or a port typed so is shown as named.
+    lbConnection_->setTextFormat(Qt::PlainText);
+    lbProfileFile_->setTextFormat(Qt::PlainText);
     statusBar()->addWidget(lbConnection_, 1);
     statusBar()->addPermanentWidget(lbProfileFile_);
     statusBar()->setSizeGripEnabled(false);

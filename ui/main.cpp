@@ -1,5 +1,6 @@
 #include "ui/main.h"
 
+#include "link/LocalChecks.h"
 #include "link/NetworkAddress.h"
 #include "link/PortList.h"
 #include "link/Screen.h"
@@ -333,8 +334,10 @@ void TfMain::setProfileSource(int index)
 
 void TfMain::btnNextClick()
 {
-    // A number of blanks only would dial nothing: it counts as empty.
-    if (!onProfilePage() && rbRemoteTA->isChecked() && eRemoteTel->text().trimmed().isEmpty()) {
+    // A number without a digit (blanks or brackets only) would dial nothing:
+    // it counts as empty, checked as tactl checks --remote, before any port.
+    if (!onProfilePage() && rbRemoteTA->isChecked() &&
+        !ta::link::checkDialNumber(eRemoteTel->text().toLatin1().toStdString())) {
         eRemoteTel->setFocus(Qt::OtherFocusReason);
         return;
     }

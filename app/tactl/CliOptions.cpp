@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include "profile/FileIo.h"
+#include "profile/Printable.h"
 #include "profile/ProfileFile.h"
 
 namespace ta::tactl {
@@ -37,7 +38,7 @@ Result<TaProfile> readProfile(const std::string& path, std::ostream* warnings)
     if (!bytesRead)
         return unexpected(bytesRead.error());
     if (warnings && *bytesRead < kProfileSize)
-        *warnings << "tactl: warning: " << name << " holds " << *bytesRead << " of the " << kProfileSize
+        *warnings << "tactl: warning: " << printable(name) << " holds " << *bytesRead << " of the " << kProfileSize
                   << " bytes of a profile; the settings after them are zero\n";
     return profile;
 }
@@ -46,13 +47,15 @@ Result<> checkOutput(const std::string& path)
 {
     if (isStdio(path) && ::isatty(STDOUT_FILENO) == 1)
         return unexpected("will not write a binary profile to a terminal; redirect standard output");
+    if (const std::string problem = isStdio(path) ? "" : outputProblem(path, OtherTargets::WriteInto); !problem.empty())
+        return unexpected("Cannot save profile file " + printable(path) + ": " + problem);
     return {};
 }
 
-Result<> writeProfile(const std::string& path, TaProfile& profile, std::ostream& out)
+Result<> writeProfile(const std::string& path, TaProfile& profile, std::ostream& out, OtherTargets others)
 {
     if (!isStdio(path))
-        return saveProfileFile(path, profile);
+        return saveProfileFile(path, profile, others);
     if (auto output = checkOutput(path); !output)
         return output;
     std::memcpy(profile.magic, kProfileMagic, sizeof profile.magic);
@@ -63,10 +66,10 @@ Result<> writeProfile(const std::string& path, TaProfile& profile, std::ostream&
     return {};
 }
 
-Result<> writeProfileText(const std::string& path, const std::string& text, std::ostream& out)
+Result<> writeProfileText(const std::string& path, const std::string& text, std::ostream& out, OtherTargets others)
 {
     if (!isStdio(path))
-        return saveProfileText(path, text);
+        return saveProfileText(path, text, others);
     out << text;
     out.flush();
     if (!out)

@@ -8,6 +8,7 @@
 
 #include "OptionTable.h"
 #include "atcmd/Options.h"
+#include "profile/FileIo.h"
 #include "profile/Result.h"
 #include "profile/TaProfile.h"
 
@@ -28,14 +29,18 @@ int exitCode(const Result<>& done, std::ostream& err);
 Result<TaProfile> readProfile(const std::string& path, std::ostream* warnings = nullptr);
 
 // Sets the magic and writes the record to the file, replacing it in one
-// step, or to out for "-" (never to a terminal).
-Result<> writeProfile(const std::string& path, TaProfile& profile, std::ostream& out);
+// step, or to out for "-" (never to a terminal). What -o names may be a
+// pipe or a device, written into; a backup or the file that set edits is
+// a file of its own (OtherTargets::Refuse).
+Result<> writeProfile(const std::string& path, TaProfile& profile, std::ostream& out,
+                      OtherTargets others = OtherTargets::WriteInto);
 
 // A text form of a profile to the file, replacing it in one step, or to out for "-".
-Result<> writeProfileText(const std::string& path, const std::string& text, std::ostream& out);
+Result<> writeProfileText(const std::string& path, const std::string& text, std::ostream& out,
+                          OtherTargets others = OtherTargets::WriteInto);
 
-// Whether the profile can go to path ("-" on a terminal cannot): asked
-// before a long exchange rather than after it.
+// Whether the profile can go to path, as -o names it ("-" on a terminal
+// cannot, nor a folder): asked before a long exchange rather than after it.
 Result<> checkOutput(const std::string& path);
 
 // The whole of a text file ("-": standard input), at most kMaxTextSize bytes.

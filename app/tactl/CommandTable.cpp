@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <ostream>
 
+#include "profile/Printable.h"
+
 namespace ta::tactl {
 namespace {
 
@@ -34,7 +36,8 @@ const Command* findCommand(const std::string& name)
 
 int fail(std::ostream& err, const std::string& message, int exitCode)
 {
-    err << "tactl: " << message << '\n';
+    // File names and values in a message may come from anywhere.
+    err << "tactl: " << printable(message) << '\n';
     return exitCode;
 }
 

@@ -62,7 +62,7 @@ int runSet(const CommandLine& line, std::ostream& out, std::ostream& err)
     for (std::size_t i = 1; i < operands.size(); ++i)
         if (const auto assigned = assign(*profile, operands[i]); !assigned)
             return fail(err, assigned.error(), kExitUsage);
-    return exitCode(writeProfile(operands[0], *profile, out), err);
+    return exitCode(writeProfile(operands[0], *profile, out, OtherTargets::Refuse), err);
 }
 
 // The options that only a comparison with the TA takes.

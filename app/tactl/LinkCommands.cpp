@@ -4,6 +4,7 @@
 #include "LinkSession.h"
 
 #include "CliOptions.h"
+#include "LocalInputs.h"
 #include "ProfileText.h"
 #include "VolatileFields.h"
 #include "atcmd/WriteCheck.h"
@@ -51,20 +52,21 @@ int runIdentify(const CommandLine& line, std::ostream& out, std::ostream& err)
 }
 
 // The settings read, as a profile file or, with a format, as the stable
-// text of show --stable (which a nightly backup can keep in git).
+// text of show --stable (which a nightly backup can keep in git). A backup
+// is a file of its own; -o may name a pipe or a device.
 bool saveQueried(LinkSession& session, const std::string& path, std::ostream& out, std::ostream& err,
-                 const std::string& format = {})
+                 const std::string& format = {}, OtherTargets others = OtherTargets::Refuse)
 {
     TaProfile& profile = session.ctx().workingProfile;
     std::memcpy(profile.magic, kProfileMagic, sizeof profile.magic);
     const auto written =
-        format.empty() ? writeProfile(path, profile, out)
+        format.empty() ? writeProfile(path, profile, out, others)
                        : writeProfileText(path,
                                           format == "json" ? profileJson(profile, TextScope::Stable)
                                                            : profileLines(profile, TextScope::Stable),
-                                          out);
+                                          out, others);
     if (!written)
-        err << "tactl: " << written.error() << '\n';
+        fail(err, written.error());
     return bool(written);
 }
 
@@ -96,10 +98,12 @@ int runQuery(const CommandLine& line, std::ostream& out, std::ostream& err)
     const std::string format = line.value("format");
     if (const auto output = checkOutput(options.output); format.empty() && !output)
         return fail(err, output.error());
+    if (!checkLocalInputs(outputsOnly(options.output), err))
+        return kExitFailure;
     LinkSession session(options, err);
     if (!queryTa(session))
         return sequenceFailed(session);
-    const bool saved = saveQueried(session, options.output, out, err, format);
+    const bool saved = saveQueried(session, options.output, out, err, format, OtherTargets::WriteInto);
     printTaTexts(session, isStdio(options.output) ? err : out);
     session.hangUpIfRemote();
     session.printStats(err);
@@ -113,16 +117,6 @@ Result<> checkBackup(const std::string& backup, const std::string& profile)
     if (!backup.empty() && !profile.empty() && !isStdio(profile) && std::filesystem::equivalent(backup, profile, error))
         return unexpected("--backup names the profile to be written");
     return {};
-}
-
-std::optional<TaProfile> profileToWrite(const std::string& path, std::ostream& err)
-{
-    auto profile = readProfile(path, &err);
-    if (!profile) {
-        err << "tactl: " << profile.error() << '\n';
-        return std::nullopt;
-    }
-    return *profile;
 }
 
 // The write under way runs to its end, with --verify its read-back too; the
@@ -156,14 +150,17 @@ int runSubmit(const CommandLine& line, std::ostream& out, std::ostream& err)
     const LinkCliOptions options = linkOptionsFrom(line);
     if (const auto backup = checkBackup(options.backup, line.operands()[0]); !backup)
         return usageError(err, line, backup.error());
-    const auto profile = profileToWrite(line.operands()[0], err);
-    if (!profile)
+    LocalInputs local = outputsOnly(options.backup, OtherTargets::Refuse);
+    local.profile = line.operands()[0];
+    const auto inputs = checkLocalInputs(local, err);
+    if (!inputs)
         return kExitFailure;
+    const TaProfile& profile = *inputs->profile;
     LinkSession session(options, err);
     // Nothing is written unless the TA's own settings are safe in the backup.
     if (!options.backup.empty() && !(queryTa(session) && saveQueried(session, options.backup, out, err)))
         return sequenceFailed(session);
-    session.ctx().workingProfile = *profile;
+    session.ctx().workingProfile = profile;
     startWrite(session);
     session.link().requestSubmit();
     return finishWrite(session, out, err);
@@ -176,12 +173,14 @@ int runUpgrade(const CommandLine& line, std::ostream& out, std::ostream& err)
     const LinkCliOptions options = linkOptionsFrom(line);
     if (const auto backup = checkBackup(options.backup, options.profile); !backup)
         return usageError(err, line, backup.error());
-    std::optional<TaProfile> profile;
-    if (!options.profile.empty()) {
-        profile = profileToWrite(options.profile, err);
-        if (!profile)
-            return kExitFailure;
-    }
+    LocalInputs local = outputsOnly(options.backup, OtherTargets::Refuse);
+    local.firmware = line.operands()[0];
+    if (line.has("profile"))
+        local.profile = options.profile;
+    const auto inputs = checkLocalInputs(local, err);
+    if (!inputs)
+        return kExitFailure;
+    const std::optional<TaProfile>& profile = inputs->profile;
     LinkSession session(options, err);
     // Without a profile the TA's own settings, read first, are written back after the upload.
     if ((!profile || !options.backup.empty()) && !queryTa(session))

@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "profile/FieldValue.h"
+#include "link/LocalChecks.h"
 
 namespace ta::tactl {
 namespace {
@@ -17,13 +17,8 @@ Result<> checkVariant(const std::string& value)
 }
 
 // The number goes into the dial command as it is: only what the wizard's
-// number field takes may pass.
-Result<> checkRemoteNumber(const std::string& value)
-{
-    if (value.empty() || value.size() >= kNumberLen || !isPhoneText(value))
-        return unexpected("takes a telephone number of 1 to 32 digits, '-', '*', '#', blanks, '(', ')', '[' or ']'");
-    return {};
-}
+// number field takes may pass, checked as the wizard checks it.
+Result<> checkRemoteNumber(const std::string& value) { return link::checkDialNumber(value); }
 
 Result<> checkTextFormat(const std::string& value)
 {

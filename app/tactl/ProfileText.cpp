@@ -12,6 +12,7 @@
 
 #include "VolatileFields.h"
 #include "profile/FieldValue.h"
+#include "profile/Printable.h"
 
 namespace ta::tactl {
 namespace {
@@ -75,6 +76,16 @@ std::string trimmed(std::string_view text)
     return first == std::string_view::npos ? std::string() : std::string(text.substr(first, last - first + 1));
 }
 
+// A text field ends at its first zero byte: one inside a value would cut it
+// there without a word, so it is refused.
+Result<> storeTextValue(TaProfile& profile, const FieldInfo& field, std::string_view bytes)
+{
+    if (const auto nul = bytes.find('\0'); nul != std::string_view::npos)
+        return unexpected("has a NUL byte after " + std::to_string(nul) +
+                          " characters, which would end the text there; a text cannot hold one");
+    return storeText(profile, field, bytes);
+}
+
 // "216" or "216 (Other)": the label, when given, must be the value's own.
 Result<> storeByteText(TaProfile& profile, const FieldInfo& field, std::string_view text)
 {
@@ -104,7 +115,7 @@ Result<> storeLineValue(TaProfile& profile, const FieldInfo& field, std::string_
     std::string bytes;
     if (!unescape(text, bytes))
         return unexpected("has a backslash that is neither \\\\ nor \\xNN");
-    return storeText(profile, field, bytes);
+    return storeTextValue(profile, field, bytes);
 }
 
 Result<int> readLines(std::string_view text, TaProfile& profile)
@@ -150,7 +161,7 @@ Result<> storeJsonValue(TaProfile& profile, const FieldInfo& field, const QJsonV
                 return unexpected("has a character beyond U+00FF");
             bytes += char(c.unicode());
         }
-        return storeText(profile, field, bytes);
+        return storeTextValue(profile, field, bytes);
     }
     const double number = value.toDouble(-1);
     if (!value.isDouble() || number < 0 || number > 1e9 || number != std::floor(number))
@@ -203,7 +214,7 @@ Result<int> readJson(std::string_view text, TaProfile& profile)
                                                                          : parseError.errorString().toStdString()) +
                           " (at byte " + std::to_string(parseError.offset) + ")");
     if (const auto key = repeatedKey(text))
-        return unexpected(key->toStdString() + " given twice");
+        return unexpected(printable(key->toStdString()) + " given twice");
     const QJsonObject object = document.object();
     std::map<const FieldInfo*, std::string> labels;
     int count = 0;
@@ -212,7 +223,7 @@ Result<int> readJson(std::string_view text, TaProfile& profile)
         const bool isLabel = name.ends_with(".label");
         const FieldInfo* field = findField(isLabel ? name.substr(0, name.size() - 6) : name);
         if (!field || (isLabel && field->codes.empty()))
-            return unexpected(name + " no such field");
+            return unexpected(printable(name) + " no such field");
         if (isLabel)
             labels[field] = it.value().toString().toStdString();
         else if (const auto stored = storeJsonValue(profile, *field, it.value()); !stored)

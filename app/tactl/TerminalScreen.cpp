@@ -1,5 +1,7 @@
 #include "TerminalScreen.h"
 
+#include "profile/Printable.h"
+
 #include <unistd.h>
 
 #include <algorithm>
@@ -50,7 +52,7 @@ void TerminalScreen::resetOutcome()
 void TerminalScreen::showMessage(const std::string& text)
 {
     finishLine();
-    err_ << "tactl: " << text << '\n';
+    err_ << "tactl: " << printable(text) << '\n';
     failed_ = true;
     failure_ = text;
 }
@@ -61,7 +63,7 @@ void TerminalScreen::showDetailedMessage(const std::string& text, const std::str
     std::size_t start = 0;
     while (start < details.size()) {
         const std::size_t end = std::min(details.find('\n', start), details.size());
-        err_ << "  " << details.substr(start, end - start) << '\n';
+        err_ << "  " << printable(details.substr(start, end - start)) << '\n';
         start = end + 1;
     }
 }
@@ -71,7 +73,8 @@ void TerminalScreen::logLine(const std::string& line)
     if (!debug_)
         return;
     finishLine();
-    err_ << line << '\n';
+    // What the TA sent is shown as it came, its control bytes escaped.
+    err_ << printable(line) << '\n';
 }
 
 bool TerminalScreen::thresholdsValid()

@@ -589,25 +589,34 @@ TEST(SubmitSequence, RefusedThresholdsSendNothing)
 }
 
 // The read-back after a write goes to a record of its own: failing half way,
-// it leaves the profile as it was sent.
+// silent or unplugged, it leaves the profile as it was sent, and the message
+// says that the write had finished.
 TEST(SubmitSequence, FailedReadBackKeepsTheProfileAsSent)
 {
-    SequenceRig rig;
-    rig.ctx.verifyAfterSubmit = true;
-    rig.start();
-    rig.addTa("--keep %S"); // the TA's dn stays as it was
-    rig.inEditor();
-    std::strcpy(rig.ctx.workingProfile.dataPort1.dn, "0301234");
-    const TaProfile sent = rig.ctx.workingProfile;
-    rig.link->requestSubmit();
-    ASSERT_TRUE(rig.runUntil([&] { return rig.link->readingBack() && rig.sent("AT1%P2?") > 0; }));
-    rig.ta->faults().silentCommands = 1000;
-    ASSERT_TRUE(rig.runUntil([&] { return rig.ended(); }));
-    EXPECT_EQ(rig.screen.messages(), std::vector<std::string>{"Query Setting failed, please check the TA!"});
-    EXPECT_FALSE(rig.screen.contains("submitDone"));
-    EXPECT_EQ(std::memcmp(&sent, &rig.ctx.workingProfile, sizeof sent), 0) << "neither the defaults nor half a read";
-    EXPECT_EQ(rig.state(), tsDiscard);
-    EXPECT_TRUE(rig.screen.editorEnabled);
+    for (const bool unplugged : {false, true}) {
+        SCOPED_TRACE(unplugged ? "unplugged" : "silent");
+        SequenceRig rig;
+        rig.ctx.verifyAfterSubmit = true;
+        rig.start();
+        rig.addTa("--keep %S"); // the TA's dn stays as it was
+        rig.inEditor();
+        std::strcpy(rig.ctx.workingProfile.dataPort1.dn, "0301234");
+        const TaProfile sent = rig.ctx.workingProfile;
+        rig.link->requestSubmit();
+        ASSERT_TRUE(rig.runUntil([&] { return rig.link->readingBack() && rig.sent("AT1%P2?") > 0; }));
+        if (unplugged)
+            rig.com1().unplug();
+        else
+            rig.ta->faults().silentCommands = 1000;
+        ASSERT_TRUE(rig.runUntil([&] { return rig.ended(); }));
+        EXPECT_EQ(rig.screen.messages(), std::vector<std::string>{"Query Setting failed, please check the TA!"});
+        EXPECT_EQ(rig.screen.lastDetails().rfind(kReadBackFailedText, 0), 0u) << rig.screen.lastDetails();
+        EXPECT_FALSE(rig.screen.contains("submitDone"));
+        EXPECT_EQ(std::memcmp(&sent, &rig.ctx.workingProfile, sizeof sent), 0) << "neither the defaults nor half a read";
+        EXPECT_EQ(rig.state(), unplugged ? tsIdle : tsDiscard);
+        EXPECT_FALSE(rig.link->readingBack());
+        EXPECT_TRUE(rig.screen.editorEnabled);
+    }
 }
 
 } // namespace

@@ -258,6 +258,25 @@ TEST_F(TransferTest, CancelAfterTheFirstBlockAbortsAndGivesTheEditorBack)
     EXPECT_EQ(rig.exchange().pendingOperation, poNone);
 }
 
+// A port that goes away is no fault of the firmware: the message says what
+// happened, and no later discovery takes the upload up again.
+TEST_F(TransferTest, PortGoneMidTransferSaysSo)
+{
+    answer(xm::START);
+    answer(xm::ACK);
+    rig.screen.enableEditor(false);
+    rig.com1().unplug();
+    rig.clock.advance(200);
+    EXPECT_EQ(rig.screen.messages(), std::vector<std::string>{kUpgradePortLostText});
+    EXPECT_NE(rig.screen.lastDetails().find(" went away after 1 of 6 blocks of " + file + " had been acknowledged."),
+              std::string::npos)
+        << rig.screen.lastDetails();
+    EXPECT_EQ(rig.state(), tsIdle);
+    EXPECT_EQ(rig.exchange().pendingOperation, poNone);
+    EXPECT_TRUE(rig.screen.editorEnabled);
+    EXPECT_FALSE(rig.screen.progressShown);
+}
+
 TEST_F(TransferTest, WatchdogRecyclesThePortOnceThenGivesUp)
 {
     rig.clock.advance(90000);
@@ -297,31 +316,39 @@ TEST(Upgrade, AnEmptyImageIsOnlyItsEnd)
     EXPECT_EQ(LinkProbe::upgrade(*rig.link).blocksLeft, 0);
 }
 
+// "Can not open file!" with the reason beside it, before a port is opened or
+// a remote TA's number dialled.
 TEST(Upgrade, UnreadableOrEmptyFileIsRefusedBeforeAnyTaContact)
 {
-    UpgradeRig rig;
-    rig.begin();
-    const std::string empty = rig.imageFile({});
-    const std::string big = rig.imageFile({});
-    std::filesystem::resize_file(big, (8u << 20) + 1); // sparse: one byte over the limit
-    const std::string fifo = empty + ".fifo";
-    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-    const std::vector<std::pair<std::string, std::string>> refused = {
-        {"/nonexistent/fw.bin", "Can not open file!"},
-        {empty, "Can not open file!"},
-        {fifo, "Firmware file is not a regular file: " + fifo},
-        {"/dev/zero", "Firmware file is not a regular file: /dev/zero"},
-        {std::filesystem::temp_directory_path().string(),
-         "Firmware file is not a regular file: " + std::filesystem::temp_directory_path().string()},
-        {big, "Firmware file is larger than 8 MiB: " + big}};
-    for (const auto& [path, message] : refused) {
-        rig.screen.clear();
-        rig.link->requestUpgrade(path); // a blocking open or an endless read would hang here
-        EXPECT_EQ(rig.screen.messages(), std::vector<std::string>{message});
-        EXPECT_EQ(rig.exchange().pendingOperation, poNone);
-        EXPECT_EQ(LinkProbe::upgrade(*rig.link).firmwareImage.size(), 0u);
+    for (const bool remote : {false, true}) {
+        SCOPED_TRACE(remote ? "remote" : "local");
+        UpgradeRig rig;
+        rig.begin(remote);
+        const std::string empty = rig.imageFile({});
+        const std::string big = rig.imageFile({});
+        std::filesystem::resize_file(big, (8u << 20) + 1); // sparse: one byte over the limit
+        const std::string fifo = empty + ".fifo";
+        ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+        const std::string folder = std::filesystem::temp_directory_path().string();
+        const std::vector<std::pair<std::string, std::string>> refused = {
+            {"/nonexistent/fw.bin", "/nonexistent/fw.bin: No such file or directory"},
+            {empty, empty + " is empty"},
+            {fifo, fifo + " is a pipe, not a firmware file"},
+            {"/dev/zero", "/dev/zero is a device, not a firmware file"},
+            {folder, folder + " is a folder, not a firmware file"},
+            {big, big + " holds 8388609 bytes; a firmware file holds at most 8 MiB (8388608 bytes)"},
+            {"fw\x1b]0;owned\x07.bin", "fw\\x1b]0;owned\\x07.bin: No such file or directory"}};
+        for (const auto& [path, reason] : refused) {
+            rig.screen.clear();
+            rig.link->requestUpgrade(path); // a blocking open or an endless read would hang here
+            EXPECT_EQ(rig.screen.messages(), std::vector<std::string>{"Can not open file!"});
+            EXPECT_EQ(rig.screen.lastDetails(), reason);
+            EXPECT_EQ(rig.exchange().pendingOperation, poNone);
+            EXPECT_EQ(LinkProbe::upgrade(*rig.link).firmwareImage.size(), 0u);
+        }
+        EXPECT_FALSE(rig.port().IsOpen());
+        EXPECT_EQ(rig.com1().written, "");
     }
-    EXPECT_EQ(rig.com1().written, "");
 }
 
 } // namespace

@@ -1,8 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
+#include <array>
 #include <chrono>
 #include <csignal>
 #include <fcntl.h>
+#include <pthread.h>
 #include <future>
 #include <sys/stat.h>
 #include <cstdlib>
@@ -10,10 +14,15 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <sys/fsuid.h>
 #include <sys/resource.h>
+#include <sys/sysmacros.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <vector>
 
 #include "profile/DefaultProfile.h"
+#include "profile/FileIo.h"
 #include "profile/ProfileFile.h"
 #include "tests/support/CaseName.h"
 
@@ -187,37 +196,289 @@ TEST_F(ProfileFileTest, SaveWritesTheExactRecordWithMagicAndKeepsReservedBytes)
     EXPECT_EQ(entries(), 1u); // no temporary file left behind
 }
 
-TEST_F(ProfileFileTest, SaveOverAnExistingFileReplacesIt)
+// Every output goes through writeOutputFile: a table of the names it may be
+// given. Whatever was there keeps its kind (a pipe, a device, a folder, a
+// link stays one) and a file its owner and mode; the bytes land in the file
+// named, behind the links; the check says what the write will find.
+struct Scene {
+    fs::path dir;
+    std::string target;
+    int fd = -1; // a pipe's read end, or a file open behind /proc
+};
+
+struct OutputCase {
+    const char* name;
+    OtherTargets others;
+    void (*make)(Scene&);
+    const char* reason;      // empty: written
+    const char* holder = ""; // the file the bytes go to, when not the target
+    void (*check)(const Scene&) = nullptr;
+    bool asNobody = false; // as root, the write has the file rights of nobody
+};
+
+constexpr uid_t kNobody = 65534;
+const std::string kBytes(kProfileSize, 'p');
+
+std::string contentOf(const std::string& file)
 {
-    write(path("old.cfg"), Bytes(5000, 'x'));
-    TaProfile profile{};
-    ASSERT_TRUE(saveProfileFile(path("old.cfg"), profile));
-    EXPECT_EQ(read(path("old.cfg")), bytesOf(profile));
+    std::ifstream in(file, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-TEST_F(ProfileFileTest, SaveThroughALinkReplacesTheFileItPointsTo)
+void makeFile(const std::string& file, mode_t mode = 0644)
 {
-    write(path("real.cfg"), Bytes(10, 'x'));
-    std::filesystem::create_symlink(path("real.cfg"), path("link.cfg"));
-    TaProfile profile{};
-    ASSERT_TRUE(saveProfileFile(path("link.cfg"), profile));
-    EXPECT_TRUE(std::filesystem::is_symlink(path("link.cfg")));
-    EXPECT_EQ(read(path("real.cfg")), bytesOf(profile));
+    std::ofstream(file, std::ios::binary) << "old";
+    ASSERT_EQ(::chmod(file.c_str(), mode), 0);
 }
 
-TEST_F(ProfileFileTest, SaveFailsWithAMessageWhenTheTargetCannotBeWritten)
+void makePipe(const std::string& file) { ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0); }
+
+// A copy of the null device in the test's folder, where root may make one:
+// the real one is never a target.
+void makeNullDevice(Scene& s)
 {
-    TaProfile profile{};
-    fs::create_directory(path("taken.cfg"));
-    write(path("plain"), Bytes{'a'});
-    for (const std::string& target : {path("taken.cfg"), path("missing/x.cfg"), path("plain/x.cfg")}) {
-        SCOPED_TRACE(target);
-        const auto saved = saveProfileFile(target, profile);
-        ASSERT_FALSE(saved);
-        EXPECT_EQ(saved.error().find('\n'), std::string::npos);
+    if (::mknod((s.target = s.dir / "null").c_str(), S_IFCHR | 0666, ::makedev(1, 3)) != 0)
+        GTEST_SKIP() << "cannot make a device here: " << std::strerror(errno);
+    const int fd = ::open(s.target.c_str(), O_WRONLY | O_CLOEXEC); // fails where devices are off (nodev)
+    if (fd < 0)
+        GTEST_SKIP() << "cannot open a device here: " << std::strerror(errno);
+    ::close(fd);
+}
+
+// The name in /proc of a file of the test's folder held open.
+void makeDescriptor(Scene& s)
+{
+    makeFile(s.dir / "opened");
+    s.fd = ::open((s.dir / "opened").c_str(), O_RDONLY | O_CLOEXEC);
+    s.target = "/proc/self/fd/" + std::to_string(s.fd);
+}
+
+std::string hostName()
+{
+    std::array<char, 256> name{};
+    EXPECT_EQ(::gethostname(name.data(), name.size() - 1), 0);
+    return name.data();
+}
+
+pid_t finishedPid()
+{
+    const pid_t child = ::fork();
+    if (child == 0)
+        ::_exit(0);
+    EXPECT_EQ(::waitpid(child, nullptr, 0), child);
+    return child;
+}
+
+std::vector<std::string> namesIn(const fs::path& dir)
+{
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+const std::vector<OutputCase> kOutputCases = {
+    {"RegularFile", OtherTargets::Refuse, [](Scene& s) { makeFile(s.target = s.dir / "old.cfg"); }, ""},
+    {"ModeIsKept", OtherTargets::Refuse, [](Scene& s) { makeFile(s.target = s.dir / "secret.cfg", 0600); }, ""},
+    {"OwnerIsKept", OtherTargets::Refuse,
+     [](Scene& s) {
+         if (::geteuid() != 0)
+             GTEST_SKIP() << "needs root";
+         makeFile(s.target = s.dir / "theirs.cfg", 0640);
+         ASSERT_EQ(::chown(s.target.c_str(), kNobody, kNobody), 0);
+     },
+     ""},
+    {"MissingFileGetsTheUmask", OtherTargets::Refuse, [](Scene& s) { s.target = s.dir / "new.cfg"; }, "", "",
+     [](const Scene& s) { EXPECT_EQ(fs::status(s.target).permissions(), fs::perms(0644)); }},
+    {"MissingFolder", OtherTargets::WriteInto, [](Scene& s) { s.target = s.dir / "missing/x.cfg"; },
+     "No such file or directory"},
+    {"FolderIsAFile", OtherTargets::WriteInto,
+     [](Scene& s) {
+         makeFile(s.dir / "plain");
+         s.target = s.dir / "plain/x.cfg";
+     },
+     "Not a directory"},
+    {"ReadOnlyFolder", OtherTargets::Refuse,
+     [](Scene& s) {
+         fs::permissions(s.dir, fs::perms(0755));
+         fs::create_directory(s.dir / "ro");
+         fs::permissions(s.dir / "ro", fs::perms(0555));
+         s.target = s.dir / "ro/x.cfg";
+     },
+     "Permission denied", "", nullptr, true},
+    {"Folder", OtherTargets::WriteInto, [](Scene& s) { fs::create_directory(s.target = s.dir / "taken.cfg"); },
+     "Is a folder"},
+    // The reader opens without waiting for a writer, so that a pipe
+    // replaced by a file leaves it with nothing instead of hanging.
+    {"PipeWithAReaderIsWrittenInto", OtherTargets::WriteInto,
+     [](Scene& s) {
+         makePipe(s.target = s.dir / "pipe");
+         s.fd = ::open(s.target.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+     },
+     ""},
+    {"PipeRefused", OtherTargets::Refuse, [](Scene& s) { makePipe(s.target = s.dir / "pipe"); },
+     "Is a pipe, not a file"},
+    {"LinkToAPipeRefused", OtherTargets::Refuse,
+     [](Scene& s) {
+         makePipe(s.dir / "pipe");
+         fs::create_symlink("pipe", s.target = s.dir / "link");
+     },
+     "Is a pipe, not a file"},
+    {"LinkToAFileKeepsTheLink", OtherTargets::Refuse,
+     [](Scene& s) {
+         fs::create_directory(s.dir / "sub");
+         makeFile(s.dir / "sub/real.cfg", 0640);
+         fs::create_symlink("sub/real.cfg", s.target = s.dir / "link.cfg");
+     },
+     "", "sub/real.cfg"},
+    {"DanglingLinkGetsItsFile", OtherTargets::Refuse,
+     [](Scene& s) { fs::create_symlink("gone.cfg", s.target = s.dir / "link.cfg"); }, "", "gone.cfg"},
+    {"DeviceIsWrittenInto", OtherTargets::WriteInto, makeNullDevice, "", "-"},
+    {"DeviceRefused", OtherTargets::Refuse, makeNullDevice, "Is a device, not a file"},
+    {"DescriptorIsWrittenIntoNotReplaced", OtherTargets::WriteInto, makeDescriptor, "", "opened",
+     [](const Scene& s) {
+         struct stat opened {}, named {};
+         ASSERT_EQ(::fstat(s.fd, &opened), 0);
+         ASSERT_EQ(::stat((s.dir / "opened").c_str(), &named), 0);
+         EXPECT_EQ(opened.st_ino, named.st_ino) << "the same file, not a new one";
+     }},
+    {"DescriptorRefused", OtherTargets::Refuse, makeDescriptor, "Names an open descriptor, not a file"},
+    // Leftovers of killed saves go; the file of a save under way stays, and
+    // so does one whose writer cannot be told gone, until it is old.
+    {"StaleTemporaryFilesGo", OtherTargets::Refuse,
+     [](Scene& s) {
+         s.target = s.dir / "a.cfg";
+         const std::string host = hostName();
+         makeFile(s.dir / (".taprofile-" + std::to_string(finishedPid()) + "@" + host + "-killed"));
+         makeFile(s.dir / (".taprofile-" + std::to_string(::getpid()) + "@" + host + "-living"));
+         makeFile(s.dir / ".taprofile-Xy12Zq");
+         makeFile(s.dir / ".taprofile-Ab34Cd");
+         fs::last_write_time(s.dir / ".taprofile-Ab34Cd", fs::file_time_type::clock::now() - std::chrono::hours(2));
+     },
+     "", "",
+     [](const Scene& s) {
+         const std::string living = ".taprofile-" + std::to_string(::getpid()) + "@" + hostName() + "-living";
+         EXPECT_EQ(namesIn(s.dir), (std::vector<std::string>{living, ".taprofile-Xy12Zq", "a.cfg"}));
+     }},
+};
+
+void PrintTo(const OutputCase& c, std::ostream* out) { *out << c.name; }
+
+class OutputTargetTest : public ProfileFileTest, public ::testing::WithParamInterface<OutputCase> {
+protected:
+    void TearDown() override
+    {
+        if (scene.fd >= 0)
+            ::close(scene.fd);
+        ProfileFileTest::TearDown();
     }
-    EXPECT_TRUE(fs::is_directory(path("taken.cfg")));
-    EXPECT_EQ(entries(), 2u);
+    Scene scene;
+};
+
+// As root, the file rights of nobody for the calling thread.
+class FileRightsOfNobody {
+public:
+    explicit FileRightsOfNobody(bool wanted) : active_(wanted && ::geteuid() == 0)
+    {
+        if (active_) {
+            ::setfsgid(kNobody);
+            ::setfsuid(kNobody);
+        }
+    }
+    ~FileRightsOfNobody()
+    {
+        if (active_) {
+            ::setfsuid(0);
+            ::setfsgid(0);
+        }
+    }
+
+private:
+    bool active_;
+};
+
+TEST_P(OutputTargetTest, WritesOrRefusesWithTheReason)
+{
+    const OutputCase& c = GetParam();
+    const mode_t oldMask = ::umask(022);
+    scene.dir = dir;
+    c.make(scene);
+    if (HasFatalFailure() || IsSkipped())
+        return static_cast<void>(::umask(oldMask));
+    struct stat named {}, behind {};
+    const bool existed = ::lstat(scene.target.c_str(), &named) == 0;
+    const bool behindExisted = ::stat(scene.target.c_str(), &behind) == 0;
+    std::string problem;
+    Result<> written = unexpected("not run");
+    {
+        FileRightsOfNobody rights(c.asNobody);
+        problem = outputProblem(scene.target, c.others);
+        written = writeOutputFile(scene.target, kBytes, c.others);
+    }
+    ::umask(oldMask);
+    EXPECT_EQ(problem, c.reason) << "the check tells what the write finds";
+    EXPECT_EQ(written ? "" : written.error(), c.reason);
+
+    struct stat after {};
+    EXPECT_EQ(::lstat(scene.target.c_str(), &after) == 0, existed || written);
+    if (existed) {
+        EXPECT_EQ(after.st_mode & S_IFMT, named.st_mode & S_IFMT) << "the same kind of thing";
+    }
+    if (behindExisted && S_ISREG(behind.st_mode) && ::stat(scene.target.c_str(), &after) == 0) {
+        EXPECT_EQ(after.st_mode, behind.st_mode);
+        EXPECT_EQ(after.st_uid, behind.st_uid);
+        EXPECT_EQ(after.st_gid, behind.st_gid);
+    }
+    const std::string holder = c.holder[0] ? (dir / c.holder).string() : scene.target;
+    if (written && behindExisted && S_ISFIFO(behind.st_mode)) {
+        std::string got(kBytes.size() + 1, '\0');
+        got.resize(std::size_t(std::max<ssize_t>(0, ::read(scene.fd, got.data(), got.size()))));
+        EXPECT_EQ(got, kBytes);
+    } else if (written && std::string(c.holder) != "-") {
+        EXPECT_EQ(contentOf(holder), kBytes);
+    }
+    if (c.check)
+        c.check(scene);
+    for (const auto& entry : fs::recursive_directory_iterator(dir)) {
+        EXPECT_TRUE(written || !entry.path().filename().string().starts_with(".taprofile-")) << entry.path();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Targets, OutputTargetTest, ::testing::ValuesIn(kOutputCases), ta::testsupport::CaseName());
+
+// A pipe that nobody reads holds the write until a signal comes, also
+// under handlers that restart calls (tactl's own): Ctrl-C is never lost.
+TEST_F(ProfileFileTest, APipeWithoutReaderIsLeftAtASignal)
+{
+    ASSERT_EQ(::mkfifo(path("pipe").c_str(), 0600), 0);
+    struct sigaction restarting {}, previous {};
+    restarting.sa_handler = [](int) {};
+    restarting.sa_flags = SA_RESTART;
+    ASSERT_EQ(::sigaction(SIGUSR1, &restarting, &previous), 0);
+    std::atomic<pthread_t> writer{};
+    std::atomic<bool> started{false};
+    auto writing = std::async(std::launch::async, [&] {
+        writer = ::pthread_self();
+        started = true;
+        return writeOutputFile(path("pipe"), kBytes, OtherTargets::WriteInto);
+    });
+    // Again and again, since one that comes before the wait is lost.
+    for (int i = 0; i < 100 && writing.wait_for(std::chrono::milliseconds(50)) != std::future_status::ready; ++i)
+        if (started)
+            ::pthread_kill(writer, SIGUSR1);
+    if (writing.wait_for(std::chrono::seconds(0)) != std::future_status::ready) {
+        const int reader = ::open(path("pipe").c_str(), O_RDONLY | O_NONBLOCK); // lets a blocked open go
+        writing.wait();
+        ::close(reader);
+        ::sigaction(SIGUSR1, &previous, nullptr);
+        FAIL() << "the signal did not end the wait";
+    }
+    ::sigaction(SIGUSR1, &previous, nullptr);
+    const auto written = writing.get();
+    ASSERT_FALSE(written);
+    EXPECT_EQ(written.error(), std::strerror(EINTR));
+    EXPECT_TRUE(fs::is_fifo(path("pipe")));
 }
 
 // A write that fails halfway (here: the file size limit) must not cost the

@@ -68,6 +68,7 @@ public:
 
     // The path it serves on (the first line it prints); empty when it did not start.
     const std::string& path() const { return path_; }
+    pid_t pid() const { return pid_; }
     int stop(); // SIGTERM; its exit code
     int wait(); // its exit code, -1 when it did not exit normally
     // SIGKILL: no goodbye on the line, the pseudo-terminal vanishes at once.

@@ -12,10 +12,12 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -269,6 +271,18 @@ TEST_F(TactlLinkTest, BackupAndVerifyMakeTheWriteSafe)
     EXPECT_EQ(kept.out, "dataPort1.callType: 1 (HDLC transparent) -> 8 (PPP or MLP)\n");
     EXPECT_EQ(slurp(file("b.cfg")), slurp(file("before.cfg"))) << "taken before the new dn went in";
 
+    // A backup is a file of its own: a pipe (as /dev/stdout may be) is
+    // refused, left a pipe, and the TA is not written.
+    ASSERT_EQ(mkfifo(file("pipe").c_str(), 0600), 0);
+    Tasim piped({"--log"}, file("piped.log"));
+    const auto toPipe = tactl(piped.path(), "submit " + file("d.cfg") + " --backup " + file("pipe"));
+    EXPECT_EQ(toPipe.exitCode, 1);
+    EXPECT_NE(toPipe.err.find("tactl: Cannot save profile file " + file("pipe") + ": Is a pipe, not a file\n"),
+              std::string::npos)
+        << toPipe.err;
+    EXPECT_TRUE(fs::is_fifo(file("pipe")));
+    EXPECT_EQ(slurp(file("piped.log")).find('='), std::string::npos) << "nothing was written";
+
     Tasim taking;
     const auto taken = tactl(taking.path(), "submit " + file("d.cfg") + " --verify");
     EXPECT_EQ(taken.exitCode, 0) << taken.err;
@@ -292,6 +306,126 @@ TEST_F(TactlLinkTest, BackupAndVerifyMakeTheWriteSafe)
     const std::string log = slurp(file("tasim.log"));
     EXPECT_NE(log.find("tasim: AT1C0?"), std::string::npos) << log;
     EXPECT_EQ(log.find('='), std::string::npos) << "nothing was written:\n" << log;
+}
+
+struct LocalCheckCase {
+    const char* name;
+    std::string args;
+    int exitCode;
+    std::string err; // the whole of standard error, DIR for the scratch folder
+};
+
+// What a command takes from this machine is checked before the port is
+// opened or the number dialled: a TA that logs every line it receives gets
+// none, whatever the refusal.
+TEST_F(TactlLinkTest, LocalInputsAreCheckedBeforeThePortOrTheCall)
+{
+    const std::string dir = file("");
+    ASSERT_EQ(tactl("", "defaults -o " + file("d.cfg")).exitCode, 0);
+    std::ofstream(file("fw.bin"), std::ios::binary) << std::string(300, 'x');
+    std::ofstream(file("empty.bin"), std::ios::binary).flush();
+    std::ofstream(file("bad.cfg"), std::ios::binary) << "TAPRF0.9";
+    { std::ofstream big(file("big.bin"), std::ios::binary); }
+    fs::resize_file(file("big.bin"), 9u << 20); // sparse
+    fs::create_directory(file("folder"));
+    const std::string noFolder = "Cannot save profile file DIRnone/b.cfg: No such file or directory\n";
+    Tasim ta({"--log", "--dial-delay-ms", "100"}, file("tasim.log"));
+    ASSERT_FALSE(ta.path().empty());
+    for (const LocalCheckCase& c : std::vector<LocalCheckCase>{
+             {"firmware over 8 MiB, remote", "upgrade --remote 0301234 DIRbig.bin", 1,
+              "Can not open file!\n  DIRbig.bin holds 9437184 bytes; a firmware file holds at most 8 MiB (8388608 "
+              "bytes)\n"},
+             {"no firmware", "upgrade DIRnone.bin", 1,
+              "Can not open file!\n  DIRnone.bin: No such file or directory\n"},
+             {"empty firmware", "upgrade DIRempty.bin --profile DIRd.cfg", 1, "Can not open file!\n  DIRempty.bin is empty\n"},
+             {"firmware a folder", "upgrade DIRfolder", 1, "Can not open file!\n  DIRfolder is a folder, not a firmware file\n"},
+             {"profile after the upgrade", "upgrade DIRfw.bin --profile DIRnone.cfg", 1, "No such profile file: DIRnone.cfg\n"},
+             {"profile to submit", "submit DIRbad.cfg --remote 0301234", 1,
+              "Not a TA profile file (no TAPRF1.0 header): DIRbad.cfg\n"},
+             {"backup in no folder", "submit DIRd.cfg --backup DIRnone/b.cfg", 1, noFolder},
+             {"backup of an upgrade", "upgrade DIRfw.bin --remote 0301234 --backup DIRnone/b.cfg", 1, noFolder},
+             {"backup a folder", "submit DIRd.cfg --backup DIRfolder", 1,
+              "Cannot save profile file DIRfolder: Is a directory\n"},
+             {"query output in no folder", "query -o DIRnone/b.cfg", 1, noFolder},
+             {"query text output a folder", "query --format json -o DIRfolder", 1,
+              "Cannot save profile file DIRfolder: Is a directory\n"},
+             {"defaults output a folder", "defaults -o DIRfolder", 1, "Cannot save profile file DIRfolder: Is a directory\n"},
+             {"number without a digit", "query --remote '( )' -o DIRq.cfg", 2,
+              "--remote takes a telephone number of 1 to 32 digits, '-', '*', '#', blanks, '(', ')', '[' or ']', at "
+              "least one of them a digit, not '( )' (see tactl query --help)\n"},
+         }) {
+        SCOPED_TRACE(c.name);
+        std::string args = c.args, expected = "tactl: " + c.err;
+        for (std::string* text : {&args, &expected})
+            for (auto at = text->find("DIR"); at != std::string::npos; at = text->find("DIR", at))
+                text->replace(at, 3, dir);
+        const auto run = tactl(ta.path(), args);
+        EXPECT_EQ(run.exitCode, c.exitCode);
+        EXPECT_EQ(run.err, expected);
+    }
+    EXPECT_EQ(slurp(file("tasim.log")), "") << "no line reached the TA";
+    EXPECT_FALSE(fs::exists(file("q.cfg")));
+    ASSERT_EQ(tactl(ta.path(), "identify").exitCode, 0);
+    EXPECT_NE(slurp(file("tasim.log")), "") << "the log shows what does reach the TA";
+}
+
+struct TruthCase {
+    const char* name;
+    std::vector<std::string> tasim; // options; none: no TA needed
+    std::string args;
+    std::string pullCableAt; // a line of tactl's --debug output; "": left alone
+    int exitCode;
+    std::string err; // the start of standard error (after the --debug lines)
+};
+
+// A message says what happened: a write that finished before its read-back
+// failed, a port gone in the middle of a transfer; names and values from
+// files cannot drive the terminal, and a NUL cannot cut a text short.
+TEST_F(TactlLinkTest, MessagesTellWhatHappened)
+{
+    ASSERT_EQ(tactl("", "defaults -o " + file("d.cfg")).exitCode, 0);
+    std::ofstream(file("big.bin"), std::ios::binary) << std::string(65536, '\x5A');
+    std::ofstream(file("nul.txt")) << "dataPort1.dn = 12\\x0034\n";
+    std::ofstream(file("nul.json")) << "{\"dataPort1.dn\": \"12\\u000034\"}";
+    std::ofstream(file("esc.txt")) << "redialCount = 3\x1b[2J\n";
+    std::ofstream(file("esc.json")) << "{\"a\\n\\u001b[2Jb\": 1}";
+    const std::string nul = ": line 1: dataPort1.dn has a NUL byte after 2 characters, which would end the text "
+                            "there; a text cannot hold one\n";
+    for (const TruthCase& c : std::vector<TruthCase>{
+             // The read-back starts with the 117th line the TA gets; its 9th is never answered.
+             {"read-back after a finished write", {"--late-reply", "125", "--late-reply-ms", "60000"},
+              "submit " + file("d.cfg") + " --verify", "", 1,
+              "tactl: Query Setting failed, please check the TA!\n"
+              "  The write to the TA finished; reading the settings back to verify them failed.\n"},
+             {"port gone in the transfer", {"--baud", "19200"},
+              "upgrade " + file("big.bin") + " --profile " + file("d.cfg"), "(AT$D99)", 1,
+              "tactl: Firmware upgrade abort, the port went away during the transfer!\n"},
+             {"ESC in a file name", {}, "submit '" + file("\x1b[2J.cfg") + "'", "", 1,
+              "tactl: No such profile file: " + file("\\x1b[2J.cfg") + "\n"},
+             {"ESC in a value", {}, "import -o - " + file("esc.txt"), "", 1,
+              "tactl: " + file("esc.txt") + ": line 1: redialCount is not a number: '3\\x1b[2J'\n"},
+             {"ESC and a line break in a JSON name", {}, "import -o - " + file("esc.json"), "", 1,
+              "tactl: " + file("esc.json") + ": a\\x0a\\x1b[2Jb no such field\n"},
+             {"NUL in a text value", {}, "import -o " + file("n.cfg") + " " + file("nul.txt"), "", 1,
+              "tactl: " + file("nul.txt") + nul},
+             {"NUL in a JSON string", {}, "import -o " + file("n.cfg") + " " + file("nul.json"), "", 1,
+              "tactl: " + file("nul.json") + ": dataPort1.dn has a NUL byte after 2 characters, which would end "
+              "the text there; a text cannot hold one\n"},
+         }) {
+        SCOPED_TRACE(c.name);
+        std::optional<Tasim> ta;
+        if (!c.tasim.empty())
+            ta.emplace(c.tasim);
+        const std::string port = ta ? ta->path() : "";
+        const auto run = c.pullCableAt.empty()
+                             ? tactl(port, c.args)
+                             : tactlUntil(port, c.args, c.pullCableAt, "sleep 0.5; kill -KILL " + std::to_string(ta->pid()));
+        EXPECT_EQ(run.exitCode, c.exitCode);
+        const auto start = run.err.find("tactl: ");
+        EXPECT_EQ(run.err.substr(start == std::string::npos ? 0 : start, c.err.size()), c.err) << run.err;
+        EXPECT_EQ(run.err.find("please make sure firmware is correct"), std::string::npos) << run.err;
+    }
+    EXPECT_FALSE(fs::exists(file("n.cfg")));
 }
 
 // SIGTERM during a remote submit ends it with the program's own message, the
@@ -320,8 +454,10 @@ TEST_F(TactlLinkTest, SignalsEndTheExchangeUnderWay)
     const auto upgrade =
         tactlInterrupted(slow.path(), "upgrade " + file("big.bin") + " --profile " + file("d.cfg"), "(AT$D99)", "INT");
     EXPECT_EQ(upgrade.exitCode, 128 + SIGINT) << upgrade.err;
-    EXPECT_NE(upgrade.err.find("tactl: Firmware upgrade abort, please make sure firmware is correct!\n"),
-              std::string::npos);
+    EXPECT_NE(upgrade.err.find("tactl: Firmware upgrade abort, please make sure firmware is correct!\n"
+                               "  The transfer was stopped after "),
+              std::string::npos)
+        << upgrade.err;
     EXPECT_EQ(tactl(slow.path(), "identify").exitCode, 0);
 }
 

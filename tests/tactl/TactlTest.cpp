@@ -215,6 +215,25 @@ TEST_F(TactlTest, DashStandsForStandardInputAndOutput)
     EXPECT_EQ(terminal.out.find("TAPRF1.0"), std::string::npos);
 }
 
+// -o writes into a pipe and leaves it a pipe (the reader waits at most ten
+// seconds, so a pipe replaced by a file fails instead of hanging); a folder
+// or a pipe where a file of its own is wanted is refused with the reason.
+TEST_F(TactlTest, OutputsWriteIntoAPipeAndNeverReplaceIt)
+{
+    TaProfile expected{};
+    buildDefaultProfile(expected, false, true);
+    const Outcome piped = sh("mkfifo pipe && { timeout 10 cat pipe > got & } && timeout 10 \"$T\" defaults -o pipe; "
+                             "s=$?; wait; test -p pipe || echo 'replaced by a file'; exit $s");
+    EXPECT_EQ(piped.exitCode, 0) << piped.err;
+    EXPECT_EQ(piped.out, "");
+    EXPECT_EQ(slurp(path("got")), std::string(reinterpret_cast<const char*>(&expected), kProfileSize));
+
+    fs::create_directory(path("folder"));
+    const Outcome folder = sh("\"$T\" defaults -o folder");
+    EXPECT_EQ(folder.exitCode, 1);
+    EXPECT_EQ(folder.err, "tactl: Cannot save profile file folder: Is a folder\n");
+}
+
 TEST_F(TactlTest, ShowJsonGivesNumbersTextsAndTheLabelsOfCodedValues)
 {
     TaProfile profile{};

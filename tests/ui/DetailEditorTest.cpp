@@ -31,6 +31,7 @@
 #include <cmath>
 #include <cstring>
 #include <string>
+#include <sys/stat.h>
 
 namespace ta::ui {
 namespace {
@@ -252,13 +253,23 @@ TEST_F(DetailFiles, SaveWritesTheRecord)
     EXPECT_EQ(fileShown(h), "out.CFG");
 }
 
+// A pipe chosen in the dialog stays a pipe: Save writes only files.
 TEST_F(DetailFiles, FailedSaveIsReported)
 {
-    choose(file("missing/folder/x.CFG"));
-    clickTool(h, "tbSave");
-    EXPECT_EQ(fileShown(h), "");
-    ASSERT_EQ(h.messages.size(), 1);
-    EXPECT_TRUE(h.messages.first().contains("x.CFG"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(file("pipe.CFG")).constData(), 0600), 0);
+    for (const char* chosen : {"missing/folder/x.CFG", "pipe.CFG"}) {
+        SCOPED_TRACE(chosen);
+        h.messages.clear();
+        choose(file(chosen));
+        clickTool(h, "tbSave");
+        EXPECT_EQ(fileShown(h), "");
+        ASSERT_EQ(h.messages.size(), 1);
+        EXPECT_TRUE(h.messages.first().contains(QString::fromLatin1(chosen)));
+    }
+    EXPECT_TRUE(h.messages.first().endsWith("Is a pipe, not a file")) << h.messages.first().toStdString();
+    struct stat st {};
+    ASSERT_EQ(::stat(QFile::encodeName(file("pipe.CFG")).constData(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
 }
 
 TEST(DetailEditor, UpgradeNeedsAFileAndAConfirmation)

@@ -134,7 +134,7 @@ TEST_F(WizardTest, RemoteWithoutNumberKeepsTheFirstPageAndFocusesTheField)
     ASSERT_TRUE(testing::showActive(wizard));
     wizard.rbRemoteTA->click();
     wizard.btnNext->setFocus();
-    for (const char* number : {"", "   "}) {
+    for (const char* number : {"", "   ", "( )-"}) {
         wizard.eRemoteTel->setText(QLatin1String(number));
         wizard.btnNextClick();
         EXPECT_EQ(wizard.pcMain->currentWidget(), wizard.PG0) << '"' << number << '"';
@@ -186,12 +186,17 @@ TEST_P(WizardFileLoad, RefusesWhatIsNoProfileAndHandsOverWhatIs)
     wrong.magic[8] = 'X';
     if (!GetParam())
         toProfilePage(TfMain::psReadFile);
-    for (const QString& path : {writeFile("wrong.CFG", wrong), dir.filePath("missing.CFG")}) {
+    // A name with control bytes is shown with them escaped.
+    for (const QString& path : {writeFile("wrong.CFG", wrong), dir.filePath("missing.CFG"),
+                                dir.filePath(QStringLiteral("\x1b[2J\n") + QChar(0x9b) + QStringLiteral(".CFG"))}) {
         load(path);
         EXPECT_EQ(wizard.onProfilePage(), !GetParam());
         EXPECT_TRUE(profileIs(before)) << path.toStdString();
         ASSERT_EQ(messages.size(), 1);
-        EXPECT_TRUE(messages.first().contains(QFileInfo(path).fileName())) << messages.first().toStdString();
+        const QString name = QFileInfo(path).fileName().replace(QChar(0x1b), "\\x1b").replace('\n', "\\x0a").replace(
+            QChar(0x9b), "\\xc2\\x9b");
+        EXPECT_TRUE(messages.first().contains(name))
+            << messages.first().toStdString();
     }
     EXPECT_TRUE(screen.calls().empty());
 
