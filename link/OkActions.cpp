@@ -3,7 +3,8 @@
 // the TA lost it.
 #include "TaLink.h"
 
-#include <cstdio>
+#include "profile/Printable.h"
+
 #include <utility>
 
 namespace ta::link {
@@ -32,27 +33,7 @@ std::string infoText(const std::string& reply, const std::string& command)
     return text;
 }
 
-// What the TA sent, fit for a message, the log and a terminal: bytes
-// outside printable ASCII as escapes.
-std::string escaped(const std::string& text)
-{
-    std::string shown;
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte == '\\') {
-            shown += "\\\\";
-        } else if (byte < 0x20 || byte > 0x7E) {
-            char escape[5];
-            std::snprintf(escape, sizeof escape, "\\x%02X", byte);
-            shown += escape;
-        } else {
-            shown += c;
-        }
-    }
-    return shown;
-}
-
-std::string quoted(const std::string& text) { return '"' + escaped(text) + '"'; }
+std::string quoted(const std::string& text) { return '"' + printable(text) + '"'; }
 
 } // namespace
 
@@ -119,7 +100,7 @@ void TaLink::onInfoReply()
 void TaLink::takeModel(const std::string& text)
 {
     unknownModelReply_.reset();
-    ctx_.taModelReply = escaped(text);
+    ctx_.taModelReply = printable(text);
     classifyTa();
     logLine("[model " + (ctx_.taModel.empty() ? std::string("of neither kind") : ctx_.taModel) + " from \"" +
             ctx_.taModelReply + "\"]");
