@@ -182,6 +182,30 @@ INSTANTIATE_TEST_SUITE_P(
                     ChatterCase{"NoiseWhileSilent", "--chatter " + std::string(200, '~') + " --chatter-ms 2", false}),
     [](const auto& test) { return std::string(test.param.name); });
 
+// Chatter that brings the reply buffer over its bound while an answer is
+// half in leaves that half whole: the echo and the value taken with the OK.
+TEST(ReplyBound, AnswerHalfInWhenChatterOverflowsIsKeptWhole)
+{
+    SequenceRig rig;
+    rig.start();
+    rig.addTa();
+    rig.link->requestQuery();
+    ASSERT_TRUE(rig.runUntil([&] { return rig.com1().count("AT\r") > 0; })); // the line before "1%S?"
+    rig.ta->faults().silentCommands = 1; // its answer comes from the test
+    ASSERT_TRUE(rig.runUntilSent("1%S?"));
+    std::string ring;
+    for (int i = 0; i < 818; ++i) // 4090 bytes once the CRs are dropped: just under the bound
+        ring += "RING\r\n";
+    LinkProbe::receive(*rig.link, ring);
+    LinkProbe::receive(*rig.link, "AT1%S?\r\n0301234567890123/4567\r\n");
+    LinkProbe::receive(*rig.link, "OK\r\n");
+    ASSERT_TRUE(rig.runUntil([&] { return rig.ended(); }));
+    EXPECT_EQ(rig.screen.messages(), std::vector<std::string>{});
+    EXPECT_EQ(rig.sent("AT1%S?"), 1);
+    EXPECT_EQ(textOf(rig.ctx.workingProfile.dataPort1.dn), "0301234567890123");
+    EXPECT_EQ(textOf(rig.ctx.workingProfile.dataPort1.subAddr), "4567");
+}
+
 // What holds for the query and the submit alike.
 class EitherSequence : public testing::TestWithParam<bool> {
 protected:
