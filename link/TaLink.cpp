@@ -67,13 +67,27 @@ void TaLink::logLine(const std::string& line)
         screen_.logLine(line);
 }
 
+// A command that did not go out whole is never answered: the step's timer
+// sends it again or gives up, as for a TA that stayed silent.
 void TaLink::sendRaw(const std::string& line, const std::string& logText)
 {
     ex_.replyBuffer.clear();
     lastCommand_ = logText;
     ++sendCount_;
-    cCom_->WriteString(line);
     logLine("(" + logText + ")");
+    writeOut(reinterpret_cast<const uint8_t*>(line.data()), line.size(), logText);
+}
+
+// The driver writes on as long as the port takes bytes; what is left when it
+// stalls past the driver's limit, or goes away, is told here.
+bool TaLink::writeOut(const uint8_t* data, std::size_t size, const std::string& what)
+{
+    const uint32_t written = cCom_->WriteData(data, uint32_t(size));
+    if (written == size)
+        return true;
+    logLine("[" + what + ": only " + std::to_string(written) + " of " + std::to_string(size) +
+            " bytes went out]");
+    return false;
 }
 
 bool TaLink::send(const std::string& command, TransactionState state, Timer& timer)

@@ -162,7 +162,7 @@ private:
     void sendDial();
     void sendEscape();
     void sendHangUp();
-    void sendRestore();
+    bool sendRestore(); // false when the restore did not go out whole
     // Hangs up a dialled call ("+++" and ATH, or ATH alone while dialling),
     // then restores the local TA and goes on as `then` says.
     void releaseCall(CallEnd then);
@@ -194,6 +194,7 @@ private:
     static const RetryRule* retryRuleFor(TransactionState state);
     void retryOrGiveUp(const RetryRule& rule);
     bool probeNextPort();
+    void passOverPort();
 
     // The text of every failure the user is told of.
     std::string failureMessage(Failure failure);
@@ -204,6 +205,9 @@ private:
     // command boundary stops the sequence there and sends nothing (false).
     bool send(const std::string& command, TransactionState state, Timer& timer);
     void sendRaw(const std::string& line, const std::string& logText);
+    // Writes the bytes; false, with a log line naming `what`, when the port
+    // did not take them all.
+    bool writeOut(const uint8_t* data, std::size_t size, const std::string& what);
     void logLine(const std::string& line);
     void stepDone();
     void enableCallerWindow();

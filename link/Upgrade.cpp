@@ -1,6 +1,7 @@
 // Firmware upload: "AT$D99" puts the TA in download mode, the image goes out
 // in XMODEM-1K blocks, the TA reboots and is found again, and the editor's
 // settings are written back to it.
+#include "PortReport.h"
 #include "TaLink.h"
 #include "profile/FileIo.h"
 
@@ -133,9 +134,11 @@ void TaLink::SendBlock()
     resendBlock();
 }
 
+// A block cut short is not completed later: the receiver drops a block that
+// stalls and asks for it again with NAK, and the watchdog covers silence.
 void TaLink::resendBlock()
 {
-    cCom_->WriteData(upg_.lastBlock.data(), uint32_t(upg_.lastBlock.size()));
+    writeOut(upg_.lastBlock.data(), upg_.lastBlock.size(), "block " + std::to_string(upg_.blockNumber));
     screen_.setProgress(upg_.blockNumber - 1);
 }
 
@@ -145,7 +148,7 @@ void TaLink::SendEnd()
 {
     const uint8_t eot = xmodem::EOT;
     ++upg_.endSends;
-    cCom_->WriteData(&eot, 1);
+    writeOut(&eot, 1, "end of transfer"); // unanswered, it goes out again
     armEndWait();
 }
 
@@ -176,7 +179,7 @@ void TaLink::cancelTransfer()
 {
     const uint8_t cancel[] = {xmodem::CAN, xmodem::CAN, xmodem::CAN};
     if (upg_.upgradeStep == usWaitStart || upg_.upgradeStep == usSendBlocks || upg_.upgradeStep == usEndSent)
-        cCom_->WriteData(cancel, sizeof cancel);
+        writeOut(cancel, sizeof cancel, "cancel of the transfer");
     upg_.upgradeStep = usAborted;
 }
 
@@ -254,9 +257,7 @@ void TaLink::AbortUpgrade()
     screen_.setProgress(0);
     ex_.pendingOperation = poNone;
     ex_.transactionState = tsIdle;
-    cCom_->ClosePort();
-    cCom_->PurgeBuffers(true, true);
-    cCom_->OpenPort();
+    recyclePort();
     // A remote TA's call is not needed any more.
     if (ctx_.remoteChosen && ex_.callDialled)
         releaseCall(CallEnd::StayIdle);
@@ -268,11 +269,15 @@ void TaLink::AbortUpgrade()
     }
 }
 
+// A port that does not open again stays closed: the watchdog's next period
+// ends the transfer, and the next request or the rescan after a restart
+// looks for the TA anew.
 void TaLink::recyclePort()
 {
     cCom_->ClosePort();
     cCom_->PurgeBuffers(true, true);
-    cCom_->OpenPort();
+    if (!cCom_->OpenPort())
+        logLine("[" + cCom_->PortName() + " did not open again: " + portStatusText(cCom_->openFailure()) + "]");
 }
 
 void TaLink::tmUpgTimerTimer()

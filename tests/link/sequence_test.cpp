@@ -248,7 +248,7 @@ TEST_P(EitherSequence, SevenUnansweredSendsFailAndTheNextDataIsDropped)
         EXPECT_EQ(textOf(rig.ctx.workingProfile.magic), "TAPRF1.0");
         EXPECT_EQ(textOf(rig.ctx.workingProfile.dataPort1.dn), "");
     }
-    rig.port().WriteString("AT\r"); // some answer arrives, OK and all
+    EXPECT_TRUE(rig.port().WriteString("AT\r")); // some answer arrives, OK and all
     rig.clock.advance(200);
     EXPECT_EQ(rig.state(), tsIdentify);
     EXPECT_EQ(rig.exchange().replyBuffer, "");
@@ -284,6 +284,28 @@ TEST_P(EitherSequence, OpenConnectionIsUsedAsItIs)
         LinkProbe::receive(*rig.link, "OK\r\n");
     EXPECT_LE(rig.exchange().replyBuffer.size(), 4096u);
     EXPECT_EQ(rig.state(), submit ? tsSubmitting : tsQuerying);
+}
+
+// A port that takes a few bytes a write still gets every command whole; one
+// that stops taking them has each short send told in the debug log, and the
+// sequence ends with its message as for a TA that stays silent.
+TEST_P(EitherSequence, ShortWritesAreCompletedOrTold)
+{
+    rig.ctx.switches.debugLog = true;
+    rig.com1().acceptPerWrite = 3;
+    ASSERT_TRUE(rig.run(submit));
+    EXPECT_EQ(rig.screen.messages(), std::vector<std::string>{});
+    EXPECT_EQ(rig.differences(), std::vector<std::string>{});
+    rig.com1().acceptLimit = long(rig.com1().written.size()) + 3; // and then nothing more
+    ASSERT_TRUE(rig.run(submit));
+    EXPECT_EQ(rig.screen.messages(), std::vector<std::string>{submit ? kSubmitFailedText : kQueryFailedText});
+    std::vector<std::string> shortSends;
+    for (const std::string& call : rig.screen.calls())
+        if (call.ends_with(" bytes went out]"))
+            shortSends.push_back(call.substr(call.find(": only ")));
+    ASSERT_EQ(shortSends.size(), 7u);
+    EXPECT_TRUE(shortSends.front().starts_with(": only 3 of ")) << shortSends.front();
+    EXPECT_TRUE(shortSends.back().starts_with(": only 0 of ")) << shortSends.back();
 }
 
 // A TA without X.25 or without a clock: seven sends of the group's first
