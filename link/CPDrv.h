@@ -112,6 +112,8 @@ public:
     static std::string comName(int n);
 
 private:
+    // Milliseconds from `since` to `now` on a wrapping 32-bit tick.
+    static uint32_t elapsedMs(uint32_t now, uint32_t since) { return now - since; }
     LineSettings lineSettings() const;
     void noteOpenFailure(OpenFailure failure);
     void reapplyIfOpen();
