@@ -49,7 +49,7 @@ TaLink::TaLink(AppContext& ctx, Clock& clock, SerialBackend& backend, Screen& sc
     tmTickTimer_ = makeTimer(clock, 1000, handler(&TaLink::tmTickTimerTimer));
     tmTickTimer_->setEnabled(true);
 
-    ctx_.taVariant = ctx_.switches.countryOption ? 2 : 3;
+    ctx_.taVariant = variantFromCountryOption(ctx_.switches);
     ctx_.noPortPrefix = false;
 }
 

@@ -58,6 +58,13 @@ enum class CallEnd : uint8_t {
 // built for.
 atcmd::Options commandOptions(const AppContext& ctx);
 
+// Ownership: the link holds references to the context, the clock, the
+// backend and the screen it is given; whoever makes the link (the program's
+// start, a test's rig) owns them and keeps them alive until the link is gone.
+// The link owns its port driver and its timers.
+// Threads: the link runs on one thread, the one whose event loop drives the
+// clock (its timers, posted calls and port readiness); its verbs are called
+// on that thread only, and nothing in it is locked.
 class TaLink {
 public:
     TaLink(AppContext& ctx, Clock& clock, SerialBackend& backend, Screen& screen);

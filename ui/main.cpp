@@ -135,7 +135,7 @@ void TfMain::FormCreate(const std::vector<std::string>& arguments)
 {
     ctx_.switches = readSwitches(arguments);
     pcMain->setCurrentWidget(PG0);
-    ctx_.taVariant = ctx_.switches.countryOption ? 2 : 3;
+    ctx_.taVariant = ta::link::variantFromCountryOption(ctx_.switches);
     ctx_.noPortPrefix = false;
     ctx_.chosenPort.clear();
     refreshPorts();
