@@ -1,5 +1,6 @@
 // Construction, the sender pattern and the small helpers every sequence uses.
 #include "TaLink.h"
+#include "TimerIntervals.h"
 
 namespace ta::link {
 
@@ -38,15 +39,15 @@ TaLink::TaLink(AppContext& ctx, Clock& clock, SerialBackend& backend, Screen& sc
             afterEvent();
         };
     };
-    tmVerTimer_ = makeTimer(clock, 500, handler(&TaLink::tmVerTimerTimer));
-    tmInitTimer_ = makeTimer(clock, 1500, handler(&TaLink::tmInitTimerTimer));
-    tmQryTimer_ = makeTimer(clock, 1000, handler(&TaLink::tmQryTimerTimer));
-    tmSmtTimer_ = makeTimer(clock, 1000, handler(&TaLink::tmSmtTimerTimer));
-    tmCallTimer_ = makeTimer(clock, 1000, handler(&TaLink::tmCallTimerTimer));
-    tmUpgTimer_ = makeTimer(clock, 90000, handler(&TaLink::tmUpgTimerTimer));
+    tmVerTimer_ = makeTimer(clock, kTimerMs.identify, handler(&TaLink::tmVerTimerTimer));
+    tmInitTimer_ = makeTimer(clock, kTimerMs.step, handler(&TaLink::tmInitTimerTimer));
+    tmQryTimer_ = makeTimer(clock, kTimerMs.queryEntry, handler(&TaLink::tmQryTimerTimer));
+    tmSmtTimer_ = makeTimer(clock, kTimerMs.submitCommand, handler(&TaLink::tmSmtTimerTimer));
+    tmCallTimer_ = makeTimer(clock, kTimerMs.dialTick, handler(&TaLink::tmCallTimerTimer));
+    tmUpgTimer_ = makeTimer(clock, kTimerMs.transferWatchdog, handler(&TaLink::tmUpgTimerTimer));
     // The rebooting window's countdown timer starts enabled with its window;
     // its first tick finds no reboot under way and stops.
-    tmTickTimer_ = makeTimer(clock, 1000, handler(&TaLink::tmTickTimerTimer));
+    tmTickTimer_ = makeTimer(clock, kTimerMs.countdownTick, handler(&TaLink::tmTickTimerTimer));
     tmTickTimer_->setEnabled(true);
 
     ctx_.taVariant = variantFromCountryOption(ctx_.switches);

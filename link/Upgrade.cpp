@@ -3,6 +3,7 @@
 // settings are written back to it.
 #include "PortReport.h"
 #include "TaLink.h"
+#include "TimerIntervals.h"
 #include "profile/FileIo.h"
 
 #include <fcntl.h>
@@ -13,12 +14,9 @@ namespace ta::link {
 
 namespace {
 
-constexpr int kWatchdogMs = 90000;
-constexpr int kRebootWaitMs = 30000;
-constexpr int kRebootCountdown = 30;
-// The end of the transfer waits this long for its ACK and goes out this often
-// in all; after that the blocks, all acknowledged, count as delivered.
-constexpr int kEndAnswerMs = 2000;
+constexpr int kRebootCountdown = 30; // ticks of kTimerMs.countdownTick
+// The end of the transfer waits kTimerMs.endAnswer for its ACK and goes out
+// this often in all; after that the blocks, all acknowledged, count as delivered.
 constexpr int kEndSends = 5;
 // Far above any TA firmware, and still under 20 minutes on the line.
 constexpr std::size_t kFirmwareMaxBytes = 8u << 20;
@@ -119,7 +117,7 @@ void TaLink::StartUpgrade()
     ex_.transactionState = tsUpgrading;
     upg_.upgradeStep = usWaitStart;
     tmUpgTimer_->setEnabled(false);
-    tmUpgTimer_->setInterval(kWatchdogMs);
+    tmUpgTimer_->setInterval(kTimerMs.transferWatchdog);
     tmUpgTimer_->setEnabled(true);
 }
 
@@ -155,7 +153,7 @@ void TaLink::SendEnd()
 void TaLink::armEndWait()
 {
     tmUpgTimer_->setEnabled(false);
-    tmUpgTimer_->setInterval(kEndAnswerMs);
+    tmUpgTimer_->setInterval(kTimerMs.endAnswer);
     tmUpgTimer_->setEnabled(true);
 }
 
@@ -242,11 +240,11 @@ void TaLink::FinishUpgrade()
     ex_.transactionState = tsRebooting;
     tick_ = kRebootCountdown;
     screen_.setTickText(std::to_string(tick_));
-    tmTickTimer_->setInterval(1000);
+    tmTickTimer_->setInterval(kTimerMs.countdownTick);
     tmTickTimer_->setEnabled(true);
     screen_.showRebooting(true);
     tmUpgTimer_->setEnabled(false);
-    tmUpgTimer_->setInterval(kRebootWaitMs);
+    tmUpgTimer_->setInterval(kTimerMs.rebootWait);
     tmUpgTimer_->setEnabled(true);
 }
 
