@@ -12,6 +12,7 @@
 #include "ui/RecentPorts.h"
 #include "ui/Switches.h"
 #include "ui/progress.h"
+#include "ta/Version.h"
 
 #include <QButtonGroup>
 #include <QCloseEvent>
@@ -95,9 +96,11 @@ const char* const kSourceCaptions[] = {"&Read from file", "&Query from TA", "&De
 
 } // namespace
 
+// The version is the project's, as tautil --version prints it.
 QString mainCaption()
 {
-    return QStringLiteral("Brimo Vela.Net Davo ISDN TA Utility") + QStringLiteral(" Ver ") + QStringLiteral("1.2");
+    return QStringLiteral("Brimo Vela.Net Davo ISDN TA Utility") + QStringLiteral(" Ver ") +
+           QString::fromLatin1(kProgramVersion);
 }
 
 // No title-bar buttons: the wizard is left only through Next or Cancel.
