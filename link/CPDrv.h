@@ -94,7 +94,7 @@ public:
     void setReadinessWakeups(bool on);
     bool readinessWakeups() const { return readinessWakeups_; }
 
-    bool OpenPort();
+    [[nodiscard]] bool OpenPort();
     // Why the last OpenPort failed (problem None after a successful open).
     const OpenFailure& openFailure() const { return openFailure_; }
     void ClosePort();
@@ -104,14 +104,16 @@ public:
     unsigned GetModemLines(); // mlCTS | mlDSR | mlRING | mlRLSD
     uint16_t OutputRoom();
     uint32_t WriteTimed(const uint8_t* data, uint32_t count, uint32_t limitMs);
-    uint32_t WriteData(const uint8_t* data, uint32_t count);
-    bool WriteString(const std::string& text);
+    [[nodiscard]] uint32_t WriteData(const uint8_t* data, uint32_t count);
+    [[nodiscard]] bool WriteString(const std::string& text);
     void PollReceive();
 
     // The device name "\\.\COMn" is formed by the Port setter.
     static std::string comName(int n);
 
 private:
+    // Milliseconds from `since` to `now` on a wrapping 32-bit tick.
+    static uint32_t elapsedMs(uint32_t now, uint32_t since) { return now - since; }
     LineSettings lineSettings() const;
     void noteOpenFailure(OpenFailure failure);
     void reapplyIfOpen();

@@ -20,12 +20,16 @@ struct Switches {
     bool forceRemoteConfig = true;
 };
 
+// The variant taken until a TA says which ports it has: with the country
+// option the USB data port alone, else both data ports.
+constexpr uint8_t variantFromCountryOption(const Switches& switches) { return switches.countryOption ? 2 : 3; }
+
 struct AppContext {
     TaProfile workingProfile{}; // all zero at start
     Switches switches;
 
     // What the TA turned out to be.
-    uint8_t taVariant = 2;
+    uint8_t taVariant = variantFromCountryOption(Switches{});
     bool noPortPrefix = false;
     std::string taModel;         // "QM7B2-HXN", "QM7A1-HXN", or empty for another TA
     std::string taModelReply;    // the ATI10I30 answer taModel was decided by, control bytes escaped

@@ -11,6 +11,13 @@ namespace {
 
 bool contains(const std::string& text, const char* word) { return text.find(word) != std::string::npos; }
 
+// A port found at the scan that did not open when its turn came.
+void notePassedOver(ExchangeState& ex, const OpenFailure& failure)
+{
+    ex.portFailures[std::size_t(ex.portIndex)] = failure;
+    ex.portPresent[std::size_t(ex.portIndex)] = false;
+}
+
 } // namespace
 
 bool TaLink::scanPorts()
@@ -67,8 +74,21 @@ void TaLink::startDiscovery(Caller caller)
         cCom_->setHwFlow(hfNONE);
         ex_.retryCount = 0;
     }
-    cCom_->OpenPort();
+    if (!cCom_->OpenPort()) {
+        passOverPort();
+        return;
+    }
     sendIdentify();
+}
+
+// The port being probed did not open again (another program took it since
+// the scan): it counts as not present, with its reason, and the next one is
+// tried; with none left the discovery ends as when no port answers.
+void TaLink::passOverPort()
+{
+    notePassedOver(ex_, cCom_->openFailure());
+    if (!probeNextPort())
+        giveUp(Failure::NoTa, triedPortsReport());
 }
 
 void TaLink::sendIdentify()
@@ -100,7 +120,10 @@ void TaLink::onTaIdentified()
     tmVerTimer_->setEnabled(false);
     cCom_->ClosePort();
     cCom_->setHwFlow(hfRTSCTS);
-    cCom_->OpenPort();
+    if (!cCom_->OpenPort()) {
+        passOverPort();
+        return;
+    }
     ex_.retryCount = 0;
     if (ctx_.remoteChosen)
         sendRemoteEcho();
@@ -168,7 +191,10 @@ bool TaLink::probeNextPort()
         cCom_->ClosePort();
         selectPort(ex_.portIndex);
         cCom_->setHwFlow(hfNONE);
-        cCom_->OpenPort();
+        if (!cCom_->OpenPort()) {
+            notePassedOver(ex_, cCom_->openFailure());
+            continue;
+        }
         ex_.retryCount = 0;
         sendIdentify();
         return true;

@@ -71,9 +71,6 @@ tcflag_t parityFlags(Parity parity)
     return 0;
 }
 
-// Errors after which the device will not come back on this descriptor.
-bool deviceGone(int error) { return error == EIO || error == ENXIO || error == ENODEV || error == EBADF; }
-
 // A line without modem signals (a pseudo-terminal) answers the modem ioctls
 // with one of these.
 bool noModemLines(int error) { return error == ENOTTY || error == EINVAL || error == ENOTSUP; }
@@ -273,6 +270,8 @@ void PosixSerialDevice::setReadyHandler(std::function<void()> onReady)
 }
 
 } // namespace
+
+bool deviceGone(int error) { return error == EIO || error == ENXIO || error == ENODEV || error == EBADF; }
 
 void programLine(termios& tio, const LineSettings& line)
 {

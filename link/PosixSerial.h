@@ -50,6 +50,11 @@ private:
     OpenFailure failure_;
 };
 
+// Errors of read, write or ioctl after which the device will not come back
+// on this descriptor: the port is closed and its owner told. EIO is what an
+// unplugged USB adapter or a pty whose other end closed answers.
+bool deviceGone(int error);
+
 // Sets the frame, flow control and raw mode of `line` in `tio`; the bit rate
 // and the modem lines are set apart.
 void programLine(termios& tio, const LineSettings& line);

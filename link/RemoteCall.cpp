@@ -108,15 +108,16 @@ void TaLink::sendHangUp()
     tmInitTimer_->setEnabled(true);
 }
 
-void TaLink::sendRestore()
+bool TaLink::sendRestore()
 {
     cCom_->ClosePort();
     if (!cCom_->OpenPort())
-        return;
+        return false;
     const std::string command =
         "ATC0=" + std::to_string(ex_.savedC0) + "%P5=" + std::to_string(ex_.savedP5);
-    cCom_->WriteString(command + "\r");
     logLine("(" + command + ")");
+    const std::string line = command + "\r";
+    return writeOut(reinterpret_cast<const uint8_t*>(line.data()), line.size(), command);
 }
 
 // Only values that were read go back, and only once for each set-up.
@@ -124,8 +125,8 @@ void TaLink::restoreLocalTa()
 {
     if (!ex_.localSettingsChanged || !ex_.localSettingsRead)
         return;
-    ex_.localSettingsChanged = false;
-    sendRestore();
+    // Not gone out: the next hang-up or the program's end tries again.
+    ex_.localSettingsChanged = !sendRestore();
 }
 
 void TaLink::releaseCall(CallEnd then)

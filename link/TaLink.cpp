@@ -1,5 +1,6 @@
 // Construction, the sender pattern and the small helpers every sequence uses.
 #include "TaLink.h"
+#include "TimerIntervals.h"
 
 namespace ta::link {
 
@@ -38,18 +39,18 @@ TaLink::TaLink(AppContext& ctx, Clock& clock, SerialBackend& backend, Screen& sc
             afterEvent();
         };
     };
-    tmVerTimer_ = makeTimer(clock, 500, handler(&TaLink::tmVerTimerTimer));
-    tmInitTimer_ = makeTimer(clock, 1500, handler(&TaLink::tmInitTimerTimer));
-    tmQryTimer_ = makeTimer(clock, 1000, handler(&TaLink::tmQryTimerTimer));
-    tmSmtTimer_ = makeTimer(clock, 1000, handler(&TaLink::tmSmtTimerTimer));
-    tmCallTimer_ = makeTimer(clock, 1000, handler(&TaLink::tmCallTimerTimer));
-    tmUpgTimer_ = makeTimer(clock, 90000, handler(&TaLink::tmUpgTimerTimer));
+    tmVerTimer_ = makeTimer(clock, kTimerMs.identify, handler(&TaLink::tmVerTimerTimer));
+    tmInitTimer_ = makeTimer(clock, kTimerMs.step, handler(&TaLink::tmInitTimerTimer));
+    tmQryTimer_ = makeTimer(clock, kTimerMs.queryEntry, handler(&TaLink::tmQryTimerTimer));
+    tmSmtTimer_ = makeTimer(clock, kTimerMs.submitCommand, handler(&TaLink::tmSmtTimerTimer));
+    tmCallTimer_ = makeTimer(clock, kTimerMs.dialTick, handler(&TaLink::tmCallTimerTimer));
+    tmUpgTimer_ = makeTimer(clock, kTimerMs.transferWatchdog, handler(&TaLink::tmUpgTimerTimer));
     // The rebooting window's countdown timer starts enabled with its window;
     // its first tick finds no reboot under way and stops.
-    tmTickTimer_ = makeTimer(clock, 1000, handler(&TaLink::tmTickTimerTimer));
+    tmTickTimer_ = makeTimer(clock, kTimerMs.countdownTick, handler(&TaLink::tmTickTimerTimer));
     tmTickTimer_->setEnabled(true);
 
-    ctx_.taVariant = ctx_.switches.countryOption ? 2 : 3;
+    ctx_.taVariant = variantFromCountryOption(ctx_.switches);
     ctx_.noPortPrefix = false;
 }
 
@@ -67,13 +68,27 @@ void TaLink::logLine(const std::string& line)
         screen_.logLine(line);
 }
 
+// A command that did not go out whole is never answered: the step's timer
+// sends it again or gives up, as for a TA that stayed silent.
 void TaLink::sendRaw(const std::string& line, const std::string& logText)
 {
     ex_.replyBuffer.clear();
     lastCommand_ = logText;
     ++sendCount_;
-    cCom_->WriteString(line);
     logLine("(" + logText + ")");
+    writeOut(reinterpret_cast<const uint8_t*>(line.data()), line.size(), logText);
+}
+
+// The driver writes on as long as the port takes bytes; what is left when it
+// stalls past the driver's limit, or goes away, is told here.
+bool TaLink::writeOut(const uint8_t* data, std::size_t size, const std::string& what)
+{
+    const uint32_t written = cCom_->WriteData(data, uint32_t(size));
+    if (written == size)
+        return true;
+    logLine("[" + what + ": only " + std::to_string(written) + " of " + std::to_string(size) +
+            " bytes went out]");
+    return false;
 }
 
 bool TaLink::send(const std::string& command, TransactionState state, Timer& timer)

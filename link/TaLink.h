@@ -61,6 +61,13 @@ enum class CallEnd : uint8_t {
 // built for.
 atcmd::Options commandOptions(const AppContext& ctx);
 
+// Ownership: the link holds references to the context, the clock, the
+// backend and the screen it is given; whoever makes the link (the program's
+// start, a test's rig) owns them and keeps them alive until the link is gone.
+// The link owns its port driver and its timers.
+// Threads: the link runs on one thread, the one whose event loop drives the
+// clock (its timers, posted calls and port readiness); its verbs are called
+// on that thread only, and nothing in it is locked.
 class TaLink {
 public:
     TaLink(AppContext& ctx, Clock& clock, SerialBackend& backend, Screen& screen);
@@ -169,7 +176,7 @@ private:
     void sendDial();
     void sendEscape();
     void sendHangUp();
-    void sendRestore();
+    bool sendRestore(); // false when the restore did not go out whole
     // Hangs up a dialled call ("+++" and ATH, or ATH alone while dialling),
     // then restores the local TA and goes on as `then` says.
     void releaseCall(CallEnd then);
@@ -201,6 +208,7 @@ private:
     static const RetryRule* retryRuleFor(TransactionState state);
     void retryOrGiveUp(const RetryRule& rule);
     bool probeNextPort();
+    void passOverPort();
 
     // The text of every failure the user is told of.
     std::string failureMessage(Failure failure);
@@ -213,6 +221,9 @@ private:
     // command boundary stops the sequence there and sends nothing (false).
     bool send(const std::string& command, TransactionState state, Timer& timer);
     void sendRaw(const std::string& line, const std::string& logText);
+    // Writes the bytes; false, with a log line naming `what`, when the port
+    // did not take them all.
+    bool writeOut(const uint8_t* data, std::size_t size, const std::string& what);
     void logLine(const std::string& line);
     void stepDone();
     void enableCallerWindow();

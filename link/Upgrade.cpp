@@ -1,19 +1,18 @@
 // Firmware upload: "AT$D99" puts the TA in download mode, the image goes out
 // in XMODEM-1K blocks, the TA reboots and is found again, and the editor's
 // settings are written back to it.
+#include "PortReport.h"
 #include "TaLink.h"
 #include "LocalChecks.h"
+#include "TimerIntervals.h"
 
 namespace ta::link {
 
 namespace {
 
-constexpr int kWatchdogMs = 90000;
-constexpr int kRebootWaitMs = 30000;
-constexpr int kRebootCountdown = 30;
-// The end of the transfer waits this long for its ACK and goes out this often
-// in all; after that the blocks, all acknowledged, count as delivered.
-constexpr int kEndAnswerMs = 2000;
+constexpr int kRebootCountdown = 30; // ticks of kTimerMs.countdownTick
+// The end of the transfer waits kTimerMs.endAnswer for its ACK and goes out
+// this often in all; after that the blocks, all acknowledged, count as delivered.
 constexpr int kEndSends = 5;
 
 } // namespace
@@ -75,7 +74,7 @@ void TaLink::StartUpgrade()
     ex_.transactionState = tsUpgrading;
     upg_.upgradeStep = usWaitStart;
     tmUpgTimer_->setEnabled(false);
-    tmUpgTimer_->setInterval(kWatchdogMs);
+    tmUpgTimer_->setInterval(kTimerMs.transferWatchdog);
     tmUpgTimer_->setEnabled(true);
 }
 
@@ -90,9 +89,11 @@ void TaLink::SendBlock()
     resendBlock();
 }
 
+// A block cut short is not completed later: the receiver drops a block that
+// stalls and asks for it again with NAK, and the watchdog covers silence.
 void TaLink::resendBlock()
 {
-    cCom_->WriteData(upg_.lastBlock.data(), uint32_t(upg_.lastBlock.size()));
+    writeOut(upg_.lastBlock.data(), upg_.lastBlock.size(), "block " + std::to_string(upg_.blockNumber));
     screen_.setProgress(upg_.blockNumber - 1);
 }
 
@@ -102,14 +103,14 @@ void TaLink::SendEnd()
 {
     const uint8_t eot = xmodem::EOT;
     ++upg_.endSends;
-    cCom_->WriteData(&eot, 1);
+    writeOut(&eot, 1, "end of transfer"); // unanswered, it goes out again
     armEndWait();
 }
 
 void TaLink::armEndWait()
 {
     tmUpgTimer_->setEnabled(false);
-    tmUpgTimer_->setInterval(kEndAnswerMs);
+    tmUpgTimer_->setInterval(kTimerMs.endAnswer);
     tmUpgTimer_->setEnabled(true);
 }
 
@@ -133,7 +134,7 @@ void TaLink::cancelTransfer()
 {
     const uint8_t cancel[] = {xmodem::CAN, xmodem::CAN, xmodem::CAN};
     if (upg_.upgradeStep == usWaitStart || upg_.upgradeStep == usSendBlocks || upg_.upgradeStep == usEndSent)
-        cCom_->WriteData(cancel, sizeof cancel);
+        writeOut(cancel, sizeof cancel, "cancel of the transfer");
     upg_.upgradeStep = usAborted;
 }
 
@@ -196,11 +197,11 @@ void TaLink::FinishUpgrade()
     ex_.transactionState = tsRebooting;
     tick_ = kRebootCountdown;
     screen_.setTickText(std::to_string(tick_));
-    tmTickTimer_->setInterval(1000);
+    tmTickTimer_->setInterval(kTimerMs.countdownTick);
     tmTickTimer_->setEnabled(true);
     screen_.showRebooting(true);
     tmUpgTimer_->setEnabled(false);
-    tmUpgTimer_->setInterval(kRebootWaitMs);
+    tmUpgTimer_->setInterval(kTimerMs.rebootWait);
     tmUpgTimer_->setEnabled(true);
 }
 
@@ -211,9 +212,7 @@ void TaLink::AbortUpgrade()
     screen_.setProgress(0);
     ex_.pendingOperation = poNone;
     ex_.transactionState = tsIdle;
-    cCom_->ClosePort();
-    cCom_->PurgeBuffers(true, true);
-    cCom_->OpenPort();
+    recyclePort();
     // A remote TA's call is not needed any more.
     if (ctx_.remoteChosen && ex_.callDialled)
         releaseCall(CallEnd::StayIdle);
@@ -225,11 +224,15 @@ void TaLink::AbortUpgrade()
     }
 }
 
+// A port that does not open again stays closed: the watchdog's next period
+// ends the transfer, and the next request or the rescan after a restart
+// looks for the TA anew.
 void TaLink::recyclePort()
 {
     cCom_->ClosePort();
     cCom_->PurgeBuffers(true, true);
-    cCom_->OpenPort();
+    if (!cCom_->OpenPort())
+        logLine("[" + cCom_->PortName() + " did not open again: " + portStatusText(cCom_->openFailure()) + "]");
 }
 
 void TaLink::tmUpgTimerTimer()

@@ -153,6 +153,9 @@ void SimTa::chatter(uint64_t nowMs)
 void SimTa::answerLine(const std::string& line, uint64_t nowMs)
 {
     log_.push_back(line);
+    ++commandsLogged_;
+    if (log_.size() > kCommandLogLines)
+        log_.pop_front();
     badNumbersThisLine_ = false;
     pickRandomFault();
     if (faults_.silentCommands > 0) {

@@ -46,7 +46,12 @@ public:
     const std::map<std::string, std::string>& store() const { return store_; }
     const std::string& value(const std::string& slot) const { return store_.at(slot); }
     void setValue(const std::string& slot, std::string text) { store_.at(slot) = std::move(text); } // unchecked
-    const std::vector<std::string>& commandLog() const { return log_; } // lines without CR
+    // The command lines taken (without CR), the last kCommandLogLines of
+    // them: a long run forgets its oldest lines instead of growing.
+    static constexpr std::size_t kCommandLogLines = 10000;
+    const std::deque<std::string>& commandLog() const { return log_; }
+    // Lines taken since the start, the forgotten and cleared ones among them.
+    uint64_t commandsLogged() const { return commandsLogged_; }
     void clearLog() { log_.clear(); }
 
     // --- State ---
@@ -129,7 +134,8 @@ private:
     std::optional<std::map<std::string, std::string>> stored_;
     int commandLines_ = 0;
     std::vector<std::pair<std::string, std::string>> lineUndo_; // slot and value before, this line
-    std::vector<std::string> log_;
+    std::deque<std::string> log_;
+    uint64_t commandsLogged_ = 0;
     std::string out_;
 
     // Answers held back by the latency options, in the order they leave.

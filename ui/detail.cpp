@@ -9,6 +9,7 @@
 #include "ui/ProgramSettings.h"
 #include "ui/ScreenFit.h"
 #include "ui/detailMaskEdit.h"
+#include "ui/main.h"
 #include "ui/progress.h"
 
 #include <QAction>
@@ -98,7 +99,7 @@ TfDetail::TfDetail(link::AppContext& ctx, ProfileDialogs& dialogs, QWidget* pare
         QCoreApplication::instance()->installEventFilter(this);
 }
 
-QString TfDetail::baseTitle() { return QStringLiteral("Brimo Vela.Net Davo ISDN TA Utility Ver 1.2"); }
+QString TfDetail::baseTitle() { return mainCaption(); }
 
 void TfDetail::setUpgradeFileChooser(FileChooser chooser) { upgradeFileChooser() = std::move(chooser); }
 

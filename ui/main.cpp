@@ -13,6 +13,7 @@
 #include "ui/RecentPorts.h"
 #include "ui/Switches.h"
 #include "ui/progress.h"
+#include "ta/Version.h"
 
 #include <QButtonGroup>
 #include <QCloseEvent>
@@ -96,9 +97,11 @@ const char* const kSourceCaptions[] = {"&Read from file", "&Query from TA", "&De
 
 } // namespace
 
+// The version is the project's, as tautil --version prints it.
 QString mainCaption()
 {
-    return QStringLiteral("Brimo Vela.Net Davo ISDN TA Utility") + QStringLiteral(" Ver ") + QStringLiteral("1.2");
+    return QStringLiteral("Brimo Vela.Net Davo ISDN TA Utility") + QStringLiteral(" Ver ") +
+           QString::fromLatin1(kProgramVersion);
 }
 
 // No title-bar buttons: the wizard is left only through Next or Cancel.
@@ -136,7 +139,7 @@ void TfMain::FormCreate(const std::vector<std::string>& arguments)
 {
     ctx_.switches = readSwitches(arguments);
     pcMain->setCurrentWidget(PG0);
-    ctx_.taVariant = ctx_.switches.countryOption ? 2 : 3;
+    ctx_.taVariant = ta::link::variantFromCountryOption(ctx_.switches);
     ctx_.noPortPrefix = false;
     ctx_.chosenPort.clear();
     refreshPorts();

@@ -21,6 +21,21 @@ uint64_t steadyUs()
     return uint64_t(duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count());
 }
 
+// The lines of `ta`'s log after the first `printed`; lines the log forgot
+// before they were printed are counted in one line of their own.
+void printNewCommands(const SimTa& ta, uint64_t& printed, const char* prefix)
+{
+    const auto& log = ta.commandLog();
+    const uint64_t first = ta.commandsLogged() - log.size();
+    if (printed < first) {
+        std::fprintf(stderr, "tasim: %s[%llu command lines not shown]\n", prefix,
+                     static_cast<unsigned long long>(first - printed));
+        printed = first;
+    }
+    for (; printed < ta.commandsLogged(); ++printed)
+        std::fprintf(stderr, "tasim: %s%s\n", prefix, log[std::size_t(printed - first)].c_str());
+}
+
 } // namespace
 
 Server::Server(const TasimConfig& config, Pty& pty, int stopFd)
@@ -99,12 +114,8 @@ void Server::logCommands()
 {
     if (!config_.log)
         return;
-    const auto& local = ta_.commandLog();
-    for (; loggedLocal_ < local.size(); ++loggedLocal_)
-        std::fprintf(stderr, "tasim: %s\n", local[loggedLocal_].c_str());
-    const auto& remote = ta_.remote().commandLog();
-    for (; loggedRemote_ < remote.size(); ++loggedRemote_)
-        std::fprintf(stderr, "tasim: remote: %s\n", remote[loggedRemote_].c_str());
+    printNewCommands(ta_, loggedLocal_, "");
+    printNewCommands(ta_.remote(), loggedRemote_, "remote: ");
 }
 
 void Server::saveImage(const std::vector<uint8_t>& image) const

@@ -33,8 +33,8 @@ private:
     LinePacer inbound_;
     LinePacer outbound_;
     uint64_t startUs_;
-    std::size_t loggedLocal_ = 0;
-    std::size_t loggedRemote_ = 0;
+    uint64_t loggedLocal_ = 0; // command lines printed (or passed over), counted since the start
+    uint64_t loggedRemote_ = 0;
 };
 
 } // namespace ta::sim

@@ -83,7 +83,7 @@ void setUp(Rig& rig, fuzz::FuzzInput& in)
 
     rig.backend.com(1); // takes every byte, never has any to read
     rig.link = std::make_unique<TaLink>(rig.ctx, rig.clock, rig.backend, rig.screen);
-    LinkProbe::openFirstPort(*rig.link, firmwareFile());
+    FUZZ_EXPECT(LinkProbe::openFirstPort(*rig.link, firmwareFile()), "the fake port did not open");
     LinkProbe::enter(*rig.link, kStates[in.byte() % kStates.size()]);
     // The exchange variables as a long run may have left them; the list
     // indexes also a little outside their list.

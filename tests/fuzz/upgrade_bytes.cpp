@@ -158,7 +158,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
     AppContext ctx;
     TaLink link(ctx, clock, backend, screen);
     LinkProbe::port(link).setPort(pnCOM1);
-    LinkProbe::port(link).OpenPort();
+    FUZZ_EXPECT(LinkProbe::port(link).OpenPort(), "the fake port did not open");
     LinkProbe::exchange(link).transactionState = tsSubmitting; // a connection is open: the upload starts at once
     link.requestUpgrade(path);
     if (image.empty()) {

@@ -157,6 +157,45 @@ TEST_F(DiscoveryTest, BusyPortIsNotPresent)
     EXPECT_EQ(rig.backend.com(2).sent.front().atMs, 0u);
 }
 
+// A port that another program takes after the scan found it free, before
+// its probe or at the reopen after the identification, is passed over with
+// its reason: the next port is probed, or the discovery ends when none is left.
+struct TakenCase {
+    const char* name;
+    int opensAllowed; // of COM1: the scan's, the probe's
+    bool secondTa;
+};
+
+class TakenAfterTheScan : public testing::TestWithParam<TakenCase> {};
+
+TEST_P(TakenAfterTheScan, IsPassedOverWithItsReason)
+{
+    Rig rig;
+    rig.start();
+    rig.backend.com(1).respond = taAnswering("QM7B2-HXN");
+    rig.backend.com(1).opensAllowed = GetParam().opensAllowed;
+    if (GetParam().secondTa)
+        rig.backend.com(2).respond = taAnswering("QM7A1-HXN");
+    rig.link->requestIdentify();
+    ASSERT_TRUE(rig.runUntil([&] { return rig.screen.contains("identifyDone") || rig.state() == tsIdle; }));
+    EXPECT_EQ(rig.backend.com(1).opens, GetParam().opensAllowed);
+    EXPECT_FALSE(rig.exchange().portPresent[0]);
+    EXPECT_EQ(rig.exchange().portFailures[0].problem, PortProblem::InUse);
+    if (GetParam().secondTa) {
+        EXPECT_TRUE(rig.screen.contains("identifyDone"));
+        EXPECT_EQ(rig.port().PortName(), rig.backend.comName(2));
+        EXPECT_EQ(rig.screen.messages(), std::vector<std::string>{});
+    } else {
+        EXPECT_EQ(rig.screen.messages(), std::vector<std::string>{"Cannot find a TA to config!"});
+        EXPECT_EQ(rig.screen.lastDetails(), "COM1: in use by another program\nCOM2 to COM8: no serial port\n");
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Moments, TakenAfterTheScan,
+                         testing::Values(TakenCase{"BeforeTheProbe", 1, true}, TakenCase{"AtTheReopen", 2, true},
+                                         TakenCase{"LastPortBeforeTheProbe", 1, false}),
+                         [](const auto& test) { return std::string(test.param.name); });
+
 // What counts as an answer: a line ending in a line feed (CR LF or LF alone,
 // however the reply is split), "OK" in capitals, and an identification word.
 struct ReplyCase {

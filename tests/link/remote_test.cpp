@@ -117,8 +117,8 @@ INSTANTIATE_TEST_SUITE_P(
 // However a remote sequence ends, once the program ends (by the editor's
 // Exit or the end of the program) the call is down and the local TA holds
 // the C0 and %P5 values it had before the call. Values that were never read
-// are never "restored".
-enum class Twist { None, FarTaSilentFromTheStart, FarTaFallsSilent, CallDrops, LocalC0NotANumber };
+// are never "restored"; a restore that could not go out is tried again.
+enum class Twist { None, FarTaSilentFromTheStart, FarTaFallsSilent, CallDrops, LocalC0NotANumber, PortTakenAtRestore };
 
 struct EndCase {
     const char* name;
@@ -144,6 +144,10 @@ TEST_P(RemoteEndTest, HangsUpAndRestoresWhatWasRead)
     if (c.twist == Twist::LocalC0NotANumber)
         rig.local->faults().badNumberKey = "C0";
     rig.link->requestQuery();
+    if (c.twist == Twist::PortTakenAtRestore) {
+        ASSERT_TRUE(rig.runUntil([&] { return rig.state() == tsDialing; }));
+        rig.com1().opensAllowed = rig.com1().opens; // the restore after the failed call does not get the port
+    }
     if (c.twist == Twist::FarTaFallsSilent || c.twist == Twist::CallDrops) {
         ASSERT_TRUE(rig.runUntil([&] { return rig.state() == tsQuerying && rig.exchange().queryIndex > 5; }));
         if (c.twist == Twist::CallDrops)
@@ -153,6 +157,7 @@ TEST_P(RemoteEndTest, HangsUpAndRestoresWhatWasRead)
     }
     ASSERT_TRUE(rig.runUntil([&] { return rig.ended(); }));
     EXPECT_EQ(rig.screen.lastMessage(), c.message);
+    rig.com1().opensAllowed = -1;
     rig.clock.advance(20000); // a failure that ended the sequence takes its call down by itself
     EXPECT_EQ(rig.local->callUp(), c.callUpAtTheEnd);
 
@@ -174,6 +179,8 @@ INSTANTIATE_TEST_SUITE_P(
         EndCase{"QueryDone", sim::DialOutcome::Connect, Twist::None, "", true, true},
         EndCase{"Busy", sim::DialOutcome::Busy, Twist::None, "TA respones (Busy)", false, true},
         EndCase{"NoDialTone", sim::DialOutcome::NoDialTone, Twist::None, "TA respones (No Dial Tone)", false, true},
+        EndCase{"BusyAndThePortTakenAtTheRestore", sim::DialOutcome::Busy, Twist::PortTakenAtRestore,
+                "TA respones (Busy)", false, true},
         EndCase{"NoCarrierWhileDialling", sim::DialOutcome::NoCarrier, Twist::None, "TA respones (No Carrier)", false,
                 true},
         EndCase{"FarTaNeverAnswers", sim::DialOutcome::Connect, Twist::FarTaSilentFromTheStart,

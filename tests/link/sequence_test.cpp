@@ -328,6 +328,30 @@ INSTANTIATE_TEST_SUITE_P(
                     ChatterCase{"NoiseWhileSilent", "--chatter " + std::string(200, '~') + " --chatter-ms 2", false}),
     [](const auto& test) { return std::string(test.param.name); });
 
+// Chatter that brings the reply buffer over its bound while an answer is
+// half in leaves that half whole: the echo and the value taken with the OK.
+TEST(ReplyBound, AnswerHalfInWhenChatterOverflowsIsKeptWhole)
+{
+    SequenceRig rig;
+    rig.start();
+    rig.addTa();
+    rig.link->requestQuery();
+    ASSERT_TRUE(rig.runUntil([&] { return rig.com1().count("AT\r") > 0; })); // the line before "1%S?"
+    rig.ta->faults().silentCommands = 1; // its answer comes from the test
+    ASSERT_TRUE(rig.runUntilSent("1%S?"));
+    std::string ring;
+    for (int i = 0; i < 818; ++i) // 4090 bytes once the CRs are dropped: just under the bound
+        ring += "RING\r\n";
+    LinkProbe::receive(*rig.link, ring);
+    LinkProbe::receive(*rig.link, "AT1%S?\r\n0301234567890123/4567\r\n");
+    LinkProbe::receive(*rig.link, "OK\r\n");
+    ASSERT_TRUE(rig.runUntil([&] { return rig.ended(); }));
+    EXPECT_EQ(rig.screen.messages(), std::vector<std::string>{});
+    EXPECT_EQ(rig.sent("AT1%S?"), 1);
+    EXPECT_EQ(textOf(rig.ctx.workingProfile.dataPort1.dn), "0301234567890123");
+    EXPECT_EQ(textOf(rig.ctx.workingProfile.dataPort1.subAddr), "4567");
+}
+
 // What holds for the query and the submit alike.
 class EitherSequence : public testing::TestWithParam<bool> {
 protected:
@@ -370,7 +394,7 @@ TEST_P(EitherSequence, SevenUnansweredSendsFailAndTheNextDataIsDropped)
         EXPECT_EQ(textOf(rig.ctx.workingProfile.magic), "TAPRF1.0");
         EXPECT_EQ(textOf(rig.ctx.workingProfile.dataPort1.dn), "");
     }
-    rig.port().WriteString("AT\r"); // some answer arrives, OK and all
+    EXPECT_TRUE(rig.port().WriteString("AT\r")); // some answer arrives, OK and all
     rig.clock.advance(200);
     EXPECT_EQ(rig.state(), tsIdentify);
     EXPECT_EQ(rig.exchange().replyBuffer, "");
@@ -406,6 +430,28 @@ TEST_P(EitherSequence, OpenConnectionIsUsedAsItIs)
         LinkProbe::receive(*rig.link, "OK\r\n");
     EXPECT_LE(rig.exchange().replyBuffer.size(), 4096u);
     EXPECT_EQ(rig.state(), submit ? tsSubmitting : tsQuerying);
+}
+
+// A port that takes a few bytes a write still gets every command whole; one
+// that stops taking them has each short send told in the debug log, and the
+// sequence ends with its message as for a TA that stays silent.
+TEST_P(EitherSequence, ShortWritesAreCompletedOrTold)
+{
+    rig.ctx.switches.debugLog = true;
+    rig.com1().acceptPerWrite = 3;
+    ASSERT_TRUE(rig.run(submit));
+    EXPECT_EQ(rig.screen.messages(), std::vector<std::string>{});
+    EXPECT_EQ(rig.differences(), std::vector<std::string>{});
+    rig.com1().acceptLimit = long(rig.com1().written.size()) + 3; // and then nothing more
+    ASSERT_TRUE(rig.run(submit));
+    EXPECT_EQ(rig.screen.messages(), std::vector<std::string>{submit ? kSubmitFailedText : kQueryFailedText});
+    std::vector<std::string> shortSends;
+    for (const std::string& call : rig.screen.calls())
+        if (call.ends_with(" bytes went out]"))
+            shortSends.push_back(call.substr(call.find(": only ")));
+    ASSERT_EQ(shortSends.size(), 7u);
+    EXPECT_TRUE(shortSends.front().starts_with(": only 3 of ")) << shortSends.front();
+    EXPECT_TRUE(shortSends.back().starts_with(": only 0 of ")) << shortSends.back();
 }
 
 // A TA without X.25 or without a clock: seven sends of the group's first

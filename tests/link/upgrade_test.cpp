@@ -243,6 +243,22 @@ TEST_F(TransferTest, NakResendsTheSameBlockAndTheEnd)
     EXPECT_EQ(rig.state(), tsRebooting);
 }
 
+// A block the port stopped taking half way is told in the debug log and not
+// finished later; the receiver's NAK brings it again whole.
+TEST_F(TransferTest, BlockCutShortIsToldAndSentWholeAtTheNak)
+{
+    rig.ctx.switches.debugLog = true;
+    rig.com1().acceptLimit = 100;
+    const std::string cut = answer(xm::START);
+    EXPECT_EQ(cut.size(), 100u);
+    EXPECT_TRUE(rig.screen.contains("log: [block 1: only 100 of 1029 bytes went out]"));
+    rig.com1().acceptLimit = -1;
+    const std::string again = answer(xm::NAK);
+    EXPECT_EQ(again.size(), 1029u);
+    EXPECT_EQ(again.substr(0, cut.size()), cut);
+    EXPECT_EQ(rig.state(), tsUpgrading);
+}
+
 TEST_F(TransferTest, CancelAfterTheFirstBlockAbortsAndGivesTheEditorBack)
 {
     answer(xm::START);

@@ -509,7 +509,7 @@ TEST_F(DriverReceive, HandlerThatReopensEndsThePollOfTheOldPort)
     drv.setOnReceivePacket([&](TCommPortDriver& sender, const uint8_t*, uint32_t) {
         ++calls;
         sender.ClosePort();
-        sender.OpenPort();
+        EXPECT_TRUE(sender.OpenPort());
     });
     ASSERT_TRUE(drv.OpenPort());
     port.feed("aabbcc");

@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <cstring>
 #include <ctime>
 #include <fcntl.h>
 #include <filesystem>
@@ -114,6 +115,16 @@ TEST_F(PosixPort, OtherEndClosingClosesThePortReportsOnceAndDoesNotSpin)
     EXPECT_LE(clock.watchCalls() - callsBefore, 2) << "the dead descriptor is not watched any more";
     EXPECT_EQ(clock.watchCount(), 0u);
     EXPECT_FALSE(drv.WriteString("AT\r"));
+}
+
+// The errors that close the port for good, and those that only wait or fail
+// one call (a pty answers the modem ioctls with ENOTTY while it is there).
+TEST(DeviceGone, OnlyErrorsOfAVanishedDevice)
+{
+    for (const int error : {EIO, ENXIO, ENODEV, EBADF})
+        EXPECT_TRUE(deviceGone(error)) << std::strerror(error);
+    for (const int error : {0, EAGAIN, EINTR, ENOTTY, EINVAL, EACCES})
+        EXPECT_FALSE(deviceGone(error)) << std::strerror(error);
 }
 
 // What the kernel holds for the line, read through a second descriptor
@@ -278,6 +289,9 @@ TEST_F(QtPosixPort, StalledWriteWaitsWithoutBurningTheCore)
 
 // ---- Why a port is passed over ----
 
+// A lock file as serial programs write it today: "%10d\n".
+std::string lockText(int pid) { return std::string(10 - std::to_string(pid).size(), ' ') + std::to_string(pid) + "\n"; }
+
 class PassedOver : public ::testing::Test {
 protected:
     void SetUp() override
@@ -294,7 +308,6 @@ protected:
         std::ifstream in(lockFile(), std::ios::binary);
         return std::string(std::istreambuf_iterator<char>(in), {});
     }
-    static std::string lockText(int pid) { return std::string(10 - std::to_string(pid).size(), ' ') + std::to_string(pid) + "\n"; }
 
     Pty pty;
     VirtualClock clock;
@@ -308,7 +321,15 @@ struct HolderCase {
     const char* name;
     std::function<bool(int fd)> hold; // nullptr: a lock file names the holder
     PortProblem problem;
+    std::string (*lockText)(int pid) = nullptr; // the lock file's contents
 };
+
+// How old programs wrote the PID: four bytes, as the machine holds an int.
+std::string binaryLockText(int pid)
+{
+    const auto pid32 = int32_t(pid);
+    return std::string(reinterpret_cast<const char*>(&pid32), sizeof pid32);
+}
 
 class PortHeldElsewhere : public PassedOver, public ::testing::WithParamInterface<HolderCase> {};
 
@@ -317,22 +338,24 @@ TEST_P(PortHeldElsewhere, IsRefusedAndTheHolderNamed)
     const bool byLockFile = !GetParam().hold;
     HoldingProcess holder(pty.path(), byLockFile ? [](int) { return true; } : GetParam().hold);
     ASSERT_TRUE(holder.ready());
+    const std::string lock = byLockFile ? GetParam().lockText(holder.pid()) : "";
     if (byLockFile)
-        std::ofstream(lockFile()) << lockText(holder.pid());
+        std::ofstream(lockFile(), std::ios::binary) << lock;
     EXPECT_EQ(backend.open(pty.path()), nullptr);
     const OpenFailure failure = backend.lastOpenFailure();
     EXPECT_EQ(failure.problem, GetParam().problem);
     EXPECT_EQ(failure.holderPid, holder.pid());
     EXPECT_FALSE(failure.holderName.empty());
     if (byLockFile) {
-        EXPECT_EQ(readLock(), lockText(holder.pid())) << "another program's lock is left alone";
+        EXPECT_EQ(readLock(), lock) << "another program's lock is left alone";
     }
 }
 
 INSTANTIATE_TEST_SUITE_P(Ways, PortHeldElsewhere, ::testing::Values(
     HolderCase{"Flock", [](int fd) { return ::flock(fd, LOCK_EX | LOCK_NB) == 0; }, PortProblem::InUse},
     HolderCase{"ExclusiveMode", [](int fd) { return ::ioctl(fd, TIOCEXCL) == 0; }, PortProblem::Exclusive},
-    HolderCase{"LockFile", nullptr, PortProblem::InUse}),
+    HolderCase{"LockFile", nullptr, PortProblem::InUse, &lockText},
+    HolderCase{"BinaryLockFile", nullptr, PortProblem::InUse, &binaryLockText}),
     ta::testsupport::CaseName());
 
 TEST_F(PassedOver, ExclusiveFlagLeftBehindOnAPseudoTerminalIsNoHolderForRoot)

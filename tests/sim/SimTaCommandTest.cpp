@@ -93,6 +93,19 @@ TEST(SimTaLines, OverlongLineIsRefusedAndTheNextOneWorks)
     EXPECT_TRUE(endsOk(talk(ta, "AT")));
 }
 
+// A long run keeps the latest lines of its command log and counts them all.
+TEST(SimTaLines, CommandLogKeepsTheLatestLinesAndCountsAll)
+{
+    SimTa ta;
+    const std::size_t lines = SimTa::kCommandLogLines + 5;
+    for (std::size_t i = 0; i < lines; ++i)
+        ta.receive("x" + std::to_string(i) + "\r", 0); // no command: logged, not answered
+    EXPECT_EQ(ta.commandLog().size(), SimTa::kCommandLogLines);
+    EXPECT_EQ(ta.commandLog().front(), "x5");
+    EXPECT_EQ(ta.commandLog().back(), "x" + std::to_string(lines - 1));
+    EXPECT_EQ(ta.commandsLogged(), lines);
+}
+
 TEST(CallEscape, PlusSignsInsideDataDoNotEscape)
 {
     SimTaOptions options;

@@ -219,9 +219,9 @@ std::unique_ptr<link::SerialDevice> FakeSerial::open(const std::string& name)
         lastFailure_ = link::OpenFailure(link::PortProblem::NoDevice);
     else if (port->refused)
         lastFailure_ = *port->refused;
-    else if (port->open_)
+    else if (port->open_ || port->opens == port->opensAllowed)
         lastFailure_ = link::OpenFailure(link::PortProblem::InUse);
-    if (!port || port->gone_ || port->refused || port->open_)
+    if (lastFailure_.problem != link::PortProblem::None || port->refused)
         return nullptr;
     port->open_ = true;
     ++port->generation_;

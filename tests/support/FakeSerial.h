@@ -43,6 +43,7 @@ public:
 
     // --- Failing on purpose ---
     std::optional<link::OpenFailure> refused; // opens fail so (problem None: the backend cannot tell why)
+    int opensAllowed = -1; // opens that succeed before another program holds the port; -1 all
     bool applyFails = false;
     long acceptPerWrite = -1; // bytes one write takes; -1 all
     long acceptLimit = -1;    // bytes the far end takes in all; -1 no limit

@@ -24,13 +24,13 @@ struct LinkProbe {
     }
 
     // Opens COM1 as discovery would have found it, with the image loaded
-    // that an upgrade started in this state sends.
-    static void openFirstPort(TaLink& link, const std::string& firmwarePath)
+    // that an upgrade started in this state sends. False when it did not open.
+    static bool openFirstPort(TaLink& link, const std::string& firmwarePath)
     {
         (void)link.LoadFirmwareImage(firmwarePath);
         link.scanPorts();
         link.cCom_->setPort(pnCOM1);
-        link.cCom_->OpenPort();
+        return link.cCom_->OpenPort();
     }
 
     // Brings the link into a state the way the program gets there: through

@@ -156,7 +156,8 @@ TEST_F(TactlTest, BadArgumentsGiveOneLineErrors)
              {"frobnicate"}, {"querylist", "--variant", "4"}, {"querylist", "--bogus"}, {"querylist", "extra"},
              {"batch"}, {"batch", path("none.cfg")}, {"defaults"}, {"defaults", "-o", path("no/such/dir.cfg")},
              {"querylist", "--x25=1"}, {"querylist", "--variant"}, {"defaults", "-o"}, {"show", "--json=yes", "a"},
-             {"batch", "--remote", "0301;ATZ", path("p.cfg")}, {"batch", "--remote=", path("p.cfg")},
+             {"querylist", "--remote", "0301;ATZ"}, {"querylist", "--remote", "0301A"},
+             {"batch", "--remote=", path("p.cfg")},
              {"querylist", "--remote"}, {"show", "--output", "x", "a"}, {"identify", "--variant=1"},
              {"help", "nosuch"}, {"completion", "zsh"}, {"--bogus"}, {"query", "--format", "xml", "-o", "x"},
              {"show", "--format=json", "a"}}) {
@@ -408,8 +409,8 @@ TEST_F(TactlTest, SetRefusesWhatItsFieldDoesNotTakeAndLeavesTheFile)
              "bogus=1", "countryCode", "countryCode=1", "countryCode=Mars", "dataPort1.mpAddThreshold=65",
           "dataPort2.extResultCode=4", "x75TxFrameSize=127", "x75TxFrameSize=2049", "redialCount=-1", "redialCount=1e1",
           "redialCount=11", "dataPort1.x25WindowSize=0", "dataPort1.x25PacketSize=9", "vp1DeviceType=1",
-          "dataPort1.dn=" + std::string(33, '1'), "dataPort1.dn=12;ATZ", "dataPort1.dn=12\r", "sysDate=2000-01-03",
-          "sysTime=1:2:3", "magic=TAPRF1.0", "dataPort1.callType=", "dataPort1.chap=2"}) {
+          "dataPort1.dn=" + std::string(33, '1'), "dataPort1.dn=12;ATZ", "dataPort1.dn=12\r", "dataPort1.dn=12A",
+          "sysDate=2000-01-03", "sysTime=1:2:3", "magic=TAPRF1.0", "dataPort1.callType=", "dataPort1.chap=2"}) {
         SCOPED_TRACE(assignment);
         const Outcome run = tactl({"set", path("p.cfg"), "dataPort1.dn=777", assignment});
         EXPECT_EQ(run.exitCode, 2);
