@@ -32,6 +32,7 @@ struct AppContext {
     uint8_t taVariant = variantFromCountryOption(Switches{});
     bool noPortPrefix = false;
     std::string taModel;         // "QM7B2-HXN", "QM7A1-HXN", or empty for another TA
+    std::string taModelReply;    // the ATI10I30 answer taModel was decided by, control bytes escaped
     std::string firmwareVersion; // as the query decoder cut it to its length
 
     // The wizard's choices. The TA choice goes through the link's verbs;

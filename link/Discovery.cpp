@@ -93,6 +93,9 @@ void TaLink::passOverPort()
 
 void TaLink::sendIdentify()
 {
+    // A TA found now starts with its echo as it left it, and is identified anew.
+    ex_.echoOn = false;
+    unknownModelReply_.reset();
     if (send("ATI0", tsIdentify, *tmVerTimer_))
         noteProbe(ProbeOutcome::NoAnswer);
 }
@@ -155,7 +158,8 @@ const TaLink::RetryRule* TaLink::retryRuleFor(TransactionState state)
 void TaLink::retryOrGiveUp(const RetryRule& rule)
 {
     if (ex_.retryCount < rule.limit) {
-        (this->*rule.resend)();
+        if (!sendEchoFirst(*tmInitTimer_))
+            (this->*rule.resend)();
         return;
     }
     switch (rule.then) {
@@ -218,9 +222,10 @@ void TaLink::tmInitTimerTimer()
         retryOrGiveUp(*rule);
 }
 
+// From the text of the ATI10I30 answer that decided (taModelReply).
 void TaLink::classifyTa()
 {
-    const std::string& reply = ex_.replyBuffer;
+    const std::string& reply = ctx_.taModelReply;
     if (contains(reply, "QM7B2-HXN")) {
         ctx_.taModel = "QM7B2-HXN";
         if (!ctx_.noPortPrefix || ctx_.remoteChosen)

@@ -27,31 +27,58 @@ bool isEchoLine(std::string_view line)
 }
 
 // The reply that the first "OK" of the buffer ends: where its echo line
-// starts (npos without one), the echo, and whether "ERROR" came after it.
+// starts (npos without one), the echo, whether "ERROR" came after it, how
+// many lines of text stand between the echo (or the start) and the OK, and
+// how many lines come after the value line (the one right after the echo).
 // The echo is the last command line before the OK: what comes before it (a
 // refusal of an earlier command, chatter) belongs to no answer.
 struct ReplyShape {
     std::size_t echoAt = std::string::npos;
     std::string_view echo;
     bool refused = false;
+    int textLines = 0;
+    int linesAfterValue = 0;
     std::size_t end = 0;
 };
+
+// Lines the TA sends unprompted, which answer nothing.
+bool isUnsolicited(std::string_view line) { return line == "RING"; }
+
+// Why an answer with these lines cannot be the step's; nullptr when it can.
+// A value is the one line right after the echo, and only the blank line that
+// opens the result follows it: anything more is noise on the line, and which
+// line is the value nobody can tell.
+const char* textMisfit(TextLines wanted, const ReplyShape& reply)
+{
+    if (wanted == TextLines::AtLeastOne && reply.textLines == 0)
+        return "[OK without an answer to ";
+    if (wanted == TextLines::OneValue && reply.linesAfterValue > 1)
+        return "[noise beside the value from ";
+    return nullptr;
+}
 
 ReplyShape shapeOfFirstReply(const std::string& buffer)
 {
     ReplyShape shape;
-    shape.end = buffer.find(kOk) + 3;
-    for (std::size_t at = 0; at < shape.end;) {
+    const std::size_t ok = buffer.find(kOk);
+    shape.end = ok + 3;
+    int lineAfterEcho = 0;
+    for (std::size_t at = 0; at < ok;) {
         const std::size_t lineEnd = buffer.find('\n', at);
         const std::string_view line(buffer.data() + at, lineEnd - at);
-        if (isEchoLine(line)) {
-            shape.echoAt = at;
-            shape.echo = line;
-            shape.refused = false;
-        } else if (shape.echoAt != std::string::npos && line == "ERROR") {
-            shape.refused = true;
-        }
         at = lineEnd + 1;
+        if (isEchoLine(line)) {
+            shape = ReplyShape{at - line.size() - 1, line, false, 0, 0, shape.end};
+            lineAfterEcho = 0;
+            continue;
+        }
+        if (isUnsolicited(line))
+            continue;
+        const int text = line.empty() ? 0 : 1;
+        shape.refused = shape.refused || (shape.echoAt != std::string::npos && line == "ERROR");
+        shape.textLines += text;
+        if (++lineAfterEcho > 1)
+            ++shape.linesAfterValue;
     }
     return shape;
 }
@@ -69,7 +96,8 @@ void TaLink::collectReceived(const uint8_t* data, uint32_t size)
 {
     for (uint32_t i = 0; i < size; ++i) {
         const char c = char(data[i]);
-        if (c == '\r')
+        // NUL is line noise in a reply; the firmware transfer takes its bytes as they are.
+        if (c == '\r' || (c == '\0' && ex_.transactionState != tsUpgrading))
             continue;
         ex_.replyBuffer.push_back(c);
         if (!ctx_.switches.debugLog)
@@ -103,6 +131,7 @@ void TaLink::boundReplyBuffer()
 
 void TaLink::cComReceiveData(const uint8_t* dataPtr, uint32_t dataSize)
 {
+    restartWatch_.received += dataSize;
     collectReceived(dataPtr, dataSize);
     if (ex_.transactionState == tsIdentify && dataSize > 0)
         noteProbe(ProbeOutcome::NotATa); // until it says what it is
@@ -164,22 +193,39 @@ bool TaLink::answerOks()
     return false;
 }
 
-// Every reply opens with the echo of its command (echo is switched on for
-// every sequence). Text before the echo is chatter and goes, unless it tells
+// Every reply opens with the echo of its command once the session's ATE1V1
+// is answered. Text before the echo is chatter and goes, unless it tells
 // that the call was lost; a reply whose echo names another command is a late
 // answer to an earlier one, and one that was refused before an OK came
-// answers nothing: both go whole, without counting as an answer. A reply
-// without an echo line is taken as it is.
+// answers nothing; a reply without the echo (a TA that restarted and lost
+// it, or an "OK" on a noisy line) answers nothing either, and neither does
+// one whose lines of text do not fit the step (a bare OK to ATI10I30, a line
+// of noise beside a value). All of these go whole, without
+// counting as an answer, and the step waits on. Before the session's echo is
+// on, a reply without an echo line is taken as it is.
 TaLink::ReplyCheck TaLink::checkFirstReply()
 {
     const ReplyShape reply = shapeOfFirstReply(ex_.replyBuffer);
-    if (reply.echoAt == std::string::npos)
+    const OkRule* rule = okRuleFor(ex_.transactionState);
+    // The answer to an ATE1V1 sent again takes the place of the step's own.
+    const char* misfit = rule && !echoRestoring() ? textMisfit(rule->text, reply) : nullptr;
+    if (reply.echoAt == std::string::npos) {
+        if (ex_.echoOn && rule && rule->echoed && !echoRestoring()) {
+            ex_.echoLost = true;
+            return dropReply(reply.end, "[answer without the echo of " + lastCommand_ + " ignored]");
+        }
+        if (misfit)
+            return dropReply(reply.end, misfit + lastCommand_ + " ignored]");
         return ReplyCheck::Kept;
+    }
     if (contains(upperCopy(ex_.replyBuffer.substr(0, reply.echoAt)), "NO CARRIER\n"))
         return ReplyCheck::CarrierLost;
     const bool ours = reply.echo == lastCommand_;
     if (ours && !reply.refused) {
+        if (misfit)
+            return dropReply(reply.end, misfit + lastCommand_ + " ignored]");
         ex_.replyBuffer.erase(0, reply.echoAt);
+        ex_.echoLost = false;
         return ReplyCheck::Kept;
     }
     logLine(ours ? "[OK after ERROR to " + lastCommand_ + " ignored]"
@@ -188,78 +234,24 @@ TaLink::ReplyCheck TaLink::checkFirstReply()
     return ReplyCheck::Dropped;
 }
 
+// A reply that answers nothing goes, unless it tells that the call was lost.
+TaLink::ReplyCheck TaLink::dropReply(std::size_t end, const std::string& why)
+{
+    if (contains(upperCopy(ex_.replyBuffer.substr(0, end)), "NO CARRIER\n"))
+        return ReplyCheck::CarrierLost;
+    logLine(why);
+    ex_.replyBuffer.erase(0, end);
+    return ReplyCheck::Dropped;
+}
+
 void TaLink::runOkAction()
 {
-    switch (ex_.transactionState) {
-    case tsIdentify:
-        onTaIdentified();
-        break;
-    case tsRemoteEcho:
-        stepDone();
-        // Read once a run: after a restart the TA holds what we wrote.
-        if (ex_.localSettingsRead)
-            sendRemoteSetup();
-        else
-            sendQueryC0();
-        break;
-    case tsRemoteQueryC0:
-        if (takeReplyNumber(ex_.savedC0)) {
-            stepDone();
-            sendQueryP5();
-        }
-        break;
-    case tsRemoteQueryP5:
-        if (takeReplyNumber(ex_.savedP5)) {
-            stepDone();
-            ex_.localSettingsRead = true;
-            sendRemoteSetup();
-        }
-        break;
-    case tsRemoteSetup:
-        stepDone();
-        sendDial();
-        break;
-    case tsSessionEcho:
-        stepDone();
-        if (stopIfCancelled())
-            break; // before the batch or the list is begun
-        if (identifyOnly_) {
-            screen_.identifyDone();
-        } else if (screen_.editorVisible()) {
-            startSubmit();
-            sendSubmitCommand();
-        } else {
-            startQuery();
-            sendQuery();
-        }
-        break;
-    case tsQuerying:
-        onQueryReply();
-        break;
-    case tsSubmitting:
-        onSubmitReply();
-        break;
-    case tsEscape:
-        stepDone();
-        sendHangUp();
-        break;
-    case tsHangUp:
-        stepDone();
-        finishRelease();
-        break;
-    case tsInfo:
-        stepDone();
-        classifyTa();
-        sendSessionEcho();
-        break;
-    case tsPortProbe:
-        stepDone();
-        ctx_.noPortPrefix = false;
-        sendInfoQuery();
-        break;
-    default:
-        break;
+    if (echoRestoring()) {
+        onEchoRestored();
+        return;
     }
+    if (const OkRule* rule = okRuleFor(ex_.transactionState))
+        (this->*rule->onOk)();
 }
 
 // A number the TA sent that is not a number counts as no answer: the step's

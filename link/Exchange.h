@@ -51,6 +51,11 @@ struct ExchangeState {
     int submitIndex = 0;
     int retryCount = 0;
     PendingOperation pendingOperation = poNone;
+    // The TA on the line answered ATE1V1, so that each answer opens with the
+    // echo of its command; echoLost: an answer came without it since (the
+    // TA restarted), and ATE1V1 goes out again before the command is repeated.
+    bool echoOn = false;
+    bool echoLost = false;
 
     // Discovery.
     std::array<bool, kPortCandidates> portPresent{};

@@ -156,7 +156,8 @@ void TaLink::tmQryTimerTimer()
     if (!queryUnderWay())
         return;
     if (ex_.retryCount < kQuerySends) {
-        sendQuery();
+        if (!sendEchoFirst(*tmQryTimer_))
+            sendQuery();
         return;
     }
     const std::string entry = ex_.commandList[std::size_t(ex_.queryIndex)];

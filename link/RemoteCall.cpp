@@ -51,6 +51,9 @@ void TaLink::callConnected()
 {
     tmCallTimer_->setEnabled(false);
     ex_.retryCount = 0;
+    // From here on the remote TA answers, with its echo as it left it.
+    ex_.echoOn = false;
+    unknownModelReply_.reset();
     screen_.showConnecting(false);
     enableAndFocusCallerWindow();
     if (ex_.pendingOperation == poUpgrade)

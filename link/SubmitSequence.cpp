@@ -11,12 +11,16 @@ namespace ta::link {
 namespace {
 
 constexpr int kX25GroupSize = 9;
+// Timeouts in a row without a byte from the TA: a restart is about as long.
+constexpr int kQuietTimeoutsOfARestart = 2;
 
 } // namespace
 
 void TaLink::startSubmit()
 {
     readBack_.reset();
+    restartWatch_.suspected = false;
+    restartWatch_.quietTimeouts = 0;
     screen_.enableEditor(false);
     ex_.submitIndex = 0;
     ex_.retryCount = 0;
@@ -53,6 +57,7 @@ void TaLink::sendSubmitCommand()
     if (!submitUnderWay() || stopIfCancelled())
         return;
     const std::string command = "AT" + ex_.commandList[std::size_t(ex_.submitIndex)];
+    restartWatch_.atSend = restartWatch_.received;
     sendRaw(command + "\r", command);
     tmSmtTimer_->setEnabled(true);
 }
@@ -60,6 +65,7 @@ void TaLink::sendSubmitCommand()
 bool TaLink::advanceSubmit()
 {
     tmSmtTimer_->setEnabled(false);
+    restartWatch_.quietTimeouts = 0;
     ++ex_.submitIndex;
     ex_.retryCount = 0;
     screen_.setProgress(ex_.submitIndex);
@@ -69,6 +75,7 @@ bool TaLink::advanceSubmit()
 bool TaLink::skipSubmitX25Group()
 {
     tmSmtTimer_->setEnabled(false);
+    restartWatch_.quietTimeouts = 0;
     ex_.submitIndex += kX25GroupSize;
     ex_.retryCount = 0;
     if (ex_.submitIndex >= batchCount_) {
@@ -98,7 +105,10 @@ void TaLink::onSubmitReply()
 
 void TaLink::finishSubmit(bool clearReply)
 {
-    if (ctx_.verifyAfterSubmit) {
+    if (restartWatch_.suspected)
+        logLine("[the TA may have restarted during the submit and lost what it had not stored: "
+                "its settings are read back]");
+    if (ctx_.verifyAfterSubmit || restartWatch_.suspected) {
         requestReadBack();
         return;
     }
@@ -120,14 +130,26 @@ void TaLink::failSubmit()
     screen_.focusEditor();
 }
 
+// Silence through a re-send lasts as long as a restart of the TA, which
+// loses what it had not stored.
+void TaLink::noteSubmitTimeout()
+{
+    RestartWatch& watch = restartWatch_;
+    watch.quietTimeouts = watch.received == watch.atSend ? watch.quietTimeouts + 1 : 0;
+    if (watch.quietTimeouts >= kQuietTimeoutsOfARestart)
+        watch.suspected = true;
+}
+
 void TaLink::tmSmtTimerTimer()
 {
     tmSmtTimer_->setEnabled(false);
     ++ex_.retryCount;
     if (!submitUnderWay())
         return;
+    noteSubmitTimeout();
     if (ex_.retryCount < kSubmitSends) {
-        sendSubmitCommand();
+        if (!sendEchoFirst(*tmSmtTimer_))
+            sendSubmitCommand();
         return;
     }
     const std::string command = ex_.commandList[std::size_t(ex_.submitIndex)];

@@ -22,6 +22,9 @@
 
 namespace ta::link {
 
+// The lines of text an answer has before its OK.
+enum class TextLines : uint8_t { Any, AtLeastOne, OneValue };
+
 // Which window started a discovery; it is disabled while discovery runs.
 enum class Caller { Wizard, Editor, Reboot };
 
@@ -131,6 +134,10 @@ public:
     int settingsWritten() const { return written_; }
     int settingsRead() const { return read_; }
     int settingsInBatch() const;
+    // The last submit saw signs that the TA restarted while it ran (silent
+    // through a re-send, or answering without echo again), and read the
+    // settings back after its batch to tell what the TA lacks.
+    bool restartSuspected() const { return restartWatch_.suspected; }
     // The port the driver uses ("\\.\COM3", or the chosen device path).
     const std::string& portName() const;
     int queryCount() const { return queryCount_; }
@@ -254,11 +261,41 @@ private:
     enum class ReplyCheck : uint8_t { Kept, Dropped, CarrierLost };
     ReplyCheck checkFirstReply();
     void runOkAction();
+    ReplyCheck dropReply(std::size_t end, const std::string& why);
     void handleNoCarrier();
     void handleDialOutcome(const std::string& upper);
     void passToUpgrade();
     bool takeReplyNumber(uint8_t& target);
     void onTaIdentified();
+
+    // What each step does with the OK that ends its answer, and what the
+    // answer must hold before it counts.
+    struct OkRule {
+        TransactionState state;
+        void (TaLink::*onOk)();
+        bool echoed;    // once the session's ATE1V1 is answered, only a reply with the command's echo counts
+        TextLines text; // the lines of text the answer has before its OK
+    };
+    static const OkRule* okRuleFor(TransactionState state);
+    void onRemoteEchoOk();
+    void onLocalC0Read();
+    void onLocalP5Read();
+    void onRemoteSetupOk();
+    void onSessionEchoOk();
+    void onEscapeOk();
+    void onHangUpOk();
+    void onInfoReply();
+    void onPortProbeOk();
+
+    // A TA that lost its echo gets ATE1V1 again in place of a re-send; the
+    // OK to it repeats the command.
+    bool echoRestoring() const;
+    bool sendEchoFirst(Timer& timer);
+    void onEchoRestored();
+    void noteSubmitTimeout();
+
+    // Identification from the ATI10I30 answer.
+    void takeModel(const std::string& text);
 
     // Query and submit.
     static bool isDateTimeEntry(const std::string& entry);
@@ -333,6 +370,18 @@ private:
         TaProfile ta;
     };
     std::optional<ReadBack> readBack_;
+
+    // What the watch over a submit saw of a possible restart of the TA.
+    struct RestartWatch {
+        uint64_t received = 0;  // bytes received in all
+        uint64_t atSend = 0;    // ... when the submit's command last went out
+        int quietTimeouts = 0;  // the command's timeouts in a row with nothing received
+        bool suspected = false;
+    };
+    RestartWatch restartWatch_;
+    // An ATI10I30 answer that named no known model, until a second one
+    // confirms or contradicts it.
+    std::optional<std::string> unknownModelReply_;
 };
 
 } // namespace ta::link

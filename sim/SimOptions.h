@@ -44,6 +44,11 @@ struct SimTaOptions {
     uint64_t chatterMs = 100;      // ... this often
     bool loseEndAck = false;       // download: the ACK to the end of the transfer never arrives
     bool okToDownload = false;     // "AT$D99" is answered "OK" before download mode starts
+    // A TA that restarts on its own: this command line (1: the first) is
+    // never answered, the TA is silent for restartMs and comes back with echo
+    // off and the settings it last stored with &W.
+    int restartAtLine = 0;
+    uint64_t restartMs = 2000;
 };
 
 // Faults, each one small and independent. Counters count down as they are used.

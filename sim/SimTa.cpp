@@ -108,6 +108,12 @@ void SimTa::commandByte(uint8_t byte, uint64_t nowMs)
 
 void SimTa::handleLine(const std::string& line, uint64_t nowMs)
 {
+    if (!stored_)
+        stored_ = store_;
+    if (++commandLines_ == options_.restartAtLine) {
+        restartNow(nowMs); // the line is lost with the restart
+        return;
+    }
     const std::size_t answerStart = out_.size();
     answerLine(line, nowMs);
     delayAnswer(answerStart, nowMs);

@@ -14,6 +14,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <random>
 #include <string>
 #include <string_view>
@@ -75,6 +76,8 @@ public:
     void cancelDownloadNow();
     void reboot(uint64_t nowMs);
     int reboots() const { return reboots_; }
+    // Restarts as a power dip does: what was not stored with &W is lost.
+    void restartNow(uint64_t nowMs);
 
     // --- Faults ---
     SimFaults& faults() { return faults_; }
@@ -126,6 +129,10 @@ private:
     SimTaOptions options_;
     SimFaults faults_;
     std::map<std::string, std::string> store_;
+    // What &W stored; taken from the store at the first command line when
+    // nothing was stored yet, so that values a test sets before count.
+    std::optional<std::map<std::string, std::string>> stored_;
+    int commandLines_ = 0;
     std::vector<std::pair<std::string, std::string>> lineUndo_; // slot and value before, this line
     std::deque<std::string> log_;
     uint64_t commandsLogged_ = 0;

@@ -169,7 +169,10 @@ SimTa::Result SimTa::executeStore(int port)
 {
     if (port != 0 && !options_.portPrefix)
         return Result::Error;
-    return portExists(resolvePort(port)) ? Result::Ok : Result::Error;
+    if (!portExists(resolvePort(port)))
+        return Result::Error;
+    stored_ = store_; // what a restart comes back with
+    return Result::Ok;
 }
 
 } // namespace ta::sim

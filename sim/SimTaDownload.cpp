@@ -51,6 +51,14 @@ void SimTa::reboot(uint64_t nowMs)
     ++reboots_;
 }
 
+void SimTa::restartNow(uint64_t nowMs)
+{
+    if (stored_)
+        store_ = *stored_;
+    reboot(nowMs);
+    rebootEndMs_ = nowMs + options_.restartMs;
+}
+
 void SimTa::endReboot()
 {
     mode_ = Mode::Command;

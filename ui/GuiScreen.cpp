@@ -289,14 +289,19 @@ QString GuiScreen::differenceText(const ta::atcmd::Difference& difference)
 
 void GuiScreen::readBackDone(const std::vector<ta::atcmd::Difference>& differences)
 {
+    // A read-back the submit ran by itself says why.
+    const QString restart = link_ && link_->restartSuspected()
+                                ? QStringLiteral("The TA went silent or lost its echo during the submit, as after a "
+                                                 "restart, so its settings were read back.\n")
+                                : QString();
     if (differences.empty()) {
-        showMessageBox(messageOwner(), QStringLiteral("The TA took every value."), MessageKind::Information);
+        showMessageBox(messageOwner(), restart + QStringLiteral("The TA took every value."), MessageKind::Information);
         return;
     }
     QStringList lines;
     for (const ta::atcmd::Difference& difference : differences)
         lines << differenceText(difference);
-    QString text = QStringLiteral("The TA did not take every value (setting: sent -> TA has):\n\n");
+    QString text = restart + QStringLiteral("The TA did not take every value (setting: sent -> TA has):\n\n");
     if (lines.size() <= kDifferencesInText) {
         showMessageBox(messageOwner(), text + lines.join(QLatin1Char('\n')));
         return;

@@ -42,6 +42,7 @@ int runIdentify(const CommandLine& line, std::ostream& out, std::ostream& err)
     const auto& ctx = session.ctx();
     out << "port = " << session.portText() << '\n'
         << "model = " << ctx.taModel << '\n'
+        << "modelReply = " << ctx.taModelReply << '\n'
         << "taVariant = " << int(ctx.taVariant) << '\n'
         << "noPortPrefix = " << yesNo(ctx.noPortPrefix) << '\n'
         << "x25OnD = " << yesNo(ctx.switches.x25OnD) << '\n'
@@ -124,6 +125,9 @@ int finishWrite(LinkSession& session, std::ostream& out, std::ostream& err)
 {
     if (!session.runUntil([&] { return session.screen().submitFinished(); }))
         return sequenceFailed(session);
+    if (session.link().restartSuspected())
+        err << "tactl: the TA went silent or lost its echo during the write, as after a restart; "
+               "its settings were read back\n";
     const auto& differences = session.screen().differences();
     for (const atcmd::Difference& difference : differences)
         out << atcmd::differenceLine(difference) << '\n';

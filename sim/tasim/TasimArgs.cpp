@@ -88,6 +88,15 @@ std::string setLateReply(SimTaOptions& o, const std::string& v)
     return {};
 }
 
+std::string setRestartAt(SimTaOptions& o, const std::string& v)
+{
+    uint64_t n = 0;
+    if (!readNumber(v, n) || n == 0)
+        return "'" + v + "' is not a command line number (1 is the first)";
+    o.restartAtLine = int(n);
+    return {};
+}
+
 std::string setCanAfter(SimTaOptions& o, const std::string& v)
 {
     uint64_t n = 0;
@@ -124,6 +133,8 @@ const std::vector<TaOption>& taOptions()
         {"chatter-ms", true, setMs(&SimTaOptions::chatterMs)},
         {"lose-end-ack", false, setFlag(&SimTaOptions::loseEndAck, true)},
         {"ok-to-download", false, setFlag(&SimTaOptions::okToDownload, true)},
+        {"restart-at", true, setRestartAt},
+        {"restart-ms", true, setMs(&SimTaOptions::restartMs)},
     };
     return options;
 }
@@ -258,6 +269,10 @@ The TA:
   --chatter-ms N        ... every N ms (default 100)
   --lose-end-ack        download: the ACK to the end of the transfer is lost
   --ok-to-download      answer AT$D99 with OK before download mode starts
+  --restart-at N        restart on the Nth command line (1: the first): no
+                        answer, silent, then echo off and the settings last
+                        stored with &W
+  --restart-ms N        ... silent for N ms (default 2000)
 The TA at the far end of a call: the same options as --remote-NAME
   (e.g. --remote-model QM7A1-HXN --remote-no-x25).
 The program:

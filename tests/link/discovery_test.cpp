@@ -29,14 +29,16 @@ Responder taAnswering(std::string info, bool prefix = true)
 }
 
 // The same, and the local TA's part in a remote call: its set-up, the dial
-// and the hang-up.
+// and the hang-up, with the echo that ATE1V1 switched on.
 Responder taAndCall(std::string info, bool prefix = true)
 {
     const auto ta = taAnswering(std::move(info), prefix);
     return [ta](const std::string& line) -> std::string {
         if (line == "ATC0?" || line == "AT%P5?")
             return line + "\r\n0\r\nOK\r\n";
-        if (line.starts_with("ATC0=") || line == "+++" || line == "ATH")
+        if (line.starts_with("ATC0=") || line == "ATH")
+            return line + "\r\nOK\r\n";
+        if (line == "+++")
             return "OK\r\n";
         if (line.starts_with("ATD"))
             return "CONNECT 64000\r\n";
@@ -236,7 +238,7 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         ReplyCase{"SplitByteByByte", taAnswering("QM7B2-HXN"), 1, true},
         ReplyCase{"BareLineFeeds",
-                  [](const std::string& line) -> std::string { return line == "ATI0" ? "128000\nOK\n" : "x\nOK\n"; },
+                  [](const std::string& line) -> std::string { return line == "ATI0" ? "128000\nOK\n" : "QM7A1-HXN\nOK\n"; },
                   0, true},
         ReplyCase{"NoIdentificationWord", always("SOME MODEM\r\nOK\r\n"), 0, false},
         ReplyCase{"OkWithoutLineFeed", always("Vela.Net Davo\r\nOK\r"), 0, false},

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 
 using namespace ta;
 using namespace ta::link;
@@ -141,6 +142,151 @@ INSTANTIATE_TEST_SUITE_P(Tas, LateReplyQueryTest,
                                          LateCase{"SlowAndChatty", "--reply-latency-ms 5 --chatter RING --chatter-ms 2",
                                                   false}),
                          [](const auto& test) { return std::string(test.param.name); });
+
+// A line that lies, and a TA that restarts: an answer counts only with its
+// echo, a model only when it is certain, and a submit that may have met a
+// restart reads the TA back and tells what it lacks. Each sequence ends
+// with the TA's own values, or says what went wrong.
+using LineFault = std::function<void(SequenceRig&)>;
+
+struct LineFaultCase {
+    const char* name;
+    bool submit;
+    const char* ta;  // tasim's options
+    LineFault fault; // what the line or the TA does besides
+    int infoSends;   // ATI10I30 goes out this often
+    bool restart;    // the submit takes it for a restart and reads the TA back
+    std::string details = {}; // of the failure message; empty when the sequence ends well
+    friend void PrintTo(const LineFaultCase& c, std::ostream* os) { *os << c.name; }
+};
+
+// The TA's output, once, with one byte of the model's name changed.
+LineFault flipOnce(std::string name)
+{
+    return [name](SequenceRig& rig) {
+        rig.backend.lineFault = [name, done = false](std::string& bytes) mutable {
+            const std::size_t at = bytes.find(name);
+            if (done || at == std::string::npos)
+                return;
+            bytes[at + name.size() - 1] ^= 0x01;
+            done = true;
+        };
+    };
+}
+
+// A NUL after every carriage return, as a noisy line adds them.
+void nulBytes(SequenceRig& rig)
+{
+    rig.backend.lineFault = [](std::string& bytes) {
+        for (std::size_t at = bytes.find('\r'); at != std::string::npos; at = bytes.find('\r', at + 2))
+            bytes.insert(at + 1, 1, '\0');
+    };
+}
+
+// Once the line has been answered, the TA does something besides.
+LineFault afterLine(std::string line, std::function<void(sim::SimTa&, uint64_t now)> then)
+{
+    return [line, then](SequenceRig& rig) {
+        rig.backend.lineFault = [&rig, line, then, done = false](std::string& bytes) mutable {
+            if (done || bytes.find(line + "\r") != 0)
+                return;
+            done = true;
+            then(*rig.ta, rig.clock.now());
+        };
+    };
+}
+
+void echoOff(sim::SimTa& ta, uint64_t now)
+{
+    ta.receive("ATE0\r", now);
+    (void)ta.takeOutput();
+}
+
+void silentTwice(sim::SimTa& ta, uint64_t) { ta.faults().silentCommands = 2; }
+void noiseOnce(sim::SimTa& ta, uint64_t) { ta.faults().garbageReplies = 1; }
+// ... before the next value, which is empty.
+void noiseBeforeEmpty(sim::SimTa& ta, uint64_t now)
+{
+    noiseOnce(ta, now);
+    ta.setValue("1%O0", "");
+}
+
+void noFault(SequenceRig&) {}
+
+class LineFaultTest : public testing::TestWithParam<LineFaultCase> {};
+
+TEST_P(LineFaultTest, EndsWithTheTasValuesOrSaysWhatWentWrong)
+{
+    const LineFaultCase& c = GetParam();
+    SequenceRig rig;
+    rig.ctx.switches.debugLog = true;
+    rig.start();
+    rig.addTa(c.ta);
+    if (c.submit)
+        rig.inEditor();
+    c.fault(rig);
+    ASSERT_TRUE(rig.run(c.submit));
+    EXPECT_EQ(rig.sent("ATI10I30"), c.infoSends);
+    if (!c.details.empty()) {
+        EXPECT_EQ(rig.screen.messages(), std::vector<std::string>{"Cannot find a TA to make a remote call!"});
+        EXPECT_EQ(rig.screen.lastDetails(), c.details);
+        EXPECT_EQ(rig.state(), tsIdle);
+        EXPECT_EQ(rig.com1().count("ATE1V1"), 0) << "no sequence on a TA of uncertain model";
+        return;
+    }
+    EXPECT_EQ(rig.screen.messages(), std::vector<std::string>{}) << rig.screen.text();
+    EXPECT_EQ(rig.ctx.taVariant, 3);
+    if (!c.submit) {
+        EXPECT_EQ(rig.differences(), std::vector<std::string>{});
+        return;
+    }
+    // What the TA lacks, found independently of the link's read-back (which
+    // counts a number and its sub-address apart).
+    const int lacking = int(rig.differences().size());
+    EXPECT_EQ(rig.link->restartSuspected(), c.restart);
+    if (!c.restart) {
+        EXPECT_EQ(lacking, 0);
+        EXPECT_EQ(rig.screen.lastWith("readBackDone"), "");
+        return;
+    }
+    const std::string told = rig.screen.lastWith("readBackDone");
+    ASSERT_FALSE(told.empty());
+    const int reported = std::stoi(told.substr(told.find(' ')));
+    EXPECT_EQ(reported > 0, lacking > 0);
+    EXPECT_GE(reported, lacking);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Faults, LineFaultTest,
+    testing::Values(
+        // A bare "OK" comes before every late answer; neither the identification nor a value takes it.
+        // The port probe takes one, so its own late answer is asked ATI10I30's again.
+        LineFaultCase{"BareOkQuery", false, "--chatter OK --chatter-ms 100 --reply-latency-ms 150", noFault, 2, false},
+        LineFaultCase{"BareOkSubmit", true, "--chatter OK --chatter-ms 100 --reply-latency-ms 150", noFault, 2, false},
+        LineFaultCase{"NulBytesQuery", false, "", nulBytes, 1, false},
+        LineFaultCase{"NulBytesSubmit", true, "", nulBytes, 1, false},
+        LineFaultCase{"EchoLostAndALateReplyQuery", false, "--reply-latency-ms 20 --late-reply 40 --late-reply-ms 1100",
+                      afterLine("AT1%M3?", echoOff), 1, false},
+        LineFaultCase{"EchoLostSubmit", true, "", afterLine("AT1C1=0", echoOff), 1, true},
+        LineFaultCase{"SilentThroughAResendSubmit", true, "", afterLine("AT1C1=0", silentTwice), 1, true},
+        // A line of noise before the value of a text setting.
+        LineFaultCase{"NoiseBesideAValueQuery", false, "", afterLine("AT", noiseOnce), 1, false},
+        LineFaultCase{"NoiseInsteadOfAnEmptyValueQuery", false, "", afterLine("AT1%P0?", noiseBeforeEmpty), 1, false},
+        LineFaultCase{"FlippedModelQuery", false, "", flipOnce("QM7B2-HXN"), 2, false},
+        LineFaultCase{"FlippedModelSubmit", true, "", flipOnce("QM7B2-HXN"), 2, false},
+        LineFaultCase{"FlippedUnknownModel", false, "--model OTHER --model-name \"ISDN TA 2000\"",
+                      flipOnce("ISDN TA 2000"), 2, false,
+                      "The TA named its model differently in two answers to ATI10I30: \"ISDN TA 2001 RS232\", "
+                      "then \"ISDN TA 2000 RS232\"."},
+        // Lines 1 to 4 are the discovery's, 5 the batch's first, 43 and 78 its stores, 116 its last.
+        LineFaultCase{"RestartInDiscovery", true, "--restart-at 3", noFault, 3, false},
+        LineFaultCase{"RestartMidQuery", false, "--restart-at 30", noFault, 1, false},
+        LineFaultCase{"RestartAtTheFirstCommand", true, "--restart-at 5", noFault, 1, true},
+        LineFaultCase{"RestartInPortOne", true, "--restart-at 12", noFault, 1, true},
+        LineFaultCase{"RestartAtTheFirstStore", true, "--restart-at 43", noFault, 1, true},
+        LineFaultCase{"RestartInPortTwo", true, "--restart-at 60", noFault, 1, true},
+        LineFaultCase{"RestartAtTheLastCommand", true, "--restart-at 116", noFault, 1, true}),
+    [](const auto& test) { return std::string(test.param.name); });
 
 // Chatter can neither keep a step from timing out nor grow the reply buffer:
 // the query ends within its retry budget (seven sends, a second apart).

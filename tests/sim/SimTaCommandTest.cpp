@@ -67,6 +67,24 @@ TEST(SimTaFaults, RandomMixIsRepeatableBySeed)
     EXPECT_NE(first.find("\n0\n\nOK\n"), std::string::npos);
 }
 
+// Restarting on its fourth line, the TA answers nothing for restartMs and
+// comes back with echo off and what &W stored: 1C0 stored, 1C1 lost.
+TEST(SimTaFaults, RestartLosesWhatWasNotStored)
+{
+    SimTaOptions options;
+    options.restartAtLine = 4;
+    SimTa ta(options);
+    const std::string c1 = ta.value("1C1");
+    EXPECT_TRUE(endsOk(talk(ta, "ATE1V1C0=4")));
+    EXPECT_TRUE(endsOk(talk(ta, "AT&W")));
+    EXPECT_TRUE(endsOk(talk(ta, "ATC1=1")));
+    EXPECT_EQ(talk(ta, "ATC0?", 10), "");
+    EXPECT_EQ(talk(ta, "ATC0?", 2009), "") << "still restarting";
+    ta.tick(2010);
+    EXPECT_EQ(talk(ta, "ATC1?", 2010), "\n" + c1 + "\n\nOK\n") << "no echo";
+    EXPECT_EQ(ta.value("1C0"), "4");
+}
+
 TEST(SimTaLines, OverlongLineIsRefusedAndTheNextOneWorks)
 {
     SimTa ta;

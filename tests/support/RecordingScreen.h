@@ -11,7 +11,7 @@
 // "focusWizard", "showWizardProfilePage", "hideWizard", "focusEditor",
 // "showProfile", "collectProfile", "presentEditor", "removeX25Support",
 // "hideSysDateTime", "chargeTextsChanged", "terminate", "identifyDone",
-// "queryDone", "submitDone".
+// "queryDone", "submitDone"; "readBackDone N" (N: the settings the TA lacks).
 #pragma once
 
 #include "link/Screen.h"
@@ -84,6 +84,10 @@ public:
     void identifyDone() override { record("identifyDone"); }
     void queryDone() override { record("queryDone"); }
     void submitDone() override { record("submitDone"); }
+    void readBackDone(const std::vector<atcmd::Difference>& differences) override
+    {
+        record("readBackDone " + std::to_string(differences.size()));
+    }
 
 private:
     void record(std::string call) { calls_.push_back(std::move(call)); }

@@ -37,7 +37,10 @@ sim::SimTa* SimBackend::ta(const std::string& name)
 
 void SimBackend::collect(const std::string& name)
 {
-    port(name).feed(tas_.at(name).ta->takeOutput()); // lost while nobody listens
+    std::string output = tas_.at(name).ta->takeOutput();
+    if (lineFault && !output.empty())
+        lineFault(output);
+    port(name).feed(output); // lost while nobody listens
     scheduleWake(name);
 }
 

@@ -7,6 +7,7 @@
 #include "sim/SimTa.h"
 #include "tests/support/FakeSerial.h"
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -20,6 +21,8 @@ public:
     sim::SimTa& addTa(const std::string& name, sim::SimTaOptions options = {});
     // The TA on a port, nullptr for other ports.
     sim::SimTa* ta(const std::string& name);
+    // What the line does to a TA's output on its way (a flipped bit, NUL bytes).
+    std::function<void(std::string& bytes)> lineFault;
 
 private:
     struct Attached {

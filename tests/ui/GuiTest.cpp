@@ -168,6 +168,20 @@ TEST(GuiSession, VerifyAfterSubmitTellsWhatTheTaDidNotTake)
     ASSERT_TRUE(rig.runUntil([&] { return !rig.messages.isEmpty(); }));
     EXPECT_EQ(rig.messages, QStringList{QStringLiteral("The TA took every value.")});
     EXPECT_EQ(ta.value("1%S"), "0897654321");
+
+    // Without verify: a TA that restarts on the third line loses the dn
+    // written on the second, and the submit reads it back by itself.
+    verify->setChecked(false);
+    ta.options().restartAtLine = int(ta.commandLog().size()) + 3;
+    rig.field("eDPDN1")->setText(QStringLiteral("0111111111"));
+    rig.messages.clear();
+    rig.toolButton("tbSubmit")->click();
+    ASSERT_TRUE(rig.runUntil([&] { return !rig.messages.isEmpty(); }));
+    EXPECT_EQ(rig.messages, QStringList{QStringLiteral("The TA went silent or lost its echo during the submit, as after a "
+                                                       "restart, so its settings were read back.\n"
+                                                       "The TA did not take every value (setting: sent -> TA has):\n\n"
+                                                       "RS232 Port > Local DN and Call Type > Local Directory Number > "
+                                                       "Address: 0111111111 -> 0897654321")});
 }
 
 // A screen reader announces the wizard and the status windows as dialogs,
