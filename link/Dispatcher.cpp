@@ -285,14 +285,21 @@ void TaLink::handleNoCarrier()
         break;
     }
     // The line is gone: nothing may go on re-sending into the closed port.
+    // A write that had begun, or had finished before its read-back, is told
+    // beside the message: the TA holds some or all of the new settings.
+    const std::string details = carrierLostDetails(ex_.transactionState);
     stopSequenceTimers();
     screen_.showProgress(false);
     ex_.retryCount = 0;
     ex_.transactionState = tsIdle;
     ex_.callDialled = false;
+    readBack_.reset();
     restoreLocalTa();
     cCom_->ClosePort();
-    screen_.showMessage(failureMessage(Failure::NoCarrier));
+    if (details.empty())
+        screen_.showMessage(failureMessage(Failure::NoCarrier));
+    else
+        screen_.showDetailedMessage(failureMessage(Failure::NoCarrier), details);
     enableCallerWindow();
 }
 

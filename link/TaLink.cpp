@@ -327,10 +327,18 @@ Failure TaLink::interruptedFailure(TransactionState state) const
 // before its read-back, a transfer that stopped half way.
 std::string TaLink::lostDetails(TransactionState state) const
 {
-    if (readBack_)
-        return kReadBackFailedText;
     if (state == tsUpgrading)
         return transferLostDetails(true);
+    return carrierLostDetails(state);
+}
+
+// A write cut off by the line: how far it came, or that it had finished.
+std::string TaLink::carrierLostDetails(TransactionState state) const
+{
+    if (readBack_)
+        return kReadBackFailedText;
+    if (state == tsSubmitting)
+        return settingsWrittenText(written_, settingsInBatch());
     return {};
 }
 

@@ -214,6 +214,7 @@ private:
     std::string failureMessage(Failure failure);
     static Failure lostFailure(TransactionState state);
     std::string lostDetails(TransactionState state) const;
+    std::string carrierLostDetails(TransactionState state) const;
     std::string transferLostDetails(bool portGone) const;
     Failure interruptedFailure(TransactionState state) const;
 

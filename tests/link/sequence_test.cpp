@@ -409,6 +409,8 @@ TEST_P(EitherSequence, NoCarrierEndsItForGood)
     rig.ta->injectNoCarrier();
     rig.clock.advance(20000);
     EXPECT_EQ(rig.screen.messages(), std::vector<std::string>{"TA respones (No Carrier)"});
+    // The TA holds a mix: how far the write came goes with the message.
+    EXPECT_EQ(rig.screen.lastDetails().rfind("4 of 110 settings were written", 0), submit ? 0u : std::string::npos) << rig.screen.lastDetails();
     EXPECT_EQ(rig.state(), tsIdle);
     EXPECT_FALSE(rig.port().IsOpen());
     EXPECT_FALSE(rig.screen.progressShown);
@@ -635,12 +637,13 @@ TEST(SubmitSequence, RefusedThresholdsSendNothing)
 }
 
 // The read-back after a write goes to a record of its own: failing half way,
-// silent or unplugged, it leaves the profile as it was sent, and the message
-// says that the write had finished.
+// silent, unplugged or with the call lost, it leaves the profile as it was
+// sent, and the message says that the write had finished.
 TEST(SubmitSequence, FailedReadBackKeepsTheProfileAsSent)
 {
-    for (const bool unplugged : {false, true}) {
-        SCOPED_TRACE(unplugged ? "unplugged" : "silent");
+    enum class Cut { Silent, Unplugged, CarrierLost };
+    for (const Cut cut : {Cut::Silent, Cut::Unplugged, Cut::CarrierLost}) {
+        SCOPED_TRACE(int(cut));
         SequenceRig rig;
         rig.ctx.verifyAfterSubmit = true;
         rig.start();
@@ -650,16 +653,20 @@ TEST(SubmitSequence, FailedReadBackKeepsTheProfileAsSent)
         const TaProfile sent = rig.ctx.workingProfile;
         rig.link->requestSubmit();
         ASSERT_TRUE(rig.runUntil([&] { return rig.link->readingBack() && rig.sent("AT1%P2?") > 0; }));
-        if (unplugged)
+        if (cut == Cut::Unplugged)
             rig.com1().unplug();
+        else if (cut == Cut::CarrierLost)
+            rig.ta->injectNoCarrier();
         else
             rig.ta->faults().silentCommands = 1000;
         ASSERT_TRUE(rig.runUntil([&] { return rig.ended(); }));
-        EXPECT_EQ(rig.screen.messages(), std::vector<std::string>{"Query Setting failed, please check the TA!"});
+        EXPECT_EQ(rig.screen.messages(), std::vector<std::string>{cut == Cut::CarrierLost
+                                                                      ? "TA respones (No Carrier)"
+                                                                      : "Query Setting failed, please check the TA!"});
         EXPECT_EQ(rig.screen.lastDetails().rfind(kReadBackFailedText, 0), 0u) << rig.screen.lastDetails();
         EXPECT_FALSE(rig.screen.contains("submitDone"));
         EXPECT_EQ(std::memcmp(&sent, &rig.ctx.workingProfile, sizeof sent), 0) << "neither the defaults nor half a read";
-        EXPECT_EQ(rig.state(), unplugged ? tsIdle : tsDiscard);
+        EXPECT_EQ(rig.state(), cut == Cut::Silent ? tsDiscard : tsIdle);
         EXPECT_FALSE(rig.link->readingBack());
         EXPECT_TRUE(rig.screen.editorEnabled);
     }
