@@ -16,17 +16,6 @@ namespace ta::link {
 
 namespace {
 
-std::string kindOf(mode_t mode)
-{
-    if (S_ISDIR(mode))
-        return "a folder";
-    if (S_ISFIFO(mode))
-        return "a pipe";
-    if (S_ISCHR(mode) || S_ISBLK(mode))
-        return "a device";
-    return "not a regular file";
-}
-
 std::string tooLarge(const std::string& name, std::size_t size)
 {
     return name + " holds " + std::to_string(size) + " bytes; a firmware file holds at most 8 MiB (" +
@@ -39,7 +28,7 @@ Result<std::vector<uint8_t>> readOpenFirmware(int fd, const std::string& name)
     if (::fstat(fd, &st) != 0)
         return unexpected(name + ": " + std::strerror(errno));
     if (!S_ISREG(st.st_mode))
-        return unexpected(name + " is " + kindOf(st.st_mode) + ", not a firmware file");
+        return unexpected(name + " is " + fileKindOf(st.st_mode) + ", not a firmware file");
     if (std::size_t(st.st_size) > kFirmwareMaxBytes)
         return unexpected(tooLarge(name, std::size_t(st.st_size)));
     // One byte more than the limit, so that a file that grows shows itself.

@@ -1,9 +1,23 @@
 #include "profile/FileIo.h"
 
 #include <cerrno>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace ta {
+
+std::string fileKindOf(mode_t mode)
+{
+    if (S_ISDIR(mode))
+        return "a folder";
+    if (S_ISFIFO(mode))
+        return "a pipe";
+    if (S_ISCHR(mode) || S_ISBLK(mode))
+        return "a device";
+    if (S_ISSOCK(mode))
+        return "a socket";
+    return "not a regular file";
+}
 
 ssize_t readFully(int fd, void* buffer, std::size_t size)
 {

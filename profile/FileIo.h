@@ -19,6 +19,9 @@ ssize_t readFully(int fd, void* buffer, std::size_t size);
 // Writes all size bytes; false on a write error.
 bool writeFully(int fd, const void* data, std::size_t size);
 
+// What a file that is not a regular one is, for a message: "a pipe".
+std::string fileKindOf(mode_t mode);
+
 // What an output does with a name that is no regular file.
 enum class OtherTargets {
     Refuse,    // only a file of its own: the editor's Save, a backup

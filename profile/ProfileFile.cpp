@@ -14,19 +14,6 @@ namespace {
 
 constexpr std::size_t kMagicSize = sizeof kProfileMagic; // with its terminator
 
-std::string kindOf(mode_t mode)
-{
-    if (S_ISDIR(mode))
-        return "a folder";
-    if (S_ISFIFO(mode))
-        return "a pipe";
-    if (S_ISCHR(mode) || S_ISBLK(mode))
-        return "a device";
-    if (S_ISSOCK(mode))
-        return "a socket";
-    return "not a regular file";
-}
-
 bool hasMagic(const char* bytes, std::size_t size)
 {
     return size >= kMagicSize && std::memcmp(bytes, kProfileMagic, kMagicSize) == 0;
@@ -41,7 +28,7 @@ Unexpected cannotRead(const std::string& name, int error)
 
 Unexpected notRegular(const std::string& path, mode_t mode)
 {
-    return unexpected("Not a profile file: " + printable(path) + " is " + kindOf(mode));
+    return unexpected("Not a profile file: " + printable(path) + " is " + fileKindOf(mode));
 }
 
 } // namespace
