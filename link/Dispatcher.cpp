@@ -296,10 +296,7 @@ void TaLink::handleNoCarrier()
     readBack_.reset();
     restoreLocalTa();
     cCom_->ClosePort();
-    if (details.empty())
-        screen_.showMessage(failureMessage(Failure::NoCarrier));
-    else
-        screen_.showDetailedMessage(failureMessage(Failure::NoCarrier), details);
+    tell(failureMessage(Failure::NoCarrier), details);
     enableCallerWindow();
 }
 

@@ -126,6 +126,15 @@ void TaLink::enableAndFocusCallerWindow()
     }
 }
 
+// The message, with details below it when there are any.
+void TaLink::tell(const std::string& message, const std::string& details)
+{
+    if (details.empty())
+        screen_.showMessage(message);
+    else
+        screen_.showDetailedMessage(message, details);
+}
+
 // A remote sequence that gives up takes its call down and puts the local TA
 // back as it was; the caller window comes back once that is done.
 void TaLink::giveUp(Failure failure, const std::string& details)
@@ -136,10 +145,7 @@ void TaLink::giveUp(Failure failure, const std::string& details)
         releaseCall(CallEnd::StayIdle);
     else
         restoreLocalTa();
-    if (details.empty())
-        screen_.showMessage(message);
-    else
-        screen_.showDetailedMessage(message, details);
+    tell(message, details);
     if (callEnd_ == CallEnd::None && !sessionEnded_)
         enableCallerWindow();
 }
@@ -392,10 +398,7 @@ void TaLink::portLost()
     readBack_.reset();
     if (state == tsUpgrading)
         ex_.pendingOperation = poNone; // no later discovery may take this upload up again
-    if (!details.empty())
-        screen_.showDetailedMessage(message, details);
-    else
-        screen_.showMessage(message);
+    tell(message, details);
     enableAndFocusCallerWindow();
 }
 

@@ -215,6 +215,7 @@ private:
     static Failure lostFailure(TransactionState state);
     std::string lostDetails(TransactionState state) const;
     std::string carrierLostDetails(TransactionState state) const;
+    void tell(const std::string& message, const std::string& details);
     std::string transferLostDetails(bool portGone) const;
     Failure interruptedFailure(TransactionState state) const;
 
