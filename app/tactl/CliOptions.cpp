@@ -47,8 +47,6 @@ Result<> checkOutput(const std::string& path)
 {
     if (isStdio(path) && ::isatty(STDOUT_FILENO) == 1)
         return unexpected("will not write a binary profile to a terminal; redirect standard output");
-    if (const std::string problem = isStdio(path) ? "" : outputProblem(path, OtherTargets::WriteInto); !problem.empty())
-        return unexpected("Cannot save profile file " + printable(path) + ": " + problem);
     return {};
 }
 

@@ -39,8 +39,8 @@ Result<> writeProfile(const std::string& path, TaProfile& profile, std::ostream&
 Result<> writeProfileText(const std::string& path, const std::string& text, std::ostream& out,
                           OtherTargets others = OtherTargets::WriteInto);
 
-// Whether the profile can go to path, as -o names it ("-" on a terminal
-// cannot, nor a folder): asked before a long exchange rather than after it.
+// Whether the profile can go to "-" (not on a terminal): asked before a
+// long exchange rather than after it, as checkLocalInputs asks of a file.
 Result<> checkOutput(const std::string& path);
 
 // The whole of a text file ("-": standard input), at most kMaxTextSize bytes.
