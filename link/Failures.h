@@ -50,6 +50,9 @@ inline constexpr char kReadBackCancelledText[] =
 // query's own message alone would say that nothing was written.
 inline constexpr char kReadBackFailedText[] =
     "The write to the TA finished; reading the settings back to verify them failed.";
+// Why a submit read the TA back on its own.
+inline constexpr char kRestartSuspectedText[] =
+    "The TA went silent or lost its echo during the submit, as after a restart, so its settings were read back.";
 inline constexpr char kRebootStoppedText[] =
     "The firmware was sent and the TA is restarting, but the editor's settings were not written back to it. "
     "Submit them once the TA is up again.";

@@ -291,8 +291,7 @@ void GuiScreen::readBackDone(const std::vector<ta::atcmd::Difference>& differenc
 {
     // A read-back the submit ran by itself says why.
     const QString restart = link_ && link_->restartSuspected()
-                                ? QStringLiteral("The TA went silent or lost its echo during the submit, as after a "
-                                                 "restart, so its settings were read back.\n")
+                                ? fromLink(ta::link::kRestartSuspectedText) + QLatin1Char('\n')
                                 : QString();
     if (differences.empty()) {
         showMessageBox(messageOwner(), restart + QStringLiteral("The TA took every value."), MessageKind::Information);

@@ -8,6 +8,7 @@
 #include "ProfileText.h"
 #include "VolatileFields.h"
 #include "atcmd/WriteCheck.h"
+#include "link/Failures.h"
 #include "profile/FieldValue.h"
 #include "profile/ProfileFile.h"
 
@@ -126,8 +127,7 @@ int finishWrite(LinkSession& session, std::ostream& out, std::ostream& err)
     if (!session.runUntil([&] { return session.screen().submitFinished(); }))
         return sequenceFailed(session);
     if (session.link().restartSuspected())
-        err << "tactl: the TA went silent or lost its echo during the write, as after a restart; "
-               "its settings were read back\n";
+        err << "tactl: " << link::kRestartSuspectedText << '\n';
     const auto& differences = session.screen().differences();
     for (const atcmd::Difference& difference : differences)
         out << atcmd::differenceLine(difference) << '\n';

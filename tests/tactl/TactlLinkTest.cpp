@@ -294,7 +294,7 @@ TEST_F(TactlLinkTest, BackupAndVerifyMakeTheWriteSafe)
     const auto restarted = tactl(restarting.path(), "submit " + file("d.cfg"));
     EXPECT_EQ(restarted.exitCode, 3) << restarted.err;
     EXPECT_EQ(restarted.out, "dataPort1.dn: 0301234 -> \ndataPort1.callType: 1 (HDLC transparent) -> 8 (PPP or MLP)\n");
-    EXPECT_NE(restarted.err.find("as after a restart; its settings were read back"), std::string::npos)
+    EXPECT_NE(restarted.err.find("as after a restart, so its settings were read back"), std::string::npos)
         << restarted.err;
 
     // Every answer from the tenth command line on comes a minute late.
