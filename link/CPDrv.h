@@ -4,7 +4,7 @@
 #pragma once
 
 #include "Clock.h"
-#include "SerialDevice.h"
+#include "link/port/SerialDevice.h"
 
 #include <cstdint>
 #include <functional>

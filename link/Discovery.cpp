@@ -1,7 +1,7 @@
 // Finding the TA on one of the ports and learning what kind of TA it is.
 #include "TaLink.h"
 
-#include "PortReport.h"
+#include "link/port/PortReport.h"
 
 #include <algorithm>
 

@@ -4,9 +4,9 @@
 // command line reach it through the link's verbs.
 #pragma once
 
-#include "link/PortList.h"
-#include "link/PortReport.h"
-#include "link/SerialDevice.h"
+#include "link/port/PortList.h"
+#include "link/port/PortReport.h"
+#include "link/port/SerialDevice.h"
 
 #include <array>
 #include <cstdint>

@@ -3,7 +3,7 @@
 // each port did during discovery.
 #include "TaLink.h"
 
-#include "PortReport.h"
+#include "link/port/PortReport.h"
 #include "atcmd/ParamTable.h"
 #include "atcmd/QueryList.h"
 #include "profile/FieldValue.h"

@@ -1,7 +1,7 @@
 // Firmware upload: "AT$D99" puts the TA in download mode, the image goes out
 // in XMODEM-1K blocks, the TA reboots and is found again, and the editor's
 // settings are written back to it.
-#include "PortReport.h"
+#include "link/port/PortReport.h"
 #include "TaLink.h"
 #include "LocalChecks.h"
 #include "TimerIntervals.h"

@@ -1,7 +1,7 @@
 #include "ui/GuiScreen.h"
 
 #include "link/Failures.h"
-#include "link/PortList.h"
+#include "link/port/PortList.h"
 #include "link/TaLink.h"
 #include "ui/Messages.h"
 

@@ -1,6 +1,6 @@
 #include "ui/RecentPorts.h"
 
-#include "link/NetworkAddress.h"
+#include "link/port/NetworkAddress.h"
 
 #include "ui/ProgramSettings.h"
 

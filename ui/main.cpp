@@ -1,8 +1,8 @@
 #include "ui/main.h"
 
 #include "link/LocalChecks.h"
-#include "link/NetworkAddress.h"
-#include "link/PortList.h"
+#include "link/port/NetworkAddress.h"
+#include "link/port/PortList.h"
 #include "link/Screen.h"
 #include "profile/DefaultProfile.h"
 #include "profile/ProfileFile.h"

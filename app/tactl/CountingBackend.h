@@ -2,7 +2,7 @@
 // `--stats` prints: the benchmark compares them with the line's own time.
 #pragma once
 
-#include "link/SerialDevice.h"
+#include "link/port/SerialDevice.h"
 
 #include <cstdint>
 #include <memory>

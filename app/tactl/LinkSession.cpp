@@ -1,6 +1,6 @@
 #include "LinkSession.h"
 
-#include "link/PortList.h"
+#include "link/port/PortList.h"
 
 #include <QCoreApplication>
 #include <QTimer>

@@ -7,7 +7,7 @@
 #include "CountingBackend.h"
 #include "TerminalScreen.h"
 
-#include "link/PosixSerial.h"
+#include "link/port/PosixSerial.h"
 #include "link/StopSignals.h"
 #include "link/TaLink.h"
 #include "link/qt/QtClock.h"

@@ -3,10 +3,10 @@
 // there now.
 #include "OptionTable.h"
 
-#include "link/NetworkAddress.h"
-#include "link/PortList.h"
-#include "link/PortReport.h"
-#include "link/PosixSerial.h"
+#include "link/port/NetworkAddress.h"
+#include "link/port/PortList.h"
+#include "link/port/PortReport.h"
+#include "link/port/PosixSerial.h"
 #include "link/VirtualClock.h"
 
 #include <QJsonArray>

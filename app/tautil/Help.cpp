@@ -1,6 +1,6 @@
 #include "app/tautil/Help.h"
 
-#include "link/PortList.h"
+#include "link/port/PortList.h"
 #include "ui/Switches.h"
 
 namespace ta::app {

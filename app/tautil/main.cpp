@@ -5,7 +5,7 @@
 #include "app/tautil/ScreenshotTour.h"
 #include "app/tautil/TautilApplication.h"
 
-#include "link/PosixSerial.h"
+#include "link/port/PosixSerial.h"
 #include "link/StopSignals.h"
 #include "link/TaLink.h"
 #include "link/qt/QtClock.h"

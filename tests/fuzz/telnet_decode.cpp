@@ -5,7 +5,7 @@
 // status bits. The first input byte chooses the cuts, the rest is the stream.
 #include "tests/fuzz/FuzzSupport.h"
 
-#include "link/Rfc2217Client.h"
+#include "link/port/Rfc2217Client.h"
 
 #include <string>
 #include <vector>

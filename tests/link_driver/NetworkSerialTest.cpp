@@ -2,9 +2,9 @@
 // the test plays: the names and why each cannot be opened, the bytes both
 // ways, and the servers that stay silent or turn the client away. Every wait
 // is bounded; none is longer than a connection attempt the test sets short.
-#include "link/NetworkAddress.h"
-#include "link/PortReport.h"
-#include "link/PosixSerial.h"
+#include "link/port/NetworkAddress.h"
+#include "link/port/PortReport.h"
+#include "link/port/PosixSerial.h"
 #include "link/VirtualClock.h"
 #include "tests/support/CaseName.h"
 #include "tests/support/Processes.h"

@@ -1,7 +1,7 @@
 // The candidate list behind COM1..COM16. The machine's own ports are never
 // looked at: the scan runs over a made-up /dev and /sys tree.
 #include "PtyHarness.h"
-#include "link/PortList.h"
+#include "link/port/PortList.h"
 #include "tests/support/CaseName.h"
 
 #include <gtest/gtest.h>

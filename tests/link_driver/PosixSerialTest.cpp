@@ -2,9 +2,9 @@
 #include "tests/support/FakeSerial.h"
 #include "PtyHarness.h"
 #include "link/CPDrv.h"
-#include "link/PortList.h"
-#include "link/PortLock.h"
-#include "link/PosixSerial.h"
+#include "link/port/PortList.h"
+#include "link/port/PortLock.h"
+#include "link/port/PosixSerial.h"
 #include "link/qt/QtClock.h"
 #include "tests/support/CaseName.h"
 

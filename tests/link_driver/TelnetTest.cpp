@@ -1,8 +1,8 @@
 // The Telnet framing and the COM port control client on the byte level:
 // what comes off the network (cut anywhere by its reads), what goes back,
 // and what the client makes of the server's answers, on virtual time.
-#include "link/Rfc2217Client.h"
-#include "link/TelnetCodec.h"
+#include "link/port/Rfc2217Client.h"
+#include "link/port/TelnetCodec.h"
 #include "tests/support/CaseName.h"
 
 #include <gtest/gtest.h>

@@ -2,8 +2,8 @@
 // POSIX driver on Qt's event loop against tasim on a pseudo-terminal, reached
 // through a path listed in TA_SERIAL_PORTS. The waits are real but short, and
 // every one runs the event loop against a generous deadline.
-#include "link/PortList.h"
-#include "link/PosixSerial.h"
+#include "link/port/PortList.h"
+#include "link/port/PosixSerial.h"
 #include "link/TaLink.h"
 #include "tests/support/LinkProbe.h"
 #include "link/qt/QtClock.h"

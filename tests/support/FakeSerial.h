@@ -5,7 +5,7 @@
 // that take less than offered, a device that goes away.
 #pragma once
 
-#include "link/SerialDevice.h"
+#include "link/port/SerialDevice.h"
 #include "link/VirtualClock.h"
 
 #include <cstdint>

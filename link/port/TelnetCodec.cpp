@@ -1,4 +1,4 @@
-#include "link/TelnetCodec.h"
+#include "link/port/TelnetCodec.h"
 
 namespace ta::link {
 

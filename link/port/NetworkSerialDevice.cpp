@@ -1,4 +1,4 @@
-#include "link/NetworkSerialDevice.h"
+#include "link/port/NetworkSerialDevice.h"
 
 #include <algorithm>
 #include <cctype>

@@ -5,8 +5,8 @@
 // the socket and the clock belong to the device that uses it.
 #pragma once
 
-#include "link/SerialDevice.h"
-#include "link/TelnetCodec.h"
+#include "link/port/SerialDevice.h"
+#include "link/port/TelnetCodec.h"
 
 #include <cstddef>
 #include <cstdint>

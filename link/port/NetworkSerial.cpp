@@ -1,8 +1,8 @@
-#include "link/NetworkSerial.h"
+#include "link/port/NetworkSerial.h"
 
-#include "link/NetworkAddress.h"
-#include "link/NetworkConnect.h"
-#include "link/NetworkSerialDevice.h"
+#include "link/port/NetworkAddress.h"
+#include "link/port/NetworkConnect.h"
+#include "link/port/NetworkSerialDevice.h"
 
 namespace ta::link {
 

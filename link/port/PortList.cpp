@@ -1,6 +1,6 @@
-#include "link/PortList.h"
+#include "link/port/PortList.h"
 
-#include "link/NetworkAddress.h"
+#include "link/port/NetworkAddress.h"
 
 #include <algorithm>
 #include <cctype>

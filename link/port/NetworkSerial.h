@@ -4,7 +4,7 @@
 #pragma once
 
 #include "link/Clock.h"
-#include "link/SerialDevice.h"
+#include "link/port/SerialDevice.h"
 
 #include <memory>
 #include <set>

@@ -1,6 +1,6 @@
 // Arbitrary bit rates through termios2. This file must not include
 // <termios.h>: its struct termios clashes with the kernel's.
-#include "link/PosixSerial.h"
+#include "link/port/PosixSerial.h"
 
 #include <asm/ioctls.h>
 #include <asm/termbits.h>

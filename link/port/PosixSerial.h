@@ -3,8 +3,8 @@
 #pragma once
 
 #include "link/Clock.h"
-#include "link/NetworkSerial.h"
-#include "link/SerialDevice.h"
+#include "link/port/NetworkSerial.h"
+#include "link/port/SerialDevice.h"
 
 #include <cstdint>
 #include <functional>

@@ -1,4 +1,4 @@
-#include "link/PortLock.h"
+#include "link/port/PortLock.h"
 
 #include <algorithm>
 #include <cctype>

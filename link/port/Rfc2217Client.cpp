@@ -1,4 +1,4 @@
-#include "link/Rfc2217Client.h"
+#include "link/port/Rfc2217Client.h"
 
 #include <algorithm>
 

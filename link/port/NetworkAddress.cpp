@@ -1,4 +1,4 @@
-#include "link/NetworkAddress.h"
+#include "link/port/NetworkAddress.h"
 
 #include <algorithm>
 #include <array>

@@ -1,4 +1,4 @@
-#include "link/NetworkConnect.h"
+#include "link/port/NetworkConnect.h"
 
 #include <cerrno>
 #include <chrono>

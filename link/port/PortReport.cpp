@@ -1,4 +1,4 @@
-#include "link/PortReport.h"
+#include "link/port/PortReport.h"
 
 #include <cstring>
 

@@ -1,7 +1,7 @@
 // Telling the user why serial ports could not be used, and what to do.
 #pragma once
 
-#include "link/SerialDevice.h"
+#include "link/port/SerialDevice.h"
 
 #include <cstdint>
 #include <string>

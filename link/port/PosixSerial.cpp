@@ -1,8 +1,8 @@
-#include "link/PosixSerial.h"
+#include "link/port/PosixSerial.h"
 
-#include "link/NetworkAddress.h"
-#include "link/PortList.h"
-#include "link/PortLock.h"
+#include "link/port/NetworkAddress.h"
+#include "link/port/PortList.h"
+#include "link/port/PortLock.h"
 
 #include <cerrno>
 #include <fcntl.h>

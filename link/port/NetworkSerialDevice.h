@@ -4,10 +4,10 @@
 #pragma once
 
 #include "link/Clock.h"
-#include "link/NetworkAddress.h"
-#include "link/NetworkSerial.h"
-#include "link/Rfc2217Client.h"
-#include "link/SerialDevice.h"
+#include "link/port/NetworkAddress.h"
+#include "link/port/NetworkSerial.h"
+#include "link/port/Rfc2217Client.h"
+#include "link/port/SerialDevice.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -3,8 +3,8 @@
 // minutes of SYN retries.
 #pragma once
 
-#include "link/NetworkAddress.h"
-#include "link/SerialDevice.h"
+#include "link/port/NetworkAddress.h"
+#include "link/port/SerialDevice.h"
 
 namespace ta::link {
 
