@@ -3,6 +3,7 @@
 #include "TaLink.h"
 
 #include "atcmd/SubmitBatch.h"
+#include "atcmd/SubmitRules.h"
 
 #include <algorithm>
 
@@ -37,6 +38,37 @@ void TaLink::startSubmit()
     screen_.setProgressMax(batchCount_);
     screen_.setProgressCancellable(true);
     screen_.showProgress(true);
+}
+
+bool TaLink::refusedByFieldRules(bool taKnown)
+{
+    TaProfile profile = ctx_.workingProfile;
+    screen_.collectProfileInto(profile);
+    const atcmd::Options options = commandOptions(ctx_);
+    const std::vector<RuleBreak> breaks =
+        taKnown ? atcmd::submitRuleBreaks(profile, options) : atcmd::ruleBreaksForAnyTa(profile, options);
+    if (breaks.empty())
+        return false;
+    std::string details;
+    bool thresholdsOnly = true;
+    for (const RuleBreak& broken : breaks) {
+        details += ruleBreakLine(broken) + "\n";
+        thresholdsOnly = thresholdsOnly && broken.pair; // the thresholds' is the one rule between fields
+    }
+    screen_.showDetailedMessage(failureMessage(thresholdsOnly ? Failure::Thresholds : Failure::FieldRules), details);
+    return true;
+}
+
+void TaLink::settleRefusedSubmit()
+{
+    batch_.clear();
+    batchCount_ = 0;
+    ex_.commandList.clear();
+    ex_.commandIds.clear();
+    ex_.submitIndex = 0;
+    ex_.transactionState = tsSubmitting;
+    screen_.showProgress(false);
+    enableAndFocusCallerWindow();
 }
 
 // The commands that assign a setting; port selection, the store commands

@@ -222,10 +222,8 @@ void TaLink::requestSubmit()
 {
     identifyOnly_ = false;
     ex_.pendingOperation = poSubmit;
-    if (!screen_.thresholdsValid()) {
-        screen_.showMessage(failureMessage(Failure::Thresholds));
+    if (refusedByFieldRules(ex_.transactionState != tsIdle))
         return;
-    }
     if (ex_.transactionState != tsIdle) {
         startSubmit();
         sendSubmitCommand();
@@ -313,6 +311,7 @@ std::string TaLink::failureMessage(Failure failure)
     case Failure::UpgradeAborted: return kUpgradeAbortedText;
     case Failure::UpgradePortLost: return kUpgradePortLostText;
     case Failure::Thresholds: return kThresholdsText;
+    case Failure::FieldRules: return kFieldRulesText;
     }
     return {};
 }

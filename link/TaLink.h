@@ -164,6 +164,13 @@ private:
 
     // --- Submit ---
     void startSubmit(); // builds the batch and sends its first command
+    // Whether the field rules refuse what a submit would send, the user told
+    // which settings break which rule. Before the TA has said what it is only
+    // what every TA is sent counts.
+    bool refusedByFieldRules(bool taKnown);
+    // After a refusal by the rules once the TA was identified: nothing was
+    // sent, and the session stays open as after a submit.
+    void settleRefusedSubmit();
     void sendSubmitCommand();
     bool advanceSubmit();
     bool skipSubmitX25Group();

@@ -7,6 +7,7 @@
 #include "LinkCommands.h"
 #include "ProfileText.h"
 #include "profile/DefaultProfile.h"
+#include "profile/FieldRules.h"
 #include "profile/FieldValue.h"
 
 namespace ta::tactl {
@@ -20,14 +21,16 @@ Result<> setNumber(TaProfile& profile, const FieldInfo& field, const std::string
         value = codeOfLabel(field, text);
     if (!value)
         return unexpected(field.codes.empty() ? "takes a number" : "takes a code or the label of one");
-    if (auto edit = checkEditedNumber(field, *value); !edit)
+    if (auto edit = checkNumber(field, *value); !edit)
         return edit;
     return storeNumber(profile, field, *value);
 }
 
 Result<> setText(TaProfile& profile, const FieldInfo& field, const std::string& text)
 {
-    if (auto edit = checkEditedText(field, text); !edit)
+    if (field.form == TextForm::Fixed)
+        return unexpected("is fixed: every save writes it");
+    if (auto edit = checkText(field, text); !edit)
         return edit;
     return storeText(profile, field, text);
 }

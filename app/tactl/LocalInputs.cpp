@@ -1,9 +1,12 @@
 #include "LocalInputs.h"
 
 #include "CliOptions.h"
+#include "atcmd/SubmitRules.h"
+#include "link/Failures.h"
 #include "link/LocalChecks.h"
 #include "profile/Printable.h"
 
+#include <algorithm>
 #include <ostream>
 
 namespace ta::tactl {
@@ -17,6 +20,21 @@ bool firmwareReadable(const std::string& path, std::ostream& err)
     if (!image)
         err << "tactl: " << link::kCannotOpenFileText << "\n  " << printable(image.error()) << '\n';
     return bool(image);
+}
+
+// The settings every TA is sent keep the rules, or the write is refused
+// before a port is opened, each setting named as the editor shows it.
+bool keepsTheRules(const TaProfile& profile, const atcmd::Options& batch, std::ostream& err)
+{
+    const std::vector<RuleBreak> breaks = atcmd::ruleBreaksForAnyTa(profile, batch);
+    if (breaks.empty())
+        return true;
+    const bool thresholdsOnly =
+        std::all_of(breaks.begin(), breaks.end(), [](const RuleBreak& broken) { return broken.pair != nullptr; });
+    err << "tactl: " << (thresholdsOnly ? link::kThresholdsText : link::kFieldRulesText) << '\n';
+    for (const RuleBreak& broken : breaks)
+        err << "  " << printable(ruleBreakLine(broken)) << '\n';
+    return false;
 }
 
 } // namespace
@@ -38,6 +56,8 @@ std::optional<CheckedInputs> checkLocalInputs(const LocalInputs& inputs, std::os
             return std::nullopt;
         }
         checked.profile = *profile;
+        if (!keepsTheRules(*profile, inputs.batch, err))
+            return std::nullopt;
     }
     if (inputs.firmware && !firmwareReadable(*inputs.firmware, err))
         return std::nullopt;

@@ -13,11 +13,6 @@ namespace {
 
 constexpr int kBarWidth = 30;
 
-bool thresholdsFit(const DataPortSettings& port)
-{
-    return multilinkThresholdsValid(port.mpAddThreshold, port.mpDropThreshold);
-}
-
 } // namespace
 
 TerminalScreen::TerminalScreen(link::AppContext& ctx, std::ostream& err, bool debug, bool terminal)
@@ -75,11 +70,6 @@ void TerminalScreen::logLine(const std::string& line)
     finishLine();
     // What the TA sent is shown as it came, its control bytes escaped.
     err_ << printable(line) << '\n';
-}
-
-bool TerminalScreen::thresholdsValid()
-{
-    return thresholdsFit(ctx_.workingProfile.dataPort1) && thresholdsFit(ctx_.workingProfile.dataPort2);
 }
 
 void TerminalScreen::setProgressCaption(const std::string& caption)

@@ -1,6 +1,8 @@
 // The query and the submit sequences against the simulated TA on virtual
 // time, and the round trip query - submit - query.
 #include "tests/support/LinkRig.h"
+#include "tests/support/CaseName.h"
+#include "tests/support/FieldRuleCases.h"
 #include "tests/support/TaStore.h"
 
 #include "profile/DefaultProfile.h"
@@ -623,17 +625,85 @@ TEST(SubmitSequence, CountryOptionOffLeavesTheSettingsItGovernsAlone)
     EXPECT_GT(rig.sent("AT1&W"), 0);
 }
 
-TEST(SubmitSequence, RefusedThresholdsSendNothing)
+bool anySettingAssigned(const sim::SimTa& ta)
 {
+    return std::any_of(ta.commandLog().begin(), ta.commandLog().end(),
+                       [](const std::string& line) { return line.find('=') != std::string::npos; });
+}
+
+// What the field rules refuse never reaches the TA: what every TA is sent
+// (the analog ports) before the port is opened, the rest once the TA has
+// said what it is, before its first setting. The message names each setting
+// as the editor shows it and the rule it breaks.
+class SubmitFieldRules : public testing::TestWithParam<testsupport::FieldRuleCase> {};
+
+TEST_P(SubmitFieldRules, RefusedBeforeAnySettingIsSent)
+{
+    const testsupport::FieldRuleCase& c = GetParam();
     SequenceRig rig;
     rig.start();
     rig.addTa();
     rig.inEditor();
-    rig.screen.thresholdsOk = false;
-    rig.link->requestSubmit();
-    rig.clock.advance(5000);
-    EXPECT_EQ(rig.screen.messages(), std::vector<std::string>{"Drop threshold can not be bigger than Add threshold"});
-    EXPECT_EQ(rig.com1().written, "");
+    testsupport::putCase(rig.ctx.workingProfile, c);
+    ASSERT_TRUE(rig.run(true));
+    if (c.taken) {
+        EXPECT_EQ(rig.screen.messages(), std::vector<std::string>{});
+        EXPECT_TRUE(rig.screen.contains("submitDone"));
+        return;
+    }
+    EXPECT_EQ(rig.screen.messages(),
+              std::vector<std::string>{c.betweenFields ? kThresholdsText : kFieldRulesText});
+    const FieldInfo& field = testsupport::fieldOfCase(c);
+    EXPECT_NE(rig.screen.lastDetails().find(field.setting + " (" + field.name + " = "), std::string::npos)
+        << rig.screen.lastDetails();
+    EXPECT_FALSE(anySettingAssigned(*rig.ta));
+    if (c.everyTa) {
+        EXPECT_EQ(rig.com1().written, "");
+    }
+    EXPECT_TRUE(rig.screen.editorEnabled);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, SubmitFieldRules, testing::ValuesIn(testsupport::kFieldRuleCases),
+                         testsupport::CaseName());
+
+// A rule between two fields counts only where the batch sends both: the
+// basic model has no USB port, and Fixed MP sends both thresholds as 0.
+TEST(SubmitSequence, ThresholdsTheBatchDoesNotSendRefuseNothing)
+{
+    for (const bool basicModel : {true, false}) {
+        SCOPED_TRACE(basicModel ? "QM7A1-HXN, USB thresholds" : "Fixed MP, RS232 thresholds");
+        SequenceRig rig;
+        rig.start();
+        rig.addTa(basicModel ? "--model QM7A1-HXN" : "");
+        rig.inEditor();
+        DataPortSettings& port = basicModel ? rig.ctx.workingProfile.dataPort2 : rig.ctx.workingProfile.dataPort1;
+        port.mpAddThreshold = 20;
+        port.mpDropThreshold = 30;
+        port.fixedMp = basicModel ? 0 : 1;
+        ASSERT_TRUE(rig.run(true));
+        EXPECT_EQ(rig.screen.messages(), std::vector<std::string>{});
+        EXPECT_EQ(rig.sent("AT1%M4=0"), basicModel ? 0 : 1);
+    }
+}
+
+// A session already open knows its TA: the refusal comes before the port
+// sees a byte, and the session stays open for the next try.
+TEST(SubmitSequence, OpenSessionRefusesAtOnceAndStaysOpen)
+{
+    SequenceRig rig;
+    rig.start();
+    rig.addTa();
+    ASSERT_TRUE(rig.run(false));
+    rig.inEditor();
+    rig.ctx.workingProfile.countryCode = 60;
+    const std::size_t before = rig.com1().written.size();
+    ASSERT_TRUE(rig.run(true));
+    EXPECT_EQ(rig.screen.messages(), std::vector<std::string>{kFieldRulesText});
+    EXPECT_EQ(rig.com1().written.size(), before);
+    rig.ctx.workingProfile.countryCode = 249;
+    ASSERT_TRUE(rig.run(true));
+    EXPECT_EQ(rig.screen.messages(), std::vector<std::string>{});
+    EXPECT_EQ(rig.ta->value("$P5"), "249");
 }
 
 // The read-back after a write goes to a record of its own: failing half way,

@@ -6,6 +6,7 @@
 #include "atcmd/QueryList.h"
 #include "atcmd/ReplyDecoder.h"
 #include "atcmd/SubmitBatch.h"
+#include "profile/FieldList.h"
 #include "sim/SimTa.h"
 #include "sim/tasim/TasimArgs.h"
 #include "sim/ValueText.h"
@@ -63,13 +64,47 @@ inline std::string distinctValue(sim::ValueKind kind, int n)
     return std::to_string(n) + ".75";
 }
 
-// Every setting of the TA, on both data ports, gets a value no other has.
+// The profile field a number of the TA's store is read into; nullptr for
+// the settings outside the profile (the call's set-up, the charges).
+inline const FieldInfo* numberFieldOf(const std::string& slot)
+{
+    int port = 0;
+    const atcmd::Param* param = atcmd::paramByKey(slot, &port);
+    static const TaProfile record{};
+    const auto bytes = param ? atcmd::fieldOf(record, *param, port) : std::span<const char>();
+    const auto offset = std::size_t(bytes.data() - reinterpret_cast<const char*>(&record));
+    for (const FieldInfo& field : profileFields())
+        if (!bytes.empty() && field.offset == offset && field.kind != FieldKind::Text)
+            return &field;
+    return nullptr;
+}
+
+// A number the field's rule takes, picked by n. ADD lies above DROP on
+// every port, so that the thresholds keep their rule and no port reads as
+// fixed multilink.
+inline std::string numberTaken(const FieldInfo& field, int n)
+{
+    if (field.name.ends_with("mpAddThreshold"))
+        return std::to_string(33 + n % 32);
+    if (field.name.ends_with("mpDropThreshold"))
+        return std::to_string(n % 33);
+    if (!field.codes.empty())
+        return std::to_string(field.codes[std::size_t(n) % field.codes.size()].code);
+    return std::to_string(field.min + unsigned(2 + n * 37) % (field.max - field.min + 1u));
+}
+
+// Every setting of the TA, on both data ports, gets a value of its own that
+// its field's rule takes: as far as the range lets, one no other has.
 inline void fillDistinct(sim::SimTa& ta, int seed = 0)
 {
     int n = seed;
     for (const sim::TaKey& key : sim::taKeys())
-        for (int port = 1; port <= (key.perDataPort ? 2 : 1); ++port)
-            ta.setValue(sim::slotName(key, port), distinctValue(key.kind, ++n));
+        for (int port = 1; port <= (key.perDataPort ? 2 : 1); ++port) {
+            const std::string slot = sim::slotName(key, port);
+            const FieldInfo* number = numberFieldOf(slot);
+            ++n;
+            ta.setValue(slot, number ? numberTaken(*number, n) : distinctValue(key.kind, n));
+        }
 }
 
 // The record the program reads from the TA with the query list of these

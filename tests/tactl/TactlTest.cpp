@@ -407,7 +407,7 @@ TEST_F(TactlTest, SetRefusesWhatItsFieldDoesNotTakeAndLeavesTheFile)
     const std::string before = slurp(path("p.cfg"));
     for (const std::string& assignment : std::vector<std::string>{
              "bogus=1", "countryCode", "countryCode=1", "countryCode=Mars", "dataPort1.mpAddThreshold=65",
-          "dataPort2.extResultCode=4", "x75TxFrameSize=127", "x75TxFrameSize=2049", "redialCount=-1", "redialCount=1e1",
+          "x75TxFrameSize=127", "x75TxFrameSize=2049", "redialCount=-1", "redialCount=1e1",
           "redialCount=11", "dataPort1.x25WindowSize=0", "dataPort1.x25PacketSize=9", "vp1DeviceType=1",
           "dataPort1.dn=" + std::string(33, '1'), "dataPort1.dn=12;ATZ", "dataPort1.dn=12\r", "dataPort1.dn=12A",
           "sysDate=2000-01-03", "sysTime=1:2:3", "magic=TAPRF1.0", "dataPort1.callType=", "dataPort1.chap=2"}) {
