@@ -153,6 +153,18 @@ std::optional<RuleBreak> checkPair(const TaProfile& profile, const FieldPairRule
     return RuleBreak{field, shownValue(profile, *field), rule.rule(otherValue), &rule};
 }
 
+std::optional<RuleBreak> pairBreakInvolving(const TaProfile& profile, std::span<const std::string> names)
+{
+    for (const FieldPairRule& rule : fieldPairRules()) {
+        const bool involved = std::any_of(names.begin(), names.end(), [&rule](const std::string& name) {
+            return name == rule.field || name == rule.other || name == rule.unless;
+        });
+        if (auto broken = involved ? checkPair(profile, rule) : std::nullopt)
+            return broken;
+    }
+    return std::nullopt;
+}
+
 std::vector<RuleBreak> recordRuleBreaks(const TaProfile& profile)
 {
     std::vector<RuleBreak> breaks;

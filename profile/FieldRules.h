@@ -56,6 +56,11 @@ std::span<const FieldPairRule> fieldPairRules();
 // The break of a rule between two fields in the record, if it breaks.
 std::optional<RuleBreak> checkPair(const TaProfile& profile, const FieldPairRule& rule);
 
+// The first rule between two fields that breaks in the record, among those
+// that involve one of the named fields (either value or the flag): what an
+// edit of those fields must not leave behind.
+std::optional<RuleBreak> pairBreakInvolving(const TaProfile& profile, std::span<const std::string> names);
+
 // Every break in the record, in record order: each field against its rule,
 // but for the fields never filled, and each rule between two fields.
 std::vector<RuleBreak> recordRuleBreaks(const TaProfile& profile);

@@ -2,6 +2,8 @@
 // import. They name fields as show prints them.
 #include <algorithm>
 #include <ostream>
+#include <string>
+#include <vector>
 
 #include "CliOptions.h"
 #include "LinkCommands.h"
@@ -35,7 +37,7 @@ Result<> setText(TaProfile& profile, const FieldInfo& field, const std::string& 
     return storeText(profile, field, text);
 }
 
-Result<> assign(TaProfile& profile, const std::string& assignment)
+Result<> assign(TaProfile& profile, const std::string& assignment, std::vector<std::string>& names)
 {
     const auto equals = assignment.find('=');
     if (equals == std::string::npos)
@@ -47,6 +49,7 @@ Result<> assign(TaProfile& profile, const std::string& assignment)
     const auto set = field->kind == FieldKind::Text ? setText(profile, *field, value) : setNumber(profile, *field, value);
     if (!set)
         return unexpected(name + " " + set.error() + ", not '" + value + "'");
+    names.push_back(name);
     return {};
 }
 
@@ -62,9 +65,13 @@ int runSet(const CommandLine& line, std::ostream& out, std::ostream& err)
     auto profile = readProfile(operands[0]);
     if (!profile)
         return fail(err, profile.error());
+    std::vector<std::string> names;
     for (std::size_t i = 1; i < operands.size(); ++i)
-        if (const auto assigned = assign(*profile, operands[i]); !assigned)
+        if (const auto assigned = assign(*profile, operands[i], names); !assigned)
             return fail(err, assigned.error(), kExitUsage);
+    // Checked once every assignment is in: ADD and DROP may change together.
+    if (const auto broken = pairBreakInvolving(*profile, names))
+        return fail(err, broken->field->name + " " + broken->rule + ", not '" + broken->value + "'", kExitUsage);
     return exitCode(writeProfile(operands[0], *profile, out, OtherTargets::Refuse), err);
 }
 

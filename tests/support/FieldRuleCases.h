@@ -41,6 +41,7 @@ inline const FieldRuleCase kFieldRuleCases[] = {
     {"RedialCountAboveTen", "redialCount", "200", false},
     {"DateThatIsNone", "sysDate", "99-99-9999", false},
     {"DateOfFebruary31", "sysDate", "31-02-2021", false},
+    {"NoLeapDayIn1900", "sysDate", "29-02-1900", false},
     {"TimePastMidnight", "sysTime", "25:61:61", false},
     {"AnalogDnWithLetters", "vp1Dn", "0301A", false, false, true},
     {"AnalogModeBeyondItsList", "vp2InScreenMode", "4", false, false, true},

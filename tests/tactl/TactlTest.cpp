@@ -22,7 +22,10 @@
 #include "atcmd/SubmitBatch.h"
 #include "profile/DefaultProfile.h"
 #include "profile/FieldList.h"
+#include "profile/FieldValue.h"
 #include "profile/ProfileFile.h"
+#include "tests/support/CaseName.h"
+#include "tests/support/FieldRuleCases.h"
 #include "tests/support/Processes.h"
 
 namespace ta {
@@ -181,6 +184,48 @@ TaProfile scrambledProfile()
     return profile;
 }
 
+// A record whose every field holds a value its rule takes, picked from all
+// over the field's range or codes: numbers of every length up to the full
+// width, with the scrambled bytes after each terminator and in the reserved
+// bytes. ADD lies above DROP on both ports.
+TaProfile variedProfile()
+{
+    TaProfile profile = scrambledProfile();
+    uint32_t state = 4242;
+    const auto next = [&state](unsigned below) {
+        state = state * 1103515245 + 12345;
+        return (state >> 16) % below;
+    };
+    const auto two = [&next](unsigned low, unsigned high) {
+        const unsigned n = low + next(high - low + 1);
+        return std::string(n < 10 ? "0" : "") + std::to_string(n);
+    };
+    for (const FieldInfo& field : profileFields()) {
+        std::string text;
+        if (field.form == TextForm::Phone) {
+            for (unsigned i = next(field.size); i > 0; --i)
+                text += "0123456789-*# ()[]"[next(18)];
+        } else if (field.form == TextForm::Date) {
+            text = two(1, 28) + "-" + two(1, 12) + "-" + std::to_string(1990 + next(60));
+        } else if (field.form == TextForm::Time) {
+            text = two(0, 23) + ":" + two(0, 59) + ":" + two(0, 59);
+        }
+        bool stored = true;
+        if (!text.empty() || field.form == TextForm::Phone)
+            stored = bool(storeText(profile, field, text));
+        else if (field.kind != FieldKind::Text && !field.codes.empty())
+            stored = bool(storeNumber(profile, field, field.codes[next(unsigned(field.codes.size()))].code));
+        else if (field.kind != FieldKind::Text)
+            stored = bool(storeNumber(profile, field, field.min + next(field.max - field.min + 1u)));
+        EXPECT_TRUE(stored) << field.name;
+    }
+    for (DataPortSettings* port : {&profile.dataPort1, &profile.dataPort2}) {
+        port->mpAddThreshold = uint8_t(33 + next(32));
+        port->mpDropThreshold = uint8_t(next(33));
+    }
+    return profile;
+}
+
 TEST_F(TactlTest, OptionSpellingsMeanTheSame)
 {
     TaProfile expected{};
@@ -275,7 +320,7 @@ struct ImportRoute {
 
 TEST_F(TactlTest, ImportRestoresEveryFieldFromEitherForm)
 {
-    const TaProfile original = scrambledProfile();
+    const TaProfile original = variedProfile();
     save("p.cfg", original);
     const std::string fields = tactl({"show", path("p.cfg")}).out;
     const std::string bytes = slurp(path("p.cfg"));
@@ -329,7 +374,7 @@ TEST_F(TactlTest, ImportBuildsTheRestFromTheDefaultsOrTheBase)
 // comes from the base or the defaults and every other byte from the text.
 TEST_F(TactlTest, StableTextsLeaveOutTheClockAndComeBackOverTheBase)
 {
-    TaProfile profile = scrambledProfile();
+    TaProfile profile = variedProfile();
     setText(profile.sysDate, "24-12-2030");
     setText(profile.sysTime, "11:11:11");
     save("p.cfg", profile);
@@ -362,7 +407,7 @@ TEST_F(TactlTest, ImportRefusesTextsItCannotRestore)
 {
     for (const std::string text : {
              "bogus = 1", "countryCode = 216\ncountryCode = 216", "countryCode = 216 (UK)", "countryCode = 300",
-             "countryCode = -1", "x75TxFrameSize = 70000", "dataPort1.dn = 0123456789012345678901234567890123",
+             "countryCode = -1", "x75TxFrameSize = 70000", "magic = TAPRF1.1", "dataPort1.dn = 0123456789012345678901234567890123",
              "dataPort1.dn = a\\qb", "dataPort1.dn = a\\x4", "countryCode: 216", "", "# nothing\n",
              R"({"countryCode": "216"})", R"({"dataPort1.dn": 5})", R"({"countryCode": 216, "countryCode.label": "UK"})",
              R"({"countryCode": 216.5})", R"({"reserved9.label": "x"})", R"({"vp1Dn": "\u0100"})", "{ broken", "[1]",
@@ -421,6 +466,72 @@ TEST_F(TactlTest, SetRefusesWhatItsFieldDoesNotTakeAndLeavesTheFile)
     expectOneLineError(tactl({"set", "-", "countryCode=249"}));
     expectOneLineError(tactl({"set", path("none.cfg"), "countryCode=249"}));
     EXPECT_FALSE(fs::exists(path("none.cfg")));
+}
+
+// set and import, as text and as JSON, refuse what the field rules refuse,
+// in one line naming the field, and leave their output as it was; they take
+// what the rules take.
+class TactlFieldRules : public TactlTest, public ::testing::WithParamInterface<testsupport::FieldRuleCase> {};
+
+TEST_P(TactlFieldRules, SetAndImportJudgeAlike)
+{
+    const testsupport::FieldRuleCase& c = GetParam();
+    const FieldInfo& field = testsupport::fieldOfCase(c);
+    TaProfile expected{};
+    buildDefaultProfile(expected, false, true);
+    save("d.cfg", expected);
+    const std::string defaults = slurp(path("d.cfg"));
+    testsupport::putCase(expected, c);
+    const std::string wanted = bytesOf(expected);
+
+    QJsonObject json;
+    if (field.kind == FieldKind::Text)
+        json.insert(QString::fromStdString(c.field), QString::fromLatin1(c.value.data(), qsizetype(c.value.size())));
+    else
+        json.insert(QString::fromStdString(c.field), std::stoi(c.value));
+    std::ofstream(path("t.txt")) << c.field << " = " << shownValue(expected, field) << '\n';
+    std::ofstream(path("t.json")) << QJsonDocument(json).toJson().toStdString();
+
+    const auto judged = [&](const Outcome& run, const std::string& output, const std::string& unchanged) {
+        if (c.taken) {
+            EXPECT_EQ(run.exitCode, 0) << run.err;
+            EXPECT_TRUE(slurp(output) == wanted);
+            return;
+        }
+        expectOneLineError(run);
+        EXPECT_NE(run.err.find(c.field), std::string::npos) << run.err;
+        EXPECT_TRUE(fs::exists(output) ? slurp(output) == unchanged : unchanged.empty());
+    };
+    {
+        SCOPED_TRACE("set");
+        judged(tactl({"set", path("d.cfg"), std::string(c.field) + "=" + c.value}), path("d.cfg"), defaults);
+    }
+    for (const char* text : {"t.txt", "t.json"}) {
+        SCOPED_TRACE(text);
+        judged(tactl({"import", path(text), "-o", path("out.cfg")}), path("out.cfg"), "");
+        fs::remove(path("out.cfg"));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, TactlFieldRules, ::testing::ValuesIn(testsupport::kFieldRuleCases),
+                         testsupport::CaseName());
+
+// What the TA was never asked for is 0 in a record read from it: an import
+// gives such a text back as it was, where set, choosing a value, refuses it.
+TEST_F(TactlTest, ZeroOfASettingNeverReadComesBackThroughImportOnly)
+{
+    TaProfile profile{};
+    buildDefaultProfile(profile, false, true);
+    std::memset(&profile.dataPort2, 0, sizeof profile.dataPort2);
+    profile.countryCode = 0;
+    profile.x75TxFrameSize = 0;
+    save("p.cfg", profile);
+    ASSERT_EQ(sh("\"$T\" show p.cfg > t && \"$T\" import t -o out.cfg").exitCode, 0);
+    EXPECT_EQ(slurp(path("out.cfg")), slurp(path("p.cfg")));
+    for (const char* zero : {"dataPort2.mpPersistTime=0", "countryCode=0", "x75TxFrameSize=0"}) {
+        SCOPED_TRACE(zero);
+        EXPECT_EQ(tactl({"set", path("p.cfg"), zero}).exitCode, 2);
+    }
 }
 
 TEST_F(TactlTest, DiffListsTheFieldsThatDifferAndTellsByItsExitCode)
