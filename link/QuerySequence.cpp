@@ -44,6 +44,7 @@ void TaLink::startQuery()
     queryCount_ = int(entries.size());
     queried_ = ctx_.workingProfile;
     read_ = 0;
+    wrongReply_ = {};
     screen_.setProgressMax(queryCount_);
     screen_.setProgress(0);
     screen_.setProgressCancellable(true);
@@ -98,6 +99,13 @@ void TaLink::onQueryReply()
     TaProfile& into = readBack_ ? readBack_->ta : queried_;
     atcmd::DecodeTargets targets{into, ctx_.firmwareVersion, ctx_.chargeLast, ctx_.chargeAcc};
     const int id = ex_.commandIds[std::size_t(ex_.queryIndex)];
+    if (const auto broken = atcmd::replyRuleBreak(id, ex_.replyBuffer)) {
+        if (!askAgainAfter(*broken)) {
+            tmQryTimer_->setEnabled(false);
+            failQuery();
+        }
+        return;
+    }
     if (!atcmd::decodeReply(id, ex_.replyBuffer, targets)) {
         // Not a number: the entry counts as unanswered. Its timer keeps
         // running from the send, so that later chatter cannot put it off.
@@ -111,6 +119,20 @@ void TaLink::onQueryReply()
         sendQuery();
     else
         finishQuery(true);
+}
+
+// A value no setting takes may be noise on the line: the entry's timer,
+// running from the send, asks again. The TA that gives it twice holds it.
+bool TaLink::askAgainAfter(const RuleBreak& broken)
+{
+    if (wrongReply_.index != ex_.queryIndex)
+        wrongReply_ = {ex_.queryIndex, 0, {}};
+    wrongReply_.broken = broken;
+    if (++wrongReply_.times > 1)
+        return false;
+    logLine("[" + lastCommand_ + " answered with a value its setting does not take: " + ruleBreakLine(broken) +
+            "; asked again]");
+    return true;
 }
 
 void TaLink::finishQuery(bool clearReply)

@@ -13,6 +13,7 @@
 #include "Xmodem.h"
 #include "atcmd/QueryList.h"
 #include "atcmd/SubmitBatch.h"
+#include "profile/FieldRules.h"
 #include "profile/Result.h"
 
 #include <memory>
@@ -260,6 +261,7 @@ private:
     std::string settingLines(const atcmd::BatchEntry& entry, const TaProfile& profile);
     std::string refusedDetails();
     std::string unansweredQueryDetails();
+    std::string wrongReplyDetails(const std::string& command) const;
     std::string triedPortsReport() const;
 
     // Receive dispatcher.
@@ -312,6 +314,9 @@ private:
     static bool isX25Entry(const std::string& entry);
     bool queryUnderWay() const;
     void onQueryReply();
+    // A reply whose value its field's rule refuses: asked again once, as
+    // after noise; false when it was the entry's second such reply.
+    bool askAgainAfter(const RuleBreak& broken);
     void finishQuery(bool clearReply);
     void failQuery();
     bool submitUnderWay() const;
@@ -370,6 +375,14 @@ private:
     // What a query reads; it becomes the working profile only when the
     // query has ended well, so a cancelled or failed one leaves no half.
     TaProfile queried_{};
+    // The entry of the query whose reply broke its field's rule, how often,
+    // and the last such reply.
+    struct WrongReply {
+        int index = -1;
+        int times = 0;
+        RuleBreak broken;
+    };
+    WrongReply wrongReply_;
 
     // What a read-back under way compares: the record and the options the
     // batch was built from, and what the TA answers.

@@ -625,6 +625,66 @@ TEST(SubmitSequence, CountryOptionOffLeavesTheSettingsItGovernsAlone)
     EXPECT_GT(rig.sent("AT1&W"), 0);
 }
 
+// A value no setting takes is asked again, as after noise on the line; the
+// TA that gives it twice holds it, and the query fails naming the setting
+// and the reply. A value the rules take is read as it is.
+class QueryFieldRules : public testing::TestWithParam<testsupport::FieldRuleCase> {};
+
+TEST_P(QueryFieldRules, RefusedValueIsAskedAgainThenEndsTheQuery)
+{
+    const testsupport::FieldRuleCase& c = GetParam();
+    SequenceRig rig;
+    rig.start();
+    rig.addTa();
+    const FieldInfo& field = testsupport::fieldOfCase(c);
+    const testsupport::TaSlot slot = testsupport::taSlotOf(field);
+    rig.ta->setValue(slot.key, slot.subAddress ? "/" + c.value : c.value);
+    ASSERT_TRUE(rig.run(false));
+    if (c.taken) {
+        EXPECT_EQ(rig.screen.messages(), std::vector<std::string>{});
+        EXPECT_EQ(testsupport::valueIn(rig.ctx.workingProfile, field), c.value);
+        return;
+    }
+    EXPECT_EQ(rig.screen.messages(), std::vector<std::string>{kQueryFailedText});
+    EXPECT_EQ(rig.sent("AT" + slot.key + "?"), 2);
+    const std::string& details = rig.screen.lastDetails();
+    EXPECT_NE(details.find("answered AT" + slot.key + "? twice"), std::string::npos) << details;
+    EXPECT_NE(details.find(field.setting + " (" + field.name + " = "), std::string::npos) << details;
+    EXPECT_FALSE(rig.screen.contains("queryDone"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, QueryFieldRules, testing::ValuesIn(testsupport::casesOfOneField()),
+                         testsupport::CaseName());
+
+// A number beyond its field's byte is no value of it, whatever its low bits
+// say; one wrong answer that the next one mends is noise and costs nothing.
+TEST(QuerySequence, NumberBeyondItsFieldIsRefusedAndOneWrongAnswerIsNoise)
+{
+    for (const auto& [slot, value] : std::vector<std::pair<std::string, std::string>>{
+             {"$P5", "316"}, {"1S0", "256"}, {"2%P2", "-1"}, {"1-P0", "65664"}}) {
+        SCOPED_TRACE(slot + " " + value);
+        SequenceRig rig;
+        rig.start();
+        rig.addTa();
+        rig.ta->setValue(slot, value);
+        ASSERT_TRUE(rig.run(false));
+        EXPECT_EQ(rig.screen.messages(), std::vector<std::string>{kQueryFailedText});
+        EXPECT_NE(rig.screen.lastDetails().find(" = " + value + ")"), std::string::npos) << rig.screen.lastDetails();
+    }
+    SequenceRig rig;
+    rig.start();
+    rig.addTa();
+    rig.ta->setValue("$P5", "316");
+    rig.link->requestQuery();
+    ASSERT_TRUE(rig.runUntilSent("$P5?"));
+    rig.settle();
+    rig.ta->setValue("$P5", "249");
+    ASSERT_TRUE(rig.runUntil([&] { return rig.ended(); }));
+    EXPECT_EQ(rig.screen.messages(), std::vector<std::string>{});
+    EXPECT_EQ(rig.ctx.workingProfile.countryCode, 249);
+    EXPECT_EQ(rig.sent("AT$P5?"), 2);
+}
+
 bool anySettingAssigned(const sim::SimTa& ta)
 {
     return std::any_of(ta.commandLog().begin(), ta.commandLog().end(),

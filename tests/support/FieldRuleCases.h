@@ -13,6 +13,7 @@
 #include <cstring>
 #include <ostream>
 #include <string>
+#include <vector>
 
 namespace ta::testsupport {
 
@@ -53,6 +54,22 @@ inline const FieldRuleCase kFieldRuleCases[] = {
     {"LastSecondOfTheDay", "sysTime", "23:59:59", true},
     {"AnalogDnOfThirtyTwoDigits", "vp2Dn", std::string(32, '9'), true},
 };
+
+// The cases a reply can carry: a query reads the fields one reply at a time.
+inline std::vector<FieldRuleCase> casesOfOneField()
+{
+    std::vector<FieldRuleCase> cases;
+    for (const FieldRuleCase& c : kFieldRuleCases)
+        if (!c.betweenFields)
+            cases.push_back(c);
+    return cases;
+}
+
+// The field's value as the record holds it: a number's decimal, a text.
+inline std::string valueIn(const TaProfile& profile, const FieldInfo& field)
+{
+    return field.kind == FieldKind::Text ? textIn(profile, field) : std::to_string(numberIn(profile, field));
+}
 
 inline const FieldInfo& fieldOfCase(const FieldRuleCase& c)
 {
