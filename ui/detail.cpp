@@ -234,6 +234,7 @@ void TfDetail::ToolButton1Click()
     showProfile();
     pcDetail_->setCurrentWidget(shown);
     setProfileFile(path);
+    warnOfRuleBreaks(this, path, ctx_.workingProfile);
 }
 
 // A toolbar command or its key leaves the focus where it was, so a date or

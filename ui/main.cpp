@@ -15,6 +15,7 @@
 #include "ui/progress.h"
 #include "ta/Version.h"
 
+#include <QApplication>
 #include <QButtonGroup>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -386,6 +387,9 @@ void TfMain::openProfile(const std::string& fileName)
     }
     dialogs_.setCurrentFile(QFile::decodeName(QByteArray::fromStdString(fileName)));
     handOver();
+    // Over the editor, which the hand-over brought up in the wizard's place.
+    QWidget* owner = QApplication::activeWindow();
+    warnOfRuleBreaks(owner ? owner : this, dialogs_.currentFile(), ctx_.workingProfile);
 }
 
 void TfMain::loadDefaults()

@@ -50,7 +50,7 @@ std::optional<CheckedInputs> checkLocalInputs(const LocalInputs& inputs, std::os
 {
     CheckedInputs checked;
     if (inputs.profile) {
-        auto profile = readProfile(*inputs.profile, &err);
+        auto profile = readProfile(*inputs.profile, &err, false);
         if (!profile) {
             fail(err, profile.error());
             return std::nullopt;
@@ -58,6 +58,7 @@ std::optional<CheckedInputs> checkLocalInputs(const LocalInputs& inputs, std::os
         checked.profile = *profile;
         if (!keepsTheRules(*profile, inputs.batch, err))
             return std::nullopt;
+        warnOfRuleBreaks(*inputs.profile, *profile, err); // those a TA may not be sent
     }
     if (inputs.firmware && !firmwareReadable(*inputs.firmware, err))
         return std::nullopt;

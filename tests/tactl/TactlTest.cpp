@@ -103,16 +103,56 @@ TEST_F(TactlTest, ShowListsEveryFieldAsNameValueLines)
         EXPECT_NE(std::find(shown.begin(), shown.end(), std::string(line)), shown.end()) << line;
 }
 
-TEST_F(TactlTest, ShortProfileFileLoadsWithAWarning)
+// A profile file loads as it is, with a warning for what is wrong with it:
+// bytes missing at its end, values the TA does not take (a submit refuses
+// those it would send). A 0 stands for a setting never read from the TA.
+struct LoadWarningCase {
+    const char* name;
+    void (*change)(TaProfile&);
+    std::size_t bytes;
+    const char* warned; // the warning's lines after "tactl: warning: FILE"; "" for none
+};
+
+class TactlLoadWarning : public TactlTest, public ::testing::WithParamInterface<LoadWarningCase> {};
+
+TEST_P(TactlLoadWarning, FileLoadsAsItIsAndTheWarningSaysWhy)
 {
+    const LoadWarningCase& c = GetParam();
     TaProfile profile{};
     buildDefaultProfile(profile, false, true);
-    std::ofstream(path("short.cfg"), std::ios::binary).write(reinterpret_cast<const char*>(&profile), 100);
-    const Outcome run = tactl({"show", path("short.cfg")});
+    c.change(profile);
+    std::ofstream(path("p.cfg"), std::ios::binary).write(reinterpret_cast<const char*>(&profile), std::streamsize(c.bytes));
+    const Outcome run = tactl({"show", path("p.cfg")});
     ASSERT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_EQ(run.err, "tactl: warning: " + path("short.cfg") +
-                           " holds 100 of the 2928 bytes of a profile; the settings after them are zero\n");
+    EXPECT_EQ(run.err, *c.warned ? "tactl: warning: " + path("p.cfg") + c.warned : "");
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, TactlLoadWarning,
+    ::testing::Values(
+        LoadWarningCase{"Short", [](TaProfile&) {}, 100,
+                        " holds 100 of the 2928 bytes of a profile; the settings after them are zero\n"},
+        LoadWarningCase{"Whole", [](TaProfile&) {}, kProfileSize, ""},
+        LoadWarningCase{"UsbPortAndX25NeverRead",
+                        [](TaProfile& p) {
+                            std::memset(&p.dataPort2, 0, sizeof p.dataPort2);
+                            p.dataPort1.x25WindowSize = p.dataPort1.x25PacketSize = p.dataPort1.x25LcnRange = 0;
+                        },
+                        kProfileSize, ""},
+        LoadWarningCase{"ValuesTheTaDoesNotTake",
+                        [](TaProfile& p) {
+                            p.countryCode = 60;
+                            p.dataPort2.mpDropThreshold = 40;
+                        },
+                        kProfileSize,
+                        " holds values the TA does not take; they are kept, but a submit refuses those it would send:\n"
+                        "  System > Country Selection Code (countryCode = 60) takes one of 213 (Spain), 214 (India), "
+                        "219 (France), 220 (Portugal), 235 (Ireland), 236 (Italy), 237 (German), 245 (Norway), 249 "
+                        "(UK), 250 (Sweden), 251 (Switzerland), 252 (Denmark), 253 (Netherland), 216 (Other)\n"
+                        "  USB Port > PPP/MP Parameters > Threshold of data loading to ADD/DROP one channel > DROP "
+                        "(dataPort2.mpDropThreshold = 40) must be below ADD (35), unless both are 0\n"}),
+    testsupport::CaseName());
+
 
 // The list options reach the query list ("ID KEY" lines) and the batch as
 // the program's own builders take them.
@@ -224,6 +264,16 @@ TaProfile variedProfile()
         port->mpDropThreshold = uint8_t(next(33));
     }
     return profile;
+}
+
+TEST_F(TactlTest, ShowOfAScrambledFileWarnsOfTwentyBreaksAndCountsTheRest)
+{
+    save("p.cfg", scrambledProfile());
+    const Outcome run = tactl({"show", path("p.cfg")});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const std::vector<std::string> warned = lines(run.err);
+    ASSERT_EQ(warned.size(), 22u) << run.err;
+    EXPECT_EQ(warned.back().rfind("  ... and ", 0), 0u) << warned.back();
 }
 
 TEST_F(TactlTest, OptionSpellingsMeanTheSame)
@@ -587,7 +637,7 @@ TEST_F(TactlTest, EveryCommandFailsWhenItsOutputCannotBeWritten)
     TaProfile profile{};
     buildDefaultProfile(profile, false, true);
     save("a.cfg", profile);
-    save("b.cfg", scrambledProfile());
+    save("b.cfg", variedProfile());
     ASSERT_EQ(sh("\"$T\" show a.cfg > a.txt").exitCode, 0);
     for (const OutputCase& c : {
              OutputCase{"\"$T\" show a.cfg", 0}, OutputCase{"\"$T\" show --json a.cfg", 0},

@@ -253,6 +253,28 @@ TEST_F(DetailFiles, LoadFillsTheControlsAndKeepsThePage)
     EXPECT_EQ(fileShown(h), "a.CFG");
 }
 
+// A file with values the TA does not take loads as it is: the editor shows
+// them, and a warning names each with its rule.
+TEST_F(DetailFiles, LoadOfValuesTheTaDoesNotTakeWarnsAndKeepsThem)
+{
+    TaProfile stored{};
+    buildDefaultProfile(stored, false, true);
+    stored.countryCode = 60;
+    setText(stored.vp1Dn, "12A");
+    ASSERT_TRUE(saveProfileFile(file("odd.CFG").toStdString(), stored));
+    choose(file("odd.CFG"));
+    clickTool(h, "ToolButton1");
+    EXPECT_EQ(h.control<QComboBox>("cbCountryCode")->currentText(), "60 (not in list)");
+    EXPECT_EQ(h.control<QLineEdit>("eVP1DN1")->text(), "12A");
+    ASSERT_EQ(h.messages.size(), 1);
+    EXPECT_TRUE(h.messages.first().contains("odd.CFG holds values the TA does not take"));
+    const QStringList details = lastMessageDetails().split(QLatin1Char('\n'));
+    ASSERT_EQ(details.size(), 2);
+    EXPECT_TRUE(details[0].startsWith("System > Country Selection Code (countryCode = 60) takes one of"));
+    EXPECT_TRUE(details[1].startsWith("Analog Port > Local DN and Options > Local Directory Number > Address Port 1 "
+                                      "(vp1Dn = 12A) takes only the digits"));
+}
+
 TEST_F(DetailFiles, CancelledOrFailedLoadChangesNothing)
 {
     h.control<QLineEdit>("eVP2DN1")->setText("99");

@@ -200,10 +200,13 @@ TEST_P(WizardFileLoad, RefusesWhatIsNoProfileAndHandsOverWhatIs)
     }
     EXPECT_TRUE(screen.calls().empty());
 
+    // A profile whose values the TA does not take loads all the same, with a warning.
     const TaProfile stored = markedProfile(0x33);
     load(writeFile("good \xe9.CFG", stored));
     EXPECT_TRUE(profileIs(stored));
     EXPECT_EQ(screen.calls(), kHandOver);
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages.first().contains(QStringLiteral("holds values the TA does not take")));
     EXPECT_EQ(wizard.dialogs().currentFile(), chosenFile); // for the editor's status line
 }
 
