@@ -52,7 +52,7 @@ bool TaLink::refusedByFieldRules(bool taKnown)
     std::string details;
     bool thresholdsOnly = true;
     for (const RuleBreak& broken : breaks) {
-        details += ruleBreakLine(broken) + "\n";
+        details += (details.empty() ? "" : "\n") + ruleBreakLine(broken);
         thresholdsOnly = thresholdsOnly && broken.pair; // the thresholds' is the one rule between fields
     }
     screen_.showDetailedMessage(failureMessage(thresholdsOnly ? Failure::Thresholds : Failure::FieldRules), details);
