@@ -14,14 +14,18 @@
 #include <sys/wait.h>
 #include <vector>
 
+#include <QFile>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
 
 #include "TerminalScreen.h"
 #include "atcmd/QueryList.h"
 #include "atcmd/SubmitBatch.h"
 #include "profile/DefaultProfile.h"
 #include "profile/FieldList.h"
+#include "profile/FieldRules.h"
 #include "profile/FieldValue.h"
 #include "profile/ProfileFile.h"
 #include "tests/support/CaseName.h"
@@ -748,6 +752,82 @@ TEST_F(TactlTest, BashCompletionOffersCommandsOptionsFieldsAndFiles)
                                "); COMP_CWORD=$((${#COMP_WORDS[@]} - 1)); _tactl; printf \"%s\\n\" \"${COMPREPLY[@]}\"' "
                                "2>&1 | grep -v \"^$\"");
         EXPECT_EQ(lines(run.out), c.offered);
+    }
+}
+
+// What the schema in docs/ says of a value: its property, with what the
+// property refers to merged in.
+class SchemaRules {
+public:
+    SchemaRules()
+    {
+        QFile file(QStringLiteral(PROFILE_SCHEMA_PATH));
+        EXPECT_TRUE(file.open(QIODevice::ReadOnly));
+        const QJsonObject schema = QJsonDocument::fromJson(file.readAll()).object();
+        properties_ = schema.value("properties").toObject();
+        defs_ = schema.value("$defs").toObject();
+    }
+    QJsonObject of(const std::string& name) const
+    {
+        QJsonObject rule = properties_.value(QString::fromStdString(name)).toObject();
+        const QString ref = rule.value("$ref").toString();
+        if (ref.startsWith("#/$defs/")) {
+            const QJsonObject target = defs_.value(ref.mid(8)).toObject();
+            for (auto it = target.begin(); it != target.end(); ++it)
+                rule.insert(it.key(), it.value());
+        }
+        return rule;
+    }
+    static bool takesNumber(const QJsonObject& rule, unsigned value)
+    {
+        if (rule.contains("enum"))
+            return rule.value("enum").toArray().contains(int(value));
+        if (rule.contains("anyOf")) {
+            const QJsonArray ways = rule.value("anyOf").toArray();
+            return std::any_of(ways.begin(), ways.end(), [value](const QJsonValue& way) {
+                return takesNumber(way.toObject(), value);
+            });
+        }
+        if (rule.contains("const"))
+            return rule.value("const").toInt(-1) == int(value);
+        return value >= unsigned(rule.value("minimum").toInt()) && value <= unsigned(rule.value("maximum").toInt());
+    }
+    static bool takesText(const QJsonObject& rule, const std::string& text)
+    {
+        if (rule.contains("const"))
+            return rule.value("const").toString().toStdString() == text;
+        const QString latin1 = QString::fromLatin1(text.data(), qsizetype(text.size()));
+        return (!rule.contains("maxLength") || latin1.size() <= rule.value("maxLength").toInt()) &&
+               QRegularExpression(rule.value("pattern").toString()).match(latin1).hasMatch();
+    }
+
+private:
+    QJsonObject properties_, defs_;
+};
+
+// The JSON Schema states the field rules: it takes exactly the numbers the
+// rules take and 0 (a setting never read from the TA), and the texts they
+// take, as far as a pattern can tell (not a day that its month lacks).
+TEST(ProfileSchema, StatesTheFieldRulesOfEveryField)
+{
+    const SchemaRules schema;
+    const std::vector<std::string> texts = {
+        "", "0301 234", "(030)#*[1]-9", "12A", "12/3", "12\x01", std::string(20, '1'), std::string(21, '1'),
+        std::string(32, '1'), std::string(33, '1'), "03-01-2000", "29-02-2024", "31-12-9999", "99-99-9999",
+        "00-01-2000", "01-13-2000", "01-01-0000", "1-1-2000", "00:00:00", "23:59:59", "24:00:00", "00:60:00", "1:2:3",
+        "TAPRF1.0", "TAPRF1.1"};
+    for (const FieldInfo& field : profileFields()) {
+        SCOPED_TRACE(field.name);
+        const QJsonObject rule = schema.of(field.name);
+        ASSERT_FALSE(rule.isEmpty());
+        if (field.kind == FieldKind::Text) {
+            for (const std::string& text : texts)
+                EXPECT_EQ(SchemaRules::takesText(rule, text), bool(checkText(field, text))) << text;
+            continue;
+        }
+        const unsigned widest = field.kind == FieldKind::Word ? 65535 : 255;
+        for (unsigned value = 0; value <= widest; ++value)
+            ASSERT_EQ(SchemaRules::takesNumber(rule, value), value == 0 || bool(checkNumber(field, value))) << value;
     }
 }
 
