@@ -115,6 +115,7 @@ struct LoadWarningCase {
     void (*change)(TaProfile&);
     std::size_t bytes;
     const char* warned; // the warning's lines after "tactl: warning: FILE"; "" for none
+    friend void PrintTo(const LoadWarningCase& c, std::ostream* os) { *os << c.name; }
 };
 
 class TactlLoadWarning : public TactlTest, public ::testing::WithParamInterface<LoadWarningCase> {};

@@ -119,6 +119,7 @@ struct TypedCase {
     const char* typed;
     const char* field;
     const char* collected; // the field's value as tactl shows it; nullptr: the field cannot be left
+    friend void PrintTo(const TypedCase& c, std::ostream* os) { *os << c.name; }
 };
 
 class EditorTypedValue : public ::testing::TestWithParam<TypedCase> {};
