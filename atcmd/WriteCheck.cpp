@@ -5,6 +5,8 @@
 #include "atcmd/SubmitBatch.h"
 #include "profile/FieldValue.h"
 
+#include <algorithm>
+
 namespace ta::atcmd {
 namespace {
 
@@ -62,6 +64,32 @@ std::vector<Difference> differencesAfterWrite(const TaProfile& written, const Op
         }
     }
     return differences;
+}
+
+std::vector<BatchEntry> entriesToWriteAgain(const TaProfile& written, const Options& options,
+                                            const TaProfile& readBack)
+{
+    std::vector<std::size_t> differing;
+    for (const Difference& difference : differencesAfterWrite(written, options, readBack))
+        differing.push_back(difference.offset);
+    if (differing.empty())
+        return {};
+    const auto record = reinterpret_cast<const char*>(&written);
+    const auto differs = [&](std::span<const char> bytes) {
+        return !bytes.empty() && std::find(differing.begin(), differing.end(), std::size_t(bytes.data() - record)) !=
+                                     differing.end();
+    };
+    Options once = options;
+    once.clearLastCharge = false;
+    once.clearAccCharge = false;
+    std::vector<BatchEntry> entries;
+    for (BatchEntry& entry : buildSubmitEntries(written, once)) {
+        const bool again = !entry.param || differs(fieldOf(written, *entry.param, entry.port)) ||
+                           differs(subFieldOf(written, *entry.param, entry.port));
+        if (again)
+            entries.push_back(std::move(entry));
+    }
+    return entries;
 }
 
 std::string differenceLine(const Difference& difference)

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "atcmd/Options.h"
+#include "atcmd/SubmitBatch.h"
 #include "profile/TaProfile.h"
 
 namespace ta::atcmd {
@@ -30,6 +31,15 @@ struct Difference {
 // text) does not count as a difference.
 std::vector<Difference> differencesAfterWrite(const TaProfile& written, const Options& options,
                                               const TaProfile& readBack);
+
+// The commands that write again what the TA holds otherwise than the batch
+// for this profile and these options assigns: the assignments of each such
+// field in batch order, with the port selection and the store commands of
+// the batch around them, so that what goes out again is stored as the first
+// write was; nothing when the TA holds every value. The charges are not
+// cleared a second time.
+std::vector<BatchEntry> entriesToWriteAgain(const TaProfile& written, const Options& options,
+                                            const TaProfile& readBack);
 
 // "name: sent -> TA has"
 std::string differenceLine(const Difference& difference);

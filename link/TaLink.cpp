@@ -6,6 +6,9 @@ namespace ta::link {
 
 namespace {
 
+// Far more distinct lines than any request sends; a bound all the same.
+constexpr std::size_t kSentLinesKept = 4096;
+
 std::unique_ptr<Timer> makeTimer(Clock& clock, int intervalMs, std::function<void()> onTimeout)
 {
     auto timer = clock.createTimer();
@@ -74,9 +77,12 @@ void TaLink::sendRaw(const std::string& line, const std::string& logText)
 {
     ex_.replyBuffer.clear();
     lastCommand_ = logText;
+    if (sentLines_.size() >= kSentLinesKept)
+        sentLines_.clear();
+    sentLines_.insert(logText);
     ++sendCount_;
     logLine("(" + logText + ")");
-    writeOut(reinterpret_cast<const uint8_t*>(line.data()), line.size(), logText);
+    restartWatch_.sentWhole = writeOut(reinterpret_cast<const uint8_t*>(line.data()), line.size(), logText);
 }
 
 // The driver writes on as long as the port takes bytes; what is left when it
@@ -200,6 +206,7 @@ void TaLink::chooseRemote(const std::string& number)
 // A TA identified before is not searched again.
 void TaLink::requestIdentify()
 {
+    beginRequest();
     identifyOnly_ = true;
     if (ex_.transactionState != tsIdle)
         screen_.identifyDone();
@@ -209,6 +216,7 @@ void TaLink::requestIdentify()
 
 void TaLink::requestQuery()
 {
+    beginRequest();
     identifyOnly_ = false;
     if (ex_.transactionState != tsIdle) {
         startQuery();
@@ -220,6 +228,7 @@ void TaLink::requestQuery()
 
 void TaLink::requestSubmit()
 {
+    beginRequest();
     identifyOnly_ = false;
     ex_.pendingOperation = poSubmit;
     if (!screen_.thresholdsValid()) {

@@ -19,6 +19,7 @@ constexpr int kEndSends = 5;
 
 void TaLink::requestUpgrade(const std::string& path)
 {
+    beginRequest();
     identifyOnly_ = false;
     upg_.firmwarePath = path;
     // The file is checked before any TA contact: "Can not open file!", and

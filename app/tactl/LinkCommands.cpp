@@ -126,8 +126,8 @@ int finishWrite(LinkSession& session, std::ostream& out, std::ostream& err)
 {
     if (!session.runUntil([&] { return session.screen().submitFinished(); }))
         return sequenceFailed(session);
-    if (session.link().restartSuspected())
-        err << "tactl: " << link::kRestartSuspectedText << '\n';
+    for (const std::string& note : session.link().writeNotes())
+        err << "tactl: " << note << '\n';
     const auto& differences = session.screen().differences();
     for (const atcmd::Difference& difference : differences)
         out << atcmd::differenceLine(difference) << '\n';
