@@ -41,9 +41,18 @@ TfDetail::FileChooser& upgradeFileChooser()
     return chooser;
 }
 
-const QString kVerifyKey = QStringLiteral("editor/verifyAfterSubmit");
+// The read-back after a submit is on unless the user turned it off. The
+// choice kept under the first key was mostly the old default of off, kept
+// by a user who once tried the box: it is forgotten, and the box starts on.
+const QString kVerifyKey = QStringLiteral("editor/verifyAfterSubmitChoice");
+const QString kVerifyKeyWhenOffByDefault = QStringLiteral("editor/verifyAfterSubmit");
 
-bool rememberedVerify() { return programSettings().value(kVerifyKey, false).toBool(); }
+bool rememberedVerify()
+{
+    QSettings settings = programSettings();
+    settings.remove(kVerifyKeyWhenOffByDefault);
+    return settings.value(kVerifyKey, true).toBool();
+}
 
 void rememberVerify(bool on) { programSettings().setValue(kVerifyKey, on); }
 

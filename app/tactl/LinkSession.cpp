@@ -40,7 +40,7 @@ LinkCliOptions linkOptionsFrom(const CommandLine& line)
     o.profile = line.value("profile");
     o.port = line.value("port");
     o.backup = line.value("backup");
-    o.verify = line.has("verify");
+    o.verify = !line.has("no-verify"); // --verify, the default, is taken as well
     return o;
 }
 

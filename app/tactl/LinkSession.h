@@ -31,7 +31,7 @@ struct LinkCliOptions {
     bool clearLastCharge = false;
     bool clearAccCharge = false;
     std::string backup; // --backup FILE.CFG
-    bool verify = false;
+    bool verify = true; // read the TA back after a write
 };
 
 // The options of identify, query, submit and upgrade as the session takes them.

@@ -18,6 +18,7 @@
 #include <filesystem>
 #include <fstream>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -311,6 +312,67 @@ TEST_F(TactlLinkTest, BackupAndVerifyMakeTheWriteSafe)
     const std::string log = slurp(file("tasim.log"));
     EXPECT_NE(log.find("tasim: AT1C0?"), std::string::npos) << log;
     EXPECT_EQ(log.find('='), std::string::npos) << "nothing was written:\n" << log;
+}
+
+// A TA that restarts, or a line that garbles a command, in the middle of a
+// read or a write. The TA is first given voice settings it does not store
+// (they come after the batch's stores), so that a restart takes them back
+// to the factory's: a read across it would give half of each. The upgrade
+// reads as the query does (its case is the link's, on virtual time).
+struct LineFaultCliCase {
+    const char* name;
+    std::string tasim; // the fault, on the command line counted from tasim's start
+    std::string args;  // the command under test; DIR is the test's folder
+    int exitCode;
+    std::string check;   // then, on the same TA: a command whose output ...
+    std::string expected; // ... must be this
+    std::string note = {}; // on standard error
+};
+
+TEST_F(TactlLinkTest, ReadsAndWritesAcrossARestartOrAGarbledLine)
+{
+    const std::string dir = file("");
+    // s.cfg: what the TA stores after the priming write of v.cfg.
+    ASSERT_EQ(tactl("", "defaults -o " + file("s.cfg")).exitCode, 0);
+    ASSERT_EQ(tactl("", "set " + file("s.cfg") + " dataPort1.dn=0309999").exitCode, 0);
+    fs::copy_file(file("s.cfg"), file("v.cfg"));
+    ASSERT_EQ(tactl("", "set " + file("v.cfg") + " vp1Dn=0301234 vp2Dn=0407777").exitCode, 0);
+    const std::string voiceDiffers = "vp1Dn:  -> 0301234\nvp2Dn:  -> 0407777\n";
+    // The priming write takes 116 lines; the next command's read begins at
+    // line 121, its voice entries at 198, and it ends at 237.
+    for (const LineFaultCliCase& c : std::vector<LineFaultCliCase>{
+             {"query", "--restart-at 228", "query -o DIRq.cfg", 0, "diff DIRq.cfg DIRs.cfg", ""},
+             {"backup", "--restart-at 228", "submit DIRv.cfg --backup DIRb.cfg", 0, "diff DIRb.cfg DIRs.cfg", ""},
+             {"diff --ta", "--restart-at 228", "diff --ta DIRv.cfg", 1, "diff --ta DIRv.cfg", voiceDiffers},
+             // AT1%S? arrives as AT1%S= and empties the dn before it is read.
+             {"query made an assignment", "--flip-at 124 --flip-byte 99 --flip-bit 1", "query -o DIRq.cfg", 0,
+              "query -o - 2>/dev/null | cmp - DIRq.cfg && echo same", "same\n"},
+             // AT1C1=0 arrives as AT1C0=0: the call type of port 1 is lost.
+             {"write of another key", "--flip-at 125", "submit DIRs.cfg", 0, "diff --ta DIRs.cfg", "",
+              "tactl: The TA echoed a command that was never sent, as when the line garbles one, so its settings were "
+              "read back.\ntactl: 1 setting the TA lacked after the write was written again.\n"},
+         }) {
+        SCOPED_TRACE(c.name);
+        std::vector<std::string> options;
+        std::istringstream words(c.tasim);
+        for (std::string word; words >> word;)
+            options.push_back(word);
+        Tasim ta(options);
+        ASSERT_FALSE(ta.path().empty());
+        ASSERT_EQ(tactl(ta.path(), "submit --no-verify " + file("v.cfg")).exitCode, 0);
+        std::string args = c.args, check = c.check;
+        for (std::string* text : {&args, &check})
+            for (auto at = text->find("DIR"); at != std::string::npos; at = text->find("DIR", at))
+                text->replace(at, 3, dir);
+        const auto run = tactl(ta.path(), args);
+        EXPECT_EQ(run.exitCode, c.exitCode) << run.err;
+        EXPECT_NE(run.err.find(c.note), std::string::npos) << run.err;
+        const auto checked = tactl(ta.path(), check);
+        EXPECT_EQ(checked.out, c.expected) << checked.err;
+        if (c.args.starts_with("diff")) {
+            EXPECT_EQ(run.out, checked.out) << "the same as a read without the fault";
+        }
+    }
 }
 
 struct LocalCheckCase {

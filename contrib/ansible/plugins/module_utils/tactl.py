@@ -90,7 +90,7 @@ class Tactl(object):
     def submit(self, profile, verify):
         """Writes the profile; with verify, the values the TA did not take
         as "name: sent -> TA has" lines."""
-        rc, stdout = self.run(["submit", profile] + (["--verify"] if verify else []) + self.link, ok=(0, 3))
+        rc, stdout = self.run(["submit", profile] + ([] if verify else ["--no-verify"]) + self.link, ok=(0, 3))
         return stdout.splitlines() if rc == 3 else []
 
     # --- Profile files ---
