@@ -60,6 +60,10 @@ inline constexpr char kLineErrorText[] =
 inline constexpr char kReadFaultsText[] =
     "The TA went silent, lost its echo or echoed a command that was never sent, as after a restart or on a "
     "garbled line, again after the read had started over: its settings could not be read as one whole set.";
+// What a signal to tactl tells, before how far the exchange came.
+inline constexpr char kInterruptedText[] = "Interrupted by a signal.";
+inline constexpr char kReadBackInterruptedText[] =
+    "The write to the TA had finished; its settings were being read back to verify them.";
 inline constexpr char kRebootStoppedText[] =
     "The firmware was sent and the TA is restarting, but the editor's settings were not written back to it. "
     "Submit them once the TA is up again.";

@@ -127,6 +127,10 @@ void TaLink::onQueryReply()
 
 void TaLink::finishQuery(bool clearReply)
 {
+    if (interruptPending_) {
+        finishInterrupt(false); // the last answer came: the read is whole, but the user asked to stop
+        return;
+    }
     if (readBack_) {
         finishReadBack(clearReply);
         return;
@@ -164,6 +168,10 @@ void TaLink::failQuery()
 void TaLink::tmQryTimerTimer()
 {
     tmQryTimer_->setEnabled(false);
+    if (interruptPending_) {
+        finishInterrupt(true);
+        return;
+    }
     ++ex_.retryCount;
     if (!queryUnderWay())
         return;

@@ -110,6 +110,10 @@ void TaLink::onSubmitReply()
 
 void TaLink::finishSubmit(bool clearReply)
 {
+    if (interruptPending_) {
+        finishInterrupt(false);
+        return;
+    }
     if (restartWatch_.suspected)
         logLine("[the TA may have restarted during the submit and lost what it had not stored: "
                 "its settings are read back]");
@@ -138,6 +142,10 @@ void TaLink::failSubmit()
 void TaLink::tmSmtTimerTimer()
 {
     tmSmtTimer_->setEnabled(false);
+    if (interruptPending_) {
+        finishInterrupt(true);
+        return;
+    }
     ++ex_.retryCount;
     if (!submitUnderWay())
         return;

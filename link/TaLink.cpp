@@ -275,14 +275,35 @@ void TaLink::endSession(bool tellUser)
     releaseCall(CallEnd::Terminate);
 }
 
+void TaLink::interrupt()
+{
+    if (ending() || interruptPending_)
+        return;
+    if (callEnd_ == CallEnd::None && (tmQryTimer_->enabled() || tmSmtTimer_->enabled())) {
+        interruptPending_ = true;
+        return;
+    }
+    endSession(true);
+}
+
+// The command before was answered, or its timer gave up on it (unanswered).
+void TaLink::finishInterrupt(bool unanswered)
+{
+    interruptPending_ = false;
+    stopExchange(true, true, unanswered);
+    releaseCall(CallEnd::Terminate);
+}
+
 // Whatever was under way stops where it is: no timer runs on, a transfer is
-// cancelled on the line, and the status windows go.
-void TaLink::stopExchange(bool tellUser)
+// cancelled on the line, and the status windows go. At a command boundary
+// the sequence is still under way though no command waits.
+void TaLink::stopExchange(bool tellUser, bool atBoundary, bool unanswered)
 {
     const TransactionState state = ex_.transactionState;
-    const bool underWay = commandPending() || state == tsRebooting;
+    const bool underWay = commandPending() || state == tsRebooting || atBoundary;
     cancelPending_ = false;
     exitPending_ = false;
+    interruptPending_ = false;
     if (state == tsUpgrading)
         cancelTransfer();
     stopSequenceTimers();
@@ -292,18 +313,8 @@ void TaLink::stopExchange(bool tellUser)
     screen_.showProgress(false);
     if (state == tsRebooting)
         screen_.showRebooting(false);
-    if (!tellUser)
-        return;
-    const std::string message = failureMessage(interruptedFailure(state));
-    // A batch stopped half way leaves the TA with some of the new settings.
-    if (state == tsSubmitting && !readBack_)
-        screen_.showDetailedMessage(message, settingsWrittenText(written_, settingsInBatch()));
-    else if (readBack_)
-        screen_.showDetailedMessage(message, kReadBackCancelledText);
-    else if (state == tsUpgrading) // stopped, the firmware is no worse for it
-        screen_.showDetailedMessage(message, transferLostDetails(false));
-    else
-        screen_.showMessage(message);
+    if (tellUser)
+        tell(failureMessage(interruptedFailure(state)), interruptedDetails(state, unanswered));
 }
 
 std::string TaLink::failureMessage(Failure failure)

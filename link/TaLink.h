@@ -118,6 +118,11 @@ public:
     // set; a dialled call is hung up and the local TA restored; then the
     // screen terminates. A second call while that runs changes nothing.
     void endSession(bool tellUser = false);
+    // A signal to the program: a command of a query or a submit on the line
+    // is answered first, or given up at its timeout (within a second), so
+    // that what the TA took is counted; then as endSession(true), the
+    // message saying that the exchange was interrupted and how far it came.
+    void interrupt();
     // Receive on the port's readiness as well as on the driver's poll.
     void setReadinessWakeups(bool on);
 
@@ -247,7 +252,9 @@ private:
     int firstPresentPort() const;
     void stopSequenceTimers();
     void portLost();
-    void stopExchange(bool tellUser);
+    void stopExchange(bool tellUser, bool atBoundary = false, bool unanswered = false);
+    void finishInterrupt(bool unanswered);
+    std::string interruptedDetails(TransactionState state, bool unanswered);
 
     // Cancel and exit on the user's word.
     bool stopIfCancelled();
@@ -380,6 +387,7 @@ private:
     CallEnd callEnd_ = CallEnd::None;
     bool sessionEnded_ = false;
     bool cancelPending_ = false; // stop at the next command boundary
+    bool interruptPending_ = false; // a signal: end at the next command boundary
     bool exitPending_ = false;   // end the program once nothing runs
     std::vector<atcmd::BatchEntry> batch_; // what each command of the batch assigns
     int written_ = 0;

@@ -109,7 +109,7 @@ void LinkSession::stopSignalled(int signal)
 {
     if (signal_ == 0)
         signal_ = signal;
-    link_.endSession(true);
+    link_.interrupt();
 }
 
 int LinkSession::failureCode() const { return signal_ != 0 ? 128 + signal_ : kExitFailure; }

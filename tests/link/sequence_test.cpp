@@ -863,3 +863,106 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& test) { return std::string(test.param.name); });
 
 } // namespace
+
+namespace {
+
+// A signal to tactl ends what runs at its next command boundary too, but
+// within a second: the command on the line is answered first, or given up
+// at its timeout. The message says that it was interrupted and counts what
+// the TA answered, as the TA's own log has it; a command it left
+// unanswered is named, since it may have taken it.
+enum class Interrupted : uint8_t { Query, Submit, Verify, Dial };
+
+struct InterruptCase {
+    const char* name;
+    Interrupted run;
+    const char* ta;      // tasim's options
+    const char* waiting; // on the line when the signal comes (without "AT")
+    bool unanswered;     // the TA never answers it in time
+    friend void PrintTo(const InterruptCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class InterruptTest : public testing::TestWithParam<InterruptCase> {};
+
+// The assignments the TA took since the session's echo was switched on.
+int assignmentsTaken(const sim::SimTa& ta)
+{
+    const auto& log = ta.commandLog();
+    return int(std::count_if(log.begin(), log.end(), [](const std::string& line) {
+        return line.find('=') != std::string::npos && line.find("?") == std::string::npos;
+    }));
+}
+
+int linesAfterEcho(const sim::SimTa& ta)
+{
+    const auto& log = ta.commandLog();
+    const auto echo = std::find(log.begin(), log.end(), "ATE1V1");
+    return echo == log.end() ? 0 : int(log.end() - echo - 1);
+}
+
+TEST_P(InterruptTest, EndsWithinASecondCountingWhatTheTaAnswered)
+{
+    const InterruptCase& c = GetParam();
+    const bool submit = c.run != Interrupted::Query;
+    SequenceRig rig;
+    rig.ctx.verifyAfterSubmit = c.run == Interrupted::Verify;
+    rig.start();
+    rig.addTa(c.ta);
+    if (c.run == Interrupted::Dial)
+        rig.link->chooseRemote("5551234");
+    if (submit)
+        rig.inEditor();
+    submit ? rig.link->requestSubmit() : rig.link->requestQuery();
+    if (c.run == Interrupted::Dial)
+        ASSERT_TRUE(rig.runUntil([&] { return rig.state() == tsDialing; }));
+    else
+        ASSERT_TRUE(rig.runUntilSent(c.waiting));
+    const uint64_t signalled = rig.clock.now();
+    rig.link->interrupt();
+    rig.link->interrupt(); // a second signal changes nothing
+    ASSERT_TRUE(rig.runUntil([&] { return !rig.screen.messages().empty(); }));
+    EXPECT_LE(rig.clock.now(), signalled + 1000);
+    ASSERT_TRUE(rig.runUntil([&] { return rig.screen.terminated; }));
+    const uint64_t logged = rig.ta->commandsLogged();
+    rig.clock.advance(3000);
+    EXPECT_EQ(rig.ta->commandsLogged(), logged) << "nothing goes out after the stop";
+
+    const std::string interrupted = std::string(kInterruptedText) + " ";
+    std::string details;
+    switch (c.run) {
+    case Interrupted::Query:
+        details = interrupted + std::to_string(linesAfterEcho(*rig.ta)) + " of 117 settings had been read; none of "
+                                                                          "them are kept.";
+        break;
+    case Interrupted::Submit: {
+        const int taken = assignmentsTaken(*rig.ta);
+        details = interrupted + settingsWrittenText(c.unanswered ? taken - 1 : taken, 110) +
+                  (c.unanswered ? " The TA did not answer AT" + std::string(c.waiting) +
+                                      " before the stop: it may have taken it as well."
+                                : "");
+        break;
+    }
+    case Interrupted::Verify: details = interrupted + kReadBackInterruptedText; break;
+    case Interrupted::Dial:
+        details = interrupted + "The call to 5551234 was being dialled. Nothing was written to the TA.";
+        break;
+    }
+    // The write had finished before its read-back: the read failed.
+    const bool read = c.run == Interrupted::Query || c.run == Interrupted::Verify;
+    EXPECT_EQ(rig.screen.messages(), std::vector<std::string>{read ? kQueryFailedText : kSubmitFailedText});
+    EXPECT_EQ(rig.screen.lastDetails(), details);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Moments, InterruptTest,
+    testing::Values(InterruptCase{"AtTheFirstCommand", Interrupted::Submit, "--reply-latency-ms 200", "$P5=216", false},
+                    InterruptCase{"HalfWay", Interrupted::Submit, "--reply-latency-ms 200", "1%M3=35", false},
+                    // The ninth line is AT1C1=0: the TA takes it and answers only after the step's timeout.
+                    InterruptCase{"CommandLeftUnanswered", Interrupted::Submit, "--late-reply 9 --late-reply-ms 5000",
+                                  "1C1=0", true},
+                    InterruptCase{"ReadBack", Interrupted::Verify, "--reply-latency-ms 200", "1C0?", false},
+                    InterruptCase{"Query", Interrupted::Query, "--reply-latency-ms 200", "1%M3?", false},
+                    InterruptCase{"Dialling", Interrupted::Dial, "--dial-delay-ms 5000", "", false}),
+    [](const auto& test) { return std::string(test.param.name); });
+
+} // namespace

@@ -522,10 +522,59 @@ TEST_F(TactlLinkTest, SignalsEndTheExchangeUnderWay)
         tactlInterrupted(slow.path(), "upgrade " + file("big.bin") + " --profile " + file("d.cfg"), "(AT$D99)", "INT");
     EXPECT_EQ(upgrade.exitCode, 128 + SIGINT) << upgrade.err;
     EXPECT_NE(upgrade.err.find("tactl: Firmware upgrade abort, please make sure firmware is correct!\n"
-                               "  The transfer was stopped after "),
+                               "  Interrupted by a signal. The transfer was stopped after "),
               std::string::npos)
         << upgrade.err;
     EXPECT_EQ(tactl(slow.path(), "identify").exitCode, 0);
+}
+
+struct SignalCase {
+    const char* name;
+    std::vector<std::string> tasim;
+    std::string args;
+    std::string waitFor; // a line of tactl's --debug output
+    std::string details; // after "Interrupted by a signal. "; N stands for the assignments in tasim's log
+};
+
+// Ctrl-C says that the exchange was interrupted and counts what the TA
+// took: the command on the line when the signal comes is answered first.
+TEST_F(TactlLinkTest, InterruptedWriteCountsWhatTheTaTook)
+{
+    ASSERT_EQ(tactl("", "defaults -o " + file("d.cfg")).exitCode, 0);
+    const std::string mix = " settings were written. The TA now holds a mix";
+    for (const SignalCase& c : std::vector<SignalCase>{
+             {"at the first command", {"--reply-latency-ms", "300"}, "submit DIRd.cfg", "(AT$P5=216)", "N of 110" + mix},
+             {"half way", {"--reply-latency-ms", "300"}, "submit DIRd.cfg", "(AT1%M3=35)", "N of 110" + mix},
+             {"while dialling", {"--dial-delay-ms", "5000"}, "submit DIRd.cfg --remote 0301234", "(ATD0301234",
+              "The call to 0301234 was being dialled. Nothing was written to the TA."},
+         }) {
+        SCOPED_TRACE(c.name);
+        std::vector<std::string> options = c.tasim;
+        options.push_back("--log");
+        const std::string logFile = file(std::string(c.name).substr(0, 4) + ".log");
+        Tasim ta(options, logFile);
+        std::string args = c.args;
+        args.replace(args.find("DIR"), 3, file(""));
+        const auto run = tactlInterrupted(ta.path(), args, c.waitFor, "INT");
+        EXPECT_EQ(run.exitCode, 128 + SIGINT) << run.err;
+        // What the TA took, once its log holds still.
+        std::string log, before;
+        for (int i = 0; i < 20 && (log.empty() || log != before); ++i) {
+            before = log;
+            usleep(150000);
+            log = slurp(logFile);
+        }
+        int taken = 0;
+        for (std::size_t at = log.find("tasim: AT"); at != std::string::npos; at = log.find("tasim: AT", at + 1))
+            taken += log.substr(at, log.find('\n', at) - at).find('=') != std::string::npos ? 1 : 0;
+        std::string details = c.details;
+        if (details.starts_with("N"))
+            details.replace(0, 1, std::to_string(taken));
+        EXPECT_NE(run.err.find("tactl: Submit Setting failed, please check the TA!\n  Interrupted by a signal. " +
+                               details),
+                  std::string::npos)
+            << run.err << log;
+    }
 }
 
 TEST_F(TactlLinkTest, UpgradeUploadsTheImageAndWritesTheSettingsBack)
