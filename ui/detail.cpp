@@ -234,7 +234,8 @@ void TfDetail::ToolButton1Click()
     if (path.isEmpty())
         return;
     const std::string file = QFile::encodeName(path).toStdString();
-    if (const auto loaded = loadProfileFile(file, ctx_.workingProfile); !loaded) {
+    std::size_t trailing = 0;
+    if (const auto loaded = loadProfileFile(file, ctx_.workingProfile, &trailing); !loaded) {
         // The record and the controls are untouched; say why nothing changed.
         showMessageBox(this, QString::fromLocal8Bit(loaded.error()));
         return;
@@ -243,6 +244,8 @@ void TfDetail::ToolButton1Click()
     showProfile();
     pcDetail_->setCurrentWidget(shown);
     setProfileFile(path);
+    if (trailing > 0)
+        showMessageBox(this, QString::fromLocal8Bit(trailingBytesWarning(file, trailing)), MessageKind::Information);
 }
 
 // A toolbar command or its key leaves the focus where it was, so a date or
