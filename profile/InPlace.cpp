@@ -78,6 +78,25 @@ std::string keep(const std::string& copyName, const std::string& name)
 
 Unexpected failed(int error) { return unexpected(std::strerror(error != 0 ? error : EIO)); }
 
+// The file's first size bytes in a private temporary file in folder; its name.
+Result<std::string> copyAside(int file, const std::string& folder, off_t size)
+{
+    std::string copyName;
+    const int copy = createTemp(folder, copyName);
+    if (copy < 0)
+        return failed(errno);
+    bool copied = ::fchmod(copy, kCopyMode) == 0 && copyStart(file, copy, size) && ::fsync(copy) == 0;
+    int error = errno;
+    if (::close(copy) != 0 && copied) {
+        copied = false;
+        error = errno;
+    }
+    if (copied)
+        return copyName;
+    static_cast<void>(::unlink(copyName.c_str()));
+    return failed(error);
+}
+
 } // namespace
 
 Result<> writeFileInPlace(const std::string& name, const std::string& folder, const struct stat& looked,
@@ -92,38 +111,25 @@ Result<> writeFileInPlace(const std::string& name, const std::string& folder, co
         ::close(file);
         return unexpected(kReplacedWhileSaving);
     }
-    std::string copyName;
-    const int copy = createTemp(folder, copyName);
-    if (copy < 0) {
-        const int error = errno;
+    const auto copy = copyAside(file, folder, now.st_size);
+    if (!copy) {
         ::close(file);
-        return failed(error);
-    }
-    bool copied = ::fchmod(copy, kCopyMode) == 0 && copyStart(file, copy, now.st_size) && ::fsync(copy) == 0;
-    int error = errno;
-    if (::close(copy) != 0 && copied) {
-        copied = false;
-        error = errno;
-    }
-    if (!copied) {
-        static_cast<void>(::unlink(copyName.c_str()));
-        ::close(file);
-        return failed(error);
+        return unexpected(copy.error());
     }
     errno = 0;
     const bool written = writeAt(file, bytes.data(), bytes.size(), 0) && ::ftruncate(file, off_t(bytes.size())) == 0 &&
                          ::fsync(file) == 0;
-    error = errno;
+    const int error = errno;
     if (written) {
-        static_cast<void>(::unlink(copyName.c_str()));
+        static_cast<void>(::unlink(copy->c_str()));
         return ::close(file) == 0 ? Result<>{} : failed(errno);
     }
-    const bool restored = restore(file, copyName, now.st_size);
+    const bool restored = restore(file, *copy, now.st_size);
     ::close(file);
     if (restored)
         return failed(error);
     return unexpected(std::string(std::strerror(error != 0 ? error : EIO)) + "; its earlier content is kept in " +
-                      keep(copyName, name));
+                      keep(*copy, name));
 }
 
 } // namespace ta
