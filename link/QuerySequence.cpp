@@ -131,7 +131,10 @@ void TaLink::finishQuery(bool clearReply)
     screen_.setProgressCaption("Submit progress status");
     if (clearReply)
         ex_.replyBuffer.clear();
-    screen_.queryDone();
+    if (apply_)
+        compareForApply();
+    else
+        screen_.queryDone();
 }
 
 void TaLink::failQuery()
