@@ -4,6 +4,7 @@
 #include "ApplyOutcome.h"
 #include "CliOptions.h"
 #include "LinkSession.h"
+#include "LocalInputs.h"
 #include "ProfileText.h"
 #include "VolatileFields.h"
 #include "atcmd/WriteCheck.h"
@@ -13,7 +14,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
 #include <ostream>
+#include <sstream>
 
 namespace ta::tactl {
 namespace {
@@ -28,11 +31,15 @@ struct Wanted {
     std::vector<const FieldInfo*> asked;  // the fields they name: each must reach the TA as asked
 };
 
-// "redialCount=3": the part before "=" names a field. Anything else is the file.
-const FieldInfo* assignedField(const std::string& operand)
+// "redialCount=3": the part before "=" names a field, or it names no file
+// either (and assign says what is wrong with it). Anything else is the file.
+bool isAssignment(const std::string& operand)
 {
     const auto equals = operand.find('=');
-    return equals == std::string::npos ? nullptr : findField(operand.substr(0, equals));
+    if (equals == std::string::npos)
+        return false;
+    std::error_code error;
+    return findField(operand.substr(0, equals)) != nullptr || !std::filesystem::exists(operand, error);
 }
 
 bool isProfileImage(const std::string& bytes)
@@ -74,14 +81,14 @@ Result<Wanted> readWanted(const CommandLine& line, std::ostream& err, int& exitC
     std::vector<std::string> files;
     TaProfile trial{};
     for (const std::string& operand : line.operands()) {
-        const FieldInfo* field = assignedField(operand);
-        if (!field) {
+        if (!isAssignment(operand)) {
             files.push_back(operand);
             continue;
         }
         exitCode = kExitUsage;
         if (const auto assigned = assign(trial, operand); !assigned)
             return unexpected(assigned.error());
+        const FieldInfo* field = findField(operand.substr(0, operand.find('=')));
         wanted.assignments.push_back(operand);
         if (std::find(wanted.asked.begin(), wanted.asked.end(), field) == wanted.asked.end())
             wanted.asked.push_back(field);
@@ -151,6 +158,17 @@ Result<TaProfile> wantedOver(const Wanted& wanted, const TaProfile& ta, const at
     return profile;
 }
 
+// The TA's settings as read, saved before a write that will change them;
+// a backup that cannot be saved stops the write.
+Result<> saveBackup(const std::string& path, const TaProfile& ta)
+{
+    std::ostringstream unused; // a backup is a file, never standard output
+    TaProfile copy = ta;
+    if (const auto saved = writeProfile(path, copy, unused, OtherTargets::Refuse); !saved)
+        return unexpected(saved.error() + "; nothing was written");
+    return {};
+}
+
 // Before the port: what no TA of any kind would take with these switches.
 Result<> checkBeforeTheTa(const Wanted& wanted, const CommandLine& line)
 {
@@ -184,14 +202,24 @@ int runApply(const CommandLine& line, std::ostream& out, std::ostream& err)
             wanted = unexpected(fits.error());
     if (!wanted)
         return outcome.localFailure(wanted.error(), out, err);
-    LinkSession session(linkOptionsFrom(line), err);
+    const LinkCliOptions options = linkOptionsFrom(line);
+    if (!options.backup.empty() && !checkLocalInputs(outputsOnly(options.backup, OtherTargets::Refuse), err))
+        return outcome.localFailure("--backup " + options.backup + " cannot be saved", out, err, true);
+    LinkSession session(options, err);
     session.screen().actAsEditor(false);
     link::ApplyRequest request;
-    request.wanted = [&wanted](const TaProfile& ta, const atcmd::Options& options) {
-        return wantedOver(*wanted, ta, options);
-    };
     request.checkOnly = line.has("check");
     request.compareClock = line.has("all") || asksForTheClock(*wanted);
+    const std::string backup = request.checkOnly ? std::string() : options.backup;
+    request.wanted = [&wanted, backup, clock = request.compareClock](const TaProfile& ta,
+                                                                      const atcmd::Options& batch) {
+        const auto profile = wantedOver(*wanted, ta, batch);
+        const bool writing = profile && !atcmd::differencesToWrite(*profile, batch, ta, clock).empty();
+        if (writing && !backup.empty())
+            if (const auto saved = saveBackup(backup, ta); !saved)
+                return Result<TaProfile>(unexpected(saved.error()));
+        return profile;
+    };
     session.link().requestApply(std::move(request));
     const bool finished = session.runUntil([&] { return session.screen().applyFinished(); });
     return outcome.finish(session, finished, out, err);

@@ -65,11 +65,11 @@ void printLines(const Report& report, std::ostream& out, std::ostream& err)
 
 } // namespace
 
-int ApplyOutcome::localFailure(const std::string& message, std::ostream& out, std::ostream& err) const
+int ApplyOutcome::localFailure(const std::string& message, std::ostream& out, std::ostream& err, bool told) const
 {
     if (json_)
         printJson({{}, {}, 0, false, link::FailureClass::Local, message}, check_, out);
-    return fail(err, message);
+    return told ? kExitFailure : fail(err, message);
 }
 
 int ApplyOutcome::finish(LinkSession& session, bool finished, std::ostream& out, std::ostream& err) const

@@ -16,8 +16,9 @@ class ApplyOutcome {
 public:
     ApplyOutcome(bool json, bool check) : json_(json), check_(check) {}
 
-    // A local input refused before the port was opened: exit 1.
-    int localFailure(const std::string& message, std::ostream& out, std::ostream& err) const;
+    // A local input refused before the port was opened: exit 1. told: the
+    // reason is on err already.
+    int localFailure(const std::string& message, std::ostream& out, std::ostream& err, bool told = false) const;
     // The session's end, finished well or not; the call is hung up first.
     int finish(LinkSession& session, bool finished, std::ostream& out, std::ostream& err) const;
 

@@ -75,7 +75,7 @@ const std::vector<Option> kOptions = {
     {"no-prefix", 0, "", "the TA takes no port-number prefix on its keys", {"lists"}},
     {"clear-last-charge", 0, "", "clear the charge information of the last call", {"submit", "batch"}},
     {"clear-acc-charge", 0, "", "clear the accumulated charge information", {"submit", "batch"}},
-    {"backup", 0, "FILE", "before writing anything, save the TA's settings to FILE", {"submit", "upgrade"},
+    {"backup", 0, "FILE", "before writing anything, save the TA's settings to FILE", {"submit", "upgrade", "apply"},
      &checkBackupPath},
     {"verify", 0, "", "read the settings back after the write and list what the TA did not take",
      {"submit", "upgrade"}},
