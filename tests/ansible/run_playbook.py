@@ -22,6 +22,8 @@ import sys
 import tempfile
 import time
 
+import yaml
+
 TIMEOUT = 240  # seconds for the whole playbook; a hang fails the test
 
 
@@ -215,6 +217,34 @@ def check_example_logs(logs, remotes):
                 raise SystemExit("%s: %d calls and %d hang-ups for ta_info and ta_profile, not one each" % ((name,) + calls))
 
 
+def run_module_examples(args, env, root, port):
+    """The EXAMPLES of every module as ansible-doc shows them, run as one
+    playbook against a simulated TA: the ports and files they name for a
+    real site become this test's."""
+    files = {".cfg": os.path.join(root, "example.cfg"), ".txt": os.path.join(root, "example.txt")}
+    run([args.tactl, "query", "--port", port, "-o", files[".cfg"]], env, root)
+    run([args.tactl, "query", "--port", port, "--format", "text", "-o", files[".txt"]], env, root)
+    os.makedirs(os.path.join(root, "backups"), exist_ok=True)
+    tasks = []
+    for module in ("ta_info", "ta_profile"):
+        doc = json.loads(run(["ansible-doc", "--json", "isdnta.tautil." + module], env, root))
+        for task in yaml.safe_load(doc["isdnta.tautil." + module]["examples"]):
+            for name, options in task.items():
+                if name.startswith("isdnta.tautil."):
+                    options["port"] = port
+                    if "src" in options:
+                        options["src"] = files[os.path.splitext(options["src"])[1]]
+            tasks.append(task)
+    path = os.path.join(root, "examples.yml")
+    with open(path, "w") as f:
+        yaml.safe_dump([dict(name="The modules' examples", hosts="localhost", gather_facts=False, tasks=tasks)], f)
+    env = dict(env, PATH=os.path.dirname(args.tactl) + os.pathsep + env.get("PATH", ""))
+    output = run(["ansible-playbook", "-i", "localhost,", "-c", "local", path], env, root, timeout=TIMEOUT)
+    print(output)
+    if "failed=0" not in output:
+        raise SystemExit("the modules' examples did not run")
+
+
 def main():
     parser = argparse.ArgumentParser()
     for name in ("tactl", "tasim", "ser2net", "collection", "playbook"):
@@ -234,6 +264,7 @@ def main():
                 json.dump(variables, f)
             output = run(["ansible-playbook", "-i", "localhost,", "-c", "local", "-e", "@vars.json", args.playbook],
                          env, root, timeout=TIMEOUT)
+            run_module_examples(args, env, root, tas["good"].path)
         finally:
             for ta in tas.values():
                 ta.stop()

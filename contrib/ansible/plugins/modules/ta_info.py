@@ -23,7 +23,7 @@ attributes:
   platform:
     platforms: posix
 author:
-  - tautil developers (@tautil)
+  - tautil developers (!UNKNOWN)
 """
 
 EXAMPLES = r"""
