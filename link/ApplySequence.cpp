@@ -23,7 +23,7 @@ void TaLink::requestApply(ApplyRequest request)
     identifyOnly_ = false;
     failureClass_ = FailureClass::None;
     ex_.pendingOperation = poNone;
-    apply_ = Apply{std::move(request), {}};
+    apply_ = Apply{std::move(request), {}, false};
     if (ex_.transactionState != tsIdle) {
         startQuery();
         sendQuery();
@@ -43,7 +43,10 @@ bool TaLink::refuseApply(const std::string& message, const std::string& details)
 
 void TaLink::compareForApply()
 {
-    const atcmd::Options options = commandOptions(ctx_);
+    atcmd::Options options = commandOptions(ctx_);
+    // Its X.25 fields were never read: what the apply compares, and would
+    // write, leaves them out.
+    options.x25OnD = options.x25OnD && !apply_->x25Unanswered;
     const TaProfile ta = ctx_.workingProfile;
     const Result<TaProfile> wanted = apply_->request.wanted(ta, options);
     if (!wanted) {

@@ -176,6 +176,8 @@ void TaLink::tmQryTimerTimer()
             finishQuery(true);
     } else if (isX25Entry(entry)) {
         screen_.removeX25Support();
+        if (apply_)
+            apply_->x25Unanswered = true;
         if (skipX25Group())
             sendQuery();
         else

@@ -62,8 +62,9 @@ enum class CallEnd : uint8_t {
 // What an apply brings the TA to.
 struct ApplyRequest {
     // The settings wanted, made from what the TA holds (as the apply read
-    // it) and the options the batch is built with. An error ends the apply
-    // with it before anything is written.
+    // it) and the options the batch is built with (without X.25 when the TA
+    // did not answer for it). An error ends the apply with it before
+    // anything is written.
     std::function<Result<TaProfile>(const TaProfile& ta, const atcmd::Options& options)> wanted;
     bool checkOnly = false;    // compare, and write nothing
     bool compareClock = false; // the TA's date and time count as well
@@ -405,6 +406,7 @@ private:
     struct Apply {
         ApplyRequest request;
         std::vector<atcmd::Difference> differences; // what its write changes
+        bool x25Unanswered = false; // its query found no X.25 on the TA
     };
     std::optional<Apply> apply_;
 

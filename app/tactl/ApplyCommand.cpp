@@ -29,6 +29,7 @@ struct Wanted {
     std::string textName;                 // where it came from, for messages
     std::vector<std::string> assignments; // NAME=VALUE, over both
     std::vector<const FieldInfo*> asked;  // the fields they name: each must reach the TA as asked
+    bool x25Asked = false;                // --x25 was given
 };
 
 // "redialCount=3": the part before "=" names a field, or it names no file
@@ -93,6 +94,7 @@ Result<Wanted> readWanted(const CommandLine& line, std::ostream& err, int& exitC
         if (std::find(wanted.asked.begin(), wanted.asked.end(), field) == wanted.asked.end())
             wanted.asked.push_back(field);
     }
+    wanted.x25Asked = line.has("x25");
     if (files.size() > 1 || (files.empty() && wanted.assignments.empty()))
         return unexpected("apply takes one profile file or text and NAME=VALUE settings");
     exitCode = kExitFailure;
@@ -100,6 +102,12 @@ Result<Wanted> readWanted(const CommandLine& line, std::ostream& err, int& exitC
         if (const auto read = readWantedFile(files[0], wanted, err); !read)
             return unexpected(read.error());
     return wanted;
+}
+
+atcmd::Options withX25(atcmd::Options options)
+{
+    options.x25OnD = true;
+    return options;
 }
 
 // What each option that a field waits for says of it.
@@ -115,9 +123,14 @@ constexpr Enabler kEnablers[] = {
     {[](atcmd::Options& o) { o.noPortPrefix = false; }, "a TA without port prefixes has no such setting"},
 };
 
-std::string whyNotWritten(const TaProfile& profile, const atcmd::Options& options, const atcmd::UnwrittenField& field)
+std::string whyNotWritten(const TaProfile& profile, const atcmd::Options& options, const atcmd::UnwrittenField& field,
+                          bool x25Asked)
 {
     const std::string name = field.field->name;
+    if (x25Asked && !options.x25OnD && !atcmd::fieldsNotWritten(profile, withX25(options), {field.field}).empty())
+        x25Asked = false; // not an X.25 field
+    if (x25Asked && !options.x25OnD)
+        return name + " is never written to the TA: it did not answer for X.25 (it has none)";
     if (field.assigned)
         return name + " would be written as " + field.readBack + ", not " + shownValue(profile, *field.field) +
                (name.find(".mp") != std::string::npos || name.find(".maxThroughput") != std::string::npos
@@ -134,12 +147,11 @@ std::string whyNotWritten(const TaProfile& profile, const atcmd::Options& option
 
 // The fields asked for one by one that the write would not leave on the TA
 // as asked; with neverOnly, only those no value of the TA could change.
-Result<> checkAsked(const TaProfile& profile, const atcmd::Options& options, const std::vector<const FieldInfo*>& asked,
-                    bool neverOnly)
+Result<> checkAsked(const TaProfile& profile, const atcmd::Options& options, const Wanted& wanted, bool neverOnly)
 {
-    for (const atcmd::UnwrittenField& field : atcmd::fieldsNotWritten(profile, options, asked))
+    for (const atcmd::UnwrittenField& field : atcmd::fieldsNotWritten(profile, options, wanted.asked))
         if (!(neverOnly && field.assigned))
-            return unexpected(whyNotWritten(profile, options, field) + "; nothing was written");
+            return unexpected(whyNotWritten(profile, options, field, wanted.x25Asked) + "; nothing was written");
     return {};
 }
 
@@ -153,7 +165,7 @@ Result<TaProfile> wantedOver(const Wanted& wanted, const TaProfile& ta, const at
     for (const std::string& assignment : wanted.assignments)
         if (const auto assigned = assign(profile, assignment); !assigned)
             return unexpected(assigned.error());
-    if (const auto written = checkAsked(profile, options, wanted.asked, false); !written)
+    if (const auto written = checkAsked(profile, options, wanted, false); !written)
         return unexpected(written.error());
     return profile;
 }
@@ -174,13 +186,15 @@ Result<> checkBeforeTheTa(const Wanted& wanted, const CommandLine& line)
 {
     TaProfile base{};
     buildDefaultProfile(base, line.has("x25"), !line.has("no-datetime"));
-    const auto profile = wantedOver(Wanted{wanted.profile, wanted.text, wanted.textName, wanted.assignments, {}}, base, {});
+    Wanted unchecked = wanted;
+    unchecked.asked.clear();
+    const auto profile = wantedOver(unchecked, base, {});
     if (!profile)
         return unexpected(profile.error());
     atcmd::Options widest = listOptionsFrom(line);
     widest.taVariant = 3;
     widest.noPortPrefix = false;
-    return checkAsked(*profile, widest, wanted.asked, true);
+    return checkAsked(*profile, widest, wanted, true);
 }
 
 bool asksForTheClock(const Wanted& wanted)

@@ -623,6 +623,7 @@ TEST_F(TactlLinkTest, FailuresCarryTheirClass)
              {"a TA too slow for the limit", {"--late-reply", "30", "--late-reply-ms", "60000"}, "",
               "--timeout 2 redialCount=3", 6, "timeout"},
              {"a setting no write sets", {}, "SILENT", "dataPort1.x25WindowSize=4", 1, "local"},
+             {"X.25 asked of a TA without it", {"--no-x25"}, "", "--x25 dataPort1.x25WindowSize=4", 1, "local"},
          }) {
         SCOPED_TRACE(c.name);
         std::optional<Tasim> ta;
