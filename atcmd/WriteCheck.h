@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "atcmd/Options.h"
-#include "atcmd/SubmitBatch.h"
+#include "profile/FieldList.h"
 #include "profile/TaProfile.h"
 
 namespace ta::atcmd {
@@ -32,14 +32,24 @@ struct Difference {
 std::vector<Difference> differencesAfterWrite(const TaProfile& written, const Options& options,
                                               const TaProfile& readBack);
 
-// The commands that write again what the TA holds otherwise than the batch
-// for this profile and these options assigns: the assignments of each such
-// field in batch order, with the port selection and the store commands of
-// the batch around them, so that what goes out again is stored as the first
-// write was; nothing when the TA holds every value. The charges are not
-// cleared a second time.
-std::vector<BatchEntry> entriesToWriteAgain(const TaProfile& written, const Options& options,
-                                            const TaProfile& readBack);
+// What a write of `wanted` would change on a TA that holds `ta` (as a query
+// read it): every field the batch for this profile and these options
+// assigns whose value the TA holds otherwise, with sent the wanted value and
+// taHas the TA's, in record order. The TA's date and time count only with
+// compareClock, as they run on by themselves.
+std::vector<Difference> differencesToWrite(const TaProfile& wanted, const Options& options, const TaProfile& ta,
+                                           bool compareClock);
+
+// A field asked for that a submit of the profile would not leave on the TA
+// as the profile holds it: the batch never assigns it under these options,
+// or assigns another value (fixed multilink sends thresholds of its own).
+struct UnwrittenField {
+    const FieldInfo* field = nullptr;
+    bool assigned = false; // the batch assigns it, with another value
+    std::string readBack;  // what a query would read back after the submit
+};
+std::vector<UnwrittenField> fieldsNotWritten(const TaProfile& wanted, const Options& options,
+                                             const std::vector<const FieldInfo*>& asked);
 
 // "name: sent -> TA has"
 std::string differenceLine(const Difference& difference);

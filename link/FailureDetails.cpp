@@ -126,11 +126,11 @@ std::string TaLink::transferLostDetails(bool portGone) const
            (portGone ? "once the port is back, upgrade again." : "upgrade again.");
 }
 
-// How far a sequence came that a signal stopped: what the TA answered, and
+// How far a sequence came that a signal or the time limit stopped: what the TA answered, and
 // the command it left unanswered at the stop, which it may have taken.
 std::string TaLink::interruptedDetails(TransactionState state, bool unanswered)
 {
-    const std::string text = std::string(kInterruptedText) + " ";
+    const std::string text = std::string(stopWhy_) + " ";
     const std::string nothing = ex_.pendingOperation == poUpgrade ? "The firmware was not sent to the TA."
                                 : screen_.editorVisible()          ? "Nothing was written to the TA."
                                                                    : "Nothing was read from the TA.";
@@ -158,6 +158,15 @@ std::string TaLink::interruptedDetails(TransactionState state, bool unanswered)
     case tsDialing: return text + "The call to " + ctx_.remoteNumber + " was being dialled. " + nothing;
     default: return text + nothing;
     }
+}
+
+// The class of a failure, from what the exchange holds as it is told: the
+// answer to the command given up on, what each port of the discovery did.
+FailureClass TaLink::classOf(Failure failure) const
+{
+    const std::size_t ports = ctx_.chosenPort.empty() ? ex_.portFailures.size() : 1;
+    return classOfFailure({failure, contains(ex_.replyBuffer, "ERROR\n"),
+                           std::span(ex_.portFailures).first(ports), std::span(ex_.portProbes).first(ports)});
 }
 
 // Every port of the last discovery: why it was passed over, or what it

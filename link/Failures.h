@@ -60,8 +60,9 @@ inline constexpr char kLineErrorText[] =
 inline constexpr char kReadFaultsText[] =
     "The TA went silent, lost its echo or echoed a command that was never sent, as after a restart or on a "
     "garbled line, again after the read had started over: its settings could not be read as one whole set.";
-// What a signal to tactl tells, before how far the exchange came.
+// What a signal to tactl, or its time limit, tells before how far the exchange came.
 inline constexpr char kInterruptedText[] = "Interrupted by a signal.";
+inline constexpr char kTimeLimitText[] = "Stopped at the time limit.";
 inline constexpr char kReadBackInterruptedText[] =
     "The write to the TA had finished; its settings were being read back to verify them.";
 inline constexpr char kRebootStoppedText[] =

@@ -3,6 +3,7 @@
 // batch wrote.
 #include "TaLink.h"
 
+#include "atcmd/ChangeBatch.h"
 #include "atcmd/WriteCheck.h"
 
 #include <algorithm>
@@ -45,6 +46,7 @@ void TaLink::writeAgain(const ReadBack& done)
 {
     std::vector<atcmd::BatchEntry> entries = atcmd::entriesToWriteAgain(done.written, done.options, done.ta);
     writeWatch_.writtenAgain = true;
+    writeWatch_.writtenFirst = written_;
     writeWatch_.settingsWrittenAgain =
         int(std::count_if(entries.begin(), entries.end(), [](const auto& entry) { return entry.param != nullptr; }));
     logLine("[the TA lacks " + std::to_string(writeWatch_.settingsWrittenAgain) +

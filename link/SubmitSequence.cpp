@@ -2,6 +2,7 @@
 // sent only after the previous one was answered with "OK".
 #include "TaLink.h"
 
+#include "atcmd/ChangeBatch.h"
 #include "atcmd/SubmitBatch.h"
 
 #include <algorithm>
@@ -20,7 +21,8 @@ void TaLink::startSubmit()
     writeWatch_ = WriteWatch{};
     screen_.enableEditor(false);
     screen_.collectProfile();
-    startBatch(atcmd::buildSubmitEntries(ctx_.workingProfile, commandOptions(ctx_)));
+    startBatch(apply_ ? atcmd::changeBatch(ctx_.workingProfile, commandOptions(ctx_), apply_->differences)
+                      : atcmd::buildSubmitEntries(ctx_.workingProfile, commandOptions(ctx_)));
 }
 
 // The first write of a submit, or what its read-back found lacking.
@@ -117,7 +119,8 @@ void TaLink::finishSubmit(bool clearReply)
     if (restartWatch_.suspected)
         logLine("[the TA may have restarted during the submit and lost what it had not stored: "
                 "its settings are read back]");
-    if (ctx_.verifyAfterSubmit || faultDuringWrite()) {
+    // An apply reads back what it wrote, whatever the switch says.
+    if (ctx_.verifyAfterSubmit || faultDuringWrite() || apply_) {
         requestReadBack();
         return;
     }

@@ -207,6 +207,8 @@ void TaLink::chooseRemote(const std::string& number)
 void TaLink::requestIdentify()
 {
     beginRequest();
+    failureClass_ = FailureClass::None;
+    apply_.reset();
     identifyOnly_ = true;
     if (ex_.transactionState != tsIdle)
         screen_.identifyDone();
@@ -217,6 +219,8 @@ void TaLink::requestIdentify()
 void TaLink::requestQuery()
 {
     beginRequest();
+    failureClass_ = FailureClass::None;
+    apply_.reset();
     identifyOnly_ = false;
     if (ex_.transactionState != tsIdle) {
         startQuery();
@@ -229,6 +233,8 @@ void TaLink::requestQuery()
 void TaLink::requestSubmit()
 {
     beginRequest();
+    failureClass_ = FailureClass::None;
+    apply_.reset();
     identifyOnly_ = false;
     ex_.pendingOperation = poSubmit;
     if (!screen_.thresholdsValid()) {
@@ -275,10 +281,11 @@ void TaLink::endSession(bool tellUser)
     releaseCall(CallEnd::Terminate);
 }
 
-void TaLink::interrupt()
+void TaLink::interrupt(const char* why)
 {
     if (ending() || interruptPending_)
         return;
+    stopWhy_ = why;
     if (callEnd_ == CallEnd::None && (tmQryTimer_->enabled() || tmSmtTimer_->enabled())) {
         interruptPending_ = true;
         return;
@@ -319,6 +326,8 @@ void TaLink::stopExchange(bool tellUser, bool atBoundary, bool unanswered)
 
 std::string TaLink::failureMessage(Failure failure)
 {
+    if (failure != Failure::None)
+        failureClass_ = classOf(failure);
     switch (failure) {
     case Failure::None: return {};
     case Failure::NoFreePort: return kNoFreePortText;
