@@ -58,9 +58,9 @@ bool looksLikeTelnet(const uint8_t* bytes, std::size_t n)
 
 } // namespace
 
-NetworkSerialDevice::NetworkSerialDevice(int fd, std::string name, NetworkScheme scheme, Clock& clock,
-                                         const NetworkTimeouts& timeouts)
-    : fd_(fd), name_(std::move(name)), clock_(clock), timeouts_(timeouts),
+NetworkSerialDevice::NetworkSerialDevice(std::unique_ptr<StreamTransport> transport, std::string name,
+                                         NetworkScheme scheme, Clock& clock, const NetworkTimeouts& timeouts)
+    : transport_(std::move(transport)), fd_(transport_->fd()), name_(std::move(name)), clock_(clock), timeouts_(timeouts),
       telnet_(scheme == NetworkScheme::Rfc2217 ? std::make_unique<Rfc2217Client>() : nullptr)
 {
 }
@@ -78,23 +78,23 @@ void NetworkSerialDevice::lingerClose()
 {
     if (!gone_) {
         flush();
-        if (::shutdown(fd_, SHUT_WR) == 0) {
+        if (transport_->endOutput()) {
             const auto deadline = SteadyClock::now() + std::chrono::milliseconds(timeouts_.closeMs);
             uint8_t sink[kReadChunk];
             while (waitFor(fd_, POLLIN, remainingMs(deadline))) {
-                const ssize_t got = ::recv(fd_, sink, sizeof sink, 0);
+                const ssize_t got = transport_->receive(sink, sizeof sink);
                 if (got == 0 || (got < 0 && errno != EINTR && errno != EAGAIN))
                     break;
             }
         }
     }
-    ::close(fd_);
+    transport_.reset();
 }
 
 void NetworkSerialDevice::lose(int error)
 {
     if (!gone_ && error != 0)
-        notes_.push_back("connection lost: " + std::string(std::strerror(error)));
+        notes_.push_back("connection lost: " + transport_->errorText(error));
     gone_ = true;
 }
 
@@ -103,7 +103,7 @@ void NetworkSerialDevice::pump()
 {
     uint8_t chunk[kReadChunk];
     while (!gone_ && buffered() < kMaxBuffered) {
-        const ssize_t got = ::recv(fd_, chunk, sizeof chunk, 0);
+        const ssize_t got = transport_->receive(chunk, sizeof chunk);
         if (got > 0) {
             acknowledgeAtOnce();
             take(chunk, std::size_t(got));
@@ -163,8 +163,10 @@ void NetworkSerialDevice::sendTelnetOutput()
 
 void NetworkSerialDevice::flush()
 {
+    if (!gone_ && !transport_->pushUnsent())
+        lose(errno);
     while (!gone_ && !pending_.empty()) {
-        const ssize_t put = ::send(fd_, pending_.data(), pending_.size(), MSG_NOSIGNAL);
+        const ssize_t put = transport_->send(pending_.data(), pending_.size());
         if (put > 0) {
             pending_.erase(pending_.begin(), pending_.begin() + put);
             continue;
@@ -207,7 +209,7 @@ long NetworkSerialDevice::inQueue()
 long NetworkSerialDevice::outQueue()
 {
     flush();
-    return long(pending_.size());
+    return long(pending_.size() + transport_->unsent());
 }
 
 long NetworkSerialDevice::read(uint8_t* buf, std::size_t n)
@@ -229,7 +231,7 @@ long NetworkSerialDevice::write(const uint8_t* buf, std::size_t n)
     if (telnet_)
         return writeEncoded(buf, n);
     for (;;) {
-        const ssize_t put = ::send(fd_, buf, n, MSG_NOSIGNAL);
+        const ssize_t put = transport_->send(buf, n);
         if (put >= 0)
             return long(put);
         if (errno == EAGAIN || errno == EWOULDBLOCK)
@@ -254,7 +256,7 @@ long NetworkSerialDevice::writeEncoded(const uint8_t* buf, std::size_t n)
         widths.push_back(uint8_t(telnet_->encodeByte(buf[i], encoded)));
     ssize_t put = -1;
     do {
-        put = ::send(fd_, encoded.data(), encoded.size(), MSG_NOSIGNAL);
+        put = transport_->send(encoded.data(), encoded.size());
     } while (put < 0 && errno == EINTR);
     if (put < 0) {
         if (errno == EAGAIN || errno == EWOULDBLOCK)

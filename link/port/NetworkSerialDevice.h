@@ -8,6 +8,7 @@
 #include "link/port/NetworkSerial.h"
 #include "link/port/Rfc2217Client.h"
 #include "link/port/SerialDevice.h"
+#include "link/port/StreamTransport.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -20,8 +21,9 @@ namespace ta::link {
 
 class NetworkSerialDevice : public SerialDevice {
 public:
-    // Takes the connected socket `fd`.
-    NetworkSerialDevice(int fd, std::string name, NetworkScheme scheme, Clock& clock, const NetworkTimeouts& timeouts);
+    // Takes the connection: the socket, or a TLS session on it.
+    NetworkSerialDevice(std::unique_ptr<StreamTransport> transport, std::string name, NetworkScheme scheme,
+                        Clock& clock, const NetworkTimeouts& timeouts);
     ~NetworkSerialDevice() override;
     NetworkSerialDevice(const NetworkSerialDevice&) = delete;
     NetworkSerialDevice& operator=(const NetworkSerialDevice&) = delete;
@@ -58,7 +60,8 @@ private:
     void lingerClose();
     Greeting awaitParting();
 
-    int fd_;
+    std::unique_ptr<StreamTransport> transport_; // the bytes go through it
+    int fd_;                                     // its socket, for readiness and socket options
     std::string name_;
     Clock& clock_;
     NetworkTimeouts timeouts_;
