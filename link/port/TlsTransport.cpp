@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <climits>
 #include <optional>
 #include <poll.h>
 #include <sys/socket.h>
@@ -31,7 +30,12 @@ int remainingMs(SteadyClock::time_point deadline)
     return left > 0 ? int(left) : 0;
 }
 
-int clampedLength(std::size_t n) { return int(std::min<std::size_t>(n, INT_MAX)); }
+// At most one record's worth per write: what the library holds back when
+// the socket is full is then that record alone, and a copy of it is all
+// there is to keep.
+constexpr std::size_t kMaxRecordBytes = SSL3_RT_MAX_PLAIN_LENGTH;
+
+int clampedLength(std::size_t n) { return int(std::min(n, kMaxRecordBytes)); }
 
 class TlsTransport : public StreamTransport {
 public:
