@@ -2,6 +2,7 @@
 // Qt event loop and the simulated TA, end to end.
 #include "tests/support/CaseName.h"
 #include "tests/support/Processes.h"
+#include "tests/support/TestCertificates.h"
 
 #include <gtest/gtest.h>
 
@@ -569,6 +570,60 @@ TEST_F(TactlLinkTest, NetworkPortsSayWhatWentWrong)
                                 "kill -KILL " + std::to_string(server.pid()));
     EXPECT_EQ(cut.exitCode, 1) << cut.err;
     EXPECT_NE(cut.err.find("tactl: Query Setting failed, please check the TA!\n"), std::string::npos) << cut.err;
+}
+
+// A TA behind ser2net's TLS accepter: a query gives the profile the
+// pseudo-terminal gives, with the CA from the option or the variable the
+// windows read; `ports` tells the server that passes the checks from the
+// one that does not; --tls-insecure warns; and a key with a passphrase ends
+// the command before any port is opened.
+TEST_F(TactlLinkTest, ConsoleServerOverTls)
+{
+    const ta::testsupport::TestCertificates pki;
+    ASSERT_TRUE(pki.made()) << pki.problem();
+    Tasim ta;
+    ASSERT_FALSE(ta.path().empty());
+    Ser2net server(pki.tlsAccepter("telnet(rfc2217)", "server.crt"), ta.path(), file("ser2net.log"));
+    ASSERT_NE(server.port(), 0) << slurp(file("ser2net.log"));
+    const std::string byName = "rfc2217+tls://localhost:" + std::to_string(server.port());
+    const std::string byAddress = "rfc2217+tls://127.0.0.1:" + std::to_string(server.port());
+
+    const auto local = tactl("", "query --port " + ta.path() + " -o " + file("pty.cfg"));
+    ASSERT_EQ(local.exitCode, 0) << local.err;
+    const auto remote = tactl("", "query --tls-ca " + pki.ca() + " --port " + byName + " -o " + file("tls.cfg"));
+    ASSERT_EQ(remote.exitCode, 0) << remote.err;
+    EXPECT_EQ(slurp(file("tls.cfg")), slurp(file("pty.cfg")));
+    {
+        const ta::testsupport::ScopedEnv ca("TA_TLS_CA", pki.ca().c_str());
+        const auto fromVariable = tactl("", "query --port " + byName + " -o " + file("env.cfg"));
+        ASSERT_EQ(fromVariable.exitCode, 0) << fromVariable.err;
+        EXPECT_EQ(slurp(file("env.cfg")), slurp(file("pty.cfg")));
+    }
+
+    const auto ports = tactl(byName + "," + byAddress, "ports --tls-ca " + pki.ca());
+    EXPECT_EQ(ports.exitCode, 0) << ports.err;
+    std::string words; // the columns with single blanks between them
+    for (char c : ports.out)
+        if (c != ' ' || (!words.empty() && words.back() != ' '))
+            words += c;
+    for (const std::string& line :
+         {"COM1 " + byName + " RFC 2217 network port over TLS reachable\n",
+          "COM2 " + byAddress + " RFC 2217 network port over TLS no TLS session (the server's certificate is not for "
+                                "127.0.0.1 (it is for localhost)"})
+        EXPECT_NE(words.find(line), std::string::npos) << line << " in\n" << ports.out;
+
+    const auto insecure = tactl("", "identify --tls-insecure --port " + byAddress);
+    EXPECT_EQ(insecure.exitCode, 0) << insecure.err;
+    EXPECT_EQ(insecure.err, "tactl: warning: --tls-insecure: the console server's certificate is not checked; "
+                            "anyone on the way can read and change what goes to the TA\n");
+
+    const std::string refused = "rfc2217+tls://127.0.0.1:" + std::to_string(ta::testsupport::freeLoopbackPort());
+    const auto locked = tactl("", "identify --tls-cert " + pki.clientCert() + " --tls-key " + pki.lockedClientKey()
+                                      + " --port " + refused);
+    EXPECT_EQ(locked.exitCode, 1);
+    EXPECT_EQ(locked.err, "tactl: the client key " + pki.lockedClientKey()
+                              + " is protected by a passphrase, which is never asked for: write the key without one "
+                                "(openssl pkey -in KEY -out NEWKEY) to a file that only you can read\n");
 }
 
 } // namespace
