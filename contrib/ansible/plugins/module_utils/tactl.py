@@ -15,6 +15,19 @@ LINK_ARGUMENT_SPEC = dict(
     port=dict(type="str"),
     remote=dict(type="str"),
     tactl=dict(type="str", default="tactl"),
+    tls_ca=dict(type="path"),
+    tls_pin=dict(type="str"),
+    tls_cert=dict(type="path"),
+    tls_key=dict(type="path", no_log=False),
+    tls_insecure=dict(type="bool", default=False),
+)
+
+# The module option and the tactl option of each TLS setting that takes a value.
+TLS_OPTIONS = (("tls_ca", "--tls-ca"), ("tls_pin", "--tls-pin"), ("tls_cert", "--tls-cert"), ("tls_key", "--tls-key"))
+
+INSECURE_WARNING = (
+    "tls_insecure: the console server's certificate is not checked; anyone on the way can read and change "
+    "what goes to the TA"
 )
 
 
@@ -63,6 +76,13 @@ class Tactl(object):
             self.link += ["--port", params["port"]]
         if params.get("remote"):
             self.link += ["--remote", params["remote"]]
+        for name, option in TLS_OPTIONS:
+            if params.get(name):
+                self.link += [option, params[name]]
+        # The checks of a TLS port are given up only when the task says so.
+        if params.get("tls_insecure"):
+            module.warn(INSECURE_WARNING)
+            self.link += ["--tls-insecure"]
 
     def run(self, args, ok=(0,)):
         command = [self.program] + list(args)
