@@ -24,8 +24,10 @@ struct NetworkAddress {
     bool tls = false; // the bytes of either scheme inside a TLS session
 };
 
-// True when the name starts with "rfc2217://" or "tcp://", or either with
-// "+tls" (any case): it is meant as a network port, well-formed or not.
+// True when the name starts with "rfc2217://" or "tcp://", either with
+// "+tls" (any case), or with another scheme's "name://" ("telnet://"): it
+// is meant as a network port, well-formed or not, and never opened as a
+// device path.
 bool isNetworkPortName(std::string_view name);
 
 // The address a network port name stands for; nullopt with the reason in

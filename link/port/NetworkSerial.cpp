@@ -86,6 +86,7 @@ public:
     bool hungUp() override { return connection_->hungUp(); }
     void setReadyHandler(std::function<void()> onReady) override { connection_->setReadyHandler(std::move(onReady)); }
     std::vector<std::string> takeNotes() override { return connection_->takeNotes(); }
+    std::string hangUpReason() override { return connection_->hangUpReason(); }
 
 private:
     std::unique_ptr<NetworkSerialDevice> connection_;
@@ -123,14 +124,14 @@ std::unique_ptr<NetworkSerialDevice> NetworkSerialOpener::connect(const std::str
         failure.detail = why;
         return nullptr;
     }
-    std::unique_ptr<StreamTransport> transport = transportFor(*address, failure);
+    std::unique_ptr<SocketStream> transport = transportFor(*address, failure);
     if (!transport) {
         failure.path = name;
         return nullptr;
     }
     auto device = std::make_unique<NetworkSerialDevice>(std::move(transport), name, address->scheme, clock_, timeouts_);
     const bool waited = address->scheme == NetworkScheme::Rfc2217 && !silentServers_.contains(name);
-    switch (device->greet(waited ? timeouts_.negotiationMs : 0)) {
+    switch (device->greet(waited ? timeouts_.negotiationMs : 0, timeouts_.greetingMs)) {
     case NetworkSerialDevice::Greeting::Closed:
         failure = OpenFailure(PortProblem::ServerClosed, name);
         failure.detail = device->closingWords();
@@ -139,14 +140,15 @@ std::unique_ptr<NetworkSerialDevice> NetworkSerialOpener::connect(const std::str
         if (address->scheme == NetworkScheme::Rfc2217)
             silentServers_.insert(name);
         break;
-    case NetworkSerialDevice::Greeting::Answered: break;
+    case NetworkSerialDevice::Greeting::Answered:
+    case NetworkSerialDevice::Greeting::Interrupted: break; // the program's loop ends the exchange
     }
     return device;
 }
 
 // The connection, and the TLS session on it for a "+tls" port; the
 // handshake has what is left of the connection's time.
-std::unique_ptr<StreamTransport> NetworkSerialOpener::transportFor(const NetworkAddress& address, OpenFailure& failure)
+std::unique_ptr<SocketStream> NetworkSerialOpener::transportFor(const NetworkAddress& address, OpenFailure& failure)
 {
     std::shared_ptr<const TlsContext> context;
     if (address.tls && !(context = tlsContext(failure)))
@@ -158,7 +160,7 @@ std::unique_ptr<StreamTransport> NetworkSerialOpener::transportFor(const Network
         return nullptr;
     }
     if (!address.tls)
-        return std::make_unique<PlainTransport>(connection.fd);
+        return std::make_unique<SocketStream>(connection.fd);
     TlsStart start = startTls(connection.fd, std::move(context), address, deadline);
     failure = std::move(start.failure);
     return std::move(start.transport);

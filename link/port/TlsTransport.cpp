@@ -9,8 +9,6 @@
 #include <cerrno>
 #include <optional>
 #include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
 #include <vector>
 
 namespace ta::link {
@@ -37,28 +35,28 @@ constexpr std::size_t kMaxRecordBytes = SSL3_RT_MAX_PLAIN_LENGTH;
 
 int clampedLength(std::size_t n) { return int(std::min(n, kMaxRecordBytes)); }
 
-class TlsTransport : public StreamTransport {
+class TlsTransport : public SocketStream {
 public:
-    TlsTransport(int fd, std::shared_ptr<const TlsContext> context) : fd_(fd), context_(std::move(context)) {}
-    ~TlsTransport() override
-    {
-        SSL_free(ssl_);
-        ::close(fd_);
-    }
+    TlsTransport(int fd, std::shared_ptr<const TlsContext> context) : SocketStream(fd), context_(std::move(context)) {}
+    ~TlsTransport() override { SSL_free(ssl_); } // the socket is closed after it
     TlsTransport(const TlsTransport&) = delete;
     TlsTransport& operator=(const TlsTransport&) = delete;
 
     std::optional<OpenFailure> handshake(const NetworkAddress& address, SteadyClock::time_point deadline);
 
-    int fd() const override { return fd_; }
-    ssize_t receive(uint8_t* buf, std::size_t n) override;
-    ssize_t send(const uint8_t* buf, std::size_t n) override;
+    long receive(uint8_t* buf, std::size_t n) override;
+    long send(const uint8_t* buf, std::size_t n) override;
     std::size_t unsent() const override { return unsent_.size(); }
     bool pushUnsent() override;
-    bool endOutput() override;
+    // Data the library has read from the socket already counts as input.
+    WaitOutcome wait(short events, int ms) const override
+    {
+        return (events & POLLIN) != 0 && SSL_pending(ssl_) > 0 ? WaitOutcome::Ready : SocketStream::wait(events, ms);
+    }
+    bool shutdownWrite() override;
     std::string errorText(int error) const override
     {
-        return error == EPROTO && !lastError_.empty() ? lastError_ : StreamTransport::errorText(error);
+        return error == EPROTO && !lastError_.empty() ? lastError_ : SocketStream::errorText(error);
     }
 
 private:
@@ -68,9 +66,8 @@ private:
     HandshakeEnd endOf(int result, int error) const;
     // A failed read or write as recv(2) and send(2) tell it: -1 with
     // errno, or 0 at the server's end.
-    ssize_t failed(int result, int error);
+    long failed(int result, int error);
 
-    int fd_;
     std::shared_ptr<const TlsContext> context_;
     TlsPeerFacts facts_; // read by the session's callbacks: freed after it
     SSL* ssl_ = nullptr;
@@ -82,18 +79,19 @@ private:
 };
 
 // The deadline holds even for a server that trickles bytes, each of which
-// would wake the wait.
+// would wake the wait; a stop signal ends it at once.
 TlsTransport::Wait TlsTransport::waitFor(int kind, SteadyClock::time_point deadline) const
 {
     const int left = remainingMs(deadline);
     if (left == 0)
         return Wait::TimedOut;
-    pollfd pfd{fd_, short(kind == SSL_ERROR_WANT_WRITE ? POLLOUT : POLLIN), 0};
-    const int ready = ::poll(&pfd, 1, left);
-    // A signal ends the wait: the program is asked to stop.
-    if (ready < 0)
-        return Wait::Interrupted;
-    return ready == 0 ? Wait::TimedOut : Wait::Ready;
+    switch (SocketStream::wait(kind == SSL_ERROR_WANT_WRITE ? POLLOUT : POLLIN, left)) {
+    case WaitOutcome::Ready: return Wait::Ready;
+    case WaitOutcome::TimedOut: return Wait::TimedOut;
+    case WaitOutcome::Interrupted:
+    case WaitOutcome::Failed: break;
+    }
+    return Wait::Interrupted;
 }
 
 HandshakeEnd TlsTransport::endOf(int result, int error) const
@@ -103,7 +101,7 @@ HandshakeEnd TlsTransport::endOf(int result, int error) const
 
 std::optional<OpenFailure> TlsTransport::handshake(const NetworkAddress& address, SteadyClock::time_point deadline)
 {
-    ssl_ = context_->newSession(fd_, address.host, facts_);
+    ssl_ = context_->newSession(fd(), address.host, facts_);
     if (!ssl_) {
         OpenFailure failure(PortProblem::TlsFailed);
         failure.detail = "the TLS library could not start a session";
@@ -123,7 +121,7 @@ std::optional<OpenFailure> TlsTransport::handshake(const NetworkAddress& address
         switch (waitFor(end.kind, deadline)) {
         case Wait::Ready: break;
         case Wait::TimedOut: return tlsHandshakeTimedOut();
-        case Wait::Interrupted: return OpenFailure(PortProblem::Failed, "", errno);
+        case Wait::Interrupted: return OpenFailure(PortProblem::Failed, "", EINTR); // the program's loop ends it
         }
     }
     // A server that asked for our certificate may judge it, or its absence,
@@ -156,7 +154,7 @@ std::optional<OpenFailure> TlsTransport::awaitVerdict(const NetworkAddress& addr
     }
 }
 
-ssize_t TlsTransport::failed(int result, int error)
+long TlsTransport::failed(int result, int error)
 {
     switch (SSL_get_error(ssl_, result)) {
     case SSL_ERROR_WANT_READ:
@@ -179,7 +177,7 @@ ssize_t TlsTransport::failed(int result, int error)
     return -1;
 }
 
-ssize_t TlsTransport::receive(uint8_t* buf, std::size_t n)
+long TlsTransport::receive(uint8_t* buf, std::size_t n)
 {
     ERR_clear_error();
     const int got = SSL_read(ssl_, buf, clampedLength(n));
@@ -187,7 +185,7 @@ ssize_t TlsTransport::receive(uint8_t* buf, std::size_t n)
     return got > 0 ? got : failed(got, error);
 }
 
-ssize_t TlsTransport::send(const uint8_t* buf, std::size_t n)
+long TlsTransport::send(const uint8_t* buf, std::size_t n)
 {
     if (!pushUnsent())
         return -1;
@@ -202,7 +200,7 @@ ssize_t TlsTransport::send(const uint8_t* buf, std::size_t n)
     const int error = errno;
     if (put > 0)
         return put;
-    const ssize_t result = failed(put, error);
+    const long result = failed(put, error);
     if (result < 0 && errno == EAGAIN) {
         // The library holds part of it and wants the same bytes again.
         unsent_.assign(buf, buf + clampedLength(n));
@@ -223,7 +221,7 @@ bool TlsTransport::pushUnsent()
             unsent_.erase(unsent_.begin(), unsent_.begin() + put);
             continue;
         }
-        const ssize_t result = failed(put, error);
+        const long result = failed(put, error);
         if (result < 0 && errno == EAGAIN)
             return true;
         if (result == 0)
@@ -234,14 +232,14 @@ bool TlsTransport::pushUnsent()
     return true;
 }
 
-bool TlsTransport::endOutput()
+bool TlsTransport::shutdownWrite()
 {
     if (broken_ || !pushUnsent())
         return false;
     ERR_clear_error();
     SSL_shutdown(ssl_); // close_notify; the server's own is read by the caller
     ERR_clear_error();
-    return ::shutdown(fd_, SHUT_WR) == 0;
+    return SocketStream::shutdownWrite();
 }
 
 } // namespace

@@ -1,12 +1,12 @@
 // A network port's bytes inside a TLS session: the handshake at open with
 // the checks of the server, bounded by the connection's time; then the
 // bytes both ways; close_notify at the end. The device above sees a
-// StreamTransport like the plain socket.
+// SocketStream like the plain socket.
 #pragma once
 
 #include "link/port/NetworkAddress.h"
 #include "link/port/SerialDevice.h"
-#include "link/port/StreamTransport.h"
+#include "link/port/SocketStream.h"
 #include "link/port/TlsContext.h"
 
 #include <chrono>
@@ -15,7 +15,7 @@
 namespace ta::link {
 
 struct TlsStart {
-    std::unique_ptr<StreamTransport> transport; // null when no session was made
+    std::unique_ptr<SocketStream> transport; // null when no session was made
     OpenFailure failure;                        // why not
 };
 
