@@ -342,6 +342,7 @@ struct TypedPortCase {
     bool onSecondPage;
     const char* url;
     const char* offeredAs;
+    friend void PrintTo(const TypedPortCase& c, std::ostream* os) { *os << c.name; }
 };
 
 class WizardNetworkPort : public WizardTest, public ::testing::WithParamInterface<TypedPortCase> {};
