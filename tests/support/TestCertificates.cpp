@@ -14,6 +14,8 @@ openssl req -new -key server.key -subj "/CN=TA console server" -out server.csr
 printf 'subjectAltName=DNS:localhost\n' >server.ext
 sign server.csr 2 server.crt server.ext
 sign server.csr -1 expired.crt server.ext
+printf 'subjectAltName=DNS:ta-console.test,IP:127.0.0.1\n' >elsewhere.ext
+sign server.csr 2 elsewhere.crt elsewhere.ext
 key client.key
 openssl req -new -key client.key -subj /CN=tauser -out client.csr
 sign client.csr 2 client.crt

@@ -1,7 +1,8 @@
 // A small PKI made with the openssl command line in a scratch folder: a CA,
-// a console server's certificate (for localhost, not 127.0.0.1) and an
-// expired one, a client certificate, its key with and without a passphrase,
-// and the folder of allowed client certificates ser2net's clientauth reads.
+// a console server's certificate (for localhost, not 127.0.0.1), an expired
+// one and one for ta-console.test and 127.0.0.1 ("elsewhere.crt", the same
+// key), a client certificate, its key with and without a passphrase, and
+// the folder of allowed client certificates ser2net's clientauth reads.
 #pragma once
 
 #include "tests/support/Processes.h"
