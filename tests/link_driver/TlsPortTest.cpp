@@ -5,6 +5,7 @@
 // the socket has no room for and the close. Every wait is bounded.
 #include "link/port/PortReport.h"
 #include "link/port/PosixSerial.h"
+#include "link/port/SocketWait.h"
 #include "link/port/TlsContext.h"
 #include "link/VirtualClock.h"
 #include "tests/support/CaseName.h"
@@ -17,6 +18,7 @@
 #include <openssl/ssl.h>
 
 #include <arpa/inet.h>
+#include <cerrno>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -199,6 +201,35 @@ INSTANTIATE_TEST_SUITE_P(
                 "no connection within the time allowed \\(timed out\\); the server did not finish the TLS "
                 "handshake; does that port speak TLS\\?"}),
     testsupport::CaseName());
+
+// The program's stop signals reach the port layer's waits through a
+// descriptor; one that comes while a server holds the handshake ends the
+// open long before the connection's time.
+TEST_F(TlsPort, StopSignalEndsAStalledHandshake)
+{
+    Pty line;
+    Ser2net server(accepterOf(Server::SilentRaw, *pki_), line.path());
+    ASSERT_NE(server.port(), 0);
+    int stop[2];
+    ASSERT_EQ(::pipe(stop), 0);
+    setStopDescriptor(stop[0]);
+    backend_.network().tls() = optionsOf("ca", *pki_);
+    backend_.network().timeouts().connectMs = 10000;
+    std::thread signal([&] {
+        ::usleep(300000); // the connection is made by then; the handshake waits
+        EXPECT_EQ(::write(stop[1], "\x0f", 1), 1);
+    });
+    const auto started = std::chrono::steady_clock::now();
+    const bool opened = open("tcp+tls://localhost:" + std::to_string(server.port())) != nullptr;
+    const auto took = std::chrono::steady_clock::now() - started;
+    signal.join();
+    setStopDescriptor(-1);
+    ::close(stop[0]);
+    ::close(stop[1]);
+    EXPECT_FALSE(opened);
+    EXPECT_EQ(failure_.error, EINTR) << passedOverText(failure_);
+    EXPECT_LT(took, std::chrono::seconds(3));
+}
 
 // ---- The files the options name ----
 
