@@ -33,6 +33,15 @@ int remainingMs(SteadyClock::time_point deadline)
 // there is to keep.
 constexpr std::size_t kMaxRecordBytes = SSL3_RT_MAX_PLAIN_LENGTH;
 
+// Before each call into the library: errno counts after a failure only
+// when the library says a system call failed, and a stale one from an
+// earlier call must not pass for that.
+void clearErrors()
+{
+    ERR_clear_error();
+    errno = 0;
+}
+
 int clampedLength(std::size_t n) { return int(std::min(n, kMaxRecordBytes)); }
 
 class TlsTransport : public SocketStream {
@@ -108,7 +117,7 @@ std::optional<OpenFailure> TlsTransport::handshake(const NetworkAddress& address
         return failure;
     }
     for (;;) {
-        ERR_clear_error();
+        clearErrors();
         const int done = SSL_connect(ssl_);
         const int error = errno;
         if (done == 1)
@@ -138,7 +147,7 @@ std::optional<OpenFailure> TlsTransport::handshake(const NetworkAddress& address
 std::optional<OpenFailure> TlsTransport::awaitVerdict(const NetworkAddress& address, SteadyClock::time_point until)
 {
     for (;;) {
-        ERR_clear_error();
+        clearErrors();
         uint8_t first = 0;
         const int got = SSL_peek(ssl_, &first, 1);
         const int error = errno;
@@ -168,7 +177,7 @@ long TlsTransport::failed(int result, int error)
     }
     broken_ = true;
     const unsigned long library = ERR_peek_last_error();
-    ERR_clear_error();
+    clearErrors();
     if (ERR_GET_REASON(library) == SSL_R_UNEXPECTED_EOF_WHILE_READING)
         return 0;
     const char* reason = ERR_reason_error_string(library);
@@ -179,7 +188,7 @@ long TlsTransport::failed(int result, int error)
 
 long TlsTransport::receive(uint8_t* buf, std::size_t n)
 {
-    ERR_clear_error();
+    clearErrors();
     const int got = SSL_read(ssl_, buf, clampedLength(n));
     const int error = errno;
     return got > 0 ? got : failed(got, error);
@@ -195,7 +204,7 @@ long TlsTransport::send(const uint8_t* buf, std::size_t n)
     }
     if (n == 0)
         return 0;
-    ERR_clear_error();
+    clearErrors();
     const int put = SSL_write(ssl_, buf, clampedLength(n));
     const int error = errno;
     if (put > 0)
@@ -214,7 +223,7 @@ long TlsTransport::send(const uint8_t* buf, std::size_t n)
 bool TlsTransport::pushUnsent()
 {
     while (!unsent_.empty()) {
-        ERR_clear_error();
+        clearErrors();
         const int put = SSL_write(ssl_, unsent_.data(), clampedLength(unsent_.size()));
         const int error = errno;
         if (put > 0) {
@@ -236,7 +245,7 @@ bool TlsTransport::shutdownWrite()
 {
     if (broken_ || !pushUnsent())
         return false;
-    ERR_clear_error();
+    clearErrors();
     SSL_shutdown(ssl_); // close_notify; the server's own is read by the caller
     ERR_clear_error();
     return SocketStream::shutdownWrite();
