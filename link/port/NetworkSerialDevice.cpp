@@ -322,10 +322,13 @@ NetworkSerialDevice::Greeting NetworkSerialDevice::awaitNegotiation(int ms)
             return Greeting::Closed;
         if (!telnet_ || telnet_->comPort() != Rfc2217Client::ComPort::Asked)
             return Greeting::Answered;
+        if (buffered() >= kMaxBuffered) {
+            notes_.push_back("no answer to the offer of COM-PORT-OPTION, only data; going on with the server's own "
+                             "line settings");
+            return Greeting::Silent;
+        }
         const int left = remainingMs(deadline);
-        if (left == 0 || buffered() >= kMaxBuffered)
-            break;
-        const WaitOutcome outcome = stream_->wait(POLLIN, left);
+        const WaitOutcome outcome = left > 0 ? stream_->wait(POLLIN, left) : WaitOutcome::TimedOut;
         if (outcome == WaitOutcome::Interrupted)
             return Greeting::Interrupted;
         if (outcome != WaitOutcome::Ready)

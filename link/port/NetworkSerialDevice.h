@@ -25,6 +25,11 @@ public:
     // Takes the connection: the socket, or a TLS session on it.
     NetworkSerialDevice(std::unique_ptr<SocketStream> stream, std::string name, NetworkScheme scheme, Clock& clock,
                         const NetworkTimeouts& timeouts);
+    // Takes the connected socket `fd`, the bytes straight on it.
+    NetworkSerialDevice(int fd, std::string name, NetworkScheme scheme, Clock& clock, const NetworkTimeouts& timeouts)
+        : NetworkSerialDevice(std::make_unique<SocketStream>(fd), std::move(name), scheme, clock, timeouts)
+    {
+    }
     ~NetworkSerialDevice() override;
     NetworkSerialDevice(const NetworkSerialDevice&) = delete;
     NetworkSerialDevice& operator=(const NetworkSerialDevice&) = delete;

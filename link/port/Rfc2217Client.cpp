@@ -103,10 +103,18 @@ Rfc2217Client::ComPort Rfc2217Client::comPort() const
 void Rfc2217Client::receive(const uint8_t* in, std::size_t n, std::vector<uint8_t>& data, uint32_t nowMs)
 {
     telnet_.decode(in, n, data, [&](const TelnetEvent& event) {
-        if (event.kind == TelnetEvent::Kind::Subnegotiation)
-            handle(event);
-        else if (event.option == telnet::kComPortOption)
-            followComPortState(nowMs);
+        switch (event.kind) {
+        case TelnetEvent::Kind::Subnegotiation: handle(event); return;
+        case TelnetEvent::Kind::OptionChanged:
+            if (event.option == telnet::kComPortOption)
+                followComPortState(nowMs);
+            return;
+        case TelnetEvent::Kind::OverlongSubnegotiation:
+            notes_.push_back("the server sent a subnegotiation of option " + std::to_string(event.option)
+                             + " longer than " + std::to_string(TelnetCodec::kMaxSubnegotiation)
+                             + " bytes; it was dropped");
+            return;
+        }
     });
 }
 

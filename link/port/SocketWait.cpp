@@ -41,9 +41,9 @@ WaitOutcome waitForSocket(int fd, short events, int ms)
                 continue;
             return WaitOutcome::Failed;
         }
-        if (count == 2 && fds[1].revents != 0)
-            return WaitOutcome::Interrupted;
-        return WaitOutcome::Ready;
+        // The signal first: a server that sends without pause keeps the
+        // socket ready for ever.
+        return count == 2 && fds[1].revents != 0 ? WaitOutcome::Interrupted : WaitOutcome::Ready;
     }
 }
 

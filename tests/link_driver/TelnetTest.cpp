@@ -37,6 +37,7 @@ struct DecodeCase {
     std::string data;               // the serial line's bytes
     std::string answers;            // what goes back to the server
     std::vector<std::string> subs;  // each subnegotiation: option byte, then payload
+    Bytes overlong = {};            // the option of each subnegotiation told as too long
     friend void PrintTo(const DecodeCase& c, std::ostream* os) { *os << c.name; }
 };
 
@@ -57,10 +58,27 @@ TEST_P(TelnetDecode, SplitsDataAnswersAndSubnegotiations)
     EXPECT_EQ(text(data), c.data);
     EXPECT_EQ(text(codec.takeOutput()), c.answers);
     std::vector<std::string> gotSubs;
-    for (const TelnetEvent& event : events)
+    Bytes gotOverlong;
+    for (const TelnetEvent& event : events) {
         if (event.kind == TelnetEvent::Kind::Subnegotiation)
             gotSubs.push_back(char(event.option) + text(event.payload));
+        if (event.kind == TelnetEvent::Kind::OverlongSubnegotiation)
+            gotOverlong.push_back(event.option);
+    }
     EXPECT_EQ(gotSubs, c.subs);
+    EXPECT_EQ(gotOverlong, c.overlong);
+}
+
+// A subnegotiation of `length` bytes (option 44 and its payload of 'A's).
+std::string subnegotiation(std::size_t length) { return "\xFF\xFA\x2C" + std::string(length - 1, 'A') + "\xFF\xF0"; }
+
+// The same bytes as the network's reads of `size` bytes each.
+std::vector<std::string> cut(const std::string& stream, std::size_t size)
+{
+    std::vector<std::string> reads;
+    for (std::size_t at = 0; at < stream.size(); at += size)
+        reads.push_back(stream.substr(at, size));
+    return reads;
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -83,23 +101,55 @@ INSTANTIATE_TEST_SUITE_P(
         DecodeCase{"NvtPaddingAfterCrGoesWhileTheServerIsNotBinary",
                    {std::string("OK\r\0\n", 5)}, "OK\r\n", "", {}},
         DecodeCase{"NulAfterCrIsDataOnceTheServerIsBinary",
-                   {kAgreed, std::string("\r\0", 2)}, std::string("\r\0", 2), "", {}}),
+                   {kAgreed, std::string("\r\0", 2)}, std::string("\r\0", 2), "", {}},
+        // The rule is the sender's: the server's WILL BINARY counts, not ours.
+        DecodeCase{"NulAfterCrIsDataWhenOnlyTheServerSendsBinary",
+                   {"\xFF\xFB\x00\xFF\xFE\x00"s, std::string("\r\0", 2)}, std::string("\r\0", 2), "", {}},
+        DecodeCase{"NulAfterCrIsPaddingWhenOnlyWeSendBinary",
+                   {"\xFF\xFC\x00\xFF\xFD\x00"s, std::string("\r\0", 2)}, "\r", "", {}},
+        DecodeCase{"LongestSubnegotiationIsKept", {subnegotiation(TelnetCodec::kMaxSubnegotiation)}, "", "",
+                   {"\x2C" + std::string(TelnetCodec::kMaxSubnegotiation - 1, 'A')}},
+        DecodeCase{"OverlongSubnegotiationIsToldOnceAndDropped",
+                   cut(subnegotiation(TelnetCodec::kMaxSubnegotiation + 100) + "B\xFF\xFA\x2C\x6B\x30\xFF\xF0"s, 7),
+                   "B", "", {"\x2C\x6B\x30"}, {0x2C}}),
     testsupport::CaseName());
 
-TEST(TelnetEncode, IacIsDoubledAndCrPaddedUntilBinaryIsAgreed)
+// IAC is always doubled; a CR is padded with NUL while we do not send
+// binary, whatever the server does.
+struct EncodeCase {
+    const char* name;
+    std::string negotiation; // the server's, before the line goes out
+    std::string line;        // "\xFF" "AT\r" on the network
+    friend void PrintTo(const EncodeCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class TelnetEncode : public ::testing::TestWithParam<EncodeCase> {};
+
+TEST_P(TelnetEncode, DoublesIacAndPadsCrUntilWeSendBinary)
 {
+    const EncodeCase& c = GetParam();
     TelnetCodec codec(kPolicies);
     codec.start();
     codec.takeOutput();
-    const Bytes line = bytes("\xFF" "AT\r");
-    Bytes before, after, data;
-    codec.encode(line.data(), line.size(), before);
-    EXPECT_EQ(text(before), std::string("\xFF\xFF" "AT\r\0", 6));
-    const Bytes agreed = bytes(kAgreed);
-    codec.decode(agreed.data(), agreed.size(), data, [](const TelnetEvent&) {});
-    codec.encode(line.data(), line.size(), after);
-    EXPECT_EQ(text(after), "\xFF\xFF" "AT\r");
+    const Bytes negotiation = bytes(c.negotiation), line = bytes("\xFF" "AT\r");
+    Bytes data, out;
+    codec.decode(negotiation.data(), negotiation.size(), data, [](const TelnetEvent&) {});
+    codec.encode(line.data(), line.size(), out);
+    EXPECT_EQ(text(out), c.line);
+}
 
+INSTANTIATE_TEST_SUITE_P(
+    Sides, TelnetEncode,
+    ::testing::Values(EncodeCase{"BeforeAnyAnswer", "", std::string("\xFF\xFF" "AT\r\0", 6)},
+                      EncodeCase{"BothSidesBinary", kAgreed, "\xFF\xFF" "AT\r"},
+                      EncodeCase{"OnlyTheServerSendsBinary", "\xFF\xFB\x00\xFF\xFE\x00"s,
+                                 std::string("\xFF\xFF" "AT\r\0", 6)},
+                      EncodeCase{"OnlyWeSendBinary", "\xFF\xFC\x00\xFF\xFD\x00"s, "\xFF\xFF" "AT\r"}),
+    testsupport::CaseName());
+
+TEST(TelnetSubnegotiation, PayloadIacIsDoubled)
+{
+    TelnetCodec codec(kPolicies);
     codec.queueSubnegotiation(telnet::kComPortOption, {1, 0, 0, 0xFF, 0xFF});
     EXPECT_EQ(text(codec.takeOutput()), "\xFF\xFA\x2C\x01\x00\x00\xFF\xFF\xFF\xFF\xFF\xF0"s);
 }
@@ -232,6 +282,12 @@ INSTANTIATE_TEST_SUITE_P(
         ClientCase{"LineErrorsAreNoted",
                    [](ClientRun& r) { r.feed("\xFF\xFA\x2C\x6A\x0A\xFF\xF0"); },
                    "", {"the server reports on the line: overrun, framing error"}},
+        ClientCase{"OverlongSubnegotiationIsNoted",
+                   [](ClientRun& r) {
+                       r.feed("\xFF\xFA\x2C\x6B" + std::string(2000, '\xB0'));
+                       r.feed(std::string(2000, '\xB0') + "\xFF\xF0");
+                   },
+                   "", {"the server sent a subnegotiation of option 44 longer than 512 bytes; it was dropped"}},
         ClientCase{"PurgeAsksForTheRightBuffers",
                    [](ClientRun& r) {
                        r.feed(kAgreed);
