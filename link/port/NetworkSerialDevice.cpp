@@ -293,8 +293,8 @@ std::vector<std::string> NetworkSerialDevice::takeNotes()
 {
     if (telnet_) {
         telnet_->checkAnswers(clock_.tickMs(), uint32_t(timeouts_.answerMs));
-        for (std::string& note : telnet_->takeNotes())
-            notes_.push_back(std::move(note));
+        for (const ComPortOutcome& outcome : telnet_->takeOutcomes())
+            notes_.push_back(noteText(outcome));
     }
     std::vector<std::string> notes;
     for (const std::string& note : notes_)

@@ -393,6 +393,42 @@ TEST_F(NetworkPort, Rfc2217DoublesIacBothWaysAcrossShortWrites)
               notes.end());
 }
 
+// The server's answers are timed on the port's clock: a request is given
+// up when the wait is over on it, not before, and only one that stayed
+// unanswered.
+TEST_F(NetworkPort, UnansweredRequestIsGivenUpOnTheClocksTime)
+{
+    backend_.network().timeouts().answerMs = 1000;
+    LoopbackPeer peer;
+    auto device = open(peer.url("rfc2217"));
+    ASSERT_TRUE(device) << portStatusText(failure_);
+    ASSERT_TRUE(peer.accept());
+    LineSettings line;
+    line.baudRate = 115200;
+    line.rts = RtsMode::Handshake;
+    ASSERT_TRUE(device->applyLine(line));
+    peer.send(kAgreed);
+    std::string requests; // the requests go out once the agreement is read
+    const std::size_t sixRequests = 45;
+    for (int i = 0; i < 200 && requests.size() < kOpening.size() + sixRequests; ++i, ::usleep(5000)) {
+        device->inQueue();
+        requests += peer.drain();
+    }
+    ASSERT_EQ(requests.size(), kOpening.size() + sixRequests);
+    // Every answer but DTR's, then a data byte that says they have all come.
+    peer.send(std::string("\xFF\xFA\x2C\x65\x00\x01\xC2\x00\xFF\xF0", 10) + "\xFF\xFA\x2C\x66\x08\xFF\xF0"
+              "\xFF\xFA\x2C\x67\x01\xFF\xF0" "\xFF\xFA\x2C\x68\x01\xFF\xF0" "\xFF\xFA\x2C\x69\x03\xFF\xF0" "Z");
+    for (int i = 0; i < 200 && device->inQueue() == 0; ++i)
+        ::usleep(5000);
+    ASSERT_EQ(device->inQueue(), 1);
+
+    clock_.advance(999);
+    EXPECT_EQ(device->takeNotes(), std::vector<std::string>{});
+    clock_.advance(1);
+    EXPECT_EQ(device->takeNotes(), std::vector<std::string>{peer.url("rfc2217") + ": no answer to SET-CONTROL DTR on "
+                                                                                  "within 1000 ms; going on without it"});
+}
+
 // Discovery closes the port and opens it again at once: the connection
 // stays for that, and goes when no open comes.
 TEST_F(NetworkPort, ClosedConnectionIsKeptForAMomentForTheNextOpen)

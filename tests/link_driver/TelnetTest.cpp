@@ -11,6 +11,11 @@
 #include <string>
 #include <vector>
 
+namespace ta::link {
+// A failed comparison shows the outcome as the debug log would.
+void PrintTo(const ComPortOutcome& outcome, std::ostream* os) { *os << noteText(outcome); }
+} // namespace ta::link
+
 namespace ta::link::test {
 namespace {
 
@@ -181,7 +186,7 @@ struct ClientRun {
     Rfc2217Client client;
     uint32_t now = 0;
     std::string sent, data;
-    std::vector<std::string> notes;
+    std::vector<ComPortOutcome> outcomes;
 
     ClientRun() { client.takeOutput(); } // the opening is the codec's business
     void feed(const std::string& in)
@@ -206,8 +211,8 @@ struct ClientRun {
     void collect()
     {
         sent += text(client.takeOutput());
-        for (std::string& note : client.takeNotes())
-            notes.push_back(note);
+        for (ComPortOutcome& outcome : client.takeOutcomes())
+            outcomes.push_back(std::move(outcome));
     }
 };
 
@@ -215,10 +220,12 @@ struct ClientCase {
     const char* name;
     std::function<void(ClientRun&)> steps;
     std::string sent;
-    std::vector<std::string> notes;
+    std::vector<ComPortOutcome> outcomes;
     unsigned modemLines = 0;
     friend void PrintTo(const ClientCase& c, std::ostream* os) { *os << c.name; }
 };
+
+using Outcome = ComPortOutcome::Kind;
 
 class ComPortClient : public ::testing::TestWithParam<ClientCase> {};
 
@@ -228,7 +235,7 @@ TEST_P(ComPortClient, SendsRequestsAndTellsWhatTheServerDidWithThem)
     ClientRun run;
     c.steps(run);
     EXPECT_EQ(run.sent, c.sent);
-    EXPECT_EQ(run.notes, c.notes);
+    EXPECT_EQ(run.outcomes, c.outcomes);
     EXPECT_EQ(run.client.modemLines(), c.modemLines);
 }
 
@@ -253,7 +260,7 @@ INSTANTIATE_TEST_SUITE_P(
                        r.advance(kWaitMs);
                    },
                    kHandshakeRequests + kHandshakeRequests,
-                   {"no answer to SET-CONTROL DTR on within 1000 ms; going on without it"}},
+                   {{Outcome::Unanswered, "SET-CONTROL DTR on", rfc2217::kSetControl, kWaitMs}}},
         ClientCase{"RefusalLeavesTheLineToTheServer",
                    [](ClientRun& r) {
                        r.line(handshakeLine());
@@ -261,7 +268,7 @@ INSTANTIATE_TEST_SUITE_P(
                        r.line(handshakeLine());
                        r.advance(kWaitMs);
                    },
-                   "", {"the server refuses COM-PORT-OPTION; the line settings are the server's own"}},
+                   "", {{Outcome::Refused, "", 0, 0}}},
         ClientCase{"OtherRateInTheAnswerIsNoted",
                    [](ClientRun& r) {
                        r.feed(kAgreed);
@@ -272,7 +279,7 @@ INSTANTIATE_TEST_SUITE_P(
                        r.sent.clear();
                        r.feed(std::string("\xFF\xFA\x2C\x65\x00\x00\x25\x80\xFF\xF0", 10));
                    },
-                   "", {"the server answered SET-BAUDRATE 115200 with 9600"}},
+                   "", {{Outcome::OtherValue, "SET-BAUDRATE 115200", rfc2217::kSetBaudRate, 9600}}},
         ClientCase{"ModemStateCutBetweenReadsGivesTheFourLines",
                    [](ClientRun& r) {
                        r.feed("OK\xFF\xFA\x2C\x6B");
@@ -281,13 +288,13 @@ INSTANTIATE_TEST_SUITE_P(
                    "", {}, mlCTS | mlDSR | mlRLSD},
         ClientCase{"LineErrorsAreNoted",
                    [](ClientRun& r) { r.feed("\xFF\xFA\x2C\x6A\x0A\xFF\xF0"); },
-                   "", {"the server reports on the line: overrun, framing error"}},
+                   "", {{Outcome::LineErrors, "", 0, 0x0A}}},
         ClientCase{"OverlongSubnegotiationIsNoted",
                    [](ClientRun& r) {
                        r.feed("\xFF\xFA\x2C\x6B" + std::string(2000, '\xB0'));
                        r.feed(std::string(2000, '\xB0') + "\xFF\xF0");
                    },
-                   "", {"the server sent a subnegotiation of option 44 longer than 512 bytes; it was dropped"}},
+                   "", {{Outcome::OverlongSubnegotiation, "", 0, telnet::kComPortOption}}},
         ClientCase{"PurgeAsksForTheRightBuffers",
                    [](ClientRun& r) {
                        r.feed(kAgreed);
@@ -297,6 +304,35 @@ INSTANTIATE_TEST_SUITE_P(
                        r.collect();
                    },
                    "\xFF\xFA\x2C\x0C\x01\xFF\xF0" "\xFF\xFA\x2C\x0C\x03\xFF\xF0", {}}),
+    testsupport::CaseName());
+
+// The debug log's words for each outcome.
+struct NoteCase {
+    const char* name;
+    ComPortOutcome outcome;
+    const char* note;
+    friend void PrintTo(const NoteCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class ComPortNote : public ::testing::TestWithParam<NoteCase> {};
+
+TEST_P(ComPortNote, SaysWhatCameOfTheRequest) { EXPECT_EQ(noteText(GetParam().outcome), GetParam().note); }
+
+INSTANTIATE_TEST_SUITE_P(
+    Outcomes, ComPortNote,
+    ::testing::Values(
+        NoteCase{"Unanswered", {Outcome::Unanswered, "SET-CONTROL DTR on", rfc2217::kSetControl, 1000},
+                 "no answer to SET-CONTROL DTR on within 1000 ms; going on without it"},
+        NoteCase{"OtherRate", {Outcome::OtherValue, "SET-BAUDRATE 115200", rfc2217::kSetBaudRate, 9600},
+                 "the server answered SET-BAUDRATE 115200 with 9600"},
+        NoteCase{"OtherDataSize", {Outcome::OtherValue, "SET-DATASIZE 8", rfc2217::kSetDataSize, 7},
+                 "the server answered SET-DATASIZE 8 with 7"},
+        NoteCase{"Refused", {Outcome::Refused, "", 0, 0},
+                 "the server refuses COM-PORT-OPTION; the line settings are the server's own"},
+        NoteCase{"EveryLineError", {Outcome::LineErrors, "", 0, 0x1E},
+                 "the server reports on the line: overrun, parity error, framing error, break"},
+        NoteCase{"Overlong", {Outcome::OverlongSubnegotiation, "", 0, 44},
+                 "the server sent a subnegotiation of option 44 longer than 512 bytes; it was dropped"}),
     testsupport::CaseName());
 
 TEST(ComPortFlow, SuspendHoldsTheDataUntilResume)
