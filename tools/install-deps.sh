@@ -12,6 +12,8 @@ packages=(cmake g++ make ninja-build pkg-config qt6-base-dev libgl-dev
           debhelper fakeroot lintian devscripts shellcheck
           # the JSON Schema of tactl show --json, the Ansible collection (tests/ansible)
           python3-jsonschema ansible-core
+          # the collection's linters (ansible-lint, ansible-test's validate-modules)
+          ansible-lint python3-voluptuous
           # a real console server in front of tasim (the network port tests), and the
           # certificates of its TLS ports
           ser2net openssl)

@@ -44,6 +44,17 @@ Result<> checkTlsPin(const std::string& value)
     return {};
 }
 
+// Whole seconds, at most a day: a fleet run's limit, never a hang.
+Result<> checkTimeout(const std::string& value)
+{
+    constexpr int kMaxSeconds = 86400;
+    const bool digits = !value.empty() && value.size() <= 5 &&
+                        std::all_of(value.begin(), value.end(), [](char c) { return c >= '0' && c <= '9'; });
+    if (digits && std::stoi(value) >= 1 && std::stoi(value) <= kMaxSeconds)
+        return {};
+    return unexpected("takes whole seconds from 1 to " + std::to_string(kMaxSeconds));
+}
+
 const std::vector<Option> kOptions = {
     {"help", 'h', "", "show the options of the command", {"*"}},
     {"output", 'o', "FILE", "write the profile to FILE ('-': standard output)", {"defaults", "query", "import"}},
@@ -54,6 +65,9 @@ const std::vector<Option> kOptions = {
     {"ta", 0, "", "compare the file with the settings the TA holds", {"diff"}},
     {"all", 0, "", "with --ta, compare the TA's date and time too", {"diff"}},
     {"json", 0, "", "print the ports as a JSON array, one object per port", {"ports"}},
+    {"check", 0, "", "compare only: tell what would change and write nothing", {"apply"}},
+    {"json", 0, "", "print the outcome as one JSON object", {"apply"}},
+    {"all", 0, "", "compare and write the TA's date and time too", {"apply"}},
     {"base", 0, "FILE", "take the fields the text leaves out from this profile instead of the defaults", {"import"}},
     {"profile", 0, "FILE", "write these settings after the restart instead of the TA's own", {"upgrade"}},
     {"port", 0, "PATH",
@@ -77,10 +91,12 @@ const std::vector<Option> kOptions = {
     {"no-prefix", 0, "", "the TA takes no port-number prefix on its keys", {"lists"}},
     {"clear-last-charge", 0, "", "clear the charge information of the last call", {"submit", "batch"}},
     {"clear-acc-charge", 0, "", "clear the accumulated charge information", {"submit", "batch"}},
-    {"backup", 0, "FILE", "before writing anything, save the TA's settings to FILE", {"submit", "upgrade"},
+    {"backup", 0, "FILE", "before writing anything, save the TA's settings to FILE", {"submit", "upgrade", "apply"},
      &checkBackupPath},
     {"verify", 0, "", "read the settings back after the write and list what the TA did not take",
      {"submit", "upgrade"}},
+    {"timeout", 0, "SECONDS", "stop the exchange after SECONDS as a signal does (call hung up, exit 6)", {"link"},
+     &checkTimeout},
     {"debug", 0, "", "log every command and reply on standard error", {"link"}},
     {"poll-only", 0, "", "receive on the 50 ms poll alone", {"link"}},
     {"stats", 0, "", "print the time and the bytes of the exchange on standard error", {"link"}},
