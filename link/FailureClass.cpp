@@ -35,6 +35,8 @@ FailureClass classOfPortProblem(PortProblem problem)
         return FailureClass::Unreachable;
     case PortProblem::BadAddress: // the name the user gave cannot name a port
         return FailureClass::Local;
+    case PortProblem::TlsFailed: // a check that fails again until the server or the options change
+        return FailureClass::Other;
     case PortProblem::NoDevice:
     case PortProblem::Missing:
     case PortProblem::PermissionDenied:

@@ -1,4 +1,5 @@
 #include "LinkSession.h"
+#include "TlsCliOptions.h"
 
 #include "link/port/PortList.h"
 
@@ -39,6 +40,7 @@ LinkCliOptions linkOptionsFrom(const CommandLine& line)
     o.output = line.value("output");
     o.profile = line.value("profile");
     o.port = line.value("port");
+    o.tls = tlsOptionsFrom(line);
     o.backup = line.value("backup");
     o.verify = !line.has("no-verify"); // --verify, the default, is taken as well
     o.timeoutSeconds = line.has("timeout") ? std::stoi(line.value("timeout")) : 0;
@@ -62,6 +64,7 @@ LinkSession::LinkSession(const LinkCliOptions& options, std::ostream& err)
       screen_(ctx_, err, options.debug, TerminalScreen::stderrIsTerminal()), link_(ctx_, clock_, counting_, screen_),
       stats_(options.stats), err_(err), stopSignals_(clock_, [this](int signal) { stopSignalled(signal); })
 {
+    backend_.network().tls() = options.tls;
     link_.setReadinessWakeups(!options.pollOnly);
     if (options.timeoutSeconds > 0) {
         const int seconds = options.timeoutSeconds;

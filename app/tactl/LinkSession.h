@@ -9,6 +9,7 @@
 
 #include "link/port/PosixSerial.h"
 #include "link/StopSignals.h"
+#include "link/port/TlsSettings.h"
 #include "link/TaLink.h"
 #include "link/qt/QtClock.h"
 
@@ -29,6 +30,7 @@ struct LinkCliOptions {
     std::string output;  // -o FILE.CFG
     std::string profile; // --profile FILE.CFG
     std::string port;    // --port PATH: that port alone, no search
+    link::TlsOptions tls; // how +tls ports check the server
     bool clearLastCharge = false;
     bool clearAccCharge = false;
     std::string backup; // --backup FILE.CFG

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "link/LocalChecks.h"
+#include "link/port/TlsSettings.h"
 
 namespace ta::tactl {
 namespace {
@@ -36,6 +37,13 @@ Result<> checkBackupPath(const std::string& value)
     return {};
 }
 
+Result<> checkTlsPin(const std::string& value)
+{
+    if (const auto pin = link::parseTlsPin(value); !pin)
+        return unexpected("takes sha256: and the 64 hex digits of the server certificate's fingerprint");
+    return {};
+}
+
 // Whole seconds, at most a day: a fleet run's limit, never a hang.
 Result<> checkTimeout(const std::string& value)
 {
@@ -63,8 +71,16 @@ const std::vector<Option> kOptions = {
     {"base", 0, "FILE", "take the fields the text leaves out from this profile instead of the defaults", {"import"}},
     {"profile", 0, "FILE", "write these settings after the restart instead of the TA's own", {"upgrade"}},
     {"port", 0, "PATH",
-     "open this port alone instead of searching COM1 to COM8 (a device path, rfc2217://HOST:PORT or tcp://HOST:PORT)",
+     "open this port alone instead of searching COM1 to COM8 (a device path, rfc2217://HOST:PORT or tcp://HOST:PORT, "
+     "either with +tls)",
      {"link"}},
+    {"tls-ca", 0, "FILE", "trust the CAs in FILE (PEM) for +tls ports instead of the system's", {"link", "ports"}},
+    {"tls-pin", 0, "sha256:HEX", "accept the +tls server whose certificate has this fingerprint, instead of the CA and "
+     "name checks", {"link", "ports"}, &checkTlsPin},
+    {"tls-cert", 0, "FILE", "show this client certificate (PEM) to +tls servers that ask for one", {"link", "ports"}},
+    {"tls-key", 0, "FILE", "the key of --tls-cert (PEM, without a passphrase)", {"link", "ports"}},
+    {"tls-insecure", 0, "", "do not check the +tls server's certificate at all (warned about each time)",
+     {"link", "ports"}},
     {"remote", 0, "NUMBER", "configure the TA at the far end of a call to NUMBER", {"link", "lists"},
      &checkRemoteNumber},
     {"no-force", 0, "", "call the remote TA with the other set-up command and dial suffix", {"link"}},

@@ -12,9 +12,17 @@ namespace {
 constexpr unsigned kMaxPort = 65535;
 constexpr std::size_t kMaxPortDigits = 5;
 
-constexpr std::array<std::pair<std::string_view, NetworkScheme>, 2> kSchemes{{
-    {"rfc2217://", NetworkScheme::Rfc2217},
-    {"tcp://", NetworkScheme::RawTcp},
+struct SchemePrefix {
+    std::string_view prefix;
+    NetworkScheme scheme;
+    bool tls;
+};
+
+constexpr std::array<SchemePrefix, 4> kSchemes{{
+    {"rfc2217://", NetworkScheme::Rfc2217, false},
+    {"tcp://", NetworkScheme::RawTcp, false},
+    {"rfc2217+tls://", NetworkScheme::Rfc2217, true},
+    {"tcp+tls://", NetworkScheme::RawTcp, true},
 }};
 
 bool startsWithNoCase(std::string_view text, std::string_view prefix)
@@ -137,10 +145,11 @@ std::string foreignSchemeReason(std::string_view text, std::size_t schemeLength)
 Scan scanNetworkPort(std::string_view text)
 {
     Scan scan;
-    for (const auto& [prefix, scheme] : kSchemes) {
+    for (const auto& [prefix, scheme, tls] : kSchemes) {
         if (startsWithNoCase(text, prefix)) {
             scan.scheme = scheme;
             scan.address.scheme = scheme;
+            scan.address.tls = tls;
             scanHostAndPort(text, prefix.size(), scan);
             return scan;
         }
@@ -179,7 +188,8 @@ std::optional<NetworkAddress> parseNetworkAddress(std::string_view name, std::st
 
 std::string networkPortDescription(const NetworkAddress& address)
 {
-    return address.scheme == NetworkScheme::Rfc2217 ? "RFC 2217 network port" : "raw TCP network port";
+    const std::string kind = address.scheme == NetworkScheme::Rfc2217 ? "RFC 2217 network port" : "raw TCP network port";
+    return address.tls ? kind + " over TLS" : kind;
 }
 
 } // namespace ta::link

@@ -45,9 +45,9 @@ bool looksLikeTelnet(const uint8_t* bytes, std::size_t n)
 
 } // namespace
 
-NetworkSerialDevice::NetworkSerialDevice(int fd, std::string name, NetworkScheme scheme, Clock& clock,
-                                         const NetworkTimeouts& timeouts)
-    : stream_(fd), name_(std::move(name)), clock_(clock), timeouts_(timeouts),
+NetworkSerialDevice::NetworkSerialDevice(std::unique_ptr<SocketStream> stream, std::string name,
+                                         NetworkScheme scheme, Clock& clock, const NetworkTimeouts& timeouts)
+    : stream_(std::move(stream)), name_(std::move(name)), clock_(clock), timeouts_(timeouts),
       telnet_(scheme == NetworkScheme::Rfc2217 ? std::make_unique<Rfc2217Client>() : nullptr)
 {
 }
@@ -67,15 +67,15 @@ void NetworkSerialDevice::lingerClose()
     if (gone_)
         return;
     flush();
-    if (!stream_.shutdownWrite())
+    if (!stream_->shutdownWrite())
         return;
     const auto deadline = SteadyClock::now() + std::chrono::milliseconds(timeouts_.closeMs);
     uint8_t sink[kReadChunk];
     for (std::size_t dropped = 0; dropped < kMaxLingerBytes;) {
         const int left = remainingMs(deadline);
-        if (left == 0 || stream_.wait(POLLIN, left) != WaitOutcome::Ready)
+        if (left == 0 || stream_->wait(POLLIN, left) != WaitOutcome::Ready)
             return;
-        const long got = stream_.receive(sink, sizeof sink);
+        const long got = stream_->receive(sink, sizeof sink);
         if (got <= 0 && !(got < 0 && wouldBlock(errno)))
             return;
         dropped += std::size_t(std::max(0L, got));
@@ -85,7 +85,7 @@ void NetworkSerialDevice::lingerClose()
 void NetworkSerialDevice::lose(int error)
 {
     if (!gone_ && error != 0)
-        notes_.push_back("connection lost: " + std::string(std::strerror(error)));
+        notes_.push_back("connection lost: " + stream_->errorText(error));
     if (!gone_)
         goneError_ = error;
     gone_ = true;
@@ -106,12 +106,12 @@ void NetworkSerialDevice::pump()
 bool NetworkSerialDevice::pumpSome(std::size_t& budget)
 {
     uint8_t chunk[kReadChunk];
-    const long got = stream_.receive(chunk, std::min(sizeof chunk, budget));
+    const long got = stream_->receive(chunk, std::min(sizeof chunk, budget));
     if (got > 0) {
         // A server that sends the first byte of a reply alone and holds the
         // rest until that byte is acknowledged (Nagle's algorithm on its
         // side) would otherwise wait for our delayed ACK at every reply.
-        stream_.acknowledgeAtOnce();
+        stream_->acknowledgeAtOnce();
         take(chunk, std::size_t(got));
         budget -= std::size_t(got);
         return true;
@@ -152,8 +152,10 @@ void NetworkSerialDevice::sendTelnetOutput()
 
 void NetworkSerialDevice::flush()
 {
+    if (!gone_ && !stream_->pushUnsent())
+        lose(errno);
     while (!gone_ && !pending_.empty()) {
-        const long put = stream_.send(pending_.data(), pending_.size());
+        const long put = stream_->send(pending_.data(), pending_.size());
         if (put > 0) {
             pending_.erase(pending_.begin(), pending_.begin() + put);
             continue;
@@ -194,7 +196,7 @@ long NetworkSerialDevice::inQueue()
 long NetworkSerialDevice::outQueue()
 {
     flush();
-    return long(pending_.size());
+    return long(pending_.size() + stream_->unsent());
 }
 
 long NetworkSerialDevice::read(uint8_t* buf, std::size_t n)
@@ -215,7 +217,7 @@ long NetworkSerialDevice::write(const uint8_t* buf, std::size_t n)
         return 0;
     if (telnet_)
         return writeEncoded(buf, n);
-    const long put = stream_.send(buf, n);
+    const long put = stream_->send(buf, n);
     if (put >= 0)
         return put;
     if (wouldBlock(errno))
@@ -235,7 +237,7 @@ long NetworkSerialDevice::writeEncoded(const uint8_t* buf, std::size_t n)
     widths.reserve(n);
     for (std::size_t i = 0; i < n; ++i)
         widths.push_back(uint8_t(telnet_->encodeByte(buf[i], encoded)));
-    const long put = stream_.send(encoded.data(), encoded.size());
+    const long put = stream_->send(encoded.data(), encoded.size());
     if (put < 0) {
         if (wouldBlock(errno))
             return 0;
@@ -257,7 +259,7 @@ long NetworkSerialDevice::writeEncoded(const uint8_t* buf, std::size_t n)
 void NetworkSerialDevice::waitWritable(int timeoutMs)
 {
     const bool suspended = telnet_ && telnet_->suspended();
-    (void)stream_.wait(suspended ? POLLIN : POLLOUT, timeoutMs);
+    (void)stream_->wait(suspended ? POLLIN : POLLOUT, timeoutMs);
     pump();
 }
 
@@ -278,13 +280,13 @@ std::string NetworkSerialDevice::hangUpReason()
     if (!gone_)
         return {};
     if (goneError_ != 0)
-        return "The connection to " + name_ + " broke (" + std::strerror(goneError_) + ").";
+        return "The connection to " + name_ + " broke (" + stream_->errorText(goneError_) + ").";
     return "The connection to " + name_ + " was closed by the server.";
 }
 
 void NetworkSerialDevice::setReadyHandler(std::function<void()> onReady)
 {
-    ready_.set(clock_, stream_.fd(), std::move(onReady));
+    ready_.set(clock_, stream_->fd(), std::move(onReady));
 }
 
 std::vector<std::string> NetworkSerialDevice::takeNotes()
@@ -326,7 +328,7 @@ NetworkSerialDevice::Greeting NetworkSerialDevice::awaitNegotiation(int ms)
             return Greeting::Silent;
         }
         const int left = remainingMs(deadline);
-        const WaitOutcome outcome = left > 0 ? stream_.wait(POLLIN, left) : WaitOutcome::TimedOut;
+        const WaitOutcome outcome = left > 0 ? stream_->wait(POLLIN, left) : WaitOutcome::TimedOut;
         if (outcome == WaitOutcome::Interrupted)
             return Greeting::Interrupted;
         if (outcome != WaitOutcome::Ready)
@@ -353,7 +355,7 @@ NetworkSerialDevice::Greeting NetworkSerialDevice::awaitGreeting(int ms)
         const int left = remainingMs(deadline);
         if (left == 0)
             return Greeting::Answered;
-        const WaitOutcome outcome = stream_.wait(POLLIN, left);
+        const WaitOutcome outcome = stream_->wait(POLLIN, left);
         if (outcome == WaitOutcome::Interrupted)
             return Greeting::Interrupted;
         if (outcome != WaitOutcome::Ready)
@@ -370,7 +372,7 @@ NetworkSerialDevice::Greeting NetworkSerialDevice::awaitParting()
         const int left = remainingMs(deadline);
         if (left == 0)
             break;
-        const WaitOutcome outcome = stream_.wait(POLLIN, left);
+        const WaitOutcome outcome = stream_->wait(POLLIN, left);
         if (outcome == WaitOutcome::Interrupted)
             return Greeting::Interrupted;
         if (outcome != WaitOutcome::Ready)

@@ -22,7 +22,14 @@ namespace ta::link {
 class NetworkSerialDevice : public SerialDevice {
 public:
     // Takes the connected socket `fd`.
-    NetworkSerialDevice(int fd, std::string name, NetworkScheme scheme, Clock& clock, const NetworkTimeouts& timeouts);
+    // Takes the connection: the socket, or a TLS session on it.
+    NetworkSerialDevice(std::unique_ptr<SocketStream> stream, std::string name, NetworkScheme scheme, Clock& clock,
+                        const NetworkTimeouts& timeouts);
+    // Takes the connected socket `fd`, the bytes straight on it.
+    NetworkSerialDevice(int fd, std::string name, NetworkScheme scheme, Clock& clock, const NetworkTimeouts& timeouts)
+        : NetworkSerialDevice(std::make_unique<SocketStream>(fd), std::move(name), scheme, clock, timeouts)
+    {
+    }
     ~NetworkSerialDevice() override;
     NetworkSerialDevice(const NetworkSerialDevice&) = delete;
     NetworkSerialDevice& operator=(const NetworkSerialDevice&) = delete;
@@ -70,7 +77,7 @@ private:
     Greeting awaitGreeting(int ms);
     Greeting awaitParting();
 
-    SocketStream stream_;
+    std::unique_ptr<SocketStream> stream_;
     std::string name_;
     Clock& clock_;
     NetworkTimeouts timeouts_;

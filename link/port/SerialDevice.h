@@ -77,11 +77,12 @@ enum class PortProblem : uint8_t {
     SetupFailed,      // it opened but the line could not be programmed
     Failed,           // any other error
     // Network ports:
-    BadAddress,   // not a well-formed rfc2217:// or tcp:// name
+    BadAddress,   // not a well-formed rfc2217:// or tcp:// name (or either with +tls)
     Unresolved,   // the host name is not known
     Refused,      // nothing listens on that port
     TimedOut,     // no connection within the time allowed
     ServerClosed, // the server closed the connection at once (port in use there)
+    TlsFailed,    // no TLS session: a check of the server failed, it wants a client certificate, it speaks no TLS
 };
 
 struct OpenFailure {

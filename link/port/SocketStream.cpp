@@ -1,6 +1,7 @@
 #include "link/port/SocketStream.h"
 
 #include <cerrno>
+#include <cstring>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <sys/socket.h>
@@ -29,6 +30,8 @@ long SocketStream::send(const uint8_t* buf, std::size_t n)
 }
 
 bool SocketStream::shutdownWrite() { return ::shutdown(fd_, SHUT_WR) == 0; }
+
+std::string SocketStream::errorText(int error) const { return std::strerror(error); }
 
 // Where quick-ACK cannot be had, replies only come later: nothing to do about it.
 void SocketStream::acknowledgeAtOnce()

@@ -7,6 +7,7 @@
 #include "link/port/PortReport.h"
 #include "link/port/PosixSerial.h"
 #include "link/port/SocketWait.h"
+#include "link/port/TlsSettings.h"
 #include "link/VirtualClock.h"
 #include "tests/support/CaseName.h"
 #include "tests/support/Processes.h"
@@ -159,6 +160,7 @@ struct FormCase {
     NetworkScheme scheme;
     const char* host; // or, for a name that is not valid, the reason
     uint16_t port;
+    bool tls;
     friend void PrintTo(const FormCase& c, std::ostream* os) { *os << c.name; }
 };
 
@@ -178,34 +180,91 @@ TEST_P(NetworkAddressForm, GivesTheAddressOrSaysWhatIsWrong)
     EXPECT_EQ(address->scheme, c.scheme);
     EXPECT_EQ(address->host, c.host);
     EXPECT_EQ(address->port, c.port);
+    EXPECT_EQ(address->tls, c.tls);
     EXPECT_EQ(networkPortLength(std::string(c.text) + ":/dev/ttyS0"), std::string(c.text).size());
 }
+
+constexpr char kCountingPin[] = "sha256:00:01:02:03:04:05:06:07:08:09:0A:0B:0C:0D:0E:0F:10:11:12:13:14:15:16:17:"
+                                "18:19:1A:1B:1C:1D:1E:1F";
 
 constexpr auto R = NetworkScheme::Rfc2217;
 constexpr auto T = NetworkScheme::RawTcp;
 
 INSTANTIATE_TEST_SUITE_P(
     Names, NetworkAddressForm,
-    ::testing::Values(FormCase{"HostName", "rfc2217://cs1.example.net:7001", true, R, "cs1.example.net", 7001},
-                      FormCase{"SchemeInCapitalsAndASlash", "TCP://10.0.0.5:4001/", true, T, "10.0.0.5", 4001},
-                      FormCase{"Ipv6InBrackets", "tcp://[::1]:7000", true, T, "::1", 7000},
-                      FormCase{"Ipv6WithZone", "rfc2217://[fe80::1%eth0]:65535", true, R, "fe80::1%eth0", 65535},
-                      FormCase{"NoPort", "rfc2217://cs1", false, R, "no port number after the host", 0},
-                      FormCase{"NoHost", "tcp://:7000", false, T, "no host name", 0},
+    ::testing::Values(FormCase{"HostName", "rfc2217://cs1.example.net:7001", true, R, "cs1.example.net", 7001, false},
+                      FormCase{"SchemeInCapitalsAndASlash", "TCP://10.0.0.5:4001/", true, T, "10.0.0.5", 4001, false},
+                      FormCase{"Ipv6InBrackets", "tcp://[::1]:7000", true, T, "::1", 7000, false},
+                      FormCase{"Ipv6WithZone", "rfc2217://[fe80::1%eth0]:65535", true, R, "fe80::1%eth0", 65535, false},
+                      FormCase{"Rfc2217OverTls", "rfc2217+tls://cs1.example.net:7001", true, R, "cs1.example.net", 7001,
+                               true},
+                      FormCase{"RawOverTlsInCapitals", "TCP+TLS://[::1]:7000/", true, T, "::1", 7000, true},
+                      FormCase{"NoPort", "rfc2217://cs1", false, R, "no port number after the host", 0, false},
+                      FormCase{"NoHost", "tcp://:7000", false, T, "no host name", 0, false},
+                      FormCase{"TlsWithoutPort", "tcp+tls://cs1", false, T, "no port number after the host", 0, true},
                       FormCase{"Ipv6WithoutBrackets", "rfc2217://fe80::1:7000", false, R,
-                               "an IPv6 address goes in brackets", 0},
-                      FormCase{"BracketNotClosed", "tcp://[::1:7000", false, T, "the IPv6 address has no closing ']'", 0},
-                      FormCase{"NameInBrackets", "tcp://[cs1]:7000", false, T, "'cs1' in brackets is not an IPv6 address", 0},
-                      FormCase{"PortZero", "tcp://cs1:0", false, T, "port 0 is not between 1 and 65535", 0},
-                      FormCase{"PortTooBig", "tcp://cs1:123456", false, T, "port 123456 is not between 1 and 65535", 0},
+                               "an IPv6 address goes in brackets", 0, false},
+                      FormCase{"BracketNotClosed", "tcp://[::1:7000", false, T, "the IPv6 address has no closing ']'", 0,
+                               false},
+                      FormCase{"NameInBrackets", "tcp://[cs1]:7000", false, T, "'cs1' in brackets is not an IPv6 address",
+                               0, false},
+                      FormCase{"PortZero", "tcp://cs1:0", false, T, "port 0 is not between 1 and 65535", 0, false},
+                      FormCase{"PortTooBig", "tcp://cs1:123456", false, T, "port 123456 is not between 1 and 65535", 0,
+                               false},
                       FormCase{"OptionsAfterThePort", "rfc2217://cs1:7001?baud=9600", false, R,
-                               "unexpected '?baud=9600' after the port", 0},
+                               "unexpected '?baud=9600' after the port", 0, false},
                       FormCase{"TelnetScheme", "Telnet://cs1:7001", false, R,
-                               "telnet:// is not a scheme of this program; Telnet with COM port control is rfc2217://", 0},
+                               "telnet:// is not a scheme of this program; Telnet with COM port control is rfc2217://", 0,
+                               false},
                       FormCase{"SocketScheme", "socket://cs1:7001", false, T,
-                               "socket:// is not a scheme of this program; raw bytes over TCP are tcp://", 0},
+                               "socket:// is not a scheme of this program; raw bytes over TCP are tcp://", 0, false},
                       FormCase{"OtherScheme", "ssh+serial://cs1:22", false, T,
-                               "ssh+serial:// is not a scheme of this program", 0}),
+                               "ssh+serial:// is not a scheme of this program", 0, false}),
+    testsupport::CaseName());
+
+struct PinCase {
+    const char* name;
+    const char* text;
+    bool valid;
+    friend void PrintTo(const PinCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class TlsPinForm : public ::testing::TestWithParam<PinCase> {};
+
+// A valid pin names the digest whose every byte is its index: the digits
+// must land in their places, not only be counted.
+TEST_P(TlsPinForm, GivesTheDigestOrRefuses)
+{
+    const PinCase& c = GetParam();
+    const auto digest = parseTlsPin(c.text);
+    ASSERT_EQ(digest.has_value(), c.valid) << (digest ? "" : digest.error());
+    if (!c.valid)
+        return;
+    Sha256 counting{};
+    for (std::size_t i = 0; i < counting.size(); ++i)
+        counting[i] = uint8_t(i);
+    EXPECT_EQ(*digest, counting);
+    EXPECT_EQ(tlsPinText(*digest), kCountingPin);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Pins, TlsPinForm,
+    ::testing::Values(PinCase{"AsOpensslPrintsIt", kCountingPin, true},
+                      PinCase{"LowerCaseWithoutColons",
+                              "SHA256:000102030405060708090a0b0c0d0e0f101112131415161718191a1b1c1d1e1f", true},
+                      PinCase{"OneDigitShort",
+                              "sha256:000102030405060708090A0B0C0D0E0F101112131415161718191A1B1C1D1E1", false},
+                      PinCase{"OneByteTooMany",
+                              "sha256:000102030405060708090A0B0C0D0E0F101112131415161718191A1B1C1D1E1F20", false},
+                      PinCase{"ColonInsideAByte",
+                              "sha256:0:00102030405060708090A0B0C0D0E0F101112131415161718191A1B1C1D1E1F", false},
+                      PinCase{"ColonAtTheEnd",
+                              "sha256:000102030405060708090A0B0C0D0E0F101112131415161718191A1B1C1D1E1F:", false},
+                      PinCase{"NotHex",
+                              "sha256:0G0102030405060708090A0B0C0D0E0F101112131415161718191A1B1C1D1E1F", false},
+                      PinCase{"OtherDigest", "sha1:000102030405060708090A0B0C0D0E0F10111213", false},
+                      PinCase{"DigitsAlone", "000102030405060708090A0B0C0D0E0F101112131415161718191A1B1C1D1E1F",
+                              false}),
     testsupport::CaseName());
 
 // ---- Why a network port cannot be opened ----

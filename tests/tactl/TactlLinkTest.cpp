@@ -3,6 +3,7 @@
 #include "tests/support/CaseName.h"
 #include "tests/support/FloodServer.h"
 #include "tests/support/Processes.h"
+#include "tests/support/TestCertificates.h"
 
 #include <gtest/gtest.h>
 
@@ -635,12 +636,14 @@ TEST_F(TactlLinkTest, UpgradeUploadsTheImageAndWritesTheSettingsBack)
 // A TA behind ser2net, once per kind of network port: a query gives the
 // profile the pseudo-terminal gives, and an image of nothing but 0xFF bytes
 // (each an IAC to Telnet) arrives whole, the restart found again over the
-// network. The restart wait is the program's fixed 30 s.
+// network, in clear text and inside TLS. The restart wait is the program's
+// fixed 30 s.
 struct ConsoleServerCase {
     const char* name;
     const char* accepter; // ser2net's
     const char* scheme;   // ours
     const char* note;     // what the debug log says of the server, "" nothing
+    bool tls;             // the accepter inside ser2net's ssl, checked with the test's CA
     friend void PrintTo(const ConsoleServerCase& c, std::ostream* os) { *os << c.name; }
 };
 
@@ -652,18 +655,25 @@ TEST_P(TactlBehindSer2net, QueryMatchesThePtyAndAnAllFfImageArrivesWhole)
     const std::string received = file("received.bin"), image = file("ff.bin");
     Tasim ta({"--reboot-ms", "200", "--image-out", received});
     ASSERT_FALSE(ta.path().empty());
-    Ser2net server(c.accepter, ta.path(), file("ser2net.log"));
+    std::optional<ta::testsupport::TestCertificates> pki;
+    if (c.tls) {
+        ASSERT_TRUE(pki.emplace().made()) << pki->problem();
+    }
+    // The certificate for 127.0.0.1.
+    Ser2net server(c.tls ? pki->tlsAccepter(c.accepter, "elsewhere.crt") : c.accepter, ta.path(),
+                   file("ser2net.log"));
     ASSERT_NE(server.port(), 0) << "ser2net did not come up:\n" << slurp(file("ser2net.log"));
     const std::string url = std::string(c.scheme) + "://127.0.0.1:" + std::to_string(server.port());
+    const std::string port = (c.tls ? " --tls-ca " + pki->ca() : std::string()) + " --port " + url;
 
     const auto local = tactl("", "query --port " + ta.path() + " -o " + file("pty.cfg"));
     ASSERT_EQ(local.exitCode, 0) << local.err;
-    const auto remote = tactl("", "query --port " + url + " -o " + file("net.cfg"));
+    const auto remote = tactl("", "query" + port + " -o " + file("net.cfg"));
     ASSERT_EQ(remote.exitCode, 0) << remote.err;
     EXPECT_EQ(slurp(file("net.cfg")), slurp(file("pty.cfg")));
 
     std::ofstream(image, std::ios::binary) << std::string(5000, '\xFF');
-    const auto upgrade = tactl("", "upgrade " + image + " --port " + url + " --debug");
+    const auto upgrade = tactl("", "upgrade " + image + port + " --debug");
     ASSERT_EQ(upgrade.exitCode, 0) << upgrade.err;
     std::string expected = slurp(image);
     expected.resize(5120, char(0x1A));
@@ -678,8 +688,10 @@ TEST_P(TactlBehindSer2net, QueryMatchesThePtyAndAnAllFfImageArrivesWhole)
 // ser2net on a pseudo-terminal cannot set modem lines and leaves DTR unanswered.
 INSTANTIATE_TEST_SUITE_P(Accepters, TactlBehindSer2net,
                          testing::Values(ConsoleServerCase{"Rfc2217", "telnet(rfc2217),tcp", "rfc2217",
-                                                           "no answer to SET-CONTROL DTR on within 1000 ms"},
-                                         ConsoleServerCase{"RawTcp", "tcp", "tcp", ""}),
+                                                           "no answer to SET-CONTROL DTR on within 1000 ms", false},
+                                         ConsoleServerCase{"RawTcp", "tcp", "tcp", "", false},
+                                         ConsoleServerCase{"Rfc2217OverTls", "telnet(rfc2217)", "rfc2217+tls",
+                                                           "no answer to SET-CONTROL DTR on within 1000 ms", true}),
                          ta::testsupport::CaseName());
 
 // Servers that never stop talking: data without a pause, a subnegotiation
@@ -755,7 +767,7 @@ TEST_F(TactlLinkTest, BusyConsoleServerPortIsReportedAsBusy)
         ASSERT_EQ(connect(holder, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
         for (int attempt = 0; attempt < 3; ++attempt) {
             const auto busy = tactl("", "identify --port " + url);
-            EXPECT_EQ(busy.exitCode, 1);
+            EXPECT_EQ(busy.exitCode, 4) << "busy: worth a retry";
             EXPECT_EQ(busy.err, "tactl: There is no free COM port!\n  " + url +
                                     ": the server closed the connection at once (Port already in use); is another "
                                     "program connected to that port?\n")
@@ -810,6 +822,58 @@ TEST_F(TactlLinkTest, NetworkPortsSayWhatWentWrong)
     EXPECT_NE(foreign.err.find(": not a network port (telnet:// is not a scheme of this program; Telnet with COM "
                                "port control is rfc2217://); write rfc2217://HOST:PORT or tcp://HOST:PORT"),
               std::string::npos) << foreign.err;
+}
+
+// A TA behind ser2net's TLS accepter (the query and the upgrade with
+// --tls-ca: TactlBehindSer2net): a query with the CA from the variable the
+// windows read gives the profile the pseudo-terminal gives; `ports` tells
+// the server that passes the checks from the one that does not;
+// --tls-insecure warns; and a key with a passphrase ends the command before
+// any port is opened.
+TEST_F(TactlLinkTest, ConsoleServerOverTls)
+{
+    const ta::testsupport::TestCertificates pki;
+    ASSERT_TRUE(pki.made()) << pki.problem();
+    Tasim ta;
+    ASSERT_FALSE(ta.path().empty());
+    Ser2net server(pki.tlsAccepter("telnet(rfc2217)", "server.crt"), ta.path(), file("ser2net.log"));
+    ASSERT_NE(server.port(), 0) << slurp(file("ser2net.log"));
+    const std::string byName = "rfc2217+tls://localhost:" + std::to_string(server.port());
+    const std::string byAddress = "rfc2217+tls://127.0.0.1:" + std::to_string(server.port());
+
+    const auto local = tactl("", "query --port " + ta.path() + " -o " + file("pty.cfg"));
+    ASSERT_EQ(local.exitCode, 0) << local.err;
+    {
+        const ta::testsupport::ScopedEnv ca("TA_TLS_CA", pki.ca().c_str());
+        const auto fromVariable = tactl("", "query --port " + byName + " -o " + file("env.cfg"));
+        ASSERT_EQ(fromVariable.exitCode, 0) << fromVariable.err;
+        EXPECT_EQ(slurp(file("env.cfg")), slurp(file("pty.cfg")));
+    }
+
+    const auto ports = tactl(byName + "," + byAddress, "ports --tls-ca " + pki.ca());
+    EXPECT_EQ(ports.exitCode, 0) << ports.err;
+    std::string words; // the columns with single blanks between them
+    for (char c : ports.out)
+        if (c != ' ' || (!words.empty() && words.back() != ' '))
+            words += c;
+    for (const std::string& line :
+         {"COM1 " + byName + " RFC 2217 network port over TLS reachable\n",
+          "COM2 " + byAddress + " RFC 2217 network port over TLS no TLS session (the server's certificate is not for "
+                                "127.0.0.1 (it is for localhost)"})
+        EXPECT_NE(words.find(line), std::string::npos) << line << " in\n" << ports.out;
+
+    const auto insecure = tactl("", "identify --tls-insecure --port " + byAddress);
+    EXPECT_EQ(insecure.exitCode, 0) << insecure.err;
+    EXPECT_EQ(insecure.err, "tactl: warning: --tls-insecure: the console server's certificate is not checked; "
+                            "anyone on the way can read and change what goes to the TA\n");
+
+    const std::string refused = "rfc2217+tls://127.0.0.1:" + std::to_string(ta::testsupport::freeLoopbackPort());
+    const auto locked = tactl("", "identify --tls-cert " + pki.clientCert() + " --tls-key " + pki.lockedClientKey()
+                                      + " --port " + refused);
+    EXPECT_EQ(locked.exitCode, 1);
+    EXPECT_EQ(locked.err, "tactl: the client key " + pki.lockedClientKey()
+                              + " is protected by a passphrase, which is never asked for: write the key without one "
+                                "(openssl pkey -in KEY -out NEWKEY) to a file that only you can read\n");
 }
 
 // apply's JSON object.

@@ -20,6 +20,19 @@ LINK_ARGUMENT_SPEC = dict(
     x25=dict(type="bool", default=False),
     no_country=dict(type="bool", default=False),
     no_datetime=dict(type="bool", default=False),
+    tls_ca=dict(type="path"),
+    tls_pin=dict(type="str"),
+    tls_cert=dict(type="path"),
+    tls_key=dict(type="path", no_log=False),
+    tls_insecure=dict(type="bool", default=False),
+)
+
+# The module option and the tactl option of each TLS setting that takes a value.
+TLS_OPTIONS = (("tls_ca", "--tls-ca"), ("tls_pin", "--tls-pin"), ("tls_cert", "--tls-cert"), ("tls_key", "--tls-key"))
+
+INSECURE_WARNING = (
+    "tls_insecure: the console server's certificate is not checked; anyone on the way can read and change "
+    "what goes to the TA"
 )
 
 # tactl's own switch for each boolean option.
@@ -65,7 +78,11 @@ def link_arguments(params):
         args += ["--port", params["port"]]
     if params.get("remote"):
         args += ["--remote", params["remote"]]
-    return args + [switch for name, switch in SWITCHES if params.get(name)]
+    args += [switch for name, switch in SWITCHES if params.get(name)]
+    for name, option in TLS_OPTIONS:
+        if params.get(name):
+            args += [option, params[name]]
+    return args + (["--tls-insecure"] if params.get("tls_insecure") else [])
 
 
 class Tactl(object):
@@ -77,6 +94,9 @@ class Tactl(object):
         else:
             self.program = module.get_bin_path(program, required=True)
         self.link = link_arguments(module.params)
+        # The checks of a TLS port are given up only when the task says so.
+        if module.params.get("tls_insecure"):
+            module.warn(INSECURE_WARNING)
 
     def run(self, args, ok=(0,)):
         command = [self.program] + list(args)
