@@ -76,4 +76,13 @@ std::vector<BatchEntry> changeBatch(const TaProfile& wanted, const Options& opti
     return cut;
 }
 
+std::vector<BatchEntry> entriesToWriteAgain(const TaProfile& written, const Options& options,
+                                            const TaProfile& readBack)
+{
+    Options once = options;
+    once.clearLastCharge = false;
+    once.clearAccCharge = false;
+    return changeBatch(written, once, differencesAfterWrite(written, options, readBack));
+}
+
 } // namespace ta::atcmd

@@ -19,4 +19,10 @@ namespace ta::atcmd {
 std::vector<BatchEntry> changeBatch(const TaProfile& wanted, const Options& options,
                                     const std::vector<Difference>& differences);
 
+// What the read-back after a write of `written` found the TA lacking,
+// written once more: the change batch of those fields. The charges are not
+// cleared a second time. Nothing when the TA holds every value.
+std::vector<BatchEntry> entriesToWriteAgain(const TaProfile& written, const Options& options,
+                                            const TaProfile& readBack);
+
 } // namespace ta::atcmd

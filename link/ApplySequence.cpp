@@ -20,6 +20,7 @@ bool thresholdsFit(const TaProfile& profile)
 
 void TaLink::requestApply(ApplyRequest request)
 {
+    beginRequest();
     identifyOnly_ = false;
     failureClass_ = FailureClass::None;
     ex_.pendingOperation = poNone;

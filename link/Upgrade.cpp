@@ -19,6 +19,7 @@ constexpr int kEndSends = 5;
 
 void TaLink::requestUpgrade(const std::string& path)
 {
+    beginRequest();
     identifyOnly_ = false;
     failureClass_ = FailureClass::None;
     apply_.reset();

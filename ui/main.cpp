@@ -381,10 +381,14 @@ void TfMain::loadFromFile()
 
 void TfMain::openProfile(const std::string& fileName)
 {
-    if (const auto loaded = ta::loadProfileFile(fileName, ctx_.workingProfile); !loaded) {
+    std::size_t trailing = 0;
+    if (const auto loaded = ta::loadProfileFile(fileName, ctx_.workingProfile, &trailing); !loaded) {
         showMessageBox(this, QString::fromLocal8Bit(loaded.error()));
         return;
     }
+    if (trailing > 0)
+        showMessageBox(this, QString::fromLocal8Bit(ta::trailingBytesWarning(fileName, trailing)),
+                       MessageKind::Information);
     dialogs_.setCurrentFile(QFile::decodeName(QByteArray::fromStdString(fileName)));
     handOver();
 }

@@ -80,8 +80,8 @@ int ApplyOutcome::finish(LinkSession& session, bool finished, std::ostream& out,
     report.written = screen.applyWriting() ? session.link().settingsWritten() : 0;
     int code = kExitOk;
     if (finished) {
-        if (session.link().restartSuspected())
-            err << "tactl: " << link::kRestartSuspectedText << '\n';
+        for (const std::string& note : session.link().writeNotes())
+            err << "tactl: " << note << '\n';
         report.notTaken = screen.applyWriting() ? screen.differences() : std::vector<atcmd::Difference>{};
         report.verified = screen.applyWriting() && report.notTaken.empty();
         code = report.notTaken.empty() ? kExitOk : kExitDiffers;

@@ -42,7 +42,7 @@ LinkCliOptions linkOptionsFrom(const CommandLine& line)
     o.port = line.value("port");
     o.tls = tlsOptionsFrom(line);
     o.backup = line.value("backup");
-    o.verify = line.has("verify");
+    o.verify = !line.has("no-verify"); // --verify, the default, is taken as well
     o.timeoutSeconds = line.has("timeout") ? std::stoi(line.value("timeout")) : 0;
     return o;
 }
@@ -121,7 +121,7 @@ void LinkSession::stopSignalled(int signal)
 {
     if (signal_ == 0)
         signal_ = signal;
-    link_.endSession(true);
+    link_.interrupt();
 }
 
 void LinkSession::timeLimitReached(int seconds)
@@ -132,7 +132,7 @@ void LinkSession::timeLimitReached(int seconds)
     timedOut_ = true;
     screen_.finishLine();
     err_ << "tactl: the time limit of " << seconds << " s (--timeout) ran out; the exchange is stopped\n";
-    link_.endSession(true);
+    link_.interrupt(link::kTimeLimitText);
 }
 
 link::FailureClass LinkSession::failureClass() const

@@ -34,7 +34,7 @@ struct LinkCliOptions {
     bool clearLastCharge = false;
     bool clearAccCharge = false;
     std::string backup; // --backup FILE.CFG
-    bool verify = false;
+    bool verify = true; // read the TA back after a write
     int timeoutSeconds = 0; // --timeout: the exchange is stopped past it; 0: no limit
 };
 

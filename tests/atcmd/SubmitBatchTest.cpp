@@ -75,11 +75,13 @@ namespace ta::atcmd {
 namespace {
 
 // What the TA read back after a write is compared with what the batch sent,
-// field by field, on the fields the batch assigns and nothing else.
+// field by field, on the fields the batch assigns and nothing else; what
+// differs is written again with the commands around it that it needs.
 struct ReadBackCase {
     const char* name;
     void (*setUp)(Options& options, TaProfile& written, TaProfile& readBack);
     Lines expected;
+    Lines writtenAgain;
     friend void PrintTo(const ReadBackCase& c, std::ostream* os) { *os << c.name; }
 };
 
@@ -92,7 +94,8 @@ const ReadBackCase kReadBackCases[] = {
          ta.sendDateTime = 0; // not the clock: compared
      },
      {"dataPort1.inScreenSub[2]: 12 -> ", "dataPort2.callType: 8 (PPP or MLP) -> 1 (HDLC transparent)",
-      "sendDateTime: 1 -> 0"}},
+      "sendDateTime: 1 -> 0"},
+     {"1%I2=/12", "1&W", "2C0=8", "2&W", "\\P4=1"}},
     {"WhatWasNotSentIsNotCompared",
      [](Options& o, TaProfile&, TaProfile& ta) {
          o.countryOption = false;
@@ -101,6 +104,7 @@ const ReadBackCase kReadBackCases[] = {
          ta.dataPort2.callType = 1;
          setText(ta.dataPort1.outScreenSub[0], "9"); // no key carries it
      },
+     {},
      {}},
     {"ComparedAsSentAndAsARepliesCarriesIt",
      [](Options&, TaProfile& sent, TaProfile& ta) {
@@ -111,7 +115,16 @@ const ReadBackCase kReadBackCases[] = {
          setText(sent.vp1OutScreenDn[1], " 555 ");
          setText(ta.vp1OutScreenDn[1], "555");
      },
+     {},
      {}},
+    {"ChargesAreNotClearedAgainAndFramedPortsKeepTheirSelection",
+     [](Options& o, TaProfile&, TaProfile& ta) {
+         o.noPortPrefix = o.remote = true;
+         o.clearLastCharge = o.clearAccCharge = true;
+         ta.dataPort1.callType = 1;
+     },
+     {"dataPort1.callType: 8 (PPP or MLP) -> 1 (HDLC transparent)"},
+     {"$P3=1", "C0=8", "&W", "$P3=0"}},
 };
 
 class ReadBack : public testing::TestWithParam<ReadBackCase> {};
@@ -126,6 +139,10 @@ TEST_P(ReadBack, ListsTheFieldsTheTaDidNotTake)
     for (const Difference& difference : differencesAfterWrite(written, options, readBack))
         lines.push_back(differenceLine(difference));
     EXPECT_EQ(lines, GetParam().expected);
+    Lines again;
+    for (const BatchEntry& entry : entriesToWriteAgain(written, options, readBack))
+        again.push_back(entry.command);
+    EXPECT_EQ(again, GetParam().writtenAgain);
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, ReadBack, testing::ValuesIn(kReadBackCases),

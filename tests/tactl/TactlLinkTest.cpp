@@ -26,6 +26,7 @@
 #include <filesystem>
 #include <fstream>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -325,13 +326,17 @@ TEST_F(TactlLinkTest, BackupAndVerifyMakeTheWriteSafe)
     EXPECT_EQ(taken.out, "");
 
     // Restarting on the twelfth line, the TA loses the dn and the call type
-    // written on the sixth and the eighth (a few lines later under load).
+    // written on the sixth and the eighth (a few lines later under load):
+    // the read-back finds them lacking and they are written again.
     Tasim restarting({"--restart-at", "12"});
     const auto restarted = tactl(restarting.path(), "submit " + file("d.cfg"));
-    EXPECT_EQ(restarted.exitCode, 3) << restarted.err;
-    EXPECT_EQ(restarted.out, "dataPort1.dn: 0301234 -> \ndataPort1.callType: 1 (HDLC transparent) -> 8 (PPP or MLP)\n");
+    EXPECT_EQ(restarted.exitCode, 0) << restarted.err;
+    EXPECT_EQ(restarted.out, "");
     EXPECT_NE(restarted.err.find("as after a restart, so its settings were read back"), std::string::npos)
         << restarted.err;
+    EXPECT_NE(restarted.err.find(" the TA lacked after the write were written again.\n"), std::string::npos)
+        << restarted.err;
+    EXPECT_EQ(tactl(restarting.path(), "diff --ta " + file("d.cfg")).out, "") << "the TA holds the file";
 
     // Every answer from the tenth command line on comes a minute late.
     Tasim stalling({"--late-reply", "10", "--late-reply-ms", "60000", "--log"}, file("tasim.log"));
@@ -343,6 +348,67 @@ TEST_F(TactlLinkTest, BackupAndVerifyMakeTheWriteSafe)
     const std::string log = slurp(file("tasim.log"));
     EXPECT_NE(log.find("tasim: AT1C0?"), std::string::npos) << log;
     EXPECT_EQ(log.find('='), std::string::npos) << "nothing was written:\n" << log;
+}
+
+// A TA that restarts, or a line that garbles a command, in the middle of a
+// read or a write. The TA is first given voice settings it does not store
+// (they come after the batch's stores), so that a restart takes them back
+// to the factory's: a read across it would give half of each. The upgrade
+// reads as the query does (its case is the link's, on virtual time).
+struct LineFaultCliCase {
+    const char* name;
+    std::string tasim; // the fault, on the command line counted from tasim's start
+    std::string args;  // the command under test; DIR is the test's folder
+    int exitCode;
+    std::string check;   // then, on the same TA: a command whose output ...
+    std::string expected; // ... must be this
+    std::string note = {}; // on standard error
+};
+
+TEST_F(TactlLinkTest, ReadsAndWritesAcrossARestartOrAGarbledLine)
+{
+    const std::string dir = file("");
+    // s.cfg: what the TA stores after the priming write of v.cfg.
+    ASSERT_EQ(tactl("", "defaults -o " + file("s.cfg")).exitCode, 0);
+    ASSERT_EQ(tactl("", "set " + file("s.cfg") + " dataPort1.dn=0309999").exitCode, 0);
+    fs::copy_file(file("s.cfg"), file("v.cfg"));
+    ASSERT_EQ(tactl("", "set " + file("v.cfg") + " vp1Dn=0301234 vp2Dn=0407777").exitCode, 0);
+    const std::string voiceDiffers = "vp1Dn:  -> 0301234\nvp2Dn:  -> 0407777\n";
+    // The priming write takes 116 lines; the next command's read begins at
+    // line 121, its voice entries at 198, and it ends at 237.
+    for (const LineFaultCliCase& c : std::vector<LineFaultCliCase>{
+             {"query", "--restart-at 228", "query -o DIRq.cfg", 0, "diff DIRq.cfg DIRs.cfg", ""},
+             {"backup", "--restart-at 228", "submit DIRv.cfg --backup DIRb.cfg", 0, "diff DIRb.cfg DIRs.cfg", ""},
+             {"diff --ta", "--restart-at 228", "diff --ta DIRv.cfg", 1, "diff --ta DIRv.cfg", voiceDiffers},
+             // AT1%S? arrives as AT1%S= and empties the dn before it is read.
+             {"query made an assignment", "--flip-at 124 --flip-byte 99 --flip-bit 1", "query -o DIRq.cfg", 0,
+              "query -o - 2>/dev/null | cmp - DIRq.cfg && echo same", "same\n"},
+             // AT1C1=0 arrives as AT1C0=0: the call type of port 1 is lost.
+             {"write of another key", "--flip-at 125", "submit DIRs.cfg", 0, "diff --ta DIRs.cfg", "",
+              "tactl: The TA echoed a command that was never sent, as when the line garbles one, so its settings were "
+              "read back.\ntactl: 1 setting the TA lacked after the write was written again.\n"},
+         }) {
+        SCOPED_TRACE(c.name);
+        std::vector<std::string> options;
+        std::istringstream words(c.tasim);
+        for (std::string word; words >> word;)
+            options.push_back(word);
+        Tasim ta(options);
+        ASSERT_FALSE(ta.path().empty());
+        ASSERT_EQ(tactl(ta.path(), "submit --no-verify " + file("v.cfg")).exitCode, 0);
+        std::string args = c.args, check = c.check;
+        for (std::string* text : {&args, &check})
+            for (auto at = text->find("DIR"); at != std::string::npos; at = text->find("DIR", at))
+                text->replace(at, 3, dir);
+        const auto run = tactl(ta.path(), args);
+        EXPECT_EQ(run.exitCode, c.exitCode) << run.err;
+        EXPECT_NE(run.err.find(c.note), std::string::npos) << run.err;
+        const auto checked = tactl(ta.path(), check);
+        EXPECT_EQ(checked.out, c.expected) << checked.err;
+        if (c.args.starts_with("diff")) {
+            EXPECT_EQ(run.out, checked.out) << "the same as a read without the fault";
+        }
+    }
 }
 
 struct LocalCheckCase {
@@ -492,10 +558,59 @@ TEST_F(TactlLinkTest, SignalsEndTheExchangeUnderWay)
         tactlInterrupted(slow.path(), "upgrade " + file("big.bin") + " --profile " + file("d.cfg"), "(AT$D99)", "INT");
     EXPECT_EQ(upgrade.exitCode, 128 + SIGINT) << upgrade.err;
     EXPECT_NE(upgrade.err.find("tactl: Firmware upgrade abort, please make sure firmware is correct!\n"
-                               "  The transfer was stopped after "),
+                               "  Interrupted by a signal. The transfer was stopped after "),
               std::string::npos)
         << upgrade.err;
     EXPECT_EQ(tactl(slow.path(), "identify").exitCode, 0);
+}
+
+struct SignalCase {
+    const char* name;
+    std::vector<std::string> tasim;
+    std::string args;
+    std::string waitFor; // a line of tactl's --debug output
+    std::string details; // after "Interrupted by a signal. "; N stands for the assignments in tasim's log
+};
+
+// Ctrl-C says that the exchange was interrupted and counts what the TA
+// took: the command on the line when the signal comes is answered first.
+TEST_F(TactlLinkTest, InterruptedWriteCountsWhatTheTaTook)
+{
+    ASSERT_EQ(tactl("", "defaults -o " + file("d.cfg")).exitCode, 0);
+    const std::string mix = " settings were written. The TA now holds a mix";
+    for (const SignalCase& c : std::vector<SignalCase>{
+             {"at the first command", {"--reply-latency-ms", "300"}, "submit DIRd.cfg", "(AT$P5=216)", "N of 110" + mix},
+             {"half way", {"--reply-latency-ms", "300"}, "submit DIRd.cfg", "(AT1%M3=35)", "N of 110" + mix},
+             {"while dialling", {"--dial-delay-ms", "5000"}, "submit DIRd.cfg --remote 0301234", "(ATD0301234",
+              "The call to 0301234 was being dialled. Nothing was written to the TA."},
+         }) {
+        SCOPED_TRACE(c.name);
+        std::vector<std::string> options = c.tasim;
+        options.push_back("--log");
+        const std::string logFile = file(std::string(c.name).substr(0, 4) + ".log");
+        Tasim ta(options, logFile);
+        std::string args = c.args;
+        args.replace(args.find("DIR"), 3, file(""));
+        const auto run = tactlInterrupted(ta.path(), args, c.waitFor, "INT");
+        EXPECT_EQ(run.exitCode, 128 + SIGINT) << run.err;
+        // What the TA took, once its log holds still.
+        std::string log, before;
+        for (int i = 0; i < 20 && (log.empty() || log != before); ++i) {
+            before = log;
+            usleep(150000);
+            log = slurp(logFile);
+        }
+        int taken = 0;
+        for (std::size_t at = log.find("tasim: AT"); at != std::string::npos; at = log.find("tasim: AT", at + 1))
+            taken += log.substr(at, log.find('\n', at) - at).find('=') != std::string::npos ? 1 : 0;
+        std::string details = c.details;
+        if (details.starts_with("N"))
+            details.replace(0, 1, std::to_string(taken));
+        EXPECT_NE(run.err.find("tactl: Submit Setting failed, please check the TA!\n  Interrupted by a signal. " +
+                               details),
+                  std::string::npos)
+            << run.err << log;
+    }
 }
 
 TEST_F(TactlLinkTest, UpgradeUploadsTheImageAndWritesTheSettingsBack)

@@ -12,6 +12,7 @@
 #include <string>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <tuple>
 #include <vector>
 
 #include <QJsonDocument>
@@ -100,15 +101,26 @@ TEST_F(TactlTest, ShowListsEveryFieldAsNameValueLines)
         EXPECT_NE(std::find(shown.begin(), shown.end(), std::string(line)), shown.end()) << line;
 }
 
-TEST_F(TactlTest, ShortProfileFileLoadsWithAWarning)
+// A file shorter or a little longer than a profile loads with a warning; a
+// longer one is refused.
+TEST_F(TactlTest, ShortOrLongProfileFileLoadsWithAWarning)
 {
     TaProfile profile{};
     buildDefaultProfile(profile, false, true);
-    std::ofstream(path("short.cfg"), std::ios::binary).write(reinterpret_cast<const char*>(&profile), 100);
-    const Outcome run = tactl({"show", path("short.cfg")});
-    ASSERT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_EQ(run.err, "tactl: warning: " + path("short.cfg") +
-                           " holds 100 of the 2928 bytes of a profile; the settings after them are zero\n");
+    const std::string record(reinterpret_cast<const char*>(&profile), sizeof profile);
+    for (const auto& [name, content, exitCode, err] : std::vector<std::tuple<std::string, std::string, int, std::string>>{
+             {"short.cfg", record.substr(0, 100), 0,
+              " holds 100 of the 2928 bytes of a profile; the settings after them are zero\n"},
+             {"newline.cfg", record + "\n", 0, " holds 1 byte after the 2928 of a profile, left out\n"},
+             {"long.cfg", record + std::string(2000, 'x'), 1,
+              " holds 4928 bytes; a profile holds 2928, and at most 1024 more are taken\n"},
+         }) {
+        SCOPED_TRACE(name);
+        std::ofstream(path(name), std::ios::binary) << content;
+        const Outcome run = tactl({"show", path(name)});
+        EXPECT_EQ(run.exitCode, exitCode) << run.err;
+        EXPECT_EQ(run.err, (exitCode == 0 ? "tactl: warning: " : "tactl: Not a profile file: ") + path(name) + err);
+    }
 }
 
 // The list options reach the query list ("ID KEY" lines) and the batch as

@@ -206,6 +206,18 @@ TEST_P(WizardFileLoad, RefusesWhatIsNoProfileAndHandsOverWhatIs)
     EXPECT_TRUE(profileIs(stored));
     EXPECT_EQ(screen.calls(), kHandOver);
     EXPECT_EQ(wizard.dialogs().currentFile(), chosenFile); // for the editor's status line
+    EXPECT_TRUE(messages.isEmpty());
+
+    // Bytes after the record (an editor's line end) are left out, with a word.
+    const QString longer = writeFile("longer.CFG", stored);
+    std::ofstream(longer.toStdString(), std::ios::binary | std::ios::app) << "\r\n";
+    screen.clear();
+    load(longer);
+    EXPECT_TRUE(profileIs(stored));
+    EXPECT_EQ(screen.calls(), kHandOver);
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages.first().endsWith(QStringLiteral("longer.CFG holds 2 bytes after the 2928 of a profile, left out")))
+        << messages.first().toStdString();
 }
 
 INSTANTIATE_TEST_SUITE_P(Doors, WizardFileLoad, ::testing::Bool(),
