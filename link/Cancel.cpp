@@ -51,6 +51,10 @@ void TaLink::afterEvent()
 
 bool TaLink::stopIfCancelled()
 {
+    if (interruptPending_) {
+        finishInterrupt(false);
+        return true;
+    }
     if (!std::exchange(cancelPending_, false))
         return false;
     finishCancel();

@@ -17,6 +17,9 @@ namespace {
 constexpr std::size_t kReplyLimit = 4096;
 constexpr std::size_t kReplyKeep = 1024;
 constexpr char kOk[] = "OK\n";
+// A received line that never ends (a flood) goes to the debug log in
+// pieces of this size instead of being held whole.
+constexpr std::size_t kDebugLineLimit = 4096;
 
 bool contains(const std::string& text, const char* word) { return text.find(word) != std::string::npos; }
 
@@ -102,11 +105,11 @@ void TaLink::collectReceived(const uint8_t* data, uint32_t size)
         ex_.replyBuffer.push_back(c);
         if (!ctx_.switches.debugLog)
             continue;
-        if (c == '\n') {
+        if (c != '\n')
+            ex_.debugLine.push_back(c);
+        if (c == '\n' || ex_.debugLine.size() >= kDebugLineLimit) {
             screen_.logLine(ex_.debugLine);
             ex_.debugLine.clear();
-        } else {
-            ex_.debugLine.push_back(c);
         }
     }
 }
@@ -196,7 +199,8 @@ bool TaLink::answerOks()
 // Every reply opens with the echo of its command once the session's ATE1V1
 // is answered. Text before the echo is chatter and goes, unless it tells
 // that the call was lost; a reply whose echo names another command is a late
-// answer to an earlier one, and one that was refused before an OK came
+// answer to an earlier one (one that names no command sent at all is a
+// command the line garbled), and one that was refused before an OK came
 // answers nothing; a reply without the echo (a TA that restarted and lost
 // it, or an "OK" on a noisy line) answers nothing either, and neither does
 // one whose lines of text do not fit the step (a bare OK to ATI10I30, a line
@@ -228,8 +232,12 @@ TaLink::ReplyCheck TaLink::checkFirstReply()
         ex_.echoLost = false;
         return ReplyCheck::Kept;
     }
-    logLine(ours ? "[OK after ERROR to " + lastCommand_ + " ignored]"
-                 : "[stale reply to " + std::string(reply.echo) + " dropped]");
+    if (ours)
+        logLine("[OK after ERROR to " + lastCommand_ + " ignored]");
+    else if (wasSent(reply.echo))
+        logLine("[stale reply to " + std::string(reply.echo) + " dropped]");
+    else
+        noteLineError(reply.echo);
     ex_.replyBuffer.erase(0, reply.end);
     return ReplyCheck::Dropped;
 }

@@ -139,6 +139,49 @@ std::string TaLink::transferLostDetails(bool portGone) const
            (portGone ? "once the port is back, upgrade again." : "upgrade again.");
 }
 
+// How far a sequence came that a signal or the time limit stopped: what the TA answered, and
+// the command it left unanswered at the stop, which it may have taken.
+std::string TaLink::interruptedDetails(TransactionState state, bool unanswered)
+{
+    const std::string text = std::string(stopWhy_) + " ";
+    const std::string nothing = ex_.pendingOperation == poUpgrade ? "The firmware was not sent to the TA."
+                                : screen_.editorVisible()          ? "Nothing was written to the TA."
+                                                                   : "Nothing was read from the TA.";
+    if (readBack_)
+        return text + kReadBackInterruptedText;
+    switch (state) {
+    case tsSubmitting: {
+        if (!submitUnderWay() && !batch_.empty())
+            return text + "All " + std::to_string(written_) +
+                   " settings were written to the TA; they were not read back to verify them.";
+        const std::string untold = unanswered ? " The TA did not answer " + lastCommand_ +
+                                                    " before the stop: it may have taken it as well."
+                                              : "";
+        if (writeWatch_.writtenAgain)
+            return text + "The write had finished; " + std::to_string(written_) + " of the " +
+                   std::to_string(settingsInBatch()) + " settings the TA lacked afterwards were written again." +
+                   untold;
+        return text + settingsWrittenText(written_, settingsInBatch()) + untold;
+    }
+    case tsQuerying:
+        return text + std::to_string(read_) + " of " + std::to_string(queryCount_) +
+               " settings had been read; none of them are kept.";
+    case tsUpgrading: return text + transferLostDetails(false);
+    case tsRebooting: return text + kRebootStoppedText;
+    case tsDialing: return text + "The call to " + ctx_.remoteNumber + " was being dialled. " + nothing;
+    default: return text + nothing;
+    }
+}
+
+// The class of a failure, from what the exchange holds as it is told: the
+// answer to the command given up on, what each port of the discovery did.
+FailureClass TaLink::classOf(Failure failure) const
+{
+    const std::size_t ports = ctx_.chosenPort.empty() ? ex_.portFailures.size() : 1;
+    return classOfFailure({failure, contains(ex_.replyBuffer, "ERROR\n"),
+                           std::span(ex_.portFailures).first(ports), std::span(ex_.portProbes).first(ports)});
+}
+
 // Every port of the last discovery: why it was passed over, or what it
 // answered to the identification.
 std::string TaLink::triedPortsReport() const

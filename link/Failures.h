@@ -58,6 +58,18 @@ inline constexpr char kReadBackFailedText[] =
 // Why a submit read the TA back on its own.
 inline constexpr char kRestartSuspectedText[] =
     "The TA went silent or lost its echo during the submit, as after a restart, so its settings were read back.";
+// Why a submit read the TA back on its own after a garbled line.
+inline constexpr char kLineErrorText[] =
+    "The TA echoed a command that was never sent, as when the line garbles one, so its settings were read back.";
+// Why a read ended although the TA answered: it had started again once.
+inline constexpr char kReadFaultsText[] =
+    "The TA went silent, lost its echo or echoed a command that was never sent, as after a restart or on a "
+    "garbled line, again after the read had started over: its settings could not be read as one whole set.";
+// What a signal to tactl, or its time limit, tells before how far the exchange came.
+inline constexpr char kInterruptedText[] = "Interrupted by a signal.";
+inline constexpr char kTimeLimitText[] = "Stopped at the time limit.";
+inline constexpr char kReadBackInterruptedText[] =
+    "The write to the TA had finished; its settings were being read back to verify them.";
 inline constexpr char kRebootStoppedText[] =
     "The firmware was sent and the TA is restarting, but the editor's settings were not written back to it. "
     "Submit them once the TA is up again.";
@@ -65,6 +77,13 @@ inline constexpr char kCallReleasedText[] = " The call was hung up and the local
 inline constexpr char kMixAdviceText[] =
     "The TA now holds a mix of the new settings and its earlier ones. To get back to one whole set, "
     "submit again, or submit a backup profile of the TA.";
+
+// "3 settings the TA lacked after the write were written again."
+inline std::string writtenAgainText(int settings)
+{
+    return std::to_string(settings) + (settings == 1 ? " setting" : " settings") +
+           " the TA lacked after the write " + (settings == 1 ? "was" : "were") + " written again.";
+}
 
 // "Submit cancelled after 41 of 112 settings. The TA now holds a mix ..."
 inline std::string submitCancelledText(int written, int total)

@@ -193,8 +193,7 @@ bool TaLink::sendEchoFirst(Timer& timer)
         return false;
     if (stopIfCancelled())
         return true;
-    if (ex_.transactionState == tsSubmitting)
-        restartWatch_.suspected = true;
+    noteRestartSign();
     restartWatch_.atSend = restartWatch_.received;
     sendRaw(std::string(kEchoCommand) + "\r", kEchoCommand);
     timer.setEnabled(true);

@@ -28,6 +28,12 @@ bool TaLink::isDateTimeEntry(const std::string& entry) { return hasKey(entry, "$
 bool TaLink::isPortEndEntry(const std::string& entry) { return entry == "$P3=0"; }
 bool TaLink::isX25Entry(const std::string& entry) { return hasKey(entry, "-X"); }
 
+// Why a read ended badly: the entry it gave up on, or the faults it met.
+std::string TaLink::readFailedDetails()
+{
+    return readWatch_.endedByFaults ? std::string(kReadFaultsText) : unansweredQueryDetails();
+}
+
 void TaLink::startQuery()
 {
     readBack_.reset();
@@ -45,6 +51,8 @@ void TaLink::startQuery()
     queried_ = ctx_.workingProfile;
     read_ = 0;
     wrongReply_ = {};
+    readWatch_ = ReadWatch{};
+    restartWatch_.quietTimeouts = 0;
     screen_.setProgressMax(queryCount_);
     screen_.setProgress(0);
     screen_.setProgressCancellable(true);
@@ -59,11 +67,12 @@ bool TaLink::queryUnderWay() const
 
 void TaLink::sendQuery()
 {
-    if (!queryUnderWay() || stopIfCancelled())
+    if (!queryUnderWay() || stopIfCancelled() || startReadAgainIfDue())
         return;
     const std::string& entry = ex_.commandList[std::size_t(ex_.queryIndex)];
     const int id = ex_.commandIds[std::size_t(ex_.queryIndex)];
     const std::string command = atcmd::isPlainCommandId(id) ? "AT" + entry : "AT" + entry + "?";
+    restartWatch_.atSend = restartWatch_.received;
     sendRaw(command + "\r", command);
     tmQryTimer_->setEnabled(true);
 }
@@ -71,6 +80,7 @@ void TaLink::sendQuery()
 bool TaLink::advanceQuery()
 {
     ++ex_.queryIndex;
+    restartWatch_.quietTimeouts = 0;
     screen_.setProgress(ex_.queryIndex);
     return ex_.queryIndex != queryCount_;
 }
@@ -99,7 +109,9 @@ void TaLink::onQueryReply()
     TaProfile& into = readBack_ ? readBack_->ta : queried_;
     atcmd::DecodeTargets targets{into, ctx_.firmwareVersion, ctx_.chargeLast, ctx_.chargeAcc};
     const int id = ex_.commandIds[std::size_t(ex_.queryIndex)];
-    if (const auto broken = atcmd::replyRuleBreak(id, ex_.replyBuffer)) {
+    // A read-back compares what the TA holds with what was sent: a value no
+    // rule takes differs from it and is written again, not asked for again.
+    if (const auto broken = readBack_ ? std::nullopt : atcmd::replyRuleBreak(id, ex_.replyBuffer)) {
         if (!askAgainAfter(*broken)) {
             tmQryTimer_->setEnabled(false);
             failQuery();
@@ -113,6 +125,8 @@ void TaLink::onQueryReply()
     }
     tmQryTimer_->setEnabled(false);
     ++read_;
+    noteAnswerAfterSilence();
+    readWatch_.answeredSince = true;
     if (id == 131 || id == 132)
         screen_.chargeTextsChanged();
     if (advanceQuery())
@@ -137,6 +151,10 @@ bool TaLink::askAgainAfter(const RuleBreak& broken)
 
 void TaLink::finishQuery(bool clearReply)
 {
+    if (interruptPending_) {
+        finishInterrupt(false); // the last answer came: the read is whole, but the user asked to stop
+        return;
+    }
     if (readBack_) {
         finishReadBack(clearReply);
         return;
@@ -153,7 +171,10 @@ void TaLink::finishQuery(bool clearReply)
     screen_.setProgressCaption("Submit progress status");
     if (clearReply)
         ex_.replyBuffer.clear();
-    screen_.queryDone();
+    if (apply_)
+        compareForApply();
+    else
+        screen_.queryDone();
 }
 
 void TaLink::failQuery()
@@ -166,7 +187,7 @@ void TaLink::failQuery()
     ex_.nextState = tsIdentify;
     screen_.showProgress(false);
     buildDefaultProfile(ctx_.workingProfile, ctx_.switches.x25OnD, ctx_.switches.sysDateTime);
-    screen_.showDetailedMessage(failureMessage(Failure::Query), unansweredQueryDetails());
+    screen_.showDetailedMessage(failureMessage(Failure::Query), readFailedDetails());
     screen_.enableWizard(true);
     screen_.focusWizard();
 }
@@ -174,15 +195,21 @@ void TaLink::failQuery()
 void TaLink::tmQryTimerTimer()
 {
     tmQryTimer_->setEnabled(false);
+    if (interruptPending_) {
+        finishInterrupt(true);
+        return;
+    }
     ++ex_.retryCount;
     if (!queryUnderWay())
         return;
-    if (ex_.retryCount < kQuerySends) {
+    const std::string entry = ex_.commandList[std::size_t(ex_.queryIndex)];
+    noteQuietTimeout(isOptionalEntry(entry));
+    // A read that starts again has re-sends of its own.
+    if (ex_.retryCount < kQuerySends || readWatch_.pending != ReadFault::None) {
         if (!sendEchoFirst(*tmQryTimer_))
             sendQuery();
         return;
     }
-    const std::string entry = ex_.commandList[std::size_t(ex_.queryIndex)];
     if (ctx_.switches.sysDateTime && isDateTimeEntry(entry)) {
         // A TA without a clock: the date/time entries are the last ones.
         ctx_.switches.sysDateTime = false;
@@ -195,6 +222,8 @@ void TaLink::tmQryTimerTimer()
             finishQuery(true);
     } else if (isX25Entry(entry)) {
         screen_.removeX25Support();
+        if (apply_)
+            apply_->x25Unanswered = true;
         if (skipX25Group())
             sendQuery();
         else

@@ -3,7 +3,10 @@
 // batch wrote.
 #include "TaLink.h"
 
+#include "atcmd/ChangeBatch.h"
 #include "atcmd/WriteCheck.h"
+
+#include <algorithm>
 
 namespace ta::link {
 
@@ -22,14 +25,35 @@ void TaLink::finishReadBack(bool clearReply)
 {
     const ReadBack done = std::move(*readBack_);
     readBack_.reset();
+    auto differences = atcmd::differencesAfterWrite(done.written, done.options, done.ta);
+    // A TA that restarted or took a garbled command lacks what it lost: that
+    // is written once more and read back again.
+    if (!differences.empty() && faultDuringWrite() && !writeWatch_.writtenAgain) {
+        writeAgain(done);
+        return;
+    }
     screen_.showProgress(false);
     screen_.setProgressCaption("Submit progress status");
     if (clearReply)
         ex_.replyBuffer.clear();
     screen_.enableEditor(true);
     screen_.focusEditor();
-    screen_.readBackDone(atcmd::differencesAfterWrite(done.written, done.options, done.ta));
+    screen_.readBackDone(differences);
     screen_.submitDone();
+}
+
+void TaLink::writeAgain(const ReadBack& done)
+{
+    std::vector<atcmd::BatchEntry> entries = atcmd::entriesToWriteAgain(done.written, done.options, done.ta);
+    writeWatch_.writtenAgain = true;
+    writeWatch_.writtenFirst = written_;
+    writeWatch_.settingsWrittenAgain =
+        int(std::count_if(entries.begin(), entries.end(), [](const auto& entry) { return entry.param != nullptr; }));
+    logLine("[the TA lacks " + std::to_string(writeWatch_.settingsWrittenAgain) +
+            " settings after the write: they are written again]");
+    screen_.setProgressCaption("Submit progress status");
+    startBatch(std::move(entries));
+    sendSubmitCommand();
 }
 
 // The working profile is still the one sent; the connection is dropped as
@@ -42,7 +66,7 @@ void TaLink::failReadBack()
     screen_.showProgress(false);
     screen_.setProgressCaption("Submit progress status");
     screen_.showDetailedMessage(failureMessage(Failure::Query),
-                                std::string(kReadBackFailedText) + "\n" + unansweredQueryDetails());
+                                std::string(kReadBackFailedText) + "\n" + readFailedDetails());
     screen_.enableEditor(true);
     screen_.focusEditor();
 }

@@ -2,6 +2,7 @@
 // sent only after the previous one was answered with "OK".
 #include "TaLink.h"
 
+#include "atcmd/ChangeBatch.h"
 #include "atcmd/SubmitBatch.h"
 #include "atcmd/SubmitRules.h"
 
@@ -12,23 +13,29 @@ namespace ta::link {
 namespace {
 
 constexpr int kX25GroupSize = 9;
-// Timeouts in a row without a byte from the TA: a restart is about as long.
-constexpr int kQuietTimeoutsOfARestart = 2;
 
 } // namespace
 
 void TaLink::startSubmit()
 {
-    readBack_.reset();
     restartWatch_.suspected = false;
-    restartWatch_.quietTimeouts = 0;
+    writeWatch_ = WriteWatch{};
     screen_.enableEditor(false);
+    screen_.collectProfile();
+    startBatch(apply_ ? atcmd::changeBatch(ctx_.workingProfile, commandOptions(ctx_), apply_->differences)
+                      : atcmd::buildSubmitEntries(ctx_.workingProfile, commandOptions(ctx_)));
+}
+
+// The first write of a submit, or what its read-back found lacking.
+void TaLink::startBatch(std::vector<atcmd::BatchEntry> entries)
+{
+    readBack_.reset();
+    restartWatch_.quietTimeouts = 0;
     ex_.submitIndex = 0;
     ex_.retryCount = 0;
     screen_.setProgress(0);
     ex_.transactionState = tsSubmitting;
-    screen_.collectProfile();
-    batch_ = atcmd::buildSubmitEntries(ctx_.workingProfile, commandOptions(ctx_));
+    batch_ = std::move(entries);
     ex_.commandList.clear();
     for (const atcmd::BatchEntry& entry : batch_)
         ex_.commandList.push_back(entry.command);
@@ -49,14 +56,21 @@ bool TaLink::refusedByFieldRules(bool taKnown)
         taKnown ? atcmd::submitRuleBreaks(profile, options) : atcmd::ruleBreaksForAnyTa(profile, options);
     if (breaks.empty())
         return false;
+    const auto [failure, details] = ruleRefusal(breaks);
+    failureClass_ = FailureClass::Local;
+    screen_.showDetailedMessage(failureMessage(failure), details);
+    return true;
+}
+
+std::pair<Failure, std::string> TaLink::ruleRefusal(const std::vector<RuleBreak>& breaks)
+{
     std::string details;
     bool thresholdsOnly = true;
     for (const RuleBreak& broken : breaks) {
         details += (details.empty() ? "" : "\n") + ruleBreakLine(broken);
         thresholdsOnly = thresholdsOnly && broken.pair; // the thresholds' is the one rule between fields
     }
-    screen_.showDetailedMessage(failureMessage(thresholdsOnly ? Failure::Thresholds : Failure::FieldRules), details);
-    return true;
+    return {thresholdsOnly ? Failure::Thresholds : Failure::FieldRules, details};
 }
 
 void TaLink::settleRefusedSubmit()
@@ -137,10 +151,15 @@ void TaLink::onSubmitReply()
 
 void TaLink::finishSubmit(bool clearReply)
 {
+    if (interruptPending_) {
+        finishInterrupt(false);
+        return;
+    }
     if (restartWatch_.suspected)
         logLine("[the TA may have restarted during the submit and lost what it had not stored: "
                 "its settings are read back]");
-    if (ctx_.verifyAfterSubmit || restartWatch_.suspected) {
+    // An apply reads back what it wrote, whatever the switch says.
+    if (ctx_.verifyAfterSubmit || faultDuringWrite() || apply_) {
         requestReadBack();
         return;
     }
@@ -162,23 +181,17 @@ void TaLink::failSubmit()
     screen_.focusEditor();
 }
 
-// Silence through a re-send lasts as long as a restart of the TA, which
-// loses what it had not stored.
-void TaLink::noteSubmitTimeout()
-{
-    RestartWatch& watch = restartWatch_;
-    watch.quietTimeouts = watch.received == watch.atSend ? watch.quietTimeouts + 1 : 0;
-    if (watch.quietTimeouts >= kQuietTimeoutsOfARestart)
-        watch.suspected = true;
-}
-
 void TaLink::tmSmtTimerTimer()
 {
     tmSmtTimer_->setEnabled(false);
+    if (interruptPending_) {
+        finishInterrupt(true);
+        return;
+    }
     ++ex_.retryCount;
     if (!submitUnderWay())
         return;
-    noteSubmitTimeout();
+    noteQuietTimeout(false);
     if (ex_.retryCount < kSubmitSends) {
         if (!sendEchoFirst(*tmSmtTimer_))
             sendSubmitCommand();

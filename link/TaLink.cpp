@@ -6,6 +6,9 @@ namespace ta::link {
 
 namespace {
 
+// Far more distinct lines than any request sends; a bound all the same.
+constexpr std::size_t kSentLinesKept = 4096;
+
 std::unique_ptr<Timer> makeTimer(Clock& clock, int intervalMs, std::function<void()> onTimeout)
 {
     auto timer = clock.createTimer();
@@ -74,9 +77,12 @@ void TaLink::sendRaw(const std::string& line, const std::string& logText)
 {
     ex_.replyBuffer.clear();
     lastCommand_ = logText;
+    if (sentLines_.size() >= kSentLinesKept)
+        sentLines_.clear();
+    sentLines_.insert(logText);
     ++sendCount_;
     logLine("(" + logText + ")");
-    writeOut(reinterpret_cast<const uint8_t*>(line.data()), line.size(), logText);
+    restartWatch_.sentWhole = writeOut(reinterpret_cast<const uint8_t*>(line.data()), line.size(), logText);
 }
 
 // The driver writes on as long as the port takes bytes; what is left when it
@@ -200,6 +206,9 @@ void TaLink::chooseRemote(const std::string& number)
 // A TA identified before is not searched again.
 void TaLink::requestIdentify()
 {
+    beginRequest();
+    failureClass_ = FailureClass::None;
+    apply_.reset();
     identifyOnly_ = true;
     if (ex_.transactionState != tsIdle)
         screen_.identifyDone();
@@ -209,6 +218,9 @@ void TaLink::requestIdentify()
 
 void TaLink::requestQuery()
 {
+    beginRequest();
+    failureClass_ = FailureClass::None;
+    apply_.reset();
     identifyOnly_ = false;
     if (ex_.transactionState != tsIdle) {
         startQuery();
@@ -220,6 +232,9 @@ void TaLink::requestQuery()
 
 void TaLink::requestSubmit()
 {
+    beginRequest();
+    failureClass_ = FailureClass::None;
+    apply_.reset();
     identifyOnly_ = false;
     ex_.pendingOperation = poSubmit;
     if (refusedByFieldRules(ex_.transactionState != tsIdle))
@@ -264,14 +279,36 @@ void TaLink::endSession(bool tellUser)
     releaseCall(CallEnd::Terminate);
 }
 
+void TaLink::interrupt(const char* why)
+{
+    if (ending() || interruptPending_)
+        return;
+    stopWhy_ = why;
+    if (callEnd_ == CallEnd::None && (tmQryTimer_->enabled() || tmSmtTimer_->enabled())) {
+        interruptPending_ = true;
+        return;
+    }
+    endSession(true);
+}
+
+// The command before was answered, or its timer gave up on it (unanswered).
+void TaLink::finishInterrupt(bool unanswered)
+{
+    interruptPending_ = false;
+    stopExchange(true, true, unanswered);
+    releaseCall(CallEnd::Terminate);
+}
+
 // Whatever was under way stops where it is: no timer runs on, a transfer is
-// cancelled on the line, and the status windows go.
-void TaLink::stopExchange(bool tellUser)
+// cancelled on the line, and the status windows go. At a command boundary
+// the sequence is still under way though no command waits.
+void TaLink::stopExchange(bool tellUser, bool atBoundary, bool unanswered)
 {
     const TransactionState state = ex_.transactionState;
-    const bool underWay = commandPending() || state == tsRebooting;
+    const bool underWay = commandPending() || state == tsRebooting || atBoundary;
     cancelPending_ = false;
     exitPending_ = false;
+    interruptPending_ = false;
     if (state == tsUpgrading)
         cancelTransfer();
     stopSequenceTimers();
@@ -281,22 +318,14 @@ void TaLink::stopExchange(bool tellUser)
     screen_.showProgress(false);
     if (state == tsRebooting)
         screen_.showRebooting(false);
-    if (!tellUser)
-        return;
-    const std::string message = failureMessage(interruptedFailure(state));
-    // A batch stopped half way leaves the TA with some of the new settings.
-    if (state == tsSubmitting && !readBack_)
-        screen_.showDetailedMessage(message, settingsWrittenText(written_, settingsInBatch()));
-    else if (readBack_)
-        screen_.showDetailedMessage(message, kReadBackCancelledText);
-    else if (state == tsUpgrading) // stopped, the firmware is no worse for it
-        screen_.showDetailedMessage(message, transferLostDetails(false));
-    else
-        screen_.showMessage(message);
+    if (tellUser)
+        tell(failureMessage(interruptedFailure(state)), interruptedDetails(state, unanswered));
 }
 
 std::string TaLink::failureMessage(Failure failure)
 {
+    if (failure != Failure::None)
+        failureClass_ = classOf(failure);
     switch (failure) {
     case Failure::None: return {};
     case Failure::NoFreePort: return kNoFreePortText;
@@ -393,7 +422,8 @@ void TaLink::portLost()
         return;
     }
     const std::string message = failureMessage(lostFailure(state));
-    const std::string details = lostDetails(state);
+    const std::string& reason = cCom_->lostReason();
+    const std::string details = reason.empty() ? lostDetails(state) : reason + "\n" + lostDetails(state);
     readBack_.reset();
     if (state == tsUpgrading)
         ex_.pendingOperation = poNone; // no later discovery may take this upload up again

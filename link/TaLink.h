@@ -8,6 +8,7 @@
 #include "Clock.h"
 #include "Context.h"
 #include "Exchange.h"
+#include "FailureClass.h"
 #include "Failures.h"
 #include "Screen.h"
 #include "Xmodem.h"
@@ -16,9 +17,12 @@
 #include "profile/FieldRules.h"
 #include "profile/Result.h"
 
+#include <functional>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace ta::link {
@@ -58,6 +62,17 @@ enum class CallEnd : uint8_t {
     Terminate,  // the program ends whatever happens
 };
 
+// What an apply brings the TA to.
+struct ApplyRequest {
+    // The settings wanted, made from what the TA holds (as the apply read
+    // it) and the options the batch is built with (without X.25 when the TA
+    // did not answer for it). An error ends the apply with it before
+    // anything is written.
+    std::function<Result<TaProfile>(const TaProfile& ta, const atcmd::Options& options)> wanted;
+    bool checkOnly = false;    // compare, and write nothing
+    bool compareClock = false; // the TA's date and time count as well
+};
+
 // The key form, variant and switches the query list and the batch are
 // built for.
 atcmd::Options commandOptions(const AppContext& ctx);
@@ -95,6 +110,13 @@ public:
     // batch wrote (readBackDone). A failed read ends with the query's
     // message. A submit runs it by itself when verifyAfterSubmit is set.
     void requestReadBack();
+    // Brings the TA to wanted settings in one session (one call to a remote
+    // TA): reads it, tells the screen what differs (applyCompared) and,
+    // unless only a check was asked for or nothing differs, writes only the
+    // commands that change something and reads the TA back, ending as a
+    // submit with its read-back ends (readBackDone, submitDone). Multilink
+    // thresholds the editor would refuse stop the write, in a check too.
+    void requestApply(ApplyRequest request);
     // Sends the firmware file, waits for the restart and writes the editor's
     // settings back (the file dialog and the confirmation come before).
     void requestUpgrade(const std::string& path);
@@ -117,6 +139,12 @@ public:
     // set; a dialled call is hung up and the local TA restored; then the
     // screen terminates. A second call while that runs changes nothing.
     void endSession(bool tellUser = false);
+    // A signal to the program, or its time limit: a command of a query or a
+    // submit on the line is answered first, or given up at its timeout
+    // (within a second), so that what the TA took is counted; then as
+    // endSession(true), the details opening with why (kInterruptedText,
+    // kTimeLimitText) and telling how far the exchange came.
+    void interrupt(const char* why = kInterruptedText);
     // Receive on the port's readiness as well as on the driver's poll.
     void setReadinessWakeups(bool on);
 
@@ -132,17 +160,29 @@ public:
     bool transferring() const { return ex_.transactionState == tsUpgrading; }
     // Settings the last submit wrote (acknowledged by the TA) and the last
     // query read; settings in the last batch.
-    int settingsWritten() const { return written_; }
+    int settingsWritten() const { return writeWatch_.writtenAgain ? writeWatch_.writtenFirst : written_; }
     int settingsRead() const { return read_; }
     int settingsInBatch() const;
     // The last submit saw signs that the TA restarted while it ran (silent
     // through a re-send, or answering without echo again), and read the
     // settings back after its batch to tell what the TA lacks.
     bool restartSuspected() const { return restartWatch_.suspected; }
+    // The TA echoed a command of the last submit that was never sent (the
+    // line garbled one), so the settings were read back as after a restart.
+    bool lineErrorSeen() const { return writeWatch_.lineError; }
+    // Settings the TA lacked after the last submit's first write and its
+    // read-back, which were written once more.
+    int settingsWrittenAgain() const { return writeWatch_.settingsWrittenAgain; }
+    // Why the last submit read the TA back on its own and what it did about
+    // it, one line each; none after a write without trouble.
+    std::vector<std::string> writeNotes() const;
     // The port the driver uses ("\\.\COM3", or the chosen device path).
     const std::string& portName() const;
     int queryCount() const { return queryCount_; }
     int batchCount() const { return batchCount_; }
+    // The class of the last failure the screen was told of since the last
+    // request: None when the request has not failed (yet).
+    FailureClass failureClass() const { return failureClass_; }
 
 private:
     friend struct LinkProbe; // the tests' way in: tests/support/LinkProbe.h
@@ -163,12 +203,18 @@ private:
     bool advanceQuery();
     bool skipX25Group();
 
+    // --- Apply ---
+    void compareForApply(); // at the end of the apply's query
+    bool refuseApply(const std::string& message, const std::string& details = {});
+
     // --- Submit ---
     void startSubmit(); // builds the batch and sends its first command
     // Whether the field rules refuse what a submit would send, the user told
     // which settings break which rule. Before the TA has said what it is only
     // what every TA is sent counts.
     bool refusedByFieldRules(bool taKnown);
+    // The message and the details of a refusal by the field rules.
+    std::pair<Failure, std::string> ruleRefusal(const std::vector<RuleBreak>& breaks);
     // After a refusal by the rules once the TA was identified: nothing was
     // sent, and the session stays open as after a submit.
     void settleRefusedSubmit();
@@ -218,8 +264,9 @@ private:
     bool probeNextPort();
     void passOverPort();
 
-    // The text of every failure the user is told of.
+    // The text of every failure the user is told of; notes its class.
     std::string failureMessage(Failure failure);
+    FailureClass classOf(Failure failure) const;
     static Failure lostFailure(TransactionState state);
     std::string lostDetails(TransactionState state) const;
     std::string carrierLostDetails(TransactionState state) const;
@@ -244,7 +291,9 @@ private:
     int firstPresentPort() const;
     void stopSequenceTimers();
     void portLost();
-    void stopExchange(bool tellUser);
+    void stopExchange(bool tellUser, bool atBoundary = false, bool unanswered = false);
+    void finishInterrupt(bool unanswered);
+    std::string interruptedDetails(TransactionState state, bool unanswered);
 
     // Cancel and exit on the user's word.
     bool stopIfCancelled();
@@ -303,7 +352,6 @@ private:
     bool echoRestoring() const;
     bool sendEchoFirst(Timer& timer);
     void onEchoRestored();
-    void noteSubmitTimeout();
 
     // Identification from the ATI10I30 answer.
     void takeModel(const std::string& text);
@@ -325,6 +373,20 @@ private:
     void failSubmit();
     void finishReadBack(bool clearReply);
     void failReadBack();
+    std::string readFailedDetails();
+
+    // Restarts of the TA and a line that garbles commands.
+    void beginRequest();
+    void noteReadFault();
+    bool startReadAgainIfDue();
+    void noteRestartSign();
+    void noteQuietTimeout(bool optional);
+    void noteAnswerAfterSilence();
+    bool isOptionalEntry(const std::string& entry) const;
+    bool wasSent(std::string_view line) const;
+    void noteLineError(std::string_view echo);
+    bool faultDuringWrite() const;
+    void startBatch(std::vector<atcmd::BatchEntry> entries);
 
     // Remote call.
     void callConnected();
@@ -368,10 +430,13 @@ private:
     CallEnd callEnd_ = CallEnd::None;
     bool sessionEnded_ = false;
     bool cancelPending_ = false; // stop at the next command boundary
+    bool interruptPending_ = false; // a signal: end at the next command boundary
+    const char* stopWhy_ = kInterruptedText;
     bool exitPending_ = false;   // end the program once nothing runs
     std::vector<atcmd::BatchEntry> batch_; // what each command of the batch assigns
     int written_ = 0;
     int read_ = 0;
+    FailureClass failureClass_ = FailureClass::None;
     // What a query reads; it becomes the working profile only when the
     // query has ended well, so a cancelled or failed one leaves no half.
     TaProfile queried_{};
@@ -392,15 +457,49 @@ private:
         TaProfile ta;
     };
     std::optional<ReadBack> readBack_;
+    void writeAgain(const ReadBack& done);
 
-    // What the watch over a submit saw of a possible restart of the TA.
+    // The apply under way, from its request to the end of its write.
+    struct Apply {
+        ApplyRequest request;
+        std::vector<atcmd::Difference> differences; // what its write changes
+        bool x25Unanswered = false; // its query found no X.25 on the TA
+    };
+    std::optional<Apply> apply_;
+
+    // What the watch over a submit or a read saw of a possible restart of the TA.
     struct RestartWatch {
         uint64_t received = 0;  // bytes received in all
-        uint64_t atSend = 0;    // ... when the submit's command last went out
+        uint64_t atSend = 0;    // ... when the command last went out
+        bool sentWhole = true;  // ... and it went out whole: silence to half a command tells nothing
         int quietTimeouts = 0;  // the command's timeouts in a row with nothing received
         bool suspected = false;
     };
     RestartWatch restartWatch_;
+
+    // A read (a query or a read-back) that meets a restart of the TA or a
+    // garbled command starts again from its first entry, once, so that what
+    // it reads is one whole set; the next such fault fails it.
+    enum class ReadFault : uint8_t { None, StartAgain, Fail };
+    struct ReadWatch {
+        int startedAgain = 0;
+        bool answeredSince = false; // an entry was answered since: a new sign is another fault
+        ReadFault pending = ReadFault::None; // acted on before the next entry goes out
+        bool endedByFaults = false;
+        bool silenceSeen = false; // silent through a re-send: it starts again once the TA answers
+    };
+    ReadWatch readWatch_;
+    // What a submit met besides a restart, and what it wrote once more.
+    struct WriteWatch {
+        bool lineError = false;     // the TA echoed a command that was never sent
+        bool writtenAgain = false;  // the settings the read-back found lacking went out once more
+        int settingsWrittenAgain = 0;
+        int writtenFirst = 0;       // by the first write, when there was another
+    };
+    WriteWatch writeWatch_;
+    // The command lines sent since the user's request began: an echo of any
+    // other is a command the line garbled on its way to the TA.
+    std::set<std::string, std::less<>> sentLines_;
     // An ATI10I30 answer that named no known model, until a second one
     // confirms or contradicts it.
     std::optional<std::string> unknownModelReply_;

@@ -38,7 +38,10 @@ std::string outputProblem(const std::string& path, OtherTargets others = OtherTa
 // Writes bytes to path. A regular file, or a missing one, is replaced in
 // one step by a temporary file in its folder that takes the old file's
 // owner, group and mode, so a failed write leaves the old file intact; a
-// link to it stays a link. A pipe or a device is written into when others
+// link to it stays a link. A file with other names (hard links), or one
+// whose owner the new file cannot take but the user may write, is written
+// where it is instead, its earlier content copied aside first and put back
+// if the write fails. A pipe or a device is written into when others
 // allows it, never replaced; a pipe that nobody reads is given 30 seconds
 // to find its reader, and a signal ends the wait. The reason of a failure
 // is as outputProblem's.

@@ -1,6 +1,7 @@
 // The one way an output file is written: a regular file is replaced by a
 // finished temporary file, anything else is written into or refused.
 #include "profile/FileIo.h"
+#include "profile/InPlace.h"
 #include "profile/TempFiles.h"
 
 #include <array>
@@ -29,7 +30,7 @@ constexpr std::array<long, 8> kKernelFileSystems = {
 
 const char* const kKernelFile = "Is a kernel interface, not a file";
 const char* const kDescriptor = "Names an open descriptor, not a file";
-const char* const kChanged = "Was replaced by something else while being saved";
+const char* const kChanged = kReplacedWhileSaving;
 const char* const kNoReader = "No process reads the pipe";
 // How long a pipe is given to find its reader, and how often it is tried.
 constexpr std::chrono::seconds kPipeReaderWait{30};
@@ -232,32 +233,38 @@ Result<> writeInto(const std::string& path, bool pipe, std::string_view bytes)
     return {};
 }
 
+// Why a temporary file could not be made ready; ownerKept is false when
+// the replaced file's owner or group could not be given to it.
+struct TempProblem {
+    std::string reason;
+    bool ownerKept = true;
+};
+
 // The temporary file takes the replaced file's owner and group first, as a
 // change of owner clears the set-id bits that its mode then puts back. A
 // file that cannot keep its owner (someone else's, saved by a user) is not
 // replaced by one of the user's own.
-std::string takeOver(int fd, const struct stat& old)
+TempProblem takeOver(int fd, const struct stat& old)
 {
     struct stat now {};
     if (::fstat(fd, &now) != 0)
-        return std::strerror(errno);
+        return {std::strerror(errno)};
     if ((now.st_uid != old.st_uid || now.st_gid != old.st_gid) && ::fchown(fd, old.st_uid, old.st_gid) != 0)
-        return std::string("Cannot keep the file's owner: ") + std::strerror(errno);
+        return {std::string("Cannot keep the file's owner: ") + std::strerror(errno), false};
     if (::fchmod(fd, old.st_mode & 07777) != 0)
-        return std::string("Cannot keep the file's mode: ") + std::strerror(errno);
+        return {std::string("Cannot keep the file's mode: ") + std::strerror(errno)};
     return {};
 }
 
-// Empty, or why the temporary file could not be made ready.
-std::string fillTemp(int fd, const Target& target, std::string_view bytes)
+TempProblem fillTemp(int fd, const Target& target, std::string_view bytes)
 {
     errno = 0;
     if (!writeFully(fd, bytes.data(), bytes.size()))
-        return std::strerror(errno != 0 ? errno : EIO);
+        return {std::strerror(errno != 0 ? errno : EIO)};
     if (target.exists)
-        if (std::string reason = takeOver(fd, target.st); !reason.empty())
-            return reason;
-    return ::fsync(fd) != 0 ? std::strerror(errno) : std::string();
+        if (TempProblem problem = takeOver(fd, target.st); !problem.reason.empty())
+            return problem;
+    return {::fsync(fd) != 0 ? std::strerror(errno) : std::string()};
 }
 
 // Only the file that was looked at, or still nothing, is replaced: a pipe
@@ -283,17 +290,37 @@ int moveInto(const std::string& temp, const Target& target)
     return ::rename(temp.c_str(), target.name.c_str()) == 0 ? 0 : errno;
 }
 
+// A file with other names (hard links), or one the user may write but whose
+// owner a new file of the user's cannot take, keeps its identity only when
+// it is written where it is.
+bool writableInPlace(const Target& target)
+{
+    return target.exists && ::faccessat(AT_FDCWD, target.name.c_str(), R_OK | W_OK, AT_EACCESS) == 0;
+}
+
+Result<> writeInPlace(const Target& target, std::string_view bytes)
+{
+    return writeFileInPlace(target.name, folderOf(target.name), target.st, bytes);
+}
+
 Result<> replaceFile(const Target& target, std::string_view bytes)
 {
     const std::string folder = folderOf(target.name);
     removeStaleTemps(folder);
+    if (target.exists && target.st.st_nlink > 1 && writableInPlace(target))
+        return writeInPlace(target, bytes);
     std::string temp;
     const int fd = createTemp(folder, temp);
     if (fd < 0)
         return unexpected(std::strerror(errno));
-    std::string reason = fillTemp(fd, target, bytes);
+    const TempProblem problem = fillTemp(fd, target, bytes);
+    std::string reason = problem.reason;
     if (::close(fd) != 0 && reason.empty())
         reason = std::strerror(errno);
+    if (!problem.ownerKept && writableInPlace(target)) {
+        static_cast<void>(::unlink(temp.c_str()));
+        return writeInPlace(target, bytes);
+    }
     if (reason.empty() && !stillThere(target))
         reason = kChanged;
     if (reason.empty())

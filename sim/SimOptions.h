@@ -1,6 +1,7 @@
 // What kind of TA the simulator plays, and the faults it can be told to make.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -49,6 +50,12 @@ struct SimTaOptions {
     // off and the settings it last stored with &W.
     int restartAtLine = 0;
     uint64_t restartMs = 2000;
+    // A line that garbles a command on its way to the TA: one bit of one
+    // byte of this command line (1: the first) arrives flipped, and the TA
+    // takes, echoes and answers the line as it arrived.
+    int flipAtLine = 0;
+    std::size_t flipByte = 4; // 0: the first; past the end, the last ("AT1C1=0": the port's digit)
+    int flipBit = 0;
 };
 
 // Faults, each one small and independent. Counters count down as they are used.

@@ -114,8 +114,11 @@ void SimTa::handleLine(const std::string& line, uint64_t nowMs)
         restartNow(nowMs); // the line is lost with the restart
         return;
     }
+    std::string arrived = line;
+    if (commandLines_ == options_.flipAtLine && !arrived.empty())
+        arrived[std::min(options_.flipByte, arrived.size() - 1)] ^= char(1 << options_.flipBit);
     const std::size_t answerStart = out_.size();
-    answerLine(line, nowMs);
+    answerLine(arrived, nowMs);
     delayAnswer(answerStart, nowMs);
 }
 

@@ -3,6 +3,8 @@
 set -euo pipefail
 
 packages=(cmake g++ make ninja-build pkg-config qt6-base-dev libgl-dev
+          # TLS network ports
+          libssl-dev
           libgtest-dev libgmock-dev clang libclang-rt-14-dev
           # the package and the checks of what it installs (tests/packaging)
           dpkg-dev appstream desktop-file-utils shared-mime-info libglib2.0-bin groff-base mandoc
@@ -10,8 +12,11 @@ packages=(cmake g++ make ninja-build pkg-config qt6-base-dev libgl-dev
           debhelper fakeroot lintian devscripts shellcheck
           # the JSON Schema of tactl show --json, the Ansible collection (tests/ansible)
           python3-jsonschema ansible-core
-          # a real console server in front of tasim (the network port tests)
-          ser2net)
+          # the collection's linters (ansible-lint, ansible-test's validate-modules)
+          ansible-lint python3-voluptuous
+          # a real console server in front of tasim (the network port tests), and the
+          # certificates of its TLS ports
+          ser2net openssl)
 
 missing=()
 for p in "${packages[@]}"; do

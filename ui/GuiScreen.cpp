@@ -289,10 +289,10 @@ QString GuiScreen::differenceText(const ta::atcmd::Difference& difference)
 
 void GuiScreen::readBackDone(const std::vector<ta::atcmd::Difference>& differences)
 {
-    // A read-back the submit ran by itself says why.
-    const QString restart = link_ && link_->restartSuspected()
-                                ? fromLink(ta::link::kRestartSuspectedText) + QLatin1Char('\n')
-                                : QString();
+    // A read-back the submit ran by itself says why, and what it wrote again.
+    QString restart;
+    for (const std::string& note : link_ ? link_->writeNotes() : std::vector<std::string>{})
+        restart += fromLink(note) + QLatin1Char('\n');
     if (differences.empty()) {
         showMessageBox(messageOwner(), restart + QStringLiteral("The TA took every value."), MessageKind::Information);
         return;

@@ -41,9 +41,18 @@ TfDetail::FileChooser& upgradeFileChooser()
     return chooser;
 }
 
-const QString kVerifyKey = QStringLiteral("editor/verifyAfterSubmit");
+// The read-back after a submit is on unless the user turned it off. The
+// choice kept under the first key was mostly the old default of off, kept
+// by a user who once tried the box: it is forgotten, and the box starts on.
+const QString kVerifyKey = QStringLiteral("editor/verifyAfterSubmitChoice");
+const QString kVerifyKeyWhenOffByDefault = QStringLiteral("editor/verifyAfterSubmit");
 
-bool rememberedVerify() { return programSettings().value(kVerifyKey, false).toBool(); }
+bool rememberedVerify()
+{
+    QSettings settings = programSettings();
+    settings.remove(kVerifyKeyWhenOffByDefault);
+    return settings.value(kVerifyKey, true).toBool();
+}
 
 void rememberVerify(bool on) { programSettings().setValue(kVerifyKey, on); }
 
@@ -225,7 +234,8 @@ void TfDetail::ToolButton1Click()
     if (path.isEmpty())
         return;
     const std::string file = QFile::encodeName(path).toStdString();
-    if (const auto loaded = loadProfileFile(file, ctx_.workingProfile); !loaded) {
+    std::size_t trailing = 0;
+    if (const auto loaded = loadProfileFile(file, ctx_.workingProfile, &trailing); !loaded) {
         // The record and the controls are untouched; say why nothing changed.
         showMessageBox(this, QString::fromLocal8Bit(loaded.error()));
         return;
@@ -234,6 +244,8 @@ void TfDetail::ToolButton1Click()
     showProfile();
     pcDetail_->setCurrentWidget(shown);
     setProfileFile(path);
+    if (trailing > 0)
+        showMessageBox(this, QString::fromLocal8Bit(trailingBytesWarning(file, trailing)), MessageKind::Information);
     warnOfRuleBreaks(this, path, ctx_.workingProfile);
 }
 

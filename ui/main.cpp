@@ -165,7 +165,8 @@ void TfMain::buildLayout()
     cbPort->setEditable(true);
     cbPort->setInsertPolicy(QComboBox::NoInsert);
     cbPort->setToolTip(QStringLiteral("Automatic, a serial port, or a network port: "
-                                      "rfc2217://HOST:PORT or tcp://HOST:PORT"));
+                                      "rfc2217://HOST:PORT or tcp://HOST:PORT, with +tls after either "
+                                      "(the checks from TA_TLS_CA, TA_TLS_PIN, TA_TLS_CERT, TA_TLS_KEY)"));
     // A screen reader follows the focus into the typed text: both say "Port".
     for (QWidget* port : {static_cast<QWidget*>(cbPort), static_cast<QWidget*>(cbPort->lineEdit())})
         port->setAccessibleName(QStringLiteral("Port"));
@@ -381,10 +382,14 @@ void TfMain::loadFromFile()
 
 void TfMain::openProfile(const std::string& fileName)
 {
-    if (const auto loaded = ta::loadProfileFile(fileName, ctx_.workingProfile); !loaded) {
+    std::size_t trailing = 0;
+    if (const auto loaded = ta::loadProfileFile(fileName, ctx_.workingProfile, &trailing); !loaded) {
         showMessageBox(this, QString::fromLocal8Bit(loaded.error()));
         return;
     }
+    if (trailing > 0)
+        showMessageBox(this, QString::fromLocal8Bit(ta::trailingBytesWarning(fileName, trailing)),
+                       MessageKind::Information);
     dialogs_.setCurrentFile(QFile::decodeName(QByteArray::fromStdString(fileName)));
     handOver();
     // Over the editor, which the hand-over brought up in the wizard's place.

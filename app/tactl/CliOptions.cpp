@@ -57,13 +57,16 @@ Result<TaProfile> readProfile(const std::string& path, std::ostream* warnings, b
 {
     TaProfile profile{};
     const std::string name = isStdio(path) ? "standard input" : path;
-    const auto bytesRead =
-        isStdio(path) ? loadProfileFrom(STDIN_FILENO, profile, name) : loadProfileFile(path, profile);
+    std::size_t trailing = 0;
+    const auto bytesRead = isStdio(path) ? loadProfileFrom(STDIN_FILENO, profile, name, &trailing)
+                                         : loadProfileFile(path, profile, &trailing);
     if (!bytesRead)
         return unexpected(bytesRead.error());
     if (warnings && *bytesRead < kProfileSize)
         *warnings << "tactl: warning: " << printable(name) << " holds " << *bytesRead << " of the " << kProfileSize
                   << " bytes of a profile; the settings after them are zero\n";
+    if (warnings && trailing > 0)
+        *warnings << "tactl: warning: " << trailingBytesWarning(name, trailing) << '\n';
     if (warnings && rules)
         warnOfRuleBreaks(path, profile, *warnings);
     return profile;

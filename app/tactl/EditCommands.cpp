@@ -37,7 +37,9 @@ Result<> setText(TaProfile& profile, const FieldInfo& field, const std::string& 
     return storeText(profile, field, text);
 }
 
-Result<> assign(TaProfile& profile, const std::string& assignment, std::vector<std::string>& names)
+} // namespace
+
+Result<> assign(TaProfile& profile, const std::string& assignment)
 {
     const auto equals = assignment.find('=');
     if (equals == std::string::npos)
@@ -49,9 +51,10 @@ Result<> assign(TaProfile& profile, const std::string& assignment, std::vector<s
     const auto set = field->kind == FieldKind::Text ? setText(profile, *field, value) : setNumber(profile, *field, value);
     if (!set)
         return unexpected(name + " " + set.error() + ", not '" + value + "'");
-    names.push_back(name);
     return {};
 }
+
+namespace {
 
 // Every assignment is checked before the file is touched: one refusal
 // leaves it as it was.
@@ -66,9 +69,11 @@ int runSet(const CommandLine& line, std::ostream& out, std::ostream& err)
     if (!profile)
         return fail(err, profile.error());
     std::vector<std::string> names;
-    for (std::size_t i = 1; i < operands.size(); ++i)
-        if (const auto assigned = assign(*profile, operands[i], names); !assigned)
+    for (std::size_t i = 1; i < operands.size(); ++i) {
+        if (const auto assigned = assign(*profile, operands[i]); !assigned)
             return fail(err, assigned.error(), kExitUsage);
+        names.push_back(operands[i].substr(0, operands[i].find('=')));
+    }
     // Checked once every assignment is in: ADD and DROP may change together.
     if (const auto broken = pairBreakInvolving(*profile, names))
         return fail(err, broken->field->name + " " + broken->rule + ", not '" + broken->value + "'", kExitUsage);

@@ -131,14 +131,14 @@ Result<> checkBackup(const std::string& backup, const std::string& profile)
     return {};
 }
 
-// The write under way runs to its end, with --verify its read-back too; the
-// values the TA did not take go to standard output.
+// The write under way runs to its end, and its read-back (unless
+// --no-verify); the values the TA did not take go to standard output.
 int finishWrite(LinkSession& session, std::ostream& out, std::ostream& err)
 {
     if (!session.runUntil([&] { return session.screen().submitFinished(); }))
         return sequenceFailed(session);
-    if (session.link().restartSuspected())
-        err << "tactl: " << link::kRestartSuspectedText << '\n';
+    for (const std::string& note : session.link().writeNotes())
+        err << "tactl: " << note << '\n';
     const auto& differences = session.screen().differences();
     for (const atcmd::Difference& difference : differences)
         out << atcmd::differenceLine(difference) << '\n';
@@ -262,8 +262,8 @@ const CommandRegistrar identifyReg{
 const CommandRegistrar queryReg{
     {"query", "-o FILE.CFG", "read every setting of the TA into a profile file", &runQuery, {"link"}}};
 const CommandRegistrar submitReg{{"submit", "FILE.CFG",
-                                  "write a profile file to the TA; with --verify exit 3 when the TA did not take "
-                                  "every value",
+                                  "write a profile file to the TA, read it back and exit 3 when the TA did not "
+                                  "take every value",
                                   &runSubmit, {"link"}}};
 const CommandRegistrar upgradeReg{{"upgrade", "FIRMWARE",
                                    "upload firmware, wait for the restart, then write the settings back",

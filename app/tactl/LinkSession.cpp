@@ -1,4 +1,5 @@
 #include "LinkSession.h"
+#include "TlsCliOptions.h"
 
 #include "link/port/PortList.h"
 
@@ -39,8 +40,10 @@ LinkCliOptions linkOptionsFrom(const CommandLine& line)
     o.output = line.value("output");
     o.profile = line.value("profile");
     o.port = line.value("port");
+    o.tls = tlsOptionsFrom(line);
     o.backup = line.value("backup");
-    o.verify = line.has("verify");
+    o.verify = !line.has("no-verify"); // --verify, the default, is taken as well
+    o.timeoutSeconds = line.has("timeout") ? std::stoi(line.value("timeout")) : 0;
     return o;
 }
 
@@ -59,9 +62,17 @@ link::AppContext LinkSession::makeContext(const LinkCliOptions& options)
 LinkSession::LinkSession(const LinkCliOptions& options, std::ostream& err)
     : ctx_(makeContext(options)), backend_(clock_), counting_(backend_),
       screen_(ctx_, err, options.debug, TerminalScreen::stderrIsTerminal()), link_(ctx_, clock_, counting_, screen_),
-      stats_(options.stats), stopSignals_(clock_, [this](int signal) { stopSignalled(signal); })
+      stats_(options.stats), err_(err), stopSignals_(clock_, [this](int signal) { stopSignalled(signal); })
 {
+    backend_.network().tls() = options.tls;
     link_.setReadinessWakeups(!options.pollOnly);
+    if (options.timeoutSeconds > 0) {
+        const int seconds = options.timeoutSeconds;
+        timeLimit_ = clock_.createTimer();
+        timeLimit_->setInterval(seconds * 1000);
+        timeLimit_->setCallback([this, seconds] { timeLimitReached(seconds); });
+        timeLimit_->setEnabled(true);
+    }
     if (!options.remoteNumber.empty())
         link_.chooseRemote(options.remoteNumber);
     screen_.watchBytes(&counting_.counts());
@@ -93,7 +104,8 @@ bool LinkSession::runUntil(const std::function<bool()>& done)
 {
     runLoop([&] { return done() || screen_.failed() || screen_.terminated(); });
     screen_.finishLine();
-    return done() && !screen_.failed();
+    // Past the time limit nothing more is asked of the TA.
+    return done() && !screen_.failed() && !timedOut_;
 }
 
 // Whatever happened before (a failure, a signal), the program ends with its
@@ -109,10 +121,32 @@ void LinkSession::stopSignalled(int signal)
 {
     if (signal_ == 0)
         signal_ = signal;
-    link_.endSession(true);
+    link_.interrupt();
 }
 
-int LinkSession::failureCode() const { return signal_ != 0 ? 128 + signal_ : kExitFailure; }
+void LinkSession::timeLimitReached(int seconds)
+{
+    timeLimit_->setEnabled(false);
+    if (signal_ != 0 || link_.ending())
+        return;
+    timedOut_ = true;
+    screen_.finishLine();
+    err_ << "tactl: the time limit of " << seconds << " s (--timeout) ran out; the exchange is stopped\n";
+    link_.interrupt(link::kTimeLimitText);
+}
+
+link::FailureClass LinkSession::failureClass() const
+{
+    if (signal_ != 0)
+        return link::FailureClass::Interrupted;
+    if (timedOut_)
+        return link::FailureClass::Timeout;
+    const link::FailureClass told = link_.failureClass();
+    // A failure told without a class of its own (a cancel's message) is no success.
+    return told == link::FailureClass::None ? link::FailureClass::Other : told;
+}
+
+int LinkSession::failureCode() const { return exitCodeFor(failureClass(), signal_); }
 
 } // namespace ta::tactl
 

@@ -72,6 +72,13 @@ void TerminalScreen::logLine(const std::string& line)
     err_ << printable(line) << '\n';
 }
 
+void TerminalScreen::applyCompared(const std::vector<atcmd::Difference>& differences, bool writing)
+{
+    applyCompared_ = true;
+    applyWriting_ = writing;
+    applyDifferences_ = differences;
+}
+
 void TerminalScreen::setProgressCaption(const std::string& caption)
 {
     caption_ = caption;

@@ -97,6 +97,33 @@ std::string setRestartAt(SimTaOptions& o, const std::string& v)
     return {};
 }
 
+std::string setFlipAt(SimTaOptions& o, const std::string& v)
+{
+    uint64_t n = 0;
+    if (!readNumber(v, n) || n == 0)
+        return "'" + v + "' is not a command line number (1 is the first)";
+    o.flipAtLine = int(n);
+    return {};
+}
+
+std::string setFlipByte(SimTaOptions& o, const std::string& v)
+{
+    uint64_t n = 0;
+    if (!readNumber(v, n))
+        return "'" + v + "' is not a byte position (0 is the first)";
+    o.flipByte = std::size_t(n);
+    return {};
+}
+
+std::string setFlipBit(SimTaOptions& o, const std::string& v)
+{
+    uint64_t n = 0;
+    if (!readNumber(v, n) || n > 7)
+        return "'" + v + "' is not a bit number from 0 to 7";
+    o.flipBit = int(n);
+    return {};
+}
+
 std::string setCanAfter(SimTaOptions& o, const std::string& v)
 {
     uint64_t n = 0;
@@ -135,6 +162,9 @@ const std::vector<TaOption>& taOptions()
         {"ok-to-download", false, setFlag(&SimTaOptions::okToDownload, true)},
         {"restart-at", true, setRestartAt},
         {"restart-ms", true, setMs(&SimTaOptions::restartMs)},
+        {"flip-at", true, setFlipAt},
+        {"flip-byte", true, setFlipByte},
+        {"flip-bit", true, setFlipBit},
     };
     return options;
 }
@@ -273,6 +303,11 @@ The TA:
                         answer, silent, then echo off and the settings last
                         stored with &W
   --restart-ms N        ... silent for N ms (default 2000)
+  --flip-at N           the Nth command line (1: the first) arrives with one
+                        bit flipped, and the TA takes, echoes and answers it so
+  --flip-byte K         ... in its byte K (0: the first; default 4, past the
+                        end the last)
+  --flip-bit B          ... bit B, 0 to 7 (default 0)
 The TA at the far end of a call: the same options as --remote-NAME
   (e.g. --remote-model QM7A1-HXN --remote-no-x25).
 The program:

@@ -1,6 +1,7 @@
 // The profile loader against arbitrary file contents: a load either places
 // exactly the file's leading bytes over the start of the record (and only
-// when they begin with the magic) or leaves the record untouched.
+// when they begin with the magic, in a file not much longer than a record)
+// or leaves the record untouched.
 #include "tests/fuzz/FuzzSupport.h"
 
 #include "profile/ProfileFile.h"
@@ -41,6 +42,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
     const auto* now = reinterpret_cast<const char*>(&record);
     const auto* was = reinterpret_cast<const char*>(&before);
 
+    if (size > kProfileSize + kProfileTrailingMargin) {
+        FUZZ_EXPECT(!loaded && loaded.error().starts_with("Not a profile file: " + path + " holds " +
+                                                          std::to_string(size) + " bytes;"),
+                    loaded ? "accepted" : loaded.error());
+        FUZZ_EXPECT(std::memcmp(now, was, kProfileSize) == 0, "a refused file changed the record");
+        return 0;
+    }
     if (!beginsWithMagic(file)) {
         FUZZ_EXPECT(!loaded && loaded.error() == "Not a TA profile file (no TAPRF1.0 header): " + path,
                     loaded ? "accepted" : loaded.error());

@@ -3,6 +3,7 @@
 #include "tests/support/LinkRig.h"
 #include "tests/support/CaseName.h"
 #include "tests/support/FieldRuleCases.h"
+#include "tests/support/Processes.h"
 #include "tests/support/TaStore.h"
 
 #include "profile/DefaultProfile.h"
@@ -11,6 +12,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <fstream>
 #include <functional>
 
 using namespace ta;
@@ -146,19 +148,31 @@ INSTANTIATE_TEST_SUITE_P(Tas, LateReplyQueryTest,
                          [](const auto& test) { return std::string(test.param.name); });
 
 // A line that lies, and a TA that restarts: an answer counts only with its
-// echo, a model only when it is certain, and a submit that may have met a
-// restart reads the TA back and tells what it lacks. Each sequence ends
-// with the TA's own values, or says what went wrong.
+// echo, a model only when it is certain; a read that may have met a restart
+// or a garbled command starts again from its first entry (once), and a write
+// that may have is read back and what the TA lacks is written again (once).
+// Each sequence ends with the TA's own values, or says what went wrong.
 using LineFault = std::function<void(SequenceRig&)>;
+
+enum class Run : uint8_t {
+    Query,
+    Submit,
+    Verify,  // a submit that reads the TA back in any case
+    Upgrade, // a query, then an upload whose write-back sends what the query read
+};
 
 struct LineFaultCase {
     const char* name;
-    bool submit;
+    Run run;
     const char* ta;  // tasim's options
     LineFault fault; // what the line or the TA does besides
     int infoSends;   // ATI10I30 goes out this often
     bool restart;    // the submit takes it for a restart and reads the TA back
     std::string details = {}; // of the failure message; empty when the sequence ends well
+    const char* failure = kNoRemoteTaText;
+    bool lineError = false;   // the submit saw the echo of a command it never sent
+    int readsAgain = 0;       // reads that started again from their first entry
+    int writtenAgain = 0;     // settings the read-back found lacking and wrote again
     friend void PrintTo(const LineFaultCase& c, std::ostream* os) { *os << c.name; }
 };
 
@@ -212,82 +226,175 @@ void noiseBeforeEmpty(sim::SimTa& ta, uint64_t now)
     noiseOnce(ta, now);
     ta.setValue("1%O0", "");
 }
+// Every setting changes and is not stored: a restart takes the TA back to
+// what it held before, and a read across it would give half of each.
+void unstoredChanges(sim::SimTa& ta, uint64_t) { testsupport::fillDistinct(ta, 500); }
+LineFault unstored() { return afterLine("ATI3", unstoredChanges); }
+// ... and the TA restarts a second time once the line has been answered.
+LineFault unstoredAndRestartAfter(std::string line)
+{
+    return [line](SequenceRig& rig) {
+        rig.backend.lineFault = [&rig, line, changed = false, restarted = false](std::string& bytes) mutable {
+            if (!changed && bytes.find("ATI3\r") == 0)
+                changed = (unstoredChanges(*rig.ta, 0), true);
+            else if (!restarted && bytes.find(line + "\r") == 0)
+                restarted = (rig.ta->restartNow(rig.clock.now()), true);
+        };
+    };
+}
+
+// The echo of a read-back's query reaches the program garbled, once.
+LineFault garbledEchoInTheReadBack(std::string line)
+{
+    return [line](SequenceRig& rig) {
+        rig.backend.lineFault = [&rig, line, done = false](std::string& bytes) mutable {
+            if (done || !rig.link->readingBack() || bytes.find(line + "\r") != 0)
+                return;
+            bytes[line.size() - 1] ^= 0x01;
+            done = true;
+        };
+    };
+}
 
 void noFault(SequenceRig&) {}
+
+// The clock runs on: a read-back leaves the TA's date and time alone.
+std::vector<std::string> withoutClock(std::vector<std::string> fields)
+{
+    std::erase_if(fields, [](const std::string& field) { return field.ends_with("$T0") || field.ends_with("$T1"); });
+    return fields;
+}
 
 class LineFaultTest : public testing::TestWithParam<LineFaultCase> {};
 
 TEST_P(LineFaultTest, EndsWithTheTasValuesOrSaysWhatWentWrong)
 {
     const LineFaultCase& c = GetParam();
+    const bool submit = c.run == Run::Submit || c.run == Run::Verify;
     SequenceRig rig;
     rig.ctx.switches.debugLog = true;
+    rig.ctx.verifyAfterSubmit = c.run == Run::Verify;
     rig.start();
     rig.addTa(c.ta);
-    if (c.submit)
+    if (submit)
         rig.inEditor();
     c.fault(rig);
-    ASSERT_TRUE(rig.run(c.submit));
+    ASSERT_TRUE(rig.run(submit));
     EXPECT_EQ(rig.sent("ATI10I30"), c.infoSends);
+    EXPECT_EQ(rig.screen.count("log: [the TA may have restarted, or the line garbled a command: the read starts again]"),
+              c.readsAgain)
+        << rig.screen.text();
     if (!c.details.empty()) {
-        EXPECT_EQ(rig.screen.messages(), std::vector<std::string>{"Cannot find a TA to make a remote call!"});
+        EXPECT_EQ(rig.screen.messages(), std::vector<std::string>{c.failure});
         EXPECT_EQ(rig.screen.lastDetails(), c.details);
-        EXPECT_EQ(rig.state(), tsIdle);
-        EXPECT_EQ(rig.com1().count("ATE1V1"), 0) << "no sequence on a TA of uncertain model";
+        if (c.failure == std::string(kNoRemoteTaText)) {
+            EXPECT_EQ(rig.state(), tsIdle);
+            EXPECT_EQ(rig.com1().count("ATE1V1"), 0) << "no sequence on a TA of uncertain model";
+        } else {
+            EXPECT_EQ(rig.state(), tsDiscard);
+            EXPECT_FALSE(rig.screen.contains("presentEditor")) << "no half of the settings";
+        }
         return;
     }
     EXPECT_EQ(rig.screen.messages(), std::vector<std::string>{}) << rig.screen.text();
     EXPECT_EQ(rig.ctx.taVariant, 3);
-    if (!c.submit) {
+    if (c.run == Run::Query) {
         EXPECT_EQ(rig.differences(), std::vector<std::string>{});
         return;
     }
-    // What the TA lacks, found independently of the link's read-back (which
-    // counts a number and its sub-address apart).
-    const int lacking = int(rig.differences().size());
-    EXPECT_EQ(rig.link->restartSuspected(), c.restart);
-    if (!c.restart) {
-        EXPECT_EQ(lacking, 0);
-        EXPECT_EQ(rig.screen.lastWith("readBackDone"), "");
+    if (c.run == Run::Upgrade) {
+        // What the TA held after its restart goes back, not a mix.
+        const auto read = rig.ta->store();
+        testsupport::ScratchDir dir("fw");
+        std::ofstream(dir.file("fw.bin"), std::ios::binary) << std::string(300, 'x');
+        rig.screen.editorShown = true;
+        rig.screen.clear();
+        rig.link->requestUpgrade(dir.file("fw.bin"));
+        ASSERT_TRUE(rig.runUntil([&] { return rig.ended(); }));
+        EXPECT_EQ(rig.screen.messages(), std::vector<std::string>{});
+        EXPECT_EQ(rig.ta->downloadsCompleted(), 1);
+        EXPECT_EQ(withoutClock(testsupport::differingSlots(rig.ta->store(), read,
+                                                           atcmd::buildQueryList(commandOptions(rig.ctx)))),
+                  std::vector<std::string>{});
         return;
     }
-    const std::string told = rig.screen.lastWith("readBackDone");
-    ASSERT_FALSE(told.empty());
-    const int reported = std::stoi(told.substr(told.find(' ')));
-    EXPECT_EQ(reported > 0, lacking > 0);
-    EXPECT_GE(reported, lacking);
+    // Whatever the fault, the TA ends with the profile (as the independent
+    // comparison with its store finds) and the read-back says so.
+    EXPECT_EQ(rig.link->restartSuspected(), c.restart);
+    EXPECT_EQ(rig.link->lineErrorSeen(), c.lineError);
+    EXPECT_EQ(rig.link->settingsWrittenAgain(), c.writtenAgain);
+    const bool readBack = c.run == Run::Verify || c.restart || c.lineError;
+    EXPECT_EQ(rig.screen.lastWith("readBackDone"), readBack ? "readBackDone 0" : "");
+    EXPECT_EQ(withoutClock(rig.differences()), std::vector<std::string>{});
 }
+
+const std::string kReadFaults = kReadFaultsText;
 
 INSTANTIATE_TEST_SUITE_P(
     Faults, LineFaultTest,
     testing::Values(
         // A bare "OK" comes before every late answer; neither the identification nor a value takes it.
         // The port probe takes one, so its own late answer is asked ATI10I30's again.
-        LineFaultCase{"BareOkQuery", false, "--chatter OK --chatter-ms 100 --reply-latency-ms 150", noFault, 2, false},
-        LineFaultCase{"BareOkSubmit", true, "--chatter OK --chatter-ms 100 --reply-latency-ms 150", noFault, 2, false},
-        LineFaultCase{"NulBytesQuery", false, "", nulBytes, 1, false},
-        LineFaultCase{"NulBytesSubmit", true, "", nulBytes, 1, false},
-        LineFaultCase{"EchoLostAndALateReplyQuery", false, "--reply-latency-ms 20 --late-reply 40 --late-reply-ms 1100",
-                      afterLine("AT1%M3?", echoOff), 1, false},
-        LineFaultCase{"EchoLostSubmit", true, "", afterLine("AT1C1=0", echoOff), 1, true},
-        LineFaultCase{"SilentThroughAResendSubmit", true, "", afterLine("AT1C1=0", silentTwice), 1, true},
+        LineFaultCase{"BareOkQuery", Run::Query, "--chatter OK --chatter-ms 100 --reply-latency-ms 150", noFault, 2, false},
+        LineFaultCase{"BareOkSubmit", Run::Submit, "--chatter OK --chatter-ms 100 --reply-latency-ms 150", noFault, 2, false},
+        LineFaultCase{"NulBytesQuery", Run::Query, "", nulBytes, 1, false},
+        LineFaultCase{"NulBytesSubmit", Run::Submit, "", nulBytes, 1, false},
+        // The lost echo is taken for a restart: the read starts again.
+        LineFaultCase{"EchoLostAndALateReplyQuery", Run::Query,
+                      "--reply-latency-ms 20 --late-reply 40 --late-reply-ms 1100", afterLine("AT1%M3?", echoOff), 1,
+                      false, {}, kNoRemoteTaText, false, 1},
+        LineFaultCase{"EchoLostSubmit", Run::Submit, "", afterLine("AT1C1=0", echoOff), 1, true},
+        LineFaultCase{"SilentThroughAResendSubmit", Run::Submit, "", afterLine("AT1C1=0", silentTwice), 1, true},
         // A line of noise before the value of a text setting.
-        LineFaultCase{"NoiseBesideAValueQuery", false, "", afterLine("AT", noiseOnce), 1, false},
-        LineFaultCase{"NoiseInsteadOfAnEmptyValueQuery", false, "", afterLine("AT1%P0?", noiseBeforeEmpty), 1, false},
-        LineFaultCase{"FlippedModelQuery", false, "", flipOnce("QM7B2-HXN"), 2, false},
-        LineFaultCase{"FlippedModelSubmit", true, "", flipOnce("QM7B2-HXN"), 2, false},
-        LineFaultCase{"FlippedUnknownModel", false, "--model OTHER --model-name \"ISDN TA 2000\"",
+        LineFaultCase{"NoiseBesideAValueQuery", Run::Query, "", afterLine("AT", noiseOnce), 1, false},
+        LineFaultCase{"NoiseInsteadOfAnEmptyValueQuery", Run::Query, "", afterLine("AT1%P0?", noiseBeforeEmpty), 1, false},
+        LineFaultCase{"FlippedModelQuery", Run::Query, "", flipOnce("QM7B2-HXN"), 2, false},
+        LineFaultCase{"FlippedModelSubmit", Run::Submit, "", flipOnce("QM7B2-HXN"), 2, false},
+        LineFaultCase{"FlippedUnknownModel", Run::Query, "--model OTHER --model-name \"ISDN TA 2000\"",
                       flipOnce("ISDN TA 2000"), 2, false,
                       "The TA named its model differently in two answers to ATI10I30: \"ISDN TA 2001 RS232\", "
                       "then \"ISDN TA 2000 RS232\"."},
-        // Lines 1 to 4 are the discovery's, 5 the batch's first, 43 and 78 its stores, 116 its last.
-        LineFaultCase{"RestartInDiscovery", true, "--restart-at 3", noFault, 3, false},
-        LineFaultCase{"RestartMidQuery", false, "--restart-at 30", noFault, 1, false},
-        LineFaultCase{"RestartAtTheFirstCommand", true, "--restart-at 5", noFault, 1, true},
-        LineFaultCase{"RestartInPortOne", true, "--restart-at 12", noFault, 1, true},
-        LineFaultCase{"RestartAtTheFirstStore", true, "--restart-at 43", noFault, 1, true},
-        LineFaultCase{"RestartInPortTwo", true, "--restart-at 60", noFault, 1, true},
-        LineFaultCase{"RestartAtTheLastCommand", true, "--restart-at 116", noFault, 1, true}),
+        // Lines 1 to 4 are the discovery's, 5 the batch's first, 43 and 78 its stores, 116 its last; the
+        // query's entries are lines 5 to 121, its date and time the last three. What the TA lost with the
+        // restart (all it had not stored, but its clock) is written again.
+        LineFaultCase{"RestartInDiscovery", Run::Submit, "--restart-at 3", noFault, 3, false},
+        LineFaultCase{"RestartAtTheFirstCommand", Run::Submit, "--restart-at 5", noFault, 1, true, {}, kNoRemoteTaText,
+                      false, 0, 0},
+        LineFaultCase{"RestartInPortOne", Run::Submit, "--restart-at 12", noFault, 1, true, {}, kNoRemoteTaText, false,
+                      0, 7},
+        LineFaultCase{"RestartAtTheFirstStore", Run::Submit, "--restart-at 43", noFault, 1, true, {}, kNoRemoteTaText,
+                      false, 0, 38},
+        LineFaultCase{"RestartInPortTwo", Run::Submit, "--restart-at 60", noFault, 1, true, {}, kNoRemoteTaText, false,
+                      0, 16},
+        LineFaultCase{"RestartAtTheLastCommand", Run::Submit, "--restart-at 116", noFault, 1, true, {},
+                      kNoRemoteTaText, false, 0, 35},
+        // A read across a restart would give half the settings from before it and half from after.
+        LineFaultCase{"RestartAtTheSecondEntry", Run::Query, "--restart-at 6", unstored(), 1, false, {}, kNoRemoteTaText,
+                      false, 1},
+        LineFaultCase{"RestartMidQuery", Run::Query, "--restart-at 30", unstored(), 1, false, {}, kNoRemoteTaText, false,
+                      1},
+        LineFaultCase{"RestartInPortTwoQuery", Run::Query, "--restart-at 80", unstored(), 1, false, {}, kNoRemoteTaText,
+                      false, 1},
+        LineFaultCase{"RestartAtTheDateQuery", Run::Query, "--restart-at 119", unstored(), 1, false, {},
+                      kNoRemoteTaText, false, 1},
+        LineFaultCase{"RestartAtTheLastEntry", Run::Query, "--restart-at 121", unstored(), 1, false, {},
+                      kNoRemoteTaText, false, 1},
+        LineFaultCase{"RestartTwiceQuery", Run::Query, "--restart-at 30", unstoredAndRestartAfter("AT1%M5?"), 1, false,
+                      kReadFaults, kQueryFailedText, false, 1},
+        LineFaultCase{"RestartInTheReadBack", Run::Verify, "--restart-at 125", noFault, 1, true, {}, kNoRemoteTaText,
+                      false, 1, 36},
+        LineFaultCase{"RestartInTheUpgradesRead", Run::Upgrade, "--restart-at 30", unstored(), 1, false, {},
+                      kNoRemoteTaText, false, 1},
+        // A command garbled on its way: the TA takes another key or another value, or a query becomes an
+        // assignment. The batch ends, the TA is read back and what it lacks is written again.
+        LineFaultCase{"GarbledKeySubmit", Run::Submit, "--flip-at 9", noFault, 1, false, {}, kNoRemoteTaText, true, 0,
+                      1},
+        LineFaultCase{"GarbledValueSubmit", Run::Submit, "--flip-at 9 --flip-byte 6 --flip-bit 1", noFault, 1, false, {},
+                      kNoRemoteTaText, true, 0, 0},
+        LineFaultCase{"EchoGarbledInTheReadBack", Run::Verify, "", garbledEchoInTheReadBack("AT1%M4?"), 1, false, {},
+                      kNoRemoteTaText, true, 1, 0},
+        LineFaultCase{"QueryGarbledIntoAnAssignment", Run::Query, "--flip-at 8 --flip-byte 99 --flip-bit 1", noFault,
+                      1, false, {}, kNoRemoteTaText, false, 1}),
     [](const auto& test) { return std::string(test.param.name); });
 
 // Chatter can neither keep a step from timing out nor grow the reply buffer:
@@ -296,6 +403,7 @@ struct ChatterCase {
     const char* name;
     std::string chatter;
     bool badNumber; // the entry answers a value that is no number; else the TA falls silent
+    int sends = 7;  // of the entry
     friend void PrintTo(const ChatterCase& c, std::ostream* os) { *os << c.name; }
 };
 
@@ -319,14 +427,16 @@ TEST_P(ChatterQueryTest, EndsWithinTheRetryBudgetInBoundedMemory)
     }
     EXPECT_EQ(rig.screen.messages(), std::vector<std::string>{"Query Setting failed, please check the TA!"});
     EXPECT_LE(rig.clock.now(), firstSend + 7010);
-    EXPECT_EQ(rig.sent(c.badNumber ? "AT1C0?" : "AT1C1?"), 7);
+    EXPECT_EQ(rig.sent(c.badNumber ? "AT1C0?" : "AT1C1?"), c.sends);
     EXPECT_LE(largest, 4096u);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Lines, ChatterQueryTest,
     testing::Values(ChatterCase{"RingAfterANonNumber", "--chatter RING --chatter-ms 100", true},
-                    ChatterCase{"OkFloodAfterANonNumber", "--chatter OK --chatter-ms 20", true},
+                    // An OK without echo is an answer of a TA that lost its echo, as after a restart:
+                    // the read starts again, and ends at the next.
+                    ChatterCase{"OkFloodAfterANonNumber", "--chatter OK --chatter-ms 20", true, 2},
                     ChatterCase{"NoiseWhileSilent", "--chatter " + std::string(200, '~') + " --chatter-ms 2", false}),
     [](const auto& test) { return std::string(test.param.name); });
 
@@ -421,7 +531,8 @@ TEST_P(EitherSequence, NoCarrierEndsItForGood)
 }
 
 // A second run finds the connection open and goes without discovery; OK
-// chatter after it neither grows the reply buffer nor closes the connection.
+// chatter after it neither grows the reply buffer nor closes the connection,
+// and a line without end does not grow the debug log's line.
 TEST_P(EitherSequence, OpenConnectionIsUsedAsItIs)
 {
     ASSERT_TRUE(rig.run(submit));
@@ -434,6 +545,10 @@ TEST_P(EitherSequence, OpenConnectionIsUsedAsItIs)
         LinkProbe::receive(*rig.link, "OK\r\n");
     EXPECT_LE(rig.exchange().replyBuffer.size(), 4096u);
     EXPECT_EQ(rig.state(), submit ? tsSubmitting : tsQuerying);
+    rig.ctx.switches.debugLog = true;
+    for (int i = 0; i < 100; ++i)
+        LinkProbe::receive(*rig.link, std::string(1000, 'x'));
+    EXPECT_LE(rig.exchange().debugLine.size(), 4096u);
 }
 
 // A port that takes a few bytes a write still gets every command whole; one
@@ -513,9 +628,9 @@ TEST(QuerySequence, TheRetryBudgetIsSharedAcrossEntries)
     rig.addTa();
     rig.link->requestQuery();
     ASSERT_TRUE(rig.runUntilSent("1%S?"));
-    rig.ta->faults().silentCommands = 2; // two timeouts on "1%P2"
+    rig.ta->faults().errorReplies = 2; // two timeouts on "1%P2"
     ASSERT_TRUE(rig.runUntilSent("1%M5?"));
-    rig.ta->faults().silentCommands = 5; // five more on "1%M1"
+    rig.ta->faults().errorReplies = 5; // five more on "1%M1"
     ASSERT_TRUE(rig.runUntil([&] { return rig.ended(); }));
     EXPECT_EQ(rig.sent("AT1%P2?"), 3);
     EXPECT_EQ(rig.sent("AT1%M1?"), 5);
@@ -880,6 +995,109 @@ INSTANTIATE_TEST_SUITE_P(
                    "Submit cancelled after 4 of 110 settings." + kMix, tsSubmitting},
         CancelCase{"SubmitBeforeTheBatch", true, false, "E1V1", nullptr, kSubmitCancelledEarlyText, tsIdle},
         CancelCase{"ReadBack", true, true, "1C0?", nullptr, kReadBackCancelledText, tsQuerying}),
+    [](const auto& test) { return std::string(test.param.name); });
+
+} // namespace
+
+namespace {
+
+// A signal to tactl ends what runs at its next command boundary too, but
+// within a second: the command on the line is answered first, or given up
+// at its timeout. The message says that it was interrupted and counts what
+// the TA answered, as the TA's own log has it; a command it left
+// unanswered is named, since it may have taken it.
+enum class Interrupted : uint8_t { Query, Submit, Verify, Dial };
+
+struct InterruptCase {
+    const char* name;
+    Interrupted run;
+    const char* ta;      // tasim's options
+    const char* waiting; // on the line when the signal comes (without "AT")
+    bool unanswered;     // the TA never answers it in time
+    friend void PrintTo(const InterruptCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class InterruptTest : public testing::TestWithParam<InterruptCase> {};
+
+// The assignments the TA took since the session's echo was switched on.
+int assignmentsTaken(const sim::SimTa& ta)
+{
+    const auto& log = ta.commandLog();
+    return int(std::count_if(log.begin(), log.end(), [](const std::string& line) {
+        return line.find('=') != std::string::npos && line.find("?") == std::string::npos;
+    }));
+}
+
+int linesAfterEcho(const sim::SimTa& ta)
+{
+    const auto& log = ta.commandLog();
+    const auto echo = std::find(log.begin(), log.end(), "ATE1V1");
+    return echo == log.end() ? 0 : int(log.end() - echo - 1);
+}
+
+TEST_P(InterruptTest, EndsWithinASecondCountingWhatTheTaAnswered)
+{
+    const InterruptCase& c = GetParam();
+    const bool submit = c.run != Interrupted::Query;
+    SequenceRig rig;
+    rig.ctx.verifyAfterSubmit = c.run == Interrupted::Verify;
+    rig.start();
+    rig.addTa(c.ta);
+    if (c.run == Interrupted::Dial)
+        rig.link->chooseRemote("5551234");
+    if (submit)
+        rig.inEditor();
+    submit ? rig.link->requestSubmit() : rig.link->requestQuery();
+    if (c.run == Interrupted::Dial)
+        ASSERT_TRUE(rig.runUntil([&] { return rig.state() == tsDialing; }));
+    else
+        ASSERT_TRUE(rig.runUntilSent(c.waiting));
+    const uint64_t signalled = rig.clock.now();
+    rig.link->interrupt();
+    rig.link->interrupt(); // a second signal changes nothing
+    ASSERT_TRUE(rig.runUntil([&] { return !rig.screen.messages().empty(); }));
+    EXPECT_LE(rig.clock.now(), signalled + 1000);
+    ASSERT_TRUE(rig.runUntil([&] { return rig.screen.terminated; }));
+    const uint64_t logged = rig.ta->commandsLogged();
+    rig.clock.advance(3000);
+    EXPECT_EQ(rig.ta->commandsLogged(), logged) << "nothing goes out after the stop";
+
+    const std::string interrupted = std::string(kInterruptedText) + " ";
+    std::string details;
+    switch (c.run) {
+    case Interrupted::Query:
+        details = interrupted + std::to_string(linesAfterEcho(*rig.ta)) + " of 117 settings had been read; none of "
+                                                                          "them are kept.";
+        break;
+    case Interrupted::Submit: {
+        const int taken = assignmentsTaken(*rig.ta);
+        details = interrupted + settingsWrittenText(c.unanswered ? taken - 1 : taken, 110) +
+                  (c.unanswered ? " The TA did not answer AT" + std::string(c.waiting) +
+                                      " before the stop: it may have taken it as well."
+                                : "");
+        break;
+    }
+    case Interrupted::Verify: details = interrupted + kReadBackInterruptedText; break;
+    case Interrupted::Dial:
+        details = interrupted + "The call to 5551234 was being dialled. Nothing was written to the TA.";
+        break;
+    }
+    // The write had finished before its read-back: the read failed.
+    const bool read = c.run == Interrupted::Query || c.run == Interrupted::Verify;
+    EXPECT_EQ(rig.screen.messages(), std::vector<std::string>{read ? kQueryFailedText : kSubmitFailedText});
+    EXPECT_EQ(rig.screen.lastDetails(), details);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Moments, InterruptTest,
+    testing::Values(InterruptCase{"AtTheFirstCommand", Interrupted::Submit, "--reply-latency-ms 200", "$P5=216", false},
+                    InterruptCase{"HalfWay", Interrupted::Submit, "--reply-latency-ms 200", "1%M3=35", false},
+                    // The ninth line is AT1C1=0: the TA takes it and answers only after the step's timeout.
+                    InterruptCase{"CommandLeftUnanswered", Interrupted::Submit, "--late-reply 9 --late-reply-ms 5000",
+                                  "1C1=0", true},
+                    InterruptCase{"ReadBack", Interrupted::Verify, "--reply-latency-ms 200", "1C0?", false},
+                    InterruptCase{"Query", Interrupted::Query, "--reply-latency-ms 200", "1%M3?", false},
+                    InterruptCase{"Dialling", Interrupted::Dial, "--dial-delay-ms 5000", "", false}),
     [](const auto& test) { return std::string(test.param.name); });
 
 } // namespace

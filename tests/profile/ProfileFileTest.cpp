@@ -86,14 +86,69 @@ protected:
     fs::path dir;
 };
 
-TEST_F(ProfileFileTest, FullFileReplacesTheWholeRecordAndExtraBytesAreIgnored)
+TEST_F(ProfileFileTest, FullFileReplacesTheWholeRecordAndExtraBytesAreLeftOutAndCounted)
 {
     Bytes content = patternedRecord(kProfileSize + 50);
     write(path("a.cfg"), content);
     TaProfile profile = filled(0);
-    ASSERT_TRUE(loadProfileFile(path("a.cfg"), profile));
+    std::size_t trailing = 0;
+    ASSERT_EQ(*loadProfileFile(path("a.cfg"), profile, &trailing), kProfileSize);
+    EXPECT_EQ(trailing, 50u) << "the caller can warn";
     content.resize(kProfileSize);
     EXPECT_EQ(bytesOf(profile), content);
+}
+
+// A file a little longer than a record loads, its extra bytes counted; a
+// longer one is refused by its size, never read whole (a sparse file of
+// gigabytes), and from a pipe by the first byte past the margin.
+struct LengthCase {
+    const char* name;
+    std::size_t size;
+    bool fromPipe;
+    std::string refusal; // after the name; empty: loaded
+};
+
+TEST_F(ProfileFileTest, LongFilesAreTakenUpToAMarginAndRefusedPastIt)
+{
+    const std::string past = " bytes; a profile holds 2928, and at most 1024 more are taken";
+    for (const LengthCase& c : std::vector<LengthCase>{
+             {"exactly a record", kProfileSize, false, ""},
+             {"a line end after it", kProfileSize + 1, false, ""},
+             {"at the margin", kProfileSize + 1024, false, ""},
+             {"past the margin", kProfileSize + 1025, false, " holds 3953" + past},
+             {"10 MiB", std::size_t(10) << 20, false, " holds 10485760" + past},
+             {"a sparse 4 GiB", std::size_t(4) << 30, false, " holds 4294967296" + past},
+             {"at the margin, from a pipe", kProfileSize + 1024, true, ""},
+             {"past it, from a pipe", std::size_t(1) << 20, true, " holds more than 3952" + past},
+         }) {
+        SCOPED_TRACE(c.name);
+        const std::string file = path("long.cfg");
+        {
+            std::ofstream(file, std::ios::binary | std::ios::trunc).write(patternedRecord(kProfileSize).data(),
+                                                                          std::streamsize(kProfileSize));
+        }
+        fs::resize_file(file, c.size);
+        TaProfile profile = filled(0x11);
+        std::size_t trailing = 0;
+        Result<std::size_t> loaded = unexpected("not run");
+        if (c.fromPipe) {
+            FILE* pipe = ::popen(("cat " + file).c_str(), "r");
+            ASSERT_NE(pipe, nullptr);
+            loaded = loadProfileFrom(::fileno(pipe), profile, "the pipe", &trailing);
+            ::pclose(pipe); // cat ends at the closed pipe once the read stopped
+        } else {
+            loaded = loadProfileFile(file, profile, &trailing);
+        }
+        if (c.refusal.empty()) {
+            ASSERT_TRUE(loaded) << loaded.error();
+            EXPECT_EQ(trailing, c.size - kProfileSize);
+            EXPECT_EQ(bytesOf(profile), patternedRecord(kProfileSize));
+        } else {
+            ASSERT_FALSE(loaded);
+            EXPECT_EQ(loaded.error(), "Not a profile file: " + (c.fromPipe ? std::string("the pipe") : file) + c.refusal);
+            EXPECT_EQ(bytesOf(profile), bytesOf(filled(0x11)));
+        }
+    }
 }
 
 TEST_F(ProfileFileTest, ShortFileReplacesOnlyItsFirstBytes)
@@ -344,6 +399,31 @@ const std::vector<OutputCase> kOutputCases = {
          EXPECT_EQ(opened.st_ino, named.st_ino) << "the same file, not a new one";
      }},
     {"DescriptorRefused", OtherTargets::Refuse, makeDescriptor, "Names an open descriptor, not a file"},
+    // A file with other names, or one the user may write but whose owner a
+    // new file cannot take, keeps its identity: it is written where it is.
+    {"HardLinkedFileIsWrittenInPlace", OtherTargets::Refuse,
+     [](Scene& s) {
+         makeFile(s.target = s.dir / "linked.cfg", 0640);
+         fs::create_hard_link(s.target, s.dir / "other-name.cfg");
+     },
+     "", "",
+     [](const Scene& s) {
+         EXPECT_EQ(fs::hard_link_count(s.target), 2u);
+         EXPECT_EQ(contentOf(s.dir / "other-name.cfg"), kBytes);
+         EXPECT_EQ(namesIn(s.dir), (std::vector<std::string>{"linked.cfg", "other-name.cfg"})) << "the copy went";
+     }},
+    {"GroupWritableFileOfAnotherIsWrittenInPlace", OtherTargets::Refuse,
+     [](Scene& s) {
+         if (::geteuid() != 0)
+             GTEST_SKIP() << "needs root";
+         fs::permissions(s.dir, fs::perms(0755));
+         fs::create_directory(s.dir / "shared");
+         fs::permissions(s.dir / "shared", fs::perms(0777));
+         makeFile(s.target = s.dir / "shared/theirs.cfg", 0664);
+         ASSERT_EQ(::chown(s.target.c_str(), 0, kNobody), 0); // root's, in nobody's group
+     },
+     "", "",
+     [](const Scene& s) { EXPECT_EQ(namesIn(s.dir / "shared"), std::vector<std::string>{"theirs.cfg"}); }, true},
     // Leftovers of killed saves go; the file of a save under way stays, and
     // so does one whose writer cannot be told gone, until it is old.
     {"StaleTemporaryFilesGo", OtherTargets::Refuse,
@@ -482,26 +562,40 @@ TEST_F(ProfileFileTest, APipeWithoutReaderIsLeftAtASignal)
 }
 
 // A write that fails halfway (here: the file size limit) must not cost the
-// user the file that was there before.
+// user the file that was there before: a replaced file stays as it was, and
+// one written where it is gets its earlier content back from its copy.
 TEST_F(ProfileFileTest, FailedWriteKeepsTheOldFileIntact)
 {
-    const Bytes old = patternedRecord(kProfileSize);
-    write(path("keep.cfg"), old);
-    rlimit saved{};
-    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
-    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit small = saved;
-    small.rlim_cur = 1000;
-    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    struct Case {
+        const char* name;
+        std::size_t oldSize; // under the limit, so that the copy of a small one fits
+        bool hardLinked;
+    };
+    for (const Case& c : {Case{"replaced", kProfileSize, false}, Case{"written in place", 100, true}}) {
+        SCOPED_TRACE(c.name);
+        const Bytes old = patternedRecord(c.oldSize);
+        write(path("keep.cfg"), old);
+        if (c.hardLinked)
+            fs::create_hard_link(path("keep.cfg"), path("link.cfg"));
+        rlimit saved{};
+        ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+        const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit small = saved;
+        small.rlim_cur = 1000;
+        ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
 
-    TaProfile profile{};
-    const auto written = saveProfileFile(path("keep.cfg"), profile);
+        TaProfile profile{};
+        const auto written = saveProfileFile(path("keep.cfg"), profile);
 
-    ::setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, previousHandler);
-    EXPECT_FALSE(written);
-    EXPECT_EQ(read(path("keep.cfg")), old);
-    EXPECT_EQ(entries(), 1u);
+        ::setrlimit(RLIMIT_FSIZE, &saved);
+        std::signal(SIGXFSZ, previousHandler);
+        EXPECT_FALSE(written);
+        EXPECT_EQ(read(path("keep.cfg")), old);
+        EXPECT_EQ(entries(), c.hardLinked ? 2u : 1u) << "no copy or temporary file left";
+        EXPECT_EQ(fs::hard_link_count(path("keep.cfg")), c.hardLinked ? 2u : 1u);
+        fs::remove(path("keep.cfg"));
+        fs::remove(path("link.cfg"));
+    }
 }
 
 } // namespace

@@ -85,6 +85,38 @@ TEST(SimTaFaults, RestartLosesWhatWasNotStored)
     EXPECT_EQ(ta.value("1C0"), "4");
 }
 
+// A line garbled on its way: the TA takes, echoes, logs and acts on it as
+// it arrived; the line after it arrives whole.
+TEST(SimTaFaults, FlippedLineIsTakenAsItArrived)
+{
+    struct Flip {
+        const char* name;
+        const char* sent;
+        std::size_t byte;
+        int bit;
+        const char* arrives;
+        const char* slot; // what the TA holds afterwards
+        const char* holds;
+    };
+    for (const Flip& flip : {Flip{"another port's key", "AT1C1=0", 4, 0, "AT1C0=0", "1C0", "0"},
+                             Flip{"another value", "AT1C1=0", 6, 1, "AT1C1=2", "1C1", "2"},
+                             Flip{"past the end: the last byte", "AT1C1?", 99, 1, "AT1C1=", "1C0", "8"}}) {
+        SCOPED_TRACE(flip.name);
+        SimTaOptions options;
+        options.flipAtLine = 2;
+        options.flipByte = flip.byte;
+        options.flipBit = flip.bit;
+        SimTa ta(options);
+        ta.setValue("1C0", "8");
+        ta.setValue("1C1", "3");
+        EXPECT_TRUE(endsOk(talk(ta, "ATE1V1")));
+        EXPECT_EQ(talk(ta, flip.sent).rfind(std::string(flip.arrives) + "\n", 0), 0u);
+        EXPECT_EQ(ta.commandLog().back(), flip.arrives);
+        EXPECT_EQ(ta.value(flip.slot), flip.holds);
+        EXPECT_EQ(talk(ta, "AT1C0?"), "AT1C0?\n" + ta.value("1C0") + "\n\nOK\n") << "the next line arrives whole";
+    }
+}
+
 TEST(SimTaLines, OverlongLineIsRefusedAndTheNextOneWorks)
 {
     SimTa ta;

@@ -6,7 +6,9 @@
 #include "atcmd/QueryList.h"
 #include "atcmd/ReplyDecoder.h"
 #include "atcmd/SubmitBatch.h"
+#include "profile/DefaultProfile.h"
 #include "profile/FieldList.h"
+#include "profile/FieldValue.h"
 #include "sim/SimTa.h"
 #include "sim/tasim/TasimArgs.h"
 #include "sim/ValueText.h"
@@ -82,15 +84,30 @@ inline const FieldInfo* numberFieldOf(const std::string& slot)
 // A number the field's rule takes, picked by n. ADD lies above DROP on
 // every port, so that the thresholds keep their rule and no port reads as
 // fixed multilink.
-inline std::string numberTaken(const FieldInfo& field, int n)
+inline unsigned numberPicked(const FieldInfo& field, unsigned n)
 {
     if (field.name.ends_with("mpAddThreshold"))
-        return std::to_string(33 + n % 32);
+        return 33 + n % 32;
     if (field.name.ends_with("mpDropThreshold"))
-        return std::to_string(n % 33);
+        return n % 33;
     if (!field.codes.empty())
-        return std::to_string(field.codes[std::size_t(n) % field.codes.size()].code);
-    return std::to_string(field.min + unsigned(2 + n * 37) % (field.max - field.min + 1u));
+        return field.codes[n % field.codes.size()].code;
+    return field.min + (2 + n * 37) % (field.max - field.min + 1u);
+}
+
+// Never the factory setting where the rule leaves another: a write of the
+// defaults then changes every setting.
+inline std::string numberTaken(const FieldInfo& field, int n)
+{
+    static const TaProfile defaults = [] {
+        TaProfile profile{};
+        buildDefaultProfile(profile, true, true);
+        return profile;
+    }();
+    unsigned value = numberPicked(field, unsigned(n));
+    for (unsigned next = unsigned(n) + 1; value == numberIn(defaults, field) && next < unsigned(n) + 8; ++next)
+        value = numberPicked(field, next);
+    return std::to_string(value);
 }
 
 // Every setting of the TA, on both data ports, gets a value of its own that

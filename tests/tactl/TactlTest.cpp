@@ -12,6 +12,7 @@
 #include <string>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <tuple>
 #include <vector>
 
 #include <QFile>
@@ -108,13 +109,16 @@ TEST_F(TactlTest, ShowListsEveryFieldAsNameValueLines)
 }
 
 // A profile file loads as it is, with a warning for what is wrong with it:
-// bytes missing at its end, values the TA does not take (a submit refuses
-// those it would send). A 0 stands for a setting never read from the TA.
+// bytes missing at its end or a few after it, values the TA does not take
+// (a submit refuses those it would send); a file far longer than a profile
+// is refused. A 0 stands for a setting never read from the TA.
 struct LoadWarningCase {
     const char* name;
     void (*change)(TaProfile&);
-    std::size_t bytes;
-    const char* warned; // the warning's lines after "tactl: warning: FILE"; "" for none
+    std::size_t bytes; // of the record
+    std::string tail;  // after it
+    int exitCode;
+    const char* told; // standard error after "tactl: warning: FILE" (exit 0) or "tactl: Not a profile file: FILE"
     friend void PrintTo(const LoadWarningCase& c, std::ostream* os) { *os << c.name; }
 };
 
@@ -126,30 +130,38 @@ TEST_P(TactlLoadWarning, FileLoadsAsItIsAndTheWarningSaysWhy)
     TaProfile profile{};
     buildDefaultProfile(profile, false, true);
     c.change(profile);
-    std::ofstream(path("p.cfg"), std::ios::binary).write(reinterpret_cast<const char*>(&profile), std::streamsize(c.bytes));
+    const std::string record(reinterpret_cast<const char*>(&profile), sizeof profile);
+    std::ofstream(path("p.cfg"), std::ios::binary) << record.substr(0, c.bytes) + c.tail;
     const Outcome run = tactl({"show", path("p.cfg")});
-    ASSERT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_EQ(run.err, *c.warned ? "tactl: warning: " + path("p.cfg") + c.warned : "");
+    EXPECT_EQ(run.exitCode, c.exitCode) << run.err;
+    const std::string told = c.exitCode == 0 ? "tactl: warning: " : "tactl: Not a profile file: ";
+    EXPECT_EQ(run.err, *c.told ? told + path("p.cfg") + c.told : "");
 }
+
+void unchanged(TaProfile&) {}
 
 INSTANTIATE_TEST_SUITE_P(
     Files, TactlLoadWarning,
     ::testing::Values(
-        LoadWarningCase{"Short", [](TaProfile&) {}, 100,
+        LoadWarningCase{"Short", unchanged, 100, "", 0,
                         " holds 100 of the 2928 bytes of a profile; the settings after them are zero\n"},
-        LoadWarningCase{"Whole", [](TaProfile&) {}, kProfileSize, ""},
+        LoadWarningCase{"Whole", unchanged, kProfileSize, "", 0, ""},
+        LoadWarningCase{"NewlineAfter", unchanged, kProfileSize, "\n", 0,
+                        " holds 1 byte after the 2928 of a profile, left out\n"},
+        LoadWarningCase{"FarLonger", unchanged, kProfileSize, std::string(2000, 'x'), 1,
+                        " holds 4928 bytes; a profile holds 2928, and at most 1024 more are taken\n"},
         LoadWarningCase{"UsbPortAndX25NeverRead",
                         [](TaProfile& p) {
                             std::memset(&p.dataPort2, 0, sizeof p.dataPort2);
                             p.dataPort1.x25WindowSize = p.dataPort1.x25PacketSize = p.dataPort1.x25LcnRange = 0;
                         },
-                        kProfileSize, ""},
+                        kProfileSize, "", 0, ""},
         LoadWarningCase{"ValuesTheTaDoesNotTake",
                         [](TaProfile& p) {
                             p.countryCode = 60;
                             p.dataPort2.mpDropThreshold = 40;
                         },
-                        kProfileSize,
+                        kProfileSize, "", 0,
                         " holds values the TA does not take; they are kept, but a submit refuses those it would send:\n"
                         "  System > Country Selection Code (countryCode = 60) takes one of 213 (Spain), 214 (India), "
                         "219 (France), 220 (Portugal), 235 (Ireland), 236 (Italy), 237 (German), 245 (Norway), 249 "

@@ -11,6 +11,7 @@
 #include "ui/detailMaskEdit.h"
 #include "tests/support/CaseName.h"
 #include "tests/support/FieldRuleCases.h"
+#include "ui/ProgramSettings.h"
 
 #include <QAbstractButton>
 #include <QAccessible>
@@ -612,11 +613,18 @@ TEST(DetailEditor, TabAndF6MoveBetweenTheTreeAndThePagesFields)
     EXPECT_EQ(QApplication::focusWidget(), h.control<QWidget>("cbDCD"));
 }
 
-// "Verify after submit" sits with Submit and is the user's choice for every
-// run: the next editor starts with it as it was left.
-TEST(DetailEditor, VerifyAfterSubmitIsRememberedForTheNextRun)
+// "Verify after submit" sits with Submit, starts on, and is the user's
+// choice for every run: the next editor starts with it as it was left. An
+// "off" kept while off was the default is forgotten.
+TEST(DetailEditor, VerifyAfterSubmitIsOnAtFirstAndRememberedForTheNextRun)
 {
-    for (const bool on : {true, false}) {
+    programSettings().remove(QStringLiteral("editor/verifyAfterSubmitChoice"));
+    programSettings().setValue(QStringLiteral("editor/verifyAfterSubmit"), false);
+    {
+        EditorHarness fresh;
+        EXPECT_TRUE(fresh.editor->verifyAfterSubmit()->isChecked());
+    }
+    for (const bool on : {false, true, false}) {
         {
             EditorHarness first;
             first.editor->verifyAfterSubmit()->setChecked(on);
