@@ -937,6 +937,7 @@ TEST_F(TactlLinkTest, FailuresCarryTheirClass)
               "--timeout 2 redialCount=3", 6, "timeout"},
              {"a setting no write sets", {}, "SILENT", "dataPort1.x25WindowSize=4", 1, "local"},
              {"X.25 asked of a TA without it", {"--no-x25"}, "", "--x25 dataPort1.x25WindowSize=4", 1, "local"},
+             {"DROP above the TA's own ADD", {"--model", "QM7B2-HXN"}, "", "dataPort2.mpDropThreshold=40", 1, "local"},
          }) {
         SCOPED_TRACE(c.name);
         std::optional<Tasim> ta;
