@@ -88,7 +88,10 @@ std::string rangeText(const FieldInfo& field)
 }
 
 bool dropBelowAdd(unsigned drop, unsigned add) { return multilinkThresholdsValid(int(add), int(drop)); }
-std::string dropBelowAddRule(unsigned add) { return "must be below ADD (" + std::to_string(add) + "), unless both are 0"; }
+std::string dropBelowAddRule(unsigned add)
+{
+    return "must be below ADD (" + std::to_string(add) + "), unless both are 0";
+}
 
 constexpr std::array<FieldPairRule, 2> kPairRules{{
     {"dataPort1.mpDropThreshold", "dataPort1.mpAddThreshold", "dataPort1.fixedMp", dropBelowAdd, dropBelowAddRule},

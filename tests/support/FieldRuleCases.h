@@ -84,8 +84,9 @@ inline const FieldInfo& fieldOfCase(const FieldRuleCase& c)
 inline void putCase(TaProfile& profile, const FieldRuleCase& c)
 {
     const FieldInfo& field = fieldOfCase(c);
-    const bool stored = field.kind == FieldKind::Text ? bool(storeText(profile, field, c.value))
-                                                      : bool(storeNumber(profile, field, unsigned(std::stoul(c.value))));
+    const bool stored = field.kind == FieldKind::Text
+                            ? bool(storeText(profile, field, c.value))
+                            : bool(storeNumber(profile, field, unsigned(std::stoul(c.value))));
     EXPECT_TRUE(stored) << c.name;
 }
 
