@@ -474,7 +474,8 @@ TEST_F(TactlTest, ImportRefusesTextsItCannotRestore)
 {
     for (const std::string text : {
              "bogus = 1", "countryCode = 216\ncountryCode = 216", "countryCode = 216 (UK)", "countryCode = 300",
-             "countryCode = -1", "x75TxFrameSize = 70000", "magic = TAPRF1.1", "dataPort1.dn = 0123456789012345678901234567890123",
+             "countryCode = -1", "x75TxFrameSize = 70000",
+             "magic = TAPRF1.1", "dataPort1.dn = 0123456789012345678901234567890123",
              "dataPort1.dn = a\\qb", "dataPort1.dn = a\\x4", "countryCode: 216", "", "# nothing\n",
              R"({"countryCode": "216"})", R"({"dataPort1.dn": 5})", R"({"countryCode": 216, "countryCode.label": "UK"})",
              R"({"countryCode": 216.5})", R"({"reserved9.label": "x"})", R"({"vp1Dn": "\u0100"})", "{ broken", "[1]",
