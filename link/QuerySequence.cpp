@@ -149,6 +149,14 @@ void TaLink::failQuery()
     screen_.focusWizard();
 }
 
+// A TA without a clock: the date/time entries are the last ones.
+void TaLink::queryWithoutClock()
+{
+    ctx_.switches.sysDateTime = false;
+    screen_.hideSysDateTime();
+    finishQuery(false);
+}
+
 void TaLink::tmQryTimerTimer()
 {
     tmQryTimer_->setEnabled(false);
@@ -162,10 +170,7 @@ void TaLink::tmQryTimerTimer()
     }
     const std::string entry = ex_.commandList[std::size_t(ex_.queryIndex)];
     if (ctx_.switches.sysDateTime && isDateTimeEntry(entry)) {
-        // A TA without a clock: the date/time entries are the last ones.
-        ctx_.switches.sysDateTime = false;
-        screen_.hideSysDateTime();
-        finishQuery(false);
+        queryWithoutClock();
     } else if (isPortEndEntry(entry)) {
         if (advanceQuery())
             sendQuery();

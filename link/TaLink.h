@@ -155,6 +155,7 @@ private:
     void sendSessionEcho();
     void classifyTa();
     void noteProbe(ProbeOutcome outcome);
+    void goOnWithoutPrefix();
 
     // --- Query ---
     void startQuery(); // builds the list and sends its first entry
@@ -263,6 +264,10 @@ private:
     enum class ReplyCheck : uint8_t { Kept, Dropped, CarrierLost };
     ReplyCheck checkFirstReply();
     void runOkAction();
+    // An ERROR to the command on the line that ends its step at once
+    // (link/Refusal.cpp); true when it was taken.
+    bool refusalDecides() const;
+    bool takeRefusal();
     ReplyCheck dropReply(std::size_t end, const std::string& why);
     void handleNoCarrier();
     void handleDialOutcome(const std::string& upper);
@@ -306,10 +311,13 @@ private:
     bool queryUnderWay() const;
     void onQueryReply();
     void finishQuery(bool clearReply);
+    void queryWithoutClock();
     void failQuery();
     bool submitUnderWay() const;
     void onSubmitReply();
     void finishSubmit(bool clearReply);
+    bool optionalSubmitCommand(const std::string& command) const;
+    void submitWithoutCommand(const std::string& command);
     void failSubmit();
     void finishReadBack(bool clearReply);
     void failReadBack();
