@@ -2,6 +2,7 @@
 // entry of the query list, paced by "OK" and guarded by tmQryTimer.
 #include "TaLink.h"
 
+#include "atcmd/ParamTable.h"
 #include "atcmd/QueryList.h"
 #include "atcmd/ReplyDecoder.h"
 #include "profile/DefaultProfile.h"
@@ -104,7 +105,8 @@ void TaLink::onQueryReply()
         return;
     }
     tmQryTimer_->setEnabled(false);
-    ++read_;
+    if (const atcmd::Param* param = atcmd::paramById(id); param && param->isSetting())
+        ++read_;
     if (id == 131 || id == 132)
         screen_.chargeTextsChanged();
     if (advanceQuery())

@@ -130,7 +130,8 @@ public:
     // The firmware is on the line: it can be neither cancelled nor left.
     bool transferring() const { return ex_.transactionState == tsUpgrading; }
     // Settings the last submit wrote (acknowledged by the TA) and the last
-    // query read; settings in the last batch.
+    // query read (not the firmware version, the charges or the port
+    // selections it also asks for); settings in the last batch.
     int settingsWritten() const { return written_; }
     int settingsRead() const { return read_; }
     int settingsInBatch() const;

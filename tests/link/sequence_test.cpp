@@ -67,6 +67,7 @@ struct VariantCase {
     bool countryOption, x25, dateTime;
     int variant;
     int entries;
+    int settings; // the entries that read a setting of the profile
 };
 
 class FullQueryTest : public testing::TestWithParam<VariantCase> {};
@@ -85,6 +86,7 @@ TEST_P(FullQueryTest, DecodedProfileEqualsTheTaStore)
     ASSERT_EQ(rig.screen.messages(), std::vector<std::string>{});
     EXPECT_EQ(rig.ctx.taVariant, c.variant);
     EXPECT_EQ(rig.link->queryCount(), c.entries);
+    EXPECT_EQ(rig.link->settingsRead(), c.settings);
     EXPECT_EQ(rig.screen.progress, rig.link->queryCount());
     EXPECT_EQ(rig.differences(), std::vector<std::string>{});
     EXPECT_EQ(rig.state(), tsQuerying) << "the connection stays open";
@@ -98,12 +100,12 @@ TEST_P(FullQueryTest, DecodedProfileEqualsTheTaStore)
 
 INSTANTIATE_TEST_SUITE_P(
     Variants, FullQueryTest,
-    testing::Values(VariantCase{"BothPortsPrefixed", "", false, true, true, 3, 130},
-                    VariantCase{"BothPortsCountry", "--one-digit-date", true, true, true, 3, 135},
-                    VariantCase{"UsbOnlyNoPrefix", "--no-prefix --usb", false, false, true, 2, 76},
-                    VariantCase{"Rs232NoPrefix", "--no-prefix", false, false, false, 1, 73},
-                    VariantCase{"BasicModel", "--model QM7A1-HXN --one-digit-date", true, false, true, 1, 81},
-                    VariantCase{"UnknownModelLosesGroups", "--model OTHER", true, true, true, 1, 78}),
+    testing::Values(VariantCase{"BothPortsPrefixed", "", false, true, true, 3, 130, 124},
+                    VariantCase{"BothPortsCountry", "--one-digit-date", true, true, true, 3, 135, 128},
+                    VariantCase{"UsbOnlyNoPrefix", "--no-prefix --usb", false, false, true, 2, 76, 72},
+                    VariantCase{"Rs232NoPrefix", "--no-prefix", false, false, false, 1, 73, 69},
+                    VariantCase{"BasicModel", "--model QM7A1-HXN --one-digit-date", true, false, true, 1, 81, 76},
+                    VariantCase{"UnknownModelLosesGroups", "--model OTHER", true, true, true, 1, 78, 73}),
     [](const auto& test) { return std::string(test.param.name); });
 
 // A slow TA, one that answers once after the step's timeout, or one that
