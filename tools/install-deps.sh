@@ -25,7 +25,8 @@ test=("${build[@]}" libgtest-dev libgmock-dev
 package=("${test[@]}" debhelper fakeroot lintian)
 fuzz=("${build[@]}" clang libclang-rt-dev)
 check=("${package[@]}" "${fuzz[@]}")
-bench=("${build[@]}" ser2net)
+# The bench asks python3 for a free port for ser2net.
+bench=("${build[@]}" ser2net python3)
 
 groups=("$@")
 [ ${#groups[@]} -eq 0 ] && groups=(check run bench)
