@@ -7,7 +7,8 @@
 # the line (10 bits per byte, both directions, as the exchange alternates),
 # their ratio and the spread of the ratio. Then the same query through
 # ser2net's RFC 2217 accepter on loopback, as a ratio against the query on the
-# pseudo-terminal. Every row is the median of BENCH_RUNS runs (at least 5, the
+# pseudo-terminal, and through its TLS accepter, as a ratio against plain RFC
+# 2217. Every row is the median of BENCH_RUNS runs (at least 5, the
 # default), taken in turns with the other rows so that all meet the same load.
 #   bench/run.sh [BUILD_DIR]      (make bench; TACTL, TASIM and SER2NET override the programs)
 set -euo pipefail
@@ -104,38 +105,60 @@ echo "targets: query and submit ratio <= 1.25, upload <= 1.05 (with readiness wa
 echo "a TA without port prefixes or without the clock as near the both-ports query as its"
 echo "bytes allow (its first run waits out the probe while the TA's echo is still off)"
 
-# --- The same query over RFC 2217, through ser2net on loopback ---
+# --- The same query over RFC 2217 and in TLS, through ser2net on loopback ---
 ser2net=${SER2NET:-$(command -v ser2net || echo /usr/sbin/ser2net)}
 listening() { grep -qE "^ *[0-9]+: 0100007F:$(printf %04X "$1") 0+:0000 0A" /proc/net/tcp; }
-# A port the system gives as free, bound and let go just before ser2net takes it.
-port=$(python3 -c 'import socket
-s = socket.socket()
-s.bind(("127.0.0.1", 0))
-print(s.getsockname()[1])')
+# Two ports the system gives as free, bound and let go just before ser2net takes them.
+read -r port tls_port < <(python3 -c 'import socket
+ports = [socket.socket() for _ in range(2)]
+for s in ports:
+    s.bind(("127.0.0.1", 0))
+print(*(s.getsockname()[1] for s in ports))')
+# A certificate for localhost, signed by a CA of the benchmark's own.
+(cd "$work" &&
+    openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:P-256 -nodes -keyout ca.key -out ca.crt \
+        -subj "/CN=bench CA" -days 1 &&
+    openssl req -newkey ec -pkeyopt ec_paramgen_curve:P-256 -nodes -keyout server.key -out server.csr \
+        -subj "/CN=localhost" &&
+    printf 'subjectAltName=DNS:localhost\n' >server.ext &&
+    openssl x509 -req -in server.csr -CA ca.crt -CAkey ca.key -CAcreateserial -days 1 -extfile server.ext \
+        -out server.crt) >"$work/openssl.log" 2>&1 || { cat "$work/openssl.log" >&2; exit 1; }
 printf '%s\n' '%YAML 1.1' '---' 'connection: &ta' \
     "    accepter: telnet(rfc2217),tcp,127.0.0.1,$port" \
+    "    connector: serialdev,$(pty both),115200n81,local" \
+    '    options:' '      chardelay: false' \
+    'connection: &tatls' \
+    "    accepter: telnet(rfc2217),ssl(key=$work/server.key,cert=$work/server.crt),tcp,127.0.0.1,$tls_port" \
     "    connector: serialdev,$(pty both),115200n81,local" \
     '    options:' '      chardelay: false' >"$work/ser2net.yaml"
 "$ser2net" -n -d -u -c "$work/ser2net.yaml" >"$work/ser2net.log" 2>&1 &
 pids+=($!)
-for _ in $(seq 100); do listening "$port" && break; sleep 0.05; done
-listening "$port" || { echo "ser2net ($ser2net) did not come up:" >&2; cat "$work/ser2net.log" >&2; exit 1; }
+for _ in $(seq 100); do listening "$port" && listening "$tls_port" && break; sleep 0.05; done
+if ! listening "$port" || ! listening "$tls_port"; then
+    echo "ser2net ($ser2net) did not come up:" >&2; cat "$work/ser2net.log" >&2; exit 1
+fi
 
-query_ms() { # port
-    tactl_stats query --port "$1" -o "$work/n.cfg"
+query_ms() { # port [options]
+    tactl_stats query --port "$@" -o "$work/n.cfg"
     stat elapsedMs "$work/stats.txt"
 }
-# The two queries in turns, so that both meet the same load; the ratio of each pair.
+# The three queries in turns, so that all meet the same load.
 for _ in $(seq "$runs"); do
     pty_ms=$(query_ms "$(pty both)")
     net_ms=$(query_ms "rfc2217://127.0.0.1:$port")
-    echo "$net_ms $pty_ms"
+    tls_ms=$(query_ms "rfc2217+tls://localhost:$tls_port" --tls-ca "$work/ca.crt")
+    echo "$pty_ms $net_ms $tls_ms"
 done >"$work/net"
+# network-row LABEL MEASURED-COLUMN BASE-COLUMN [NOTE]: the median of each and of their ratio.
+network_row() {
+    local measured base ratio low high
+    read -r measured _ _ < <(cut -d' ' -f"$2" "$work/net" | column_stats)
+    read -r base _ _ < <(cut -d' ' -f"$3" "$work/net" | column_stats)
+    read -r ratio low high < <(awk -v m="$2" -v b="$3" '{ print $m / $b }' "$work/net" | column_stats)
+    printf "%-40s %9d ms %9d ms %8.3f   %.3f - %.3f%s\n" "$1" "$measured" "$base" "$ratio" "$low" "$high" "${4:-}"
+}
 echo
-printf "%-40s %12s %12s %8s   %s\n" "query" "measured" "on the pty" "ratio" "ratio from - to ($runs runs)"
-read -r net_mid _ _ < <(cut -d' ' -f1 "$work/net" | column_stats)
-read -r pty_mid _ _ < <(cut -d' ' -f2 "$work/net" | column_stats)
-read -r ratio low high < <(awk '{ print $1 / $2 }' "$work/net" | column_stats)
-printf "%-40s %9d ms %9d ms %8.3f   %.3f - %.3f\n" "over RFC 2217 (ser2net on loopback)" \
-    "$net_mid" "$pty_mid" "$ratio" "$low" "$high"
-echo "target: over RFC 2217 <= 1.10 of the same query on the pseudo-terminal"
+printf "%-40s %12s %12s %8s   %s\n" "query" "measured" "against" "ratio" "ratio from - to ($runs runs)"
+network_row "over RFC 2217 (ser2net on loopback)" 2 1 "   (against the pty)"
+network_row "over RFC 2217 in TLS (ser2net ssl)" 3 2 "   (against plain RFC 2217)"
+echo "targets: over RFC 2217 <= 1.10 of the same query on the pseudo-terminal; in TLS <= 1.10 of plain RFC 2217"

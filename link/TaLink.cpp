@@ -200,6 +200,8 @@ void TaLink::chooseRemote(const std::string& number)
 // A TA identified before is not searched again.
 void TaLink::requestIdentify()
 {
+    failureClass_ = FailureClass::None;
+    apply_.reset();
     identifyOnly_ = true;
     if (ex_.transactionState != tsIdle)
         screen_.identifyDone();
@@ -209,6 +211,8 @@ void TaLink::requestIdentify()
 
 void TaLink::requestQuery()
 {
+    failureClass_ = FailureClass::None;
+    apply_.reset();
     identifyOnly_ = false;
     if (ex_.transactionState != tsIdle) {
         startQuery();
@@ -220,6 +224,8 @@ void TaLink::requestQuery()
 
 void TaLink::requestSubmit()
 {
+    failureClass_ = FailureClass::None;
+    apply_.reset();
     identifyOnly_ = false;
     ex_.pendingOperation = poSubmit;
     if (!screen_.thresholdsValid()) {
@@ -299,6 +305,8 @@ void TaLink::stopExchange(bool tellUser)
 
 std::string TaLink::failureMessage(Failure failure)
 {
+    if (failure != Failure::None)
+        failureClass_ = classOf(failure);
     switch (failure) {
     case Failure::None: return {};
     case Failure::NoFreePort: return kNoFreePortText;
@@ -394,7 +402,8 @@ void TaLink::portLost()
         return;
     }
     const std::string message = failureMessage(lostFailure(state));
-    const std::string details = lostDetails(state);
+    const std::string& reason = cCom_->lostReason();
+    const std::string details = reason.empty() ? lostDetails(state) : reason + "\n" + lostDetails(state);
     readBack_.reset();
     if (state == tsUpgrading)
         ex_.pendingOperation = poNone; // no later discovery may take this upload up again

@@ -21,10 +21,13 @@ constexpr int kEndSends = 5;
 void TaLink::requestUpgrade(const std::string& path)
 {
     identifyOnly_ = false;
+    failureClass_ = FailureClass::None;
+    apply_.reset();
     upg_.firmwarePath = path;
     // The file is checked before any TA contact: "Can not open file!", and
     // why in the details.
     if (const auto loaded = LoadFirmwareImage(path); !loaded) {
+        failureClass_ = FailureClass::Local;
         screen_.showDetailedMessage(kCannotOpenFileText, loaded.error());
         return;
     }

@@ -9,7 +9,9 @@
 set -euo pipefail
 
 # Building the three programs.
-build=(cmake g++ make ninja-build pkg-config qt6-base-dev libgl-dev)
+build=(cmake g++ make ninja-build pkg-config qt6-base-dev libgl-dev
+       # TLS network ports
+       libssl-dev)
 # Showing the GUI on a display.
 run=("${build[@]}" qt6-qpa-plugins)
 test=("${build[@]}" libgtest-dev libgmock-dev
@@ -18,15 +20,18 @@ test=("${build[@]}" libgtest-dev libgmock-dev
       devscripts shellcheck
       # the JSON Schema of tactl show --json, the Ansible collection (tests/ansible)
       python3-jsonschema ansible-core
-      # a real console server in front of tasim (the network port tests)
-      ser2net)
+      # the collection's linters (ansible-lint, ansible-test's validate-modules)
+      ansible-lint python3-voluptuous
+      # a real console server in front of tasim (the network port tests), and the
+      # certificates of its TLS ports
+      ser2net openssl)
 # Building the Debian packages (their build runs the tests) and checking them;
 # the fuzzers' clang build, with clang's own libFuzzer and sanitizer runtimes.
 package=("${test[@]}" debhelper fakeroot lintian)
 fuzz=("${build[@]}" clang libclang-rt-dev)
 check=("${package[@]}" "${fuzz[@]}")
-# The bench asks python3 for a free port for ser2net.
-bench=("${build[@]}" ser2net python3)
+# The bench asks python3 for free ports for ser2net, and openssl for its TLS certificate.
+bench=("${build[@]}" ser2net python3 openssl)
 
 groups=("$@")
 [ ${#groups[@]} -eq 0 ] && groups=(check run bench)

@@ -164,7 +164,8 @@ void TfMain::buildLayout()
     cbPort->setEditable(true);
     cbPort->setInsertPolicy(QComboBox::NoInsert);
     cbPort->setToolTip(QStringLiteral("Automatic, a serial port, or a network port: "
-                                      "rfc2217://HOST:PORT or tcp://HOST:PORT"));
+                                      "rfc2217://HOST:PORT or tcp://HOST:PORT, with +tls after either "
+                                      "(the checks from TA_TLS_CA, TA_TLS_PIN, TA_TLS_CERT, TA_TLS_KEY)"));
     // A screen reader follows the focus into the typed text: both say "Port".
     for (QWidget* port : {static_cast<QWidget*>(cbPort), static_cast<QWidget*>(cbPort->lineEdit())})
         port->setAccessibleName(QStringLiteral("Port"));

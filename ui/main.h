@@ -54,7 +54,7 @@ public:
     // The port choice: "Automatic" (the search of COM1 to COM8), one of
     // the machine's serial ports, listed afresh whenever the list opens, a
     // network port used before, or a port typed in (a device path,
-    // "rfc2217://HOST:PORT", "tcp://HOST:PORT").
+    // "rfc2217://HOST:PORT", "tcp://HOST:PORT", either with "+tls").
     void refreshPorts();
     std::string chosenPort() const;
 

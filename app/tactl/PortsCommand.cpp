@@ -2,6 +2,7 @@
 // (the first eight are COM1 to COM8), each with what the search would find
 // there now.
 #include "OptionTable.h"
+#include "TlsCliOptions.h"
 
 #include "link/port/NetworkAddress.h"
 #include "link/port/PortList.h"
@@ -39,11 +40,12 @@ std::string statusOf(link::SerialBackend& backend, const std::string& path)
     return link::isNetworkPortName(path) ? "reachable" : link::portStatusText(link::OpenFailure());
 }
 
-std::vector<PortRow> portRows()
+std::vector<PortRow> portRows(const link::TlsOptions& tls)
 {
     const std::vector<link::PortCandidate> ports = link::describedPortCandidates();
     link::VirtualClock clock;
     link::PosixSerialBackend backend(clock);
+    backend.network().tls() = tls;
     std::vector<PortRow> rows;
     for (std::size_t i = 0; i < ports.size(); ++i) {
         const link::PortCandidate& port = ports[i];
@@ -96,7 +98,7 @@ int runPorts(const CommandLine& line, std::ostream& out, std::ostream& err)
 {
     if (!line.operands().empty())
         return usageError(err, line, "unexpected argument '" + line.operands()[0] + "'");
-    const std::vector<PortRow> rows = portRows();
+    const std::vector<PortRow> rows = portRows(tlsOptionsFrom(line));
     if (line.has("json"))
         printJson(rows, out);
     else if (rows.empty())

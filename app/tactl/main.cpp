@@ -7,6 +7,7 @@
 #include "CheckedOutput.h"
 #include "LeadingOptions.h"
 #include "OptionTable.h"
+#include "TlsCliOptions.h"
 #include "ta/Version.h"
 
 namespace ta::tactl {
@@ -50,6 +51,8 @@ int runCommand(const Invocation& invocation, std::ostream& out)
         out << commandHelp(command);
         return kExitOk;
     }
+    if (const auto failed = checkTlsOptions(*line, std::cerr))
+        return *failed;
     return command.run(*line, out, std::cerr);
 }
 

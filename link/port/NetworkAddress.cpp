@@ -12,9 +12,17 @@ namespace {
 constexpr unsigned kMaxPort = 65535;
 constexpr std::size_t kMaxPortDigits = 5;
 
-constexpr std::array<std::pair<std::string_view, NetworkScheme>, 2> kSchemes{{
-    {"rfc2217://", NetworkScheme::Rfc2217},
-    {"tcp://", NetworkScheme::RawTcp},
+struct SchemePrefix {
+    std::string_view prefix;
+    NetworkScheme scheme;
+    bool tls;
+};
+
+constexpr std::array<SchemePrefix, 4> kSchemes{{
+    {"rfc2217://", NetworkScheme::Rfc2217, false},
+    {"tcp://", NetworkScheme::RawTcp, false},
+    {"rfc2217+tls://", NetworkScheme::Rfc2217, true},
+    {"tcp+tls://", NetworkScheme::RawTcp, true},
 }};
 
 bool startsWithNoCase(std::string_view text, std::string_view prefix)
@@ -45,6 +53,7 @@ bool isV6Literal(std::string_view text)
 // The parts of a network port name as far as they go well.
 struct Scan {
     std::optional<NetworkScheme> scheme;
+    bool foreign = false; // a URL of a scheme this program does not speak
     NetworkAddress address;
     std::size_t length = 0; // of the well-formed name, 0 when it is not one
     std::string why;
@@ -102,16 +111,53 @@ void scanHostAndPort(std::string_view text, std::size_t pos, Scan& scan)
     scan.length = pos;
 }
 
+// Schemes other programs give a console server's ports, and what this
+// program calls the same thing.
+constexpr std::array<std::pair<std::string_view, std::string_view>, 2> kForeignSchemes{{
+    {"telnet://", "Telnet with COM port control is rfc2217://"},
+    {"socket://", "raw bytes over TCP are tcp://"},
+}};
+
+// "name://" at the start: a URL, meant as a network port whatever its scheme.
+std::size_t urlSchemeLength(std::string_view text)
+{
+    const std::size_t end = text.find("://");
+    if (end == 0 || end == std::string_view::npos || !std::isalpha(static_cast<unsigned char>(text[0])))
+        return 0;
+    const bool schemeChars = std::all_of(text.begin(), text.begin() + long(end), [](char c) {
+        return std::isalnum(static_cast<unsigned char>(c)) || c == '+' || c == '-' || c == '.';
+    });
+    return schemeChars ? end + 3 : 0;
+}
+
+// Why a URL of another scheme is no port here, with the one that is.
+std::string foreignSchemeReason(std::string_view text, std::size_t schemeLength)
+{
+    std::string scheme(text.substr(0, schemeLength));
+    std::transform(scheme.begin(), scheme.end(), scheme.begin(),
+                   [](char c) { return char(std::tolower(static_cast<unsigned char>(c))); });
+    for (const auto& [name, ours] : kForeignSchemes)
+        if (scheme == name)
+            return scheme + " is not a scheme of this program; " + std::string(ours);
+    return scheme + " is not a scheme of this program";
+}
+
 Scan scanNetworkPort(std::string_view text)
 {
     Scan scan;
-    for (const auto& [prefix, scheme] : kSchemes) {
+    for (const auto& [prefix, scheme, tls] : kSchemes) {
         if (startsWithNoCase(text, prefix)) {
             scan.scheme = scheme;
             scan.address.scheme = scheme;
+            scan.address.tls = tls;
             scanHostAndPort(text, prefix.size(), scan);
             return scan;
         }
+    }
+    if (const std::size_t schemeLength = urlSchemeLength(text)) {
+        scan.foreign = true;
+        scan.why = foreignSchemeReason(text, schemeLength);
+        return scan;
     }
     scan.why = "not rfc2217://HOST:PORT or tcp://HOST:PORT";
     return scan;
@@ -119,7 +165,11 @@ Scan scanNetworkPort(std::string_view text)
 
 } // namespace
 
-bool isNetworkPortName(std::string_view name) { return scanNetworkPort(name).scheme.has_value(); }
+bool isNetworkPortName(std::string_view name)
+{
+    const Scan scan = scanNetworkPort(name);
+    return scan.scheme.has_value() || scan.foreign;
+}
 
 std::size_t networkPortLength(std::string_view text) { return scanNetworkPort(text).length; }
 
@@ -138,7 +188,8 @@ std::optional<NetworkAddress> parseNetworkAddress(std::string_view name, std::st
 
 std::string networkPortDescription(const NetworkAddress& address)
 {
-    return address.scheme == NetworkScheme::Rfc2217 ? "RFC 2217 network port" : "raw TCP network port";
+    const std::string kind = address.scheme == NetworkScheme::Rfc2217 ? "RFC 2217 network port" : "raw TCP network port";
+    return address.tls ? kind + " over TLS" : kind;
 }
 
 } // namespace ta::link

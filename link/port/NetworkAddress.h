@@ -1,6 +1,7 @@
 // Network ports: a TA behind a console server or ser2net, named by a URL
 // where a device path is taken ("rfc2217://HOST:PORT", "tcp://HOST:PORT",
-// an IPv6 literal in brackets: "rfc2217://[::1]:7000").
+// an IPv6 literal in brackets: "rfc2217://[::1]:7000"); "+tls" after the
+// scheme puts TLS under either ("rfc2217+tls://HOST:PORT").
 #pragma once
 
 #include <cstddef>
@@ -20,10 +21,13 @@ struct NetworkAddress {
     NetworkScheme scheme = NetworkScheme::RawTcp;
     std::string host; // a name, an IPv4 literal or an IPv6 literal (without brackets)
     uint16_t port = 0;
+    bool tls = false; // the bytes of either scheme inside a TLS session
 };
 
-// True when the name starts with "rfc2217://" or "tcp://" (any case): it is
-// meant as a network port, well-formed or not.
+// True when the name starts with "rfc2217://" or "tcp://", either with
+// "+tls" (any case), or with another scheme's "name://" ("telnet://"): it
+// is meant as a network port, well-formed or not, and never opened as a
+// device path.
 bool isNetworkPortName(std::string_view name);
 
 // The address a network port name stands for; nullopt with the reason in
@@ -36,7 +40,7 @@ std::optional<NetworkAddress> parseNetworkAddress(std::string_view name, std::st
 // well-formed one. A port list uses it to keep a URL's colons together.
 std::size_t networkPortLength(std::string_view text);
 
-// "RFC 2217 network port" or "raw TCP network port".
+// "RFC 2217 network port" or "raw TCP network port", " over TLS" after either.
 std::string networkPortDescription(const NetworkAddress& address);
 
 } // namespace ta::link

@@ -3,6 +3,9 @@
 #include "link/port/NetworkAddress.h"
 #include "link/port/NetworkConnect.h"
 #include "link/port/NetworkSerialDevice.h"
+#include "link/port/TlsTransport.h"
+
+#include <chrono>
 
 namespace ta::link {
 
@@ -83,6 +86,7 @@ public:
     bool hungUp() override { return connection_->hungUp(); }
     void setReadyHandler(std::function<void()> onReady) override { connection_->setReadyHandler(std::move(onReady)); }
     std::vector<std::string> takeNotes() override { return connection_->takeNotes(); }
+    std::string hangUpReason() override { return connection_->hangUpReason(); }
 
 private:
     std::unique_ptr<NetworkSerialDevice> connection_;
@@ -93,7 +97,10 @@ private:
 
 } // namespace
 
-NetworkSerialOpener::NetworkSerialOpener(Clock& clock) : clock_(clock), idle_(std::make_shared<IdleConnection>(clock)) {}
+NetworkSerialOpener::NetworkSerialOpener(Clock& clock)
+    : clock_(clock), tls_(tlsOptionsFromEnvironment()), idle_(std::make_shared<IdleConnection>(clock))
+{
+}
 
 NetworkSerialOpener::~NetworkSerialOpener() = default;
 
@@ -117,15 +124,14 @@ std::unique_ptr<NetworkSerialDevice> NetworkSerialOpener::connect(const std::str
         failure.detail = why;
         return nullptr;
     }
-    Connection connection = connectTcp(*address, timeouts_.connectMs);
-    if (connection.fd < 0) {
-        failure = std::move(connection.failure);
+    std::unique_ptr<SocketStream> transport = transportFor(*address, failure);
+    if (!transport) {
         failure.path = name;
         return nullptr;
     }
-    auto device = std::make_unique<NetworkSerialDevice>(connection.fd, name, address->scheme, clock_, timeouts_);
+    auto device = std::make_unique<NetworkSerialDevice>(std::move(transport), name, address->scheme, clock_, timeouts_);
     const bool waited = address->scheme == NetworkScheme::Rfc2217 && !silentServers_.contains(name);
-    switch (device->greet(waited ? timeouts_.negotiationMs : 0)) {
+    switch (device->greet(waited ? timeouts_.negotiationMs : 0, timeouts_.greetingMs)) {
     case NetworkSerialDevice::Greeting::Closed:
         failure = OpenFailure(PortProblem::ServerClosed, name);
         failure.detail = device->closingWords();
@@ -134,9 +140,45 @@ std::unique_ptr<NetworkSerialDevice> NetworkSerialOpener::connect(const std::str
         if (address->scheme == NetworkScheme::Rfc2217)
             silentServers_.insert(name);
         break;
-    case NetworkSerialDevice::Greeting::Answered: break;
+    case NetworkSerialDevice::Greeting::Answered:
+    case NetworkSerialDevice::Greeting::Interrupted: break; // the program's loop ends the exchange
     }
     return device;
+}
+
+// The connection, and the TLS session on it for a "+tls" port; the
+// handshake has what is left of the connection's time.
+std::unique_ptr<SocketStream> NetworkSerialOpener::transportFor(const NetworkAddress& address, OpenFailure& failure)
+{
+    std::shared_ptr<const TlsContext> context;
+    if (address.tls && !(context = tlsContext(failure)))
+        return nullptr;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeouts_.connectMs);
+    Connection connection = connectTcp(address, timeouts_.connectMs);
+    if (connection.fd < 0) {
+        failure = std::move(connection.failure);
+        return nullptr;
+    }
+    if (!address.tls)
+        return std::make_unique<SocketStream>(connection.fd);
+    TlsStart start = startTls(connection.fd, std::move(context), address, deadline);
+    failure = std::move(start.failure);
+    return std::move(start.transport);
+}
+
+std::shared_ptr<const TlsContext> NetworkSerialOpener::tlsContext(OpenFailure& failure)
+{
+    if (tlsContext_ && tlsContext_->options() == tls_)
+        return tlsContext_;
+    tlsContext_.reset();
+    auto made = TlsContext::make(tls_);
+    if (!made) {
+        failure = OpenFailure(PortProblem::TlsFailed);
+        failure.detail = made.error();
+        return nullptr;
+    }
+    tlsContext_ = std::move(*made);
+    return tlsContext_;
 }
 
 } // namespace ta::link

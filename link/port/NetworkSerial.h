@@ -5,6 +5,7 @@
 
 #include "link/Clock.h"
 #include "link/port/SerialDevice.h"
+#include "link/port/TlsSettings.h"
 
 #include <memory>
 #include <set>
@@ -13,10 +14,14 @@
 namespace ta::link {
 
 class NetworkSerialDevice;
+class SocketStream;
+class TlsContext;
+struct NetworkAddress;
 
 struct NetworkTimeouts {
-    int connectMs = 3000;     // the connection, over every address of the host together
+    int connectMs = 3000;     // the connection, over every address of the host together, and a TLS handshake
     int negotiationMs = 1000; // at open: the server's answer to the offer of COM port control
+    int greetingMs = 200;     // at open: the words of a server that turns the client away, before the probe
     int answerMs = 1000;      // a COM port control request's answer (not waited for: noted when missing)
     int closeMs = 500;        // at close: the server's end of the connection after ours
     int keepIdleMs = 300;     // after close: the connection kept for an open of the same port
@@ -29,21 +34,30 @@ public:
     NetworkSerialOpener(const NetworkSerialOpener&) = delete;
     NetworkSerialOpener& operator=(const NetworkSerialOpener&) = delete;
 
-    // Connects to the network port `name` ("rfc2217://HOST:PORT" or
-    // "tcp://HOST:PORT"); nullptr with `failure` filled when it cannot:
-    // a malformed name, a host not found, a connection refused or timed
-    // out, a server that closed the connection at once.
+    // Connects to the network port `name` ("rfc2217://HOST:PORT",
+    // "tcp://HOST:PORT", either with "+tls"); nullptr with `failure`
+    // filled when it cannot: a malformed name, a host not found, a
+    // connection refused or timed out, a server that closed the connection
+    // at once, a TLS session that could not be made or whose checks failed.
     std::unique_ptr<SerialDevice> open(const std::string& name, OpenFailure& failure);
 
     NetworkTimeouts& timeouts() { return timeouts_; }
+    // How TLS ports check the server and show themselves; the environment's
+    // (TA_TLS_CA, ...) until set.
+    TlsOptions& tls() { return tls_; }
 
     class IdleConnection;
 
 private:
     std::unique_ptr<NetworkSerialDevice> connect(const std::string& name, OpenFailure& failure);
+    std::unique_ptr<SocketStream> transportFor(const NetworkAddress& address, OpenFailure& failure);
+    std::shared_ptr<const TlsContext> tlsContext(OpenFailure& failure);
 
     Clock& clock_;
     NetworkTimeouts timeouts_;
+    TlsOptions tls_;
+    // Made from tls_ at the first TLS open, again when tls_ has changed.
+    std::shared_ptr<const TlsContext> tlsContext_;
     // The connection last closed, kept for a moment for the open that
     // follows at once (shared with the devices that give it back).
     std::shared_ptr<IdleConnection> idle_;

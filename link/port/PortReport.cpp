@@ -1,5 +1,7 @@
 #include "link/port/PortReport.h"
 
+#include "link/port/NetworkAddress.h"
+
 #include <cstring>
 
 namespace ta::link {
@@ -25,6 +27,17 @@ std::string probeText(ProbeOutcome probe)
 
 // " (words)", or nothing when there are none.
 std::string inParentheses(const std::string& words) { return words.empty() ? "" : " (" + words + ")"; }
+
+// A TLS server closes a plain connection without a word: the other cause
+// of a silent close worth asking about.
+std::string tlsQuestion(const OpenFailure& failure)
+{
+    const auto address = parseNetworkAddress(failure.path);
+    if (!failure.detail.empty() || !address || address->tls)
+        return "";
+    return std::string(", or does it speak TLS (") + (address->scheme == NetworkScheme::Rfc2217 ? "rfc2217" : "tcp")
+        + "+tls://)";
+}
 
 bool isComName(const std::string& name) { return name.starts_with("\\\\.\\COM"); }
 
@@ -54,8 +67,9 @@ std::string portStatusText(const OpenFailure& failure)
     case PortProblem::BadAddress: return "not a network port address" + inParentheses(failure.detail);
     case PortProblem::Unresolved: return "unresolved" + inParentheses(failure.detail);
     case PortProblem::Refused: return "refused";
-    case PortProblem::TimedOut: return "timed out";
+    case PortProblem::TimedOut: return "timed out" + inParentheses(failure.detail);
     case PortProblem::ServerClosed: return "closed by the server" + inParentheses(failure.detail);
+    case PortProblem::TlsFailed: return "no TLS session" + inParentheses(failure.detail);
     }
     return "";
 }
@@ -76,10 +90,13 @@ std::string passedOverText(const OpenFailure& failure)
         return "not a network port" + inParentheses(failure.detail) + "; write rfc2217://HOST:PORT or tcp://HOST:PORT";
     case PortProblem::Unresolved: return "host not found" + inParentheses(failure.detail);
     case PortProblem::Refused: return "connection refused; is the console server (ser2net) listening on that port?";
-    case PortProblem::TimedOut: return "no connection within the time allowed (timed out); is the host up and the port open?";
+    case PortProblem::TimedOut:
+        return "no connection within the time allowed (timed out); "
+            + (failure.detail.empty() ? "is the host up and the port open?" : failure.detail);
     case PortProblem::ServerClosed:
         return "the server closed the connection at once" + inParentheses(failure.detail)
-            + "; is another program connected to that port?";
+            + "; is another program connected to that port" + tlsQuestion(failure) + "?";
+    case PortProblem::TlsFailed: return "no TLS session: " + failure.detail;
     default: return portStatusText(failure);
     }
 }

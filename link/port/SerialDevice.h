@@ -59,6 +59,10 @@ public:
     // console server that ignored a request, ...); each note once. A local
     // port has nothing to say.
     virtual std::vector<std::string> takeNotes() { return {}; }
+    // Once hungUp(): why, in a sentence for the user, where the device can
+    // tell more than that it went away ("The connection to ... was closed
+    // by the server."); empty otherwise.
+    virtual std::string hangUpReason() { return {}; }
 };
 
 // Why a port could not be used.
@@ -73,11 +77,12 @@ enum class PortProblem : uint8_t {
     SetupFailed,      // it opened but the line could not be programmed
     Failed,           // any other error
     // Network ports:
-    BadAddress,   // not a well-formed rfc2217:// or tcp:// name
+    BadAddress,   // not a well-formed rfc2217:// or tcp:// name (or either with +tls)
     Unresolved,   // the host name is not known
     Refused,      // nothing listens on that port
     TimedOut,     // no connection within the time allowed
     ServerClosed, // the server closed the connection at once (port in use there)
+    TlsFailed,    // no TLS session: a check of the server failed, it wants a client certificate, it speaks no TLS
 };
 
 struct OpenFailure {

@@ -192,16 +192,22 @@ bool listening(int port)
 
 } // namespace
 
-Ser2net::Ser2net(const std::string& accepter, const std::string& device, const std::string& logFile)
+Ser2net::Ser2net(const std::string& accepter, const std::string& device, const std::string& logFile,
+                 const std::vector<std::string>& options)
 {
     const int port = freeLoopbackPort();
     const std::string config = dir_.file("ser2net.yaml");
-    std::ofstream(config) << "%YAML 1.1\n---\n"
-                          << "connection: &ta\n"
-                          << "    accepter: " << accepter << ",127.0.0.1," << port << "\n"
-                          << "    connector: serialdev," << device << ",115200n81,local\n"
-                          // Replies go out as they come instead of being held to fill packets.
-                          << "    options:\n      chardelay: false\n";
+    {
+        std::ofstream yaml(config);
+        yaml << "%YAML 1.1\n---\n"
+             << "connection: &ta\n"
+             << "    accepter: " << accepter << ",127.0.0.1," << port << "\n"
+             << "    connector: serialdev," << device << ",115200n81,local\n"
+             // Replies go out as they come instead of being held to fill packets.
+             << "    options:\n      chardelay: false\n";
+        for (const std::string& option : options)
+            yaml << "      " << option << "\n";
+    }
     pid_ = ::fork();
     if (pid_ == 0) {
         const int log = ::open(logFile.empty() ? "/dev/null" : logFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);

@@ -83,11 +83,13 @@ private:
 int freeLoopbackPort();
 
 // ser2net in the foreground in front of a serial device, listening on
-// 127.0.0.1 and a free port with the accepter given: "telnet(rfc2217),tcp"
-// or "tcp". Its log goes to logFile, or nowhere.
+// 127.0.0.1 and a free port with the accepter given: "telnet(rfc2217),tcp",
+// "tcp" or either over "ssl(key=...,cert=...)". Its log goes to logFile,
+// or nowhere; options are lines of the connection's options ("authdir: DIR").
 class Ser2net {
 public:
-    Ser2net(const std::string& accepter, const std::string& device, const std::string& logFile = "");
+    Ser2net(const std::string& accepter, const std::string& device, const std::string& logFile = "",
+            const std::vector<std::string>& options = {});
     ~Ser2net();
     Ser2net(const Ser2net&) = delete;
     Ser2net& operator=(const Ser2net&) = delete;

@@ -1,7 +1,9 @@
 // tactl against tasim over real pseudo-terminals: the POSIX serial layer, the
 // Qt event loop and the simulated TA, end to end.
 #include "tests/support/CaseName.h"
+#include "tests/support/FloodServer.h"
 #include "tests/support/Processes.h"
+#include "tests/support/TestCertificates.h"
 
 #include <gtest/gtest.h>
 
@@ -9,11 +11,17 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <arpa/inet.h>
 #include <fcntl.h>
+#include <netinet/in.h>
 #include <signal.h>
+#include <sys/socket.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <chrono>
 
 #include <filesystem>
 #include <fstream>
@@ -29,6 +37,7 @@ using ta::testsupport::slurp;
 using SilentPty = ta::testsupport::Pty;
 using ta::testsupport::Ser2net;
 using ta::testsupport::Tasim;
+using namespace std::string_literals;
 
 class TactlLinkTest : public testing::Test {
 protected:
@@ -56,6 +65,33 @@ protected:
                              const std::string& signal) const
     {
         return tactlUntil(ports, args, waitFor, "kill -" + signal + " $p");
+    }
+    // tactl in the background, no port list, its output in files here.
+    pid_t startTactl(const std::string& args) const
+    {
+        const std::string line = "exec " + std::string(TACTL_PATH) + " " + args + " >'" + file("out.txt") + "' 2>'" +
+                                 file("err.txt") + "' </dev/null";
+        const pid_t pid = fork();
+        if (pid == 0) {
+            setenv("TA_SERIAL_PORTS", "", 1);
+            execl("/bin/sh", "sh", "-c", line.c_str(), static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        return pid;
+    }
+    // Its exit code once it has gone, waiting at most limitMs; -1 when it
+    // was still there (it is killed then).
+    static int exitWithin(pid_t pid, int limitMs)
+    {
+        int status = 0;
+        for (int waited = 0; waited < limitMs; waited += 5) {
+            if (waitpid(pid, &status, WNOHANG) == pid)
+                return WIFEXITED(status) ? WEXITSTATUS(status) : -2;
+            usleep(5000);
+        }
+        kill(pid, SIGKILL);
+        waitpid(pid, &status, 0);
+        return -1;
     }
 
 private:
@@ -487,12 +523,13 @@ TEST_F(TactlLinkTest, UpgradeUploadsTheImageAndWritesTheSettingsBack)
 // A TA behind ser2net, once per kind of network port: a query gives the
 // profile the pseudo-terminal gives, and an image of nothing but 0xFF bytes
 // (each an IAC to Telnet) arrives whole, the restart found again over the
-// network.
+// network, in clear text and inside TLS.
 struct ConsoleServerCase {
     const char* name;
     const char* accepter; // ser2net's
     const char* scheme;   // ours
     const char* note;     // what the debug log says of the server, "" nothing
+    bool tls;             // the accepter inside ser2net's ssl, checked with the test's CA
     friend void PrintTo(const ConsoleServerCase& c, std::ostream* os) { *os << c.name; }
 };
 
@@ -504,18 +541,25 @@ TEST_P(TactlBehindSer2net, QueryMatchesThePtyAndAnAllFfImageArrivesWhole)
     const std::string received = file("received.bin"), image = file("ff.bin");
     Tasim ta({"--reboot-ms", "200", "--image-out", received});
     ASSERT_FALSE(ta.path().empty());
-    Ser2net server(c.accepter, ta.path(), file("ser2net.log"));
+    std::optional<ta::testsupport::TestCertificates> pki;
+    if (c.tls) {
+        ASSERT_TRUE(pki.emplace().made()) << pki->problem();
+    }
+    // The certificate for 127.0.0.1.
+    Ser2net server(c.tls ? pki->tlsAccepter(c.accepter, "elsewhere.crt") : c.accepter, ta.path(),
+                   file("ser2net.log"));
     ASSERT_NE(server.port(), 0) << "ser2net did not come up:\n" << slurp(file("ser2net.log"));
     const std::string url = std::string(c.scheme) + "://127.0.0.1:" + std::to_string(server.port());
+    const std::string port = (c.tls ? " --tls-ca " + pki->ca() : std::string()) + " --port " + url;
 
     const auto local = tactl("", "query --port " + ta.path() + " -o " + file("pty.cfg"));
     ASSERT_EQ(local.exitCode, 0) << local.err;
-    const auto remote = tactl("", "query --port " + url + " -o " + file("net.cfg"));
+    const auto remote = tactl("", "query" + port + " -o " + file("net.cfg"));
     ASSERT_EQ(remote.exitCode, 0) << remote.err;
     EXPECT_EQ(slurp(file("net.cfg")), slurp(file("pty.cfg")));
 
     std::ofstream(image, std::ios::binary) << std::string(5000, '\xFF');
-    const auto upgrade = tactl("", "upgrade " + image + " --port " + url + " --debug");
+    const auto upgrade = tactl("", "upgrade " + image + port + " --debug");
     ASSERT_EQ(upgrade.exitCode, 0) << upgrade.err;
     std::string expected = slurp(image);
     expected.resize(5120, char(0x1A));
@@ -530,9 +574,94 @@ TEST_P(TactlBehindSer2net, QueryMatchesThePtyAndAnAllFfImageArrivesWhole)
 // ser2net on a pseudo-terminal cannot set modem lines and leaves DTR unanswered.
 INSTANTIATE_TEST_SUITE_P(Accepters, TactlBehindSer2net,
                          testing::Values(ConsoleServerCase{"Rfc2217", "telnet(rfc2217),tcp", "rfc2217",
-                                                           "no answer to SET-CONTROL DTR on within 1000 ms"},
-                                         ConsoleServerCase{"RawTcp", "tcp", "tcp", ""}),
+                                                           "no answer to SET-CONTROL DTR on within 1000 ms", false},
+                                         ConsoleServerCase{"RawTcp", "tcp", "tcp", "", false},
+                                         ConsoleServerCase{"Rfc2217OverTls", "telnet(rfc2217)", "rfc2217+tls",
+                                                           "no answer to SET-CONTROL DTR on within 1000 ms", true}),
                          ta::testsupport::CaseName());
+
+// Servers that never stop talking: data without a pause, a subnegotiation
+// that never ends, Telnet NOPs without end. The search ends by itself with
+// its message, and SIGTERM in the middle of the flood ends tactl within a
+// second, as anywhere else.
+struct FloodCase {
+    const char* name;
+    const char* scheme;
+    std::string opening, piece; // sent once, then over and over
+    const char* reason;         // how the port is reported
+    friend void PrintTo(const FloodCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class TactlAgainstAFlood : public TactlLinkTest, public testing::WithParamInterface<FloodCase> {};
+
+TEST_P(TactlAgainstAFlood, EndsBySelfAndWithinASecondOfSigterm)
+{
+    const FloodCase& c = GetParam();
+    ta::testsupport::FloodServer server(c.opening, c.piece);
+    ASSERT_NE(server.port(), 0);
+    const std::string url = std::string(c.scheme) + "://127.0.0.1:" + std::to_string(server.port());
+
+    const auto alone = tactl("", "identify --port " + url);
+    EXPECT_EQ(alone.exitCode, 1);
+    EXPECT_EQ(alone.err, "tactl: Cannot find a TA to config!\n  " + url + ": " + c.reason + "\n");
+
+    const pid_t pid = startTactl("identify --port " + url);
+    const uint64_t before = server.sent();
+    for (int i = 0; i < 1000 && server.sent() < before + (4u << 20); ++i)
+        usleep(10000);
+    ASSERT_GE(server.sent(), before + (4u << 20)) << "the flood did not get going";
+    const auto signalled = std::chrono::steady_clock::now();
+    kill(pid, SIGTERM);
+    const int exitCode = exitWithin(pid, 5000);
+    const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - signalled);
+    EXPECT_EQ(exitCode, 128 + SIGTERM) << slurp(file("err.txt"));
+    EXPECT_LT(took.count(), 1000);
+}
+
+const std::string kLetters(65536, 'x');
+const std::string kEndlessSub = "\xFF\xFA\x2C"s;
+const std::string kNops = [] {
+    std::string nops;
+    for (int i = 0; i < 32768; ++i)
+        nops += "\xFF\xF1";
+    return nops;
+}();
+
+INSTANTIATE_TEST_SUITE_P(
+    Servers, TactlAgainstAFlood,
+    testing::Values(FloodCase{"DataOnARawPort", "tcp", "", kLetters, "answered, but not as a TA of this family"},
+                    FloodCase{"DataOnAnRfc2217Port", "rfc2217", "", kLetters, "answered, but not as a TA of this family"},
+                    FloodCase{"EndlessSubnegotiation", "rfc2217", kEndlessSub, kLetters, "no answer"},
+                    FloodCase{"EndlessNops", "rfc2217", "", kNops, "no answer"}),
+    ta::testsupport::CaseName());
+
+// A ser2net port that another client holds turns the next away with its
+// words; both kinds of port say so, not that a TA is missing there.
+TEST_F(TactlLinkTest, BusyConsoleServerPortIsReportedAsBusy)
+{
+    Tasim ta;
+    ASSERT_FALSE(ta.path().empty());
+    for (const auto& [accepter, scheme] : {std::pair{"tcp", "tcp"}, std::pair{"telnet(rfc2217),tcp", "rfc2217"}}) {
+        Ser2net server(accepter, ta.path(), file("ser2net.log"));
+        ASSERT_NE(server.port(), 0) << slurp(file("ser2net.log"));
+        const std::string url = std::string(scheme) + "://127.0.0.1:" + std::to_string(server.port());
+        const int holder = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        address.sin_port = htons(uint16_t(server.port()));
+        ASSERT_EQ(connect(holder, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+        for (int attempt = 0; attempt < 3; ++attempt) {
+            const auto busy = tactl("", "identify --port " + url);
+            EXPECT_EQ(busy.exitCode, 4) << "busy: worth a retry";
+            EXPECT_EQ(busy.err, "tactl: There is no free COM port!\n  " + url +
+                                    ": the server closed the connection at once (Port already in use); is another "
+                                    "program connected to that port?\n")
+                << scheme;
+        }
+        close(holder);
+    }
+}
 
 // Network ports in the list: their state in `tactl ports`, the reason each
 // was passed over when none can be used, and a console server that goes away
@@ -570,7 +699,227 @@ TEST_F(TactlLinkTest, NetworkPortsSayWhatWentWrong)
     const auto cut = tactlUntil("", "query -o q.cfg --port " + reachable, "(AT1C0?)",
                                 "kill -KILL " + std::to_string(server.pid()));
     EXPECT_EQ(cut.exitCode, 1) << cut.err;
-    EXPECT_NE(cut.err.find("tactl: Query Setting failed, please check the TA!\n"), std::string::npos) << cut.err;
+    EXPECT_NE(cut.err.find("tactl: Query Setting failed, please check the TA!\n"
+                           "  The connection to " + reachable + " was closed by the server.\n"),
+              std::string::npos) << cut.err;
+
+    // Other programs' schemes for the same ports.
+    const auto foreign = tactl("", "identify --port telnet://127.0.0.1:" + std::to_string(server.port()));
+    EXPECT_NE(foreign.err.find(": not a network port (telnet:// is not a scheme of this program; Telnet with COM "
+                               "port control is rfc2217://); write rfc2217://HOST:PORT or tcp://HOST:PORT"),
+              std::string::npos) << foreign.err;
+}
+
+// A TA behind ser2net's TLS accepter (the query and the upgrade with
+// --tls-ca: TactlBehindSer2net): a query with the CA from the variable the
+// windows read gives the profile the pseudo-terminal gives; `ports` tells
+// the server that passes the checks from the one that does not;
+// --tls-insecure warns; and a key with a passphrase ends the command before
+// any port is opened.
+TEST_F(TactlLinkTest, ConsoleServerOverTls)
+{
+    const ta::testsupport::TestCertificates pki;
+    ASSERT_TRUE(pki.made()) << pki.problem();
+    Tasim ta;
+    ASSERT_FALSE(ta.path().empty());
+    Ser2net server(pki.tlsAccepter("telnet(rfc2217)", "server.crt"), ta.path(), file("ser2net.log"));
+    ASSERT_NE(server.port(), 0) << slurp(file("ser2net.log"));
+    const std::string byName = "rfc2217+tls://localhost:" + std::to_string(server.port());
+    const std::string byAddress = "rfc2217+tls://127.0.0.1:" + std::to_string(server.port());
+
+    const auto local = tactl("", "query --port " + ta.path() + " -o " + file("pty.cfg"));
+    ASSERT_EQ(local.exitCode, 0) << local.err;
+    {
+        const ta::testsupport::ScopedEnv ca("TA_TLS_CA", pki.ca().c_str());
+        const auto fromVariable = tactl("", "query --port " + byName + " -o " + file("env.cfg"));
+        ASSERT_EQ(fromVariable.exitCode, 0) << fromVariable.err;
+        EXPECT_EQ(slurp(file("env.cfg")), slurp(file("pty.cfg")));
+    }
+
+    const auto ports = tactl(byName + "," + byAddress, "ports --tls-ca " + pki.ca());
+    EXPECT_EQ(ports.exitCode, 0) << ports.err;
+    std::string words; // the columns with single blanks between them
+    for (char c : ports.out)
+        if (c != ' ' || (!words.empty() && words.back() != ' '))
+            words += c;
+    for (const std::string& line :
+         {"COM1 " + byName + " RFC 2217 network port over TLS reachable\n",
+          "COM2 " + byAddress + " RFC 2217 network port over TLS no TLS session (the server's certificate is not for "
+                                "127.0.0.1 (it is for localhost)"})
+        EXPECT_NE(words.find(line), std::string::npos) << line << " in\n" << ports.out;
+
+    const auto insecure = tactl("", "identify --tls-insecure --port " + byAddress);
+    EXPECT_EQ(insecure.exitCode, 0) << insecure.err;
+    EXPECT_EQ(insecure.err, "tactl: warning: --tls-insecure: the console server's certificate is not checked; "
+                            "anyone on the way can read and change what goes to the TA\n");
+
+    const std::string refused = "rfc2217+tls://127.0.0.1:" + std::to_string(ta::testsupport::freeLoopbackPort());
+    const auto locked = tactl("", "identify --tls-cert " + pki.clientCert() + " --tls-key " + pki.lockedClientKey()
+                                      + " --port " + refused);
+    EXPECT_EQ(locked.exitCode, 1);
+    EXPECT_EQ(locked.err, "tactl: the client key " + pki.lockedClientKey()
+                              + " is protected by a passphrase, which is never asked for: write the key without one "
+                                "(openssl pkey -in KEY -out NEWKEY) to a file that only you can read\n");
+}
+
+// apply's JSON object.
+QJsonObject applyJson(const Outcome& run)
+{
+    return QJsonDocument::fromJson(QByteArray::fromStdString(run.out)).object();
+}
+
+// The assignments the TA received, in order: its log's lines with "=" or a
+// store command.
+std::vector<std::string> writtenLines(const std::string& log)
+{
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    for (std::size_t end; (end = log.find('\n', start)) != std::string::npos; start = end + 1) {
+        const std::string line = log.substr(start, end - start);
+        if (line.find('=') != std::string::npos || line.ends_with("&W"))
+            lines.push_back(line.substr(line.find("AT")));
+    }
+    return lines;
+}
+
+std::size_t countOf(const std::string& text, const std::string& word)
+{
+    std::size_t count = 0;
+    for (auto at = text.find(word); at != std::string::npos; at = text.find(word, at + 1))
+        ++count;
+    return count;
+}
+
+struct FailureClassCase {
+    const char* name;
+    std::vector<std::string> tasim; // a TA behind the port with these options; none: the port below
+    std::string port;               // HELD: a pty this test holds; SILENT: a pty nobody answers; else as given
+    std::string args;
+    int exitCode;
+    const char* failureClass;
+};
+
+// Each failure a script acts on has its class in the JSON and, where a retry
+// may help or the time ran out, an exit code of its own.
+TEST_F(TactlLinkTest, FailuresCarryTheirClass)
+{
+    const std::string refused = "tcp://127.0.0.1:" + std::to_string(ta::testsupport::freeLoopbackPort());
+    for (const FailureClassCase& c : std::vector<FailureClassCase>{
+             {"a port another program holds", {}, "HELD", "redialCount=3", 4, "busy"},
+             {"nothing listens", {}, refused, "redialCount=3", 5, "unreachable"},
+             {"an unknown host", {}, "tcp://nohost.invalid:7000", "redialCount=3", 5, "unreachable"},
+             {"not a TA", {"--ident", ""}, "", "redialCount=3", 1, "not-a-ta"},
+             {"no answer", {}, "SILENT", "redialCount=3", 1, "line"},
+             {"a refused setting", {"--refuse", "C0"}, "", "dataPort1.callType=1", 1, "refused-setting"},
+             {"a TA too slow for the limit", {"--late-reply", "30", "--late-reply-ms", "60000"}, "",
+              "--timeout 2 redialCount=3", 6, "timeout"},
+             {"a setting no write sets", {}, "SILENT", "dataPort1.x25WindowSize=4", 1, "local"},
+             {"X.25 asked of a TA without it", {"--no-x25"}, "", "--x25 dataPort1.x25WindowSize=4", 1, "local"},
+         }) {
+        SCOPED_TRACE(c.name);
+        std::optional<Tasim> ta;
+        SilentPty silent;
+        std::string port = c.port == "SILENT" || c.port == "HELD" ? silent.path() : c.port;
+        if (!c.tasim.empty()) {
+            ta.emplace(c.tasim);
+            port = ta->path();
+        }
+        const int holder = c.port == "HELD" ? open(port.c_str(), O_RDWR | O_NOCTTY) : -1;
+        if (holder >= 0) {
+            ASSERT_EQ(flock(holder, LOCK_EX | LOCK_NB), 0);
+        }
+        const auto run = tactl("", "apply --json --port " + port + " " + c.args);
+        if (holder >= 0)
+            close(holder);
+        EXPECT_EQ(run.exitCode, c.exitCode) << run.err;
+        const QJsonObject outcome = applyJson(run);
+        EXPECT_EQ(outcome.value("class").toString().toStdString(), c.failureClass) << run.out;
+        EXPECT_FALSE(outcome.value("message").toString().isEmpty()) << run.out;
+        EXPECT_FALSE(outcome.value("verified").toBool());
+    }
+}
+
+// apply reads the TA, writes only what differs with the store command it
+// needs, and reads it back; again it finds nothing to do, and a check or a
+// refusal writes nothing.
+TEST_F(TactlLinkTest, ApplyWritesOnlyWhatDiffers)
+{
+    Tasim ta({"--log"}, file("tasim.log"));
+    ASSERT_FALSE(ta.path().empty());
+    const std::string apply = "apply --json --port " + ta.path() + " ";
+    const auto first = tactl("", apply + "redialCount=3 dataPort1.dn=0301234");
+    EXPECT_EQ(first.exitCode, 0) << first.err;
+    EXPECT_EQ(writtenLines(slurp(file("tasim.log"))),
+              (std::vector<std::string>{"AT1%S=0301234/", "AT1%D3=3", "AT1&W"}));
+    QJsonObject outcome = applyJson(first);
+    EXPECT_TRUE(outcome.value("changed").toBool());
+    EXPECT_TRUE(outcome.value("verified").toBool());
+    EXPECT_EQ(outcome.value("written").toInt(), 2);
+    EXPECT_EQ(QJsonDocument(outcome.value("differences").toArray()).toJson(QJsonDocument::Compact).toStdString(),
+              R"([{"field":"dataPort1.dn","new":"0301234","old":""},{"field":"redialCount","new":"3","old":"0"}])");
+
+    ASSERT_EQ(tactl("", "defaults -o " + file("d.cfg")).exitCode, 0);
+    ASSERT_EQ(tactl("", "set " + file("d.cfg") + " redialCount=3 dataPort1.dn=0301234 countryCode=German").exitCode, 0);
+    std::ofstream(file("wanted.txt")) << "redialCount = 3\ndataPort1.dn = 0301234\n";
+    std::ofstream(file("bad.txt")) << "dataPort1.mpAddThreshold = 1\ndataPort1.mpDropThreshold = 4\n";
+    struct Step {
+        const char* name;
+        std::string args;
+        int exitCode;
+        bool changed;
+        std::vector<std::string> written;
+    };
+    for (const Step& step : std::vector<Step>{
+             {"the same again", "redialCount=3 dataPort1.dn=0301234", 0, false, {}},
+             {"the same from a text", file("wanted.txt"), 0, false, {}},
+             {"a check", file("d.cfg") + " --check", 0, true, {}},
+             {"thresholds the editor refuses, checked", file("bad.txt") + " --check", 1, false, {}},
+             {"thresholds the editor refuses", file("bad.txt"), 1, false, {}},
+             {"a profile file", file("d.cfg"), 0, true, {"AT$P5=237", "AT1&W"}},
+         }) {
+        SCOPED_TRACE(step.name);
+        const std::size_t seen = slurp(file("tasim.log")).size();
+        const auto run = tactl("", apply + step.args);
+        EXPECT_EQ(run.exitCode, step.exitCode) << run.err;
+        EXPECT_EQ(applyJson(run).value("changed").toBool(), step.changed) << run.out;
+        EXPECT_EQ(writtenLines(slurp(file("tasim.log")).substr(seen)), step.written);
+    }
+
+    Tasim keeping({"--keep", "C0"});
+    const auto kept = tactl("", "apply --port " + keeping.path() + " dataPort1.callType=1");
+    EXPECT_EQ(kept.exitCode, 3) << kept.err;
+    EXPECT_EQ(kept.out, "dataPort1.callType: 8 (PPP or MLP) -> 1 (HDLC transparent)\n");
+    EXPECT_NE(kept.err.find("  dataPort1.callType: 1 (HDLC transparent) -> 8 (PPP or MLP)\n"), std::string::npos)
+        << kept.err;
+}
+
+// A remote TA is read, written and read back through one call; past the time
+// limit the call is hung up and the local TA restored all the same.
+TEST_F(TactlLinkTest, ApplyToARemoteTaMakesOneCall)
+{
+    Tasim ta({"--dial-delay-ms", "100", "--log"}, file("tasim.log"));
+    ASSERT_FALSE(ta.path().empty());
+    const auto run = tactl(ta.path(), "apply --remote 0301234 redialCount=4");
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, "redialCount: 0 -> 4\n");
+    const std::string log = slurp(file("tasim.log"));
+    EXPECT_EQ(countOf(log, "tasim: ATD"), 1u) << log;
+    EXPECT_EQ(countOf(log, "tasim: ATH"), 1u) << log;
+    EXPECT_NE(log.find("tasim: remote: AT1%D3=4"), std::string::npos) << log;
+
+    Tasim slow({"--dial-delay-ms", "100", "--remote-reply-latency-ms", "100", "--log"}, file("slow.log"));
+    const auto late = tactl(slow.path(), "--timeout 3 apply --remote 0301234 redialCount=4");
+    EXPECT_EQ(late.exitCode, 6) << late.err;
+    EXPECT_NE(late.err.find("tactl: the time limit of 3 s (--timeout) ran out"), std::string::npos) << late.err;
+    std::string slowLog;
+    for (int i = 0; i < 200 && slowLog.find("tasim: ATC0=8%P5=0\n") == std::string::npos; ++i) {
+        usleep(i == 0 ? 0 : 20000);
+        slowLog = slurp(file("slow.log"));
+    }
+    EXPECT_NE(slowLog.find("tasim: ATH\n"), std::string::npos) << slowLog;
+    EXPECT_NE(slowLog.find("tasim: ATC0=8%P5=0\n"), std::string::npos) << slowLog;
+    EXPECT_EQ(slowLog.find("AT1%D3="), std::string::npos) << "nothing was written";
 }
 
 } // namespace
+

@@ -6,6 +6,7 @@
 #include "link/VirtualClock.h"
 #include "profile/DefaultProfile.h"
 #include "profile/ProfileFile.h"
+#include "tests/support/CaseName.h"
 #include "tests/support/LinkProbe.h"
 #include "tests/support/Processes.h"
 #include "tests/support/RecordingScreen.h"
@@ -336,12 +337,20 @@ TEST_F(WizardTest, PortChoiceReachesTheLinkAndSurvivesARelisting)
 // on the second (where the port is chosen again after a TA was not found),
 // opened alone, kept through a relisting, and offered in the list at the
 // next run.
-class WizardNetworkPort : public WizardTest, public ::testing::WithParamInterface<bool> {};
+struct TypedPortCase {
+    const char* name;
+    bool onSecondPage;
+    const char* url;
+    const char* offeredAs;
+    friend void PrintTo(const TypedPortCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class WizardNetworkPort : public WizardTest, public ::testing::WithParamInterface<TypedPortCase> {};
 
 TEST_P(WizardNetworkPort, TypedIsOpenedAloneAndOfferedAtTheNextRun)
 {
-    const bool onSecondPage = GetParam();
-    const std::string url = "rfc2217://cs1.example:7001";
+    const bool onSecondPage = GetParam().onSecondPage;
+    const std::string url = GetParam().url;
     backend.addTa(url);
     testsupport::ScopedEnv ports("TA_SERIAL_PORTS", "/dev/ttyTA0");
     wizard.refreshPorts();
@@ -362,13 +371,18 @@ TEST_P(WizardNetworkPort, TypedIsOpenedAloneAndOfferedAtTheNextRun)
     TfMain nextRun(nextCtx, {});
     const int offered = nextRun.cbPort->findData(QString::fromStdString(url));
     ASSERT_EQ(offered, nextRun.cbPort->count() - 1) << "after the machine's own ports";
-    EXPECT_EQ(nextRun.cbPort->itemText(offered), QString::fromStdString(url + " (RFC 2217 network port)"));
+    EXPECT_EQ(nextRun.cbPort->itemText(offered), QString::fromLatin1(GetParam().offeredAs));
     nextRun.cbPort->setCurrentIndex(offered);
     EXPECT_EQ(nextCtx.chosenPort, url);
 }
 
-INSTANTIATE_TEST_SUITE_P(Pages, WizardNetworkPort, ::testing::Bool(),
-                         [](const auto& test) { return test.param ? "SecondPage" : "FirstPage"; });
+INSTANTIATE_TEST_SUITE_P(
+    Pages, WizardNetworkPort,
+    ::testing::Values(TypedPortCase{"FirstPage", false, "rfc2217://cs1.example:7001",
+                                    "rfc2217://cs1.example:7001 (RFC 2217 network port)"},
+                      TypedPortCase{"SecondPageOverTls", true, "rfc2217+tls://cs1.example:7001",
+                                    "rfc2217+tls://cs1.example:7001 (RFC 2217 network port over TLS)"}),
+    testsupport::CaseName());
 
 // A screen reader hears the port list by its label, with what it shows as
 // value, and follows the focus into its text field, named alike.

@@ -12,7 +12,32 @@ options:
       - The TA's serial port as tactl's C(--port) takes it, a device path such as C(/dev/ttyUSB0) or a
         network port such as C(rfc2217://ts1.example.net:4001).
       - Without it tactl searches the machine's serial ports COM1 to COM8 for the TA.
+      - A console server's TLS port is C(rfc2217+tls://HOST:PORT) or C(tcp+tls://HOST:PORT); its certificate is
+        checked against the system's CAs or O(tls_ca), with its name, or against O(tls_pin).
     type: str
+  tls_ca:
+    description:
+      - The CAs (a PEM file) a TLS port's certificate is checked against, instead of the system's (tactl's C(--tls-ca)).
+    type: path
+  tls_pin:
+    description:
+      - C(sha256:) and the fingerprint of the TLS port's certificate, accepted instead of the CA and name checks
+        (tactl's C(--tls-pin)).
+    type: str
+  tls_cert:
+    description:
+      - The client certificate (PEM) for a console server that demands one (tactl's C(--tls-cert)).
+    type: path
+  tls_key:
+    description:
+      - The key of O(tls_cert), PEM without a passphrase (tactl's C(--tls-key)).
+    type: path
+  tls_insecure:
+    description:
+      - Check nothing of a TLS port's server (tactl's C(--tls-insecure)). Without this option the modules never
+        give up the checks; with it, every run warns.
+    type: bool
+    default: false
   remote:
     description:
       - Reach the TA at the far end of an ISDN call of the local TA to this number (tactl's C(--remote)).
@@ -23,6 +48,28 @@ options:
       - The tactl program to run, a name looked up in C(PATH) or a path.
     type: str
     default: tactl
+  timeout:
+    description:
+      - Seconds an exchange with the TA may take (tactl's C(--timeout)); past them it is stopped, a call
+        hung up and the local TA restored, and the task fails with C(failure_class) C(timeout).
+    type: int
+    default: 600
+  x25:
+    description:
+      - Handle X.25 on the D channel (tactl's C(--x25)); without it X.25 settings are neither read nor
+        written, and asking for one fails.
+    type: bool
+    default: false
+  no_country:
+    description:
+      - Leave the country setting and the settings that go with it alone (tactl's C(--no-country)).
+    type: bool
+    default: false
+  no_datetime:
+    description:
+      - Leave the TA's date and time alone (tactl's C(--no-datetime)).
+    type: bool
+    default: false
 requirements:
   - tactl (from the tautil package) on the host the module runs on, which must reach the TA's port
 notes:
