@@ -2,6 +2,7 @@
 // entry of the query list, paced by "OK" and guarded by tmQryTimer.
 #include "TaLink.h"
 
+#include "atcmd/ParamTable.h"
 #include "atcmd/QueryList.h"
 #include "atcmd/ReplyDecoder.h"
 #include "profile/DefaultProfile.h"
@@ -114,7 +115,8 @@ void TaLink::onQueryReply()
         return;
     }
     tmQryTimer_->setEnabled(false);
-    ++read_;
+    if (const atcmd::Param* param = atcmd::paramById(id); param && param->isSetting())
+        ++read_;
     noteAnswerAfterSilence();
     readWatch_.answeredSince = true;
     if (id == 131 || id == 132)
@@ -168,6 +170,14 @@ void TaLink::failQuery()
     screen_.focusWizard();
 }
 
+// A TA without a clock: the date/time entries are the last ones.
+void TaLink::queryWithoutClock()
+{
+    ctx_.switches.sysDateTime = false;
+    screen_.hideSysDateTime();
+    finishQuery(false);
+}
+
 void TaLink::tmQryTimerTimer()
 {
     tmQryTimer_->setEnabled(false);
@@ -187,10 +197,7 @@ void TaLink::tmQryTimerTimer()
         return;
     }
     if (ctx_.switches.sysDateTime && isDateTimeEntry(entry)) {
-        // A TA without a clock: the date/time entries are the last ones.
-        ctx_.switches.sysDateTime = false;
-        screen_.hideSysDateTime();
-        finishQuery(false);
+        queryWithoutClock();
     } else if (isPortEndEntry(entry)) {
         if (advanceQuery())
             sendQuery();

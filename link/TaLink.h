@@ -158,7 +158,8 @@ public:
     // The firmware is on the line: it can be neither cancelled nor left.
     bool transferring() const { return ex_.transactionState == tsUpgrading; }
     // Settings the last submit wrote (acknowledged by the TA) and the last
-    // query read; settings in the last batch.
+    // query read (not the firmware version, the charges or the port
+    // selections it also asks for); settings in the last batch.
     int settingsWritten() const { return writeWatch_.writtenAgain ? writeWatch_.writtenFirst : written_; }
     int settingsRead() const { return read_; }
     int settingsInBatch() const;
@@ -195,6 +196,7 @@ private:
     void sendSessionEcho();
     void classifyTa();
     void noteProbe(ProbeOutcome outcome);
+    void goOnWithoutPrefix();
 
     // --- Query ---
     void startQuery(); // builds the list and sends its first entry
@@ -310,6 +312,10 @@ private:
     enum class ReplyCheck : uint8_t { Kept, Dropped, CarrierLost };
     ReplyCheck checkFirstReply();
     void runOkAction();
+    // An ERROR to the command on the line that ends its step at once
+    // (link/Refusal.cpp); true when it was taken.
+    bool refusalDecides() const;
+    bool takeRefusal();
     ReplyCheck dropReply(std::size_t end, const std::string& why);
     void handleNoCarrier();
     void handleDialOutcome(const std::string& upper);
@@ -352,10 +358,13 @@ private:
     bool queryUnderWay() const;
     void onQueryReply();
     void finishQuery(bool clearReply);
+    void queryWithoutClock();
     void failQuery();
     bool submitUnderWay() const;
     void onSubmitReply();
     void finishSubmit(bool clearReply);
+    bool optionalSubmitCommand(const std::string& command) const;
+    void submitWithoutCommand(const std::string& command);
     void failSubmit();
     void finishReadBack(bool clearReply);
     void failReadBack();

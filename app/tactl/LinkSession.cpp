@@ -6,6 +6,8 @@
 #include <QCoreApplication>
 #include <QTimer>
 
+#include <charconv>
+#include <cstdlib>
 #include <ostream>
 
 namespace ta::tactl {
@@ -19,6 +21,20 @@ QCoreApplication& application()
     static char* argv[] = {name, nullptr};
     static QCoreApplication app(argc, argv);
     return app;
+}
+
+// Tests run tactl against a simulated TA that restarts at once; this spares
+// them the real TA's restart wait. Not for use with a real TA.
+constexpr const char* kRebootWaitVariable = "TA_REBOOT_WAIT_MS";
+
+// A whole number of milliseconds no longer than the program's own wait.
+std::optional<int> rebootWaitFrom(const std::string& text)
+{
+    int ms = -1;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), ms);
+    if (error != std::errc{} || end != text.data() + text.size() || ms < 0 || ms > link::kTimerMs.rebootWait)
+        return std::nullopt;
+    return ms;
 }
 
 } // namespace
@@ -56,6 +72,8 @@ link::AppContext LinkSession::makeContext(const LinkCliOptions& options)
     ctx.clearLastCharge = options.clearLastCharge;
     ctx.clearAccCharge = options.clearAccCharge;
     ctx.verifyAfterSubmit = options.verify;
+    if (const char* wait = std::getenv(kRebootWaitVariable))
+        ctx.rebootWaitMs = rebootWaitFrom(wait).value_or(link::kTimerMs.rebootWait);
     return ctx;
 }
 
@@ -64,6 +82,9 @@ LinkSession::LinkSession(const LinkCliOptions& options, std::ostream& err)
       screen_(ctx_, err, options.debug, TerminalScreen::stderrIsTerminal()), link_(ctx_, clock_, counting_, screen_),
       stats_(options.stats), err_(err), stopSignals_(clock_, [this](int signal) { stopSignalled(signal); })
 {
+    if (const char* wait = std::getenv(kRebootWaitVariable); wait != nullptr && !rebootWaitFrom(wait))
+        err << "tactl: " << kRebootWaitVariable << " ignored: not a whole number of milliseconds from 0 to "
+            << link::kTimerMs.rebootWait << '\n';
     backend_.network().tls() = options.tls;
     link_.setReadinessWakeups(!options.pollOnly);
     if (options.timeoutSeconds > 0) {

@@ -44,10 +44,13 @@ class TactlLinkTest : public testing::Test {
 protected:
     std::string file(const std::string& name) const { return dir_.file(name); }
 
+    // The simulated TAs of these tests restart in 200 ms (--reboot-ms), so
+    // tactl waits a second for them rather than a real TA's 30 s.
     Outcome tactl(const std::string& ports, const std::string& args) const
     {
         // A hang fails the test instead of stopping the suite.
-        return dir_.shell("TA_SERIAL_PORTS='" + ports + "' timeout 100 " + TACTL_PATH + " " + args);
+        return dir_.shell("TA_SERIAL_PORTS='" + ports + "' TA_REBOOT_WAIT_MS=1000 timeout 100 " + TACTL_PATH + " " +
+                          args);
     }
     // tactl --debug in the background; once its exchange has reached waitFor
     // (a line of its debug output) the shell runs `then` ($p is tactl's PID).
@@ -625,7 +628,6 @@ TEST_F(TactlLinkTest, UpgradeUploadsTheImageAndWritesTheSettingsBack)
     // of the transfer is lost still gets its image and its settings back.
     Tasim ta({"--reboot-ms", "200", "--image-out", received, "--ok-to-download", "--lose-end-ack"});
     ASSERT_FALSE(ta.path().empty());
-    // The restart wait is the program's fixed 30 s: this test takes that long.
     const auto result = tactl(ta.path(), "upgrade " + image);
     ASSERT_EQ(result.exitCode, 0) << result.err;
     std::string expected = slurp(image);
@@ -636,8 +638,7 @@ TEST_F(TactlLinkTest, UpgradeUploadsTheImageAndWritesTheSettingsBack)
 // A TA behind ser2net, once per kind of network port: a query gives the
 // profile the pseudo-terminal gives, and an image of nothing but 0xFF bytes
 // (each an IAC to Telnet) arrives whole, the restart found again over the
-// network, in clear text and inside TLS. The restart wait is the program's
-// fixed 30 s.
+// network, in clear text and inside TLS.
 struct ConsoleServerCase {
     const char* name;
     const char* accepter; // ser2net's

@@ -178,6 +178,22 @@ TEST_F(TactlTest, BadArgumentsGiveOneLineErrors)
     }
 }
 
+// The restart wait that tests of a simulated TA shorten: a whole number of
+// milliseconds up to the program's own 30 s, anything else refused aloud.
+TEST_F(TactlTest, TestRestartWaitTakesWholeMillisecondsUpToTheProgramsOwn)
+{
+    const std::string warning = "tactl: TA_REBOOT_WAIT_MS ignored: not a whole number of milliseconds from 0 to 30000\n";
+    for (const auto& [value, taken] : std::vector<std::pair<std::string, bool>>{
+             {"1000", true}, {"0", true}, {"30000", true}, {"30001", false}, {"-1", false}, {"1000ms", false},
+             {" 500", false}, {"", false}, {"99999999999", false}}) {
+        SCOPED_TRACE("'" + value + "'");
+        const Outcome run = sh("TA_SERIAL_PORTS=/nonexistent/tty TA_REBOOT_WAIT_MS='" + value + "' \"$T\" identify");
+        EXPECT_EQ(run.exitCode, 1);
+        EXPECT_EQ(run.err.starts_with(warning), !taken) << run.err;
+        EXPECT_NE(run.err.find("There is no free COM port!"), std::string::npos) << run.err;
+    }
+}
+
 // A record whose every byte is some value: texts without terminators, bytes
 // above 0x7F, backslashes and control characters, reserved bytes set.
 TaProfile scrambledProfile()
