@@ -1,11 +1,12 @@
 // Reading every setting of the TA into the working profile, one query per
 // entry of the query list, paced by "OK" and guarded by tmQryTimer.
 #include "TaLink.h"
-
 #include "atcmd/ParamTable.h"
 #include "atcmd/QueryList.h"
 #include "atcmd/ReplyDecoder.h"
 #include "profile/DefaultProfile.h"
+
+#include <algorithm>
 
 namespace ta::link {
 
@@ -49,6 +50,10 @@ void TaLink::startQuery()
         ex_.commandIds.push_back(entry.id);
     }
     queryCount_ = int(entries.size());
+    settingsInQuery_ = int(std::count_if(entries.begin(), entries.end(), [](const atcmd::QueryEntry& entry) {
+        const atcmd::Param* param = atcmd::paramById(entry.id);
+        return param != nullptr && param->isSetting();
+    }));
     queried_ = ctx_.workingProfile;
     read_ = 0;
     readWatch_ = ReadWatch{};

@@ -415,6 +415,7 @@ private:
     std::unique_ptr<Timer> tmUpgTimer_;
     std::unique_ptr<Timer> tmTickTimer_;
     int queryCount_ = 0;
+    int settingsInQuery_ = 0; // the query's entries that read a setting
     int batchCount_ = 0;
     int tick_ = 0;
     bool identifyOnly_ = false; // requestIdentify: the session ends at the TA's identification
