@@ -6,6 +6,7 @@
 #include "CliOptions.h"
 #include "LinkCommands.h"
 #include "ProfileText.h"
+#include "Suggestion.h"
 #include "profile/DefaultProfile.h"
 #include "profile/FieldValue.h"
 
@@ -40,7 +41,7 @@ Result<> assign(TaProfile& profile, const std::string& assignment)
     const std::string name = assignment.substr(0, equals), value = assignment.substr(equals + 1);
     const FieldInfo* field = findField(name);
     if (!field)
-        return unexpected("no such field: '" + name + "' (tactl show lists them)");
+        return unexpected("no such field: '" + name + "'" + didYouMeanField(name) + " (tactl show lists them)");
     const auto set = field->kind == FieldKind::Text ? setText(profile, *field, value) : setNumber(profile, *field, value);
     if (!set)
         return unexpected(name + " " + set.error() + ", not '" + value + "'");

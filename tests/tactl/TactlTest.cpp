@@ -17,6 +17,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include "HelpText.h"
+#include "Suggestion.h"
 #include "TerminalScreen.h"
 #include "atcmd/QueryList.h"
 #include "atcmd/SubmitBatch.h"
@@ -56,7 +58,11 @@ protected:
     }
 
     // A shell command line in the test's folder; "$T" is tactl.
-    Outcome sh(const std::string& script) const { return scratch.shell("T='" + std::string(TACTL_PATH) + "'; " + script); }
+    // T is exported, so that a shell that script(1) starts sees it too.
+    Outcome sh(const std::string& script) const
+    {
+        return scratch.shell("export T='" + std::string(TACTL_PATH) + "'; " + script);
+    }
 
     void save(const std::string& name, TaProfile profile) const { ASSERT_TRUE(saveProfileFile(path(name), profile)); }
 
@@ -212,8 +218,9 @@ TEST_F(TactlTest, DashStandsForStandardInputAndOutput)
     expectOneLineError(sh("\"$T\" show - < /dev/null"));
     // A binary profile never goes to a terminal (script gives the command one).
     const Outcome terminal = sh("script -qec '\"$T\" defaults -o -' /dev/null");
-    EXPECT_NE(terminal.exitCode, 0);
+    EXPECT_EQ(terminal.exitCode, 1);
     EXPECT_EQ(terminal.out.find("TAPRF1.0"), std::string::npos);
+    EXPECT_NE(terminal.out.find("will not write a binary profile to a terminal"), std::string::npos) << terminal.out;
 }
 
 // -o writes into a pipe and leaves it a pipe (the reader waits at most ten
@@ -485,7 +492,8 @@ TEST_F(TactlTest, EveryCommandFailsWhenItsOutputCannotBeWritten)
              OutputCase{"\"$T\" import -o - a.txt", 0}, OutputCase{"\"$T\" completion bash", 0},
              OutputCase{"TA_SERIAL_PORTS=/nonexistent/tty \"$T\" ports", 0},
              OutputCase{"TA_SERIAL_PORTS=/nonexistent/tty \"$T\" ports --json", 0},
-             OutputCase{"\"$T\" --help", 0}, OutputCase{"\"$T\" --version", 0}, OutputCase{"\"$T\" help show", 0},
+             OutputCase{"\"$T\" --help", 0}, OutputCase{"\"$T\" --version", 0}, OutputCase{"\"$T\" -V", 0},
+             OutputCase{"\"$T\" help show", 0},
              OutputCase{"\"$T\" set --help", 0},
          }) {
         SCOPED_TRACE(c.command);
@@ -543,6 +551,147 @@ TEST_F(TactlTest, LinkOptionsMayComeBeforeTheCommand)
         EXPECT_EQ(run.exitCode, 2);
         EXPECT_EQ(run.err, std::string(c.message) + "\n");
         EXPECT_EQ(run.out, "");
+    }
+}
+
+struct UsageCase {
+    std::vector<std::string> args; // "A" stands for a profile file in the test's folder
+    std::string err;               // the whole of standard error
+};
+
+// Every usage error is one line in one style: what was typed, quoted as it
+// was typed, what may have been meant, and where to read more.
+TEST_F(TactlTest, UsageErrorsNameWhatWasTypedAndWhatWasMeant)
+{
+    TaProfile profile{};
+    buildDefaultProfile(profile, false, true);
+    save("a.cfg", profile);
+    save("-odd.cfg", profile);
+    const std::string before = slurp(path("a.cfg"));
+    for (UsageCase c : std::vector<UsageCase>{
+             {{"show", "--jsno", "A"}, "unknown option '--jsno'; did you mean '--json'? (see tactl show --help)"},
+             {{"show", "-das.", "A"},
+              "unknown option '-das.'; for a file of that name write ./-das. or -- -das. (see tactl show --help)"},
+             {{"show", "-odd.cfg"},
+              "unknown option '-odd.cfg'; for a file of that name write ./-odd.cfg or -- -odd.cfg (see tactl show "
+              "--help)"},
+             {{"show", "-x", "A"}, "unknown option '-x' (see tactl show --help)"},
+             {{"show", "--port=x", "A"}, "--port does not apply to show (see tactl show --help)"},
+             {{"querylist", "--x25=1"}, "option '--x25' takes no value, not '1' (see tactl querylist --help)"},
+             {{"defaults", "-o"}, "option '-o' needs a value (FILE) (see tactl defaults --help)"},
+             {{"querylist", "--variant"}, "option '--variant' needs a value (1|2|3) (see tactl querylist --help)"},
+             {{"querylist", "--variant=4"},
+              "--variant takes 1 (RS232 port), 2 (USB port) or 3 (both), not '4' (see tactl querylist --help)"},
+             {{"shwo", "A"}, "unknown command 'shwo'; did you mean 'show'? (see tactl --help)"},
+             {{"--debug", "qurey"}, "unknown command 'qurey'; did you mean 'query'? (see tactl --help)"},
+             {{"frobnicate"}, "unknown command 'frobnicate' (see tactl --help)"},
+             {{"--prot", "x", "identify"}, "unknown option '--prot'; did you mean '--port'? (see tactl --help)"},
+             {{"set", "A", "contryCode=UK"},
+              "no such field: 'contryCode'; did you mean 'countryCode'? (tactl show lists them)"},
+             {{"set", "A", "dataport1.DN=1"},
+              "no such field: 'dataport1.DN'; did you mean 'dataPort1.dn'? (tactl show lists them)"},
+         }) {
+        for (std::string& arg : c.args)
+            arg = arg == "A" ? path("a.cfg") : arg;
+        SCOPED_TRACE(c.err);
+        const Outcome run = tactl(c.args);
+        EXPECT_EQ(run.exitCode, 2);
+        EXPECT_EQ(run.err, "tactl: " + c.err + "\n");
+        EXPECT_EQ(run.out, "");
+    }
+    EXPECT_EQ(slurp(path("a.cfg")), before);
+
+    // The advice given works.
+    EXPECT_EQ(sh("\"$T\" show ./-odd.cfg").out, tactl({"show", path("a.cfg")}).out);
+    std::ofstream(path("t")) << "contryCode = 249\n";
+    EXPECT_EQ(tactl({"import", path("t"), "-o", path("b.cfg")}).err,
+              "tactl: " + path("t") + ": line 1: contryCode no such field; did you mean 'countryCode'?\n");
+
+    // help for a command that does not exist names them all.
+    const Outcome help = tactl({"help", "nosuch"});
+    EXPECT_EQ(help.exitCode, 2);
+    EXPECT_EQ(help.err.rfind("tactl: unknown command 'nosuch'; the commands are batch, completion, ", 0), 0u) << help.err;
+    EXPECT_NE(help.err.find(", show, submit, "), std::string::npos) << help.err;
+    EXPECT_EQ(tactl({"-V"}).out, tactl({"--version"}).out);
+}
+
+struct SuggestionCase {
+    const char* typed;
+    std::vector<std::string> meant;
+};
+
+TEST(Suggestions, OfferTheNamesOneOrTwoSlipsAway)
+{
+    const std::vector<std::string> names{"show", "set", "query", "querylist", "submit", "--json", "--port",
+                                         "--poll-only", "countryCode", "dataPort1.dn", "dataPort2.dn"};
+    for (const SuggestionCase& c : std::vector<SuggestionCase>{
+             {"shwo", {"show"}},                       // two letters swapped
+             {"SHOW", {"show"}},                       // case
+             {"sow", {"show"}},                        // a letter dropped
+             {"quer", {"query", "querylist"}},         // begun, not finished
+             {"querylsit", {"querylist"}},
+             {"--jsno", {"--json"}},
+             {"--prot", {"--port"}},
+             {"--pol", {"--poll-only"}},
+             {"contryCode", {"countryCode"}},
+             {"cuontryCoed", {"countryCode"}},         // two slips in a long name
+             {"dataPort3.dn", {"dataPort1.dn", "dataPort2.dn"}},
+             {"frobnicate", {}},
+             {"xyz", {}},
+             {"se", {}},                               // too short to guess from
+             {"", {}},
+         }) {
+        SCOPED_TRACE(c.typed);
+        EXPECT_EQ(tactl::closestNames(c.typed, names), c.meant);
+    }
+    EXPECT_EQ(tactl::didYouMean("dataPort3.dn", names), "; did you mean 'dataPort1.dn' or 'dataPort2.dn'?");
+    EXPECT_EQ(tactl::didYouMean("zzz", names), "");
+}
+
+struct WrapCase {
+    const char* name;
+    const char* text;
+    std::size_t width;
+    const char* prefix;
+    std::size_t indent;
+    const char* wrapped;
+};
+
+TEST(HelpText, WrapsAtWordsWithinTheWidth)
+{
+    for (const WrapCase& c : {
+             WrapCase{"fits", "one two", 20, "  ", 2, "  one two\n"},
+             WrapCase{"breaks before the word that would pass", "one two three", 9, "", 2, "one two\n  three\n"},
+             WrapCase{"exactly the width", "abc def", 7, "", 0, "abc def\n"},
+             WrapCase{"a word longer than the width alone", "a verylongword b", 6, "", 1, "a\n verylongword\n b\n"},
+             WrapCase{"after a prefix", "aa bb cc", 9, "xxxx", 4, "xxxxaa bb\n    cc\n"},
+             WrapCase{"blanks collapse", "  a   b  ", 10, "", 0, "a b\n"},
+         }) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(tactl::wrapped(c.text, c.width, c.prefix, c.indent), c.wrapped);
+    }
+}
+
+// Help fits the terminal it is shown on (script gives tactl one, 50
+// columns wide), and 80 columns when it goes anywhere else.
+TEST_F(TactlTest, HelpFitsTheTerminalOrEightyColumns)
+{
+    for (const char* command : {"--help", "submit --help", "help query"}) {
+        SCOPED_TRACE(command);
+        const auto longest = [](const std::string& text) {
+            std::size_t most = 0;
+            for (const std::string& line : lines(text))
+                most = std::max(most, line.size() - (line.ends_with('\r') ? 1 : 0));
+            return most;
+        };
+        const Outcome piped = sh(std::string("\"$T\" ") + command);
+        ASSERT_EQ(piped.exitCode, 0) << piped.err;
+        EXPECT_LE(longest(piped.out), 80u) << piped.out;
+        EXPECT_GT(longest(piped.out), 60u) << "the width is used";
+        const Outcome narrow = sh(std::string("script -qec 'stty cols 50; \"$T\" ") + command + "' /dev/null");
+        ASSERT_EQ(narrow.exitCode, 0) << narrow.err;
+        EXPECT_LE(longest(narrow.out), 50u) << narrow.out;
+        EXPECT_GT(narrow.out.size(), piped.out.size() / 2) << narrow.out;
     }
 }
 
