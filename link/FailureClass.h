@@ -4,7 +4,12 @@
 // where the two meet (busy, unreachable, not a TA).
 #pragma once
 
+#include "link/Failures.h"
+#include "link/port/PortReport.h"
+#include "link/port/SerialDevice.h"
+
 #include <cstdint>
+#include <span>
 #include <string_view>
 
 namespace ta::link {
@@ -24,5 +29,25 @@ enum class FailureClass : uint8_t {
 
 // The class's fixed name in JSON: "busy", "unreachable", "not-a-ta", ...
 std::string_view failureClassName(FailureClass failureClass);
+
+// --- The one mapping of the link's failures and port reports ---
+
+// Why a port could not be opened.
+FailureClass classOfPortProblem(PortProblem problem);
+// What an opened port answered to the identification.
+FailureClass classOfProbe(ProbeOutcome outcome);
+// A discovery that found no TA, from every port it tried: the class that
+// gives the most hope wins (busy, unreachable, not a TA, no answer), so that
+// a retry is suggested whenever one of the ports may still be the TA's.
+FailureClass classOfDiscovery(std::span<const OpenFailure> failures, std::span<const ProbeOutcome> probes);
+
+// What the link knew when a sequence failed, besides the failure itself.
+struct FailureFacts {
+    Failure failure = Failure::None;
+    bool taAnsweredError = false;              // the command given up on was answered "ERROR"
+    std::span<const OpenFailure> portFailures; // discovery's ports, for NoFreePort and NoTa
+    std::span<const ProbeOutcome> portProbes;
+};
+FailureClass classOfFailure(const FailureFacts& facts);
 
 } // namespace ta::link

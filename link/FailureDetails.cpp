@@ -126,6 +126,15 @@ std::string TaLink::transferLostDetails(bool portGone) const
            (portGone ? "once the port is back, upgrade again." : "upgrade again.");
 }
 
+// The class of a failure, from what the exchange holds as it is told: the
+// answer to the command given up on, what each port of the discovery did.
+FailureClass TaLink::classOf(Failure failure) const
+{
+    const std::size_t ports = ctx_.chosenPort.empty() ? ex_.portFailures.size() : 1;
+    return classOfFailure({failure, contains(ex_.replyBuffer, "ERROR\n"),
+                           std::span(ex_.portFailures).first(ports), std::span(ex_.portProbes).first(ports)});
+}
+
 // Every port of the last discovery: why it was passed over, or what it
 // answered to the identification.
 std::string TaLink::triedPortsReport() const

@@ -200,6 +200,7 @@ void TaLink::chooseRemote(const std::string& number)
 // A TA identified before is not searched again.
 void TaLink::requestIdentify()
 {
+    failureClass_ = FailureClass::None;
     identifyOnly_ = true;
     if (ex_.transactionState != tsIdle)
         screen_.identifyDone();
@@ -209,6 +210,7 @@ void TaLink::requestIdentify()
 
 void TaLink::requestQuery()
 {
+    failureClass_ = FailureClass::None;
     identifyOnly_ = false;
     if (ex_.transactionState != tsIdle) {
         startQuery();
@@ -220,6 +222,7 @@ void TaLink::requestQuery()
 
 void TaLink::requestSubmit()
 {
+    failureClass_ = FailureClass::None;
     identifyOnly_ = false;
     ex_.pendingOperation = poSubmit;
     if (!screen_.thresholdsValid()) {
@@ -299,6 +302,8 @@ void TaLink::stopExchange(bool tellUser)
 
 std::string TaLink::failureMessage(Failure failure)
 {
+    if (failure != Failure::None)
+        failureClass_ = classOf(failure);
     switch (failure) {
     case Failure::None: return {};
     case Failure::NoFreePort: return kNoFreePortText;

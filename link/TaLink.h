@@ -8,6 +8,7 @@
 #include "Clock.h"
 #include "Context.h"
 #include "Exchange.h"
+#include "FailureClass.h"
 #include "Failures.h"
 #include "Screen.h"
 #include "Xmodem.h"
@@ -142,6 +143,9 @@ public:
     const std::string& portName() const;
     int queryCount() const { return queryCount_; }
     int batchCount() const { return batchCount_; }
+    // The class of the last failure the screen was told of since the last
+    // request: None when the request has not failed (yet).
+    FailureClass failureClass() const { return failureClass_; }
 
 private:
     friend struct LinkProbe; // the tests' way in: tests/support/LinkProbe.h
@@ -210,8 +214,9 @@ private:
     bool probeNextPort();
     void passOverPort();
 
-    // The text of every failure the user is told of.
+    // The text of every failure the user is told of; notes its class.
     std::string failureMessage(Failure failure);
+    FailureClass classOf(Failure failure) const;
     static Failure lostFailure(TransactionState state);
     std::string lostDetails(TransactionState state) const;
     std::string carrierLostDetails(TransactionState state) const;
@@ -360,6 +365,7 @@ private:
     std::vector<atcmd::BatchEntry> batch_; // what each command of the batch assigns
     int written_ = 0;
     int read_ = 0;
+    FailureClass failureClass_ = FailureClass::None;
     // What a query reads; it becomes the working profile only when the
     // query has ended well, so a cancelled or failed one leaves no half.
     TaProfile queried_{};

@@ -20,10 +20,12 @@ constexpr int kEndSends = 5;
 void TaLink::requestUpgrade(const std::string& path)
 {
     identifyOnly_ = false;
+    failureClass_ = FailureClass::None;
     upg_.firmwarePath = path;
     // The file is checked before any TA contact: "Can not open file!", and
     // why in the details.
     if (const auto loaded = LoadFirmwareImage(path); !loaded) {
+        failureClass_ = FailureClass::Local;
         screen_.showDetailedMessage(kCannotOpenFileText, loaded.error());
         return;
     }

@@ -34,6 +34,25 @@ const Command* findCommand(const std::string& name)
     return nullptr;
 }
 
+int exitCodeFor(link::FailureClass failureClass, int signal)
+{
+    using link::FailureClass;
+    switch (failureClass) {
+    case FailureClass::None: return kExitOk;
+    case FailureClass::Busy: return kExitBusy;
+    case FailureClass::Unreachable: return kExitUnreachable;
+    case FailureClass::Timeout: return kExitTimeout;
+    case FailureClass::Interrupted: return signal != 0 ? kExitSignalBase + signal : kExitFailure;
+    case FailureClass::NotTa:
+    case FailureClass::Line:
+    case FailureClass::Refused:
+    case FailureClass::Local:
+    case FailureClass::Other:
+        return kExitFailure;
+    }
+    return kExitFailure;
+}
+
 int fail(std::ostream& err, const std::string& message, int exitCode)
 {
     // File names and values in a message may come from anywhere.

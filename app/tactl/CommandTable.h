@@ -7,6 +7,8 @@
 // that names the command, or one of the option sets the command lists.
 #pragma once
 
+#include "link/FailureClass.h"
+
 #include <iosfwd>
 #include <span>
 #include <string>
@@ -14,12 +16,20 @@
 
 namespace ta::tactl {
 
-// Exit codes of every command.
+// Exit codes of every command; tactl(1) lists them.
 constexpr int kExitOk = 0;
-constexpr int kExitFailure = 1; // the command could not do its work
-constexpr int kExitUsage = 2;   // bad arguments
-constexpr int kExitWrite = 2;   // standard output could not be written, as with git and ls
-constexpr int kExitDiffers = 3; // --verify: the TA holds other values than were written
+constexpr int kExitFailure = 1;     // the command could not do its work
+constexpr int kExitUsage = 2;       // bad arguments
+constexpr int kExitWrite = 2;       // standard output could not be written, as with git and ls
+constexpr int kExitDiffers = 3;     // --verify: the TA holds other values than were written
+constexpr int kExitBusy = 4;        // the port is in use (here or at the console server): worth a retry
+constexpr int kExitUnreachable = 5; // the network port cannot be reached: worth a retry
+constexpr int kExitTimeout = 6;     // --timeout ran out and the exchange was stopped
+constexpr int kExitSignalBase = 128; // + the signal that ended the exchange
+
+// The exit code of a command that failed for this reason; the classes a
+// script has no code of its own for exit 1 and say their class in --json.
+int exitCodeFor(link::FailureClass failureClass, int signal = 0);
 
 using Args = std::span<const std::string>;
 

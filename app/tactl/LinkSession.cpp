@@ -41,6 +41,7 @@ LinkCliOptions linkOptionsFrom(const CommandLine& line)
     o.port = line.value("port");
     o.backup = line.value("backup");
     o.verify = line.has("verify");
+    o.timeoutSeconds = line.has("timeout") ? std::stoi(line.value("timeout")) : 0;
     return o;
 }
 
@@ -59,9 +60,16 @@ link::AppContext LinkSession::makeContext(const LinkCliOptions& options)
 LinkSession::LinkSession(const LinkCliOptions& options, std::ostream& err)
     : ctx_(makeContext(options)), backend_(clock_), counting_(backend_),
       screen_(ctx_, err, options.debug, TerminalScreen::stderrIsTerminal()), link_(ctx_, clock_, counting_, screen_),
-      stats_(options.stats), stopSignals_(clock_, [this](int signal) { stopSignalled(signal); })
+      stats_(options.stats), err_(err), stopSignals_(clock_, [this](int signal) { stopSignalled(signal); })
 {
     link_.setReadinessWakeups(!options.pollOnly);
+    if (options.timeoutSeconds > 0) {
+        const int seconds = options.timeoutSeconds;
+        timeLimit_ = clock_.createTimer();
+        timeLimit_->setInterval(seconds * 1000);
+        timeLimit_->setCallback([this, seconds] { timeLimitReached(seconds); });
+        timeLimit_->setEnabled(true);
+    }
     if (!options.remoteNumber.empty())
         link_.chooseRemote(options.remoteNumber);
     screen_.watchBytes(&counting_.counts());
@@ -93,7 +101,8 @@ bool LinkSession::runUntil(const std::function<bool()>& done)
 {
     runLoop([&] { return done() || screen_.failed() || screen_.terminated(); });
     screen_.finishLine();
-    return done() && !screen_.failed();
+    // Past the time limit nothing more is asked of the TA.
+    return done() && !screen_.failed() && !timedOut_;
 }
 
 // Whatever happened before (a failure, a signal), the program ends with its
@@ -112,7 +121,29 @@ void LinkSession::stopSignalled(int signal)
     link_.endSession(true);
 }
 
-int LinkSession::failureCode() const { return signal_ != 0 ? 128 + signal_ : kExitFailure; }
+void LinkSession::timeLimitReached(int seconds)
+{
+    timeLimit_->setEnabled(false);
+    if (signal_ != 0 || link_.ending())
+        return;
+    timedOut_ = true;
+    screen_.finishLine();
+    err_ << "tactl: the time limit of " << seconds << " s (--timeout) ran out; the exchange is stopped\n";
+    link_.endSession(true);
+}
+
+link::FailureClass LinkSession::failureClass() const
+{
+    if (signal_ != 0)
+        return link::FailureClass::Interrupted;
+    if (timedOut_)
+        return link::FailureClass::Timeout;
+    const link::FailureClass told = link_.failureClass();
+    // A failure told without a class of its own (a cancel's message) is no success.
+    return told == link::FailureClass::None ? link::FailureClass::Other : told;
+}
+
+int LinkSession::failureCode() const { return exitCodeFor(failureClass(), signal_); }
 
 } // namespace ta::tactl
 

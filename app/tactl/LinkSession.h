@@ -14,6 +14,7 @@
 
 #include <chrono>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -32,6 +33,7 @@ struct LinkCliOptions {
     bool clearAccCharge = false;
     std::string backup; // --backup FILE.CFG
     bool verify = false;
+    int timeoutSeconds = 0; // --timeout: the exchange is stopped past it; 0: no limit
 };
 
 // The options of identify, query, submit and upgrade as the session takes them.
@@ -52,7 +54,11 @@ public:
     bool runUntil(const std::function<bool()>& done);
     // Ends the link: a call still up is hung up and the local TA restored.
     void hangUpIfRemote();
-    // The exit code of a failed command: 128 + the signal that stopped it.
+    // Why the command failed: the signal or the time limit that stopped it,
+    // else the class of the failure the link told of.
+    link::FailureClass failureClass() const;
+    // The exit code of a failed command (CommandTable.h): 128 + the signal
+    // that stopped it, the time limit's, or its class's.
     int failureCode() const;
     // With --stats: the bytes and the time since the session started, and
     // those of the firmware transfer alone, as name = value lines.
@@ -63,6 +69,8 @@ private:
     void runLoop(const std::function<bool()>& done);
     // SIGINT, SIGTERM, SIGHUP: the exchange under way ends with its message.
     void stopSignalled(int signal);
+    // --timeout ran out: the exchange ends as after a signal.
+    void timeLimitReached(int seconds);
 
     link::AppContext ctx_;
     link::QtClock clock_;
@@ -73,6 +81,9 @@ private:
     bool stats_;
     std::chrono::steady_clock::time_point started_ = std::chrono::steady_clock::now();
     int signal_ = 0;
+    bool timedOut_ = false;
+    std::ostream& err_;
+    std::unique_ptr<link::Timer> timeLimit_;
     link::StopSignals stopSignals_;
 };
 

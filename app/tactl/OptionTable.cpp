@@ -34,6 +34,17 @@ Result<> checkBackupPath(const std::string& value)
     return {};
 }
 
+// Whole seconds, at most a day: a fleet run's limit, never a hang.
+Result<> checkTimeout(const std::string& value)
+{
+    constexpr int kMaxSeconds = 86400;
+    const bool digits = !value.empty() && value.size() <= 5 &&
+                        std::all_of(value.begin(), value.end(), [](char c) { return c >= '0' && c <= '9'; });
+    if (digits && std::stoi(value) >= 1 && std::stoi(value) <= kMaxSeconds)
+        return {};
+    return unexpected("takes whole seconds from 1 to " + std::to_string(kMaxSeconds));
+}
+
 const std::vector<Option> kOptions = {
     {"help", 'h', "", "show the options of the command", {"*"}},
     {"output", 'o', "FILE", "write the profile to FILE ('-': standard output)", {"defaults", "query", "import"}},
@@ -63,6 +74,8 @@ const std::vector<Option> kOptions = {
      &checkBackupPath},
     {"verify", 0, "", "read the settings back after the write and list what the TA did not take",
      {"submit", "upgrade"}},
+    {"timeout", 0, "SECONDS", "stop the exchange after SECONDS as a signal does (call hung up, exit 6)", {"link"},
+     &checkTimeout},
     {"debug", 0, "", "log every command and reply on standard error", {"link"}},
     {"poll-only", 0, "", "receive on the 50 ms poll alone", {"link"}},
     {"stats", 0, "", "print the time and the bytes of the exchange on standard error", {"link"}},
