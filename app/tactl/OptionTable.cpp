@@ -55,6 +55,8 @@ const std::vector<Option> kOptions = {
     {"ta", 0, "", "compare the file with the settings the TA holds", {"diff"}},
     {"all", 0, "", "with --ta, compare the TA's date and time too", {"diff"}},
     {"json", 0, "", "print the ports as a JSON array, one object per port", {"ports"}},
+    {"json", 0, "", "print what the TA told, the differences and how it ended as one JSON object",
+     {"identify", "query", "diff"}},
     {"base", 0, "FILE", "take the fields the text leaves out from this profile instead of the defaults", {"import"}},
     {"profile", 0, "FILE", "write these settings after the restart instead of the TA's own", {"upgrade"}},
     {"port", 0, "PATH",

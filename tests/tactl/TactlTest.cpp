@@ -8,18 +8,22 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <set>
 #include <sstream>
 #include <string>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <vector>
 
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 
 #include "HelpText.h"
 #include "Suggestion.h"
 #include "TerminalScreen.h"
+#include "link/FailureClass.h"
+#include "link/port/PortReport.h"
 #include "atcmd/QueryList.h"
 #include "atcmd/SubmitBatch.h"
 #include "profile/DefaultProfile.h"
@@ -552,6 +556,29 @@ TEST_F(TactlTest, LinkOptionsMayComeBeforeTheCommand)
         EXPECT_EQ(run.err, std::string(c.message) + "\n");
         EXPECT_EQ(run.out, "");
     }
+}
+
+// The schema of tactl's JSON lists every state a port can be in and every
+// class a failure can have, as the program names them.
+TEST(TactlSchema, ListsEveryPortStateAndFailureClass)
+{
+    const QJsonObject defs = QJsonDocument::fromJson(QByteArray::fromStdString(slurp(TACTL_SCHEMA)))
+                                 .object()
+                                 .value("$defs")
+                                 .toObject();
+    const auto listed = [&](const char* name) {
+        std::set<std::string> words;
+        for (const QJsonValue word : defs.value(name).toObject().value("enum").toArray())
+            words.insert(word.toString().toStdString());
+        return words;
+    };
+    std::set<std::string> states{link::portStateName(link::OpenFailure(), true)}, classes;
+    for (auto problem = int(link::PortProblem::None); problem <= int(link::PortProblem::ServerClosed); ++problem)
+        states.insert(link::portStateName(link::OpenFailure(link::PortProblem(problem))));
+    for (auto each = int(link::FailureClass::None); each <= int(link::FailureClass::Other); ++each)
+        classes.insert(std::string(link::failureClassName(link::FailureClass(each))));
+    EXPECT_EQ(listed("state"), states);
+    EXPECT_EQ(listed("class"), classes);
 }
 
 struct UsageCase {
