@@ -60,6 +60,7 @@ int runIdentify(const CommandLine& line, std::ostream& out, std::ostream& err)
             << "sysDateTime = " << yesNo(ctx.switches.sysDateTime) << '\n';
     }
     session.hangUpIfRemote();
+    session.printStats(err);
     return kExitOk;
 }
 

@@ -17,6 +17,8 @@
 
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <sstream>
 #include <optional>
 #include <string>
 #include <vector>
@@ -251,6 +253,28 @@ TEST_F(TactlLinkTest, JsonOutputsTellWhatTheTaToldAndHowTheyEnded)
     }
     close(holder);
     EXPECT_EQ(tactl(ta.path(), "query --json -o -").exitCode, 2) << "standard output cannot take both";
+}
+
+// --stats tells the time and the bytes of whatever exchange a command ran,
+// on standard error beside its output.
+TEST_F(TactlLinkTest, StatsCountTheBytesOfEveryExchange)
+{
+    Tasim ta;
+    ASSERT_FALSE(ta.path().empty());
+    ASSERT_EQ(tactl("", "defaults -o " + file("d.cfg")).exitCode, 0);
+    for (const std::string& args : std::vector<std::string>{"identify", "query -o " + file("q.cfg"), "diff --ta " + file("d.cfg"),
+                                   "submit " + file("d.cfg")}) {
+        SCOPED_TRACE(args);
+        const auto run = tactl(ta.path(), args + " --stats");
+        EXPECT_EQ(run.exitCode, 0) << run.err;
+        std::map<std::string, long> figures;
+        std::istringstream lines(run.err);
+        for (std::string name, equals; lines >> name >> equals;)
+            lines >> figures[name];
+        EXPECT_TRUE(figures.contains("elapsedMs")) << run.err;
+        EXPECT_GT(figures["bytesSent"], 0) << run.err;
+        EXPECT_GT(figures["bytesReceived"], figures["bytesSent"]) << "every command comes back as its echo:\n" << run.err;
+    }
 }
 
 TEST_F(TactlLinkTest, PortOptionOpensThatPortAloneWithoutTheSearch)
