@@ -11,7 +11,9 @@ packages=(cmake g++ make ninja-build pkg-config qt6-base-dev libgl-dev
           # the JSON Schema of tactl show --json, the Ansible collection (tests/ansible)
           python3-jsonschema ansible-core
           # a real console server in front of tasim (the network port tests)
-          ser2net)
+          ser2net
+          # the shells whose completions of tactl the tests run
+          zsh fish)
 
 missing=()
 for p in "${packages[@]}"; do

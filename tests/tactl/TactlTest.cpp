@@ -8,6 +8,7 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <optional>
 #include <set>
 #include <sstream>
 #include <string>
@@ -169,7 +170,7 @@ TEST_F(TactlTest, BadArgumentsGiveOneLineErrors)
              {"querylist", "--remote", "0301;ATZ"}, {"querylist", "--remote", "0301A"},
              {"batch", "--remote=", path("p.cfg")},
              {"querylist", "--remote"}, {"show", "--output", "x", "a"}, {"identify", "--variant=1"},
-             {"help", "nosuch"}, {"completion", "zsh"}, {"--bogus"}, {"query", "--format", "xml", "-o", "x"},
+             {"help", "nosuch"}, {"completion", "csh"}, {"--bogus"}, {"query", "--format", "xml", "-o", "x"},
              {"show", "--format=json", "a"}}) {
         SCOPED_TRACE(args[0]);
         expectOneLineError(tactl(args));
@@ -494,6 +495,7 @@ TEST_F(TactlTest, EveryCommandFailsWhenItsOutputCannotBeWritten)
              OutputCase{"\"$T\" diff a.cfg b.cfg", 1}, OutputCase{"\"$T\" batch b.cfg", 0},
              OutputCase{"\"$T\" querylist", 0}, OutputCase{"\"$T\" defaults -o -", 0},
              OutputCase{"\"$T\" import -o - a.txt", 0}, OutputCase{"\"$T\" completion bash", 0},
+             OutputCase{"\"$T\" completion zsh", 0}, OutputCase{"\"$T\" completion fish", 0},
              OutputCase{"TA_SERIAL_PORTS=/nonexistent/tty \"$T\" ports", 0},
              OutputCase{"TA_SERIAL_PORTS=/nonexistent/tty \"$T\" ports --json", 0},
              OutputCase{"\"$T\" --help", 0}, OutputCase{"\"$T\" --version", 0}, OutputCase{"\"$T\" -V", 0},
@@ -723,17 +725,67 @@ TEST_F(TactlTest, HelpFitsTheTerminalOrEightyColumns)
 }
 
 struct CompletionCase {
-    std::string words; // what is typed, the word under the cursor last
+    std::string words; // what is typed, the word under the cursor last ("": an empty one; " = ": as bash splits it)
     std::vector<std::string> offered;
+    std::optional<std::vector<std::string>> zshOffers = std::nullopt; // where zsh's convention differs
 };
 
-TEST_F(TactlTest, BashCompletionOffersCommandsOptionsFieldsAndFiles)
+// The candidates, sorted: an option's value without "--name=" before it,
+// a field's name without "=" after it.
+std::vector<std::string> normalised(std::vector<std::string> candidates)
 {
-    ASSERT_EQ(tactl({"completion", "bash"}).exitCode, 0);
-    fs::copy_file(path("stdout"), path("tactl.bash"));
+    for (std::string& candidate : candidates) {
+        if (candidate.starts_with("--") && candidate.find('=') + 1 < candidate.size())
+            candidate.erase(0, candidate.find('=') + 1);
+        if (candidate.ends_with('='))
+            candidate.pop_back();
+    }
+    std::sort(candidates.begin(), candidates.end());
+    return candidates;
+}
+
+class ShellCompletion : public TactlTest, public ::testing::WithParamInterface<std::string> {
+protected:
+    // The line as typed at a prompt: bash's split words joined again.
+    static std::string typedLine(std::string words)
+    {
+        for (auto at = words.find(" = "); at != std::string::npos; at = words.find(" = "))
+            words.replace(at, 3, "=");
+        for (auto at = words.find("\"\""); at != std::string::npos; at = words.find("\"\""))
+            words.erase(at, 2);
+        return words;
+    }
+
+    std::vector<std::string> offered(const std::string& words) const
+    {
+        const std::string shell = GetParam();
+        if (shell == "bash")
+            return lines(sh("bash -c 'source tactl.bash; COMP_WORDS=(" + words +
+                            "); COMP_CWORD=$((${#COMP_WORDS[@]} - 1)); _tactl; printf \"%s\\n\" \"${COMPREPLY[@]}\"' "
+                            "2>&1 | grep -v \"^$\"")
+                             .out);
+        std::string line = typedLine(words);
+        if (shell == "zsh") {
+            for (auto at = line.find('['); at != std::string::npos; at = line.find('[', at + 2))
+                line.insert(at, "\\");
+            return lines(sh("timeout 60 zsh -f '" + std::string(ZSH_CAPTURE) + "' \"$PWD/zsh\" '" + line + "'").out);
+        }
+        std::vector<std::string> candidates;
+        for (const std::string& candidate : lines(sh("fish -c 'source tactl.fish; complete -C \"" + line + "\"'").out))
+            candidates.push_back(candidate.substr(0, candidate.find('\t')));
+        return candidates;
+    }
+};
+
+TEST_P(ShellCompletion, OffersCommandsOptionsFieldsAndFiles)
+{
+    const std::string shell = GetParam();
+    if (std::system(("command -v " + shell + " > /dev/null").c_str()) != 0)
+        GTEST_SKIP() << shell << " is not installed (tools/install-deps.sh installs it)";
+    ASSERT_EQ(tactl({"completion", shell}).exitCode, 0);
+    fs::create_directory(path("zsh"));
+    fs::copy_file(path("stdout"), path(shell == "zsh" ? "zsh/_tactl" : "tactl." + shell));
     std::ofstream(path("site.cfg")) << "x";
-    // A file name that a field name with brackets matches as a pattern.
-    std::ofstream(path("dataPort1.inScreenDn0=")) << "x";
     for (const CompletionCase& c : std::vector<CompletionCase>{
              {"tactl su", {"submit"}},
              {"tactl show --", {"--help", "--json", "--stable"}},
@@ -748,7 +800,11 @@ TEST_F(TactlTest, BashCompletionOffersCommandsOptionsFieldsAndFiles)
              {"tactl defaults --output = si", {"site.cfg"}},
              {"tactl submit --remote \"\"", {}},
              {"tactl help up", {"upgrade"}},
-             {"tactl identify \"\"", {}},
+             {"tactl completion \"\"", {"bash", "fish", "zsh"}},
+             {"tactl identify \"\"", {}, std::vector<std::string>{"--debug", "--help", "--json", "--no-country",
+                                                                  "--no-datetime", "--no-force", "--poll-only",
+                                                                  "--port", "--remote", "--stats", "--timeout",
+                                                                  "--x25", "-h"}}, // zsh offers the options instead
              {"tactl set site.cfg dataPort1.inScreenDn", {"dataPort1.inScreenDn[0]=", "dataPort1.inScreenDn[1]=",
                                                            "dataPort1.inScreenDn[2]=", "dataPort1.inScreenDn[3]=",
                                                            "dataPort1.inScreenDn[4]="}},
@@ -757,13 +813,29 @@ TEST_F(TactlTest, BashCompletionOffersCommandsOptionsFieldsAndFiles)
              {"tactl --port = si", {"site.cfg"}},
              {"tactl --remote 0301 --x25 submit --ver", {"--verify"}},
              {"tactl --x25 set site.cfg countryC", {"countryCode="}},
+             {"tactl diff --ta --j", {"--json"}},
          }) {
         SCOPED_TRACE(c.words);
-        const Outcome run = sh("bash -c 'source tactl.bash; COMP_WORDS=(" + c.words +
-                               "); COMP_CWORD=$((${#COMP_WORDS[@]} - 1)); _tactl; printf \"%s\\n\" \"${COMPREPLY[@]}\"' "
-                               "2>&1 | grep -v \"^$\"");
-        EXPECT_EQ(lines(run.out), c.offered);
+        const auto& expected = shell == "zsh" && c.zshOffers ? *c.zshOffers : c.offered;
+        EXPECT_EQ(normalised(offered(c.words)), normalised(expected));
     }
+}
+
+INSTANTIATE_TEST_SUITE_P(Shells, ShellCompletion, ::testing::Values("bash", "zsh", "fish"),
+                         [](const ::testing::TestParamInfo<std::string>& shell) { return shell.param; });
+
+// bash alone: a file name that a field name with brackets matches as a
+// pattern stays a field name.
+TEST_F(TactlTest, BashCompletionKeepsFieldNamesFromFilePatterns)
+{
+    ASSERT_EQ(tactl({"completion", "bash"}).exitCode, 0);
+    fs::copy_file(path("stdout"), path("tactl.bash"));
+    std::ofstream(path("dataPort1.inScreenDn0=")) << "x";
+    const Outcome run = sh("bash -c 'source tactl.bash; COMP_WORDS=(tactl set a.cfg dataPort1.inScreenDn); "
+                           "COMP_CWORD=3; _tactl; printf \"%s\\n\" \"${COMPREPLY[@]}\"'");
+    EXPECT_EQ(lines(run.out), (std::vector<std::string>{"dataPort1.inScreenDn[0]=", "dataPort1.inScreenDn[1]=",
+                                                        "dataPort1.inScreenDn[2]=", "dataPort1.inScreenDn[3]=",
+                                                        "dataPort1.inScreenDn[4]="}));
 }
 
 TEST(TerminalScreen, AnOpenBarOrRebootCountLineEndsBeforeAnythingElse)
