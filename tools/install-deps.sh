@@ -6,8 +6,9 @@ packages=(cmake g++ make ninja-build pkg-config qt6-base-dev libgl-dev
           libgtest-dev libgmock-dev clang libclang-rt-14-dev
           # the package and the checks of what it installs (tests/packaging)
           dpkg-dev appstream desktop-file-utils shared-mime-info libglib2.0-bin groff-base mandoc
-          # the Debian packages and their checks; shell scripts
-          debhelper fakeroot lintian devscripts shellcheck
+          # the Debian packages and their checks (the GUI's autopkgtest runs under
+          # xvfb-run); shell scripts
+          debhelper fakeroot lintian devscripts shellcheck xvfb xauth
           # the JSON Schema of tactl show --json, the Ansible collection (tests/ansible)
           python3-jsonschema ansible-core
           # a real console server in front of tasim (the network port tests)
