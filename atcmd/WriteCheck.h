@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "atcmd/Options.h"
+#include "profile/FieldList.h"
 #include "profile/TaProfile.h"
 
 namespace ta::atcmd {
@@ -30,6 +31,25 @@ struct Difference {
 // text) does not count as a difference.
 std::vector<Difference> differencesAfterWrite(const TaProfile& written, const Options& options,
                                               const TaProfile& readBack);
+
+// What a write of `wanted` would change on a TA that holds `ta` (as a query
+// read it): every field the batch for this profile and these options
+// assigns whose value the TA holds otherwise, with sent the wanted value and
+// taHas the TA's, in record order. The TA's date and time count only with
+// compareClock, as they run on by themselves.
+std::vector<Difference> differencesToWrite(const TaProfile& wanted, const Options& options, const TaProfile& ta,
+                                           bool compareClock);
+
+// A field asked for that a submit of the profile would not leave on the TA
+// as the profile holds it: the batch never assigns it under these options,
+// or assigns another value (fixed multilink sends thresholds of its own).
+struct UnwrittenField {
+    const FieldInfo* field = nullptr;
+    bool assigned = false; // the batch assigns it, with another value
+    std::string readBack;  // what a query would read back after the submit
+};
+std::vector<UnwrittenField> fieldsNotWritten(const TaProfile& wanted, const Options& options,
+                                             const std::vector<const FieldInfo*>& asked);
 
 // "name: sent -> TA has"
 std::string differenceLine(const Difference& difference);

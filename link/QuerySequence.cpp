@@ -131,7 +131,10 @@ void TaLink::finishQuery(bool clearReply)
     screen_.setProgressCaption("Submit progress status");
     if (clearReply)
         ex_.replyBuffer.clear();
-    screen_.queryDone();
+    if (apply_)
+        compareForApply();
+    else
+        screen_.queryDone();
 }
 
 void TaLink::failQuery()
@@ -173,6 +176,8 @@ void TaLink::tmQryTimerTimer()
             finishQuery(true);
     } else if (isX25Entry(entry)) {
         screen_.removeX25Support();
+        if (apply_)
+            apply_->x25Unanswered = true;
         if (skipX25Group())
             sendQuery();
         else

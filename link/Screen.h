@@ -80,6 +80,14 @@ public:
     virtual void identifyDone() {}
     virtual void queryDone() {}
     virtual void submitDone() {}
+    // An apply has read the TA and compared it with the wanted settings:
+    // what would change (sent: the wanted value, taHas: the TA's). With
+    // writing the write follows; else the apply has ended.
+    virtual void applyCompared(const std::vector<atcmd::Difference>& differences, bool writing)
+    {
+        (void)differences;
+        (void)writing;
+    }
     // The read-back after a submit has ended: what the TA holds other than
     // the batch sent, nothing when it took every value. submitDone follows.
     virtual void readBackDone(const std::vector<atcmd::Difference>& differences) { (void)differences; }

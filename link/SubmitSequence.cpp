@@ -2,6 +2,7 @@
 // sent only after the previous one was answered with "OK".
 #include "TaLink.h"
 
+#include "atcmd/ChangeBatch.h"
 #include "atcmd/SubmitBatch.h"
 
 #include <algorithm>
@@ -27,7 +28,8 @@ void TaLink::startSubmit()
     screen_.setProgress(0);
     ex_.transactionState = tsSubmitting;
     screen_.collectProfile();
-    batch_ = atcmd::buildSubmitEntries(ctx_.workingProfile, commandOptions(ctx_));
+    batch_ = apply_ ? atcmd::changeBatch(ctx_.workingProfile, commandOptions(ctx_), apply_->differences)
+                    : atcmd::buildSubmitEntries(ctx_.workingProfile, commandOptions(ctx_));
     ex_.commandList.clear();
     for (const atcmd::BatchEntry& entry : batch_)
         ex_.commandList.push_back(entry.command);
@@ -108,7 +110,8 @@ void TaLink::finishSubmit(bool clearReply)
     if (restartWatch_.suspected)
         logLine("[the TA may have restarted during the submit and lost what it had not stored: "
                 "its settings are read back]");
-    if (ctx_.verifyAfterSubmit || restartWatch_.suspected) {
+    // An apply reads back what it wrote, whatever the switch says.
+    if (ctx_.verifyAfterSubmit || restartWatch_.suspected || apply_) {
         requestReadBack();
         return;
     }

@@ -201,6 +201,7 @@ void TaLink::chooseRemote(const std::string& number)
 void TaLink::requestIdentify()
 {
     failureClass_ = FailureClass::None;
+    apply_.reset();
     identifyOnly_ = true;
     if (ex_.transactionState != tsIdle)
         screen_.identifyDone();
@@ -211,6 +212,7 @@ void TaLink::requestIdentify()
 void TaLink::requestQuery()
 {
     failureClass_ = FailureClass::None;
+    apply_.reset();
     identifyOnly_ = false;
     if (ex_.transactionState != tsIdle) {
         startQuery();
@@ -223,6 +225,7 @@ void TaLink::requestQuery()
 void TaLink::requestSubmit()
 {
     failureClass_ = FailureClass::None;
+    apply_.reset();
     identifyOnly_ = false;
     ex_.pendingOperation = poSubmit;
     if (!screen_.thresholdsValid()) {

@@ -16,6 +16,7 @@
 #include "atcmd/SubmitBatch.h"
 #include "profile/Result.h"
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -58,6 +59,17 @@ enum class CallEnd : uint8_t {
     Terminate,  // the program ends whatever happens
 };
 
+// What an apply brings the TA to.
+struct ApplyRequest {
+    // The settings wanted, made from what the TA holds (as the apply read
+    // it) and the options the batch is built with (without X.25 when the TA
+    // did not answer for it). An error ends the apply with it before
+    // anything is written.
+    std::function<Result<TaProfile>(const TaProfile& ta, const atcmd::Options& options)> wanted;
+    bool checkOnly = false;    // compare, and write nothing
+    bool compareClock = false; // the TA's date and time count as well
+};
+
 // The key form, variant and switches the query list and the batch are
 // built for.
 atcmd::Options commandOptions(const AppContext& ctx);
@@ -95,6 +107,13 @@ public:
     // batch wrote (readBackDone). A failed read ends with the query's
     // message. A submit runs it by itself when verifyAfterSubmit is set.
     void requestReadBack();
+    // Brings the TA to wanted settings in one session (one call to a remote
+    // TA): reads it, tells the screen what differs (applyCompared) and,
+    // unless only a check was asked for or nothing differs, writes only the
+    // commands that change something and reads the TA back, ending as a
+    // submit with its read-back ends (readBackDone, submitDone). Multilink
+    // thresholds the editor would refuse stop the write, in a check too.
+    void requestApply(ApplyRequest request);
     // Sends the firmware file, waits for the restart and writes the editor's
     // settings back (the file dialog and the confirmation come before).
     void requestUpgrade(const std::string& path);
@@ -165,6 +184,10 @@ private:
     void sendQuery();
     bool advanceQuery();
     bool skipX25Group();
+
+    // --- Apply ---
+    void compareForApply(); // at the end of the apply's query
+    bool refuseApply(const std::string& message, const std::string& details = {});
 
     // --- Submit ---
     void startSubmit(); // builds the batch and sends its first command
@@ -378,6 +401,14 @@ private:
         TaProfile ta;
     };
     std::optional<ReadBack> readBack_;
+
+    // The apply under way, from its request to the end of its write.
+    struct Apply {
+        ApplyRequest request;
+        std::vector<atcmd::Difference> differences; // what its write changes
+        bool x25Unanswered = false; // its query found no X.25 on the TA
+    };
+    std::optional<Apply> apply_;
 
     // What the watch over a submit saw of a possible restart of the TA.
     struct RestartWatch {

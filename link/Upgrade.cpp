@@ -21,6 +21,7 @@ void TaLink::requestUpgrade(const std::string& path)
 {
     identifyOnly_ = false;
     failureClass_ = FailureClass::None;
+    apply_.reset();
     upg_.firmwarePath = path;
     // The file is checked before any TA contact: "Can not open file!", and
     // why in the details.

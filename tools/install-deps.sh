@@ -11,6 +11,8 @@ packages=(cmake g++ make ninja-build pkg-config qt6-base-dev libgl-dev
           debhelper fakeroot lintian devscripts shellcheck xvfb xauth
           # the JSON Schema of tactl show --json, the Ansible collection (tests/ansible)
           python3-jsonschema ansible-core
+          # the collection's linters (ansible-lint, ansible-test's validate-modules)
+          ansible-lint python3-voluptuous
           # a real console server in front of tasim (the network port tests)
           ser2net
           # the shells whose completions of tactl the tests run

@@ -21,6 +21,10 @@ inline bool isStdio(const std::string& path) { return path == "-"; }
 // the two --clear-*-charge flags as the query list and the batch take them.
 atcmd::Options listOptionsFrom(const CommandLine& line);
 
+// One "name=value" into the profile, the value checked against its field
+// as set checks it: a number in range, a code or its label, a text that fits.
+Result<> assign(TaProfile& profile, const std::string& assignment);
+
 // kExitOk, or the reason on err and kExitFailure.
 int exitCode(const Result<>& done, std::ostream& err);
 

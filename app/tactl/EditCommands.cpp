@@ -33,6 +33,8 @@ Result<> setText(TaProfile& profile, const FieldInfo& field, const std::string& 
     return storeText(profile, field, text);
 }
 
+} // namespace
+
 Result<> assign(TaProfile& profile, const std::string& assignment)
 {
     const auto equals = assignment.find('=');
@@ -47,6 +49,8 @@ Result<> assign(TaProfile& profile, const std::string& assignment)
         return unexpected(name + " " + set.error() + ", not '" + value + "'");
     return {};
 }
+
+namespace {
 
 // Every assignment is checked before the file is touched: one refusal
 // leaves it as it was.

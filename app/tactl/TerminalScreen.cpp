@@ -79,6 +79,13 @@ void TerminalScreen::logLine(const std::string& line)
     err_ << printable(line) << '\n';
 }
 
+void TerminalScreen::applyCompared(const std::vector<atcmd::Difference>& differences, bool writing)
+{
+    applyCompared_ = true;
+    applyWriting_ = writing;
+    applyDifferences_ = differences;
+}
+
 bool TerminalScreen::thresholdsValid()
 {
     return thresholdsFit(ctx_.workingProfile.dataPort1) && thresholdsFit(ctx_.workingProfile.dataPort2);

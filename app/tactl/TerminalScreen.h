@@ -80,6 +80,12 @@ public:
     void queryDone() override { queryFinished_ = true; }
     void submitDone() override { submitFinished_ = true; }
     void readBackDone(const std::vector<atcmd::Difference>& differences) override { differences_ = differences; }
+    void applyCompared(const std::vector<atcmd::Difference>& differences, bool writing) override;
+    // An apply has ended well: compared, and written and read back when it wrote.
+    bool applyFinished() const { return applyCompared_ && (!applyWriting_ || submitFinished_); }
+    bool applyWriting() const { return applyWriting_; }
+    // What the apply found different before it wrote.
+    const std::vector<atcmd::Difference>& applyDifferences() const { return applyDifferences_; }
     // What the read-back after the last submit found.
     const std::vector<atcmd::Difference>& differences() const { return differences_; }
 
@@ -107,6 +113,9 @@ private:
     const ByteCounts* counts_ = nullptr;
     TransferTimes transfer_;
     std::vector<atcmd::Difference> differences_;
+    bool applyCompared_ = false;
+    bool applyWriting_ = false;
+    std::vector<atcmd::Difference> applyDifferences_;
 };
 
 } // namespace ta::tactl

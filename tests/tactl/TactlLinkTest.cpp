@@ -729,4 +729,164 @@ TEST_F(TactlLinkTest, NetworkPortsSayWhatWentWrong)
     EXPECT_NE(cut.err.find("tactl: Query Setting failed, please check the TA!\n"), std::string::npos) << cut.err;
 }
 
+// apply's JSON object.
+QJsonObject applyJson(const Outcome& run)
+{
+    return QJsonDocument::fromJson(QByteArray::fromStdString(run.out)).object();
+}
+
+// The assignments the TA received, in order: its log's lines with "=" or a
+// store command.
+std::vector<std::string> writtenLines(const std::string& log)
+{
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    for (std::size_t end; (end = log.find('\n', start)) != std::string::npos; start = end + 1) {
+        const std::string line = log.substr(start, end - start);
+        if (line.find('=') != std::string::npos || line.ends_with("&W"))
+            lines.push_back(line.substr(line.find("AT")));
+    }
+    return lines;
+}
+
+std::size_t countOf(const std::string& text, const std::string& word)
+{
+    std::size_t count = 0;
+    for (auto at = text.find(word); at != std::string::npos; at = text.find(word, at + 1))
+        ++count;
+    return count;
+}
+
+struct FailureClassCase {
+    const char* name;
+    std::vector<std::string> tasim; // a TA behind the port with these options; none: the port below
+    std::string port;               // HELD: a pty this test holds; SILENT: a pty nobody answers; else as given
+    std::string args;
+    int exitCode;
+    const char* failureClass;
+};
+
+// Each failure a script acts on has its class in the JSON and, where a retry
+// may help or the time ran out, an exit code of its own.
+TEST_F(TactlLinkTest, FailuresCarryTheirClass)
+{
+    const std::string refused = "tcp://127.0.0.1:" + std::to_string(ta::testsupport::freeLoopbackPort());
+    for (const FailureClassCase& c : std::vector<FailureClassCase>{
+             {"a port another program holds", {}, "HELD", "redialCount=3", 4, "busy"},
+             {"nothing listens", {}, refused, "redialCount=3", 5, "unreachable"},
+             {"an unknown host", {}, "tcp://nohost.invalid:7000", "redialCount=3", 5, "unreachable"},
+             {"not a TA", {"--ident", ""}, "", "redialCount=3", 1, "not-a-ta"},
+             {"no answer", {}, "SILENT", "redialCount=3", 1, "line"},
+             {"a refused setting", {"--refuse", "C0"}, "", "dataPort1.callType=1", 1, "refused-setting"},
+             {"a TA too slow for the limit", {"--late-reply", "30", "--late-reply-ms", "60000"}, "",
+              "--timeout 2 redialCount=3", 6, "timeout"},
+             {"a setting no write sets", {}, "SILENT", "dataPort1.x25WindowSize=4", 1, "local"},
+             {"X.25 asked of a TA without it", {"--no-x25"}, "", "--x25 dataPort1.x25WindowSize=4", 1, "local"},
+         }) {
+        SCOPED_TRACE(c.name);
+        std::optional<Tasim> ta;
+        SilentPty silent;
+        std::string port = c.port == "SILENT" || c.port == "HELD" ? silent.path() : c.port;
+        if (!c.tasim.empty()) {
+            ta.emplace(c.tasim);
+            port = ta->path();
+        }
+        const int holder = c.port == "HELD" ? open(port.c_str(), O_RDWR | O_NOCTTY) : -1;
+        if (holder >= 0) {
+            ASSERT_EQ(flock(holder, LOCK_EX | LOCK_NB), 0);
+        }
+        const auto run = tactl("", "apply --json --port " + port + " " + c.args);
+        if (holder >= 0)
+            close(holder);
+        EXPECT_EQ(run.exitCode, c.exitCode) << run.err;
+        const QJsonObject outcome = applyJson(run);
+        EXPECT_EQ(outcome.value("class").toString().toStdString(), c.failureClass) << run.out;
+        EXPECT_FALSE(outcome.value("message").toString().isEmpty()) << run.out;
+        EXPECT_FALSE(outcome.value("verified").toBool());
+    }
+}
+
+// apply reads the TA, writes only what differs with the store command it
+// needs, and reads it back; again it finds nothing to do, and a check or a
+// refusal writes nothing.
+TEST_F(TactlLinkTest, ApplyWritesOnlyWhatDiffers)
+{
+    Tasim ta({"--log"}, file("tasim.log"));
+    ASSERT_FALSE(ta.path().empty());
+    const std::string apply = "apply --json --port " + ta.path() + " ";
+    const auto first = tactl("", apply + "redialCount=3 dataPort1.dn=0301234");
+    EXPECT_EQ(first.exitCode, 0) << first.err;
+    EXPECT_EQ(writtenLines(slurp(file("tasim.log"))),
+              (std::vector<std::string>{"AT1%S=0301234/", "AT1%D3=3", "AT1&W"}));
+    QJsonObject outcome = applyJson(first);
+    EXPECT_TRUE(outcome.value("changed").toBool());
+    EXPECT_TRUE(outcome.value("verified").toBool());
+    EXPECT_EQ(outcome.value("written").toInt(), 2);
+    EXPECT_EQ(QJsonDocument(outcome.value("differences").toArray()).toJson(QJsonDocument::Compact).toStdString(),
+              R"([{"field":"dataPort1.dn","new":"0301234","old":""},{"field":"redialCount","new":"3","old":"0"}])");
+
+    ASSERT_EQ(tactl("", "defaults -o " + file("d.cfg")).exitCode, 0);
+    ASSERT_EQ(tactl("", "set " + file("d.cfg") + " redialCount=3 dataPort1.dn=0301234 countryCode=German").exitCode, 0);
+    std::ofstream(file("wanted.txt")) << "redialCount = 3\ndataPort1.dn = 0301234\n";
+    std::ofstream(file("bad.txt")) << "dataPort1.mpAddThreshold = 1\ndataPort1.mpDropThreshold = 4\n";
+    struct Step {
+        const char* name;
+        std::string args;
+        int exitCode;
+        bool changed;
+        std::vector<std::string> written;
+    };
+    for (const Step& step : std::vector<Step>{
+             {"the same again", "redialCount=3 dataPort1.dn=0301234", 0, false, {}},
+             {"the same from a text", file("wanted.txt"), 0, false, {}},
+             {"a check", file("d.cfg") + " --check", 0, true, {}},
+             {"thresholds the editor refuses, checked", file("bad.txt") + " --check", 1, false, {}},
+             {"thresholds the editor refuses", file("bad.txt"), 1, false, {}},
+             {"a profile file", file("d.cfg"), 0, true, {"AT$P5=237", "AT1&W"}},
+         }) {
+        SCOPED_TRACE(step.name);
+        const std::size_t seen = slurp(file("tasim.log")).size();
+        const auto run = tactl("", apply + step.args);
+        EXPECT_EQ(run.exitCode, step.exitCode) << run.err;
+        EXPECT_EQ(applyJson(run).value("changed").toBool(), step.changed) << run.out;
+        EXPECT_EQ(writtenLines(slurp(file("tasim.log")).substr(seen)), step.written);
+    }
+
+    Tasim keeping({"--keep", "C0"});
+    const auto kept = tactl("", "apply --port " + keeping.path() + " dataPort1.callType=1");
+    EXPECT_EQ(kept.exitCode, 3) << kept.err;
+    EXPECT_EQ(kept.out, "dataPort1.callType: 8 (PPP or MLP) -> 1 (HDLC transparent)\n");
+    EXPECT_NE(kept.err.find("  dataPort1.callType: 1 (HDLC transparent) -> 8 (PPP or MLP)\n"), std::string::npos)
+        << kept.err;
+}
+
+// A remote TA is read, written and read back through one call; past the time
+// limit the call is hung up and the local TA restored all the same.
+TEST_F(TactlLinkTest, ApplyToARemoteTaMakesOneCall)
+{
+    Tasim ta({"--dial-delay-ms", "100", "--log"}, file("tasim.log"));
+    ASSERT_FALSE(ta.path().empty());
+    const auto run = tactl(ta.path(), "apply --remote 0301234 redialCount=4");
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, "redialCount: 0 -> 4\n");
+    const std::string log = slurp(file("tasim.log"));
+    EXPECT_EQ(countOf(log, "tasim: ATD"), 1u) << log;
+    EXPECT_EQ(countOf(log, "tasim: ATH"), 1u) << log;
+    EXPECT_NE(log.find("tasim: remote: AT1%D3=4"), std::string::npos) << log;
+
+    Tasim slow({"--dial-delay-ms", "100", "--remote-reply-latency-ms", "100", "--log"}, file("slow.log"));
+    const auto late = tactl(slow.path(), "--timeout 3 apply --remote 0301234 redialCount=4");
+    EXPECT_EQ(late.exitCode, 6) << late.err;
+    EXPECT_NE(late.err.find("tactl: the time limit of 3 s (--timeout) ran out"), std::string::npos) << late.err;
+    std::string slowLog;
+    for (int i = 0; i < 200 && slowLog.find("tasim: ATC0=8%P5=0\n") == std::string::npos; ++i) {
+        usleep(i == 0 ? 0 : 20000);
+        slowLog = slurp(file("slow.log"));
+    }
+    EXPECT_NE(slowLog.find("tasim: ATH\n"), std::string::npos) << slowLog;
+    EXPECT_NE(slowLog.find("tasim: ATC0=8%P5=0\n"), std::string::npos) << slowLog;
+    EXPECT_EQ(slowLog.find("AT1%D3="), std::string::npos) << "nothing was written";
+}
+
 } // namespace
+

@@ -23,6 +23,28 @@ options:
       - The tactl program to run, a name looked up in C(PATH) or a path.
     type: str
     default: tactl
+  timeout:
+    description:
+      - Seconds an exchange with the TA may take (tactl's C(--timeout)); past them it is stopped, a call
+        hung up and the local TA restored, and the task fails with C(failure_class) C(timeout).
+    type: int
+    default: 600
+  x25:
+    description:
+      - Handle X.25 on the D channel (tactl's C(--x25)); without it X.25 settings are neither read nor
+        written, and asking for one fails.
+    type: bool
+    default: false
+  no_country:
+    description:
+      - Leave the country setting and the settings that go with it alone (tactl's C(--no-country)).
+    type: bool
+    default: false
+  no_datetime:
+    description:
+      - Leave the TA's date and time alone (tactl's C(--no-datetime)).
+    type: bool
+    default: false
 requirements:
   - tactl (from the tautil package) on the host the module runs on, which must reach the TA's port
 notes:

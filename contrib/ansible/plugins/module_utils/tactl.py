@@ -6,30 +6,39 @@ __metaclass__ = type
 
 import json
 import os
-import shutil
 
-# The beginning of a binary profile file; anything else is a text or JSON form.
-PROFILE_MAGIC = b"TAPRF1.0\x00"
+# The failure classes worth another try later, and tactl's exit codes of
+# the classes that have one (tactl(1), EXIT STATUS).
+RETRY_CLASSES = ("busy", "unreachable")
+CLASS_OF_EXIT = {4: "busy", 5: "unreachable", 6: "timeout"}
 
 LINK_ARGUMENT_SPEC = dict(
     port=dict(type="str"),
     remote=dict(type="str"),
     tactl=dict(type="str", default="tactl"),
+    timeout=dict(type="int", default=600),
+    x25=dict(type="bool", default=False),
+    no_country=dict(type="bool", default=False),
+    no_datetime=dict(type="bool", default=False),
 )
+
+# tactl's own switch for each boolean option.
+SWITCHES = (("x25", "--x25"), ("no_country", "--no-country"), ("no_datetime", "--no-datetime"))
 
 
 class TactlError(Exception):
-    """A tactl command that failed: its own message and its output."""
+    """A tactl command that failed: its own message, its output and the
+    class of the failure when tactl told it."""
 
-    def __init__(self, command, rc, stdout, stderr):
+    def __init__(self, command, rc, stdout, stderr, outcome=None):
         message = stderr.strip() or stdout.strip() or "tactl exited with %d" % rc
         super(TactlError, self).__init__(message)
         self.result = dict(cmd=command, rc=rc, stdout=stdout, stderr=stderr)
-
-
-def is_binary_profile(path):
-    with open(path, "rb") as f:
-        return f.read(len(PROFILE_MAGIC)) == PROFILE_MAGIC
+        # What tactl apply's JSON told of the failure and of what it wrote first.
+        self.outcome = outcome or {}
+        failure_class = self.outcome.get("class") or CLASS_OF_EXIT.get(rc)
+        if failure_class:
+            self.result.update(failure_class=failure_class, retry=failure_class in RETRY_CLASSES)
 
 
 def name_value_lines(text):
@@ -49,20 +58,25 @@ def assignment_value(value):
     return str(value)
 
 
+def link_arguments(params):
+    """The options of every tactl command that talks to a TA."""
+    args = ["--timeout", str(params["timeout"])]
+    if params.get("port"):
+        args += ["--port", params["port"]]
+    if params.get("remote"):
+        args += ["--remote", params["remote"]]
+    return args + [switch for name, switch in SWITCHES if params.get(name)]
+
+
 class Tactl(object):
     def __init__(self, module):
         self.module = module
-        params = module.params
-        program = params["tactl"]
+        program = module.params["tactl"]
         if os.path.sep in program:
             self.program = program
         else:
             self.program = module.get_bin_path(program, required=True)
-        self.link = []
-        if params.get("port"):
-            self.link += ["--port", params["port"]]
-        if params.get("remote"):
-            self.link += ["--remote", params["remote"]]
+        self.link = link_arguments(module.params)
 
     def run(self, args, ok=(0,)):
         command = [self.program] + list(args)
@@ -81,46 +95,25 @@ class Tactl(object):
         model, firmwareVersion and the charge texts) as a dict."""
         return name_value_lines(self.run(["query", "-o", profile] + self.link)[1])
 
-    def differences(self, profile, volatile_too=False):
-        """What a submit of the profile would change on the TA, as
-        "name: TA -> file" lines; the clock only when asked."""
-        rc, stdout = self.run(["diff", "--ta", profile] + (["--all"] if volatile_too else []) + self.link, ok=(0, 1))
-        return stdout.splitlines() if rc == 1 else []
-
-    def submit(self, profile, verify):
-        """Writes the profile; with verify, the values the TA did not take
-        as "name: sent -> TA has" lines."""
-        rc, stdout = self.run(["submit", profile] + (["--verify"] if verify else []) + self.link, ok=(0, 3))
-        return stdout.splitlines() if rc == 3 else []
+    def apply(self, src, settings, check, backup=None):
+        """Brings the TA to src and settings in one session; tactl's JSON
+        outcome. A TA that did not take every value is no error here."""
+        args = ["apply", "--json"] + (["--check"] if check else []) + (["--backup", backup] if backup else [])
+        args += [src] if src else []
+        args += ["%s=%s" % (name, assignment_value(value)) for name, value in (settings or {}).items()]
+        command = [self.program] + args + self.link
+        rc, stdout, stderr = self.module.run_command(command, environ_update=dict(LC_ALL="C"))
+        try:
+            outcome = json.loads(stdout)
+        except ValueError:
+            outcome = None
+        if not isinstance(outcome, dict):
+            raise TactlError(command, rc, stdout, stderr)
+        if rc not in (0, 3):
+            raise TactlError(command, rc, stdout, stderr, outcome)
+        return outcome
 
     # --- Profile files ---
 
-    def stable_text(self, profile):
-        return self.run(["show", "--stable", profile])[1]
-
     def json_fields(self, profile, stable=True):
         return json.loads(self.run(["show", "--json"] + (["--stable"] if stable else []) + [profile])[1])
-
-    def volatile_fields(self, profile):
-        """The fields that are no setting (the clock), as tactl names them:
-        those show --stable leaves out."""
-        return set(self.json_fields(profile, stable=False)) - set(self.json_fields(profile))
-
-    def wanted_profile(self, current, src, settings):
-        """The profile to bring the TA to: the fields of src (a profile file,
-        or the text or JSON of show) over the TA's current settings, then the
-        settings. What src leaves out, such as the clock of a stable text,
-        stays as the TA has it."""
-        wanted = self.path("wanted.cfg")
-        text = src
-        if src and is_binary_profile(src):
-            text = self.path("src.txt")
-            with open(text, "w") as f:
-                f.write(self.stable_text(src))
-        if text:
-            self.run(["import", "--base", current, "-o", wanted, text])
-        else:
-            shutil.copyfile(current, wanted)
-        if settings:
-            self.run(["set", wanted] + ["%s=%s" % (name, assignment_value(value)) for name, value in settings.items()])
-        return wanted

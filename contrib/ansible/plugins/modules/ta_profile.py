@@ -9,13 +9,16 @@ module: ta_profile
 short_description: Bring an ISDN terminal adapter to wanted settings
 version_added: 1.2.0
 description:
-  - Reads the TA's settings with tactl, builds the wanted settings from C(src) and C(settings) over them,
-    and writes them to the TA only when the TA holds other values (C(tactl diff --ta)).
+  - Brings the TA to the settings of C(src) and C(settings) with one C(tactl apply) session (one call with
+    C(remote)), which reads the TA, writes only the settings that differ and reads them back.
   - What is no setting, the TA's clock, its charge information and its firmware version, makes no
-    difference; when the settings are written, the clock goes back as the TA had it unless C(src) or
-    C(settings) give one. Only a clock named in C(settings) (C(sysDate), C(sysTime)) is compared, and so
-    written whenever the TA's differs.
-  - The TA's own settings can be saved first (C(backup)) and read back after the write (C(verify)).
+    difference. Only a clock named in C(settings) (C(sysDate), C(sysTime)) is compared, and so written
+    whenever the TA's differs.
+  - A setting in C(settings) that a write would not leave on the TA as asked fails the task with its name
+    before anything is written, in check mode too, such as an X.25 field without C(x25), an outgoing
+    screening sub-address (which no command of the TA sets) or a multilink threshold under fixed multilink.
+  - Failures carry C(failure_class); C(busy) and C(unreachable) are worth a retry later (C(retry) is true),
+    for example with C(retries) and C(until) on the task.
 options:
   src:
     description:
@@ -46,7 +49,9 @@ options:
     default: ~/ta-backups
   verify:
     description:
-      - Read the settings back after the write and fail, listing them, when the TA kept a value of its own.
+      - Fail, listing them, when the read-back after the write finds a value the TA kept of its own.
+      - The TA is read back after every write; without C(verify) what it kept is only returned in
+        C(not_taken).
     type: bool
     default: true
 extends_documentation_fragment:
@@ -58,11 +63,11 @@ attributes:
     details: Reads the TA and reports what would change; writes nothing to the TA and saves no backup.
   diff_mode:
     support: full
-    details: The TA's settings before and after, as C(tactl show --stable) prints them.
+    details: The settings that would change, before and after, as C(tactl show --stable) prints them.
   platform:
     platforms: posix
 author:
-  - tautil developers
+  - tautil developers (!UNKNOWN)
 """
 
 EXAMPLES = r"""
@@ -81,12 +86,16 @@ EXAMPLES = r"""
     backup: true
   register: restored
 
-- name: Configure the TA at the far end of a call, without reading it back
+- name: Configure the TA at the far end of a call, trying again while its port is busy
   isdnta.tautil.ta_profile:
     port: /dev/ttyS0
     remote: "0301234"
     src: /etc/ta/branch.cfg
-    verify: false
+    timeout: 300
+  register: branch
+  retries: 3
+  delay: 60
+  until: branch is success or not branch.retry | default(false)
 """
 
 RETURN = r"""
@@ -98,6 +107,16 @@ differences:
   type: list
   elements: str
   sample: ["dataPort1.dn:  -> 0301234", "redialCount: 0 -> 3"]
+written:
+  description: The settings the TA acknowledged during the write.
+  returned: always
+  type: int
+  sample: 2
+verified:
+  description: The write was read back and the TA held every value written.
+  returned: always
+  type: bool
+  sample: true
 backup_file:
   description: The profile file that holds the TA's settings from before the write.
   returned: when C(backup) is set and the settings were written
@@ -105,12 +124,24 @@ backup_file:
   sample: /home/admin/ta-backups/dev_ttyUSB0-20260105T143000.cfg
 not_taken:
   description:
-    - 'With C(verify), the values the TA kept of its own after the write, C(name: sent -> TA has); the task
+    - 'The values the TA kept of its own after the write, C(name: sent -> TA has); with C(verify) the task
       fails when there are any.'
   returned: when the read-back found any
   type: list
   elements: str
   sample: ["dataPort1.callType: 1 (HDLC transparent) -> 8 (PPP or MLP)"]
+failure_class:
+  description:
+    - Why tactl failed, as its C(--json) names it, C(busy), C(unreachable), C(not-a-ta), C(line),
+      C(refused-setting), C(timeout), C(interrupted), C(local) or C(other).
+  returned: failure
+  type: str
+  sample: busy
+retry:
+  description: The failure is one that a later try may not meet (the port was busy or unreachable).
+  returned: failure
+  type: bool
+  sample: true
 stderr:
   description: What tactl said when a command failed.
   returned: failure
@@ -140,13 +171,12 @@ def backup_name(params):
     return where + "-" + time.strftime("%Y%m%dT%H%M%S")
 
 
-def save_backup(module, current):
-    """The TA's settings in a file of their own, never over an earlier one."""
+def keep_backup(module, saved):
+    """The TA's settings from before the write in a file of their own in
+    backup_dir, never over an earlier one."""
     folder = os.path.expanduser(module.params["backup_dir"])
     try:
         os.makedirs(folder, exist_ok=True)
-        with open(current, "rb") as f:
-            settings = f.read()
         stem = os.path.join(folder, backup_name(module.params))
         for attempt in range(100):
             path = stem + ("-%d" % attempt if attempt else "") + ".cfg"
@@ -156,53 +186,70 @@ def save_backup(module, current):
                 if e.errno == errno.EEXIST:
                     continue
                 raise
-            with os.fdopen(fd, "wb") as f:
-                f.write(settings)
+            with open(saved, "rb") as source, os.fdopen(fd, "wb") as target:
+                target.write(source.read())
             return path
         raise OSError(errno.EEXIST, "no free name", stem)
     except (IOError, OSError) as e:
+        module.fail_json(msg="The TA was written, but its backup could not be kept in %s: %s (%s)"
+                         % (folder, e, saved), changed=True)
+
+
+def folder_ready(module):
+    """backup_dir exists and takes files, asked before the TA is written."""
+    folder = os.path.expanduser(module.params["backup_dir"])
+    try:
+        os.makedirs(folder, exist_ok=True)
+    except OSError as e:
         module.fail_json(msg="Cannot save the backup in %s: %s; nothing was written" % (folder, e), changed=False)
+    if not os.access(folder, os.W_OK | os.X_OK):
+        module.fail_json(msg="Cannot save the backup in %s: not writable; nothing was written" % folder, changed=False)
 
 
-def after_text(before, differences):
-    """The TA's settings as they will be: the lines of the fields that
-    differ get the wanted value ("name: TA -> wanted")."""
-    lines = before.splitlines(True)
-    at = dict((line.split(" = ", 1)[0], i) for i, line in enumerate(lines))
-    for difference in differences:
-        name, _, change = difference.partition(": ")
-        if name not in at:
-            continue
-        held = lines[at[name]].rstrip("\n").split(" = ", 1)[1]
-        wanted = change[len(held) + 4:] if change.startswith(held + " -> ") else change.rsplit(" -> ", 1)[-1]
-        lines[at[name]] = "%s = %s\n" % (name, wanted)
-    return "".join(lines)
+def line_of(difference, before):
+    """One side of a difference as a line of tactl show."""
+    return "%s = %s\n" % (difference["field"], difference["old" if before else "new"])
+
+
+def keep_if_written(module, backup, result):
+    """A backup counts once something was written, even by a write that failed."""
+    if backup and result["written"] and os.path.exists(backup):
+        result["backup_file"] = keep_backup(module, backup)
+
+
+def take_outcome(module, outcome, result):
+    """What apply found and did, into the module's result."""
+    differences = outcome.get("differences", [])
+    result.update(differences=["%s: %s -> %s" % (d["field"], d["old"], d["new"]) for d in differences],
+                  written=outcome.get("written", 0), verified=outcome.get("verified", False))
+    result["changed"] = outcome.get("changed", False) if module.check_mode else result["written"] > 0
+    if module._diff:
+        header = "TA on " + (module.params.get("port") or "the port found")
+        result["diff"] = dict(before_header=header, before="".join(line_of(d, True) for d in differences),
+                              after_header=header + " (wanted)", after="".join(line_of(d, False) for d in differences))
 
 
 def bring_to_state(module, tactl, result):
     params = module.params
     if params["src"] and not os.path.isfile(params["src"]):
         module.fail_json(msg="src %s is no file" % params["src"], **result)
-    current = tactl.path("current.cfg")
-    told = tactl.query(current)
-    wanted = tactl.wanted_profile(current, params["src"], params["settings"])
-    # The clock counts only when the settings name it.
-    asked = set(params["settings"] or {})
-    differences = tactl.differences(wanted, volatile_too=bool(asked & tactl.volatile_fields(current)))
-    result.update(differences=differences, changed=bool(differences))
-    if module._diff:
-        before = tactl.stable_text(current)
-        header = "TA on " + told.get("port", params.get("port") or "the port found")
-        result["diff"] = dict(before_header=header, before=before, after_header=header + " (wanted)",
-                              after=after_text(before, differences))
-    if not differences or module.check_mode:
-        return
-    if params["backup"]:
-        result["backup_file"] = save_backup(module, current)
-    not_taken = tactl.submit(wanted, params["verify"])
+    backup = None
+    if params["backup"] and not module.check_mode:
+        folder_ready(module)
+        backup = tactl.path("before.cfg")
+    try:
+        outcome = tactl.apply(params["src"], params["settings"], module.check_mode, backup)
+    except TactlError as e:
+        take_outcome(module, e.outcome, result)
+        keep_if_written(module, backup, result)
+        raise
+    take_outcome(module, outcome, result)
+    keep_if_written(module, backup, result)
+    not_taken = ["%s: %s -> %s" % (d["field"], d["sent"], d["taHas"]) for d in outcome["notTaken"]]
     if not_taken:
         result["not_taken"] = not_taken
-        module.fail_json(msg="The TA did not take every value: " + "; ".join(not_taken), **result)
+        if params["verify"]:
+            module.fail_json(msg="The TA did not take every value: " + "; ".join(not_taken), **result)
 
 
 def main():
@@ -218,7 +265,7 @@ def main():
         required_one_of=[("src", "settings")],
         supports_check_mode=True,
     )
-    result = dict(changed=False, differences=[])
+    result = dict(changed=False, differences=[], written=0, verified=False)
     try:
         bring_to_state(module, Tactl(module), result)
     except TactlError as e:
