@@ -198,6 +198,7 @@ bool TCommPortDriver::OpenPort()
     if (IsOpen())
         return true;
     openFailure_ = OpenFailure{};
+    lostReason_.clear();
     device_ = backend_.open(portName_);
     if (!device_) {
         noteOpenFailure(backend_.lastOpenFailure());
@@ -349,6 +350,7 @@ bool TCommPortDriver::checkHangUp()
 
 void TCommPortDriver::handleHangUp()
 {
+    lostReason_ = device_->hangUpReason();
     ClosePort();
     // Told from the event loop: the owner may be in the middle of a sender
     // that wrote the failing line and must not see its state change under it.

@@ -85,6 +85,9 @@ public:
     // Called once, from the event loop, after the port was closed because the
     // device went away (USB serial unplugged, other end of a pty closed).
     void setOnHangUp(std::function<void()> handler) { onHangUp_ = std::move(handler); }
+    // Why the device went away, where it could tell more than that (a
+    // server that closed the connection); empty otherwise, and after an open.
+    const std::string& lostReason() const { return lostReason_; }
     // What the device has to say for the debug log (a console server that
     // ignored a request), passed on after the open and each poll.
     void setOnNote(std::function<void(const std::string&)> handler) { onNote_ = std::move(handler); }
@@ -135,6 +138,7 @@ private:
     std::unique_ptr<SerialDevice> device_;
     std::unique_ptr<Timer> pollTimer_;
     OpenFailure openFailure_;
+    std::string lostReason_;
 
     TPortNumber port_ = pnCOM2;
     std::string portName_;

@@ -17,6 +17,9 @@ namespace {
 constexpr std::size_t kReplyLimit = 4096;
 constexpr std::size_t kReplyKeep = 1024;
 constexpr char kOk[] = "OK\n";
+// A received line that never ends (a flood) goes to the debug log in
+// pieces of this size instead of being held whole.
+constexpr std::size_t kDebugLineLimit = 4096;
 
 bool contains(const std::string& text, const char* word) { return text.find(word) != std::string::npos; }
 
@@ -102,11 +105,11 @@ void TaLink::collectReceived(const uint8_t* data, uint32_t size)
         ex_.replyBuffer.push_back(c);
         if (!ctx_.switches.debugLog)
             continue;
-        if (c == '\n') {
+        if (c != '\n')
+            ex_.debugLine.push_back(c);
+        if (c == '\n' || ex_.debugLine.size() >= kDebugLineLimit) {
             screen_.logLine(ex_.debugLine);
             ex_.debugLine.clear();
-        } else {
-            ex_.debugLine.push_back(c);
         }
     }
 }

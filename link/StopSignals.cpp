@@ -1,5 +1,7 @@
 #include "StopSignals.h"
 
+#include "link/port/SocketWait.h"
+
 #include <cerrno>
 #include <fcntl.h>
 #include <unistd.h>
@@ -40,6 +42,10 @@ StopSignals::StopSignals(Clock& clock, std::function<void(int signal)> onSignal)
         ::sigaction(kSignals[i], &action, &previous_[i]);
     installed_ = true;
     watch_ = clock.watchReadable(pipe_[0], [this] { drain(); });
+    // The port layer's blocking waits end at a signal; without a loop that
+    // drains the pipe they would end at once for ever after one.
+    if (watch_)
+        setStopDescriptor(pipe_[0]);
 }
 
 StopSignals::~StopSignals()
@@ -48,6 +54,8 @@ StopSignals::~StopSignals()
         for (std::size_t i = 0; i < std::size(kSignals); ++i)
             ::sigaction(kSignals[i], &previous_[i], nullptr);
     signalPipe = -1;
+    if (watch_)
+        setStopDescriptor(-1);
     watch_.reset();
     for (int fd : pipe_)
         if (fd >= 0)

@@ -1,7 +1,9 @@
 // SIGINT, SIGTERM and SIGHUP as events of the program's loop. The handler
 // only writes the signal's number into a pipe, which is all a handler may
 // safely do; the loop reads it and calls back, so that the program ends the
-// exchange under way in its own time and the orderly way.
+// exchange under way in its own time and the orderly way. The port layer's
+// blocking waits (a connection, a server's greeting) watch the pipe too and
+// end at once when a signal is in it.
 #pragma once
 
 #include "Clock.h"

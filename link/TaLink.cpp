@@ -402,7 +402,8 @@ void TaLink::portLost()
         return;
     }
     const std::string message = failureMessage(lostFailure(state));
-    const std::string details = lostDetails(state);
+    const std::string& reason = cCom_->lostReason();
+    const std::string details = reason.empty() ? lostDetails(state) : reason + "\n" + lostDetails(state);
     readBack_.reset();
     if (state == tsUpgrading)
         ex_.pendingOperation = poNone; // no later discovery may take this upload up again

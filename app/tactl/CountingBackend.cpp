@@ -34,6 +34,7 @@ public:
     bool hungUp() override { return inner_->hungUp(); }
     void setReadyHandler(std::function<void()> onReady) override { inner_->setReadyHandler(std::move(onReady)); }
     std::vector<std::string> takeNotes() override { return inner_->takeNotes(); }
+    std::string hangUpReason() override { return inner_->hangUpReason(); }
 
 private:
     std::unique_ptr<link::SerialDevice> inner_;

@@ -45,6 +45,7 @@ bool isV6Literal(std::string_view text)
 // The parts of a network port name as far as they go well.
 struct Scan {
     std::optional<NetworkScheme> scheme;
+    bool foreign = false; // a URL of a scheme this program does not speak
     NetworkAddress address;
     std::size_t length = 0; // of the well-formed name, 0 when it is not one
     std::string why;
@@ -102,6 +103,37 @@ void scanHostAndPort(std::string_view text, std::size_t pos, Scan& scan)
     scan.length = pos;
 }
 
+// Schemes other programs give a console server's ports, and what this
+// program calls the same thing.
+constexpr std::array<std::pair<std::string_view, std::string_view>, 2> kForeignSchemes{{
+    {"telnet://", "Telnet with COM port control is rfc2217://"},
+    {"socket://", "raw bytes over TCP are tcp://"},
+}};
+
+// "name://" at the start: a URL, meant as a network port whatever its scheme.
+std::size_t urlSchemeLength(std::string_view text)
+{
+    const std::size_t end = text.find("://");
+    if (end == 0 || end == std::string_view::npos || !std::isalpha(static_cast<unsigned char>(text[0])))
+        return 0;
+    const bool schemeChars = std::all_of(text.begin(), text.begin() + long(end), [](char c) {
+        return std::isalnum(static_cast<unsigned char>(c)) || c == '+' || c == '-' || c == '.';
+    });
+    return schemeChars ? end + 3 : 0;
+}
+
+// Why a URL of another scheme is no port here, with the one that is.
+std::string foreignSchemeReason(std::string_view text, std::size_t schemeLength)
+{
+    std::string scheme(text.substr(0, schemeLength));
+    std::transform(scheme.begin(), scheme.end(), scheme.begin(),
+                   [](char c) { return char(std::tolower(static_cast<unsigned char>(c))); });
+    for (const auto& [name, ours] : kForeignSchemes)
+        if (scheme == name)
+            return scheme + " is not a scheme of this program; " + std::string(ours);
+    return scheme + " is not a scheme of this program";
+}
+
 Scan scanNetworkPort(std::string_view text)
 {
     Scan scan;
@@ -113,13 +145,22 @@ Scan scanNetworkPort(std::string_view text)
             return scan;
         }
     }
+    if (const std::size_t schemeLength = urlSchemeLength(text)) {
+        scan.foreign = true;
+        scan.why = foreignSchemeReason(text, schemeLength);
+        return scan;
+    }
     scan.why = "not rfc2217://HOST:PORT or tcp://HOST:PORT";
     return scan;
 }
 
 } // namespace
 
-bool isNetworkPortName(std::string_view name) { return scanNetworkPort(name).scheme.has_value(); }
+bool isNetworkPortName(std::string_view name)
+{
+    const Scan scan = scanNetworkPort(name);
+    return scan.scheme.has_value() || scan.foreign;
+}
 
 std::size_t networkPortLength(std::string_view text) { return scanNetworkPort(text).length; }
 

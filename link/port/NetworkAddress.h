@@ -22,8 +22,9 @@ struct NetworkAddress {
     uint16_t port = 0;
 };
 
-// True when the name starts with "rfc2217://" or "tcp://" (any case): it is
-// meant as a network port, well-formed or not.
+// True when the name starts with "rfc2217://" or "tcp://" (any case), or
+// with another scheme's "name://" ("telnet://"): it is meant as a network
+// port, well-formed or not, and never opened as a device path.
 bool isNetworkPortName(std::string_view name);
 
 // The address a network port name stands for; nullopt with the reason in

@@ -1,5 +1,7 @@
 #include "link/port/NetworkConnect.h"
 
+#include "link/port/SocketWait.h"
+
 #include <cerrno>
 #include <chrono>
 #include <fcntl.h>
@@ -45,22 +47,20 @@ bool hostNotFound(int code)
         || code == EAI_ADDRFAMILY;
 }
 
-// 0 when connected, else the errno (ETIMEDOUT when the budget ran out).
+// 0 when connected, else the errno (ETIMEDOUT when the budget ran out,
+// EINTR when a stop signal came first).
 int connectOne(int fd, const addrinfo& address, SteadyClock::time_point deadline)
 {
     if (::connect(fd, address.ai_addr, address.ai_addrlen) == 0)
         return 0;
     if (errno != EINPROGRESS)
         return errno;
-    pollfd pfd{fd, POLLOUT, 0};
-    int ready = 0;
-    do {
-        ready = ::poll(&pfd, 1, remainingMs(deadline));
-    } while (ready < 0 && errno == EINTR);
-    if (ready == 0)
-        return ETIMEDOUT;
-    if (ready < 0)
-        return errno;
+    switch (waitForSocket(fd, POLLOUT, remainingMs(deadline))) {
+    case WaitOutcome::TimedOut: return ETIMEDOUT;
+    case WaitOutcome::Interrupted: return EINTR;
+    case WaitOutcome::Failed: return errno;
+    case WaitOutcome::Ready: break;
+    }
     int error = 0;
     socklen_t length = sizeof error;
     if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0)
@@ -97,6 +97,10 @@ Connection connectTcp(const NetworkAddress& address, int timeoutMs)
             continue;
         }
         lastError = connectOne(fd, *ai, deadline);
+        if (lastError == EINTR) {
+            ::close(fd);
+            break; // the program's loop ends the exchange; no other address is tried
+        }
         if (lastError == 0) {
             // Command lines are short: each goes out at once, not after the last one's ACK.
             const int on = 1;

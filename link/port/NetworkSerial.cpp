@@ -83,6 +83,7 @@ public:
     bool hungUp() override { return connection_->hungUp(); }
     void setReadyHandler(std::function<void()> onReady) override { connection_->setReadyHandler(std::move(onReady)); }
     std::vector<std::string> takeNotes() override { return connection_->takeNotes(); }
+    std::string hangUpReason() override { return connection_->hangUpReason(); }
 
 private:
     std::unique_ptr<NetworkSerialDevice> connection_;
@@ -125,7 +126,7 @@ std::unique_ptr<NetworkSerialDevice> NetworkSerialOpener::connect(const std::str
     }
     auto device = std::make_unique<NetworkSerialDevice>(connection.fd, name, address->scheme, clock_, timeouts_);
     const bool waited = address->scheme == NetworkScheme::Rfc2217 && !silentServers_.contains(name);
-    switch (device->greet(waited ? timeouts_.negotiationMs : 0)) {
+    switch (device->greet(waited ? timeouts_.negotiationMs : 0, timeouts_.greetingMs)) {
     case NetworkSerialDevice::Greeting::Closed:
         failure = OpenFailure(PortProblem::ServerClosed, name);
         failure.detail = device->closingWords();
@@ -134,7 +135,8 @@ std::unique_ptr<NetworkSerialDevice> NetworkSerialOpener::connect(const std::str
         if (address->scheme == NetworkScheme::Rfc2217)
             silentServers_.insert(name);
         break;
-    case NetworkSerialDevice::Greeting::Answered: break;
+    case NetworkSerialDevice::Greeting::Answered:
+    case NetworkSerialDevice::Greeting::Interrupted: break; // the program's loop ends the exchange
     }
     return device;
 }

@@ -17,6 +17,7 @@ class NetworkSerialDevice;
 struct NetworkTimeouts {
     int connectMs = 3000;     // the connection, over every address of the host together
     int negotiationMs = 1000; // at open: the server's answer to the offer of COM port control
+    int greetingMs = 200;     // at open: the words of a server that turns the client away, before the probe
     int answerMs = 1000;      // a COM port control request's answer (not waited for: noted when missing)
     int closeMs = 500;        // at close: the server's end of the connection after ours
     int keepIdleMs = 300;     // after close: the connection kept for an open of the same port

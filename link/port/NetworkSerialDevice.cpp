@@ -1,15 +1,13 @@
 #include "link/port/NetworkSerialDevice.h"
 
+#include "link/port/SocketWait.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
 #include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 namespace ta::link {
 
@@ -19,6 +17,12 @@ using SteadyClock = std::chrono::steady_clock;
 
 // Decoded input held for the driver at most; the rest waits in the socket.
 constexpr std::size_t kMaxBuffered = 64 * 1024;
+// Network bytes one call takes from the socket at most: a server that sends
+// without pause, or only Telnet commands that decode to nothing, must not
+// keep the caller (and with it the program's loop) for ever.
+constexpr std::size_t kMaxReadPerCall = 64 * 1024;
+// What a closing connection may still bring before we stop waiting for its end.
+constexpr std::size_t kMaxLingerBytes = 64 * 1024;
 constexpr std::size_t kReadChunk = 4096;
 // Data bytes encoded and offered to the socket in one write.
 constexpr std::size_t kWriteChunk = 4096;
@@ -27,27 +31,10 @@ constexpr std::size_t kMaxClosingWords = 80;
 // How long a server that spoke first is given to close the connection.
 constexpr int kPartingWaitMs = 100;
 
-uint32_t nowMs()
-{
-    const auto since = SteadyClock::now().time_since_epoch();
-    return uint32_t(std::chrono::duration_cast<std::chrono::milliseconds>(since).count());
-}
-
 int remainingMs(SteadyClock::time_point deadline)
 {
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - SteadyClock::now()).count();
     return left > 0 ? int(left) : 0;
-}
-
-// Waits for `events` on fd at most ms; true when one came.
-bool waitFor(int fd, short events, int ms)
-{
-    pollfd pfd{fd, events, 0};
-    int ready = 0;
-    do {
-        ready = ::poll(&pfd, 1, ms);
-    } while (ready < 0 && errno == EINTR);
-    return ready > 0;
 }
 
 // A Telnet negotiation at the start of what a raw port received.
@@ -60,7 +47,7 @@ bool looksLikeTelnet(const uint8_t* bytes, std::size_t n)
 
 NetworkSerialDevice::NetworkSerialDevice(int fd, std::string name, NetworkScheme scheme, Clock& clock,
                                          const NetworkTimeouts& timeouts)
-    : fd_(fd), name_(std::move(name)), clock_(clock), timeouts_(timeouts),
+    : stream_(fd), name_(std::move(name)), clock_(clock), timeouts_(timeouts),
       telnet_(scheme == NetworkScheme::Rfc2217 ? std::make_unique<Rfc2217Client>() : nullptr)
 {
 }
@@ -73,67 +60,69 @@ NetworkSerialDevice::~NetworkSerialDevice()
 
 // Our end first, then a short wait for the server's: ser2net turns away a
 // new connection while it is still closing the last one, and discovery
-// opens the same port again at once.
+// opens the same port again at once. What still comes is dropped, and a
+// server that keeps sending is not waited for beyond the time or a bound.
 void NetworkSerialDevice::lingerClose()
 {
-    if (!gone_) {
-        flush();
-        if (::shutdown(fd_, SHUT_WR) == 0) {
-            const auto deadline = SteadyClock::now() + std::chrono::milliseconds(timeouts_.closeMs);
-            uint8_t sink[kReadChunk];
-            while (waitFor(fd_, POLLIN, remainingMs(deadline))) {
-                const ssize_t got = ::recv(fd_, sink, sizeof sink, 0);
-                if (got == 0 || (got < 0 && errno != EINTR && errno != EAGAIN))
-                    break;
-            }
-        }
+    if (gone_)
+        return;
+    flush();
+    if (!stream_.shutdownWrite())
+        return;
+    const auto deadline = SteadyClock::now() + std::chrono::milliseconds(timeouts_.closeMs);
+    uint8_t sink[kReadChunk];
+    for (std::size_t dropped = 0; dropped < kMaxLingerBytes;) {
+        const int left = remainingMs(deadline);
+        if (left == 0 || stream_.wait(POLLIN, left) != WaitOutcome::Ready)
+            return;
+        const long got = stream_.receive(sink, sizeof sink);
+        if (got <= 0 && !(got < 0 && wouldBlock(errno)))
+            return;
+        dropped += std::size_t(std::max(0L, got));
     }
-    ::close(fd_);
 }
 
 void NetworkSerialDevice::lose(int error)
 {
     if (!gone_ && error != 0)
         notes_.push_back("connection lost: " + std::string(std::strerror(error)));
+    if (!gone_)
+        goneError_ = error;
     gone_ = true;
 }
 
-// Everything the socket holds now: data into the buffer, Telnet answered.
+// What the socket holds now, within one call's bound: data into the
+// buffer, Telnet answered.
 void NetworkSerialDevice::pump()
 {
-    uint8_t chunk[kReadChunk];
-    while (!gone_ && buffered() < kMaxBuffered) {
-        const ssize_t got = ::recv(fd_, chunk, sizeof chunk, 0);
-        if (got > 0) {
-            acknowledgeAtOnce();
-            take(chunk, std::size_t(got));
-            continue;
-        }
-        if (got == 0) {
-            notes_.push_back("the server closed the connection");
-            gone_ = true;
-            break;
-        }
-        if (errno == EINTR)
-            continue;
-        if (errno != EAGAIN && errno != EWOULDBLOCK)
-            lose(errno);
-        break;
+    std::size_t budget = kMaxReadPerCall;
+    while (!gone_ && buffered() < kMaxBuffered && budget > 0 && pumpSome(budget)) {
     }
     if (telnet_)
-        telnet_->checkAnswers(nowMs(), uint32_t(timeouts_.answerMs));
+        telnet_->checkAnswers(clock_.tickMs(), uint32_t(timeouts_.answerMs));
     sendTelnetOutput();
 }
 
-// A server that sends the first byte of a reply alone and holds the rest
-// until that byte is acknowledged (Nagle's algorithm on its side) would
-// otherwise wait for our delayed ACK, 40 ms on Linux, at every reply. The
-// kernel leaves quick-ACK mode by itself, so it is asked again each time;
-// where it cannot be had, replies only come later.
-void NetworkSerialDevice::acknowledgeAtOnce()
+bool NetworkSerialDevice::pumpSome(std::size_t& budget)
 {
-    const int on = 1;
-    ::setsockopt(fd_, IPPROTO_TCP, TCP_QUICKACK, &on, sizeof on);
+    uint8_t chunk[kReadChunk];
+    const long got = stream_.receive(chunk, std::min(sizeof chunk, budget));
+    if (got > 0) {
+        // A server that sends the first byte of a reply alone and holds the
+        // rest until that byte is acknowledged (Nagle's algorithm on its
+        // side) would otherwise wait for our delayed ACK at every reply.
+        stream_.acknowledgeAtOnce();
+        take(chunk, std::size_t(got));
+        budget -= std::size_t(got);
+        return true;
+    }
+    if (got == 0) {
+        notes_.push_back("the server closed the connection");
+        gone_ = true;
+    } else if (!wouldBlock(errno)) {
+        lose(errno);
+    }
+    return false;
 }
 
 void NetworkSerialDevice::take(const uint8_t* bytes, std::size_t n)
@@ -143,7 +132,7 @@ void NetworkSerialDevice::take(const uint8_t* bytes, std::size_t n)
         inHead_ = 0;
     }
     if (telnet_) {
-        telnet_->receive(bytes, n, in_, nowMs());
+        telnet_->receive(bytes, n, in_, clock_.tickMs());
     } else {
         if (!receivedAny_ && looksLikeTelnet(bytes, n))
             notes_.push_back("the server speaks Telnet: is this port meant as rfc2217:// ?");
@@ -164,14 +153,12 @@ void NetworkSerialDevice::sendTelnetOutput()
 void NetworkSerialDevice::flush()
 {
     while (!gone_ && !pending_.empty()) {
-        const ssize_t put = ::send(fd_, pending_.data(), pending_.size(), MSG_NOSIGNAL);
+        const long put = stream_.send(pending_.data(), pending_.size());
         if (put > 0) {
             pending_.erase(pending_.begin(), pending_.begin() + put);
             continue;
         }
-        if (put < 0 && errno == EINTR)
-            continue;
-        if (put < 0 && errno != EAGAIN && errno != EWOULDBLOCK)
+        if (put < 0 && !wouldBlock(errno))
             lose(errno);
         return;
     }
@@ -180,7 +167,7 @@ void NetworkSerialDevice::flush()
 bool NetworkSerialDevice::applyLine(const LineSettings& line)
 {
     if (telnet_)
-        telnet_->setLine(line, nowMs());
+        telnet_->setLine(line, clock_.tickMs());
     sendTelnetOutput();
     return !gone_;
 }
@@ -193,7 +180,7 @@ bool NetworkSerialDevice::purge(bool input, bool output)
         inHead_ = 0;
     }
     if (telnet_)
-        telnet_->purge(input, output, nowMs());
+        telnet_->purge(input, output, clock_.tickMs());
     sendTelnetOutput();
     return !gone_;
 }
@@ -228,17 +215,13 @@ long NetworkSerialDevice::write(const uint8_t* buf, std::size_t n)
         return 0;
     if (telnet_)
         return writeEncoded(buf, n);
-    for (;;) {
-        const ssize_t put = ::send(fd_, buf, n, MSG_NOSIGNAL);
-        if (put >= 0)
-            return long(put);
-        if (errno == EAGAIN || errno == EWOULDBLOCK)
-            return 0;
-        if (errno != EINTR) {
-            lose(errno);
-            return -1;
-        }
-    }
+    const long put = stream_.send(buf, n);
+    if (put >= 0)
+        return put;
+    if (wouldBlock(errno))
+        return 0;
+    lose(errno);
+    return -1;
 }
 
 // The caller counts data bytes, the socket takes encoded ones: a byte whose
@@ -252,12 +235,9 @@ long NetworkSerialDevice::writeEncoded(const uint8_t* buf, std::size_t n)
     widths.reserve(n);
     for (std::size_t i = 0; i < n; ++i)
         widths.push_back(uint8_t(telnet_->encodeByte(buf[i], encoded)));
-    ssize_t put = -1;
-    do {
-        put = ::send(fd_, encoded.data(), encoded.size(), MSG_NOSIGNAL);
-    } while (put < 0 && errno == EINTR);
+    const long put = stream_.send(encoded.data(), encoded.size());
     if (put < 0) {
-        if (errno == EAGAIN || errno == EWOULDBLOCK)
+        if (wouldBlock(errno))
             return 0;
         lose(errno);
         return -1;
@@ -277,7 +257,7 @@ long NetworkSerialDevice::writeEncoded(const uint8_t* buf, std::size_t n)
 void NetworkSerialDevice::waitWritable(int timeoutMs)
 {
     const bool suspended = telnet_ && telnet_->suspended();
-    waitFor(fd_, suspended ? POLLIN : POLLOUT, timeoutMs);
+    (void)stream_.wait(suspended ? POLLIN : POLLOUT, timeoutMs);
     pump();
 }
 
@@ -293,17 +273,26 @@ bool NetworkSerialDevice::hungUp()
     return gone_;
 }
 
+std::string NetworkSerialDevice::hangUpReason()
+{
+    if (!gone_)
+        return {};
+    if (goneError_ != 0)
+        return "The connection to " + name_ + " broke (" + std::strerror(goneError_) + ").";
+    return "The connection to " + name_ + " was closed by the server.";
+}
+
 void NetworkSerialDevice::setReadyHandler(std::function<void()> onReady)
 {
-    ready_.set(clock_, fd_, std::move(onReady));
+    ready_.set(clock_, stream_.fd(), std::move(onReady));
 }
 
 std::vector<std::string> NetworkSerialDevice::takeNotes()
 {
     if (telnet_) {
-        telnet_->checkAnswers(nowMs(), uint32_t(timeouts_.answerMs));
-        for (std::string& note : telnet_->takeNotes())
-            notes_.push_back(std::move(note));
+        telnet_->checkAnswers(clock_.tickMs(), uint32_t(timeouts_.answerMs));
+        for (const ComPortOutcome& outcome : telnet_->takeOutcomes())
+            notes_.push_back(noteText(outcome));
     }
     std::vector<std::string> notes;
     for (const std::string& note : notes_)
@@ -312,7 +301,17 @@ std::vector<std::string> NetworkSerialDevice::takeNotes()
     return notes;
 }
 
-NetworkSerialDevice::Greeting NetworkSerialDevice::greet(int ms)
+NetworkSerialDevice::Greeting NetworkSerialDevice::greet(int negotiationMs, int greetingMs)
+{
+    const Greeting negotiated = awaitNegotiation(negotiationMs);
+    if (negotiated == Greeting::Closed || negotiated == Greeting::Interrupted)
+        return negotiated;
+    const Greeting greeted = awaitGreeting(greetingMs);
+    return greeted == Greeting::Answered ? negotiated : greeted;
+}
+
+// The answer to our offer of COM port control; a raw port has nothing to wait for.
+NetworkSerialDevice::Greeting NetworkSerialDevice::awaitNegotiation(int ms)
 {
     const auto deadline = SteadyClock::now() + std::chrono::milliseconds(ms);
     for (;;) {
@@ -320,14 +319,19 @@ NetworkSerialDevice::Greeting NetworkSerialDevice::greet(int ms)
         if (gone_)
             return Greeting::Closed;
         if (!telnet_ || telnet_->comPort() != Rfc2217Client::ComPort::Asked)
-            return buffered() > 0 ? awaitParting() : Greeting::Answered;
+            return Greeting::Answered;
+        if (buffered() >= kMaxBuffered) {
+            notes_.push_back("no answer to the offer of COM-PORT-OPTION, only data; going on with the server's own "
+                             "line settings");
+            return Greeting::Silent;
+        }
         const int left = remainingMs(deadline);
-        if (left == 0 || !waitFor(fd_, POLLIN, left))
+        const WaitOutcome outcome = left > 0 ? stream_.wait(POLLIN, left) : WaitOutcome::TimedOut;
+        if (outcome == WaitOutcome::Interrupted)
+            return Greeting::Interrupted;
+        if (outcome != WaitOutcome::Ready)
             break;
     }
-    pump();
-    if (gone_)
-        return Greeting::Closed;
     if (ms > 0)
         notes_.push_back("no answer to the offer of COM-PORT-OPTION within " + std::to_string(ms)
                          + " ms; going on with the server's own line settings");
@@ -335,12 +339,44 @@ NetworkSerialDevice::Greeting NetworkSerialDevice::greet(int ms)
 }
 
 // Text before we have sent anything is not a TA's answer but the server's
-// word, ser2net's "Port already in use" before it closes the connection.
+// word, ser2net's "Port already in use" before it closes the connection;
+// it may come a moment after the connection (or after the Telnet answers).
+NetworkSerialDevice::Greeting NetworkSerialDevice::awaitGreeting(int ms)
+{
+    const auto deadline = SteadyClock::now() + std::chrono::milliseconds(ms);
+    for (;;) {
+        pump();
+        if (gone_)
+            return Greeting::Closed;
+        if (buffered() > 0)
+            return awaitParting();
+        const int left = remainingMs(deadline);
+        if (left == 0)
+            return Greeting::Answered;
+        const WaitOutcome outcome = stream_.wait(POLLIN, left);
+        if (outcome == WaitOutcome::Interrupted)
+            return Greeting::Interrupted;
+        if (outcome != WaitOutcome::Ready)
+            return Greeting::Answered;
+    }
+}
+
+// A server that spoke first is given a moment to close; one that goes on
+// sending is taken as a port that answers (the probe will tell what it is).
 NetworkSerialDevice::Greeting NetworkSerialDevice::awaitParting()
 {
     const auto deadline = SteadyClock::now() + std::chrono::milliseconds(kPartingWaitMs);
-    while (!gone_ && waitFor(fd_, POLLIN, remainingMs(deadline)))
+    while (!gone_ && buffered() < kMaxBuffered) {
+        const int left = remainingMs(deadline);
+        if (left == 0)
+            break;
+        const WaitOutcome outcome = stream_.wait(POLLIN, left);
+        if (outcome == WaitOutcome::Interrupted)
+            return Greeting::Interrupted;
+        if (outcome != WaitOutcome::Ready)
+            break;
         pump();
+    }
     return gone_ ? Greeting::Closed : Greeting::Answered;
 }
 

@@ -103,10 +103,16 @@ Rfc2217Client::ComPort Rfc2217Client::comPort() const
 void Rfc2217Client::receive(const uint8_t* in, std::size_t n, std::vector<uint8_t>& data, uint32_t nowMs)
 {
     telnet_.decode(in, n, data, [&](const TelnetEvent& event) {
-        if (event.kind == TelnetEvent::Kind::Subnegotiation)
-            handle(event);
-        else if (event.option == telnet::kComPortOption)
-            followComPortState(nowMs);
+        switch (event.kind) {
+        case TelnetEvent::Kind::Subnegotiation: handle(event); return;
+        case TelnetEvent::Kind::OptionChanged:
+            if (event.option == telnet::kComPortOption)
+                followComPortState(nowMs);
+            return;
+        case TelnetEvent::Kind::OverlongSubnegotiation:
+            outcomes_.push_back({ComPortOutcome::Kind::OverlongSubnegotiation, "", 0, event.option});
+            return;
+        }
     });
 }
 
@@ -127,7 +133,7 @@ void Rfc2217Client::followComPortState(uint32_t nowMs)
         refusalNoted_ = true;
         waitingLine_.reset();
         waitingPurge_.reset();
-        notes_.push_back("the server refuses COM-PORT-OPTION; the line settings are the server's own");
+        outcomes_.push_back({ComPortOutcome::Kind::Refused, "", 0, 0});
     }
 }
 
@@ -202,7 +208,7 @@ void Rfc2217Client::handle(const TelnetEvent& sub)
         return;
     case kNotifyLineState:
         if (!value.empty() && (value[0] & kLineErrorsMask))
-            notes_.push_back("the server reports on the line: " + lineErrorText(value[0] & kLineErrorsMask));
+            outcomes_.push_back({ComPortOutcome::Kind::LineErrors, "", 0, uint8_t(value[0] & kLineErrorsMask)});
         return;
     case kFlowControlSuspend: suspended_ = true; return;
     case kFlowControlResume: suspended_ = false; return;
@@ -222,9 +228,8 @@ void Rfc2217Client::handleAnswer(uint8_t command, const std::vector<uint8_t>& va
         return;
     const bool setting = command >= kSetBaudRate && command <= kSetStopSize;
     if (setting && value != it->value) {
-        const std::string got = command == kSetBaudRate ? std::to_string(fromBigEndian(value))
-                                                        : std::to_string(value.empty() ? 0 : value[0]);
-        notes_.push_back("the server answered " + it->label + " with " + got);
+        const uint32_t got = command == kSetBaudRate ? fromBigEndian(value) : value.empty() ? 0 : value[0];
+        outcomes_.push_back({ComPortOutcome::Kind::OtherValue, it->label, command, got});
     }
     unanswered_.erase(it);
 }
@@ -236,16 +241,32 @@ void Rfc2217Client::checkAnswers(uint32_t nowMs, uint32_t waitMs)
             return false;
         // The same request goes out at every open; once said is enough.
         if (unansweredNoted_.insert(r.label).second)
-            notes_.push_back("no answer to " + r.label + " within " + std::to_string(waitMs) + " ms; going on without it");
+            outcomes_.push_back({ComPortOutcome::Kind::Unanswered, r.label, r.command, waitMs});
         return true;
     });
 }
 
-std::vector<std::string> Rfc2217Client::takeNotes()
+std::vector<ComPortOutcome> Rfc2217Client::takeOutcomes()
 {
-    std::vector<std::string> notes;
-    notes.swap(notes_);
-    return notes;
+    std::vector<ComPortOutcome> outcomes;
+    outcomes.swap(outcomes_);
+    return outcomes;
+}
+
+std::string noteText(const ComPortOutcome& outcome)
+{
+    using Kind = ComPortOutcome::Kind;
+    switch (outcome.kind) {
+    case Kind::Unanswered:
+        return "no answer to " + outcome.request + " within " + std::to_string(outcome.value) + " ms; going on without it";
+    case Kind::OtherValue: return "the server answered " + outcome.request + " with " + std::to_string(outcome.value);
+    case Kind::Refused: return "the server refuses COM-PORT-OPTION; the line settings are the server's own";
+    case Kind::LineErrors: return "the server reports on the line: " + lineErrorText(uint8_t(outcome.value));
+    case Kind::OverlongSubnegotiation:
+        return "the server sent a subnegotiation of option " + std::to_string(outcome.value) + " longer than "
+            + std::to_string(TelnetCodec::kMaxSubnegotiation) + " bytes; it was dropped";
+    }
+    return {};
 }
 
 } // namespace ta::link

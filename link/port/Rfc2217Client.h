@@ -1,7 +1,7 @@
 // The client side of the Telnet COM port control option (RFC 2217): line
 // settings, flow control, DTR, RTS and purges go to the console server as
 // requests; its answers, modem state and flow notifications come back
-// inside the data stream. Bytes and milliseconds in, bytes and notes out:
+// inside the data stream. Bytes and milliseconds in, bytes and outcomes out:
 // the socket and the clock belong to the device that uses it.
 #pragma once
 
@@ -53,6 +53,26 @@ inline constexpr uint8_t kModemLinesMask = 0xF0;
 inline constexpr uint8_t kLineErrorsMask = 0x1E;
 } // namespace rfc2217
 
+// What became of a request, or what the server said besides data, as the
+// caller can act on it; noteText() words it for the debug log.
+struct ComPortOutcome {
+    enum class Kind : uint8_t {
+        Unanswered,             // no answer within the wait: given up
+        OtherValue,             // answered with another value than the one asked for
+        Refused,                // the server refuses COM-PORT-OPTION: the line is its own
+        LineErrors,             // the server reports errors or a break on the line
+        OverlongSubnegotiation, // too long to keep: dropped
+    };
+    Kind kind = Kind::Unanswered;
+    std::string request;   // Unanswered, OtherValue: as the log names it ("SET-BAUDRATE 115200")
+    uint8_t command = 0;   // Unanswered, OtherValue: its command (rfc2217::kSetBaudRate, ...)
+    uint32_t value = 0;    // OtherValue: the server's value; Unanswered: the wait in ms;
+                           // LineErrors: the NOTIFY-LINESTATE bits; OverlongSubnegotiation: the option
+    bool operator==(const ComPortOutcome&) const = default;
+};
+
+std::string noteText(const ComPortOutcome& outcome);
+
 class Rfc2217Client {
 public:
     enum class ComPort : uint8_t { Asked, Accepted, Refused };
@@ -81,11 +101,13 @@ public:
     // Modem lines as the server's last NOTIFY-MODEMSTATE gave them.
     unsigned modemLines() const { return modemLines_; }
 
-    // A request without an answer for waitMs becomes a note and is given up.
+    // A request without an answer for waitMs is given up, an outcome.
     void checkAnswers(uint32_t nowMs, uint32_t waitMs);
-    // What the debug log should hear of: requests unanswered or answered
-    // with other values, a refused option, line errors. Each note once.
-    std::vector<std::string> takeNotes();
+    // What came of the requests and the server's words since the last
+    // call: requests unanswered or answered with other values, a refused
+    // option, line errors, a subnegotiation too long. A request unanswered
+    // at every open is told the first time only.
+    std::vector<ComPortOutcome> takeOutcomes();
 
 private:
     struct Request {
@@ -110,7 +132,7 @@ private:
     unsigned modemLines_ = 0;
     std::vector<Request> unanswered_;
     std::set<std::string> unansweredNoted_;
-    std::vector<std::string> notes_;
+    std::vector<ComPortOutcome> outcomes_;
 };
 
 } // namespace ta::link

@@ -59,6 +59,10 @@ public:
     // console server that ignored a request, ...); each note once. A local
     // port has nothing to say.
     virtual std::vector<std::string> takeNotes() { return {}; }
+    // Once hungUp(): why, in a sentence for the user, where the device can
+    // tell more than that it went away ("The connection to ... was closed
+    // by the server."); empty otherwise.
+    virtual std::string hangUpReason() { return {}; }
 };
 
 // Why a port could not be used.

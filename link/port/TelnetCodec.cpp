@@ -61,12 +61,12 @@ void TelnetCodec::parseByte(uint8_t byte, std::vector<uint8_t>& data, const Even
         if (byte == kIac)
             parse_ = Parse::SubIac;
         else
-            keepSubByte(byte);
+            keepSubByte(byte, onEvent);
         return;
     case Parse::SubIac:
         if (byte == kIac) { // a doubled IAC inside: one 0xFF of the payload
             parse_ = Parse::Sub;
-            keepSubByte(byte);
+            keepSubByte(byte, onEvent);
             return;
         }
         parse_ = Parse::Data;
@@ -81,15 +81,21 @@ void TelnetCodec::parseByte(uint8_t byte, std::vector<uint8_t>& data, const Even
     }
 }
 
-// A subnegotiation longer than any this side understands is dropped whole.
-void TelnetCodec::keepSubByte(uint8_t byte)
+// A subnegotiation longer than any this side understands is dropped whole,
+// and told once: a server that never ends one sends nothing else.
+void TelnetCodec::keepSubByte(uint8_t byte, const EventHandler& onEvent)
 {
-    if (sub_.size() < kMaxSubnegotiation)
+    if (sub_.size() < kMaxSubnegotiation) {
         sub_.push_back(byte);
-    else
-        subOverflow_ = true;
+        return;
+    }
+    if (!subOverflow_)
+        onEvent({TelnetEvent::Kind::OverlongSubnegotiation, sub_[0], {}});
+    subOverflow_ = true;
 }
 
+// The padding rule is the sender's: only what the other side sends in
+// binary mode (its WILL BINARY) carries a NUL after CR as data.
 void TelnetCodec::dataByte(uint8_t byte, std::vector<uint8_t>& data)
 {
     const bool nvtPadding = afterCr_ && byte == kNul && remote_[kBinary] != OptionState::On;

@@ -48,9 +48,11 @@ enum class OptionState : uint8_t {
 };
 
 // What the other side said besides data, in the order it came: a complete
-// subnegotiation, or an answer or request that changed an option's state.
+// subnegotiation, an answer or request that changed an option's state, or
+// a subnegotiation longer than this side keeps (told once, when it passes
+// the bound; the rest of it is dropped).
 struct TelnetEvent {
-    enum class Kind : uint8_t { Subnegotiation, OptionChanged };
+    enum class Kind : uint8_t { Subnegotiation, OptionChanged, OverlongSubnegotiation };
     Kind kind = Kind::Subnegotiation;
     uint8_t option = 0;
     std::vector<uint8_t> payload; // a subnegotiation's, IAC doubling undone
@@ -93,13 +95,15 @@ public:
     OptionState localState(uint8_t option) const { return local_[option]; }
     OptionState remoteState(uint8_t option) const { return remote_[option]; }
 
+    // The longest subnegotiation kept (option byte and payload).
+    static constexpr std::size_t kMaxSubnegotiation = 512;
+
 private:
     enum class Parse : uint8_t { Data, Iac, Verb, Sub, SubIac };
-    static constexpr std::size_t kMaxSubnegotiation = 512;
 
     void parseByte(uint8_t byte, std::vector<uint8_t>& data, const EventHandler& onEvent);
     void dataByte(uint8_t byte, std::vector<uint8_t>& data);
-    void keepSubByte(uint8_t byte);
+    void keepSubByte(uint8_t byte, const EventHandler& onEvent);
     void command(uint8_t byte);
     // True when the option's state changed.
     bool negotiate(uint8_t verb, uint8_t option);
@@ -113,7 +117,7 @@ private:
     std::array<OptionState, 256> remote_{};
     Parse parse_ = Parse::Data;
     uint8_t verb_ = 0;
-    bool afterCr_ = false; // the last data byte was a CR (NVT: a NUL after it is dropped)
+    bool afterCr_ = false; // the last data byte was a CR (NVT: a NUL after it is padding, unless the other side sends binary)
     bool subOverflow_ = false;
     std::vector<uint8_t> sub_;
     std::vector<uint8_t> output_;

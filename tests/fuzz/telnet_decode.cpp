@@ -39,7 +39,8 @@ Outcome run(std::string_view stream, std::size_t cut)
     }
     client.checkAnswers(now, 1000000);
     out.sent = client.takeOutput();
-    out.notes = client.takeNotes();
+    for (const ComPortOutcome& outcome : client.takeOutcomes())
+        out.notes.push_back(noteText(outcome));
     out.modemLines = client.modemLines();
     out.suspended = client.suspended();
     return out;

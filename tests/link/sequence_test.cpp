@@ -419,7 +419,8 @@ TEST_P(EitherSequence, NoCarrierEndsItForGood)
 }
 
 // A second run finds the connection open and goes without discovery; OK
-// chatter after it neither grows the reply buffer nor closes the connection.
+// chatter after it neither grows the reply buffer nor closes the connection,
+// and a line without end does not grow the debug log's line.
 TEST_P(EitherSequence, OpenConnectionIsUsedAsItIs)
 {
     ASSERT_TRUE(rig.run(submit));
@@ -432,6 +433,10 @@ TEST_P(EitherSequence, OpenConnectionIsUsedAsItIs)
         LinkProbe::receive(*rig.link, "OK\r\n");
     EXPECT_LE(rig.exchange().replyBuffer.size(), 4096u);
     EXPECT_EQ(rig.state(), submit ? tsSubmitting : tsQuerying);
+    rig.ctx.switches.debugLog = true;
+    for (int i = 0; i < 100; ++i)
+        LinkProbe::receive(*rig.link, std::string(1000, 'x'));
+    EXPECT_LE(rig.exchange().debugLine.size(), 4096u);
 }
 
 // A port that takes a few bytes a write still gets every command whole; one

@@ -3,8 +3,10 @@
 // ways, and the servers that stay silent or turn the client away. Every wait
 // is bounded; none is longer than a connection attempt the test sets short.
 #include "link/port/NetworkAddress.h"
+#include "link/port/NetworkSerialDevice.h"
 #include "link/port/PortReport.h"
 #include "link/port/PosixSerial.h"
+#include "link/port/SocketWait.h"
 #include "link/VirtualClock.h"
 #include "tests/support/CaseName.h"
 #include "tests/support/Processes.h"
@@ -18,6 +20,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
 #include <regex>
 #include <string>
@@ -132,6 +135,7 @@ protected:
     {
         backend_.network().timeouts().connectMs = 300;
         backend_.network().timeouts().negotiationMs = 0; // the peer answers after the open
+        backend_.network().timeouts().greetingMs = 0;    // and never turns the client away
         backend_.network().timeouts().closeMs = 50;      // a peer that never accepted never closes
     }
     std::unique_ptr<SerialDevice> open(const std::string& name)
@@ -195,7 +199,13 @@ INSTANTIATE_TEST_SUITE_P(
                       FormCase{"PortZero", "tcp://cs1:0", false, T, "port 0 is not between 1 and 65535", 0},
                       FormCase{"PortTooBig", "tcp://cs1:123456", false, T, "port 123456 is not between 1 and 65535", 0},
                       FormCase{"OptionsAfterThePort", "rfc2217://cs1:7001?baud=9600", false, R,
-                               "unexpected '?baud=9600' after the port", 0}),
+                               "unexpected '?baud=9600' after the port", 0},
+                      FormCase{"TelnetScheme", "Telnet://cs1:7001", false, R,
+                               "telnet:// is not a scheme of this program; Telnet with COM port control is rfc2217://", 0},
+                      FormCase{"SocketScheme", "socket://cs1:7001", false, T,
+                               "socket:// is not a scheme of this program; raw bytes over TCP are tcp://", 0},
+                      FormCase{"OtherScheme", "ssh+serial://cs1:22", false, T,
+                               "ssh+serial:// is not a scheme of this program", 0}),
     testsupport::CaseName());
 
 // ---- Why a network port cannot be opened ----
@@ -275,6 +285,7 @@ TEST_F(NetworkPort, RawPortCarriesEveryByteValueAndTheServersEndIsAHangUp)
     }
     EXPECT_EQ(got, all) << "what came before the end is delivered first";
     EXPECT_TRUE(device->hungUp());
+    EXPECT_EQ(device->hangUpReason(), "The connection to " + peer.url("tcp") + " was closed by the server.");
     EXPECT_EQ(device->modemLines(), 0u);
 }
 
@@ -323,6 +334,42 @@ TEST_F(NetworkPort, Rfc2217DoublesIacBothWaysAcrossShortWrites)
               notes.end());
 }
 
+// The server's answers are timed on the port's clock: a request is given
+// up when the wait is over on it, not before, and only one that stayed
+// unanswered.
+TEST_F(NetworkPort, UnansweredRequestIsGivenUpOnTheClocksTime)
+{
+    backend_.network().timeouts().answerMs = 1000;
+    LoopbackPeer peer;
+    auto device = open(peer.url("rfc2217"));
+    ASSERT_TRUE(device) << portStatusText(failure_);
+    ASSERT_TRUE(peer.accept());
+    LineSettings line;
+    line.baudRate = 115200;
+    line.rts = RtsMode::Handshake;
+    ASSERT_TRUE(device->applyLine(line));
+    peer.send(kAgreed);
+    std::string requests; // the requests go out once the agreement is read
+    const std::size_t sixRequests = 45;
+    for (int i = 0; i < 200 && requests.size() < kOpening.size() + sixRequests; ++i, ::usleep(5000)) {
+        device->inQueue();
+        requests += peer.drain();
+    }
+    ASSERT_EQ(requests.size(), kOpening.size() + sixRequests);
+    // Every answer but DTR's, then a data byte that says they have all come.
+    peer.send(std::string("\xFF\xFA\x2C\x65\x00\x01\xC2\x00\xFF\xF0", 10) + "\xFF\xFA\x2C\x66\x08\xFF\xF0"
+              "\xFF\xFA\x2C\x67\x01\xFF\xF0" "\xFF\xFA\x2C\x68\x01\xFF\xF0" "\xFF\xFA\x2C\x69\x03\xFF\xF0" "Z");
+    for (int i = 0; i < 200 && device->inQueue() == 0; ++i)
+        ::usleep(5000);
+    ASSERT_EQ(device->inQueue(), 1);
+
+    clock_.advance(999);
+    EXPECT_EQ(device->takeNotes(), std::vector<std::string>{});
+    clock_.advance(1);
+    EXPECT_EQ(device->takeNotes(), std::vector<std::string>{peer.url("rfc2217") + ": no answer to SET-CONTROL DTR on "
+                                                                                  "within 1000 ms; going on without it"});
+}
+
 // Discovery closes the port and opens it again at once: the connection
 // stays for that, and goes when no open comes.
 TEST_F(NetworkPort, ClosedConnectionIsKeptForAMomentForTheNextOpen)
@@ -363,21 +410,79 @@ TEST_F(NetworkPort, SilentServerIsWaitedForOnceAndThatIsNoted)
     EXPECT_EQ(second->takeNotes(), std::vector<std::string>{}) << "known to be silent: not waited for again";
 }
 
-TEST_F(NetworkPort, ServerThatTurnsTheClientAwayIsNotAPort)
+// ser2net turns a client away with its words and closes; a loaded one says
+// them a moment after the connection, or after its Telnet answers.
+struct TurnAwayCase {
+    const char* name;
+    const char* scheme;
+    std::string answer; // Telnet, sent at once
+    int wordsAfterMs;   // then the words, and the end
+    friend void PrintTo(const TurnAwayCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class ServerThatTurnsTheClientAway : public NetworkPort, public ::testing::WithParamInterface<TurnAwayCase> {};
+
+TEST_P(ServerThatTurnsTheClientAway, IsNotAPort)
 {
+    const TurnAwayCase& c = GetParam();
     backend_.network().timeouts().negotiationMs = 2000;
+    backend_.network().timeouts().greetingMs = 1000;
     LoopbackPeer peer;
     std::thread server([&] {
         if (peer.accept()) {
-            peer.send(kAgreed + "Port already in use\r\n"); // as ser2net does
+            if (!c.answer.empty())
+                peer.send(c.answer);
+            ::usleep(useconds_t(c.wordsAfterMs) * 1000);
+            peer.send("Port already in use\r\n");
             peer.hangUp();
         }
     });
-    EXPECT_FALSE(open(peer.url("rfc2217")));
+    EXPECT_FALSE(open(peer.url(c.scheme)));
     server.join();
     EXPECT_EQ(failure_.problem, PortProblem::ServerClosed);
     EXPECT_EQ(passedOverText(failure_),
               "the server closed the connection at once (Port already in use); is another program connected to that port?");
+}
+
+INSTANTIATE_TEST_SUITE_P(Servers, ServerThatTurnsTheClientAway,
+                         ::testing::Values(TurnAwayCase{"WordsWithTheTelnetAnswers", "rfc2217", kAgreed, 0},
+                                           TurnAwayCase{"WordsAMomentAfterTheTelnetAnswers", "rfc2217", kAgreed, 50},
+                                           TurnAwayCase{"WordsAMomentAfterARawConnection", "tcp", "", 50}),
+                         testsupport::CaseName());
+
+// A stop signal (a byte in the stop descriptor) ends the waits of an open
+// at once, also while a server floods the socket: the connection that gets
+// no answer, the server that does not negotiate, the one that never ends.
+TEST_F(NetworkPort, StopSignalEndsTheWaitsOfAnOpen)
+{
+    int stop[2];
+    ASSERT_EQ(::pipe(stop), 0);
+    ASSERT_EQ(::write(stop[1], "x", 1), 1);
+    setStopDescriptor(stop[0]);
+    backend_.network().timeouts().connectMs = 5000;
+    LoopbackPeer silent(0);
+    silent.fillBacklog();
+    EXPECT_FALSE(open(silent.url("rfc2217")));
+    EXPECT_EQ(failure_.problem, PortProblem::Failed) << portStatusText(failure_);
+    EXPECT_EQ(failure_.error, EINTR);
+
+    std::string nops;
+    for (int i = 0; i < 1 << 19; ++i)
+        nops += "\xFF\xF1";
+    for (const std::string& talk : {""s, nops}) {
+        int pair[2];
+        ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0, pair), 0);
+        const int window = 1 << 20;
+        ::setsockopt(pair[1], SOL_SOCKET, SO_SNDBUF, &window, sizeof window);
+        (void)::send(pair[1], talk.data(), talk.size(), MSG_NOSIGNAL);
+        NetworkSerialDevice device(pair[0], "rfc2217://peer:1", NetworkScheme::Rfc2217, clock_, {});
+        EXPECT_EQ(device.greet(5000, 5000), NetworkSerialDevice::Greeting::Interrupted) << talk.size();
+        EXPECT_EQ(device.takeNotes(), std::vector<std::string>{}) << "not taken for a silent server";
+        ::close(pair[1]);
+    }
+    setStopDescriptor(-1);
+    ::close(stop[0]);
+    ::close(stop[1]);
 }
 
 } // namespace

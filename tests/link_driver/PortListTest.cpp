@@ -130,7 +130,9 @@ INSTANTIATE_TEST_SUITE_P(
         ListCase{"MalformedUrlStaysWholeForItsMessage", "rfc2217://cs1:x:y,/dev/ttyS0",
                  {"rfc2217://cs1:x:y", "/dev/ttyS0"}},
         ListCase{"UrlWithTextAfterThePortStaysWhole", "tcp://cs1:7001x:/dev/ttyS0 /dev/ttyS1",
-                 {"tcp://cs1:7001x:/dev/ttyS0", "/dev/ttyS1"}}),
+                 {"tcp://cs1:7001x:/dev/ttyS0", "/dev/ttyS1"}},
+        ListCase{"OtherSchemeStaysWholeForItsMessage", "telnet://cs1:7001,/dev/ttyS0",
+                 {"telnet://cs1:7001", "/dev/ttyS0"}}),
     ta::testsupport::CaseName());
 
 // What the user sees of a port: sysfs attributes become the description,

@@ -11,6 +11,11 @@
 #include <string>
 #include <vector>
 
+namespace ta::link {
+// A failed comparison shows the outcome as the debug log would.
+void PrintTo(const ComPortOutcome& outcome, std::ostream* os) { *os << noteText(outcome); }
+} // namespace ta::link
+
 namespace ta::link::test {
 namespace {
 
@@ -37,6 +42,7 @@ struct DecodeCase {
     std::string data;               // the serial line's bytes
     std::string answers;            // what goes back to the server
     std::vector<std::string> subs;  // each subnegotiation: option byte, then payload
+    Bytes overlong = {};            // the option of each subnegotiation told as too long
     friend void PrintTo(const DecodeCase& c, std::ostream* os) { *os << c.name; }
 };
 
@@ -57,10 +63,27 @@ TEST_P(TelnetDecode, SplitsDataAnswersAndSubnegotiations)
     EXPECT_EQ(text(data), c.data);
     EXPECT_EQ(text(codec.takeOutput()), c.answers);
     std::vector<std::string> gotSubs;
-    for (const TelnetEvent& event : events)
+    Bytes gotOverlong;
+    for (const TelnetEvent& event : events) {
         if (event.kind == TelnetEvent::Kind::Subnegotiation)
             gotSubs.push_back(char(event.option) + text(event.payload));
+        if (event.kind == TelnetEvent::Kind::OverlongSubnegotiation)
+            gotOverlong.push_back(event.option);
+    }
     EXPECT_EQ(gotSubs, c.subs);
+    EXPECT_EQ(gotOverlong, c.overlong);
+}
+
+// A subnegotiation of `length` bytes (option 44 and its payload of 'A's).
+std::string subnegotiation(std::size_t length) { return "\xFF\xFA\x2C" + std::string(length - 1, 'A') + "\xFF\xF0"; }
+
+// The same bytes as the network's reads of `size` bytes each.
+std::vector<std::string> cut(const std::string& stream, std::size_t size)
+{
+    std::vector<std::string> reads;
+    for (std::size_t at = 0; at < stream.size(); at += size)
+        reads.push_back(stream.substr(at, size));
+    return reads;
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -83,23 +106,55 @@ INSTANTIATE_TEST_SUITE_P(
         DecodeCase{"NvtPaddingAfterCrGoesWhileTheServerIsNotBinary",
                    {std::string("OK\r\0\n", 5)}, "OK\r\n", "", {}},
         DecodeCase{"NulAfterCrIsDataOnceTheServerIsBinary",
-                   {kAgreed, std::string("\r\0", 2)}, std::string("\r\0", 2), "", {}}),
+                   {kAgreed, std::string("\r\0", 2)}, std::string("\r\0", 2), "", {}},
+        // The rule is the sender's: the server's WILL BINARY counts, not ours.
+        DecodeCase{"NulAfterCrIsDataWhenOnlyTheServerSendsBinary",
+                   {"\xFF\xFB\x00\xFF\xFE\x00"s, std::string("\r\0", 2)}, std::string("\r\0", 2), "", {}},
+        DecodeCase{"NulAfterCrIsPaddingWhenOnlyWeSendBinary",
+                   {"\xFF\xFC\x00\xFF\xFD\x00"s, std::string("\r\0", 2)}, "\r", "", {}},
+        DecodeCase{"LongestSubnegotiationIsKept", {subnegotiation(TelnetCodec::kMaxSubnegotiation)}, "", "",
+                   {"\x2C" + std::string(TelnetCodec::kMaxSubnegotiation - 1, 'A')}},
+        DecodeCase{"OverlongSubnegotiationIsToldOnceAndDropped",
+                   cut(subnegotiation(TelnetCodec::kMaxSubnegotiation + 100) + "B\xFF\xFA\x2C\x6B\x30\xFF\xF0"s, 7),
+                   "B", "", {"\x2C\x6B\x30"}, {0x2C}}),
     testsupport::CaseName());
 
-TEST(TelnetEncode, IacIsDoubledAndCrPaddedUntilBinaryIsAgreed)
+// IAC is always doubled; a CR is padded with NUL while we do not send
+// binary, whatever the server does.
+struct EncodeCase {
+    const char* name;
+    std::string negotiation; // the server's, before the line goes out
+    std::string line;        // "\xFF" "AT\r" on the network
+    friend void PrintTo(const EncodeCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class TelnetEncode : public ::testing::TestWithParam<EncodeCase> {};
+
+TEST_P(TelnetEncode, DoublesIacAndPadsCrUntilWeSendBinary)
 {
+    const EncodeCase& c = GetParam();
     TelnetCodec codec(kPolicies);
     codec.start();
     codec.takeOutput();
-    const Bytes line = bytes("\xFF" "AT\r");
-    Bytes before, after, data;
-    codec.encode(line.data(), line.size(), before);
-    EXPECT_EQ(text(before), std::string("\xFF\xFF" "AT\r\0", 6));
-    const Bytes agreed = bytes(kAgreed);
-    codec.decode(agreed.data(), agreed.size(), data, [](const TelnetEvent&) {});
-    codec.encode(line.data(), line.size(), after);
-    EXPECT_EQ(text(after), "\xFF\xFF" "AT\r");
+    const Bytes negotiation = bytes(c.negotiation), line = bytes("\xFF" "AT\r");
+    Bytes data, out;
+    codec.decode(negotiation.data(), negotiation.size(), data, [](const TelnetEvent&) {});
+    codec.encode(line.data(), line.size(), out);
+    EXPECT_EQ(text(out), c.line);
+}
 
+INSTANTIATE_TEST_SUITE_P(
+    Sides, TelnetEncode,
+    ::testing::Values(EncodeCase{"BeforeAnyAnswer", "", std::string("\xFF\xFF" "AT\r\0", 6)},
+                      EncodeCase{"BothSidesBinary", kAgreed, "\xFF\xFF" "AT\r"},
+                      EncodeCase{"OnlyTheServerSendsBinary", "\xFF\xFB\x00\xFF\xFE\x00"s,
+                                 std::string("\xFF\xFF" "AT\r\0", 6)},
+                      EncodeCase{"OnlyWeSendBinary", "\xFF\xFC\x00\xFF\xFD\x00"s, "\xFF\xFF" "AT\r"}),
+    testsupport::CaseName());
+
+TEST(TelnetSubnegotiation, PayloadIacIsDoubled)
+{
+    TelnetCodec codec(kPolicies);
     codec.queueSubnegotiation(telnet::kComPortOption, {1, 0, 0, 0xFF, 0xFF});
     EXPECT_EQ(text(codec.takeOutput()), "\xFF\xFA\x2C\x01\x00\x00\xFF\xFF\xFF\xFF\xFF\xF0"s);
 }
@@ -131,7 +186,7 @@ struct ClientRun {
     Rfc2217Client client;
     uint32_t now = 0;
     std::string sent, data;
-    std::vector<std::string> notes;
+    std::vector<ComPortOutcome> outcomes;
 
     ClientRun() { client.takeOutput(); } // the opening is the codec's business
     void feed(const std::string& in)
@@ -156,8 +211,8 @@ struct ClientRun {
     void collect()
     {
         sent += text(client.takeOutput());
-        for (std::string& note : client.takeNotes())
-            notes.push_back(note);
+        for (ComPortOutcome& outcome : client.takeOutcomes())
+            outcomes.push_back(std::move(outcome));
     }
 };
 
@@ -165,10 +220,12 @@ struct ClientCase {
     const char* name;
     std::function<void(ClientRun&)> steps;
     std::string sent;
-    std::vector<std::string> notes;
+    std::vector<ComPortOutcome> outcomes;
     unsigned modemLines = 0;
     friend void PrintTo(const ClientCase& c, std::ostream* os) { *os << c.name; }
 };
+
+using Outcome = ComPortOutcome::Kind;
 
 class ComPortClient : public ::testing::TestWithParam<ClientCase> {};
 
@@ -178,7 +235,7 @@ TEST_P(ComPortClient, SendsRequestsAndTellsWhatTheServerDidWithThem)
     ClientRun run;
     c.steps(run);
     EXPECT_EQ(run.sent, c.sent);
-    EXPECT_EQ(run.notes, c.notes);
+    EXPECT_EQ(run.outcomes, c.outcomes);
     EXPECT_EQ(run.client.modemLines(), c.modemLines);
 }
 
@@ -203,7 +260,7 @@ INSTANTIATE_TEST_SUITE_P(
                        r.advance(kWaitMs);
                    },
                    kHandshakeRequests + kHandshakeRequests,
-                   {"no answer to SET-CONTROL DTR on within 1000 ms; going on without it"}},
+                   {{Outcome::Unanswered, "SET-CONTROL DTR on", rfc2217::kSetControl, kWaitMs}}},
         ClientCase{"RefusalLeavesTheLineToTheServer",
                    [](ClientRun& r) {
                        r.line(handshakeLine());
@@ -211,7 +268,7 @@ INSTANTIATE_TEST_SUITE_P(
                        r.line(handshakeLine());
                        r.advance(kWaitMs);
                    },
-                   "", {"the server refuses COM-PORT-OPTION; the line settings are the server's own"}},
+                   "", {{Outcome::Refused, "", 0, 0}}},
         ClientCase{"OtherRateInTheAnswerIsNoted",
                    [](ClientRun& r) {
                        r.feed(kAgreed);
@@ -222,7 +279,7 @@ INSTANTIATE_TEST_SUITE_P(
                        r.sent.clear();
                        r.feed(std::string("\xFF\xFA\x2C\x65\x00\x00\x25\x80\xFF\xF0", 10));
                    },
-                   "", {"the server answered SET-BAUDRATE 115200 with 9600"}},
+                   "", {{Outcome::OtherValue, "SET-BAUDRATE 115200", rfc2217::kSetBaudRate, 9600}}},
         ClientCase{"ModemStateCutBetweenReadsGivesTheFourLines",
                    [](ClientRun& r) {
                        r.feed("OK\xFF\xFA\x2C\x6B");
@@ -231,7 +288,13 @@ INSTANTIATE_TEST_SUITE_P(
                    "", {}, mlCTS | mlDSR | mlRLSD},
         ClientCase{"LineErrorsAreNoted",
                    [](ClientRun& r) { r.feed("\xFF\xFA\x2C\x6A\x0A\xFF\xF0"); },
-                   "", {"the server reports on the line: overrun, framing error"}},
+                   "", {{Outcome::LineErrors, "", 0, 0x0A}}},
+        ClientCase{"OverlongSubnegotiationIsNoted",
+                   [](ClientRun& r) {
+                       r.feed("\xFF\xFA\x2C\x6B" + std::string(2000, '\xB0'));
+                       r.feed(std::string(2000, '\xB0') + "\xFF\xF0");
+                   },
+                   "", {{Outcome::OverlongSubnegotiation, "", 0, telnet::kComPortOption}}},
         ClientCase{"PurgeAsksForTheRightBuffers",
                    [](ClientRun& r) {
                        r.feed(kAgreed);
@@ -241,6 +304,35 @@ INSTANTIATE_TEST_SUITE_P(
                        r.collect();
                    },
                    "\xFF\xFA\x2C\x0C\x01\xFF\xF0" "\xFF\xFA\x2C\x0C\x03\xFF\xF0", {}}),
+    testsupport::CaseName());
+
+// The debug log's words for each outcome.
+struct NoteCase {
+    const char* name;
+    ComPortOutcome outcome;
+    const char* note;
+    friend void PrintTo(const NoteCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class ComPortNote : public ::testing::TestWithParam<NoteCase> {};
+
+TEST_P(ComPortNote, SaysWhatCameOfTheRequest) { EXPECT_EQ(noteText(GetParam().outcome), GetParam().note); }
+
+INSTANTIATE_TEST_SUITE_P(
+    Outcomes, ComPortNote,
+    ::testing::Values(
+        NoteCase{"Unanswered", {Outcome::Unanswered, "SET-CONTROL DTR on", rfc2217::kSetControl, 1000},
+                 "no answer to SET-CONTROL DTR on within 1000 ms; going on without it"},
+        NoteCase{"OtherRate", {Outcome::OtherValue, "SET-BAUDRATE 115200", rfc2217::kSetBaudRate, 9600},
+                 "the server answered SET-BAUDRATE 115200 with 9600"},
+        NoteCase{"OtherDataSize", {Outcome::OtherValue, "SET-DATASIZE 8", rfc2217::kSetDataSize, 7},
+                 "the server answered SET-DATASIZE 8 with 7"},
+        NoteCase{"Refused", {Outcome::Refused, "", 0, 0},
+                 "the server refuses COM-PORT-OPTION; the line settings are the server's own"},
+        NoteCase{"EveryLineError", {Outcome::LineErrors, "", 0, 0x1E},
+                 "the server reports on the line: overrun, parity error, framing error, break"},
+        NoteCase{"Overlong", {Outcome::OverlongSubnegotiation, "", 0, 44},
+                 "the server sent a subnegotiation of option 44 longer than 512 bytes; it was dropped"}),
     testsupport::CaseName());
 
 TEST(ComPortFlow, SuspendHoldsTheDataUntilResume)

@@ -1,6 +1,7 @@
 // tactl against tasim over real pseudo-terminals: the POSIX serial layer, the
 // Qt event loop and the simulated TA, end to end.
 #include "tests/support/CaseName.h"
+#include "tests/support/FloodServer.h"
 #include "tests/support/Processes.h"
 
 #include <gtest/gtest.h>
@@ -9,11 +10,17 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <arpa/inet.h>
 #include <fcntl.h>
+#include <netinet/in.h>
 #include <signal.h>
+#include <sys/socket.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <chrono>
 
 #include <filesystem>
 #include <fstream>
@@ -31,6 +38,7 @@ using ta::testsupport::slurp;
 using SilentPty = ta::testsupport::Pty;
 using ta::testsupport::Ser2net;
 using ta::testsupport::Tasim;
+using namespace std::string_literals;
 
 class TactlLinkTest : public testing::Test {
 protected:
@@ -55,6 +63,33 @@ protected:
                              const std::string& signal) const
     {
         return tactlUntil(ports, args, waitFor, "kill -" + signal + " $p");
+    }
+    // tactl in the background, no port list, its output in files here.
+    pid_t startTactl(const std::string& args) const
+    {
+        const std::string line = "exec " + std::string(TACTL_PATH) + " " + args + " >'" + file("out.txt") + "' 2>'" +
+                                 file("err.txt") + "' </dev/null";
+        const pid_t pid = fork();
+        if (pid == 0) {
+            setenv("TA_SERIAL_PORTS", "", 1);
+            execl("/bin/sh", "sh", "-c", line.c_str(), static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        return pid;
+    }
+    // Its exit code once it has gone, waiting at most limitMs; -1 when it
+    // was still there (it is killed then).
+    static int exitWithin(pid_t pid, int limitMs)
+    {
+        int status = 0;
+        for (int waited = 0; waited < limitMs; waited += 5) {
+            if (waitpid(pid, &status, WNOHANG) == pid)
+                return WIFEXITED(status) ? WEXITSTATUS(status) : -2;
+            usleep(5000);
+        }
+        kill(pid, SIGKILL);
+        waitpid(pid, &status, 0);
+        return -1;
     }
 
 private:
@@ -690,6 +725,89 @@ INSTANTIATE_TEST_SUITE_P(Accepters, TactlBehindSer2net,
                                          ConsoleServerCase{"RawTcp", "tcp", "tcp", ""}),
                          ta::testsupport::CaseName());
 
+// Servers that never stop talking: data without a pause, a subnegotiation
+// that never ends, Telnet NOPs without end. The search ends by itself with
+// its message, and SIGTERM in the middle of the flood ends tactl within a
+// second, as anywhere else.
+struct FloodCase {
+    const char* name;
+    const char* scheme;
+    std::string opening, piece; // sent once, then over and over
+    const char* reason;         // how the port is reported
+    friend void PrintTo(const FloodCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class TactlAgainstAFlood : public TactlLinkTest, public testing::WithParamInterface<FloodCase> {};
+
+TEST_P(TactlAgainstAFlood, EndsBySelfAndWithinASecondOfSigterm)
+{
+    const FloodCase& c = GetParam();
+    ta::testsupport::FloodServer server(c.opening, c.piece);
+    ASSERT_NE(server.port(), 0);
+    const std::string url = std::string(c.scheme) + "://127.0.0.1:" + std::to_string(server.port());
+
+    const auto alone = tactl("", "identify --port " + url);
+    EXPECT_EQ(alone.exitCode, 1);
+    EXPECT_EQ(alone.err, "tactl: Cannot find a TA to config!\n  " + url + ": " + c.reason + "\n");
+
+    const pid_t pid = startTactl("identify --port " + url);
+    const uint64_t before = server.sent();
+    for (int i = 0; i < 1000 && server.sent() < before + (4u << 20); ++i)
+        usleep(10000);
+    ASSERT_GE(server.sent(), before + (4u << 20)) << "the flood did not get going";
+    const auto signalled = std::chrono::steady_clock::now();
+    kill(pid, SIGTERM);
+    const int exitCode = exitWithin(pid, 5000);
+    const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - signalled);
+    EXPECT_EQ(exitCode, 128 + SIGTERM) << slurp(file("err.txt"));
+    EXPECT_LT(took.count(), 1000);
+}
+
+const std::string kLetters(65536, 'x');
+const std::string kEndlessSub = "\xFF\xFA\x2C"s;
+const std::string kNops = [] {
+    std::string nops;
+    for (int i = 0; i < 32768; ++i)
+        nops += "\xFF\xF1";
+    return nops;
+}();
+
+INSTANTIATE_TEST_SUITE_P(
+    Servers, TactlAgainstAFlood,
+    testing::Values(FloodCase{"DataOnARawPort", "tcp", "", kLetters, "answered, but not as a TA of this family"},
+                    FloodCase{"DataOnAnRfc2217Port", "rfc2217", "", kLetters, "answered, but not as a TA of this family"},
+                    FloodCase{"EndlessSubnegotiation", "rfc2217", kEndlessSub, kLetters, "no answer"},
+                    FloodCase{"EndlessNops", "rfc2217", "", kNops, "no answer"}),
+    ta::testsupport::CaseName());
+
+// A ser2net port that another client holds turns the next away with its
+// words; both kinds of port say so, not that a TA is missing there.
+TEST_F(TactlLinkTest, BusyConsoleServerPortIsReportedAsBusy)
+{
+    Tasim ta;
+    ASSERT_FALSE(ta.path().empty());
+    for (const auto& [accepter, scheme] : {std::pair{"tcp", "tcp"}, std::pair{"telnet(rfc2217),tcp", "rfc2217"}}) {
+        Ser2net server(accepter, ta.path(), file("ser2net.log"));
+        ASSERT_NE(server.port(), 0) << slurp(file("ser2net.log"));
+        const std::string url = std::string(scheme) + "://127.0.0.1:" + std::to_string(server.port());
+        const int holder = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        address.sin_port = htons(uint16_t(server.port()));
+        ASSERT_EQ(connect(holder, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+        for (int attempt = 0; attempt < 3; ++attempt) {
+            const auto busy = tactl("", "identify --port " + url);
+            EXPECT_EQ(busy.exitCode, 1);
+            EXPECT_EQ(busy.err, "tactl: There is no free COM port!\n  " + url +
+                                    ": the server closed the connection at once (Port already in use); is another "
+                                    "program connected to that port?\n")
+                << scheme;
+        }
+        close(holder);
+    }
+}
+
 // Network ports in the list: their state in `tactl ports`, the reason each
 // was passed over when none can be used, and a console server that goes away
 // in the middle of a query ends it like an unplugged TA.
@@ -726,7 +844,15 @@ TEST_F(TactlLinkTest, NetworkPortsSayWhatWentWrong)
     const auto cut = tactlUntil("", "query -o q.cfg --port " + reachable, "(AT1C0?)",
                                 "kill -KILL " + std::to_string(server.pid()));
     EXPECT_EQ(cut.exitCode, 1) << cut.err;
-    EXPECT_NE(cut.err.find("tactl: Query Setting failed, please check the TA!\n"), std::string::npos) << cut.err;
+    EXPECT_NE(cut.err.find("tactl: Query Setting failed, please check the TA!\n"
+                           "  The connection to " + reachable + " was closed by the server.\n"),
+              std::string::npos) << cut.err;
+
+    // Other programs' schemes for the same ports.
+    const auto foreign = tactl("", "identify --port telnet://127.0.0.1:" + std::to_string(server.port()));
+    EXPECT_NE(foreign.err.find(": not a network port (telnet:// is not a scheme of this program; Telnet with COM "
+                               "port control is rfc2217://); write rfc2217://HOST:PORT or tcp://HOST:PORT"),
+              std::string::npos) << foreign.err;
 }
 
 // apply's JSON object.
