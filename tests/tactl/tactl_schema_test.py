@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
-"""What tactl prints with --json (ports, identify, query, diff, diff --ta and
-their failures) against docs/tactl.schema.json, with tasim as the TA.
+"""What tactl prints with --json (ports, identify, query, diff, diff --ta,
+apply and their failures) against docs/tactl.schema.json, with tasim as the TA.
 
 Usage: tactl_schema_test.py TACTL TASIM SCHEMA
 """
@@ -71,6 +71,7 @@ class TactlSchemaTest(unittest.TestCase):
             "query": ("query", self.output(self.port, "query", "--json", "-o", self.path("q.cfg"))),
             "diff": ("diff", self.output("", "diff", "--json", self.profile, self.changed, exit_code=1)),
             "diff --ta": ("diffTa", self.output(self.port, "diff", "--ta", "--json", self.changed, exit_code=1)),
+            "apply --check": ("apply", self.output(self.port, "apply", "--check", "--json", self.changed)),
             "no TA": ("failure", self.output(self.silent, "identify", "--json", exit_code=1)),
             "no free port": ("failure", self.output("/dev/null", "query", "--json", "-o", self.path("x.cfg"),
                                                     exit_code=1)),
@@ -106,6 +107,7 @@ class TactlSchemaTest(unittest.TestCase):
             "a difference as a line": ("diff", lambda d: d["differences"].append("redialCount: 0 -> 3")),
             "a difference without the TA's value": ("diff --ta", lambda d: d["differences"][0].pop("old")),
             "a field of no output": ("diff --ta", lambda d: d.__setitem__("changed", True)),
+            "an apply without what it wrote": ("apply --check", lambda d: d.pop("written")),
             "a failure of class none": ("no TA", lambda d: d.__setitem__("class", "none")),
             "a failure without its class": ("no free port", lambda d: d.pop("class")),
         }
