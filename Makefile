@@ -56,10 +56,11 @@ fuzz:
 	@tools/install-deps.sh fuzz
 	@tests/fuzz/run-long.sh
 
-# The Debian packages tactl and tautil in $(BUILD)/deb/ (see README), built
-# by dpkg-buildpackage from a copy of the tree. The packages' maintainer:
-# DEB_MAINTAINER="Name <address>", else DEBFULLNAME and DEBEMAIL when both
-# are set, else the one of debian/control.
+# The upstream tarball, the source package and the Debian packages tactl,
+# tasim and tautil in $(BUILD)/deb/ (see README), built by dpkg-buildpackage
+# from a copy of the tree. Their maintainer: DEB_MAINTAINER="Name <address>",
+# else DEBFULLNAME and DEBEMAIL when both are set, else the one of
+# debian/control.
 DEB_MAINTAINER ?= $(if $(and $(DEBFULLNAME),$(DEBEMAIL)),$(DEBFULLNAME) <$(DEBEMAIL)>)
 export DEB_MAINTAINER
 package:

@@ -24,10 +24,13 @@ test=("${build[@]}" libgtest-dev libgmock-dev
       ansible-lint python3-voluptuous
       # a real console server in front of tasim (the network port tests), and the
       # certificates of its TLS ports
-      ser2net openssl)
+      ser2net openssl
+      # the shells whose completions of tactl the tests run
+      zsh fish)
 # Building the Debian packages (their build runs the tests) and checking them;
 # the fuzzers' clang build, with clang's own libFuzzer and sanitizer runtimes.
-package=("${test[@]}" debhelper fakeroot lintian)
+# The autopkgtest of the GUI runs under xvfb-run.
+package=("${test[@]}" debhelper fakeroot lintian xvfb xauth)
 fuzz=("${build[@]}" clang libclang-rt-dev)
 check=("${package[@]}" "${fuzz[@]}")
 # The bench asks python3 for free ports for ser2net, and openssl for its TLS certificate.

@@ -99,12 +99,23 @@ LinkSession::LinkSession(const LinkCliOptions& options, std::ostream& err)
     screen_.watchBytes(&counting_.counts());
 }
 
+std::string LinkSession::comName() const
+{
+    const int number = link::comNumberOf(link_.portName());
+    return number == 0 ? "" : "COM" + std::to_string(number);
+}
+
+link::PortCandidate LinkSession::port() const { return link::describePort(backend_.resolve(link_.portName())); }
+
 std::string LinkSession::portText() const
 {
-    const std::string& name = link_.portName();
-    const int number = link::comNumberOf(name);
-    const std::string label = link::describePort(backend_.resolve(name)).label();
-    return number == 0 ? label : "COM" + std::to_string(number) + " " + label;
+    const std::string com = comName();
+    return (com.empty() ? "" : com + " ") + port().label();
+}
+
+std::chrono::milliseconds LinkSession::elapsed() const
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started_);
 }
 
 void LinkSession::runLoop(const std::function<bool()>& done)
@@ -180,7 +191,7 @@ void LinkSession::printStats(std::ostream& err) const
     using std::chrono::duration_cast;
     using std::chrono::milliseconds;
     const auto& counts = counting_.counts();
-    err << "elapsedMs = " << duration_cast<milliseconds>(std::chrono::steady_clock::now() - started_).count() << '\n'
+    err << "elapsedMs = " << elapsed().count() << '\n'
         << "bytesSent = " << counts.sent << '\n'
         << "bytesReceived = " << counts.received << '\n';
     const auto& transfer = screen_.transfer();
