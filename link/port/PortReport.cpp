@@ -150,6 +150,7 @@ std::string portStateName(const OpenFailure& failure, bool networkPort)
     case PortProblem::Refused: return "refused";
     case PortProblem::TimedOut: return "timed-out";
     case PortProblem::ServerClosed: return "closed";
+    case PortProblem::TlsFailed: return "tls-failed";
     }
     return "failed";
 }

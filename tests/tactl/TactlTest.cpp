@@ -603,7 +603,7 @@ TEST(TactlSchema, ListsEveryPortStateAndFailureClass)
         return words;
     };
     std::set<std::string> states{link::portStateName(link::OpenFailure(), true)}, classes;
-    for (auto problem = int(link::PortProblem::None); problem <= int(link::PortProblem::ServerClosed); ++problem)
+    for (auto problem = int(link::PortProblem::None); problem <= int(link::kLastPortProblem); ++problem)
         states.insert(link::portStateName(link::OpenFailure(link::PortProblem(problem))));
     for (auto each = int(link::FailureClass::None); each <= int(link::FailureClass::Other); ++each)
         classes.insert(std::string(link::failureClassName(link::FailureClass(each))));
