@@ -833,7 +833,9 @@ TEST_P(ShellCompletion, OffersCommandsOptionsFieldsAndFiles)
              {"tactl identify \"\"", {}, std::vector<std::string>{"--debug", "--help", "--json", "--no-country",
                                                                   "--no-datetime", "--no-force", "--poll-only",
                                                                   "--port", "--remote", "--stats", "--timeout",
-                                                                  "--x25", "-h"}}, // zsh offers the options instead
+                                                                  "--tls-ca", "--tls-cert", "--tls-insecure",
+                                                                  "--tls-key", "--tls-pin", "--x25", "-h"}},
+             // zsh offers the options instead
              {"tactl set site.cfg dataPort1.inScreenDn", {"dataPort1.inScreenDn[0]=", "dataPort1.inScreenDn[1]=",
                                                            "dataPort1.inScreenDn[2]=", "dataPort1.inScreenDn[3]=",
                                                            "dataPort1.inScreenDn[4]="}},
