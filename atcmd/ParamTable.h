@@ -59,6 +59,8 @@ struct Param {
     uint16_t subOffset, subSize;
 
     constexpr bool isX25() const { return cond == Cond::X25; }
+    // A setting of the profile; not the firmware version, a charge or a port selection.
+    constexpr bool isSetting() const { return size != 0; }
     constexpr bool isDateTime() const { return cond == Cond::DateTime; }
 };
 

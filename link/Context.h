@@ -3,6 +3,7 @@
 // not here (link/Exchange.h).
 #pragma once
 
+#include "TimerIntervals.h"
 #include "profile/TaProfile.h"
 
 #include <cstdint>
@@ -49,6 +50,11 @@ struct AppContext {
     bool clearAccCharge = false;
     // A submit ends with a read-back of the TA and a list of what it did not take.
     bool verifyAfterSubmit = false;
+
+    // How long the TA is given to restart after new firmware before it is
+    // looked for again. Only tests shorten it, for a simulated TA that
+    // restarts at once.
+    int rebootWaitMs = kTimerMs.rebootWait;
 };
 
 } // namespace ta::link

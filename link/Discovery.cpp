@@ -112,6 +112,13 @@ void TaLink::sendPortProbe() { send("AT1S0?", tsPortProbe, *tmInitTimer_); }
 void TaLink::sendInfoQuery() { send("ATI10I30", tsInfo, *tmInitTimer_); }
 void TaLink::sendSessionEcho() { send("ATE1V1", tsSessionEcho, *tmInitTimer_); }
 
+// The TA takes no port prefixes; the sequence goes on.
+void TaLink::goOnWithoutPrefix()
+{
+    ctx_.noPortPrefix = true;
+    sendInfoQuery();
+}
+
 void TaLink::onTaIdentified()
 {
     const std::string& reply = ex_.replyBuffer;
@@ -170,9 +177,8 @@ void TaLink::retryOrGiveUp(const RetryRule& rule)
         if (!probeNextPort())
             giveUp(rule.message, triedPortsReport());
         break;
-    case GiveUp::WithoutPrefix: // the sequence goes on
-        ctx_.noPortPrefix = true;
-        sendInfoQuery();
+    case GiveUp::WithoutPrefix:
+        goOnWithoutPrefix();
         break;
     case GiveUp::HangUpFailed:
         hangUpFailed();

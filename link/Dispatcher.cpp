@@ -146,6 +146,8 @@ void TaLink::cComReceiveData(const uint8_t* dataPtr, uint32_t dataSize)
         return;
     }
     const bool upgrading = ex_.transactionState == tsUpgrading;
+    if (!upgrading && takeRefusal())
+        return;
     // A TA that says OK to the download command still starts it: during the
     // transfer every byte goes to the transfer.
     if (!upgrading && answerOks())

@@ -164,7 +164,7 @@ std::string TaLink::interruptedDetails(TransactionState state, bool unanswered)
         return text + settingsWrittenText(written_, settingsInBatch()) + untold;
     }
     case tsQuerying:
-        return text + std::to_string(read_) + " of " + std::to_string(queryCount_) +
+        return text + std::to_string(read_) + " of " + std::to_string(settingsInQuery_) +
                " settings had been read; none of them are kept.";
     case tsUpgrading: return text + transferLostDetails(false);
     case tsRebooting: return text + kRebootStoppedText;

@@ -1,10 +1,12 @@
 // Reading every setting of the TA into the working profile, one query per
 // entry of the query list, paced by "OK" and guarded by tmQryTimer.
 #include "TaLink.h"
-
+#include "atcmd/ParamTable.h"
 #include "atcmd/QueryList.h"
 #include "atcmd/ReplyDecoder.h"
 #include "profile/DefaultProfile.h"
+
+#include <algorithm>
 
 namespace ta::link {
 
@@ -48,6 +50,10 @@ void TaLink::startQuery()
         ex_.commandIds.push_back(entry.id);
     }
     queryCount_ = int(entries.size());
+    settingsInQuery_ = int(std::count_if(entries.begin(), entries.end(), [](const atcmd::QueryEntry& entry) {
+        const atcmd::Param* param = atcmd::paramById(entry.id);
+        return param != nullptr && param->isSetting();
+    }));
     queried_ = ctx_.workingProfile;
     read_ = 0;
     wrongReply_ = {};
@@ -124,7 +130,8 @@ void TaLink::onQueryReply()
         return;
     }
     tmQryTimer_->setEnabled(false);
-    ++read_;
+    if (const atcmd::Param* param = atcmd::paramById(id); param && param->isSetting())
+        ++read_;
     noteAnswerAfterSilence();
     readWatch_.answeredSince = true;
     if (id == 131 || id == 132)
@@ -192,6 +199,14 @@ void TaLink::failQuery()
     screen_.focusWizard();
 }
 
+// A TA without a clock: the date/time entries are the last ones.
+void TaLink::queryWithoutClock()
+{
+    ctx_.switches.sysDateTime = false;
+    screen_.hideSysDateTime();
+    finishQuery(false);
+}
+
 void TaLink::tmQryTimerTimer()
 {
     tmQryTimer_->setEnabled(false);
@@ -211,10 +226,7 @@ void TaLink::tmQryTimerTimer()
         return;
     }
     if (ctx_.switches.sysDateTime && isDateTimeEntry(entry)) {
-        // A TA without a clock: the date/time entries are the last ones.
-        ctx_.switches.sysDateTime = false;
-        screen_.hideSysDateTime();
-        finishQuery(false);
+        queryWithoutClock();
     } else if (isPortEndEntry(entry)) {
         if (advanceQuery())
             sendQuery();

@@ -198,6 +198,22 @@ void TaLink::tmSmtTimerTimer()
         return;
     }
     const std::string command = ex_.commandList[std::size_t(ex_.submitIndex)];
+    if (optionalSubmitCommand(command))
+        submitWithoutCommand(command);
+    else
+        failSubmit();
+}
+
+// Commands a TA may lack: the date and time (while they are handled), the
+// end of the port selection, the switch of an X.25 group.
+bool TaLink::optionalSubmitCommand(const std::string& command) const
+{
+    return (ctx_.switches.sysDateTime && isDateTimeEntry(command)) || isPortEndEntry(command) || isX25Entry(command);
+}
+
+// The TA lacks what the command sets: the batch goes on without it.
+void TaLink::submitWithoutCommand(const std::string& command)
+{
     if (ctx_.switches.sysDateTime && isDateTimeEntry(command)) {
         // A TA without a clock: the date/time commands are the last ones.
         finishSubmit(false);
@@ -206,14 +222,12 @@ void TaLink::tmSmtTimerTimer()
             sendSubmitCommand();
         else
             finishSubmit(true);
-    } else if (isX25Entry(command)) {
+    } else {
         screen_.removeX25Support();
         if (skipSubmitX25Group())
             sendSubmitCommand();
         else
             finishSubmit(true);
-    } else {
-        failSubmit();
     }
 }
 

@@ -159,7 +159,8 @@ public:
     // The firmware is on the line: it can be neither cancelled nor left.
     bool transferring() const { return ex_.transactionState == tsUpgrading; }
     // Settings the last submit wrote (acknowledged by the TA) and the last
-    // query read; settings in the last batch.
+    // query read (not the firmware version, the charges or the port
+    // selections it also asks for); settings in the last batch.
     int settingsWritten() const { return writeWatch_.writtenAgain ? writeWatch_.writtenFirst : written_; }
     int settingsRead() const { return read_; }
     int settingsInBatch() const;
@@ -196,6 +197,7 @@ private:
     void sendSessionEcho();
     void classifyTa();
     void noteProbe(ProbeOutcome outcome);
+    void goOnWithoutPrefix();
 
     // --- Query ---
     void startQuery(); // builds the list and sends its first entry
@@ -321,6 +323,10 @@ private:
     enum class ReplyCheck : uint8_t { Kept, Dropped, CarrierLost };
     ReplyCheck checkFirstReply();
     void runOkAction();
+    // An ERROR to the command on the line that ends its step at once
+    // (link/Refusal.cpp); true when it was taken.
+    bool refusalDecides() const;
+    bool takeRefusal();
     ReplyCheck dropReply(std::size_t end, const std::string& why);
     void handleNoCarrier();
     void handleDialOutcome(const std::string& upper);
@@ -366,10 +372,13 @@ private:
     // after noise; false when it was the entry's second such reply.
     bool askAgainAfter(const RuleBreak& broken);
     void finishQuery(bool clearReply);
+    void queryWithoutClock();
     void failQuery();
     bool submitUnderWay() const;
     void onSubmitReply();
     void finishSubmit(bool clearReply);
+    bool optionalSubmitCommand(const std::string& command) const;
+    void submitWithoutCommand(const std::string& command);
     void failSubmit();
     void finishReadBack(bool clearReply);
     void failReadBack();
@@ -420,6 +429,7 @@ private:
     std::unique_ptr<Timer> tmUpgTimer_;
     std::unique_ptr<Timer> tmTickTimer_;
     int queryCount_ = 0;
+    int settingsInQuery_ = 0; // the query's entries that read a setting
     int batchCount_ = 0;
     int tick_ = 0;
     bool identifyOnly_ = false; // requestIdentify: the session ends at the TA's identification

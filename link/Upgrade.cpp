@@ -6,11 +6,12 @@
 #include "LocalChecks.h"
 #include "TimerIntervals.h"
 
+#include <algorithm>
+
 namespace ta::link {
 
 namespace {
 
-constexpr int kRebootCountdown = 30; // ticks of kTimerMs.countdownTick
 // The end of the transfer waits kTimerMs.endAnswer for its ACK and goes out
 // this often in all; after that the blocks, all acknowledged, count as delivered.
 constexpr int kEndSends = 5;
@@ -203,13 +204,14 @@ void TaLink::FinishUpgrade()
     if (ctx_.remoteChosen)
         sendRaw("AT$REBOOT\r", "AT$REBOOT");
     ex_.transactionState = tsRebooting;
-    tick_ = kRebootCountdown;
+    // The countdown shows the seconds of the wait, rounded up.
+    tick_ = (std::max(ctx_.rebootWaitMs, 0) + kTimerMs.countdownTick - 1) / kTimerMs.countdownTick;
     screen_.setTickText(std::to_string(tick_));
     tmTickTimer_->setInterval(kTimerMs.countdownTick);
     tmTickTimer_->setEnabled(true);
     screen_.showRebooting(true);
     tmUpgTimer_->setEnabled(false);
-    tmUpgTimer_->setInterval(kTimerMs.rebootWait);
+    tmUpgTimer_->setInterval(ctx_.rebootWaitMs);
     tmUpgTimer_->setEnabled(true);
 }
 

@@ -85,9 +85,7 @@ std::string switchesHelpText()
         text += info.tag;
         text += "N   ";
         text += info.meaning;
-        text += flagOf(defaults, SwitchId(id)) ? " (default on: " : " (default off: ";
-        text += info.defaultText;
-        text += ")\n";
+        text += flagOf(defaults, SwitchId(id)) ? " (default on)\n" : " (default off)\n";
     }
     text += "  A switch is on when its value holds the digit 1; /P: is on unless it holds\n"
             "  the digit 0. Case does not matter; a later switch overrides an earlier one.\n";

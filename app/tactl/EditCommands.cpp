@@ -8,6 +8,7 @@
 #include "CliOptions.h"
 #include "LinkCommands.h"
 #include "ProfileText.h"
+#include "Suggestion.h"
 #include "profile/DefaultProfile.h"
 #include "profile/FieldRules.h"
 #include "profile/FieldValue.h"
@@ -47,7 +48,7 @@ Result<> assign(TaProfile& profile, const std::string& assignment)
     const std::string name = assignment.substr(0, equals), value = assignment.substr(equals + 1);
     const FieldInfo* field = findField(name);
     if (!field)
-        return unexpected("no such field: '" + name + "' (tactl show lists them)");
+        return unexpected("no such field: '" + name + "'" + didYouMeanField(name) + " (tactl show lists them)");
     const auto set = field->kind == FieldKind::Text ? setText(profile, *field, value) : setNumber(profile, *field, value);
     if (!set)
         return unexpected(name + " " + set.error() + ", not '" + value + "'");
@@ -104,21 +105,22 @@ int runDiff(const CommandLine& line, std::ostream& out, std::ostream& err)
         return fail(err, "diff needs two profile files (see tactl diff --help)", kDiffTrouble);
     if (isStdio(operands[0]) && isStdio(operands[1]))
         return fail(err, "only one of the two files can be standard input", kDiffTrouble);
+    std::ostream* json = jsonTarget(line, out);
     const auto a = readProfile(operands[0]);
     if (!a)
-        return fail(err, a.error(), kDiffTrouble);
+        return localFailure(a.error(), json, err, kDiffTrouble);
     const auto b = readProfile(operands[1]);
     if (!b)
-        return fail(err, b.error(), kDiffTrouble);
-    int exitCode = kExitOk;
-    for (const FieldInfo& field : profileFields()) {
-        const std::string before = shownValue(*a, field), after = shownValue(*b, field);
-        if (before != after) {
-            out << field.name << ": " << before << " -> " << after << '\n';
-            exitCode = kDiffDifferent;
-        }
-    }
-    return exitCode;
+        return localFailure(b.error(), json, err, kDiffTrouble);
+    std::vector<ChangedField> changes;
+    for (const FieldInfo& field : profileFields())
+        if (std::string before = shownValue(*a, field), after = shownValue(*b, field); before != after)
+            changes.push_back({field.name, std::move(before), std::move(after)});
+    if (json)
+        printJson(withOutcome(QJsonObject{{"differences", changesJson(changes)}}), out);
+    else
+        printChanges(changes, out);
+    return changes.empty() ? kExitOk : kDiffDifferent;
 }
 
 // What the text leaves out (a stable text: the TA's date and time) comes

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "Suggestion.h"
+
 namespace ta::tactl {
 namespace {
 
@@ -21,7 +23,31 @@ bool takes(const Command& command, const Option& option)
 
 const std::string kSeeHelp = " (see tactl --help)";
 
+// What may come before the command, for a suggestion.
+std::vector<std::string> leadingNames()
+{
+    std::vector<std::string> names{"--help", "-h", "--version", "-V"};
+    for (const Option& option : optionTable())
+        if (isLeadingOption(option))
+            names.push_back("--" + option.name);
+    return names;
+}
+
 } // namespace
+
+std::string unknownCommandText(const std::string& name, bool listingThem)
+{
+    std::vector<std::string> names;
+    for (const Command& command : commands())
+        names.push_back(command.name);
+    std::string text = "unknown command '" + name + "'" + didYouMean(name, names);
+    if (!listingThem)
+        return text + kSeeHelp;
+    text += "; the commands are";
+    for (std::size_t i = 0; i < names.size(); ++i)
+        text += (i == 0 ? " " : ", ") + names[i];
+    return text;
+}
 
 bool isLeadingOption(const Option& option)
 {
@@ -42,7 +68,7 @@ Result<Invocation> findInvocation(Args args)
         const std::string name = arg.substr(0, arg.find('='));
         const Option* option = name.starts_with("--") ? leadingOption(name.substr(2)) : nullptr;
         if (!option)
-            return unexpected("unknown option '" + name + "'" + kSeeHelp);
+            return unexpected("unknown option '" + name + "'" + didYouMean(name, leadingNames()) + kSeeHelp);
         leading.push_back(option);
         invocation.args.push_back(arg);
         const bool needsValue = !option->valueName.empty() && arg.find('=') == std::string::npos;
@@ -55,7 +81,7 @@ Result<Invocation> findInvocation(Args args)
         return unexpected("no command given" + kSeeHelp);
     invocation.command = findCommand(args[next]);
     if (!invocation.command)
-        return unexpected("unknown command '" + args[next] + "'" + kSeeHelp);
+        return unexpected(unknownCommandText(args[next], false));
     for (const Option* option : leading)
         if (!takes(*invocation.command, *option))
             return unexpected("--" + option->name + " does not apply to " + invocation.command->name + " (see tactl " +

@@ -20,6 +20,10 @@ struct Invocation {
     std::vector<std::string> args; // its arguments, the leading options first
 };
 
+// "unknown command 'shwo'; did you mean 'show'?", then where to look or,
+// listing them, every command.
+std::string unknownCommandText(const std::string& name, bool listingThem);
+
 // The command and its arguments, or the usage error as one line ("unknown
 // option '--bogus' (see tactl --help)"). --help, -h and --version before the
 // command are left to the caller.

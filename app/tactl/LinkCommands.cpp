@@ -1,6 +1,7 @@
 // The commands that talk to a TA: identify, query, submit and upgrade, each
 // one sequence of the exchange machine run to its end.
 #include "LinkCommands.h"
+#include "LinkJson.h"
 #include "LinkSession.h"
 
 #include "CliOptions.h"
@@ -25,10 +26,13 @@ namespace {
 
 const char* yesNo(bool on) { return on ? "yes" : "no"; }
 
-// The failure message of a sequence has been printed already.
-int sequenceFailed(LinkSession& session)
+// The failure message of a sequence has been printed already; with --json
+// the failure goes to standard output as an object too.
+int sequenceFailed(LinkSession& session, std::ostream* json = nullptr)
 {
     session.hangUpIfRemote();
+    if (json)
+        printJson(failureJson(session), *json);
     return session.failureCode();
 }
 
@@ -39,36 +43,50 @@ int runIdentify(const CommandLine& line, std::ostream& out, std::ostream& err)
     LinkSession session(linkOptionsFrom(line), err);
     session.link().requestIdentify();
     if (!session.runUntil([&] { return session.screen().identifyFinished(); }))
-        return sequenceFailed(session);
+        return sequenceFailed(session, jsonTarget(line, out));
     const auto& ctx = session.ctx();
-    out << "port = " << session.portText() << '\n'
-        << "model = " << ctx.taModel << '\n'
-        << "modelReply = " << ctx.taModelReply << '\n'
-        << "taVariant = " << int(ctx.taVariant) << '\n'
-        << "noPortPrefix = " << yesNo(ctx.noPortPrefix) << '\n'
-        << "x25OnD = " << yesNo(ctx.switches.x25OnD) << '\n'
-        << "sysDateTime = " << yesNo(ctx.switches.sysDateTime) << '\n';
+    if (line.has("json")) {
+        QJsonObject ta = taJson(session);
+        ta.insert("x25OnD", ctx.switches.x25OnD);
+        ta.insert("sysDateTime", ctx.switches.sysDateTime);
+        printJson(withOutcome(ta), out);
+    } else {
+        out << "port = " << session.portText() << '\n'
+            << "model = " << ctx.taModel << '\n'
+            << "modelReply = " << ctx.taModelReply << '\n'
+            << "taVariant = " << int(ctx.taVariant) << '\n'
+            << "noPortPrefix = " << yesNo(ctx.noPortPrefix) << '\n'
+            << "x25OnD = " << yesNo(ctx.switches.x25OnD) << '\n'
+            << "sysDateTime = " << yesNo(ctx.switches.sysDateTime) << '\n';
+    }
     session.hangUpIfRemote();
+    session.printStats(err);
     return kExitOk;
 }
 
 // The settings read, as a profile file or, with a format, as the stable
 // text of show --stable (which a nightly backup can keep in git). A backup
 // is a file of its own; -o may name a pipe or a device.
-bool saveQueried(LinkSession& session, const std::string& path, std::ostream& out, std::ostream& err,
-                 const std::string& format = {}, OtherTargets others = OtherTargets::Refuse)
+Result<> saveQueried(LinkSession& session, const std::string& path, std::ostream& out, const std::string& format = {},
+                     OtherTargets others = OtherTargets::Refuse)
 {
     TaProfile& profile = session.ctx().workingProfile;
     std::memcpy(profile.magic, kProfileMagic, sizeof profile.magic);
-    const auto written =
-        format.empty() ? writeProfile(path, profile, out, others)
-                       : writeProfileText(path,
-                                          format == "json" ? profileJson(profile, TextScope::Stable)
-                                                           : profileLines(profile, TextScope::Stable),
-                                          out, others);
-    if (!written)
-        fail(err, written.error());
-    return bool(written);
+    if (format.empty())
+        return writeProfile(path, profile, out, others);
+    return writeProfileText(path,
+                            format == "json" ? profileJson(profile, TextScope::Stable)
+                                             : profileLines(profile, TextScope::Stable),
+                            out, others);
+}
+
+// The backup before a write; its failure has been told.
+bool saveBackup(LinkSession& session, const std::string& path, std::ostream& out, std::ostream& err)
+{
+    const auto saved = saveQueried(session, path, out);
+    if (!saved)
+        fail(err, saved.error());
+    return bool(saved);
 }
 
 // What the TA tells besides its settings.
@@ -82,6 +100,16 @@ void printTaTexts(LinkSession& session, std::ostream& out)
         << kAccumulatedCharge << " = " << ctx.chargeAcc << '\n';
 }
 
+QJsonObject taTextsJson(const LinkSession& session)
+{
+    const link::AppContext& ctx = session.ctx();
+    QJsonObject ta = taJson(session);
+    ta.insert(QString::fromLatin1(kFirmwareVersion), jsonBytes(ctx.firmwareVersion));
+    ta.insert(QString::fromLatin1(kLastCallCharge), jsonBytes(ctx.chargeLast));
+    ta.insert(QString::fromLatin1(kAccumulatedCharge), jsonBytes(ctx.chargeAcc));
+    return ta;
+}
+
 // Reads the TA into the working profile, from the fresh all-zero record.
 bool queryTa(LinkSession& session)
 {
@@ -90,22 +118,33 @@ bool queryTa(LinkSession& session)
     return session.runUntil([&] { return session.screen().queryFinished(); });
 }
 
-// With the profile on standard output, the TA's texts go to standard error.
+// With the profile on standard output, the TA's texts go to standard
+// error; as JSON they need standard output to themselves.
 int runQuery(const CommandLine& line, std::ostream& out, std::ostream& err)
 {
     const LinkCliOptions options = linkOptionsFrom(line);
     if (options.output.empty() || !line.operands().empty())
         return usageError(err, line, "query needs -o FILE.CFG and nothing else");
+    std::ostream* json = jsonTarget(line, out);
+    if (json && isStdio(options.output))
+        return usageError(err, line, "--json takes standard output; -o - cannot have it too");
     const std::string format = line.value("format");
     if (const auto output = checkOutput(options.output); format.empty() && !output)
-        return fail(err, output.error());
-    if (!checkLocalInputs(outputsOnly(options.output), err))
-        return kExitFailure;
+        return localFailure(output.error(), json, err);
+    if (const auto writable = checkOutputTarget({options.output}); !isStdio(options.output) && !writable)
+        return localFailure(writable.error(), json, err);
     LinkSession session(options, err);
     if (!queryTa(session))
-        return sequenceFailed(session);
-    const bool saved = saveQueried(session, options.output, out, err, format, OtherTargets::WriteInto);
-    printTaTexts(session, isStdio(options.output) ? err : out);
+        return sequenceFailed(session, json);
+    const auto saved = saveQueried(session, options.output, out, format, OtherTargets::WriteInto);
+    if (!saved)
+        fail(err, saved.error());
+    if (json)
+        printJson(saved ? withOutcome(taTextsJson(session))
+                        : withOutcome(taTextsJson(session), link::FailureClass::Local, saved.error()),
+                  out);
+    else
+        printTaTexts(session, isStdio(options.output) ? err : out);
     session.hangUpIfRemote();
     session.printStats(err);
     return saved ? kExitOk : kExitFailure;
@@ -170,7 +209,7 @@ int runSubmit(const CommandLine& line, std::ostream& out, std::ostream& err)
     const TaProfile& profile = *inputs->profile;
     LinkSession session(options, err);
     // Nothing is written unless the TA's own settings are safe in the backup.
-    if (!options.backup.empty() && !(queryTa(session) && saveQueried(session, options.backup, out, err)))
+    if (!options.backup.empty() && !(queryTa(session) && saveBackup(session, options.backup, out, err)))
         return sequenceFailed(session);
     session.ctx().workingProfile = profile;
     startWrite(session);
@@ -198,7 +237,7 @@ int runUpgrade(const CommandLine& line, std::ostream& out, std::ostream& err)
     // Without a profile the TA's own settings, read first, are written back after the upload.
     if ((!profile || !options.backup.empty()) && !queryTa(session))
         return sequenceFailed(session);
-    if (!options.backup.empty() && !saveQueried(session, options.backup, out, err))
+    if (!options.backup.empty() && !saveBackup(session, options.backup, out, err))
         return sequenceFailed(session);
     if (profile)
         session.ctx().workingProfile = *profile;
@@ -210,27 +249,27 @@ int runUpgrade(const CommandLine& line, std::ostream& out, std::ostream& err)
 // What a submit of the file would change on the TA, in record order: each
 // field the batch assigns whose value the TA holds otherwise, compared as a
 // query reads it back; with all, the TA's date and time too.
-std::vector<std::string> differencesWithTa(const TaProfile& wanted, const link::AppContext& ctx, bool all)
+std::vector<ChangedField> differencesWithTa(const TaProfile& wanted, const link::AppContext& ctx, bool all)
 {
     const atcmd::Options options = link::commandOptions(ctx);
     const TaProfile& ta = ctx.workingProfile;
-    std::vector<std::pair<uint16_t, std::string>> found;
+    std::vector<std::pair<uint16_t, ChangedField>> found;
     for (const atcmd::Difference& difference : atcmd::differencesAfterWrite(wanted, options, ta))
         if (const FieldInfo* field = findField(difference.field); field && !isVolatile(field->name))
-            found.emplace_back(field->offset, field->name + ": " + difference.taHas + " -> " + difference.sent);
+            found.emplace_back(field->offset, ChangedField{field->name, difference.taHas, difference.sent});
     // A TA without a clock (its query ended at the date) has none to compare.
     const bool clockCompared = all && options.sysDateTime;
     for (const std::string_view name : kClockFields) {
         const FieldInfo* field = findField(name);
         const std::string taText = shownValue(ta, *field), fileText = shownValue(wanted, *field);
         if (clockCompared && taText != fileText)
-            found.emplace_back(field->offset, field->name + ": " + taText + " -> " + fileText);
+            found.emplace_back(field->offset, ChangedField{field->name, taText, fileText});
     }
-    std::sort(found.begin(), found.end());
-    std::vector<std::string> lines;
-    for (auto& [offset, text] : found)
-        lines.push_back(std::move(text));
-    return lines;
+    std::stable_sort(found.begin(), found.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::vector<ChangedField> changes;
+    for (auto& [offset, change] : found)
+        changes.push_back(std::move(change));
+    return changes;
 }
 
 } // namespace
@@ -239,20 +278,32 @@ int runDiffWithTa(const CommandLine& line, std::ostream& out, std::ostream& err)
 {
     if (line.operands().size() != 1)
         return fail(err, "diff --ta needs one profile file (see tactl diff --help)", kDiffTrouble);
+    std::ostream* json = jsonTarget(line, out);
     const auto wanted = readProfile(line.operands()[0], &err);
     if (!wanted)
-        return fail(err, wanted.error(), kDiffTrouble);
+        return localFailure(wanted.error(), json, err, kDiffTrouble);
     LinkSession session(linkOptionsFrom(line), err);
     if (!queryTa(session)) {
-        const int code = sequenceFailed(session);
+        const int code = sequenceFailed(session, json);
         return code == kExitFailure ? kDiffTrouble : code;
     }
     session.hangUpIfRemote();
     const auto differences = differencesWithTa(*wanted, session.ctx(), line.has("all"));
-    for (const std::string& difference : differences)
-        out << difference << '\n';
+    if (json) {
+        QJsonObject ta = taTextsJson(session);
+        ta.insert("differences", changesJson(differences));
+        printJson(withOutcome(ta), out);
+    } else {
+        printChanges(differences, out);
+    }
     session.printStats(err);
     return differences.empty() ? kExitOk : kDiffDifferent;
+}
+
+void printChanges(const std::vector<ChangedField>& changes, std::ostream& out)
+{
+    for (const ChangedField& change : changes)
+        out << change.field << ": " << change.before << " -> " << change.after << '\n';
 }
 
 namespace {

@@ -6,6 +6,8 @@
 #include <QCoreApplication>
 #include <QTimer>
 
+#include <charconv>
+#include <cstdlib>
 #include <ostream>
 
 namespace ta::tactl {
@@ -19,6 +21,20 @@ QCoreApplication& application()
     static char* argv[] = {name, nullptr};
     static QCoreApplication app(argc, argv);
     return app;
+}
+
+// Tests run tactl against a simulated TA that restarts at once; this spares
+// them the real TA's restart wait. Not for use with a real TA.
+constexpr const char* kRebootWaitVariable = "TA_REBOOT_WAIT_MS";
+
+// A whole number of milliseconds no longer than the program's own wait.
+std::optional<int> rebootWaitFrom(const std::string& text)
+{
+    int ms = -1;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), ms);
+    if (error != std::errc{} || end != text.data() + text.size() || ms < 0 || ms > link::kTimerMs.rebootWait)
+        return std::nullopt;
+    return ms;
 }
 
 } // namespace
@@ -56,6 +72,8 @@ link::AppContext LinkSession::makeContext(const LinkCliOptions& options)
     ctx.clearLastCharge = options.clearLastCharge;
     ctx.clearAccCharge = options.clearAccCharge;
     ctx.verifyAfterSubmit = options.verify;
+    if (const char* wait = std::getenv(kRebootWaitVariable))
+        ctx.rebootWaitMs = rebootWaitFrom(wait).value_or(link::kTimerMs.rebootWait);
     return ctx;
 }
 
@@ -64,6 +82,9 @@ LinkSession::LinkSession(const LinkCliOptions& options, std::ostream& err)
       screen_(ctx_, err, options.debug, TerminalScreen::stderrIsTerminal()), link_(ctx_, clock_, counting_, screen_),
       stats_(options.stats), err_(err), stopSignals_(clock_, [this](int signal) { stopSignalled(signal); })
 {
+    if (const char* wait = std::getenv(kRebootWaitVariable); wait != nullptr && !rebootWaitFrom(wait))
+        err << "tactl: " << kRebootWaitVariable << " ignored: not a whole number of milliseconds from 0 to "
+            << link::kTimerMs.rebootWait << '\n';
     backend_.network().tls() = options.tls;
     link_.setReadinessWakeups(!options.pollOnly);
     if (options.timeoutSeconds > 0) {
@@ -78,12 +99,23 @@ LinkSession::LinkSession(const LinkCliOptions& options, std::ostream& err)
     screen_.watchBytes(&counting_.counts());
 }
 
+std::string LinkSession::comName() const
+{
+    const int number = link::comNumberOf(link_.portName());
+    return number == 0 ? "" : "COM" + std::to_string(number);
+}
+
+link::PortCandidate LinkSession::port() const { return link::describePort(backend_.resolve(link_.portName())); }
+
 std::string LinkSession::portText() const
 {
-    const std::string& name = link_.portName();
-    const int number = link::comNumberOf(name);
-    const std::string label = link::describePort(backend_.resolve(name)).label();
-    return number == 0 ? label : "COM" + std::to_string(number) + " " + label;
+    const std::string com = comName();
+    return (com.empty() ? "" : com + " ") + port().label();
+}
+
+std::chrono::milliseconds LinkSession::elapsed() const
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started_);
 }
 
 void LinkSession::runLoop(const std::function<bool()>& done)
@@ -159,7 +191,7 @@ void LinkSession::printStats(std::ostream& err) const
     using std::chrono::duration_cast;
     using std::chrono::milliseconds;
     const auto& counts = counting_.counts();
-    err << "elapsedMs = " << duration_cast<milliseconds>(std::chrono::steady_clock::now() - started_).count() << '\n'
+    err << "elapsedMs = " << elapsed().count() << '\n'
         << "bytesSent = " << counts.sent << '\n'
         << "bytesReceived = " << counts.received << '\n';
     const auto& transfer = screen_.transfer();

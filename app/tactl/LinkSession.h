@@ -7,6 +7,7 @@
 #include "CountingBackend.h"
 #include "TerminalScreen.h"
 
+#include "link/port/PortList.h"
 #include "link/port/PosixSerial.h"
 #include "link/StopSignals.h"
 #include "link/port/TlsSettings.h"
@@ -46,11 +47,19 @@ public:
     LinkSession(const LinkCliOptions& options, std::ostream& err);
 
     link::AppContext& ctx() { return ctx_; }
+    const link::AppContext& ctx() const { return ctx_; }
     link::TaLink& link() { return link_; }
     TerminalScreen& screen() { return screen_; }
+    const TerminalScreen& screen() const { return screen_; }
     // The port the TA was found on: "COMn /dev/ttyUSB0 (description)", or
     // without the number for a port given with --port.
     std::string portText() const;
+    // The same in its parts: "COMn" ("" for a port given with --port), and
+    // the device with its description.
+    std::string comName() const;
+    link::PortCandidate port() const;
+    // Since the session started.
+    std::chrono::milliseconds elapsed() const;
 
     // Runs until done() holds or a message tells of a failure; true when done.
     bool runUntil(const std::function<bool()>& done);

@@ -1,7 +1,5 @@
 #include "OptionTable.h"
 
-#include <QCommandLineParser>
-
 #include <algorithm>
 
 #include "link/LocalChecks.h"
@@ -65,6 +63,8 @@ const std::vector<Option> kOptions = {
     {"ta", 0, "", "compare the file with the settings the TA holds", {"diff"}},
     {"all", 0, "", "with --ta, compare the TA's date and time too", {"diff"}},
     {"json", 0, "", "print the ports as a JSON array, one object per port", {"ports"}},
+    {"json", 0, "", "print what the TA told, the differences and how it ended as one JSON object",
+     {"identify", "query", "diff"}},
     {"check", 0, "", "compare only: tell what would change and write nothing", {"apply"}},
     {"json", 0, "", "print the outcome as one JSON object", {"apply"}},
     {"all", 0, "", "compare and write the TA's date and time too", {"apply"}},
@@ -111,19 +111,6 @@ bool takes(const Command& command, const Option& option)
     });
 }
 
-// Arguments travel as Latin-1 so that every byte of a file name or a value
-// comes back unchanged, whatever the locale.
-QString qt(const std::string& text) { return QString::fromLatin1(text.data(), qsizetype(text.size())); }
-std::string bytes(const QString& text) { return text.toLatin1().toStdString(); }
-
-QCommandLineOption qtOption(const Option& option)
-{
-    QStringList names{qt(option.name)};
-    if (option.shortName)
-        names.prepend(QString(QLatin1Char(option.shortName)));
-    return option.valueName.empty() ? QCommandLineOption(names) : QCommandLineOption(names, {}, qt(option.valueName));
-}
-
 } // namespace
 
 const std::vector<Option>& optionTable() { return kOptions; }
@@ -143,65 +130,9 @@ std::string CommandLine::value(std::string_view name) const
     return found == values_.end() || found->second.empty() ? std::string() : found->second.back();
 }
 
-Result<CommandLine> parseCommandLine(const Command& command, Args args)
-{
-    QCommandLineParser parser;
-    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsCompactedShortOptions);
-    const auto options = optionsOf(command);
-    for (const Option* option : options)
-        parser.addOption(qtOption(*option));
-    QStringList arguments{QStringLiteral("tactl")};
-    for (const std::string& arg : args)
-        arguments << qt(arg);
-    if (!parser.parse(arguments)) {
-        std::string error = bytes(parser.errorText());
-        if (error.ends_with('.'))
-            error.pop_back();
-        return unexpected(error);
-    }
-    CommandLine line;
-    line.command_ = &command;
-    for (const Option* option : options) {
-        if (!parser.isSet(qt(option->name)))
-            continue;
-        auto& values = line.values_[option->name];
-        for (const QString& value : parser.values(qt(option->name))) {
-            values.push_back(bytes(value));
-            const Result<> fits = option->check ? option->check(values.back()) : Result<>();
-            if (!fits)
-                return unexpected("--" + option->name + " " + fits.error() + ", not '" + values.back() + "'");
-        }
-    }
-    for (const QString& operand : parser.positionalArguments())
-        line.operands_.push_back(bytes(operand));
-    return line;
-}
-
 int usageError(std::ostream& err, const CommandLine& line, const std::string& message)
 {
     return usageError(err, line.command(), message);
-}
-
-std::string usageLine(const Command& command)
-{
-    std::string line = "tactl " + command.name;
-    if (optionsOf(command).size() > 1)
-        line += " [OPTIONS]";
-    if (!command.operands.empty())
-        line += " " + command.operands;
-    return line;
-}
-
-std::string commandHelp(const Command& command)
-{
-    std::string text = "Usage: " + usageLine(command) + "\n" + command.summary + "\n\nOptions:\n";
-    for (const Option* option : optionsOf(command)) {
-        std::string names = option->shortName ? std::string("-") + option->shortName + ", " : "    ";
-        names += "--" + option->name + (option->valueName.empty() ? "" : " " + option->valueName);
-        names.resize(std::max<std::size_t>(names.size() + 2, 28), ' ');
-        text += "  " + names + option->help + "\n";
-    }
-    return text;
 }
 
 } // namespace ta::tactl

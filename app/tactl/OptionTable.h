@@ -40,7 +40,7 @@ public:
     const Command& command() const { return *command_; }
 
 private:
-    friend Result<CommandLine> parseCommandLine(const Command&, Args);
+    friend class CommandLineParser;
     const Command* command_ = nullptr;
     std::map<std::string, std::vector<std::string>> values_;
     std::vector<std::string> operands_;
@@ -49,12 +49,9 @@ private:
 // Parses the arguments after the command name: "--name value",
 // "--name=value", "-o value", "-ovalue", flags, "--" (all that follows is
 // an operand) and "-" (an operand: standard input or output). Options may
-// follow operands.
+// follow operands. A refusal is one line in the style of every usage error:
+// "unknown option '--jsno'; did you mean '--json'?".
 Result<CommandLine> parseCommandLine(const Command& command, Args args);
-
-// "tactl NAME [OPTIONS] OPERANDS", the summary and every option with its help.
-std::string commandHelp(const Command& command);
-std::string usageLine(const Command& command);
 
 // A usage error of the command: the message and where to read more, one line.
 int usageError(std::ostream& err, const CommandLine& line, const std::string& message);

@@ -4,6 +4,7 @@
 #include "OptionTable.h"
 #include "TlsCliOptions.h"
 
+#include "link/FailureClass.h"
 #include "link/port/NetworkAddress.h"
 #include "link/port/PortList.h"
 #include "link/port/PortReport.h"
@@ -26,18 +27,25 @@ struct PortRow {
     std::string number; // "COM1", or "" after the eighth
     std::string path;
     std::string description;
-    std::string status; // "free", "in use by PID 812 (minicom)", ...
+    std::string status; // "free", "in use by PID 812, minicom", ...
     std::string byIdPath;
+    link::OpenFailure failure; // problem None: it opened
+    bool network = false;
 };
 
 // Opened and closed at once, as the search itself does; a network port that
 // answers is "reachable" rather than "free": whether its TA is free is the
 // console server's to say.
-std::string statusOf(link::SerialBackend& backend, const std::string& path)
+link::OpenFailure tryOpen(link::SerialBackend& backend, const std::string& path)
 {
     if (backend.open(path) == nullptr)
-        return link::portStatusText(backend.lastOpenFailure());
-    return link::isNetworkPortName(path) ? "reachable" : link::portStatusText(link::OpenFailure());
+        return backend.lastOpenFailure();
+    return link::OpenFailure(link::PortProblem::None, path);
+}
+
+std::string statusText(const link::OpenFailure& failure, bool network)
+{
+    return network && failure.problem == link::PortProblem::None ? "reachable" : link::portStatusText(failure);
 }
 
 std::vector<PortRow> portRows(const link::TlsOptions& tls)
@@ -50,7 +58,10 @@ std::vector<PortRow> portRows(const link::TlsOptions& tls)
     for (std::size_t i = 0; i < ports.size(); ++i) {
         const link::PortCandidate& port = ports[i];
         const std::string number = i < std::size_t(link::kPortCandidates) ? "COM" + std::to_string(i + 1) : "";
-        rows.push_back({number, port.path, port.description, statusOf(backend, port.path), port.byIdPath});
+        const link::OpenFailure failure = tryOpen(backend, port.path);
+        const bool network = link::isNetworkPortName(port.path);
+        rows.push_back({number, port.path, port.description, statusText(failure, network), port.byIdPath, failure,
+                        network});
     }
     return rows;
 }
@@ -82,15 +93,25 @@ QJsonValue jsonText(const std::string& text)
     return text.empty() ? QJsonValue() : QJsonValue(QString::fromStdString(text));
 }
 
+// The state is a fixed word; who holds the port and why it cannot be used
+// are fields of their own, and "status" keeps the table's words.
 void printJson(const std::vector<PortRow>& rows, std::ostream& out)
 {
     QJsonArray ports;
-    for (const PortRow& row : rows)
-        ports.append(QJsonObject{{"com", jsonText(row.number)},
-                                 {"path", jsonText(row.path)},
-                                 {"description", jsonText(row.description)},
-                                 {"status", jsonText(row.status)},
-                                 {"byId", jsonText(row.byIdPath)}});
+    for (const PortRow& row : rows) {
+        const link::OpenFailure& failure = row.failure;
+        ports.append(QJsonObject{
+            {"com", jsonText(row.number)},
+            {"path", jsonText(row.path)},
+            {"description", jsonText(row.description)},
+            {"state", jsonText(link::portStateName(failure, row.network))},
+            {"class", jsonText(std::string(link::failureClassName(link::classOfPortProblem(failure.problem))))},
+            {"pid", failure.holderPid > 0 ? QJsonValue(failure.holderPid) : QJsonValue()},
+            {"program", jsonText(failure.holderPid > 0 ? failure.holderName : "")},
+            {"reason", jsonText(link::portStateReason(failure))},
+            {"status", jsonText(row.status)},
+            {"byId", jsonText(row.byIdPath)}});
+    }
     out << QJsonDocument(ports).toJson(QJsonDocument::Indented).toStdString();
 }
 

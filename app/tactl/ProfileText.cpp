@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "Suggestion.h"
 #include "VolatileFields.h"
 #include "profile/FieldRules.h"
 #include "profile/FieldValue.h"
@@ -166,7 +167,7 @@ Result<int> readLines(std::string_view text, TaProfile& profile)
         if (value.starts_with(' '))
             value.remove_prefix(1);
         const FieldInfo* field = findField(name);
-        const Result<> stored = !field                        ? unexpected("no such field")
+        const Result<> stored = !field                        ? unexpected("no such field" + didYouMeanField(name))
                                 : !seen.insert(name).second ? unexpected("given twice")
                                                             : storeLineValue(profile, *field, value);
         if (!stored)
@@ -251,7 +252,7 @@ Result<int> readJson(std::string_view text, TaProfile& profile)
         const bool isLabel = name.ends_with(".label");
         const FieldInfo* field = findField(isLabel ? name.substr(0, name.size() - 6) : name);
         if (!field || (isLabel && field->codes.empty()))
-            return unexpected(printable(name) + " no such field");
+            return unexpected(printable(name) + " no such field" + (isLabel ? "" : didYouMeanField(name)));
         if (isLabel)
             labels[field] = it.value().toString().toStdString();
         else if (const auto stored = storeJsonValue(profile, *field, it.value()); !stored)

@@ -50,11 +50,13 @@ void TerminalScreen::showMessage(const std::string& text)
     err_ << "tactl: " << printable(text) << '\n';
     failed_ = true;
     failure_ = text;
+    failureDetails_.clear();
 }
 
 void TerminalScreen::showDetailedMessage(const std::string& text, const std::string& details)
 {
     showMessage(text);
+    failureDetails_ = details;
     std::size_t start = 0;
     while (start < details.size()) {
         const std::size_t end = std::min(details.find('\n', start), details.size());

@@ -40,6 +40,7 @@ public:
 
     bool failed() const { return failed_; }
     const std::string& failure() const { return failure_; }
+    const std::string& failureDetails() const { return failureDetails_; }
     bool identifyFinished() const { return identifyFinished_; }
     bool queryFinished() const { return queryFinished_; }
     bool submitFinished() const { return submitFinished_; }
@@ -98,6 +99,7 @@ private:
     bool editorShown_ = false;
     bool failed_ = false;
     std::string failure_;
+    std::string failureDetails_;
     bool identifyFinished_ = false;
     bool queryFinished_ = false;
     bool submitFinished_ = false;

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "CheckedOutput.h"
+#include "HelpText.h"
 #include "LeadingOptions.h"
 #include "OptionTable.h"
 #include "TlsCliOptions.h"
@@ -13,29 +14,18 @@
 namespace ta::tactl {
 namespace {
 
-void printOverview(std::ostream& out)
-{
-    out << "Usage: tactl [OPTIONS] COMMAND [OPTIONS] [OPERANDS]\n"
-           "       tactl COMMAND --help | tactl --version\n\nCommands:\n";
-    for (const Command& command : commands())
-        out << "  " << usageLine(command) << "\n      " << command.summary << '\n';
-    out << "\nThe options of the commands that talk to a TA may also come before the command:\n ";
-    for (const Option& option : optionTable())
-        if (isLeadingOption(option))
-            out << " --" << option.name;
-    out << '\n';
-}
-
 int runHelp(const CommandLine& line, std::ostream& out, std::ostream& err)
 {
     if (line.operands().empty()) {
-        printOverview(out);
+        out << overview(helpWidth());
         return kExitOk;
     }
-    const Command* command = findCommand(line.operands()[0]);
-    if (!command || line.operands().size() > 1)
+    if (line.operands().size() > 1)
         return usageError(err, line, "help takes the name of one command");
-    out << commandHelp(*command);
+    const Command* command = findCommand(line.operands()[0]);
+    if (!command)
+        return fail(err, unknownCommandText(line.operands()[0], true), kExitUsage);
+    out << commandHelp(*command, helpWidth());
     return kExitOk;
 }
 
@@ -48,7 +38,7 @@ int runCommand(const Invocation& invocation, std::ostream& out)
     if (!line)
         return usageError(std::cerr, command, line.error());
     if (line->has("help")) {
-        out << commandHelp(command);
+        out << commandHelp(command, helpWidth());
         return kExitOk;
     }
     if (const auto failed = checkTlsOptions(*line, std::cerr))
@@ -59,14 +49,14 @@ int runCommand(const Invocation& invocation, std::ostream& out)
 int run(const std::vector<std::string>& args, std::ostream& out)
 {
     if (args.empty()) {
-        printOverview(std::cerr);
+        std::cerr << overview(kHelpWidthOffTerminal);
         return kExitUsage;
     }
     if (args[0] == "--help" || args[0] == "-h") {
-        printOverview(out);
+        out << overview(helpWidth());
         return kExitOk;
     }
-    if (args[0] == "--version") {
+    if (args[0] == "--version" || args[0] == "-V") {
         out << "tactl " << ta::kProgramVersion << '\n';
         return kExitOk;
     }

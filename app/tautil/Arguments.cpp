@@ -42,6 +42,16 @@ bool isSwitch(const std::string& argument)
     return ui::switchOfArgument(upper) >= 0;
 }
 
+// A profile file whose name begins with "-" is told how to get past the
+// options; no option has a dot or a slash in its name.
+std::string unknownOptionText(const std::string& argument)
+{
+    std::string text = "unknown option '" + argument + "'";
+    if (argument.find_first_of("./") != std::string::npos)
+        text += "; for a file of that name write ./" + argument + " or -- " + argument;
+    return text;
+}
+
 TautilArguments only(TautilArguments::Action action)
 {
     TautilArguments result;
@@ -62,7 +72,7 @@ Result<TautilArguments> readTautilArguments(const std::vector<std::string>& argu
             continue;
         } else if (!operandsOnly && (argument == "--help" || argument == "-h" || argument == "/?")) {
             return only(TautilArguments::Action::Help);
-        } else if (option && argument == "--version") {
+        } else if (option && (argument == "--version" || argument == "-V")) {
             return only(TautilArguments::Action::Version);
         } else if (option && argument == "--") {
             operandsOnly = true;
@@ -71,7 +81,7 @@ Result<TautilArguments> readTautilArguments(const std::vector<std::string>& argu
             if (qt->takesValue && argument.find('=') == std::string::npos && i + 1 < arguments.size())
                 ++i;
         } else if (option) {
-            return unexpected("unknown option '" + argument + "'");
+            return unexpected(unknownOptionText(argument));
         } else if (!result.profileFile.empty()) {
             return unexpected("one profile file at a time, not '" + result.profileFile + "' and '" + argument + "'");
         } else {

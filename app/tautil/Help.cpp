@@ -26,10 +26,12 @@ std::string helpText()
     text += "\nEnvironment:\n  ";
     text += link::kSerialPortsVariable;
     text +=
-        "  colon-separated device paths that replace the machine's serial port\n"
-        "                   list; its first eight entries are the ports COM1 to COM8\n"
-        "                   searched for the TA, in that order.\n"
-        "                   Example: TA_SERIAL_PORTS=/dev/ttyUSB0:/dev/pts/4 tautil\n"
+        "  the ports that replace the machine's serial port list; its\n"
+        "                   first eight entries are COM1 to COM8, searched for the TA\n"
+        "                   in that order. Entries are device paths or network ports\n"
+        "                   (rfc2217://HOST:PORT, tcp://HOST:PORT), separated by ':',\n"
+        "                   ',', ';' or blanks; a network port keeps its own colons.\n"
+        "                   Example: TA_SERIAL_PORTS=/dev/ttyUSB0,tcp://cs1:7001 tautil\n"
         "\n"
         "Without the variable the ports searched are the USB serial adapters, then the\n"
         "CDC-ACM devices, then the on-board serial ports that exist. The first page\n"

@@ -131,4 +131,38 @@ std::string discoveryReport(const std::vector<OpenFailure>& failures, const std:
     return report;
 }
 
+std::string portStateName(const OpenFailure& failure, bool networkPort)
+{
+    switch (failure.problem) {
+    case PortProblem::None: return networkPort ? "reachable" : "free";
+    case PortProblem::NoDevice: return "no-device";
+    case PortProblem::Missing: return "missing";
+    case PortProblem::PermissionDenied: return "permission-denied";
+    // Held with a lock or opened exclusively: to a script both are a port
+    // another program has.
+    case PortProblem::InUse:
+    case PortProblem::Exclusive: return "in-use";
+    case PortProblem::NotATerminal: return "not-a-serial-port";
+    case PortProblem::SetupFailed: return "setup-failed";
+    case PortProblem::Failed: return "failed";
+    case PortProblem::BadAddress: return "bad-address";
+    case PortProblem::Unresolved: return "unresolved";
+    case PortProblem::Refused: return "refused";
+    case PortProblem::TimedOut: return "timed-out";
+    case PortProblem::ServerClosed: return "closed";
+    case PortProblem::TlsFailed: return "tls-failed";
+    }
+    return "failed";
+}
+
+std::string portStateReason(const OpenFailure& failure)
+{
+    switch (failure.problem) {
+    case PortProblem::Exclusive: return "opened exclusively (TIOCEXCL)";
+    case PortProblem::SetupFailed:
+    case PortProblem::Failed: return errorText(failure.error);
+    default: return failure.detail;
+    }
+}
+
 } // namespace ta::link

@@ -13,6 +13,13 @@ namespace ta::link {
 // "permission denied", "exclusive", "missing", ...
 std::string portStatusText(const OpenFailure& failure);
 
+// A port's state as one fixed word for scripts ("free", "in-use",
+// "missing", "unresolved", ...; tactl(1) lists them); a port that opened is
+// "free", a network port "reachable". The words a state has besides (the
+// error, the resolver's or the server's words) are portStateReason's.
+std::string portStateName(const OpenFailure& failure, bool networkPort = false);
+std::string portStateReason(const OpenFailure& failure);
+
 // Why the port was passed over, with the remedy where there is one.
 std::string passedOverText(const OpenFailure& failure);
 

@@ -84,6 +84,7 @@ enum class PortProblem : uint8_t {
     ServerClosed, // the server closed the connection at once (port in use there)
     TlsFailed,    // no TLS session: a check of the server failed, it wants a client certificate, it speaks no TLS
 };
+inline constexpr PortProblem kLastPortProblem = PortProblem::TlsFailed;
 
 struct OpenFailure {
     OpenFailure() = default;

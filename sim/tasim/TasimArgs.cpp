@@ -289,13 +289,17 @@ The TA:
   --reboot-ms N         silence while restarting (default 30000)
   --escape-guard-ms N   quiet time around "+++" (default 0)
   --can-after N         download: cancel after N good blocks
-  --reply-latency-ms N  answer each line N ms after it (or the answer before) came
-  --late-reply N        the answer to the Nth command line (1: the first) is late
+  --reply-latency-ms N  answer each line N ms after it (or the answer before)
+                        came
+  --late-reply N        the answer to the Nth command line (1: the first) is
+                        late
   --late-reply-ms N     ... by N ms more (default 1500)
-  --refuse KEY          assignments to the bare key KEY (e.g. C0, %M3) answer ERROR
+  --refuse KEY          assignments to the bare key KEY (e.g. C0, %M3) answer
+                        ERROR
   --keep KEY            assignments to the bare key KEY answer OK, but the TA
                         keeps its own value
-  --chatter TEXT        send the line TEXT unprompted in command mode (RING, OK ...)
+  --chatter TEXT        send the line TEXT unprompted in command mode (RING,
+                        OK ...)
   --chatter-ms N        ... every N ms (default 100)
   --lose-end-ack        download: the ACK to the end of the transfer is lost
   --ok-to-download      answer AT$D99 with OK before download mode starts

@@ -71,6 +71,7 @@ struct VariantCase {
     bool countryOption, x25, dateTime;
     int variant;
     int entries;
+    int settings; // the entries that read a setting of the profile
 };
 
 class FullQueryTest : public testing::TestWithParam<VariantCase> {};
@@ -89,6 +90,7 @@ TEST_P(FullQueryTest, DecodedProfileEqualsTheTaStore)
     ASSERT_EQ(rig.screen.messages(), std::vector<std::string>{});
     EXPECT_EQ(rig.ctx.taVariant, c.variant);
     EXPECT_EQ(rig.link->queryCount(), c.entries);
+    EXPECT_EQ(rig.link->settingsRead(), c.settings);
     EXPECT_EQ(rig.screen.progress, rig.link->queryCount());
     EXPECT_EQ(rig.differences(), std::vector<std::string>{});
     EXPECT_EQ(rig.state(), tsQuerying) << "the connection stays open";
@@ -102,12 +104,12 @@ TEST_P(FullQueryTest, DecodedProfileEqualsTheTaStore)
 
 INSTANTIATE_TEST_SUITE_P(
     Variants, FullQueryTest,
-    testing::Values(VariantCase{"BothPortsPrefixed", "", false, true, true, 3, 130},
-                    VariantCase{"BothPortsCountry", "--one-digit-date", true, true, true, 3, 135},
-                    VariantCase{"UsbOnlyNoPrefix", "--no-prefix --usb", false, false, true, 2, 76},
-                    VariantCase{"Rs232NoPrefix", "--no-prefix", false, false, false, 1, 73},
-                    VariantCase{"BasicModel", "--model QM7A1-HXN --one-digit-date", true, false, true, 1, 81},
-                    VariantCase{"UnknownModelLosesGroups", "--model OTHER", true, true, true, 1, 78}),
+    testing::Values(VariantCase{"BothPortsPrefixed", "", false, true, true, 3, 130, 124},
+                    VariantCase{"BothPortsCountry", "--one-digit-date", true, true, true, 3, 135, 128},
+                    VariantCase{"UsbOnlyNoPrefix", "--no-prefix --usb", false, false, true, 2, 76, 72},
+                    VariantCase{"Rs232NoPrefix", "--no-prefix", false, false, false, 1, 73, 69},
+                    VariantCase{"BasicModel", "--model QM7A1-HXN --one-digit-date", true, false, true, 1, 81, 76},
+                    VariantCase{"UnknownModelLosesGroups", "--model OTHER", true, true, true, 1, 78, 73}),
     [](const auto& test) { return std::string(test.param.name); });
 
 // A slow TA, one that answers once after the step's timeout, or one that
@@ -573,17 +575,42 @@ TEST_P(EitherSequence, ShortWritesAreCompletedOrTold)
     EXPECT_TRUE(shortSends.back().starts_with(": only 0 of ")) << shortSends.back();
 }
 
-// A TA without X.25 or without a clock: seven sends of the group's first
-// line, none of the rest; the sequence goes on, the editor loses the group.
+// A TA that lacks a feature: no port prefixes, no X.25, no clock, no
+// "$P3=0". An ERROR right after the echo of the command it lacks is its
+// answer and is taken at once; an ERROR without the echo, or silence, is
+// re-sent as the step's rule says. Either way the sequence goes on without
+// the feature, and the editor loses what the TA lacks. The query's X.25
+// switch keeps its re-sends whatever the answer.
+enum class Answer { EchoThenError, ErrorWithoutEcho, Silence };
+
 struct MissingGroupCase {
     const char* name;
     bool submit;
-    const char* ta;
+    const char* ta;      // tasim's options; those of a remote TA mean a call
+    const char* refused; // part of the command line whose answer `answer` shapes
+    Answer answer;
     std::vector<std::pair<const char*, int>> sends;
     std::pair<const char*, int> screenCalls;
     bool clockSwitchAfter;
+    bool noPrefixAfter;
     friend void PrintTo(const MissingGroupCase& c, std::ostream* os) { *os << c.name; }
 };
+
+// The TA's output for the refused command: its echo line taken out, or all of it.
+void shapeAnswer(const MissingGroupCase& c, std::string& output)
+{
+    const std::size_t at = output.find(c.refused);
+    if (at == std::string::npos || c.answer == Answer::EchoThenError)
+        return;
+    if (c.answer == Answer::Silence) {
+        output.clear();
+        return;
+    }
+    const std::size_t lineEnd = output.find('\r', at);
+    const std::size_t before = output.find_last_of("\r\n", at);
+    const std::size_t lineStart = before == std::string::npos ? 0 : before + 1;
+    output.erase(lineStart, lineEnd + 1 - lineStart);
+}
 
 class MissingGroupTest : public testing::TestWithParam<MissingGroupCase> {};
 
@@ -594,6 +621,15 @@ TEST_P(MissingGroupTest, IsSkippedAndTheSequenceGoesOn)
     rig.ctx.switches.x25OnD = true;
     rig.start();
     rig.addTa(c.ta);
+    sim::SimTa* probed = rig.ta;
+    if (std::string(c.ta).find("--remote-") != std::string::npos) {
+        probed = &rig.ta->setRemote(testsupport::tasimConfig(c.ta).remote);
+        rig.link->chooseRemote("0301234");
+    }
+    // An earlier session left the TA echoing its commands.
+    probed->receive("ATE1\r", 0);
+    probed->takeOutput();
+    rig.backend.lineFault = [&c](std::string& output) { shapeAnswer(c, output); };
     if (c.submit)
         rig.inEditor();
     ASSERT_TRUE(rig.run(c.submit));
@@ -604,21 +640,57 @@ TEST_P(MissingGroupTest, IsSkippedAndTheSequenceGoesOn)
         EXPECT_EQ(rig.com1().count(line), count) << line;
     EXPECT_EQ(rig.screen.count(c.screenCalls.first), c.screenCalls.second);
     EXPECT_EQ(rig.ctx.switches.sysDateTime, c.clockSwitchAfter);
+    EXPECT_EQ(rig.ctx.noPortPrefix, c.noPrefixAfter);
 }
+
+constexpr auto kEcho = Answer::EchoThenError;
+constexpr auto kNoEcho = Answer::ErrorWithoutEcho;
+constexpr auto kSilent = Answer::Silence;
 
 INSTANTIATE_TEST_SUITE_P(
     Groups, MissingGroupTest,
     testing::Values(
+        MissingGroupCase{"ProbeRefused", false, "--no-prefix", "AT1S0?", kEcho, {{"AT1S0?", 1}}, {"hideSysDateTime", 0},
+                         true, true},
+        MissingGroupCase{"ProbeErrorWithoutEcho", false, "--no-prefix", "AT1S0?", kNoEcho, {{"AT1S0?", 5}},
+                         {"hideSysDateTime", 0}, true, true},
+        MissingGroupCase{"ProbeUnanswered", false, "--no-prefix", "AT1S0?", kSilent, {{"AT1S0?", 5}},
+                         {"hideSysDateTime", 0}, true, true},
         // The query's retry budget is spent after the first group: the second goes at the first timeout.
-        MissingGroupCase{"QueryX25", false, "--no-x25",
+        MissingGroupCase{"QueryX25", false, "--no-x25", "-X?", kEcho,
                          {{"AT1-X?", 7}, {"AT1-B3?", 0}, {"AT2-X?", 1}, {"AT1&C?", 1}, {"AT2&C?", 1}},
-                         {"removeX25Support", 2}, true},
-        MissingGroupCase{"SubmitX25", true, "--no-x25", {{"AT1-X=", 7}, {"AT1-B3=", 0}, {"AT2-X=", 7}, {"AT2&W", 1}},
-                         {"removeX25Support", 2}, true},
-        MissingGroupCase{"QueryClock", false, "--no-datetime", {{"AT$T0?", 7}, {"AT$T1?", 0}}, {"hideSysDateTime", 1},
+                         {"removeX25Support", 2}, true, false},
+        MissingGroupCase{"SubmitX25Refused", true, "--no-x25", "-X=", kEcho,
+                         {{"AT1-X=", 1}, {"AT1-B3=", 0}, {"AT2-X=", 1}, {"AT2&W", 1}}, {"removeX25Support", 2}, true,
                          false},
-        MissingGroupCase{"SubmitClock", true, "--no-datetime", {{"AT$T0=", 7}, {"AT$T1=", 0}}, {"hideSysDateTime", 0},
-                         true}),
+        MissingGroupCase{"SubmitX25ErrorWithoutEcho", true, "--no-x25", "-X=", kNoEcho,
+                         {{"AT1-X=", 7}, {"AT1-B3=", 0}, {"AT2-X=", 7}, {"AT2&W", 1}}, {"removeX25Support", 2}, true,
+                         false},
+        // Silence through re-sends of a write looks like a restart: the TA is
+        // read back, and the read-back meets the missing group as a query does.
+        MissingGroupCase{"SubmitX25Unanswered", true, "--no-x25", "-X=", kSilent,
+                         {{"AT1-X=", 7}, {"AT1-B3=", 0}, {"AT2-X=", 7}, {"AT2&W", 1}, {"AT1-X?", 7}},
+                         {"removeX25Support", 4}, true, false},
+        MissingGroupCase{"QueryClockRefused", false, "--no-datetime", "AT$T0?", kEcho, {{"AT$T0?", 1}, {"AT$T1?", 0}},
+                         {"hideSysDateTime", 1}, false, false},
+        MissingGroupCase{"QueryClockErrorWithoutEcho", false, "--no-datetime", "AT$T0?", kNoEcho,
+                         {{"AT$T0?", 7}, {"AT$T1?", 0}}, {"hideSysDateTime", 1}, false, false},
+        MissingGroupCase{"QueryClockUnanswered", false, "--no-datetime", "AT$T0?", kSilent,
+                         {{"AT$T0?", 7}, {"AT$T1?", 0}}, {"hideSysDateTime", 1}, false, false},
+        MissingGroupCase{"SubmitClockRefused", true, "--no-datetime", "AT$T0=", kEcho, {{"AT$T0=", 1}, {"AT$T1=", 0}},
+                         {"hideSysDateTime", 0}, true, false},
+        MissingGroupCase{"SubmitClockErrorWithoutEcho", true, "--no-datetime", "AT$T0=", kNoEcho,
+                         {{"AT$T0=", 7}, {"AT$T1=", 0}}, {"hideSysDateTime", 0}, true, false},
+        MissingGroupCase{"SubmitClockUnanswered", true, "--no-datetime", "AT$T0=", kSilent,
+                         {{"AT$T0=", 7}, {"AT$T1=", 0}, {"AT$T0?", 1}}, {"hideSysDateTime", 1}, false, false},
+        // A remote TA without prefixes selects each data port with "$P3=" and ends with "$P3=0".
+        MissingGroupCase{"SubmitPortEndRefused", true, "--remote-no-prefix --remote-no-p3zero", "AT$P3=0", kEcho,
+                         {{"AT$P3=0", 2}, {"AT$P3=2", 1}, {"AT&W", 2}}, {"hideSysDateTime", 0}, true, true},
+        MissingGroupCase{"SubmitPortEndErrorWithoutEcho", true, "--remote-no-prefix --remote-no-p3zero", "AT$P3=0",
+                         kNoEcho, {{"AT$P3=0", 14}, {"AT$P3=2", 1}, {"AT&W", 2}}, {"hideSysDateTime", 0}, true, true},
+        // Read back after the silence, with the query's seven sends for its two "$P3=0".
+        MissingGroupCase{"SubmitPortEndUnanswered", true, "--remote-no-prefix --remote-no-p3zero", "AT$P3=0", kSilent,
+                         {{"AT$P3=0", 14 + 7 + 1}, {"AT$P3=2", 2}, {"AT&W", 2}}, {"hideSysDateTime", 0}, true, true}),
     [](const auto& test) { return std::string(test.param.name); });
 
 TEST(QuerySequence, TheRetryBudgetIsSharedAcrossEntries)
@@ -1028,11 +1100,17 @@ int assignmentsTaken(const sim::SimTa& ta)
     }));
 }
 
-int linesAfterEcho(const sim::SimTa& ta)
+// The query's lines the TA answered that read a setting: not the bare "AT"
+// between ports, the firmware version or the charges.
+int settingsAnsweredAfterEcho(const sim::SimTa& ta)
 {
     const auto& log = ta.commandLog();
     const auto echo = std::find(log.begin(), log.end(), "ATE1V1");
-    return echo == log.end() ? 0 : int(log.end() - echo - 1);
+    if (echo == log.end())
+        return 0;
+    return int(std::count_if(echo + 1, log.end(), [](const std::string& line) {
+        return line != "AT" && line != "ATI3" && line != "AT$C0?" && line != "AT$C1?";
+    }));
 }
 
 TEST_P(InterruptTest, EndsWithinASecondCountingWhatTheTaAnswered)
@@ -1066,7 +1144,7 @@ TEST_P(InterruptTest, EndsWithinASecondCountingWhatTheTaAnswered)
     std::string details;
     switch (c.run) {
     case Interrupted::Query:
-        details = interrupted + std::to_string(linesAfterEcho(*rig.ta)) + " of 117 settings had been read; none of "
+        details = interrupted + std::to_string(settingsAnsweredAfterEcho(*rig.ta)) + " of 110 settings had been read; none of "
                                                                           "them are kept.";
         break;
     case Interrupted::Submit: {

@@ -31,11 +31,11 @@ std::vector<uint8_t> pattern(std::size_t size)
 struct UpgradeRig : ta::testsupport::LinkRig {
     sim::SimTa* ta = nullptr;
 
-    void begin(bool remote = false)
+    void begin(bool remote = false, const sim::SimTaOptions& options = {})
     {
         start();
         buildDefaultProfile(ctx.workingProfile, false, true);
-        ta = &backend.addTa(kCom1);
+        ta = &backend.addTa(kCom1, options);
         if (remote) {
             ta->setRemote({});
             link->chooseRemote("5551234");
@@ -106,6 +106,45 @@ TEST(Upgrade, TaGoneAfterTheRebootGivesTheEditorBack)
     EXPECT_TRUE(rig.screen.editorEnabled);
     EXPECT_FALSE(rig.screen.rebootingShown);
 }
+
+// The restart wait is the program's 30 s unless the context shortens it (the
+// tests of the programs do, for a simulated TA that restarts at once): the
+// countdown shows its seconds and the TA is looked for when it ends.
+struct RebootWaitCase {
+    const char* name;
+    int waitMs;
+    const char* countdown;
+    friend void PrintTo(const RebootWaitCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class UpgradeRebootWait : public testing::TestWithParam<RebootWaitCase> {};
+
+TEST_P(UpgradeRebootWait, CountsDownAndLooksForTheTaWhenItEnds)
+{
+    const RebootWaitCase& c = GetParam();
+    UpgradeRig rig;
+    rig.ctx.rebootWaitMs = c.waitMs;
+    sim::SimTaOptions quickRestart;
+    quickRestart.rebootMs = 100;
+    rig.begin(false, quickRestart);
+    rig.link->requestUpgrade(rig.imageFile(pattern(200)));
+    ASSERT_TRUE(rig.runUntil([&] { return rig.state() == tsRebooting; }));
+    EXPECT_EQ(rig.screen.lastWith("tickText: "), std::string("tickText: ") + c.countdown);
+    rig.com1().written.clear();
+    rig.clock.advance(uint64_t(c.waitMs) - 1);
+    EXPECT_EQ(rig.state(), tsRebooting);
+    EXPECT_EQ(rig.com1().count("ATI0\r"), 0);
+    rig.clock.advance(1);
+    EXPECT_EQ(rig.com1().count("ATI0\r"), 1) << "looked for again when the wait ends";
+    ASSERT_TRUE(rig.runUntil([&] { return rig.screen.contains("submitDone"); }));
+}
+
+INSTANTIATE_TEST_SUITE_P(Waits, UpgradeRebootWait,
+                         testing::Values(RebootWaitCase{"TheProgramsOwn", 30000, "30"},
+                                         RebootWaitCase{"ShortenedToASecond", 1000, "1"},
+                                         RebootWaitCase{"ShortenedToAFraction", 200, "1"},
+                                         RebootWaitCase{"ShortenedPastAWholeSecond", 1500, "2"}),
+                         ta::testsupport::CaseName());
 
 // The transfer can be neither cancelled nor left; the wait for the restart
 // that follows it ends at once on Cancel, and nothing more is sent.

@@ -74,7 +74,15 @@ TEST_F(PackagingTest, ProgramsAnswerVersionAndBadArgumentsWithoutADisplay)
         const Outcome refused = sh(quoted(program.path) + " --bogus");
         EXPECT_EQ(refused.exitCode, 2) << program.name;
         EXPECT_EQ(refused.err.rfind(std::string(program.name) + ": ", 0), 0u) << refused.err;
+        // Help that is not on a terminal fits 80 columns.
+        const Outcome help = sh(quoted(program.path) + " --help");
+        EXPECT_EQ(help.exitCode, 0) << program.name;
+        std::istringstream lines(help.out);
+        for (std::string line; std::getline(lines, line);)
+            EXPECT_LE(line.size(), 80u) << program.name << ": " << line;
     }
+    for (const Program& program : {kPrograms[0], kPrograms[1]})
+        EXPECT_EQ(sh(quoted(program.path) + " -V").out, sh(quoted(program.path) + " --version").out) << program.name;
     for (const char* arguments : {"a.cfg b.cfg", "-x /B:1"}) {
         const Outcome run = sh(quoted(TAUTIL_PATH) + " " + arguments);
         EXPECT_EQ(run.exitCode, 2) << arguments << ": " << run.err;

@@ -26,6 +26,8 @@
 
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <sstream>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -45,10 +47,13 @@ class TactlLinkTest : public testing::Test {
 protected:
     std::string file(const std::string& name) const { return dir_.file(name); }
 
+    // The simulated TAs of these tests restart in 200 ms (--reboot-ms), so
+    // tactl waits a second for them rather than a real TA's 30 s.
     Outcome tactl(const std::string& ports, const std::string& args) const
     {
         // A hang fails the test instead of stopping the suite.
-        return dir_.shell("TA_SERIAL_PORTS='" + ports + "' timeout 100 " + TACTL_PATH + " " + args);
+        return dir_.shell("TA_SERIAL_PORTS='" + ports + "' TA_REBOOT_WAIT_MS=1000 timeout 100 " + TACTL_PATH + " " +
+                          args);
     }
     // tactl --debug in the background; once its exchange has reached waitFor
     // (a line of its debug output) the shell runs `then` ($p is tactl's PID).
@@ -150,11 +155,167 @@ TEST_F(TactlLinkTest, PortsListsEveryCandidateWithItsState)
     EXPECT_EQ(json.exitCode, 0) << json.err;
     const QJsonArray ports = QJsonDocument::fromJson(QByteArray::fromStdString(json.out)).array();
     ASSERT_EQ(ports.size(), 2) << json.out;
-    const QJsonObject first{{"com", "COM1"}, {"path", QString::fromStdString(free.path())},
-                            {"description", "pseudo-terminal"}, {"status", "free"}, {"byId", QJsonValue()}};
+    const QJsonObject first{{"com", "COM1"},         {"path", QString::fromStdString(free.path())},
+                            {"description", "pseudo-terminal"}, {"state", "free"}, {"class", "none"},
+                            {"pid", QJsonValue()},   {"program", QJsonValue()}, {"reason", QJsonValue()},
+                            {"status", "free"},      {"byId", QJsonValue()}};
     EXPECT_EQ(QJsonDocument(ports[0].toObject()).toJson().toStdString(), QJsonDocument(first).toJson().toStdString());
-    EXPECT_EQ(ports[1].toObject().value("status").toString(), "missing");
     EXPECT_TRUE(ports[1].toObject().value("description").isNull());
+}
+
+struct PortStateCase {
+    const char* name;
+    std::string port; // HELD: a pseudo-terminal this test holds with flock; REFUSED: a loopback port nobody listens on
+    const char* state;
+    const char* failureClass;
+    bool heldByUs;      // pid and program are this test's
+    const char* reason; // the start of it; nullptr: null
+};
+
+// Each port's state is a fixed word with its class, and what a script may
+// want to tell the user besides is in fields of its own.
+TEST_F(TactlLinkTest, PortsGiveEachPortAFixedStateAndItsDetails)
+{
+    SilentPty free, held;
+    const int holder = open(held.path().c_str(), O_RDWR | O_NOCTTY);
+    ASSERT_GE(holder, 0);
+    ASSERT_EQ(flock(holder, LOCK_EX | LOCK_NB), 0);
+    const std::string refused = "tcp://127.0.0.1:" + std::to_string(ta::testsupport::freeLoopbackPort());
+    const std::vector<PortStateCase> cases{
+        {"free", free.path(), "free", "none", false, nullptr},
+        {"held with flock", held.path(), "in-use", "busy", true, nullptr},
+        {"missing", "/nonexistent/tty", "missing", "other", false, nullptr},
+        {"not a serial port", "/dev/null", "not-a-serial-port", "other", false, nullptr},
+        {"refused", refused, "refused", "unreachable", false, nullptr},
+        {"unresolved", "tcp://nohost.invalid:7000", "unresolved", "unreachable", false, ""},
+        {"no port number", "rfc2217://127.0.0.1", "bad-address", "local", false, "no port number after the host"},
+    };
+    std::string ports;
+    for (const PortStateCase& c : cases)
+        ports += (ports.empty() ? "" : ",") + c.port;
+    const auto run = tactl(ports, "ports --json");
+    close(holder);
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const QJsonArray listed = QJsonDocument::fromJson(QByteArray::fromStdString(run.out)).array();
+    ASSERT_EQ(listed.size(), qsizetype(cases.size())) << run.out;
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        const PortStateCase& c = cases[i];
+        SCOPED_TRACE(c.name);
+        const QJsonObject port = listed[qsizetype(i)].toObject();
+        EXPECT_EQ(port.value("path").toString().toStdString(), c.port);
+        EXPECT_EQ(port.value("state").toString().toStdString(), c.state);
+        EXPECT_EQ(port.value("class").toString().toStdString(), c.failureClass);
+        if (c.heldByUs) {
+            EXPECT_EQ(port.value("pid").toInt(), getpid());
+            EXPECT_FALSE(port.value("program").toString().isEmpty());
+        } else {
+            EXPECT_TRUE(port.value("pid").isNull());
+            EXPECT_TRUE(port.value("program").isNull());
+        }
+        const QJsonValue reason = port.value("reason");
+        if (c.reason) {
+            ASSERT_TRUE(reason.isString());
+            EXPECT_FALSE(reason.toString().isEmpty());
+            EXPECT_TRUE(reason.toString().startsWith(QString::fromLatin1(c.reason))) << reason.toString().toStdString();
+        } else {
+            EXPECT_TRUE(reason.isNull());
+        }
+    }
+}
+
+struct JsonCase {
+    const char* name;
+    std::string port; // TA: tasim; SILENT: a pseudo-terminal nobody answers on; HELD: one held with flock
+    std::string args; // DIR: the test's folder
+    int exitCode;
+    QJsonObject expected; // these members, each as given
+};
+
+// With --json the link commands tell what the TA told and how they ended
+// in one object on standard output, a failure included.
+TEST_F(TactlLinkTest, JsonOutputsTellWhatTheTaToldAndHowTheyEnded)
+{
+    Tasim ta({"--model", "QM7A1-HXN"});
+    ASSERT_FALSE(ta.path().empty());
+    SilentPty silent, held;
+    const int holder = open(held.path().c_str(), O_RDWR | O_NOCTTY);
+    ASSERT_GE(holder, 0);
+    ASSERT_EQ(flock(holder, LOCK_EX | LOCK_NB), 0);
+    ASSERT_EQ(tactl("", "defaults -o " + file("d.cfg")).exitCode, 0);
+    ASSERT_EQ(tactl("", "defaults -o " + file("e.cfg")).exitCode, 0);
+    ASSERT_EQ(tactl("", "set " + file("e.cfg") + " redialCount=3").exitCode, 0);
+    const QJsonObject ok{{"class", "none"}, {"message", ""}};
+    const auto with = [](QJsonObject object, const QJsonObject& more) {
+        for (auto it = more.begin(); it != more.end(); ++it)
+            object.insert(it.key(), it.value());
+        return object;
+    };
+    const QJsonObject found = with(ok, {{"model", "QM7A1-HXN"}, {"taVariant", 1}, {"noPortPrefix", false}});
+    const QJsonArray redial{QJsonObject{{"field", "redialCount"}, {"old", "0"}, {"new", "3"}}};
+    for (const JsonCase& c : std::vector<JsonCase>{
+             {"identify", "TA", "identify --json", 0, with(found, {{"x25OnD", false}, {"sysDateTime", true}})},
+             {"query", "TA", "query --json -o DIRq.cfg", 0, with(found, {{"firmwareVersion", "V2.10"}})},
+             {"diff --ta, equal", "TA", "diff --ta --json DIRd.cfg", 0, with(found, {{"differences", QJsonArray()}})},
+             {"diff --ta, different", "TA", "diff --ta --json DIRe.cfg", 1, with(found, {{"differences", redial}})},
+             {"diff of files", "", "diff --json DIRd.cfg DIRe.cfg", 1, with(ok, {{"differences", redial}})},
+             {"no TA", "SILENT", "identify --json", 1,
+              {{"class", "line"}, {"message", "Cannot find a TA to config!"},
+               {"details", "COM1 SILENT: no answer\nCOM2 to COM8: no serial port"}}},
+             {"no free port", "/dev/null", "query --json -o DIRq2.cfg", 1,
+              {{"class", "other"}, {"message", "There is no free COM port!"},
+               {"details", "COM1 /dev/null: not a serial port\nCOM2 to COM8: no serial port"}}},
+             {"the port held", "HELD", "diff --ta --json DIRd.cfg", 4,
+              {{"class", "busy"}, {"message", "There is no free COM port!"}}},
+             {"a file that is no profile", "TA", "diff --ta --json DIRnone.cfg", 2,
+              {{"class", "local"}, {"message", "No such profile file: DIRnone.cfg"}}},
+         }) {
+        SCOPED_TRACE(c.name);
+        std::string args = c.args, port = c.port == "TA"       ? ta.path()
+                                          : c.port == "SILENT" ? silent.path()
+                                          : c.port == "HELD"   ? held.path()
+                                                               : c.port;
+        for (auto at = args.find("DIR"); at != std::string::npos; at = args.find("DIR", at))
+            args.replace(at, 3, file(""));
+        const auto run = tactl(port, args);
+        EXPECT_EQ(run.exitCode, c.exitCode) << run.err;
+        QJsonParseError error{};
+        const QJsonObject got = QJsonDocument::fromJson(QByteArray::fromStdString(run.out), &error).object();
+        ASSERT_EQ(error.error, QJsonParseError::NoError) << run.out;
+        for (auto it = c.expected.begin(); it != c.expected.end(); ++it) {
+            QString wanted = it.value().toString();
+            wanted.replace("SILENT", QString::fromStdString(silent.path())).replace("DIR", QString::fromStdString(file("")));
+            const QJsonValue expected = it.value().isString() ? QJsonValue(wanted) : it.value();
+            EXPECT_EQ(QJsonDocument(QJsonArray{got.value(it.key())}).toJson(QJsonDocument::Compact).toStdString(),
+                      QJsonDocument(QJsonArray{expected}).toJson(QJsonDocument::Compact).toStdString())
+                << it.key().toStdString() << " in\n" << run.out;
+        }
+        const bool exchanged = !c.port.empty() && got.value("class") != "local";
+        EXPECT_EQ(got.value("elapsedMs").isDouble(), exchanged) << run.out;
+    }
+    close(holder);
+    EXPECT_EQ(tactl(ta.path(), "query --json -o -").exitCode, 2) << "standard output cannot take both";
+}
+
+// --stats tells the time and the bytes of whatever exchange a command ran,
+// on standard error beside its output.
+TEST_F(TactlLinkTest, StatsCountTheBytesOfEveryExchange)
+{
+    Tasim ta;
+    ASSERT_FALSE(ta.path().empty());
+    ASSERT_EQ(tactl("", "defaults -o " + file("d.cfg")).exitCode, 0);
+    for (const std::string& args : std::vector<std::string>{"identify", "query -o " + file("q.cfg"), "diff --ta " + file("d.cfg"),
+                                   "submit " + file("d.cfg")}) {
+        SCOPED_TRACE(args);
+        const auto run = tactl(ta.path(), args + " --stats");
+        EXPECT_EQ(run.exitCode, 0) << run.err;
+        std::map<std::string, long> figures;
+        std::istringstream lines(run.err);
+        for (std::string name, equals; lines >> name >> equals;)
+            lines >> figures[name];
+        EXPECT_TRUE(figures.contains("elapsedMs")) << run.err;
+        EXPECT_GT(figures["bytesSent"], 0) << run.err;
+        EXPECT_GT(figures["bytesReceived"], figures["bytesSent"]) << "every command comes back as its echo:\n" << run.err;
+    }
 }
 
 TEST_F(TactlLinkTest, PortOptionOpensThatPortAloneWithoutTheSearch)
@@ -633,7 +794,6 @@ TEST_F(TactlLinkTest, UpgradeUploadsTheImageAndWritesTheSettingsBack)
     // of the transfer is lost still gets its image and its settings back.
     Tasim ta({"--reboot-ms", "200", "--image-out", received, "--ok-to-download", "--lose-end-ack"});
     ASSERT_FALSE(ta.path().empty());
-    // The restart wait is the program's fixed 30 s: this test takes that long.
     const auto result = tactl(ta.path(), "upgrade " + image);
     ASSERT_EQ(result.exitCode, 0) << result.err;
     std::string expected = slurp(image);
@@ -644,8 +804,7 @@ TEST_F(TactlLinkTest, UpgradeUploadsTheImageAndWritesTheSettingsBack)
 // A TA behind ser2net, once per kind of network port: a query gives the
 // profile the pseudo-terminal gives, and an image of nothing but 0xFF bytes
 // (each an IAC to Telnet) arrives whole, the restart found again over the
-// network, in clear text and inside TLS. The restart wait is the program's
-// fixed 30 s.
+// network, in clear text and inside TLS.
 struct ConsoleServerCase {
     const char* name;
     const char* accepter; // ser2net's

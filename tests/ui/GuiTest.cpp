@@ -119,7 +119,7 @@ TEST(GuiSession, QueryEditAndSubmitReachTheTa)
     EXPECT_EQ(rig.field("eDPDN1")->text(), QStringLiteral("0301234567"));
     auto* connection = rig.windows.fDetail.findChild<QLabel*>(QStringLiteral("lbConnection"));
     EXPECT_EQ(connection->text(), QStringLiteral("QM7B2-HXN on ") + portShownAs(COM1)); // the status line
-    EXPECT_EQ(rig.statusText(), QStringLiteral("117 settings read from QM7B2-HXN on ") + portShownAs(COM1));
+    EXPECT_EQ(rig.statusText(), QStringLiteral("110 settings read from QM7B2-HXN on ") + portShownAs(COM1));
 
     rig.field("eDPDN1")->setText(QStringLiteral("0897654321"));
     ta.clearLog();

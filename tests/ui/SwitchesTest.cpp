@@ -103,6 +103,7 @@ INSTANTIATE_TEST_SUITE_P(Examples, TautilArgumentParsing, ::testing::Values(
     ArgumentCase{{"--style=fusion", "-reverse", "a.cfg"}, Action::Run, "a.cfg"},
     ArgumentCase{{"--", "--odd.cfg"}, Action::Run, "--odd.cfg"},
     ArgumentCase{{"--version", "--bogus"}, Action::Version, ""},
+    ArgumentCase{{"-V"}, Action::Version, ""},
     ArgumentCase{{"site.cfg", "--help"}, Action::Help, ""},
     ArgumentCase{{"/?"}, Action::Help, ""},
     ArgumentCase{{"--bogus", "--help"}, std::nullopt, ""},
