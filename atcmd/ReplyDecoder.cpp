@@ -49,10 +49,14 @@ std::optional<long> parseNumber(std::string_view text)
     return long(value);
 }
 
+long widestOf(Form form) { return form == Form::WideNumber ? 0xFFFF : 0xFF; }
+
+// A number beyond the field's width is no value of it: keeping its low bits
+// would store another setting than the TA has.
 bool decodeNumber(std::span<char> field, Form form, std::string_view reply)
 {
     const auto number = replyNumber(reply);
-    if (!number || field.empty())
+    if (!number || field.empty() || *number < 0 || *number > widestOf(form))
         return false;
     const auto bits = static_cast<uint32_t>(*number);
     field[0] = char(bits & 0xFF);
@@ -66,12 +70,20 @@ std::string_view textValue(std::string_view reply)
     return trimmed(valueLine(reply).value_or(std::string_view()));
 }
 
-void decodePair(std::span<char> number, std::span<char> sub, std::string_view reply)
+// The number and the sub-address of a pair's value line, trimmed.
+std::pair<std::string_view, std::string_view> pairParts(std::string_view reply)
 {
     const std::string_view value = valueLine(reply).value_or(std::string_view());
     const auto slash = value.find('/');
-    storeText(number, trimmed(value.substr(0, slash)));
-    storeText(sub, slash == std::string_view::npos ? std::string_view() : trimmed(value.substr(slash + 1)));
+    return {trimmed(value.substr(0, slash)),
+            slash == std::string_view::npos ? std::string_view() : trimmed(value.substr(slash + 1))};
+}
+
+void decodePair(std::span<char> number, std::span<char> sub, std::string_view reply)
+{
+    const auto [numberText, subText] = pairParts(reply);
+    storeText(number, numberText);
+    storeText(sub, subText);
 }
 
 // A one-digit component gets its leading zero: "3-1-2000" becomes "03-01-2000".
@@ -140,6 +152,74 @@ std::optional<long> replyNumber(std::string_view replyBuffer)
 {
     const auto value = valueLine(replyBuffer);
     return value ? parseNumber(*value) : std::nullopt;
+}
+
+namespace {
+
+const FieldInfo* fieldAt(const TaProfile& record, std::span<const char> bytes)
+{
+    if (bytes.empty())
+        return nullptr;
+    const auto offset = std::size_t(bytes.data() - reinterpret_cast<const char*>(&record));
+    for (const FieldInfo& field : profileFields())
+        if (field.offset == offset)
+            return &field;
+    return nullptr;
+}
+
+std::optional<RuleBreak> textBreak(const FieldInfo* field, std::string_view text)
+{
+    if (!field)
+        return std::nullopt;
+    if (auto kept = checkText(*field, text); !kept)
+        return RuleBreak{field, std::string(text), kept.error()};
+    return std::nullopt;
+}
+
+std::optional<RuleBreak> numberBreak(const FieldInfo* field, std::string_view reply)
+{
+    const auto number = replyNumber(reply);
+    if (!field || !number)
+        return std::nullopt;
+    // No rule takes a negative number: the largest one stands for it.
+    const unsigned value = *number < 0 ? ~0u : unsigned(*number);
+    if (auto kept = checkNumber(*field, value); !kept)
+        return RuleBreak{field, std::to_string(*number), kept.error()};
+    return std::nullopt;
+}
+
+} // namespace
+
+std::optional<RuleBreak> replyRuleBreak(int id, std::string_view replyBuffer)
+{
+    int port = 0;
+    const Param* param = paramById(id, &port);
+    const auto line = valueLine(replyBuffer);
+    if (!param || param->size == 0 || !line)
+        return std::nullopt;
+    static const TaProfile record{};
+    const FieldInfo* field = fieldAt(record, fieldOf(record, *param, port));
+    switch (param->form) {
+    case Form::Number:
+    case Form::WideNumber:
+        return numberBreak(field, replyBuffer);
+    case Form::Text:
+        return textBreak(field, textValue(replyBuffer));
+    case Form::Pair: {
+        const auto [number, sub] = pairParts(replyBuffer);
+        if (auto broken = textBreak(field, number))
+            return broken;
+        return textBreak(fieldAt(record, subFieldOf(record, *param, port)), sub);
+    }
+    case Form::Date:
+        return textBreak(field, paddedDate(*line));
+    case Form::Time:
+        return textBreak(field, paddedTime(*line));
+    case Form::Charge:
+    case Form::Command:
+        break;
+    }
+    return std::nullopt;
 }
 
 bool decodeReply(int id, std::string_view replyBuffer, DecodeTargets& out)

@@ -48,18 +48,6 @@ std::string valueOf(const TaProfile& profile, const Param& param, int port)
     return {};
 }
 
-// With Fixed MP the TA gets 128 kbps with both thresholds 0 and persist time 1.
-const char* fixedMultilinkValue(int id)
-{
-    switch (id) {
-    case 7: return "1";
-    case 8: return "0";
-    case 9: return "0";
-    case 10: return "1";
-    }
-    return nullptr;
-}
-
 std::string assignment(const std::string& key, const Param& param, const std::string& value)
 {
     return key + (param.noEquals ? "" : "=") + value;
@@ -67,7 +55,7 @@ std::string assignment(const std::string& key, const Param& param, const std::st
 
 class BatchBuilder {
 public:
-    BatchBuilder(const TaProfile& profile, const Options& options) : profile_(profile), options_(options) {}
+    BatchBuilder(const TaProfile& profile, const Options& options) : profile_(asSent(profile)), options_(options) {}
 
     std::vector<BatchEntry> build()
     {
@@ -94,16 +82,6 @@ private:
 
     void add(std::string command) { batch_.push_back({std::move(command), nullptr, 0, {}}); }
 
-    void assignPortRow(const Param& param, int port)
-    {
-        const DataPortSettings& block = port == 1 ? profile_.dataPort1 : profile_.dataPort2;
-        const char* fixed = block.fixedMp == 1 ? fixedMultilinkValue(param.id) : nullptr;
-        if (fixed)
-            assign(param, port, fixed);
-        else
-            assign(param.id, port);
-    }
-
     // The TA takes call bumping before CHAP, the other way round from the query.
     void addPortBlock(int port)
     {
@@ -111,11 +89,11 @@ private:
             if (param.scope != Scope::DataPort || (param.isX25() && !options_.x25OnD))
                 continue;
             if (param.id == kChapId)
-                assignPortRow(*paramById(kCallBumpingId), port);
+                assign(kCallBumpingId, port);
             else if (param.id == kCallBumpingId)
-                assignPortRow(*paramById(kChapId), port);
+                assign(kChapId, port);
             else
-                assignPortRow(param, port);
+                assign(param.id, port);
         }
     }
 
@@ -171,12 +149,30 @@ private:
                 assign(id);
     }
 
-    const TaProfile& profile_;
+    const TaProfile profile_;
     const Options& options_;
     std::vector<BatchEntry> batch_;
 };
 
+void sendFixedMultilink(DataPortSettings& port)
+{
+    if (port.fixedMp != 1)
+        return;
+    port.maxThroughput = 1;
+    port.mpAddThreshold = 0;
+    port.mpDropThreshold = 0;
+    port.mpPersistTime = 1;
+}
+
 } // namespace
+
+TaProfile asSent(const TaProfile& profile)
+{
+    TaProfile sent = profile;
+    sendFixedMultilink(sent.dataPort1);
+    sendFixedMultilink(sent.dataPort2);
+    return sent;
+}
 
 std::vector<BatchEntry> buildSubmitEntries(const TaProfile& profile, const Options& options)
 {

@@ -26,6 +26,10 @@ std::vector<std::string> buildSubmitBatch(const TaProfile& profile, const Option
 // The same batch with what each command assigns.
 std::vector<BatchEntry> buildSubmitEntries(const TaProfile& profile, const Options& options);
 
+// The record as the batch sends it: a port with Fixed MP on goes at 128 kbps
+// with both thresholds 0 and persist time 1, whatever it stores.
+TaProfile asSent(const TaProfile& profile);
+
 // The value text of a parameter as assigned, for data-port rows on port 1 or 2.
 // Control characters of stored texts are left out, so that no stored text can
 // end the command line early or smuggle in a command of its own.

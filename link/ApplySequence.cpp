@@ -4,19 +4,10 @@
 #include "TaLink.h"
 
 #include "atcmd/ChangeBatch.h"
+#include "atcmd/SubmitRules.h"
 #include "atcmd/WriteCheck.h"
 
 namespace ta::link {
-
-namespace {
-
-bool thresholdsFit(const TaProfile& profile)
-{
-    return multilinkThresholdsValid(profile.dataPort1.mpAddThreshold, profile.dataPort1.mpDropThreshold) &&
-           multilinkThresholdsValid(profile.dataPort2.mpAddThreshold, profile.dataPort2.mpDropThreshold);
-}
-
-} // namespace
 
 void TaLink::requestApply(ApplyRequest request)
 {
@@ -55,9 +46,13 @@ void TaLink::compareForApply()
         return;
     }
     apply_->differences = atcmd::differencesToWrite(*wanted, options, ta, apply_->request.compareClock);
-    // The write would fail on them, and so does the check that stands for it.
-    if (!apply_->differences.empty() && !thresholdsFit(*wanted)) {
-        refuseApply(failureMessage(Failure::Thresholds));
+    // The write would be refused by the field rules, and so is the check
+    // that stands for it: what the TA ends up holding, its own values and
+    // the wanted ones together, must keep them.
+    if (const auto breaks = atcmd::submitRuleBreaks(*wanted, options);
+        !apply_->differences.empty() && !breaks.empty()) {
+        const auto [failure, details] = ruleRefusal(breaks);
+        refuseApply(failureMessage(failure), details);
         return;
     }
     const bool writing = !apply_->request.checkOnly && !apply_->differences.empty();

@@ -105,7 +105,9 @@ FailureClass classOfFailure(const FailureFacts& facts)
         return FailureClass::Line;
     case Failure::Busy: // the number called is busy: as with a busy port, a later try may get through
         return FailureClass::Busy;
-    case Failure::Thresholds: return FailureClass::Local;
+    case Failure::Thresholds:
+    case Failure::FieldRules:
+        return FailureClass::Local;
     case Failure::UpgradeAborted: return FailureClass::Other;
     }
     return FailureClass::Other;

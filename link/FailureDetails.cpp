@@ -88,15 +88,28 @@ std::string TaLink::refusedDetails()
     return text + "\n" + settingsWrittenText(written_, settingsInBatch()) + "\n";
 }
 
+// "The TA QM7B2-HXN on COM1 /dev/ttyS0 answered AT$P5? twice with a value
+// its setting does not take:", and the setting with the value and the rule.
+std::string TaLink::wrongReplyDetails(const std::string& command) const
+{
+    std::string text = taShownAs();
+    text[0] = char(std::toupper(static_cast<unsigned char>(text[0])));
+    const std::string times = wrongReply_.times > 1 ? " twice" : "";
+    return text + " answered " + command + times + " with a value its setting does not take:\n" +
+           printable(ruleBreakLine(wrongReply_.broken)) + "\n";
+}
+
 // The entry the query gave up on, and where.
 std::string TaLink::unansweredQueryDetails()
 {
     const auto index = std::size_t(ex_.queryIndex);
     if (index >= ex_.commandList.size() || index >= ex_.commandIds.size())
         return {};
+    const int id = ex_.commandIds[index];
+    if (wrongReply_.index == ex_.queryIndex)
+        return wrongReplyDetails("AT" + ex_.commandList[index] + "?");
     std::string text = taShownAs();
     text[0] = char(std::toupper(static_cast<unsigned char>(text[0])));
-    const int id = ex_.commandIds[index];
     text += " did not answer AT" + ex_.commandList[index] + (atcmd::isPlainCommandId(id) ? "\n" : "?\n");
     int port = 0;
     const atcmd::Param* param = atcmd::paramById(id, &port);

@@ -22,6 +22,7 @@ enum class Failure : uint8_t {
     UpgradeAborted,
     UpgradePortLost, // the port went away during the firmware transfer
     Thresholds,     // the editor's multilink thresholds refuse a submit
+    FieldRules,     // other values the TA does not take refuse a submit
 };
 
 inline constexpr char kNoFreePortText[] = "There is no free COM port!";
@@ -37,6 +38,10 @@ inline constexpr char kUpgradeAbortedText[] = "Firmware upgrade abort, please ma
 // fault of the firmware, and the text says what happened instead.
 inline constexpr char kUpgradePortLostText[] = "Firmware upgrade abort, the port went away during the transfer!";
 inline constexpr char kThresholdsText[] = "Drop threshold can not be bigger than Add threshold";
+// A submit refused by the field rules; the details name each setting and
+// its rule.
+inline constexpr char kFieldRulesText[] =
+    "The settings were not written to the TA: some hold values the TA does not take.";
 
 // What a stop on the user's word (Cancel, the end of the program, a signal
 // to tactl) tells of what was done. The TA's own texts above stay as they

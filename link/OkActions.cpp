@@ -116,6 +116,10 @@ void TaLink::onSessionEchoOk()
     if (identifyOnly_) {
         screen_.identifyDone();
     } else if (screen_.editorVisible()) {
+        if (refusedByFieldRules(true)) {
+            settleRefusedSubmit();
+            return;
+        }
         startSubmit();
         sendSubmitCommand();
     } else {

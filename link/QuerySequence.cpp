@@ -56,6 +56,7 @@ void TaLink::startQuery()
     }));
     queried_ = ctx_.workingProfile;
     read_ = 0;
+    wrongReply_ = {};
     readWatch_ = ReadWatch{};
     restartWatch_.quietTimeouts = 0;
     screen_.setProgressMax(queryCount_);
@@ -114,6 +115,15 @@ void TaLink::onQueryReply()
     TaProfile& into = readBack_ ? readBack_->ta : queried_;
     atcmd::DecodeTargets targets{into, ctx_.firmwareVersion, ctx_.chargeLast, ctx_.chargeAcc};
     const int id = ex_.commandIds[std::size_t(ex_.queryIndex)];
+    // A read-back compares what the TA holds with what was sent: a value no
+    // rule takes differs from it and is written again, not asked for again.
+    if (const auto broken = readBack_ ? std::nullopt : atcmd::replyRuleBreak(id, ex_.replyBuffer)) {
+        if (!askAgainAfter(*broken)) {
+            tmQryTimer_->setEnabled(false);
+            failQuery();
+        }
+        return;
+    }
     if (!atcmd::decodeReply(id, ex_.replyBuffer, targets)) {
         // Not a number: the entry counts as unanswered. Its timer keeps
         // running from the send, so that later chatter cannot put it off.
@@ -130,6 +140,20 @@ void TaLink::onQueryReply()
         sendQuery();
     else
         finishQuery(true);
+}
+
+// A value no setting takes may be noise on the line: the entry's timer,
+// running from the send, asks again. The TA that gives it twice holds it.
+bool TaLink::askAgainAfter(const RuleBreak& broken)
+{
+    if (wrongReply_.index != ex_.queryIndex)
+        wrongReply_ = {ex_.queryIndex, 0, {}};
+    wrongReply_.broken = broken;
+    if (++wrongReply_.times > 1)
+        return false;
+    logLine("[" + lastCommand_ + " answered with a value its setting does not take: " + ruleBreakLine(broken) +
+            "; asked again]");
+    return true;
 }
 
 void TaLink::finishQuery(bool clearReply)

@@ -53,7 +53,10 @@ public:
     virtual void presentEditor() = 0;
     virtual void removeX25Support() = 0;
     virtual void hideSysDateTime() = 0; // the date/time group
-    virtual bool thresholdsValid() = 0;
+    // The controls copied into a record as collectProfile copies them into
+    // workingProfile, which stays as it is; a screen without controls leaves
+    // the record alone.
+    virtual void collectProfileInto(TaProfile& profile) { (void)profile; }
     virtual void chargeTextsChanged() = 0; // chargeLast / chargeAcc of the context
 
     // Progress window and its gauge.

@@ -4,6 +4,7 @@
 
 #include "atcmd/ChangeBatch.h"
 #include "atcmd/SubmitBatch.h"
+#include "atcmd/SubmitRules.h"
 
 #include <algorithm>
 
@@ -44,6 +45,44 @@ void TaLink::startBatch(std::vector<atcmd::BatchEntry> entries)
     screen_.setProgressMax(batchCount_);
     screen_.setProgressCancellable(true);
     screen_.showProgress(true);
+}
+
+bool TaLink::refusedByFieldRules(bool taKnown)
+{
+    TaProfile profile = ctx_.workingProfile;
+    screen_.collectProfileInto(profile);
+    const atcmd::Options options = commandOptions(ctx_);
+    const std::vector<RuleBreak> breaks =
+        taKnown ? atcmd::submitRuleBreaks(profile, options) : atcmd::ruleBreaksForAnyTa(profile, options);
+    if (breaks.empty())
+        return false;
+    const auto [failure, details] = ruleRefusal(breaks);
+    failureClass_ = FailureClass::Local;
+    screen_.showDetailedMessage(failureMessage(failure), details);
+    return true;
+}
+
+std::pair<Failure, std::string> TaLink::ruleRefusal(const std::vector<RuleBreak>& breaks)
+{
+    std::string details;
+    bool thresholdsOnly = true;
+    for (const RuleBreak& broken : breaks) {
+        details += (details.empty() ? "" : "\n") + ruleBreakLine(broken);
+        thresholdsOnly = thresholdsOnly && broken.pair; // the thresholds' is the one rule between fields
+    }
+    return {thresholdsOnly ? Failure::Thresholds : Failure::FieldRules, details};
+}
+
+void TaLink::settleRefusedSubmit()
+{
+    batch_.clear();
+    batchCount_ = 0;
+    ex_.commandList.clear();
+    ex_.commandIds.clear();
+    ex_.submitIndex = 0;
+    ex_.transactionState = tsSubmitting;
+    screen_.showProgress(false);
+    enableAndFocusCallerWindow();
 }
 
 // The commands that assign a setting; port selection, the store commands

@@ -237,10 +237,8 @@ void TaLink::requestSubmit()
     apply_.reset();
     identifyOnly_ = false;
     ex_.pendingOperation = poSubmit;
-    if (!screen_.thresholdsValid()) {
-        screen_.showMessage(failureMessage(Failure::Thresholds));
+    if (refusedByFieldRules(ex_.transactionState != tsIdle))
         return;
-    }
     if (ex_.transactionState != tsIdle) {
         startSubmit();
         sendSubmitCommand();
@@ -342,6 +340,7 @@ std::string TaLink::failureMessage(Failure failure)
     case Failure::UpgradeAborted: return kUpgradeAbortedText;
     case Failure::UpgradePortLost: return kUpgradePortLostText;
     case Failure::Thresholds: return kThresholdsText;
+    case Failure::FieldRules: return kFieldRulesText;
     }
     return {};
 }

@@ -14,6 +14,7 @@
 #include "Xmodem.h"
 #include "atcmd/QueryList.h"
 #include "atcmd/SubmitBatch.h"
+#include "profile/FieldRules.h"
 #include "profile/Result.h"
 
 #include <functional>
@@ -210,6 +211,15 @@ private:
 
     // --- Submit ---
     void startSubmit(); // builds the batch and sends its first command
+    // Whether the field rules refuse what a submit would send, the user told
+    // which settings break which rule. Before the TA has said what it is only
+    // what every TA is sent counts.
+    bool refusedByFieldRules(bool taKnown);
+    // The message and the details of a refusal by the field rules.
+    std::pair<Failure, std::string> ruleRefusal(const std::vector<RuleBreak>& breaks);
+    // After a refusal by the rules once the TA was identified: nothing was
+    // sent, and the session stays open as after a submit.
+    void settleRefusedSubmit();
     void sendSubmitCommand();
     bool advanceSubmit();
     bool skipSubmitX25Group();
@@ -302,6 +312,7 @@ private:
     std::string settingLines(const atcmd::BatchEntry& entry, const TaProfile& profile);
     std::string refusedDetails();
     std::string unansweredQueryDetails();
+    std::string wrongReplyDetails(const std::string& command) const;
     std::string triedPortsReport() const;
 
     // Receive dispatcher.
@@ -357,6 +368,9 @@ private:
     static bool isX25Entry(const std::string& entry);
     bool queryUnderWay() const;
     void onQueryReply();
+    // A reply whose value its field's rule refuses: asked again once, as
+    // after noise; false when it was the entry's second such reply.
+    bool askAgainAfter(const RuleBreak& broken);
     void finishQuery(bool clearReply);
     void queryWithoutClock();
     void failQuery();
@@ -436,6 +450,14 @@ private:
     // What a query reads; it becomes the working profile only when the
     // query has ended well, so a cancelled or failed one leaves no half.
     TaProfile queried_{};
+    // The entry of the query whose reply broke its field's rule, how often,
+    // and the last such reply.
+    struct WrongReply {
+        int index = -1;
+        int times = 0;
+        RuleBreak broken;
+    };
+    WrongReply wrongReply_;
 
     // What a read-back under way compares: the record and the options the
     // batch was built from, and what the TA answers.

@@ -32,6 +32,10 @@ void TaLink::requestUpgrade(const std::string& path)
         screen_.showDetailedMessage(kCannotOpenFileText, loaded.error());
         return;
     }
+    // The upgrade ends in a submit of the settings: what the rules refuse is
+    // told before the firmware goes.
+    if (refusedByFieldRules(ex_.transactionState != tsIdle))
+        return;
     ex_.pendingOperation = poUpgrade;
     if (ex_.transactionState != tsIdle) {
         StartUpgrade();

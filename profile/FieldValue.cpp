@@ -28,17 +28,6 @@ bool sameIgnoringCase(std::string_view a, std::string_view b)
 
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
-// "NN-NN-NNNN" or "NN:NN:NN": digits everywhere but at the separators.
-bool hasShape(std::string_view text, std::string_view shape)
-{
-    if (text.size() != shape.size())
-        return false;
-    for (std::size_t i = 0; i < text.size(); ++i)
-        if (shape[i] == 'N' ? !isDigit(text[i]) : text[i] != shape[i])
-            return false;
-    return true;
-}
-
 // Keeps each value on one line: backslashes and bytes outside printable
 // ASCII are written as escapes.
 std::string escaped(std::string_view text)
@@ -55,24 +44,6 @@ std::string escaped(std::string_view text)
             out += std::string("\\x") + hex[byte >> 4] + hex[byte & 0xF];
     }
     return out;
-}
-
-Result<> checkForm(const FieldInfo& field, std::string_view text)
-{
-    const auto refuse = [](bool fits, const char* reason) { return fits ? Result<>() : unexpected(reason); };
-    switch (field.form) {
-    case TextForm::Any:
-        return {};
-    case TextForm::Phone:
-        return refuse(isPhoneText(text), "takes only the digits, '-', '*', '#', blank, '(', ')', '[' and ']'");
-    case TextForm::Date:
-        return refuse(text.empty() || hasShape(text, "NN-NN-NNNN"), "takes a date as NN-NN-NNNN");
-    case TextForm::Time:
-        return refuse(text.empty() || hasShape(text, "NN:NN:NN"), "takes a time as HH:MM:SS");
-    case TextForm::Fixed:
-        return unexpected("is fixed: every save writes it");
-    }
-    return {};
 }
 
 } // namespace
@@ -156,32 +127,6 @@ Result<> storeText(TaProfile& profile, const FieldInfo& field, std::string_view 
     if (text.size() < field.size)
         at[text.size()] = '\0';
     return {};
-}
-
-Result<> checkEditedNumber(const FieldInfo& field, unsigned value)
-{
-    if (field.kind == FieldKind::Text)
-        return unexpected("is a text, not a number");
-    if (!field.codes.empty()) {
-        if (value <= 255 && positionOfCode(field.codes, uint8_t(value)) >= 0)
-            return {};
-        std::string known;
-        for (const CodeItem& item : field.codes)
-            known += (known.empty() ? "" : ", ") + std::to_string(item.code) + " (" + std::string(trimmed(item.name)) + ")";
-        return unexpected("takes one of " + known);
-    }
-    if (value < field.min || value > field.max)
-        return unexpected("takes " + std::to_string(field.min) + " to " + std::to_string(field.max));
-    return {};
-}
-
-Result<> checkEditedText(const FieldInfo& field, std::string_view text)
-{
-    if (field.kind != FieldKind::Text)
-        return unexpected("is a number, not a text");
-    if (field.form != TextForm::Fixed && text.size() >= field.size)
-        return unexpected("holds at most " + std::to_string(field.size - 1) + " characters");
-    return checkForm(field, text);
 }
 
 } // namespace ta

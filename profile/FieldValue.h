@@ -1,5 +1,6 @@
-// One field of a record read and written by its FieldInfo: numbers, texts,
-// the labels of coded values, and the checks an edit must pass.
+// One field of a record read and written by its FieldInfo: numbers, texts
+// and the labels of coded values. The rules a value must keep are
+// FieldRules.h's.
 #pragma once
 
 #include <optional>
@@ -42,11 +43,5 @@ bool isPhoneText(std::string_view text);
 // A value that does not fit is refused with the reason.
 Result<> storeNumber(TaProfile& profile, const FieldInfo& field, unsigned value);
 Result<> storeText(TaProfile& profile, const FieldInfo& field, std::string_view text);
-
-// What an edit must pass besides the width: a number lies in the field's
-// range or is one of its codes; a text leaves room for its terminator and
-// has only the characters of its form.
-Result<> checkEditedNumber(const FieldInfo& field, unsigned value);
-Result<> checkEditedText(const FieldInfo& field, std::string_view text);
 
 } // namespace ta

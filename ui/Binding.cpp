@@ -1,5 +1,6 @@
 #include "ui/Binding.h"
 
+#include "profile/FieldList.h"
 #include "ui/Cspin.h"
 #include "ui/detailMaskEdit.h"
 #include "ui/detailRadioGroup.h"
@@ -348,6 +349,16 @@ void collectRows(TaProfile& profile, const link::Switches& switches, CodeTables&
         else
             collectRow(row, bytes + row.offset, tables, control);
     }
+}
+
+std::pair<int, int> ruleRange(const QString& control)
+{
+    for (const Row& row : rows())
+        if (row.control == control)
+            for (const FieldInfo& field : profileFields())
+                if (field.offset == row.offset)
+                    return {field.min, field.max};
+    return {0, 0}; // no limits: CheckValue leaves the value alone
 }
 
 QString usbName(const QString& name)

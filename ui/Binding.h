@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <utility>
 #include <vector>
 
 class QWidget;
@@ -122,6 +123,9 @@ const Row* rowAt(std::size_t offset);
 // is: the list item ("3 (not in list)" when there is none), the number, the
 // text ("(empty)" when there is none), "checked" or "not checked".
 QString shownText(const Row& row, const uint8_t* field, CodeTables& tables, const QWidget* control);
+
+// The range the field rules give the number that a spin field shows.
+std::pair<int, int> ruleRange(const QString& control);
 
 // The USB twin of an RS232 control name: "Usb" goes after the lower-case
 // prefix ("eDPDN1" -> "eUsbDPDN1").

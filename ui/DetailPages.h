@@ -44,7 +44,8 @@ QLabel* label(const QString& text);
 QLabel* labelFor(const QString& text, QWidget* control);
 TFilterAlignEdit* numberEdit(const QString& name, int maxLength);
 // The range and unit ("0 to 64 Kbps") are the field's accessible description.
-TCSpinEdit* spinEdit(const QString& name, int minValue, int maxValue, int value, const QString& unit = {});
+// A number field whose range is the field rule of the setting it is bound to.
+TCSpinEdit* spinEdit(const QString& name, int value, const QString& unit = {});
 QComboBox* comboBox(const QString& name, const QStringList& items);
 QCheckBox* checkBox(const QString& name, const QString& caption, bool checked = false);
 QLineEdit* readOnlyField(const QString& name, const QString& text);

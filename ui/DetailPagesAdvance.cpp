@@ -61,10 +61,10 @@ void addOptionsGroup(QWidget* pg, bool usb)
     auto n = [usb](const char* rs232Name) { return portName(rs232Name, usb); };
     QGridLayout* grid = gridOf(addGroup(pg, QString(), QStringLiteral("Advance options")));
     addLabelled(grid, 0, QStringLiteral("Auto Answer"),
-                spinEdit(n("seAutoAnswer"), 0, 255, 2, QStringLiteral("rings, 0 disables")),
+                spinEdit(n("seAutoAnswer"), 2, QStringLiteral("rings, 0 disables")),
                 QStringLiteral("(number of rings), 0 : Disable"));
     addLabelled(grid, 1, QStringLiteral("Wait for Conn"),
-                spinEdit(n("seWaitForConn"), 1, 255, 60, QStringLiteral("seconds")),
+                spinEdit(n("seWaitForConn"), 60, QStringLiteral("seconds")),
                 QStringLiteral("(second)"));
     addLabelled(grid, 2, QStringLiteral("Power on baud rate"), baudRateList(n("cbPOBaudRate"), usb));
     addLabelled(grid, 3, QStringLiteral("Power on attribute"),
@@ -97,10 +97,10 @@ void addAutoDialGroup(QWidget* pg)
 {
     QGridLayout* grid = gridOf(addGroup(pg, QStringLiteral("gbAdvanceVela"), QString()));
     addLabelled(grid, 0, QStringLiteral("Power On Auto-Dialing"),
-                spinEdit(QStringLiteral("sePowerOnAssert"), 0, 1, 1, QStringLiteral("0 disables")),
+                spinEdit(QStringLiteral("sePowerOnAssert"), 1, QStringLiteral("0 disables")),
                 QStringLiteral(" 0 : Disable"));
     addLabelled(grid, 1, QStringLiteral("Maximum Retry Count to Redial"),
-                spinEdit(QStringLiteral("seRedialCnt"), 0, 10, 2, QStringLiteral("retries, 0 disables")),
+                spinEdit(QStringLiteral("seRedialCnt"), 2, QStringLiteral("retries, 0 disables")),
                 QStringLiteral("0 : Disable"));
 }
 

@@ -98,7 +98,7 @@ void PortPages::buildNumberPage()
         return;
     QGridLayout* x75 = gridOf(group(pg, "gbX75Setup", QStringLiteral("X.75 Setup")));
     addLabelled(x75, 0, QStringLiteral("Transmitting Frame Size"),
-                spinEdit(QStringLiteral("seX75TxFrameSize"), 128, 2048, 128, QStringLiteral("bytes")),
+                spinEdit(QStringLiteral("seX75TxFrameSize"), 128, QStringLiteral("bytes")),
                 QStringLiteral("(bytes)"));
 }
 
@@ -122,13 +122,13 @@ void PortPages::buildMultilinkPage()
     QGridLayout* thresholds =
         gridOf(group(pg, "gbMPADThrehold", QStringLiteral("Threshold of data loading to ADD/DROP one channel")));
     const QString kbps = QStringLiteral("Kbps");
-    addLabelled(thresholds, 0, QStringLiteral("ADD"), spinEdit(name("seAddThreshold"), 0, 64, 35, kbps),
+    addLabelled(thresholds, 0, QStringLiteral("ADD"), spinEdit(name("seAddThreshold"), 35, kbps),
                 QStringLiteral("Kbps (0 - 64)"));
-    addLabelled(thresholds, 1, QStringLiteral("DROP"), spinEdit(name("seDropThreshold"), 0, 64, 25, kbps),
+    addLabelled(thresholds, 1, QStringLiteral("DROP"), spinEdit(name("seDropThreshold"), 25, kbps),
                 QStringLiteral("Kbps (0 - 64)"));
     QGridLayout* persist = gridOf(group(
         pg, "gbMPTimeToDrop", QStringLiteral("Persist time for monitoring threshold to add or drop one channel")));
-    TCSpinEdit* persistTime = spinEdit(name("sePerTime"), 1, 255, 24, QStringLiteral("times 5 seconds"));
+    TCSpinEdit* persistTime = spinEdit(name("sePerTime"), 24, QStringLiteral("times 5 seconds"));
     persist->addWidget(persistTime, 0, 0);
     nameAfter(persistTime, QStringLiteral("times 5 seconds"), persist);
     persist->addWidget(label(QStringLiteral("* 5 sec")), 0, 1);
@@ -141,11 +141,11 @@ void PortPages::buildX25Page()
     addLabelled(gridOf(group(pg, nullptr, QStringLiteral("Self phone number for X.25"))), 0,
                 QStringLiteral("Address"), numberEdit(name("eDPAodiDN"), 32));
     QGridLayout* grid = gridOf(group(pg, nullptr, QStringLiteral("X.25 parameters")));
-    addLabelled(grid, 0, QStringLiteral("Fixed TEI for PVC"), spinEdit(name("seFixedTEI"), 0, 63, 0));
-    addLabelled(grid, 1, QStringLiteral("LCGN"), spinEdit(name("seLCGN"), 0, 15, 0));
-    addLabelled(grid, 2, QStringLiteral("Window Size"), spinEdit(name("seWinSize"), 1, 7, 2));
-    addLabelled(grid, 3, QStringLiteral("LCN Range"), spinEdit(name("seLCNRange"), 1, 255, 7));
-    addLabelled(grid, 4, QStringLiteral("LCN for PVC"), spinEdit(name("seLCN"), 0, 255, 0));
+    addLabelled(grid, 0, QStringLiteral("Fixed TEI for PVC"), spinEdit(name("seFixedTEI"), 0));
+    addLabelled(grid, 1, QStringLiteral("LCGN"), spinEdit(name("seLCGN"), 0));
+    addLabelled(grid, 2, QStringLiteral("Window Size"), spinEdit(name("seWinSize"), 2));
+    addLabelled(grid, 3, QStringLiteral("LCN Range"), spinEdit(name("seLCNRange"), 7));
+    addLabelled(grid, 4, QStringLiteral("LCN for PVC"), spinEdit(name("seLCN"), 0));
     grid->addWidget(checkBox(name("ckDBit"), QStringLiteral("Enable D bit")), 5, 0, 1, 2);
     addLabelled(grid, 6, QStringLiteral("Packet Size"),
                 comboBox(name("cbPktSize"), {QStringLiteral("128 bytes (default)"), QStringLiteral("256 bytes")}));

@@ -1,5 +1,6 @@
 #include "ui/DetailPages.h"
 
+#include "ui/Binding.h"
 #include "ui/Cspin.h"
 #include "ui/GestEdit.h"
 
@@ -123,10 +124,11 @@ TFilterAlignEdit* numberEdit(const QString& name, int maxLength)
     return edit;
 }
 
-TCSpinEdit* spinEdit(const QString& name, int minValue, int maxValue, int value, const QString& unit)
+TCSpinEdit* spinEdit(const QString& name, int value, const QString& unit)
 {
     auto* spin = new TCSpinEdit;
     spin->setObjectName(name);
+    const auto [minValue, maxValue] = binding::ruleRange(name);
     // Read out with the field, as the notes beside it are seen with it.
     const QString range = QStringLiteral("%1 to %2").arg(minValue).arg(maxValue);
     spin->setAccessibleDescription(unit.isEmpty() ? range : range + QLatin1Char(' ') + unit);

@@ -207,7 +207,7 @@ void GuiScreen::removeX25Support() { w_.fDetail.removeX25Support(); }
 
 void GuiScreen::hideSysDateTime() { w_.fDetail.hideSysDateTime(); }
 
-bool GuiScreen::thresholdsValid() { return w_.fDetail.thresholdsValid(); }
+void GuiScreen::collectProfileInto(ta::TaProfile& profile) { w_.fDetail.collectProfileInto(profile); }
 
 void GuiScreen::chargeTextsChanged() { w_.fDetail.chargeTextsChanged(); }
 

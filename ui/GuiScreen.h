@@ -75,7 +75,7 @@ public:
     void presentEditor() override;
     void removeX25Support() override;
     void hideSysDateTime() override;
-    bool thresholdsValid() override;
+    void collectProfileInto(ta::TaProfile& profile) override;
     void chargeTextsChanged() override;
 
     void setProgressCaption(const std::string& caption) override;

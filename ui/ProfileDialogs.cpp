@@ -1,9 +1,13 @@
 #include "ProfileDialogs.h"
 
+#include "profile/FieldRules.h"
+#include "ui/Messages.h"
 #include "ui/ScreenFit.h"
 
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QStringList>
 
 namespace ta::ui {
 
@@ -25,6 +29,20 @@ QString withDefaultExtension(const QString& name)
 }
 
 } // namespace
+
+void warnOfRuleBreaks(QWidget* parent, const QString& path, const TaProfile& profile)
+{
+    QStringList lines;
+    for (const RuleBreak& broken : recordRuleBreaks(profile))
+        lines << QString::fromStdString(ruleBreakLine(broken));
+    if (lines.isEmpty())
+        return;
+    showMessageBox(parent,
+                   QStringLiteral("%1 holds values the TA does not take. They are kept as they are, but Submit to "
+                                  "TA refuses those it would send.")
+                       .arg(QDir::toNativeSeparators(path)),
+                   lines.join(QLatin1Char('\n')));
+}
 
 void ProfileDialogs::setChooser(Chooser c) { chooser() = std::move(c); }
 

@@ -4,6 +4,8 @@
 // the profile being edited was last read from or written to.
 #pragma once
 
+#include "profile/TaProfile.h"
+
 #include <QString>
 
 #include <functional>
@@ -11,6 +13,11 @@
 class QWidget;
 
 namespace ta::ui {
+
+// After a profile file was loaded: the values the field rules refuse, in a
+// warning. The file loads all the same; Submit to TA refuses what it would
+// send of them.
+void warnOfRuleBreaks(QWidget* parent, const QString& path, const TaProfile& profile);
 
 class ProfileDialogs {
 public:

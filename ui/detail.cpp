@@ -246,6 +246,7 @@ void TfDetail::ToolButton1Click()
     setProfileFile(path);
     if (trailing > 0)
         showMessageBox(this, QString::fromLocal8Bit(trailingBytesWarning(file, trailing)), MessageKind::Information);
+    warnOfRuleBreaks(this, path, ctx_.workingProfile);
 }
 
 // A toolbar command or its key leaves the focus where it was, so a date or

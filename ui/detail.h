@@ -43,7 +43,9 @@ public:
     void presentEditor();  // title, pruning, show
     void removeX25Support();
     void hideSysDateTime();
-    bool thresholdsValid();
+    // The bound controls into a record, as collectProfile into workingProfile:
+    // what a submit would send, checked against the field rules first.
+    void collectProfileInto(TaProfile& profile);
     void chargeTextsChanged(); // ctx.chargeLast / chargeAcc -> the charge fields
     // The status line: where the TA is ("" while none is connected) and the
     // profile file worked on.

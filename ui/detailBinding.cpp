@@ -39,19 +39,10 @@ void TfDetail::collectProfile()
     ctx_.verifyAfterSubmit = ckVerify_->isChecked();
 }
 
-// Only a port whose pages the tree offers is checked: the user could not
-// mend a pair that is out of sight, and its values go back as they came.
-bool TfDetail::thresholdsValid()
+void TfDetail::collectProfileInto(TaProfile& profile)
 {
-    for (bool usb : {false, true}) {
-        if (!nodeOf(page(usb ? 23 : 3)))
-            continue;
-        const int add = control<TCSpinEdit>(portName("seAddThreshold", usb))->GetValue();
-        const int drop = control<TCSpinEdit>(portName("seDropThreshold", usb))->GetValue();
-        if (!multilinkThresholdsValid(add, drop))
-            return false;
-    }
-    return true;
+    binding::collectRows(profile, ctx_.switches, codeTables_, loadedValues_,
+                         [this](const QString& name) { return control(name); });
 }
 
 void TfDetail::ckFixMPClick(bool checked) { fixedMpClicked(false, checked); }

@@ -1,5 +1,6 @@
 #include "ui/detailMaskEdit.h"
 
+#include "profile/FieldRules.h"
 #include "ui/Messages.h"
 
 #include <QApplication>
@@ -38,6 +39,19 @@ Part partAt(const QString& text, int position, int length)
 }
 
 bool within(const Part& part, int low, int high) { return part.value >= low && part.value <= high; }
+
+// The field rules judge the value as it goes to the TA; the position only
+// tells where the cursor goes.
+int refusedPosition(const char* fieldName, const QString& stored, int (*impossiblePosition)(const QString&))
+{
+    const FieldInfo* field = findField(fieldName);
+    if (!field || checkText(*field, zeroFilledParts(stored).toStdString()))
+        return -1;
+    return std::max(0, impossiblePosition(stored));
+}
+
+int refusedDatePosition(const QString& stored) { return refusedPosition("sysDate", stored, impossibleDatePosition); }
+int refusedTimePosition(const QString& stored) { return refusedPosition("sysTime", stored, impossibleTimePosition); }
 
 } // namespace
 
@@ -97,12 +111,12 @@ TMaskEdit::TMaskEdit(const QString& qtMask, QWidget* parent, ValueCheck check, c
 
 TMaskEdit* TMaskEdit::dateField(QWidget* parent)
 {
-    return new TMaskEdit(QStringLiteral("00-00-9999"), parent, impossibleDatePosition, QStringLiteral("DD-MM-YYYY"));
+    return new TMaskEdit(QStringLiteral("00-00-9999"), parent, refusedDatePosition, QStringLiteral("DD-MM-YYYY"));
 }
 
 TMaskEdit* TMaskEdit::timeField(QWidget* parent)
 {
-    return new TMaskEdit(QStringLiteral("09:99:99"), parent, impossibleTimePosition, QStringLiteral("HH:MM:SS"));
+    return new TMaskEdit(QStringLiteral("09:99:99"), parent, refusedTimePosition, QStringLiteral("HH:MM:SS"));
 }
 
 QString TMaskEdit::invalidInputText()

@@ -15,6 +15,7 @@
 #include "ui/progress.h"
 #include "ta/Version.h"
 
+#include <QApplication>
 #include <QButtonGroup>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -391,6 +392,9 @@ void TfMain::openProfile(const std::string& fileName)
                        MessageKind::Information);
     dialogs_.setCurrentFile(QFile::decodeName(QByteArray::fromStdString(fileName)));
     handOver();
+    // Over the editor, which the hand-over brought up in the wizard's place.
+    QWidget* owner = QApplication::activeWindow();
+    warnOfRuleBreaks(owner ? owner : this, dialogs_.currentFile(), ctx_.workingProfile);
 }
 
 void TfMain::loadDefaults()

@@ -5,7 +5,9 @@
 #include <fcntl.h>
 #include <ostream>
 #include <unistd.h>
+#include <vector>
 
+#include "profile/FieldRules.h"
 #include "profile/FileIo.h"
 #include "profile/Printable.h"
 #include "profile/ProfileFile.h"
@@ -29,7 +31,29 @@ atcmd::Options listOptionsFrom(const CommandLine& line)
 
 int exitCode(const Result<>& done, std::ostream& err) { return done ? kExitOk : fail(err, done.error()); }
 
-Result<TaProfile> readProfile(const std::string& path, std::ostream* warnings)
+namespace {
+
+// Enough to see what is wrong; show prints every value.
+constexpr std::size_t kBreaksWarnedOf = 20;
+
+std::string nameOfInput(const std::string& path) { return isStdio(path) ? "standard input" : path; }
+
+} // namespace
+
+void warnOfRuleBreaks(const std::string& path, const TaProfile& profile, std::ostream& warnings)
+{
+    const std::vector<RuleBreak> breaks = recordRuleBreaks(profile);
+    if (breaks.empty())
+        return;
+    warnings << "tactl: warning: " << printable(nameOfInput(path))
+             << " holds values the TA does not take; they are kept, but a submit refuses those it would send:\n";
+    for (std::size_t i = 0; i < breaks.size() && i < kBreaksWarnedOf; ++i)
+        warnings << "  " << printable(ruleBreakLine(breaks[i])) << '\n';
+    if (breaks.size() > kBreaksWarnedOf)
+        warnings << "  ... and " << breaks.size() - kBreaksWarnedOf << " more\n";
+}
+
+Result<TaProfile> readProfile(const std::string& path, std::ostream* warnings, bool rules)
 {
     TaProfile profile{};
     const std::string name = isStdio(path) ? "standard input" : path;
@@ -43,6 +67,8 @@ Result<TaProfile> readProfile(const std::string& path, std::ostream* warnings)
                   << " bytes of a profile; the settings after them are zero\n";
     if (warnings && trailing > 0)
         *warnings << "tactl: warning: " << trailingBytesWarning(name, trailing) << '\n';
+    if (warnings && rules)
+        warnOfRuleBreaks(path, profile, *warnings);
     return profile;
 }
 

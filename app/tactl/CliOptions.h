@@ -29,8 +29,13 @@ Result<> assign(TaProfile& profile, const std::string& assignment);
 int exitCode(const Result<>& done, std::ostream& err);
 
 // Loads a profile file ("-": standard input) into a zeroed record. A file
-// shorter than the record loads, with a warning on warnings when given.
-Result<TaProfile> readProfile(const std::string& path, std::ostream* warnings = nullptr);
+// shorter than the record loads, with a warning on warnings when given, and
+// so does one with values the field rules refuse, unless rules is false.
+Result<TaProfile> readProfile(const std::string& path, std::ostream* warnings = nullptr, bool rules = true);
+
+// The values of a loaded profile that the field rules refuse, as a warning:
+// the file is kept as it is, and a submit refuses what it would send of them.
+void warnOfRuleBreaks(const std::string& path, const TaProfile& profile, std::ostream& warnings);
 
 // Sets the magic and writes the record to the file, replacing it in one
 // step, or to out for "-" (never to a terminal). What -o names may be a

@@ -2,12 +2,15 @@
 // import. They name fields as show prints them.
 #include <algorithm>
 #include <ostream>
+#include <string>
+#include <vector>
 
 #include "CliOptions.h"
 #include "LinkCommands.h"
 #include "ProfileText.h"
 #include "Suggestion.h"
 #include "profile/DefaultProfile.h"
+#include "profile/FieldRules.h"
 #include "profile/FieldValue.h"
 
 namespace ta::tactl {
@@ -21,14 +24,16 @@ Result<> setNumber(TaProfile& profile, const FieldInfo& field, const std::string
         value = codeOfLabel(field, text);
     if (!value)
         return unexpected(field.codes.empty() ? "takes a number" : "takes a code or the label of one");
-    if (auto edit = checkEditedNumber(field, *value); !edit)
+    if (auto edit = checkNumber(field, *value); !edit)
         return edit;
     return storeNumber(profile, field, *value);
 }
 
 Result<> setText(TaProfile& profile, const FieldInfo& field, const std::string& text)
 {
-    if (auto edit = checkEditedText(field, text); !edit)
+    if (field.form == TextForm::Fixed)
+        return unexpected("is fixed: every save writes it");
+    if (auto edit = checkText(field, text); !edit)
         return edit;
     return storeText(profile, field, text);
 }
@@ -64,9 +69,15 @@ int runSet(const CommandLine& line, std::ostream& out, std::ostream& err)
     auto profile = readProfile(operands[0]);
     if (!profile)
         return fail(err, profile.error());
-    for (std::size_t i = 1; i < operands.size(); ++i)
+    std::vector<std::string> names;
+    for (std::size_t i = 1; i < operands.size(); ++i) {
         if (const auto assigned = assign(*profile, operands[i]); !assigned)
             return fail(err, assigned.error(), kExitUsage);
+        names.push_back(operands[i].substr(0, operands[i].find('=')));
+    }
+    // Checked once every assignment is in: ADD and DROP may change together.
+    if (const auto broken = pairBreakInvolving(*profile, names))
+        return fail(err, broken->field->name + " " + broken->rule + ", not '" + broken->value + "'", kExitUsage);
     return exitCode(writeProfile(operands[0], *profile, out, OtherTargets::Refuse), err);
 }
 

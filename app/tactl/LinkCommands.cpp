@@ -150,6 +150,17 @@ int runQuery(const CommandLine& line, std::ostream& out, std::ostream& err)
     return saved ? kExitOk : kExitFailure;
 }
 
+// The batch's options as far as they are known before the TA is found.
+atcmd::Options batchOptions(const LinkCliOptions& options)
+{
+    link::AppContext ctx;
+    ctx.switches = options.switches;
+    ctx.remoteChosen = !options.remoteNumber.empty();
+    ctx.clearLastCharge = options.clearLastCharge;
+    ctx.clearAccCharge = options.clearAccCharge;
+    return link::commandOptions(ctx);
+}
+
 // The backup must not replace the profile that is about to be written.
 Result<> checkBackup(const std::string& backup, const std::string& profile)
 {
@@ -191,6 +202,7 @@ int runSubmit(const CommandLine& line, std::ostream& out, std::ostream& err)
         return usageError(err, line, backup.error());
     LocalInputs local = outputsOnly(options.backup, OtherTargets::Refuse);
     local.profile = line.operands()[0];
+    local.batch = batchOptions(options);
     const auto inputs = checkLocalInputs(local, err);
     if (!inputs)
         return kExitFailure;
@@ -216,6 +228,7 @@ int runUpgrade(const CommandLine& line, std::ostream& out, std::ostream& err)
     local.firmware = line.operands()[0];
     if (line.has("profile"))
         local.profile = options.profile;
+    local.batch = batchOptions(options);
     const auto inputs = checkLocalInputs(local, err);
     if (!inputs)
         return kExitFailure;

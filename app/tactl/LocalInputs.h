@@ -4,6 +4,7 @@
 // query runs for a minute before a bad file would show.
 #pragma once
 
+#include "atcmd/Options.h"
 #include "profile/FileIo.h"
 #include "profile/Result.h"
 #include "profile/TaProfile.h"
@@ -24,6 +25,9 @@ struct OutputTarget {
 
 struct LocalInputs {
     std::optional<std::string> profile;  // a profile file to be written to the TA
+    // The options the profile is written with: what every TA is sent of it
+    // must keep the field rules (the rest is checked once the TA is known).
+    atcmd::Options batch;
     std::optional<std::string> firmware; // the image of an upgrade
     std::vector<OutputTarget> outputs;   // -o and --backup
 };
@@ -41,7 +45,8 @@ struct CheckedInputs {
 };
 
 // Every input that is named, checked; the profile loaded (a short one with
-// a warning on err). Nothing, when one fails: its reason is on err.
+// a warning on err) and held to the field rules. Nothing, when one fails:
+// its reason is on err.
 std::optional<CheckedInputs> checkLocalInputs(const LocalInputs& inputs, std::ostream& err);
 
 // Whether the save will take the target: the same rules the save follows.

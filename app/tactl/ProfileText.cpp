@@ -9,9 +9,12 @@
 #include <map>
 #include <optional>
 #include <set>
+#include <string>
+#include <vector>
 
 #include "Suggestion.h"
 #include "VolatileFields.h"
+#include "profile/FieldRules.h"
 #include "profile/FieldValue.h"
 #include "profile/Printable.h"
 
@@ -78,13 +81,25 @@ std::string trimmed(std::string_view text)
 }
 
 // A text field ends at its first zero byte: one inside a value would cut it
-// there without a word, so it is refused.
+// there without a word, so it is refused. The text keeps the field's rule.
 Result<> storeTextValue(TaProfile& profile, const FieldInfo& field, std::string_view bytes)
 {
     if (const auto nul = bytes.find('\0'); nul != std::string_view::npos)
         return unexpected("has a NUL byte after " + std::to_string(nul) +
                           " characters, which would end the text there; a text cannot hold one");
+    if (auto kept = checkText(field, bytes); !kept)
+        return kept;
     return storeText(profile, field, bytes);
+}
+
+// A number keeps the field's rule; 0 stands for a setting never read from
+// the TA (a port or X.25 it does not have) and comes back as it was shown.
+Result<> storeNumberValue(TaProfile& profile, const FieldInfo& field, unsigned number)
+{
+    if (number != 0)
+        if (auto kept = checkNumber(field, number); !kept)
+            return kept;
+    return storeNumber(profile, field, number);
 }
 
 // "216" or "216 (Other)": the label, when given, must be the value's own.
@@ -100,7 +115,7 @@ Result<> storeByteText(TaProfile& profile, const FieldInfo& field, std::string_v
             labelOf(field, *number) != trimmed(label.substr(1, label.size() - 2)))
             return unexpected("has '" + std::string(label) + "', which is not the label of " + std::to_string(*number));
     }
-    return storeNumber(profile, field, *number);
+    return storeNumberValue(profile, field, *number);
 }
 
 Result<> storeLineValue(TaProfile& profile, const FieldInfo& field, std::string_view text)
@@ -111,12 +126,22 @@ Result<> storeLineValue(TaProfile& profile, const FieldInfo& field, std::string_
         const auto number = parseDecimal(text);
         if (!number)
             return unexpected("is not a number: '" + std::string(text) + "'");
-        return storeNumber(profile, field, *number);
+        return storeNumberValue(profile, field, *number);
     }
     std::string bytes;
     if (!unescape(text, bytes))
         return unexpected("has a backslash that is neither \\\\ nor \\xNN");
     return storeTextValue(profile, field, bytes);
+}
+
+// What the text names must keep the rules between two fields too: ADD and
+// DROP are judged together, once both are in.
+Result<> pairBreak(const TaProfile& profile, const std::set<std::string>& named)
+{
+    const std::vector<std::string> names(named.begin(), named.end());
+    if (const auto broken = pairBreakInvolving(profile, names))
+        return unexpected(broken->field->name + " = " + broken->value + " " + broken->rule);
+    return {};
 }
 
 Result<int> readLines(std::string_view text, TaProfile& profile)
@@ -148,6 +173,8 @@ Result<int> readLines(std::string_view text, TaProfile& profile)
         if (!stored)
             return unexpected(where + name + " " + stored.error());
     }
+    if (auto broken = pairBreak(profile, seen); !broken)
+        return unexpected(broken.error());
     return int(seen.size());
 }
 
@@ -167,7 +194,7 @@ Result<> storeJsonValue(TaProfile& profile, const FieldInfo& field, const QJsonV
     const double number = value.toDouble(-1);
     if (!value.isDouble() || number < 0 || number > 1e9 || number != std::floor(number))
         return unexpected("takes a whole number");
-    return storeNumber(profile, field, unsigned(number));
+    return storeNumberValue(profile, field, unsigned(number));
 }
 
 // QJsonDocument keeps one of two equal keys without a word; the text form
@@ -218,6 +245,7 @@ Result<int> readJson(std::string_view text, TaProfile& profile)
         return unexpected(printable(key->toStdString()) + " given twice");
     const QJsonObject object = document.object();
     std::map<const FieldInfo*, std::string> labels;
+    std::set<std::string> named;
     int count = 0;
     for (auto it = object.begin(); it != object.end(); ++it) {
         std::string name = it.key().toStdString();
@@ -229,8 +257,12 @@ Result<int> readJson(std::string_view text, TaProfile& profile)
             labels[field] = it.value().toString().toStdString();
         else if (const auto stored = storeJsonValue(profile, *field, it.value()); !stored)
             return unexpected(name + " " + stored.error());
+        if (!isLabel)
+            named.insert(name);
         count += isLabel ? 0 : 1;
     }
+    if (auto broken = pairBreak(profile, named); !broken)
+        return unexpected(broken.error());
     for (const auto& [field, label] : labels) {
         const unsigned value = numberIn(profile, *field);
         if (labelOf(*field, value) != label)

@@ -25,9 +25,10 @@ std::string profileLines(const TaProfile& profile, TextScope scope = TextScope::
 std::string profileJson(const TaProfile& profile, TextScope scope = TextScope::Every);
 
 // Reads either form (JSON when the text begins with "{") into the record:
-// the fields named there change, every other byte stays. A value must fit
-// its field's width; labels must match their values. Returns the number of
-// fields read, or the reason ("line 3: ...").
+// the fields named there change, every other byte stays. A value must keep
+// its field's rule (FieldRules.h; 0, a setting never read, comes back as it
+// is) and the rules between it and another field; labels must match their
+// values. Returns the number of fields read, or the reason ("line 3: ...").
 Result<int> readProfileText(std::string_view text, TaProfile& profile);
 
 } // namespace ta::tactl

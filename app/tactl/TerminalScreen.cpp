@@ -13,11 +13,6 @@ namespace {
 
 constexpr int kBarWidth = 30;
 
-bool thresholdsFit(const DataPortSettings& port)
-{
-    return multilinkThresholdsValid(port.mpAddThreshold, port.mpDropThreshold);
-}
-
 } // namespace
 
 TerminalScreen::TerminalScreen(link::AppContext& ctx, std::ostream& err, bool debug, bool terminal)
@@ -84,11 +79,6 @@ void TerminalScreen::applyCompared(const std::vector<atcmd::Difference>& differe
     applyCompared_ = true;
     applyWriting_ = writing;
     applyDifferences_ = differences;
-}
-
-bool TerminalScreen::thresholdsValid()
-{
-    return thresholdsFit(ctx_.workingProfile.dataPort1) && thresholdsFit(ctx_.workingProfile.dataPort2);
 }
 
 void TerminalScreen::setProgressCaption(const std::string& caption)

@@ -65,7 +65,6 @@ public:
     void presentEditor() override { editorShown_ = true; }
     void removeX25Support() override {}
     void hideSysDateTime() override {}
-    bool thresholdsValid() override;
     void chargeTextsChanged() override {}
     void setProgressCaption(const std::string& caption) override;
     void setProgressMax(int max) override;

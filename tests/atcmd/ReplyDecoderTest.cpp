@@ -146,5 +146,44 @@ TEST_F(ReplyDecoderTest, CommandAndUnknownIdsDecodeNothing)
     EXPECT_TRUE(firmware.empty());
 }
 
+// Which value of a reply breaks the rule of its field, judged before the
+// decoder cuts it to the field: the field named, or none. A reply the
+// decoder cannot read at all goes the way of an unanswered entry instead.
+struct ReplyRuleCase {
+    int id;
+    const char* reply;
+    const char* broken; // the field, "" when the reply keeps the rules
+};
+
+class ReplyRuleTest : public ::testing::TestWithParam<ReplyRuleCase> {};
+
+TEST_P(ReplyRuleTest, NamesTheFieldWhoseRuleTheValueBreaks)
+{
+    const ReplyRuleCase& c = GetParam();
+    const auto broken = replyRuleBreak(c.id, c.reply);
+    EXPECT_EQ(broken ? broken->field->name : std::string(), c.broken);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Replies, ReplyRuleTest,
+    ::testing::Values(ReplyRuleCase{2, "AT$P5?\n316\n\nOK\n", "countryCode"},
+                      ReplyRuleCase{2, "AT$P5?\n249\n\nOK\n", ""},
+                      ReplyRuleCase{53, "AT2%P2?\n-1\n\nOK\n", "dataPort2.clipClir"},
+                      ReplyRuleCase{50, "AT1-P0?\n65664\n\nOK\n", "x75TxFrameSize"},
+                      ReplyRuleCase{50, "AT1-P0?\n12x\n\nOK\n", ""},
+                      ReplyRuleCase{4, "AT1%S?\n q41777 /12\n\nOK\n", "dataPort1.dn"},
+                      ReplyRuleCase{4, "AT1%S?\n0301/12A\n\nOK\n", "dataPort1.subAddr"},
+                      ReplyRuleCase{4, "AT1%S?\n 0301 / 12 \n\nOK\n", ""},
+                      ReplyRuleCase{38, "AT1-Z2?\n777777777777777777777777777777777\n\nOK\n",
+                                    "dataPort1.preStoredDn[2]"},
+                      ReplyRuleCase{13, "AT1-X?\n\n\nOK\n", ""},
+                      ReplyRuleCase{133, "AT$T0?\n31-2-2021\n\nOK\n", "sysDate"},
+                      ReplyRuleCase{133, "AT$T0?\n29-2-2024\n\nOK\n", ""},
+                      ReplyRuleCase{134, "AT$T1?\n9:5:60\n\nOK\n", "sysTime"},
+                      ReplyRuleCase{1, "ATI3\nV2.10 build 2001\n\nOK\n", ""},
+                      ReplyRuleCase{131, "AT$C0?\nabc\n\nOK\n", ""},
+                      ReplyRuleCase{6, "AT1C0?\nOK\n", ""}),
+    [](const auto& test) { return "Id" + std::to_string(test.param.id) + "_" + std::to_string(test.index); });
+
 } // namespace
 } // namespace ta::atcmd

@@ -8,6 +8,7 @@
 
 #include "link/TaLink.h"
 #include "link/VirtualClock.h"
+#include "profile/DefaultProfile.h"
 #include "tests/support/FakeSerial.h"
 #include "tests/support/LinkProbe.h"
 #include "tests/support/RecordingScreen.h"
@@ -156,6 +157,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
     screen.wizardShown = false;
     screen.editorShown = true;
     AppContext ctx;
+    buildDefaultProfile(ctx.workingProfile, ctx.switches.x25OnD, ctx.switches.sysDateTime); // what the editor holds
     TaLink link(ctx, clock, backend, screen);
     LinkProbe::port(link).setPort(pnCOM1);
     FUZZ_EXPECT(LinkProbe::port(link).OpenPort(), "the fake port did not open");

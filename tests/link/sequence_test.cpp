@@ -1,6 +1,8 @@
 // The query and the submit sequences against the simulated TA on virtual
 // time, and the round trip query - submit - query.
 #include "tests/support/LinkRig.h"
+#include "tests/support/CaseName.h"
+#include "tests/support/FieldRuleCases.h"
 #include "tests/support/Processes.h"
 #include "tests/support/TaStore.h"
 
@@ -810,17 +812,145 @@ TEST(SubmitSequence, CountryOptionOffLeavesTheSettingsItGovernsAlone)
     EXPECT_GT(rig.sent("AT1&W"), 0);
 }
 
-TEST(SubmitSequence, RefusedThresholdsSendNothing)
+// A value no setting takes is asked again, as after noise on the line; the
+// TA that gives it twice holds it, and the query fails naming the setting
+// and the reply. A value the rules take is read as it is.
+class QueryFieldRules : public testing::TestWithParam<testsupport::FieldRuleCase> {};
+
+TEST_P(QueryFieldRules, RefusedValueIsAskedAgainThenEndsTheQuery)
 {
+    const testsupport::FieldRuleCase& c = GetParam();
+    SequenceRig rig;
+    rig.start();
+    rig.addTa();
+    const FieldInfo& field = testsupport::fieldOfCase(c);
+    const testsupport::TaSlot slot = testsupport::taSlotOf(field);
+    rig.ta->setValue(slot.key, slot.subAddress ? "/" + c.value : c.value);
+    ASSERT_TRUE(rig.run(false));
+    if (c.taken) {
+        EXPECT_EQ(rig.screen.messages(), std::vector<std::string>{});
+        EXPECT_EQ(testsupport::valueIn(rig.ctx.workingProfile, field), c.value);
+        return;
+    }
+    EXPECT_EQ(rig.screen.messages(), std::vector<std::string>{kQueryFailedText});
+    EXPECT_EQ(rig.sent("AT" + slot.key + "?"), 2);
+    const std::string& details = rig.screen.lastDetails();
+    EXPECT_NE(details.find("answered AT" + slot.key + "? twice"), std::string::npos) << details;
+    EXPECT_NE(details.find(field.setting + " (" + field.name + " = "), std::string::npos) << details;
+    EXPECT_FALSE(rig.screen.contains("queryDone"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, QueryFieldRules, testing::ValuesIn(testsupport::casesOfOneField()),
+                         testsupport::CaseName());
+
+// A number beyond its field's byte is no value of it, whatever its low bits
+// say; one wrong answer that the next one mends is noise and costs nothing.
+TEST(QuerySequence, NumberBeyondItsFieldIsRefusedAndOneWrongAnswerIsNoise)
+{
+    for (const auto& [slot, value] : std::vector<std::pair<std::string, std::string>>{
+             {"$P5", "316"}, {"1S0", "256"}, {"2%P2", "-1"}, {"1-P0", "65664"}}) {
+        SCOPED_TRACE(slot + " " + value);
+        SequenceRig rig;
+        rig.start();
+        rig.addTa();
+        rig.ta->setValue(slot, value);
+        ASSERT_TRUE(rig.run(false));
+        EXPECT_EQ(rig.screen.messages(), std::vector<std::string>{kQueryFailedText});
+        EXPECT_NE(rig.screen.lastDetails().find(" = " + value + ")"), std::string::npos) << rig.screen.lastDetails();
+    }
+    SequenceRig rig;
+    rig.start();
+    rig.addTa();
+    rig.ta->setValue("$P5", "316");
+    rig.link->requestQuery();
+    ASSERT_TRUE(rig.runUntilSent("$P5?"));
+    rig.settle();
+    rig.ta->setValue("$P5", "249");
+    ASSERT_TRUE(rig.runUntil([&] { return rig.ended(); }));
+    EXPECT_EQ(rig.screen.messages(), std::vector<std::string>{});
+    EXPECT_EQ(rig.ctx.workingProfile.countryCode, 249);
+    EXPECT_EQ(rig.sent("AT$P5?"), 2);
+}
+
+bool anySettingAssigned(const sim::SimTa& ta)
+{
+    return std::any_of(ta.commandLog().begin(), ta.commandLog().end(),
+                       [](const std::string& line) { return line.find('=') != std::string::npos; });
+}
+
+// What the field rules refuse never reaches the TA: what every TA is sent
+// (the analog ports) before the port is opened, the rest once the TA has
+// said what it is, before its first setting. The message names each setting
+// as the editor shows it and the rule it breaks.
+class SubmitFieldRules : public testing::TestWithParam<testsupport::FieldRuleCase> {};
+
+TEST_P(SubmitFieldRules, RefusedBeforeAnySettingIsSent)
+{
+    const testsupport::FieldRuleCase& c = GetParam();
     SequenceRig rig;
     rig.start();
     rig.addTa();
     rig.inEditor();
-    rig.screen.thresholdsOk = false;
-    rig.link->requestSubmit();
-    rig.clock.advance(5000);
-    EXPECT_EQ(rig.screen.messages(), std::vector<std::string>{"Drop threshold can not be bigger than Add threshold"});
-    EXPECT_EQ(rig.com1().written, "");
+    testsupport::putCase(rig.ctx.workingProfile, c);
+    ASSERT_TRUE(rig.run(true));
+    if (c.taken) {
+        EXPECT_EQ(rig.screen.messages(), std::vector<std::string>{});
+        EXPECT_TRUE(rig.screen.contains("submitDone"));
+        return;
+    }
+    EXPECT_EQ(rig.screen.messages(),
+              std::vector<std::string>{c.betweenFields ? kThresholdsText : kFieldRulesText});
+    const FieldInfo& field = testsupport::fieldOfCase(c);
+    EXPECT_NE(rig.screen.lastDetails().find(field.setting + " (" + field.name + " = "), std::string::npos)
+        << rig.screen.lastDetails();
+    EXPECT_FALSE(anySettingAssigned(*rig.ta));
+    if (c.everyTa) {
+        EXPECT_EQ(rig.com1().written, "");
+    }
+    EXPECT_TRUE(rig.screen.editorEnabled);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, SubmitFieldRules, testing::ValuesIn(testsupport::kFieldRuleCases),
+                         testsupport::CaseName());
+
+// A rule between two fields counts only where the batch sends both: the
+// basic model has no USB port, and Fixed MP sends both thresholds as 0.
+TEST(SubmitSequence, ThresholdsTheBatchDoesNotSendRefuseNothing)
+{
+    for (const bool basicModel : {true, false}) {
+        SCOPED_TRACE(basicModel ? "QM7A1-HXN, USB thresholds" : "Fixed MP, RS232 thresholds");
+        SequenceRig rig;
+        rig.start();
+        rig.addTa(basicModel ? "--model QM7A1-HXN" : "");
+        rig.inEditor();
+        DataPortSettings& port = basicModel ? rig.ctx.workingProfile.dataPort2 : rig.ctx.workingProfile.dataPort1;
+        port.mpAddThreshold = 20;
+        port.mpDropThreshold = 30;
+        port.fixedMp = basicModel ? 0 : 1;
+        ASSERT_TRUE(rig.run(true));
+        EXPECT_EQ(rig.screen.messages(), std::vector<std::string>{});
+        EXPECT_EQ(rig.sent("AT1%M4=0"), basicModel ? 0 : 1);
+    }
+}
+
+// A session already open knows its TA: the refusal comes before the port
+// sees a byte, and the session stays open for the next try.
+TEST(SubmitSequence, OpenSessionRefusesAtOnceAndStaysOpen)
+{
+    SequenceRig rig;
+    rig.start();
+    rig.addTa();
+    ASSERT_TRUE(rig.run(false));
+    rig.inEditor();
+    rig.ctx.workingProfile.countryCode = 60;
+    const std::size_t before = rig.com1().written.size();
+    ASSERT_TRUE(rig.run(true));
+    EXPECT_EQ(rig.screen.messages(), std::vector<std::string>{kFieldRulesText});
+    EXPECT_EQ(rig.com1().written.size(), before);
+    rig.ctx.workingProfile.countryCode = 249;
+    ASSERT_TRUE(rig.run(true));
+    EXPECT_EQ(rig.screen.messages(), std::vector<std::string>{});
+    EXPECT_EQ(rig.ta->value("$P5"), "249");
 }
 
 // The read-back after a write goes to a record of its own: failing half way,

@@ -16,6 +16,7 @@
 //   wait MS            time passes
 //   < TEXT             the TA's answer to the step before, CRs dropped, "\n" a line feed
 //   decode ID          the answer is decoded under a parameter id
+//   undecodable ID     the answer is no value of that id's field: the field keeps what it held
 //   field FIELD VALUE  a field of the profile the answers were decoded into
 //   holds SLOT VALUE   what the TA holds under a key
 #include "tests/sim/SimTestUtil.h"
@@ -111,6 +112,7 @@ public:
                  answerChecked_ = true;
              }},
             {"decode", [&] { EXPECT_TRUE(decode(std::stoi(rest))) << answer_; }},
+            {"undecodable", [&] { EXPECT_FALSE(decode(std::stoi(rest))) << answer_; }},
             {"holds", [&] { EXPECT_EQ(ta_->value(name), value) << name; }},
             {"field", [&] {
                  const FieldInfo* field = findField(name);

@@ -1,7 +1,7 @@
 // A Screen for the link's tests: every call that tells or changes something
 // is recorded in order as one line of text, e.g. "message: Cannot find a TA
-// to config!", "progressMax 135", "enableWizard 1". The three questions
-// (wizardVisible, editorVisible, thresholdsValid) are answered from flags the
+// to config!", "progressMax 135", "enableWizard 1". The two questions
+// (wizardVisible, editorVisible) are answered from flags the
 // test sets and are not recorded.
 //
 // Line forms: "message: TEXT", "log: LINE", "progressCaption: TEXT",
@@ -27,7 +27,6 @@ public:
     // --- What the test sets ---
     bool wizardShown = true;  // the wizard is the window the program starts with
     bool editorShown = false; // presentEditor shows it, hideWizard hides the wizard
-    bool thresholdsOk = true;
 
     // --- What the test reads ---
     const std::vector<std::string>& calls() const { return calls_; }
@@ -66,7 +65,6 @@ public:
     void presentEditor() override;
     void removeX25Support() override { record("removeX25Support"); }
     void hideSysDateTime() override { record("hideSysDateTime"); }
-    bool thresholdsValid() override { return thresholdsOk; }
     void chargeTextsChanged() override { record("chargeTextsChanged"); }
     void setProgressCaption(const std::string& caption) override { record("progressCaption: " + caption); }
     void setProgressMax(int max) override { record("progressMax " + std::to_string(progressMax = max)); }

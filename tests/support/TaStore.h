@@ -6,6 +6,9 @@
 #include "atcmd/QueryList.h"
 #include "atcmd/ReplyDecoder.h"
 #include "atcmd/SubmitBatch.h"
+#include "profile/DefaultProfile.h"
+#include "profile/FieldList.h"
+#include "profile/FieldValue.h"
 #include "sim/SimTa.h"
 #include "sim/tasim/TasimArgs.h"
 #include "sim/ValueText.h"
@@ -63,13 +66,62 @@ inline std::string distinctValue(sim::ValueKind kind, int n)
     return std::to_string(n) + ".75";
 }
 
-// Every setting of the TA, on both data ports, gets a value no other has.
+// The profile field a number of the TA's store is read into; nullptr for
+// the settings outside the profile (the call's set-up, the charges).
+inline const FieldInfo* numberFieldOf(const std::string& slot)
+{
+    int port = 0;
+    const atcmd::Param* param = atcmd::paramByKey(slot, &port);
+    static const TaProfile record{};
+    const auto bytes = param ? atcmd::fieldOf(record, *param, port) : std::span<const char>();
+    const auto offset = std::size_t(bytes.data() - reinterpret_cast<const char*>(&record));
+    for (const FieldInfo& field : profileFields())
+        if (!bytes.empty() && field.offset == offset && field.kind != FieldKind::Text)
+            return &field;
+    return nullptr;
+}
+
+// A number the field's rule takes, picked by n. ADD lies above DROP on
+// every port, so that the thresholds keep their rule and no port reads as
+// fixed multilink.
+inline unsigned numberPicked(const FieldInfo& field, unsigned n)
+{
+    if (field.name.ends_with("mpAddThreshold"))
+        return 33 + n % 32;
+    if (field.name.ends_with("mpDropThreshold"))
+        return n % 33;
+    if (!field.codes.empty())
+        return field.codes[n % field.codes.size()].code;
+    return field.min + (2 + n * 37) % (field.max - field.min + 1u);
+}
+
+// Never the factory setting where the rule leaves another: a write of the
+// defaults then changes every setting.
+inline std::string numberTaken(const FieldInfo& field, int n)
+{
+    static const TaProfile defaults = [] {
+        TaProfile profile{};
+        buildDefaultProfile(profile, true, true);
+        return profile;
+    }();
+    unsigned value = numberPicked(field, unsigned(n));
+    for (unsigned next = unsigned(n) + 1; value == numberIn(defaults, field) && next < unsigned(n) + 8; ++next)
+        value = numberPicked(field, next);
+    return std::to_string(value);
+}
+
+// Every setting of the TA, on both data ports, gets a value of its own that
+// its field's rule takes: as far as the range lets, one no other has.
 inline void fillDistinct(sim::SimTa& ta, int seed = 0)
 {
     int n = seed;
     for (const sim::TaKey& key : sim::taKeys())
-        for (int port = 1; port <= (key.perDataPort ? 2 : 1); ++port)
-            ta.setValue(sim::slotName(key, port), distinctValue(key.kind, ++n));
+        for (int port = 1; port <= (key.perDataPort ? 2 : 1); ++port) {
+            const std::string slot = sim::slotName(key, port);
+            const FieldInfo* number = numberFieldOf(slot);
+            ++n;
+            ta.setValue(slot, number ? numberTaken(*number, n) : distinctValue(key.kind, n));
+        }
 }
 
 // The record the program reads from the TA with the query list of these

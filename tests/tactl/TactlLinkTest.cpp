@@ -3,6 +3,7 @@
 #include "tests/support/CaseName.h"
 #include "tests/support/FloodServer.h"
 #include "tests/support/Processes.h"
+#include "profile/TaProfile.h"
 #include "tests/support/TestCertificates.h"
 
 #include <gtest/gtest.h>
@@ -589,6 +590,9 @@ TEST_F(TactlLinkTest, LocalInputsAreCheckedBeforeThePortOrTheCall)
     std::ofstream(file("fw.bin"), std::ios::binary) << std::string(300, 'x');
     std::ofstream(file("empty.bin"), std::ios::binary).flush();
     std::ofstream(file("bad.cfg"), std::ios::binary) << "TAPRF0.9";
+    std::string odd = slurp(file("d.cfg"));
+    odd.replace(offsetof(ta::TaProfile, vp1Dn), 4, std::string("12A\0", 4)); // every TA is sent the analog ports
+    std::ofstream(file("odd.cfg"), std::ios::binary) << odd;
     { std::ofstream big(file("big.bin"), std::ios::binary); }
     fs::resize_file(file("big.bin"), 9u << 20); // sparse
     fs::create_directory(file("folder"));
@@ -606,6 +610,10 @@ TEST_F(TactlLinkTest, LocalInputsAreCheckedBeforeThePortOrTheCall)
              {"profile after the upgrade", "upgrade DIRfw.bin --profile DIRnone.cfg", 1, "No such profile file: DIRnone.cfg\n"},
              {"profile to submit", "submit DIRbad.cfg --remote 0301234", 1,
               "Not a TA profile file (no TAPRF1.0 header): DIRbad.cfg\n"},
+             {"profile breaking a field rule", "submit DIRodd.cfg --remote 0301234 --backup DIRb.cfg", 1,
+              "The settings were not written to the TA: some hold values the TA does not take.\n"
+              "  Analog Port > Local DN and Options > Local Directory Number > Address Port 1 (vp1Dn = 12A) takes "
+              "only the digits, '-', '*', '#', blank, '(', ')', '[' and ']'\n"},
              {"backup in no folder", "submit DIRd.cfg --backup DIRnone/b.cfg", 1, noFolder},
              {"backup of an upgrade", "upgrade DIRfw.bin --remote 0301234 --backup DIRnone/b.cfg", 1, noFolder},
              {"backup a folder", "submit DIRd.cfg --backup DIRfolder", 1,
@@ -1088,6 +1096,7 @@ TEST_F(TactlLinkTest, FailuresCarryTheirClass)
               "--timeout 2 redialCount=3", 6, "timeout"},
              {"a setting no write sets", {}, "SILENT", "dataPort1.x25WindowSize=4", 1, "local"},
              {"X.25 asked of a TA without it", {"--no-x25"}, "", "--x25 dataPort1.x25WindowSize=4", 1, "local"},
+             {"DROP above the TA's own ADD", {"--model", "QM7B2-HXN"}, "", "dataPort2.mpDropThreshold=40", 1, "local"},
          }) {
         SCOPED_TRACE(c.name);
         std::optional<Tasim> ta;

@@ -17,9 +17,11 @@
 #include <tuple>
 #include <vector>
 
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
 
 #include "HelpText.h"
 #include "Suggestion.h"
@@ -30,7 +32,11 @@
 #include "atcmd/SubmitBatch.h"
 #include "profile/DefaultProfile.h"
 #include "profile/FieldList.h"
+#include "profile/FieldRules.h"
+#include "profile/FieldValue.h"
 #include "profile/ProfileFile.h"
+#include "tests/support/CaseName.h"
+#include "tests/support/FieldRuleCases.h"
 #include "tests/support/Processes.h"
 
 namespace ta {
@@ -112,27 +118,68 @@ TEST_F(TactlTest, ShowListsEveryFieldAsNameValueLines)
         EXPECT_NE(std::find(shown.begin(), shown.end(), std::string(line)), shown.end()) << line;
 }
 
-// A file shorter or a little longer than a profile loads with a warning; a
-// longer one is refused.
-TEST_F(TactlTest, ShortOrLongProfileFileLoadsWithAWarning)
+// A profile file loads as it is, with a warning for what is wrong with it:
+// bytes missing at its end or a few after it, values the TA does not take
+// (a submit refuses those it would send); a file far longer than a profile
+// is refused. A 0 stands for a setting never read from the TA.
+struct LoadWarningCase {
+    const char* name;
+    void (*change)(TaProfile&);
+    std::size_t bytes; // of the record
+    std::string tail;  // after it
+    int exitCode;
+    const char* told; // standard error after "tactl: warning: FILE" (exit 0) or "tactl: Not a profile file: FILE"
+    friend void PrintTo(const LoadWarningCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class TactlLoadWarning : public TactlTest, public ::testing::WithParamInterface<LoadWarningCase> {};
+
+TEST_P(TactlLoadWarning, FileLoadsAsItIsAndTheWarningSaysWhy)
 {
+    const LoadWarningCase& c = GetParam();
     TaProfile profile{};
     buildDefaultProfile(profile, false, true);
+    c.change(profile);
     const std::string record(reinterpret_cast<const char*>(&profile), sizeof profile);
-    for (const auto& [name, content, exitCode, err] : std::vector<std::tuple<std::string, std::string, int, std::string>>{
-             {"short.cfg", record.substr(0, 100), 0,
-              " holds 100 of the 2928 bytes of a profile; the settings after them are zero\n"},
-             {"newline.cfg", record + "\n", 0, " holds 1 byte after the 2928 of a profile, left out\n"},
-             {"long.cfg", record + std::string(2000, 'x'), 1,
-              " holds 4928 bytes; a profile holds 2928, and at most 1024 more are taken\n"},
-         }) {
-        SCOPED_TRACE(name);
-        std::ofstream(path(name), std::ios::binary) << content;
-        const Outcome run = tactl({"show", path(name)});
-        EXPECT_EQ(run.exitCode, exitCode) << run.err;
-        EXPECT_EQ(run.err, (exitCode == 0 ? "tactl: warning: " : "tactl: Not a profile file: ") + path(name) + err);
-    }
+    std::ofstream(path("p.cfg"), std::ios::binary) << record.substr(0, c.bytes) + c.tail;
+    const Outcome run = tactl({"show", path("p.cfg")});
+    EXPECT_EQ(run.exitCode, c.exitCode) << run.err;
+    const std::string told = c.exitCode == 0 ? "tactl: warning: " : "tactl: Not a profile file: ";
+    EXPECT_EQ(run.err, *c.told ? told + path("p.cfg") + c.told : "");
 }
+
+void unchanged(TaProfile&) {}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, TactlLoadWarning,
+    ::testing::Values(
+        LoadWarningCase{"Short", unchanged, 100, "", 0,
+                        " holds 100 of the 2928 bytes of a profile; the settings after them are zero\n"},
+        LoadWarningCase{"Whole", unchanged, kProfileSize, "", 0, ""},
+        LoadWarningCase{"NewlineAfter", unchanged, kProfileSize, "\n", 0,
+                        " holds 1 byte after the 2928 of a profile, left out\n"},
+        LoadWarningCase{"FarLonger", unchanged, kProfileSize, std::string(2000, 'x'), 1,
+                        " holds 4928 bytes; a profile holds 2928, and at most 1024 more are taken\n"},
+        LoadWarningCase{"UsbPortAndX25NeverRead",
+                        [](TaProfile& p) {
+                            std::memset(&p.dataPort2, 0, sizeof p.dataPort2);
+                            p.dataPort1.x25WindowSize = p.dataPort1.x25PacketSize = p.dataPort1.x25LcnRange = 0;
+                        },
+                        kProfileSize, "", 0, ""},
+        LoadWarningCase{"ValuesTheTaDoesNotTake",
+                        [](TaProfile& p) {
+                            p.countryCode = 60;
+                            p.dataPort2.mpDropThreshold = 40;
+                        },
+                        kProfileSize, "", 0,
+                        " holds values the TA does not take; they are kept, but a submit refuses those it would send:\n"
+                        "  System > Country Selection Code (countryCode = 60) takes one of 213 (Spain), 214 (India), "
+                        "219 (France), 220 (Portugal), 235 (Ireland), 236 (Italy), 237 (German), 245 (Norway), 249 "
+                        "(UK), 250 (Sweden), 251 (Switzerland), 252 (Denmark), 253 (Netherland), 216 (Other)\n"
+                        "  USB Port > PPP/MP Parameters > Threshold of data loading to ADD/DROP one channel > DROP "
+                        "(dataPort2.mpDropThreshold = 40) must be below ADD (35), unless both are 0\n"}),
+    testsupport::CaseName());
+
 
 // The list options reach the query list ("ID KEY" lines) and the batch as
 // the program's own builders take them.
@@ -218,6 +265,58 @@ TaProfile scrambledProfile()
     }
     std::memcpy(profile.magic, kProfileMagic, sizeof profile.magic);
     return profile;
+}
+
+// A record whose every field holds a value its rule takes, picked from all
+// over the field's range or codes: numbers of every length up to the full
+// width, with the scrambled bytes after each terminator and in the reserved
+// bytes. ADD lies above DROP on both ports.
+TaProfile variedProfile()
+{
+    TaProfile profile = scrambledProfile();
+    uint32_t state = 4242;
+    const auto next = [&state](unsigned below) {
+        state = state * 1103515245 + 12345;
+        return (state >> 16) % below;
+    };
+    const auto two = [&next](unsigned low, unsigned high) {
+        const unsigned n = low + next(high - low + 1);
+        return std::string(n < 10 ? "0" : "") + std::to_string(n);
+    };
+    for (const FieldInfo& field : profileFields()) {
+        std::string text;
+        if (field.form == TextForm::Phone) {
+            for (unsigned i = next(field.size); i > 0; --i)
+                text += "0123456789-*# ()[]"[next(18)];
+        } else if (field.form == TextForm::Date) {
+            text = two(1, 28) + "-" + two(1, 12) + "-" + std::to_string(1990 + next(60));
+        } else if (field.form == TextForm::Time) {
+            text = two(0, 23) + ":" + two(0, 59) + ":" + two(0, 59);
+        }
+        bool stored = true;
+        if (!text.empty() || field.form == TextForm::Phone)
+            stored = bool(storeText(profile, field, text));
+        else if (field.kind != FieldKind::Text && !field.codes.empty())
+            stored = bool(storeNumber(profile, field, field.codes[next(unsigned(field.codes.size()))].code));
+        else if (field.kind != FieldKind::Text)
+            stored = bool(storeNumber(profile, field, field.min + next(field.max - field.min + 1u)));
+        EXPECT_TRUE(stored) << field.name;
+    }
+    for (DataPortSettings* port : {&profile.dataPort1, &profile.dataPort2}) {
+        port->mpAddThreshold = uint8_t(33 + next(32));
+        port->mpDropThreshold = uint8_t(next(33));
+    }
+    return profile;
+}
+
+TEST_F(TactlTest, ShowOfAScrambledFileWarnsOfTwentyBreaksAndCountsTheRest)
+{
+    save("p.cfg", scrambledProfile());
+    const Outcome run = tactl({"show", path("p.cfg")});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const std::vector<std::string> warned = lines(run.err);
+    ASSERT_EQ(warned.size(), 22u) << run.err;
+    EXPECT_EQ(warned.back().rfind("  ... and ", 0), 0u) << warned.back();
 }
 
 TEST_F(TactlTest, OptionSpellingsMeanTheSame)
@@ -315,7 +414,7 @@ struct ImportRoute {
 
 TEST_F(TactlTest, ImportRestoresEveryFieldFromEitherForm)
 {
-    const TaProfile original = scrambledProfile();
+    const TaProfile original = variedProfile();
     save("p.cfg", original);
     const std::string fields = tactl({"show", path("p.cfg")}).out;
     const std::string bytes = slurp(path("p.cfg"));
@@ -369,7 +468,7 @@ TEST_F(TactlTest, ImportBuildsTheRestFromTheDefaultsOrTheBase)
 // comes from the base or the defaults and every other byte from the text.
 TEST_F(TactlTest, StableTextsLeaveOutTheClockAndComeBackOverTheBase)
 {
-    TaProfile profile = scrambledProfile();
+    TaProfile profile = variedProfile();
     setText(profile.sysDate, "24-12-2030");
     setText(profile.sysTime, "11:11:11");
     save("p.cfg", profile);
@@ -402,7 +501,8 @@ TEST_F(TactlTest, ImportRefusesTextsItCannotRestore)
 {
     for (const std::string text : {
              "bogus = 1", "countryCode = 216\ncountryCode = 216", "countryCode = 216 (UK)", "countryCode = 300",
-             "countryCode = -1", "x75TxFrameSize = 70000", "dataPort1.dn = 0123456789012345678901234567890123",
+             "countryCode = -1", "x75TxFrameSize = 70000",
+             "magic = TAPRF1.1", "dataPort1.dn = 0123456789012345678901234567890123",
              "dataPort1.dn = a\\qb", "dataPort1.dn = a\\x4", "countryCode: 216", "", "# nothing\n",
              R"({"countryCode": "216"})", R"({"dataPort1.dn": 5})", R"({"countryCode": 216, "countryCode.label": "UK"})",
              R"({"countryCode": 216.5})", R"({"reserved9.label": "x"})", R"({"vp1Dn": "\u0100"})", "{ broken", "[1]",
@@ -447,7 +547,7 @@ TEST_F(TactlTest, SetRefusesWhatItsFieldDoesNotTakeAndLeavesTheFile)
     const std::string before = slurp(path("p.cfg"));
     for (const std::string& assignment : std::vector<std::string>{
              "bogus=1", "countryCode", "countryCode=1", "countryCode=Mars", "dataPort1.mpAddThreshold=65",
-          "dataPort2.extResultCode=4", "x75TxFrameSize=127", "x75TxFrameSize=2049", "redialCount=-1", "redialCount=1e1",
+          "x75TxFrameSize=127", "x75TxFrameSize=2049", "redialCount=-1", "redialCount=1e1",
           "redialCount=11", "dataPort1.x25WindowSize=0", "dataPort1.x25PacketSize=9", "vp1DeviceType=1",
           "dataPort1.dn=" + std::string(33, '1'), "dataPort1.dn=12;ATZ", "dataPort1.dn=12\r", "dataPort1.dn=12A",
           "sysDate=2000-01-03", "sysTime=1:2:3", "magic=TAPRF1.0", "dataPort1.callType=", "dataPort1.chap=2"}) {
@@ -461,6 +561,72 @@ TEST_F(TactlTest, SetRefusesWhatItsFieldDoesNotTakeAndLeavesTheFile)
     expectOneLineError(tactl({"set", "-", "countryCode=249"}));
     expectOneLineError(tactl({"set", path("none.cfg"), "countryCode=249"}));
     EXPECT_FALSE(fs::exists(path("none.cfg")));
+}
+
+// set and import, as text and as JSON, refuse what the field rules refuse,
+// in one line naming the field, and leave their output as it was; they take
+// what the rules take.
+class TactlFieldRules : public TactlTest, public ::testing::WithParamInterface<testsupport::FieldRuleCase> {};
+
+TEST_P(TactlFieldRules, SetAndImportJudgeAlike)
+{
+    const testsupport::FieldRuleCase& c = GetParam();
+    const FieldInfo& field = testsupport::fieldOfCase(c);
+    TaProfile expected{};
+    buildDefaultProfile(expected, false, true);
+    save("d.cfg", expected);
+    const std::string defaults = slurp(path("d.cfg"));
+    testsupport::putCase(expected, c);
+    const std::string wanted = bytesOf(expected);
+
+    QJsonObject json;
+    if (field.kind == FieldKind::Text)
+        json.insert(QString::fromStdString(c.field), QString::fromLatin1(c.value.data(), qsizetype(c.value.size())));
+    else
+        json.insert(QString::fromStdString(c.field), std::stoi(c.value));
+    std::ofstream(path("t.txt")) << c.field << " = " << shownValue(expected, field) << '\n';
+    std::ofstream(path("t.json")) << QJsonDocument(json).toJson().toStdString();
+
+    const auto judged = [&](const Outcome& run, const std::string& output, const std::string& unchanged) {
+        if (c.taken) {
+            EXPECT_EQ(run.exitCode, 0) << run.err;
+            EXPECT_TRUE(slurp(output) == wanted);
+            return;
+        }
+        expectOneLineError(run);
+        EXPECT_NE(run.err.find(c.field), std::string::npos) << run.err;
+        EXPECT_TRUE(fs::exists(output) ? slurp(output) == unchanged : unchanged.empty());
+    };
+    {
+        SCOPED_TRACE("set");
+        judged(tactl({"set", path("d.cfg"), std::string(c.field) + "=" + c.value}), path("d.cfg"), defaults);
+    }
+    for (const char* text : {"t.txt", "t.json"}) {
+        SCOPED_TRACE(text);
+        judged(tactl({"import", path(text), "-o", path("out.cfg")}), path("out.cfg"), "");
+        fs::remove(path("out.cfg"));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, TactlFieldRules, ::testing::ValuesIn(testsupport::kFieldRuleCases),
+                         testsupport::CaseName());
+
+// What the TA was never asked for is 0 in a record read from it: an import
+// gives such a text back as it was, where set, choosing a value, refuses it.
+TEST_F(TactlTest, ZeroOfASettingNeverReadComesBackThroughImportOnly)
+{
+    TaProfile profile{};
+    buildDefaultProfile(profile, false, true);
+    std::memset(&profile.dataPort2, 0, sizeof profile.dataPort2);
+    profile.countryCode = 0;
+    profile.x75TxFrameSize = 0;
+    save("p.cfg", profile);
+    ASSERT_EQ(sh("\"$T\" show p.cfg > t && \"$T\" import t -o out.cfg").exitCode, 0);
+    EXPECT_EQ(slurp(path("out.cfg")), slurp(path("p.cfg")));
+    for (const char* zero : {"dataPort2.mpPersistTime=0", "countryCode=0", "x75TxFrameSize=0"}) {
+        SCOPED_TRACE(zero);
+        EXPECT_EQ(tactl({"set", path("p.cfg"), zero}).exitCode, 2);
+    }
 }
 
 TEST_F(TactlTest, DiffListsTheFieldsThatDifferAndTellsByItsExitCode)
@@ -516,7 +682,7 @@ TEST_F(TactlTest, EveryCommandFailsWhenItsOutputCannotBeWritten)
     TaProfile profile{};
     buildDefaultProfile(profile, false, true);
     save("a.cfg", profile);
-    save("b.cfg", scrambledProfile());
+    save("b.cfg", variedProfile());
     ASSERT_EQ(sh("\"$T\" show a.cfg > a.txt").exitCode, 0);
     for (const OutputCase& c : {
              OutputCase{"\"$T\" show a.cfg", 0}, OutputCase{"\"$T\" show --json a.cfg", 0},
@@ -867,6 +1033,82 @@ TEST_F(TactlTest, BashCompletionKeepsFieldNamesFromFilePatterns)
     EXPECT_EQ(lines(run.out), (std::vector<std::string>{"dataPort1.inScreenDn[0]=", "dataPort1.inScreenDn[1]=",
                                                         "dataPort1.inScreenDn[2]=", "dataPort1.inScreenDn[3]=",
                                                         "dataPort1.inScreenDn[4]="}));
+}
+
+// What the schema in docs/ says of a value: its property, with what the
+// property refers to merged in.
+class SchemaRules {
+public:
+    SchemaRules()
+    {
+        QFile file(QStringLiteral(PROFILE_SCHEMA_PATH));
+        EXPECT_TRUE(file.open(QIODevice::ReadOnly));
+        const QJsonObject schema = QJsonDocument::fromJson(file.readAll()).object();
+        properties_ = schema.value("properties").toObject();
+        defs_ = schema.value("$defs").toObject();
+    }
+    QJsonObject of(const std::string& name) const
+    {
+        QJsonObject rule = properties_.value(QString::fromStdString(name)).toObject();
+        const QString ref = rule.value("$ref").toString();
+        if (ref.startsWith("#/$defs/")) {
+            const QJsonObject target = defs_.value(ref.mid(8)).toObject();
+            for (auto it = target.begin(); it != target.end(); ++it)
+                rule.insert(it.key(), it.value());
+        }
+        return rule;
+    }
+    static bool takesNumber(const QJsonObject& rule, unsigned value)
+    {
+        if (rule.contains("enum"))
+            return rule.value("enum").toArray().contains(int(value));
+        if (rule.contains("anyOf")) {
+            const QJsonArray ways = rule.value("anyOf").toArray();
+            return std::any_of(ways.begin(), ways.end(), [value](const QJsonValue& way) {
+                return takesNumber(way.toObject(), value);
+            });
+        }
+        if (rule.contains("const"))
+            return rule.value("const").toInt(-1) == int(value);
+        return value >= unsigned(rule.value("minimum").toInt()) && value <= unsigned(rule.value("maximum").toInt());
+    }
+    static bool takesText(const QJsonObject& rule, const std::string& text)
+    {
+        if (rule.contains("const"))
+            return rule.value("const").toString().toStdString() == text;
+        const QString latin1 = QString::fromLatin1(text.data(), qsizetype(text.size()));
+        return (!rule.contains("maxLength") || latin1.size() <= rule.value("maxLength").toInt()) &&
+               QRegularExpression(rule.value("pattern").toString()).match(latin1).hasMatch();
+    }
+
+private:
+    QJsonObject properties_, defs_;
+};
+
+// The JSON Schema states the field rules: it takes exactly the numbers the
+// rules take and 0 (a setting never read from the TA), and the texts they
+// take, as far as a pattern can tell (not a day that its month lacks).
+TEST(ProfileSchema, StatesTheFieldRulesOfEveryField)
+{
+    const SchemaRules schema;
+    const std::vector<std::string> texts = {
+        "", "0301 234", "(030)#*[1]-9", "12A", "12/3", "12\x01", std::string(20, '1'), std::string(21, '1'),
+        std::string(32, '1'), std::string(33, '1'), "03-01-2000", "29-02-2024", "31-12-9999", "99-99-9999",
+        "00-01-2000", "01-13-2000", "01-01-0000", "1-1-2000", "00:00:00", "23:59:59", "24:00:00", "00:60:00", "1:2:3",
+        "TAPRF1.0", "TAPRF1.1"};
+    for (const FieldInfo& field : profileFields()) {
+        SCOPED_TRACE(field.name);
+        const QJsonObject rule = schema.of(field.name);
+        ASSERT_FALSE(rule.isEmpty());
+        if (field.kind == FieldKind::Text) {
+            for (const std::string& text : texts)
+                EXPECT_EQ(SchemaRules::takesText(rule, text), bool(checkText(field, text))) << text;
+            continue;
+        }
+        const unsigned widest = field.kind == FieldKind::Word ? 65535 : 255;
+        for (unsigned value = 0; value <= widest; ++value)
+            ASSERT_EQ(SchemaRules::takesNumber(rule, value), value == 0 || bool(checkNumber(field, value))) << value;
+    }
 }
 
 TEST(TerminalScreen, AnOpenBarOrRebootCountLineEndsBeforeAnythingElse)

@@ -1,6 +1,10 @@
 #!/usr/bin/env python3
 """show --json and show --stable --json against docs/profile.schema.json.
 
+The schema states the field rules; that it states them as tactl keeps them
+is TactlTest's ProfileSchema test. Here: what show prints of a profile that
+keeps the rules fits, what it prints of one that breaks them does not.
+
 Usage: profile_schema_test.py TACTL SCHEMA
 """
 import json
@@ -42,6 +46,14 @@ class ProfileSchemaTest(unittest.TestCase):
             path = os.path.join(cls.dir.name, name.replace(" ", "") + ".cfg")
             tactl("defaults", *args, "-o", path)
             cls.files[name] = path
+        # A basic model's query: its USB port and X.25 never read, all zero.
+        with open(cls.files["defaults"], "rb") as f:
+            record = bytearray(f.read())
+        record[834:834 + 818] = bytes(818)
+        path = os.path.join(cls.dir.name, "unread.cfg")
+        with open(path, "wb") as f:
+            f.write(record)
+        cls.files["unread"] = path
         for seed in range(3):
             path = os.path.join(cls.dir.name, f"scrambled{seed}.cfg")
             with open(path, "wb") as f:
@@ -58,11 +70,16 @@ class ProfileSchemaTest(unittest.TestCase):
     def errors(self, document):
         return [error.message for error in self.validator.iter_errors(document)]
 
-    def test_every_output_fits(self):
-        for name in self.files:
+    def test_profiles_that_keep_the_rules_fit(self):
+        for name in ("defaults", "defaults --x25", "unread"):
             for options in ((), ("--stable",)):
                 with self.subTest(file=name, options=options):
                     self.assertEqual(self.errors(self.shown(name, *options)), [])
+
+    def test_profiles_that_break_the_rules_do_not_fit(self):
+        for seed in range(3):
+            with self.subTest(seed=seed):
+                self.assertNotEqual(self.errors(self.shown(f"scrambled {seed}")), [])
 
     def test_schema_names_exactly_what_show_prints(self):
         # The defaults with X.25 give every coded field a value with a label.
@@ -93,6 +110,13 @@ class ProfileSchemaTest(unittest.TestCase):
             "a text as a number": setting("dataPort1.dn", 5),
             "another magic": setting("magic", "TAPRF2.0"),
             "a label of no item": setting("countryCode.label", "Mars"),
+            "a code no item has": setting("countryCode", 60),
+            "a flag of 2": setting("dataPort1.clipClir", 2),
+            "a redial count above 10": setting("redialCount", 200),
+            "a number with letters": setting("dataPort1.dn", "q41777"),
+            "a number of 33 digits": setting("dataPort1.preStoredDn[2]", "7" * 33),
+            "a date that is none": setting("sysDate", "99-99-9999"),
+            "a time past midnight": setting("sysTime", "25:61:61"),
             "an unknown field": setting("dataPort3.dn", ""),
             "a missing setting": without("dataPort2.callType"),
             "a missing header": without("magic"),

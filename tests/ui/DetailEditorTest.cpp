@@ -2,10 +2,15 @@
 // Fixed MP rule, the ADD/DROP check, the title and leaving the window.
 #include "DetailTestSupport.h"
 
+#include "atcmd/SubmitRules.h"
 #include "profile/DefaultProfile.h"
+#include "profile/FieldValue.h"
 #include "profile/ProfileFile.h"
 #include "ui/Cspin.h"
 #include "ui/GestEdit.h"
+#include "ui/detailMaskEdit.h"
+#include "tests/support/CaseName.h"
+#include "tests/support/FieldRuleCases.h"
 #include "ui/ProgramSettings.h"
 
 #include <QAbstractButton>
@@ -69,52 +74,91 @@ TEST(DetailEditor, TitleIsRebuiltOnEachPresentation)
     EXPECT_TRUE(h.editor->isVisible());
 }
 
-// Only the ports whose pages the tree offers are checked: with the country
-// option the USB port is pruned, without it the variant decides.
-struct ThresholdCase {
-    bool countryOption;
-    uint8_t variant;
-    int add, drop, usbAdd, usbDrop;
-    bool valid;
+// The editor keeps what it was loaded with, whatever it is; what a submit
+// would send of it is judged by the field rules, which name the setting as
+// the editor does.
+class EditorFieldRules : public ::testing::TestWithParam<testsupport::FieldRuleCase> {};
+
+TEST_P(EditorFieldRules, LoadedValueIsKeptAndJudgedByTheRules)
+{
+    const testsupport::FieldRuleCase& c = GetParam();
+    EditorHarness h(testing::switchesWith(true, true, true), 3);
+    buildDefaultProfile(h.ctx.workingProfile, true, true);
+    testsupport::putCase(h.ctx.workingProfile, c);
+    h.editor->showProfile();
+    TaProfile collected;
+    std::memset(&collected, 0xA5, sizeof collected);
+    h.editor->collectProfileInto(collected);
+
+    const FieldInfo& field = testsupport::fieldOfCase(c);
+    const auto bytesOf = [&field](const TaProfile& p) {
+        return std::string(reinterpret_cast<const char*>(&p) + field.offset, field.size);
+    };
+    EXPECT_EQ(bytesOf(collected).substr(0, c.value.size()), bytesOf(h.ctx.workingProfile).substr(0, c.value.size()));
+    atcmd::Options everything;
+    everything.x25OnD = true;
+    const std::vector<RuleBreak> breaks = atcmd::submitRuleBreaks(collected, everything);
+    if (c.taken) {
+        EXPECT_TRUE(breaks.empty()) << ruleBreakLine(breaks.front());
+    } else {
+        ASSERT_EQ(breaks.size(), 1u);
+        EXPECT_EQ(breaks.front().field, &field);
+    }
+    EXPECT_EQ(h.editor->settingName(field.offset).toStdString(), field.setting);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, EditorFieldRules, ::testing::ValuesIn(testsupport::kFieldRuleCases),
+                         testsupport::CaseName());
+
+// Typed into its control, a value the rules refuse does not get into the
+// record as typed: the field drops what it does not take, keeps a number
+// within the rule's range, or will not be left. Only a rule between two
+// fields is left to the submit.
+struct TypedCase {
+    const char* name;
+    const char* control;
+    const char* typed;
+    const char* field;
+    const char* collected; // the field's value as tactl shows it; nullptr: the field cannot be left
+    friend void PrintTo(const TypedCase& c, std::ostream* os) { *os << c.name; }
 };
 
-void PrintTo(const ThresholdCase& c, std::ostream* os)
-{
-    *os << "country " << c.countryOption << " variant " << int(c.variant) << " " << c.add << "/" << c.drop << " "
-        << c.usbAdd << "/" << c.usbDrop;
-}
+class EditorTypedValue : public ::testing::TestWithParam<TypedCase> {};
 
-class DetailThresholds : public ::testing::TestWithParam<ThresholdCase> {};
-
-TEST_P(DetailThresholds, AddMustExceedDropUnlessBothAreZero)
+TEST_P(EditorTypedValue, NeverReachesTheRecordAsTyped)
 {
-    const ThresholdCase& c = GetParam();
-    EditorHarness h(testing::switchesWith(c.countryOption), c.variant);
-    TaProfile& p = h.ctx.workingProfile;
-    p.dataPort1.mpAddThreshold = uint8_t(c.add);
-    p.dataPort1.mpDropThreshold = uint8_t(c.drop);
-    p.dataPort2.mpAddThreshold = uint8_t(c.usbAdd);
-    p.dataPort2.mpDropThreshold = uint8_t(c.usbDrop);
-    const TaProfile loaded = p;
+    const TypedCase& c = GetParam();
+    EditorHarness h(testing::switchesWith(true, true, true), 3);
+    buildDefaultProfile(h.ctx.workingProfile, true, true);
     h.editor->showProfile();
-    h.editor->presentEditor();
-    EXPECT_EQ(h.editor->thresholdsValid(), c.valid);
-    h.editor->collectProfile();
-    EXPECT_EQ(0, std::memcmp(&p, &loaded, sizeof p));
+    auto* edit = h.control<QLineEdit>(c.control);
+    ASSERT_TRUE(edit);
+    edit->selectAll();
+    QTest::keyClicks(edit, QLatin1String(c.typed));
+    if (auto* masked = qobject_cast<TMaskEdit*>(edit)) {
+        EXPECT_EQ(masked->acceptsLeaving(), c.collected != nullptr);
+        if (!c.collected)
+            return;
+    }
+    TaProfile collected = h.ctx.workingProfile;
+    h.editor->collectProfileInto(collected);
+    const FieldInfo* field = findField(c.field);
+    ASSERT_TRUE(field);
+    EXPECT_EQ(shownValue(collected, *field), c.collected);
 }
 
-INSTANTIATE_TEST_SUITE_P(Pairs, DetailThresholds,
-                         ::testing::Values(ThresholdCase{true, 2, 35, 25, 35, 25, true},
-                                           ThresholdCase{true, 2, 25, 25, 35, 25, false},
-                                           ThresholdCase{true, 2, 0, 0, 0, 0, true},
-                                           ThresholdCase{true, 2, 10, 20, 35, 25, false},
-                                           ThresholdCase{true, 3, 35, 25, 25, 25, true},
-                                           ThresholdCase{false, 3, 35, 25, 25, 25, false},
-                                           ThresholdCase{false, 3, 35, 25, 10, 20, false},
-                                           ThresholdCase{false, 3, 64, 0, 1, 0, true},
-                                           ThresholdCase{false, 2, 25, 25, 35, 25, true},
-                                           ThresholdCase{false, 2, 35, 25, 25, 25, false},
-                                           ThresholdCase{false, 1, 35, 25, 25, 25, true}));
+INSTANTIATE_TEST_SUITE_P(
+    Controls, EditorTypedValue,
+    ::testing::Values(TypedCase{"DnWithLetters", "eDPDN1", "q41777", "dataPort1.dn", "41777"},
+                      TypedCase{"RedialCountAboveTen", "seRedialCnt", "200", "redialCount", "10"},
+                      TypedCase{"PersistTimeZero", "seUsbPerTime", "0", "dataPort2.mpPersistTime", "1"},
+                      TypedCase{"DateOfFebruary31", "eSysDate", "31022021", "sysDate", nullptr},
+                      TypedCase{"DateThatIsNone", "eSysDate", "99999999", "sysDate", nullptr},
+                      TypedCase{"TimePastMidnight", "eSysTime", "256161", "sysTime", nullptr},
+                      TypedCase{"LeapDay", "eSysDate", "29022024", "sysDate", "29-02-2024"},
+                      TypedCase{"DropAboveAddLeftToTheSubmit", "seDropThreshold", "40", "dataPort1.mpDropThreshold",
+                                "40"}),
+    testsupport::CaseName());
 
 TEST(DetailEditor, UncheckingFixedMpResetsAndShowsTheMultilinkGroups)
 {
@@ -209,6 +253,28 @@ TEST_F(DetailFiles, LoadFillsTheControlsAndKeepsThePage)
     EXPECT_EQ(h.editor->visiblePage(), h.editor->page(9));
     EXPECT_TRUE(h.messages.isEmpty());
     EXPECT_EQ(fileShown(h), "a.CFG");
+}
+
+// A file with values the TA does not take loads as it is: the editor shows
+// them, and a warning names each with its rule.
+TEST_F(DetailFiles, LoadOfValuesTheTaDoesNotTakeWarnsAndKeepsThem)
+{
+    TaProfile stored{};
+    buildDefaultProfile(stored, false, true);
+    stored.countryCode = 60;
+    setText(stored.vp1Dn, "12A");
+    ASSERT_TRUE(saveProfileFile(file("odd.CFG").toStdString(), stored));
+    choose(file("odd.CFG"));
+    clickTool(h, "ToolButton1");
+    EXPECT_EQ(h.control<QComboBox>("cbCountryCode")->currentText(), "60 (not in list)");
+    EXPECT_EQ(h.control<QLineEdit>("eVP1DN1")->text(), "12A");
+    ASSERT_EQ(h.messages.size(), 1);
+    EXPECT_TRUE(h.messages.first().contains("odd.CFG holds values the TA does not take"));
+    const QStringList details = lastMessageDetails().split(QLatin1Char('\n'));
+    ASSERT_EQ(details.size(), 2);
+    EXPECT_TRUE(details[0].startsWith("System > Country Selection Code (countryCode = 60) takes one of"));
+    EXPECT_TRUE(details[1].startsWith("Analog Port > Local DN and Options > Local Directory Number > Address Port 1 "
+                                      "(vp1Dn = 12A) takes only the digits"));
 }
 
 TEST_F(DetailFiles, CancelledOrFailedLoadChangesNothing)
@@ -468,6 +534,10 @@ TEST(DetailEditor, EverySettingHasANameOfItsOwn)
             << row.control.toStdString() << ": " << name.toStdString();
         names.insert(name);
     }
+    // The field table names each setting so too, for tactl and the rules.
+    for (const FieldInfo& field : profileFields())
+        EXPECT_EQ(field.setting, binding::rowAt(field.offset) ? h.editor->settingName(field.offset).toStdString() : "")
+            << field.name;
 }
 
 // What a screen reader says of a field: a list by its label, not by its

@@ -9,6 +9,7 @@
 #include "tests/support/Processes.h"
 #include "tests/support/SimBackend.h"
 #include "tests/ui/support/UiTestSupport.h"
+#include "ui/Cspin.h"
 #include "ui/GestEdit.h"
 #include "profile/ProfileFile.h"
 #include "ui/Messages.h"
@@ -138,6 +139,35 @@ TEST(GuiSession, QueryEditAndSubmitReachTheTa)
 
     rig.toolButton("tbExit")->click();
     EXPECT_EQ(rig.terminations, 1);
+}
+
+// What the editor would send is held to the field rules before anything
+// goes to the TA, the settings named as the editor shows them; the ADD and
+// DROP thresholds keep their own message.
+TEST(GuiSession, SubmitOfValuesTheTaDoesNotTakeSendsNothing)
+{
+    GuiRig rig;
+    sim::SimTa& ta = rig.addTa();
+    rig.startQuery();
+    ASSERT_TRUE(rig.runUntil([&] { return rig.editorUp(); }));
+    rig.field("eVP1DN1")->setText(QStringLiteral("12A")); // as a paste, which no filter sees
+    ta.clearLog();
+    rig.toolButton("tbSubmit")->click();
+    ASSERT_TRUE(rig.runUntil([&] { return !rig.messages.isEmpty(); }));
+    EXPECT_EQ(rig.messages, QStringList{QString::fromLatin1(link::kFieldRulesText)});
+    EXPECT_EQ(lastMessageDetails(), QStringLiteral("Analog Port > Local DN and Options > Local Directory Number > "
+                                                   "Address Port 1 (vp1Dn = 12A) takes only the digits, '-', '*', "
+                                                   "'#', blank, '(', ')', '[' and ']'"));
+    EXPECT_TRUE(rig.windows.fDetail.isEnabled());
+
+    rig.messages.clear();
+    rig.field("eVP1DN1")->setText(QStringLiteral("12"));
+    rig.windows.fDetail.control<TCSpinEdit>(QStringLiteral("seAddThreshold"))->SetValue(20);
+    rig.windows.fDetail.control<TCSpinEdit>(QStringLiteral("seDropThreshold"))->SetValue(30);
+    rig.toolButton("tbSubmit")->click();
+    ASSERT_TRUE(rig.runUntil([&] { return !rig.messages.isEmpty(); }));
+    EXPECT_EQ(rig.messages, QStringList{QString::fromLatin1(link::kThresholdsText)});
+    EXPECT_TRUE(ta.commandLog().empty());
 }
 
 // "Verify after submit" (on at first) reads the TA back after the write and

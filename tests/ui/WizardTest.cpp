@@ -201,7 +201,17 @@ TEST_P(WizardFileLoad, RefusesWhatIsNoProfileAndHandsOverWhatIs)
     }
     EXPECT_TRUE(screen.calls().empty());
 
-    const TaProfile stored = markedProfile(0x33);
+    // A profile whose values the TA does not take loads all the same, with a warning.
+    const TaProfile odd = markedProfile(0x33);
+    load(writeFile("odd.CFG", odd));
+    EXPECT_TRUE(profileIs(odd));
+    EXPECT_EQ(screen.calls(), kHandOver);
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages.first().contains(QStringLiteral("holds values the TA does not take")));
+
+    TaProfile stored{};
+    buildDefaultProfile(stored, false, true);
+    screen.clear();
     load(writeFile("good \xe9.CFG", stored));
     EXPECT_TRUE(profileIs(stored));
     EXPECT_EQ(screen.calls(), kHandOver);
